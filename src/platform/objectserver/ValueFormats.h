@@ -1,0 +1,21 @@
+#pragma once
+// Formats a network variable's raw bytes as text and parses text back, under a format name: a type
+// name, optionally followed by "#SI" (metric) or "#US" (imperial, temperatures in °F), or "RAW"
+// (the bytes in decimal, tab-separated). Standard types are built in; user types ("UNVT_...") are
+// defined in the resource files of the installation's catalog and can be formatted only when their
+// file set is indexed there.
+//
+// Failures raise com::ComError with ObjectServerError(ErrFormatFailed): unknown format, raw size that
+// does not fit the type, text that does not fit (wrong field count, not a number, out of range,
+// unknown enumeration name, stray separators, non-ASCII).
+#include "platform/base/ComError.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace lns::formats {
+
+QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
+QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath);
+
+}  // namespace lns::formats

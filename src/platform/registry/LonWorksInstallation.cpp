@@ -1,0 +1,36 @@
+#include "platform/registry/LonWorksInstallation.h"
+
+#include "platform/registry/RegistryStore.h"
+
+#include <QDir>
+
+namespace registry {
+
+QString LonWorksPathSetting()
+{
+    RegistryStore store(Hive::LocalMachine);
+    const auto value = store.queryValue(QString::fromLatin1(LonWorksKey), QString::fromLatin1(LonWorksPathValue));
+    if (!value || value->type != ValueType::String)
+        return QString();
+    QByteArray data = value->data;
+    const int nul = data.indexOf('\0');
+    if (nul >= 0)
+        data.truncate(nul);
+    return QString::fromUtf8(data);
+}
+
+QString DefaultLonWorksPath()
+{
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty())
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/LonWorks");
+}
+
+QString LonWorksPath()
+{
+    const QString setting = LonWorksPathSetting();
+    return setting.isEmpty() ? DefaultLonWorksPath() : setting;
+}
+
+}  // namespace registry

@@ -1,0 +1,245 @@
+#include "platform/registry/RegistryStore.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QtEndian>
+
+namespace registry {
+namespace {
+
+QString lowered(const QString& s)
+{
+    return s.toCaseFolded();
+}
+
+}  // namespace
+
+RegValue StringValue(const QString& text)
+{
+    return RegValue{ValueType::String, text.toUtf8()};
+}
+
+RegValue NumberValue(quint32 number)
+{
+    QByteArray data(4, '\0');
+    qToLittleEndian(number, data.data());
+    return RegValue{ValueType::Number, data};
+}
+
+QStringList KeyComponents(const QString& keyPath)
+{
+    return keyPath.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+}
+
+QString RegistryStore::DefaultFolder()
+{
+    const QString env = qEnvironmentVariable("LONWORKS_REGISTRY_DIR");
+    if (!env.isEmpty())
+        return env;
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/lonworks-registry");
+}
+
+RegistryStore::RegistryStore(Hive hive, const QString& folder)
+{
+    static QAtomicInt counter;
+    m_file = QDir(folder).filePath(hive == Hive::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE.sqlite")
+                                                              : QStringLiteral("HKEY_CURRENT_USER.sqlite"));
+    m_connection = QStringLiteral("registry-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+RegistryStore::~RegistryStore()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+bool RegistryStore::open()
+{
+    if (m_tried)
+        return m_open;
+    m_tried = true;
+    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        return false;
+    QSqlQuery q(db);
+    // A file that is not a database fails here, on its first statement.
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS keys (id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, "
+                               "name TEXT NOT NULL, lname TEXT NOT NULL, UNIQUE(parent, lname))")))
+        return false;
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS vals (key INTEGER NOT NULL, name TEXT NOT NULL, "
+                               "lname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB, UNIQUE(key, lname))")))
+        return false;
+    m_open = true;
+    return true;
+}
+
+std::optional<qint64> RegistryStore::findKey(const QString& keyPath)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT id FROM keys WHERE parent = ? AND lname = ?"));
+    qint64 id = 0;  // the hive's root
+    for (const QString& part : KeyComponents(keyPath)) {
+        q.addBindValue(id);
+        q.addBindValue(lowered(part));
+        if (!q.exec() || !q.next())
+            return std::nullopt;
+        id = q.value(0).toLongLong();
+    }
+    return id;
+}
+
+bool RegistryStore::keyExists(const QString& keyPath)
+{
+    return findKey(keyPath).has_value();
+}
+
+bool RegistryStore::createKey(const QString& keyPath)
+{
+    if (!open())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return false;
+    QSqlQuery find(db), insert(db);
+    find.prepare(QStringLiteral("SELECT id FROM keys WHERE parent = ? AND lname = ?"));
+    insert.prepare(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (?, ?, ?)"));
+    qint64 id = 0;
+    for (const QString& part : KeyComponents(keyPath)) {
+        find.addBindValue(id);
+        find.addBindValue(lowered(part));
+        if (!find.exec()) {
+            db.rollback();
+            return false;
+        }
+        if (find.next()) {
+            id = find.value(0).toLongLong();
+            continue;
+        }
+        insert.addBindValue(id);
+        insert.addBindValue(part);
+        insert.addBindValue(lowered(part));
+        if (!insert.exec()) {
+            db.rollback();
+            return false;
+        }
+        id = insert.lastInsertId().toLongLong();
+    }
+    return db.commit();
+}
+
+std::optional<RegValue> RegistryStore::queryValue(const QString& keyPath, const QString& valueName)
+{
+    const auto key = findKey(keyPath);
+    if (!key)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT type, data FROM vals WHERE key = ? AND lname = ?"));
+    q.addBindValue(*key);
+    q.addBindValue(lowered(valueName));
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return RegValue{static_cast<ValueType>(q.value(0).toInt()), q.value(1).toByteArray()};
+}
+
+bool RegistryStore::setValue(const QString& keyPath, const QString& valueName, const RegValue& value)
+{
+    const auto key = findKey(keyPath);
+    if (!key)
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("INSERT INTO vals (key, name, lname, type, data) VALUES (?, ?, ?, ?, ?) "
+                             "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data"));
+    q.addBindValue(*key);
+    q.addBindValue(valueName);
+    q.addBindValue(lowered(valueName));
+    q.addBindValue(static_cast<int>(value.type));
+    q.addBindValue(value.data.isNull() ? QByteArray("") : value.data);
+    return q.exec();
+}
+
+bool RegistryStore::deleteValue(const QString& keyPath, const QString& valueName)
+{
+    const auto key = findKey(keyPath);
+    if (!key)
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("DELETE FROM vals WHERE key = ? AND lname = ?"));
+    q.addBindValue(*key);
+    q.addBindValue(lowered(valueName));
+    return q.exec() && q.numRowsAffected() > 0;
+}
+
+bool RegistryStore::deleteKey(const QString& keyPath)
+{
+    const auto key = findKey(keyPath);
+    if (!key || *key == 0)
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM keys WHERE parent = ?"));
+    q.addBindValue(*key);
+    if (!q.exec() || !q.next() || q.value(0).toLongLong() > 0)
+        return false;
+    if (!db.transaction())
+        return false;
+    QSqlQuery del(db);
+    del.prepare(QStringLiteral("DELETE FROM vals WHERE key = ?"));
+    del.addBindValue(*key);
+    bool ok = del.exec();
+    del.prepare(QStringLiteral("DELETE FROM keys WHERE id = ?"));
+    del.addBindValue(*key);
+    ok = ok && del.exec();
+    if (!ok) {
+        db.rollback();
+        return false;
+    }
+    return db.commit();
+}
+
+std::optional<QString> RegistryStore::subkeyName(const QString& keyPath, int index)
+{
+    const auto key = findKey(keyPath);
+    if (!key || index < 0)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT name FROM keys WHERE parent = ? ORDER BY id LIMIT 1 OFFSET ?"));
+    q.addBindValue(*key);
+    q.addBindValue(index);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toString();
+}
+
+QStringList RegistryStore::valueNames(const QString& keyPath)
+{
+    QStringList names;
+    const auto key = findKey(keyPath);
+    if (!key)
+        return names;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT name FROM vals WHERE key = ? ORDER BY rowid"));
+    q.addBindValue(*key);
+    if (q.exec())
+        while (q.next())
+            names << q.value(0).toString();
+    return names;
+}
+
+}  // namespace registry

@@ -1,0 +1,53 @@
+#pragma once
+// The message-box service of the tests: every box must have been announced with expect(); the box
+// that appears is checked against it (text, and title / buttons / icon when given) and answered. A
+// box nobody expected, or one that differs from the announcement, fails the test. Installed for its
+// lifetime.
+#include "platform/toolkit/MessageBox.h"
+
+#include <QList>
+#include <optional>
+
+namespace testsupport {
+
+struct ExpectedBox {
+    QString textContains;  // a part of the text (the whole text when exact is set)
+    toolkit::Answer answer = toolkit::Answer::Ok;
+    std::optional<QString> title;
+    std::optional<toolkit::Buttons> buttons;
+    std::optional<toolkit::Icon> icon;
+    bool exact = false;
+};
+
+class ScriptedMessageBoxes : public toolkit::MessageBoxService {
+public:
+    ScriptedMessageBoxes();
+    ~ScriptedMessageBoxes() override;
+
+    ScriptedMessageBoxes& expect(const ExpectedBox& box);
+    // Shorthand: a box whose text contains textContains, answered with answer.
+    ScriptedMessageBoxes& expect(const QString& textContains, toolkit::Answer answer = toolkit::Answer::Ok);
+
+    toolkit::Answer ask(const toolkit::MessageBoxRequest& request) override;
+
+    const QList<toolkit::MessageBoxRequest>& seen() const { return m_seen; }
+    int pending() const { return int(m_expected.size()); }
+    // Failures met so far (unexpected or mismatched boxes); empty when all went as announced.
+    const QStringList& failures() const { return m_failures; }
+    // QVERIFY-style check for the end of a test: nothing unexpected, nothing left unanswered.
+    bool allAnswered(QString* why = nullptr) const;
+
+private:
+    QList<ExpectedBox> m_expected;
+    QList<toolkit::MessageBoxRequest> m_seen;
+    QStringList m_failures;
+};
+
+}  // namespace testsupport
+
+// Verifies at the end of a test that every announced box appeared and nothing else did.
+#define VERIFY_BOXES(boxes)                                                                     \
+    do {                                                                                        \
+        QString why_;                                                                           \
+        QVERIFY2((boxes).allAnswered(&why_), qPrintable(why_));                                 \
+    } while (false)
