@@ -1,0 +1,113 @@
+#include "framework/CRegistry.h"
+
+#include "framework/Identity.h"
+#include "platform/base/ComError.h"
+#include "platform/registry/RegistryStore.h"
+
+using registry::Hive;
+using registry::RegistryStore;
+
+namespace framework {
+namespace {
+
+QString readText(Hive hive, const QString& keyPath, const QString& valueName)
+{
+    RegistryStore store(hive);
+    const auto value = store.queryValue(keyPath, valueName);
+    if (!value || value->type != registry::ValueType::String || value->data.isEmpty())
+        return QString();
+    QByteArray data = value->data;
+    const int nul = data.indexOf('\0');
+    if (nul >= 0)
+        data.truncate(nul);
+    return QString::fromUtf8(data);
+}
+
+void writeText(Hive hive, const QString& keyPath, const QString& valueName, const QString& text)
+{
+    RegistryStore store(hive);
+    if (!store.createKey(keyPath) || !store.setValue(keyPath, valueName, registry::StringValue(text)))
+        com::RaiseToErr(com::ComError(RegistryWriteError, QStringLiteral("CRegistry"),
+                                      QStringLiteral("Unable to write the registry value %1\\%2").arg(keyPath, valueName)));
+}
+
+QString appKey(const QString& section)
+{
+    return QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Applets\\") + PlugInName() + QLatin1Char('\\') + section;
+}
+
+bool deleteRecursively(RegistryStore& store, const QString& keyPath)
+{
+    if (store.deleteKey(keyPath))
+        return true;
+    if (!store.keyExists(keyPath))
+        return false;
+    for (;;) {
+        const auto first = store.subkeyName(keyPath, 0);
+        if (!first)
+            break;
+        QString name = *first;
+        const int nul = name.indexOf(QChar(0));
+        if (nul >= 0)
+            name.truncate(nul);
+        if (!deleteRecursively(store, keyPath + QLatin1Char('\\') + name.left(260)))
+            return false;
+    }
+    return store.deleteKey(keyPath);
+}
+
+}  // namespace
+
+QString PlugInKey()
+{
+    return QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Plug-Ins\\") + PlugInName();
+}
+
+QString CRegistry::MachineSetting(const QString& keyPath, const QString& valueName)
+{
+    return readText(Hive::LocalMachine, keyPath, valueName);
+}
+
+void CRegistry::SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text)
+{
+    writeText(Hive::LocalMachine, keyPath, valueName, text);
+}
+
+QString CRegistry::AppSetting(const QString& section, const QString& valueName)
+{
+    return readText(Hive::CurrentUser, appKey(section), valueName);
+}
+
+void CRegistry::SetAppSetting(const QString& section, const QString& valueName, const QString& text)
+{
+    writeText(Hive::CurrentUser, appKey(section), valueName, text);
+}
+
+bool CRegistry::DeleteMachineKey(const QString& keyPath)
+{
+    RegistryStore store(Hive::LocalMachine);
+    return deleteRecursively(store, keyPath);
+}
+
+QString CRegistry::FindFirstMachineKey(const QString& keyPath)
+{
+    RegistryStore store(Hive::LocalMachine);
+    m_enumOpen = store.keyExists(keyPath);
+    m_enumKey = keyPath;
+    m_nextIndex = 0;
+    return GetNextMachineKey();
+}
+
+QString CRegistry::GetNextMachineKey()
+{
+    if (!m_enumOpen)
+        return QString();
+    RegistryStore store(Hive::LocalMachine);
+    const auto name = store.subkeyName(m_enumKey, m_nextIndex);
+    if (!name)
+        return QString();
+    ++m_nextIndex;
+    return *name;
+}
+
+}  // namespace framework

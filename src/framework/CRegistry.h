@@ -1,0 +1,32 @@
+#pragma once
+// The few registry operations the program needs: text values of the local-machine hive, per-user
+// settings of the plug-in, enumeration of a machine key's subkeys, and recursive deletion.
+//
+// Reads never fail (any problem reads as empty); a failed write records 0x80040201 in the error
+// state and returns normally; deletion reports through its result.
+#include <QString>
+
+namespace framework {
+
+inline constexpr qint32 RegistryWriteError = static_cast<qint32>(0x80040201u);
+
+class CRegistry {
+public:
+    QString MachineSetting(const QString& keyPath, const QString& valueName);
+    void SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text);
+    QString AppSetting(const QString& section, const QString& valueName);
+    void SetAppSetting(const QString& section, const QString& valueName, const QString& text);
+    bool DeleteMachineKey(const QString& keyPath);
+    QString FindFirstMachineKey(const QString& keyPath);
+    QString GetNextMachineKey();
+
+private:
+    QString m_enumKey;
+    qint32 m_nextIndex = 0;
+    bool m_enumOpen = false;
+};
+
+// "SOFTWARE\LonWorks\LCA\Plug-Ins\" + PlugInName.
+QString PlugInKey();
+
+}  // namespace framework

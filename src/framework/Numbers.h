@@ -1,0 +1,22 @@
+#pragma once
+// Numbers as the program reads them from and writes them into texts: "." is the decimal separator
+// whatever the user's locale, as the object server writes it.
+#include <QString>
+#include <optional>
+
+namespace framework {
+
+// The leading number of a text ("21.5abc" gives 21.5, "  -3" gives -3), 0 when it starts with none.
+double Val(const QString& text);
+// True when the whole text (blanks around it allowed) is a number; an empty text is not.
+bool IsNumeric(const QString& text);
+// The text as a number when it is numeric.
+std::optional<double> ToNumber(const QString& text);
+// Rounds to the nearest integer, a half to the even neighbour (2.5 gives 2, 3.5 gives 4).
+double RoundHalfEven(double value);
+// Rounds to a 16-bit integer, halves to even; nothing when it does not fit.
+std::optional<qint16> ToInt16(double value);
+// The shortest general decimal form: 22 (not 22.0), 21.5, 31.95, -2.5.
+QString ShortestNumber(double value);
+
+}  // namespace framework

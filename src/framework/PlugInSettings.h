@@ -1,0 +1,25 @@
+#pragma once
+// The plug-in's two settings, kept as text values in its registry key: the display units and the
+// debug switch, and the program-wide values they load into.
+#include <QString>
+
+namespace framework {
+
+// 0 metric, 1 imperial.
+qint16& DisplayUnits();
+// 1 on, 0 off.
+qint16& DebugMode();
+
+// "ºC", "ºF" or "ºX" (the first character is U+00BA, the masculine ordinal indicator).
+QString UnitSymbol(qint16 units);
+// "#SI" for metric, "#US" otherwise.
+QString UnitSuffix(qint16 units);
+
+// Reads "DisplayUnits": 0 exactly for the text "0", otherwise 1.
+qint16 ReadDisplayUnitsSetting();
+// Writes the units as "0" or "1".
+void WriteDisplayUnitsSetting(qint16 units);
+// Reads "Debug": 1 when its numeric value, rounded to an integer, is 1; otherwise 0.
+qint16 ReadDebugSetting();
+
+}  // namespace framework
