@@ -1,0 +1,94 @@
+#include "device/CNvCpTable.h"
+
+#include "device/Collections.h"
+#include "device/Global.h"
+#include "framework/PlugInSettings.h"
+
+#include <exception>
+
+device::Collection<CNvCpTable>& NvTables()
+{
+    static device::Collection<CNvCpTable> tables(QStringLiteral("NvTables"));
+    return tables;
+}
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+// The failure raised again with the step's wording in front of the reason.
+[[noreturn]] void RaiseComposed(const com::ComError& e, const QString& operation, const QString& step,
+                                const QString& name, std::initializer_list<qint32> fixedTextCodes)
+{
+    const qint64 code = qint64(e.number()) - qint64(Global::ObjectServerErrorBase);
+    QString reason = e.description();
+    for (const qint32 fixed : fixedTextCodes) {
+        if (code == fixed)
+            reason = Global::ObjectServerErrorText(code);
+    }
+    throw com::ComError(e.number(), operation, step + QLatin1Char(' ') + name + QLatin1Char(' ') + CrLf + reason);
+}
+
+// Anything that is not a ComError is still reported the same way, as an unexpected failure.
+com::ComError AsComError(const std::exception& e, const QString& source)
+{
+    return com::ComError(51, source, QString::fromLocal8Bit(e.what()));
+}
+
+}  // namespace
+
+QString CNvCpTable::NvAsString() const
+{
+    if (!NvAsArray)
+        Global::Raise(Global::ErrTypeMismatch, QStringLiteral("NvAsString"));
+    return NvAsArray->join(Separator);
+}
+
+QString CNvCpTable::CurrentFormatName() const
+{
+    if (!LocalizationSpecific)
+        return Format;
+    return Format + framework::UnitSuffix(framework::DisplayUnits());
+}
+
+void CNvCpTable::GetNetworkValue()
+{
+    const QString operation = QStringLiteral("GetNetworkValue");
+    try {
+        if (!MyNetworkVariable)
+            Global::Raise(Global::ErrObjectNotSet, operation);
+        MyNetworkVariable->SetNvAccessOption(0);
+        const QString formatName = CurrentFormatName();
+        MyNetworkVariable->SetNvFormatSpec(formatName);
+        const QString text = MyNetworkVariable->NvFormattedValue();
+        // Every separator counts: two in a row leave an empty field in between. An empty text is
+        // an array without fields, as a Basic Split gives it.
+        NvAsArray = text.isEmpty() ? QStringList() : text.split(Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+        m_lastReadFormat = formatName;
+    } catch (const com::ComError& e) {
+        RaiseComposed(e, operation, QStringLiteral("Error reading"), Name, {lns::ErrDeviceCommunication});
+    } catch (const std::exception& e) {
+        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error reading"), Name, {});
+    }
+}
+
+bool CNvCpTable::SendNetworkValue()
+{
+    const QString operation = QStringLiteral("SendNetworkValue");
+    try {
+        if (!MyNetworkVariable)
+            Global::Raise(Global::ErrObjectNotSet, operation);
+        MyNetworkVariable->SetNvAccessOption(0);
+        const QString text = NvAsString();
+        // The fields are in the units of the last read, whatever the handle was switched to since.
+        MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
+        MyNetworkVariable->SetNvFormattedValue(text);
+        ValueAsChanges = false;
+        return true;
+    } catch (const com::ComError& e) {
+        RaiseComposed(e, operation, QStringLiteral("Error updating"), Name,
+                      {lns::ErrWriteFailed, lns::ErrFormatFailed});
+    } catch (const std::exception& e) {
+        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error updating"), Name, {});
+    }
+}

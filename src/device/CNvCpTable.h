@@ -1,0 +1,44 @@
+#pragma once
+// A network-variable access object: one variable of the device, read and written as one formatted
+// text through the object server and kept in memory as its fields.
+#include "platform/objectserver/ObjectServer.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class CNvCpTable {
+public:
+    QString Name;
+    QString Description;
+    QString Relative;
+    QString Format;
+    QString Separator;
+    bool ValueAsChanges = false;
+    lns::Ptr<lns::NetworkVariable> MyNetworkVariable;
+    bool LocalizationSpecific = false;
+    // The fields as last read or as edited since; nullopt until the first successful read.
+    std::optional<QStringList> NvAsArray;
+
+    // The fields joined with Separator; ErrTypeMismatch when there are none.
+    QString NvAsString() const;
+    // Writes NvAsString to the device under the format of the last successful read, then clears
+    // ValueAsChanges. A failure is raised again with its number, source "SendNetworkValue" and the
+    // description "Error updating <Name> " CR LF <reason>; ValueAsChanges then stays set.
+    bool SendNetworkValue();
+    // Reads the variable in the current display units and splits it into NvAsArray. A failure is
+    // raised again with its number, source "GetNetworkValue" and "Error reading <Name> " CR LF
+    // <reason>; NvAsArray then keeps what it held.
+    void GetNetworkValue();
+
+    // The format name a read asks for now: Format, with "#SI" / "#US" after it when
+    // LocalizationSpecific.
+    QString CurrentFormatName() const;
+    // The format of the last successful read (what a write uses); empty before one.
+    const QString& LastReadFormat() const { return m_lastReadFormat; }
+
+private:
+    // A read that fails after the handle's format was switched must not change the units in which
+    // the fields in memory are written back: they are still in the units of this format.
+    QString m_lastReadFormat;
+};

@@ -1,0 +1,128 @@
+#include "device/CNvCtrlTable.h"
+
+#include "device/Collections.h"
+#include "device/Global.h"
+#include "framework/Numbers.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+device::Collection<CNvCtrlTable>& DataItems()
+{
+    static device::Collection<CNvCtrlTable> items(QStringLiteral("DataItems"));
+    return items;
+}
+
+namespace {
+
+int LimitIndex(int index, const char* operation)
+{
+    if (index != 0 && index != 1)
+        Global::Raise(Global::ErrSubscriptOutOfRange, QString::fromLatin1(operation));
+    return index;
+}
+
+double LimitNumber(const QString& text, const char* operation)
+{
+    const auto number = framework::ToNumber(text);
+    if (!number)
+        Global::Raise(Global::ErrTypeMismatch, QString::fromLatin1(operation));
+    return *number;
+}
+
+}  // namespace
+
+QString CNvCtrlTable::MaxLimit(int index) const
+{
+    return framework::ShortestNumber(m_maxLimits[LimitIndex(index, "MaxLimit")]);
+}
+
+void CNvCtrlTable::SetMaxLimit(int index, const QString& text)
+{
+    const int i = LimitIndex(index, "MaxLimit");
+    m_maxLimits[i] = LimitNumber(text, "MaxLimit");
+}
+
+QString CNvCtrlTable::MinLimit(int index) const
+{
+    return framework::ShortestNumber(m_minLimits[LimitIndex(index, "MinLimit")]);
+}
+
+void CNvCtrlTable::SetMinLimit(int index, const QString& text)
+{
+    const int i = LimitIndex(index, "MinLimit");
+    m_minLimits[i] = LimitNumber(text, "MinLimit");
+}
+
+CNvCpTable& CNvCtrlTable::Table(const char* operation) const
+{
+    if (!NvCpTable)
+        Global::Raise(Global::ErrObjectNotSet, QString::fromLatin1(operation));
+    return *NvCpTable;
+}
+
+QString CNvCtrlTable::DsFormatType() const
+{
+    const CNvCpTable& table = Table("DsFormatType");
+    if (!table.MyNetworkVariable)
+        Global::Raise(Global::ErrObjectNotSet, QStringLiteral("DsFormatType"));
+    return table.MyNetworkVariable->NvFormatSpec();
+}
+
+void CNvCtrlTable::SetDsFormatType(const QString& formatName)
+{
+    CNvCpTable& table = Table("DsFormatType");
+    if (!table.MyNetworkVariable)
+        Global::Raise(Global::ErrObjectNotSet, QStringLiteral("DsFormatType"));
+    table.MyNetworkVariable->SetNvFormatSpec(formatName);
+}
+
+QString CNvCtrlTable::NvString() const
+{
+    return Table("NvString").NvAsString();
+}
+
+QString CNvCtrlTable::ControlText() const
+{
+    QWidget* control = TheControl.data();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return edit->text();
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        return combo->currentText();
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text();
+    return QString();
+}
+
+QString CNvCtrlTable::Value() const
+{
+    try {
+        const CNvCpTable& table = Table("Value");
+        if (!table.NvAsArray || ItemArrayIndex < 0 || ItemArrayIndex >= table.NvAsArray->size())
+            Global::Raise(Global::ErrSubscriptOutOfRange, QStringLiteral("Value"));
+        const QString& field = table.NvAsArray->at(ItemArrayIndex);
+        if (!RoundValue)
+            return field;
+        return framework::ShortestNumber(Global::RoundToStep(field, Ceiling));
+    } catch (const std::exception&) {
+        // Until the variable has been read the control keeps what it shows.
+        return ControlText();
+    }
+}
+
+void CNvCtrlTable::SetValue(const QString& text)
+{
+    CNvCpTable& table = Table("Value");
+    if (!table.NvAsArray || ItemArrayIndex < 0 || ItemArrayIndex >= table.NvAsArray->size())
+        Global::Raise(Global::ErrSubscriptOutOfRange, QStringLiteral("Value"));
+    QStringList fields = *table.NvAsArray;
+    fields[ItemArrayIndex] = text;
+    table.NvAsArray = std::move(fields);
+    table.ValueAsChanges = true;
+}
+
+void CNvCtrlTable::Initialize()
+{
+    Table("Initialize").ValueAsChanges = false;
+}

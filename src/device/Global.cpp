@@ -1,0 +1,56 @@
+#include "device/Global.h"
+
+#include "framework/Numbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace Global {
+
+void Raise(qint32 number, const QString& source)
+{
+    QString description;
+    switch (number) {
+    case ErrOverflow: description = QStringLiteral("Overflow"); break;
+    case ErrSubscriptOutOfRange: description = QStringLiteral("Subscript out of range"); break;
+    case ErrDivisionByZero: description = QStringLiteral("Division by zero"); break;
+    case ErrTypeMismatch: description = QStringLiteral("Type mismatch"); break;
+    case ErrObjectNotSet: description = QStringLiteral("Object variable not set"); break;
+    case ErrKeyInUse: description = QStringLiteral("This key is already associated with an element of this collection"); break;
+    default: description = QStringLiteral("Application-defined or object-defined error"); break;
+    }
+    throw com::ComError(number, source, description);
+}
+
+QString ObjectServerErrorText(qint64 code)
+{
+    switch (code) {
+    case lns::ErrDeviceCommunication: return QStringLiteral("Failed to communicate with target device.");
+    case lns::ErrWriteFailed: return QStringLiteral("Failed to write data to the network variable object.");
+    case lns::ErrFormatFailed: return QStringLiteral("An attempt to format the requested data has failed.");
+    default: return QString();
+    }
+}
+
+double RoundToStep(double value, double step)
+{
+    if (!std::isfinite(value))
+        return 0;
+    if (step == 0)
+        Raise(ErrDivisionByZero, QStringLiteral("RoundToStep"));
+    const double quotient = framework::RoundHalfEven(value / step);
+    if (!std::isfinite(quotient) || quotient < std::numeric_limits<qint32>::min()
+        || quotient > std::numeric_limits<qint32>::max())
+        Raise(ErrOverflow, QStringLiteral("RoundToStep"));
+    return static_cast<qint32>(quotient) * step;
+}
+
+double RoundToStep(const QString& value, double step)
+{
+    const auto number = framework::ToNumber(value);
+    if (!number)
+        return 0;
+    return RoundToStep(*number, step);
+}
+
+}  // namespace Global
