@@ -1,0 +1,59 @@
+#pragma once
+// The catalog's two kinds of files: the index in the types folder and the file sets it lists. Both are
+// JSON; FORMAT.md beside this file describes them. Everything here reads or writes files and reports
+// faults as text, leaving result codes to ResourceCatalog.cpp.
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace catalog::files {
+
+inline constexpr const char* IndexFileName = "catalog-index.json";
+inline constexpr const char* FileSetSuffix = ".fset.json";
+// Nothing we write comes near this; a bigger file is not ours.
+inline constexpr qint64 MaxJsonFileSize = 4 * 1024 * 1024;
+
+struct IndexedFileSet {
+    QString file;  // relative to the types folder when inside it, else absolute
+    QString name;
+    QString programIdTemplate;
+    int scope = 0;
+    QVector<quint16> profileKeys;
+    QStringList typeNames;
+};
+
+struct CatalogIndex {
+    QStringList folders;  // as recorded: relative to the types folder when inside it, else absolute
+    QVector<IndexedFileSet> fileSets;
+    QStringList skipped;  // "file: reason" for file sets the last rebuild refused
+};
+
+// The index of a types folder. A folder without an index file has an empty one. False with error
+// set when the file exists but is not a readable index.
+bool ReadIndex(const QString& typesFolder, CatalogIndex& index, QString& error);
+// Replaces the index file as a whole (temporary file, then rename).
+bool WriteIndex(const QString& typesFolder, const CatalogIndex& index, QString& error);
+
+// A path as the index stores it, and back.
+QString StoredPath(const QString& typesFolder, const QString& absolutePath);
+QString AbsolutePath(const QString& typesFolder, const QString& storedPath);
+
+// Reads a JSON object from a file of at most MaxJsonFileSize bytes.
+bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error);
+
+// Checks a file-set document; on success fills entry (all but its file).
+bool ValidateFileSet(const QJsonObject& document, IndexedFileSet& entry, QString& error);
+// Checks one user type definition (separator, fields with bytes, signed, scale, enum, unit).
+bool ValidateTypeDefinition(const QJsonObject& definition, QString& error);
+
+// Every file set below the recorded folders, read afresh; refused ones go to skipped.
+CatalogIndex Scan(const QString& typesFolder, const QStringList& folders);
+
+// True when programId and the template agree on the digits the scope compares
+// (3: 6 digits, 4: 10, 5: 12, 6: 16), ignoring case. Both must be 16 hexadecimal digits.
+bool ScopeMatches(const QString& programId, const QString& programIdTemplate, int scope);
+int DigitsComparedAt(int scope);  // 0 for a scope the catalog does not know
+bool IsProgramId(const QString& text);
+
+}  // namespace catalog::files
