@@ -1,0 +1,481 @@
+#include "ui/main/fMainLayout.h"
+
+#include "framework/PlugInSettings.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Indexed(const char* name, int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+// The design-time choice lists of the combo boxes: the enumeration names the object server writes.
+const std::map<int, QStringList>& ChoiceLists()
+{
+    static const std::map<int, QStringList> lists = {
+        {0, {"PERMANENT", "TEMPORARY"}},
+        {1, {"3", "4", "5", "6", "7", "8"}},
+        {2, {"NONE", "REM_NSB", "MOTION_NO", "MOTION_NC", "WINDOW"}},
+        {3, {"NONE", "DOOR_DRY", "OVERRIDE", "SERVICE", "FILTER"}},
+        {4, {"NONE", "COC_NH", "COC_NC", "COS", "SS"}},
+        {5, {"ON_OFF", "FLOATING"}},
+        {6, {"OFF", "ON"}},
+        {7, {"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY", "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON",
+             "REMOTE_CONTROL"}},
+        {8, {"RTB_15_MINUTES", "RTB_10_SECONDS"}},
+        {9, {"OFF", "ON"}},
+        {10, {"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO", "ON_AUTO"}},
+        {11, {"TWO_PIPE", "FOUR_PIPE"}},
+        {12, {"CELSIUS", "FAHRENHEIT"}},
+        {13, {"NO_SCROLL", "SCROLL_ACTIVE"}},
+        {14, {"OFF", "ON"}},
+        {15, {"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT", "HEATING_W_REHEAT", "HEAT_COOL", "HEAT_COOL_W_REHEAT"}},
+    };
+    return lists;
+}
+
+class Builder {
+public:
+    explicit Builder(FMainControls& c) : c(c) {}
+
+    QGroupBox* Frame(const char* name, const QString& caption)
+    {
+        auto* frame = new QGroupBox(caption);
+        frame->setObjectName(QLatin1String(name));
+        auto* grid = new QGridLayout(frame);
+        // Label, field, unit, then the slack: fields keep their natural width.
+        grid->setColumnStretch(3, 1);
+        return frame;
+    }
+
+    static QGridLayout* Grid(QGroupBox* frame) { return static_cast<QGridLayout*>(frame->layout()); }
+
+    QLabel* Label(const char* name, const QString& caption)
+    {
+        auto* label = new QLabel(caption);
+        label->setObjectName(QLatin1String(name));
+        return label;
+    }
+
+    QLineEdit* Txt(int index)
+    {
+        auto* edit = new QLineEdit;
+        edit->setObjectName(Indexed("txtNvi", index));
+        // Wide enough for the longest value (6553.4) with room to spare, no wider.
+        const QFontMetrics metrics(edit->font());
+        edit->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("000000.00")) + 16);
+        edit->setAlignment(Qt::AlignRight);
+        c.txtNvi[index] = edit;
+        return edit;
+    }
+
+    QComboBox* Cb(int index)
+    {
+        auto* combo = new QComboBox;
+        combo->setObjectName(Indexed("cbNvi", index));
+        combo->setEditable(false);
+        combo->addItems(ChoiceLists().at(index));
+        c.cbNvi[index] = combo;
+        return combo;
+    }
+
+    QLabel* TempUnits(int index)
+    {
+        auto* label = new QLabel(framework::UnitSymbol(framework::DisplayUnits()));
+        label->setObjectName(Indexed("txtTempUnits", index));
+        c.txtTempUnits[index] = label;
+        return label;
+    }
+
+    QLabel* PercentUnits(int index)
+    {
+        auto* label = new QLabel(QStringLiteral("%"));
+        label->setObjectName(Indexed("txtPercentUnits", index));
+        c.txtPercentUnits[index] = label;
+        return label;
+    }
+
+    QLabel* TimeUnits(int fieldIndex, const QString& caption)
+    {
+        auto* label = new QLabel(caption);
+        label->setObjectName(Indexed("lblTimeUnits", fieldIndex));
+        c.lblTimeUnits[fieldIndex] = label;
+        return label;
+    }
+
+    // One row of a frame: an optional caption, the field, an optional unit.
+    void Row(QGroupBox* frame, QLabel* label, QWidget* field, QWidget* unit = nullptr)
+    {
+        QGridLayout* grid = Grid(frame);
+        const int row = grid->rowCount() == 1 && grid->count() == 0 ? 0 : grid->rowCount();
+        if (label) {
+            label->setBuddy(field);
+            grid->addWidget(label, row, 0);
+        }
+        grid->addWidget(field, row, 1);
+        if (unit)
+            grid->addWidget(unit, row, 2);
+    }
+
+    // A tab page of frames in two columns, pushed to the top.
+    static QGridLayout* Page(QTabWidget* tabs, const char* name, const QString& caption)
+    {
+        auto* page = new QWidget;
+        page->setObjectName(QLatin1String(name));
+        auto* grid = new QGridLayout(page);
+        grid->setColumnStretch(0, 1);
+        grid->setColumnStretch(1, 1);
+        tabs->addTab(page, caption);
+        return grid;
+    }
+
+    static void EndPage(QGridLayout* grid) { grid->setRowStretch(grid->rowCount(), 1); }
+
+    FMainControls& c;
+};
+
+void BuildHeatingCooling(Builder& b, QTabWidget* tabs)
+{
+    QGridLayout* page = Builder::Page(tabs, "tabHeatingCooling", QStringLiteral("&Heating - Cooling"));
+
+    QGroupBox* heating = b.Frame("frmHeating", QStringLiteral("Heating"));
+    b.Row(heating, b.Label("lblOccHeat", QStringLiteral("Occupied")), b.Txt(0), b.TempUnits(0));
+    b.Row(heating, b.Label("lblUnoccHeat", QStringLiteral("Unoccupied")), b.Txt(1), b.TempUnits(1));
+    b.Row(heating, b.Label("lblHeatMax", QStringLiteral("Maximum limit")), b.Txt(2), b.TempUnits(2));
+
+    QGroupBox* cooling = b.Frame("frmCooling", QStringLiteral("Cooling"));
+    b.Row(cooling, b.Label("lblOccCool", QStringLiteral("Occupied")), b.Txt(3), b.TempUnits(3));
+    b.Row(cooling, b.Label("lblUnoccCool", QStringLiteral("Unoccupied")), b.Txt(4), b.TempUnits(4));
+    b.Row(cooling, b.Label("lblCoolMin", QStringLiteral("Minimum limit")), b.Txt(5), b.TempUnits(5));
+
+    QGroupBox* setpointOptions = b.Frame("frmSetpointOptions", QStringLiteral("Setpoint options"));
+    b.Row(setpointOptions, b.Label("lblSetpointType", QStringLiteral("Setpoint type")), b.Cb(0));
+
+    QGroupBox* common = b.Frame("frmCommonOptions", QStringLiteral("Common Options"));
+    b.c.lblCyclePerHour = b.Label("lblCyclePerHour", QStringLiteral("Cycle Per Hour"));
+    b.Row(common, b.c.lblCyclePerHour, b.Cb(1));
+    QLabel* deadBand = b.Label("lblDeadBand", QStringLiteral("Heating cooling minimum setpoint deadband"));
+    deadBand->setWordWrap(true);
+    b.Row(common, deadBand, b.Txt(16), b.TempUnits(6));
+
+    page->addWidget(heating, 0, 0);
+    page->addWidget(cooling, 0, 1);
+    page->addWidget(setpointOptions, 1, 0);
+    page->addWidget(common, 1, 1);
+    Builder::EndPage(page);
+}
+
+void BuildGeneral(Builder& b, QTabWidget* tabs)
+{
+    QGridLayout* page = Builder::Page(tabs, "tabGeneral", QStringLiteral("&General"));
+
+    QGroupBox* systemType = b.Frame("frmSystemType", QStringLiteral("System type"));
+    b.Row(systemType, nullptr, b.Cb(11));
+
+    QGroupBox* occTime = b.Frame("frmTOccTime", QStringLiteral("Temporary Occ Time"));
+    b.Row(occTime, nullptr, b.Txt(17), b.TimeUnits(17, QStringLiteral("Hours")));
+
+    b.c.frmFanMode = b.Frame("frmFanMode", QStringLiteral("Fan mode sequence and menu"));
+    b.Row(b.c.frmFanMode, nullptr, b.Cb(10));
+
+    QGroupBox* doorTime = b.Frame("frmDoorTime", QStringLiteral("Door time"));
+    b.Row(doorTime, nullptr, b.Txt(18), b.TimeUnits(18, QStringLiteral("Minutes")));
+
+    QGroupBox* display = b.Frame("frmDisplay", QStringLiteral("Display"));
+    b.Row(display, b.Label("lblScale", QStringLiteral("Scale")), b.Cb(12));
+    b.Row(display, b.Label("lblMenuScroll", QStringLiteral("Menu Scroll")), b.Cb(13));
+    b.c.lblAutoMode = b.Label("lblAutoMode", QStringLiteral("Auto Function"));
+    b.Row(display, b.c.lblAutoMode, b.Cb(14));
+
+    b.c.frmSeqOperation = b.Frame("frmSeqOperation", QStringLiteral("Sequence of operations"));
+    b.Row(b.c.frmSeqOperation, nullptr, b.Cb(15));
+
+    page->addWidget(systemType, 0, 0);
+    page->addWidget(occTime, 0, 1);
+    page->addWidget(b.c.frmFanMode, 1, 0);
+    page->addWidget(doorTime, 1, 1);
+    page->addWidget(display, 2, 0);
+    page->addWidget(b.c.frmSeqOperation, 2, 1, Qt::AlignTop);
+    Builder::EndPage(page);
+}
+
+void BuildHardware(Builder& b, QTabWidget* tabs)
+{
+    QGridLayout* page = Builder::Page(tabs, "tabHardware", QStringLiteral("&Hardware"));
+
+    QGroupBox* inputs = b.Frame("frmInputs", QStringLiteral("Inputs"));
+    b.Row(inputs, b.Label("lblInput1", QStringLiteral("Binary Input #1")), b.Cb(2));
+    b.Row(inputs, b.Label("lblInput2", QStringLiteral("Digital Input #2")), b.Cb(3));
+    b.Row(inputs, b.Label("lblInput3", QStringLiteral("Universal Input #3")), b.Cb(4));
+
+    QGroupBox* calibration = b.Frame("frmSensorCalibration", QStringLiteral("Temperature sensor calibration"));
+    b.Row(calibration, b.Label("lblRoomSensorOffset", QStringLiteral("Room sensor offset")), b.Txt(6), b.TempUnits(7));
+
+    QGroupBox* aux = b.Frame("frmAuxContacts", QStringLiteral("Auxiliary Contacts"));
+    b.Row(aux, b.Label("lblAuxConfiguration", QStringLiteral("Configuration")), b.Cb(7));
+    b.Row(aux, b.Label("lblReheatTimeBase", QStringLiteral("Reheat time base")), b.Cb(8));
+
+    // The output frames side by side: each is switched on its own by the model options.
+    auto* outputs = new QGroupBox(QStringLiteral("Outputs"));
+    outputs->setObjectName(QStringLiteral("frmOutputs"));
+    auto* outputsRow = new QHBoxLayout(outputs);
+    b.c.frmControlType = b.Frame("frmControlType", QStringLiteral("Control Type"));
+    b.Row(b.c.frmControlType, nullptr, b.Cb(5));
+    b.c.frmAccTiming = b.Frame("frmAccTiming", QStringLiteral("Floating actuator timing"));
+    b.Row(b.c.frmAccTiming, nullptr, b.Txt(14), b.TimeUnits(14, QStringLiteral("Min")));
+    b.c.frmActing = b.Frame("frmActing", QStringLiteral("Reverse AO action"));
+    b.Row(b.c.frmActing, nullptr, b.Cb(6));
+    outputsRow->addWidget(b.c.frmControlType);
+    outputsRow->addWidget(b.c.frmAccTiming);
+    outputsRow->addWidget(b.c.frmActing);
+
+    page->addWidget(inputs, 0, 0, 2, 1);
+    page->addWidget(calibration, 0, 1);
+    page->addWidget(aux, 1, 1);
+    page->addWidget(outputs, 2, 0, 1, 2);
+    Builder::EndPage(page);
+}
+
+void BuildRhOptions(Builder& b, QTabWidget* tabs)
+{
+    QGridLayout* page = Builder::Page(tabs, "tabRhOptions", QStringLiteral("RH &Options"));
+
+    QGroupBox* dehum = b.Frame("frmDehumidification", QStringLiteral("Dehumidification"));
+    b.Row(dehum, b.Label("lblRhSetpoint", QStringLiteral("Setpoint")), b.Txt(7), b.PercentUnits(0));
+    b.Row(dehum, b.Label("lblDehumHyst", QStringLiteral("Hysteresis")), b.Txt(8), b.PercentUnits(1));
+    b.Row(dehum, b.Label("lblDehumCool", QStringLiteral("Max Cooling output")), b.Txt(9), b.PercentUnits(2));
+
+    QGroupBox* rhDisplay = b.Frame("frmRhDisplay", QStringLiteral("Display relative humidity"));
+    b.Row(rhDisplay, nullptr, b.Cb(9));
+
+    QGroupBox* rhCalib = b.Frame("frmRhCalibration", QStringLiteral("RH sensor calibration"));
+    b.Row(rhCalib, nullptr, b.Txt(10), b.PercentUnits(3));
+
+    page->addWidget(dehum, 0, 0, 2, 1);
+    page->addWidget(rhDisplay, 0, 1);
+    page->addWidget(rhCalib, 1, 1);
+    Builder::EndPage(page);
+}
+
+void BuildNetwork(Builder& b, QTabWidget* tabs)
+{
+    QGridLayout* page = Builder::Page(tabs, "tabNetwork", QStringLiteral("&Network"));
+
+    QGroupBox* input = b.Frame("frmNetInput", QStringLiteral("Input"));
+    b.Row(input, b.Label("lblInHeartbeat", QStringLiteral("Heartbeat")), b.Txt(41), b.TimeUnits(41, QStringLiteral("Sec")));
+
+    QGroupBox* output = b.Frame("frmNetOutput", QStringLiteral("Output"));
+    b.Row(output, b.Label("lblOutHeartbeat", QStringLiteral("Heartbeat")), b.Txt(39), b.TimeUnits(39, QStringLiteral("Sec")));
+    b.Row(output, b.Label("lblThrottle", QStringLiteral("Trottle")), b.Txt(40), b.TimeUnits(40, QStringLiteral("Sec")));
+
+    page->addWidget(input, 0, 0, Qt::AlignTop);
+    page->addWidget(output, 0, 1);
+    Builder::EndPage(page);
+}
+
+void BuildContact(Builder& b, QTabWidget* tabs)
+{
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tabContact"));
+    auto* layout = new QVBoxLayout(page);
+    b.c.WebBrowser1 = new QTextBrowser;
+    b.c.WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    layout->addWidget(b.c.WebBrowser1);
+    tabs->addTab(page, QStringLiteral("C&ontact"));
+}
+
+void BuildAbout(Builder& b, QTabWidget* tabs)
+{
+    QGridLayout* page = Builder::Page(tabs, "tabAbout", QStringLiteral("A&bout"));
+
+    QGroupBox* thermostat = b.Frame("frmThermostat", QStringLiteral("Thermostat"));
+    b.Row(thermostat, b.Label("lblThermostatModel", QStringLiteral("Model")), b.Txt(11));
+    b.Row(thermostat, b.Label("lblThermostatVersion", QStringLiteral("Version")), b.Txt(12));
+
+    QGroupBox* module = b.Frame("frmModule", QStringLiteral("Ostrane Module"));
+    b.Row(module, b.Label("lblMajorVersion", QStringLiteral("Major Version")), b.Txt(13));
+    b.Row(module, b.Label("lblMinorVersion", QStringLiteral("Minor Version")), b.Txt(15));
+
+    // The plug-in itself: its bitmap and its version.
+    auto* plugIn = new QWidget;
+    plugIn->setObjectName(QStringLiteral("pnlPlugIn"));
+    auto* plugInRow = new QHBoxLayout(plugIn);
+    plugInRow->setContentsMargins(0, 0, 0, 0);
+    b.c.Picture1 = b.Label("Picture1", QString());
+    b.c.Picture1->setVisible(false);
+    b.c.txtMajorVersion = b.Label("txtMajorVersion", QString());
+    b.c.txtMinorVersion = b.Label("txtMinorVersion", QString());
+    plugInRow->addWidget(b.c.Picture1, 0, Qt::AlignTop);
+    plugInRow->addWidget(b.Label("lblPlugInVersion", QStringLiteral("Plug-in version")));
+    plugInRow->addWidget(b.c.txtMajorVersion);
+    plugInRow->addWidget(b.Label("lblVersionDot", QStringLiteral(".")));
+    plugInRow->addWidget(b.c.txtMinorVersion);
+    plugInRow->addStretch(1);
+
+    page->addWidget(thermostat, 0, 0);
+    page->addWidget(module, 0, 1);
+    page->addWidget(plugIn, 1, 0, 1, 2);
+    Builder::EndPage(page);
+}
+
+// A label that shows a device value outside the tabs, drawn as a sunken panel.
+QLabel* PanelLabel(const char* name, const QString& caption)
+{
+    auto* label = new QLabel(caption);
+    label->setObjectName(QLatin1String(name));
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setMargin(2);
+    return label;
+}
+
+QPushButton* Button(const char* name, const QString& caption)
+{
+    auto* button = new QPushButton(caption);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+const std::map<int, int>& FMainControls::TempUnitsField()
+{
+    static const std::map<int, int> fields = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 16}, {7, 6}};
+    return fields;
+}
+
+device::WindowControls FMainControls::windowControls() const
+{
+    device::WindowControls w;
+    w.txtNvi = txtNvi;
+    w.cbNvi = cbNvi;
+    w.lbModel = lbModel;
+    w.lbHvacType = lbHvacType;
+    w.tabData = tabData;
+    w.cmdDebug = cmdDebug;
+    w.txtDebug = txtDebug;
+    w.frmControlType = frmControlType;
+    w.frmAccTiming = frmAccTiming;
+    w.lblCyclePerHour = lblCyclePerHour;
+    w.frmActing = frmActing;
+    w.lblAutoMode = lblAutoMode;
+    w.frmFanMode = frmFanMode;
+    w.frmSeqOperation = frmSeqOperation;
+    return w;
+}
+
+FMainControls BuildFMainLayout(QMainWindow* window)
+{
+    FMainControls c;
+    Builder b(c);
+
+    auto* central = new QWidget;
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto* outer = new QVBoxLayout(central);
+
+    // The device: its template on the left, model and HVAC type on the right.
+    auto* deviceRow = new QHBoxLayout;
+    c.lblDeviceTemplate = b.Label("lblDeviceTemplate", QString());
+    c.lblDeviceTemplate->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    c.lbModel = PanelLabel("lbModel", QStringLiteral("Undefined model"));
+    c.lbHvacType = PanelLabel("lbHvacType", QStringLiteral("HVT_UNKNOWN"));
+    deviceRow->addWidget(c.lblDeviceTemplate, 1);
+    deviceRow->addWidget(c.lbModel);
+    deviceRow->addWidget(c.lbHvacType);
+    outer->addLayout(deviceRow);
+
+    auto* body = new QHBoxLayout;
+    outer->addLayout(body, 1);
+
+    c.tabData = new QTabWidget;
+    c.tabData->setObjectName(QStringLiteral("tabData"));
+    BuildHeatingCooling(b, c.tabData);
+    BuildGeneral(b, c.tabData);
+    BuildHardware(b, c.tabData);
+    BuildRhOptions(b, c.tabData);
+    BuildNetwork(b, c.tabData);
+    BuildContact(b, c.tabData);
+    BuildAbout(b, c.tabData);
+    body->addWidget(c.tabData, 1);
+
+    // The right-hand column: units, then the buttons.
+    auto* side = new QVBoxLayout;
+    body->addLayout(side);
+
+    c.frmUnits = new QGroupBox(QStringLiteral("Plug-In Display Units"));
+    c.frmUnits->setObjectName(QStringLiteral("frmUnits"));
+    auto* unitsColumn = new QVBoxLayout(c.frmUnits);
+    const char* const unitTags[] = {"#SI", "#US"};
+    const QString unitCaptions[] = {QStringLiteral("&Metric"), QStringLiteral("&Imperial")};
+    for (int index = 0; index < 2; ++index) {
+        auto* option = new QRadioButton(unitCaptions[index]);
+        option->setObjectName(Indexed("obUnits", index));
+        option->setProperty("Tag", QLatin1String(unitTags[index]));
+        c.obUnits[index] = option;
+        unitsColumn->addWidget(option);
+    }
+    c.obUnits[framework::DisplayUnits() == 0 ? 0 : 1]->setChecked(true);
+    side->addWidget(c.frmUnits);
+
+    c.cmdApply = Button("cmdApply", QStringLiteral("&Apply"));
+    c.cmdCancel = Button("cmdCancel", QStringLiteral("&Cancel"));
+    c.cmdRefresh = Button("cmdRefresh", QStringLiteral("&Refresh All"));
+    c.cmdViewLog = Button("cmdViewLog", QStringLiteral("View &Log"));
+    c.cmdHelp = Button("cmdHelp", QStringLiteral("Hel&p"));
+    c.cmdExit = Button("cmdExit", QStringLiteral("&Exit"));
+    c.cmdApply->setEnabled(false);
+    c.cmdCancel->setEnabled(false);
+    side->addSpacing(8);
+    side->addWidget(c.cmdApply);
+    side->addWidget(c.cmdCancel);
+    side->addSpacing(8);
+    side->addWidget(c.cmdRefresh);
+    side->addWidget(c.cmdViewLog);
+    side->addWidget(c.cmdHelp);
+    side->addStretch(1);
+
+    // Debug mode only: try the model options of any model code.
+    c.txtDebug = new QLineEdit;
+    c.txtDebug->setObjectName(QStringLiteral("txtDebug"));
+    c.txtDebug->setMaximumWidth(c.frmUnits->sizeHint().width());
+    c.cmdDebug = Button("cmdDebug", QStringLiteral("Debug"));
+    c.txtDebug->setVisible(false);
+    c.cmdDebug->setVisible(false);
+    side->addWidget(c.txtDebug);
+    side->addWidget(c.cmdDebug);
+    side->addSpacing(8);
+    side->addWidget(c.cmdExit);
+
+    window->setCentralWidget(central);
+
+    c.StatusBar = window->statusBar();
+    c.StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    for (int panel = 1; panel <= 2; ++panel) {
+        auto* label = new QLabel;
+        label->setObjectName(Indexed("StatusBarPanel", panel));
+        c.StatusBar->addWidget(label, panel == 1 ? 1 : 2);
+        c.StatusBarPanel[panel] = label;
+    }
+
+    // The value texts are shown as the device writes them; the descriptive fields cannot be edited.
+    for (const int locked : {11, 12, 13, 15})
+        c.txtNvi.at(locked)->setReadOnly(true);
+
+    return c;
+}
