@@ -1,14 +1,14 @@
 # kr5m_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [BUS])
 # A Qt Test executable registered in CTest. Widgets run on the offscreen platform; BUS runs the test
-# under its own private session bus (dbus-run-session), with the environment set before the bus starts
-# so that activated servers inherit it.
+# under its own private session bus (cmake/run-on-bus.sh), with a fresh registry and XDG folders set
+# before the bus starts so that activated servers inherit them.
 function(kr5m_add_test)
   cmake_parse_arguments(T "BUS" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(T_BUS)
-    add_test(NAME ${T_NAME} COMMAND dbus-run-session -- $<TARGET_FILE:${T_NAME}>)
+    add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/cmake/run-on-bus.sh $<TARGET_FILE:${T_NAME}>)
   else()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   endif()

@@ -7,6 +7,14 @@ namespace testsupport {
 
 TestEnvironment::TestEnvironment()
 {
+    // On a test bus the world was made before the bus started, and activated servers share it:
+    // keep it, only make sure it is there.
+    const QString world = qEnvironmentVariable("KR5M_TEST_WORLD");
+    if (!world.isEmpty()) {
+        m_world = world;
+        return;
+    }
+    m_world = m_dir.path();
     QDir(m_dir.path()).mkpath(QStringLiteral("registry"));
     QDir(m_dir.path()).mkpath(QStringLiteral("data"));
     QDir(m_dir.path()).mkpath(QStringLiteral("config"));
@@ -27,17 +35,17 @@ TestEnvironment::~TestEnvironment()
 
 QString TestEnvironment::registryDir() const
 {
-    return m_dir.path() + QStringLiteral("/registry");
+    return m_world + QStringLiteral("/registry");
 }
 
 QString TestEnvironment::dataHome() const
 {
-    return m_dir.path() + QStringLiteral("/data");
+    return m_world + QStringLiteral("/data");
 }
 
 QString TestEnvironment::configHome() const
 {
-    return m_dir.path() + QStringLiteral("/config");
+    return m_world + QStringLiteral("/config");
 }
 
 void TestEnvironment::set(const char* name, const QString& value)

@@ -1,6 +1,8 @@
 #pragma once
 // A fresh, private world for one test: a temporary folder that holds the registry hives
-// (LONWORKS_REGISTRY_DIR) and XDG data / config folders, restored when the object goes.
+// (LONWORKS_REGISTRY_DIR) and XDG data / config folders, restored when the object goes. Under a test
+// bus (KR5M_TEST_WORLD set by cmake/run-on-bus.sh) it is that bus's world instead, shared with the
+// servers the bus starts.
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -13,7 +15,7 @@ class TestEnvironment {
 public:
     TestEnvironment();
     ~TestEnvironment();
-    QString root() const { return m_dir.path(); }
+    QString root() const { return m_world; }
     QString registryDir() const;
     QString dataHome() const;    // XDG_DATA_HOME
     QString configHome() const;  // XDG_CONFIG_HOME
@@ -23,6 +25,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_world;
     QMap<QByteArray, std::optional<QByteArray>> m_saved;
 };
 

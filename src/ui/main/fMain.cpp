@@ -12,14 +12,29 @@ fMain::fMain(QWidget* parent) : QMainWindow(parent), m_lcaOS(lns::CreateObjectSe
 
 fMain::~fMain() = default;
 
+void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo&)
+{
+    TheDevice = device;
+}
+
+void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const framework::PlugInCommandInfo&)
+{
+    TheLMObject = object;
+    try {
+        TheDevice = object->LonMarkObjectCollection()->CollectionInterface()->InterfaceDevice();
+    } catch (const com::ComError&) {
+        // The device stays as it was; the checks still run.
+    }
+}
+
 void fMain::EndPlugIn()
 {
     hide();
-    try {
-        if (m_lcaOS && m_lcaOS->ObjectServerIsOpen())
-            m_lcaOS->CloseObjectServer();
-    } catch (const com::ComError&) {
-        // Ending must not fail.
-    }
+    TheLMObject.reset();
+    TheDevice.reset();
+    // Ending must not fail: the connection ignores every failure while closing.
+    framework::CloseConnection();
+    framework::Connection().ObjectServerOpen = false;
+    framework::Connection().NetworkOpen = false;
     toolkit::EndProgram(0);
 }

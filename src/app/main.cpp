@@ -1,0 +1,6 @@
+#include "framework/MMain.h"
+
+int main(int argc, char** argv)
+{
+    return MMain::Main(argc, argv);
+}

@@ -1,0 +1,184 @@
+#include "framework/Connection.h"
+
+#include "platform/toolkit/Events.h"
+
+namespace framework {
+
+ConnectionState& Connection()
+{
+    static ConnectionState state;
+    return state;
+}
+
+com::ComError PlugInError(qint32 number, const QString& description)
+{
+    return com::ComError(number, PlugInName(), description);
+}
+
+void BindObjectServer(lns::ObjectServer* server)
+{
+    Connection().objectServer = server;
+}
+
+void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
+{
+    ConnectionState& c = Connection();
+    toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
+    if (networkName == c.CurrentNetworkName && c.NetworkOpen) {
+        toolkit::SetMousePointer(toolkit::MousePointer::Default);
+        return;
+    }
+    try {
+        if (!c.objectServer)
+            throw com::ComError(lns::ObjectServerError(lns::ErrNotOpen), QStringLiteral("Connection"),
+                                QStringLiteral("No object server"));
+        lns::ObjectServer& os = *c.objectServer;
+        const bool modeAtEntry = os.RemoteMode();
+        const bool wanted = !interfaceName.isEmpty();
+        if (wanted != modeAtEntry) {
+            if (os.ObjectServerIsOpen()) {
+                os.CloseObjectServer();
+                c.ObjectServerOpen = false;
+            }
+            os.SetRemoteMode(wanted);
+        }
+        bool internet = false;
+        if (!c.ObjectServerOpen) {
+            if (os.ObjectServerIsOpen())
+                os.CloseObjectServer();
+            os.SetPreOpenOption(false);
+            if (modeAtEntry) {
+                qint32 flags = os.RemoteFlags() & ~(0x10 | 0x20);
+                if (interfaceName == QLatin1String("Internet")) {
+                    flags |= 0x10;
+                    internet = true;
+                } else {
+                    flags |= 0x20;
+                }
+                os.SetRemoteFlags(flags);
+            }
+            os.OpenObjectServer();
+            c.ObjectServerOpen = true;
+        }
+        if (!interfaceName.isEmpty() && !internet)
+            os.SelectNetworkInterface(os.NetworkInterfaces()->Item(interfaceName));
+        c.CurrentNetwork = os.Networks()->Item(networkName);
+        c.CurrentNetwork->OpenNetwork();
+        c.CurrentNetworkName = c.CurrentNetwork->NetworkName();
+        c.CurrentSystem = c.CurrentNetwork->NetworkSystems()->Item(1);
+        c.CurrentSystem->OpenSystem();
+        if (internet) {
+            c.CurrentSystem->SetSystemOptionFlag(true);
+            c.CurrentSystem->SetSystemOptionValue(0);
+            c.CurrentSystem->SetSystemOptionFlag(false);
+        }
+        c.NetworkOpen = true;
+        c.CurrentSystem->SetSystemTuningValue(200);
+    } catch (const com::ComError&) {
+        c.NetworkOpen = false;
+        c.CurrentNetworkName.clear();
+        toolkit::SetMousePointer(toolkit::MousePointer::Default);
+        throw PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + networkName);
+    }
+    toolkit::SetMousePointer(toolkit::MousePointer::Default);
+}
+
+qint16 ParseObjectPath(const QString& path)
+{
+    QStringList& parts = Connection().PathComponents;
+    parts.clear();
+    const auto split = [](const QString& text, QString& component, QString& rest) {
+        const int slash = text.indexOf(QLatin1Char('/'));
+        if (slash < 0) {
+            component = text;
+            rest.clear();
+        } else {
+            component = text.left(slash);
+            rest = text.mid(slash + 1).trimmed();
+        }
+    };
+    QString component, rest;
+    split(path, component, rest);
+    while (!component.isEmpty()) {
+        parts << component;
+        split(rest, component, rest);
+    }
+    return static_cast<qint16>(parts.size());
+}
+
+QString PathComponent(qint16 index, bool stripLabel)
+{
+    const QStringList& parts = Connection().PathComponents;
+    if (index < 1 || index > parts.size())
+        return QString();
+    const QString component = parts.at(index - 1);
+    if (stripLabel) {
+        const int colon = component.indexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            const QString name = component.mid(colon + 1).trimmed();
+            if (!name.isEmpty())
+                return name;
+        }
+    }
+    return component;
+}
+
+ResolvedObject ResolveObject(qint16 objectClassId)
+{
+    ResolvedObject result;
+    const ConnectionState& c = Connection();
+    const qint16 count = static_cast<qint16>(c.PathComponents.size());
+    try {
+        if (!c.CurrentSystem)
+            return result;
+        if (objectClassId == 7) {
+            const auto subsystem = c.CurrentSystem->SystemSubsystems()->Item(PathComponent(count - 1, true));
+            result.device = subsystem->SubsystemAppDevices()->Item(PathComponent(count, true));
+        } else if (objectClassId == 28) {
+            const auto subsystem = c.CurrentSystem->SystemSubsystems()->Item(PathComponent(count - 2, true));
+            const auto device = subsystem->SubsystemAppDevices()->Item(PathComponent(count - 1, true));
+            result.lonMarkObject =
+                device->DeviceInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(PathComponent(count, true));
+        }
+    } catch (const com::ComError&) {
+        return ResolvedObject{};
+    }
+    return result;
+}
+
+void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window)
+{
+    if (object.isNone())
+        throw PlugInError(ErrObjectNotFound, QStringLiteral("Object not found"));
+    const PlugInCommandInfo& entry = PlugInCommands(entryIndex);
+    if (entry.ObjectClassId == 7 && object.device)
+        window.ProcessDeviceCommand(object.device, entry);
+    else if (entry.ObjectClassId == 28 && object.lonMarkObject)
+        window.ProcessLonMarkObjectCommand(object.lonMarkObject, entry);
+}
+
+void CloseConnection()
+{
+    ConnectionState& c = Connection();
+    try {
+        if (c.CurrentSystem && c.CurrentSystem->SystemIsOpen())
+            c.CurrentSystem->CloseSystem();
+    } catch (const com::ComError&) {
+    }
+    c.CurrentSystem.reset();
+    try {
+        if (c.CurrentNetwork && c.CurrentNetwork->NetworkIsOpen())
+            c.CurrentNetwork->CloseNetwork();
+    } catch (const com::ComError&) {
+    }
+    c.CurrentNetwork.reset();
+    try {
+        if (c.objectServer && c.objectServer->ObjectServerIsOpen())
+            c.objectServer->CloseObjectServer();
+    } catch (const com::ComError&) {
+    }
+    c.ObjectServerOpen = false;
+    c.NetworkOpen = false;
+}
+
+}  // namespace framework

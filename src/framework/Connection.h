@@ -1,0 +1,70 @@
+#pragma once
+// The program's one connection to the object server and the one network and system it works on:
+// opening a network by name, resolving the object a configure command names, handing it to the
+// window, and closing everything at the end.
+#include "framework/Identity.h"
+#include "platform/objectserver/ObjectServer.h"
+
+#include <QStringList>
+
+namespace framework {
+
+// Implemented by the configuration window; the connection hands resolved objects to it.
+class WindowDispatch {
+public:
+    virtual ~WindowDispatch() = default;
+    virtual void ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const PlugInCommandInfo& entry) = 0;
+    virtual void ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const PlugInCommandInfo& entry) = 0;
+};
+
+struct ConnectionState {
+    lns::ObjectServer* objectServer = nullptr;
+    bool ObjectServerOpen = false;
+    bool NetworkOpen = false;
+    QString CurrentNetworkName;
+    lns::Ptr<lns::Network> CurrentNetwork;
+    lns::Ptr<lns::System> CurrentSystem;
+    QString CurrentObjectName;
+    QStringList PathComponents;  // the last object path split at "/"
+    bool RemoteAtRegistration = false;
+};
+
+ConnectionState& Connection();
+
+// Makes server the connection's object server (the window's lcaOS).
+void BindObjectServer(lns::ObjectServer* server);
+
+// Opens the object server, the network and its first system; raises 20006 "Cannot open the network "
+// + name on any failure.
+void OpenNetworkByName(const QString& networkName, const QString& interfaceName);
+
+qint16 ParseObjectPath(const QString& path);
+QString PathComponent(qint16 index, bool stripLabel);
+
+struct ResolvedObject {
+    lns::Ptr<lns::AppDevice> device;
+    lns::Ptr<lns::LonMarkObject> lonMarkObject;
+    bool isNone() const { return !device && !lonMarkObject; }
+};
+// The object of the class (7 application device, 28 LonMark object) named by the path components;
+// none when anything fails.
+ResolvedObject ResolveObject(qint16 objectClassId);
+
+// Raises 20005 "Object not found" for none; otherwise calls the window for the entry's class.
+void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window);
+
+// Closes system, network and object server (each only if open), ignoring failures.
+void CloseConnection();
+
+// The failure numbers returned to the director.
+inline constexpr qint32 ErrUnableToRegister = 20000;
+inline constexpr qint32 ErrReadOnlyProperty = 20002;
+inline constexpr qint32 ErrCommandNotSupported = 20003;
+inline constexpr qint32 ErrObjectTypeNotSupported = 20004;
+inline constexpr qint32 ErrObjectNotFound = 20005;
+inline constexpr qint32 ErrPlugInState = 20006;
+
+// A failure with the plug-in's name as source.
+com::ComError PlugInError(qint32 number, const QString& description);
+
+}  // namespace framework

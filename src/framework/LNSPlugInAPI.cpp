@@ -1,0 +1,325 @@
+#include "framework/LNSPlugInAPI.h"
+
+#include "framework/Connection.h"
+#include "framework/Identity.h"
+#include "ui/main/fMain.h"
+
+#include <QPointer>
+
+using framework::ErrPlugInState;
+using framework::ErrReadOnlyProperty;
+using framework::PlugInError;
+
+namespace {
+
+qint16& instanceCount()
+{
+    static qint16 count = 0;
+    return count;
+}
+
+QPointer<fMain>& window()
+{
+    static QPointer<fMain> w;
+    return w;
+}
+
+QString& developmentProgramId()
+{
+    static QString id;
+    return id;
+}
+
+const QString MovedWhileMinimized = QStringLiteral("Plug-in can't be moved or sized while minimized or maximized");
+
+}  // namespace
+
+LNSPlugInAPI::LNSPlugInAPI()
+{
+    if (instanceCount() == 0) {
+        framework::LoadPlugInCommands();
+        framework::Connection().ObjectServerOpen = false;
+        framework::Connection().NetworkOpen = false;
+        if (!window())
+            window() = new fMain;
+        framework::BindObjectServer(&window()->lcaOS());
+    }
+    ++instanceCount();
+}
+
+LNSPlugInAPI::~LNSPlugInAPI()
+{
+    --instanceCount();
+    if (window() && !window()->isVisible() && instanceCount() == 0)
+        window()->EndPlugIn();
+}
+
+qint16 LNSPlugInAPI::InstanceCount()
+{
+    return instanceCount();
+}
+
+fMain* LNSPlugInAPI::Window()
+{
+    return window();
+}
+
+void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName)
+{
+    bool known = false;
+    int found = -1;
+    for (int i = 0; i < framework::PlugInCommandCount; ++i) {
+        const framework::PlugInCommandInfo& entry = framework::PlugInCommands(i);
+        if (entry.CommandId == commandId) {
+            known = true;
+            if (entry.ObjectClassId == static_cast<qint32>(objectClassId)) {
+                found = i;
+                break;
+            }
+        }
+    }
+    if (found < 0)
+        throw PlugInError(known ? framework::ErrObjectTypeNotSupported : framework::ErrCommandNotSupported,
+                          known ? QStringLiteral("Object type not supported for this command")
+                                : QStringLiteral("Command not supported"));
+    framework::Connection().CurrentObjectName = objectName;
+    framework::ParseObjectPath(objectName);
+    const framework::ResolvedObject object = framework::ResolveObject(objectClassId);
+    framework::DispatchToWindow(found, object, *window());
+}
+
+bool LNSPlugInAPI::Visible() const
+{
+    return window()->isVisible();
+}
+
+void LNSPlugInAPI::SetVisible(bool visible)
+{
+    window()->setVisible(visible);
+}
+
+QString LNSPlugInAPI::networkName() const
+{
+    return framework::Connection().CurrentNetworkName;
+}
+
+void LNSPlugInAPI::SetnetworkName(const QString& name)
+{
+    framework::OpenNetworkByName(name, m_networkInterfaceName);
+}
+
+bool LNSPlugInAPI::Remote() const
+{
+    return window()->lcaOS().RemoteMode();
+}
+
+void LNSPlugInAPI::SetRemote(bool remote)
+{
+    lns::ObjectServer& os = window()->lcaOS();
+    const bool wasOpen = os.ObjectServerIsOpen();
+    framework::Connection().ObjectServerOpen = wasOpen;
+    if (wasOpen)
+        os.CloseObjectServer();
+    os.SetRemoteMode(remote);
+    if (wasOpen)
+        os.OpenObjectServer();
+}
+
+qint32 LNSPlugInAPI::Height() const
+{
+    return window()->frameGeometry().height();
+}
+
+qint32 LNSPlugInAPI::Width() const
+{
+    return window()->frameGeometry().width();
+}
+
+qint32 LNSPlugInAPI::left() const
+{
+    return window()->frameGeometry().x();
+}
+
+qint32 LNSPlugInAPI::top() const
+{
+    return window()->frameGeometry().y();
+}
+
+void LNSPlugInAPI::checkMovable() const
+{
+    if (window()->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+        throw PlugInError(ErrPlugInState, MovedWhileMinimized);
+}
+
+void LNSPlugInAPI::SetHeight(qint32 height)
+{
+    const fMain::BorderStyle style = window()->borderStyle();
+    if (style == fMain::BorderStyle::FixedSingle || style == fMain::BorderStyle::FixedDialog ||
+        style == fMain::BorderStyle::FixedToolWindow)
+        throw PlugInError(ErrReadOnlyProperty, QStringLiteral("Attempt to write to read-only property"));
+    checkMovable();
+    const int frame = window()->frameGeometry().height() - window()->height();
+    window()->resize(window()->width(), qMax(0, height - frame));
+}
+
+void LNSPlugInAPI::SetWidth(qint32 width)
+{
+    const fMain::BorderStyle style = window()->borderStyle();
+    if (style == fMain::BorderStyle::FixedSingle || style == fMain::BorderStyle::FixedDialog ||
+        style == fMain::BorderStyle::FixedToolWindow)
+        throw PlugInError(ErrReadOnlyProperty, QStringLiteral("Attempt to write to read-only property"));
+    checkMovable();
+    const int frame = window()->frameGeometry().width() - window()->width();
+    window()->resize(qMax(0, width - frame), window()->height());
+}
+
+void LNSPlugInAPI::Setleft(qint32 left)
+{
+    checkMovable();
+    window()->move(left, window()->frameGeometry().y());
+}
+
+void LNSPlugInAPI::Settop(qint32 top)
+{
+    checkMovable();
+    window()->move(window()->frameGeometry().x(), top);
+}
+
+bool LNSPlugInAPI::Minimized() const
+{
+    return window()->windowState() & Qt::WindowMinimized;
+}
+
+void LNSPlugInAPI::SetMinimized(bool minimized)
+{
+    const Qt::WindowStates state = window()->windowState();
+    window()->setWindowState(minimized ? (state | Qt::WindowMinimized) : (state & ~Qt::WindowMinimized));
+    if (!window()->isVisible())
+        throw PlugInError(ErrPlugInState,
+                          QStringLiteral("Can not modify the minimzed property when invisble. The property will be "
+                                         "applied the next time the plug-in is made visible"));
+}
+
+QString LNSPlugInAPI::ManufacturerID() const
+{
+    return framework::Identity().ManufacturerID;
+}
+
+QString LNSPlugInAPI::ManufacturerName() const
+{
+    return framework::Identity().ManufacturerName;
+}
+
+QString LNSPlugInAPI::LcaVersion() const
+{
+    return QString::fromLatin1(framework::LcaVersionText);
+}
+
+QString LNSPlugInAPI::Version() const
+{
+    return framework::Identity().PlugInVersion;
+}
+
+QString LNSPlugInAPI::Name() const
+{
+    return framework::PlugInName();
+}
+
+QString LNSPlugInAPI::DevelopmentProgramId() const
+{
+    return developmentProgramId();
+}
+
+void LNSPlugInAPI::SetDevelopmentProgramId(const QString& programId)
+{
+    developmentProgramId() = programId.size() == 16 ? programId : QString();
+}
+
+// ---- The members as the bus and Invoke see them: order, types and dispatch ids are what
+// directors rely on.
+const QList<automation::Member>& LNSPlugInAPI::members() const
+{
+    using automation::Member;
+    static const QList<Member> table = [] {
+        const auto prop = [](const char* name, qint32 dispid, const char* sig, bool writable = true) {
+            Member m;
+            m.kind = Member::Kind::Property;
+            m.name = QString::fromLatin1(name);
+            m.dispid = dispid;
+            m.signature = QString::fromLatin1(sig);
+            m.writable = writable;
+            return m;
+        };
+        Member send;
+        send.kind = Member::Kind::Method;
+        send.name = QStringLiteral("SendCommand");
+        send.dispid = 0x6003000F;
+        send.arguments = {{QStringLiteral("commandId"), QStringLiteral("i")},
+                          {QStringLiteral("objectClassId"), QStringLiteral("n")},
+                          {QStringLiteral("objectName"), QStringLiteral("s")}};
+        return QList<Member>{
+            send,
+            prop("Visible", 0x6803000E, "b"),
+            prop("networkName", 0x6803000D, "s"),
+            prop("NetworkInterfaceName", 0x6803000C, "s"),
+            prop("Remote", 0x6803000B, "b"),
+            prop("Height", 0x6803000A, "i"),
+            prop("Width", 0x68030009, "i"),
+            prop("left", 0x68030008, "i"),
+            prop("Minimized", 0x68030007, "b"),
+            prop("ManufacturerID", 0x68030006, "s", false),
+            prop("ManufacturerName", 0x68030005, "s", false),
+            prop("LcaVersion", 0x68030004, "s", false),
+            prop("Version", 0x68030003, "s", false),
+            prop("top", 0x68030002, "i"),
+            prop("Name", 0x68030001, "s", false),
+            prop("DevelopmentProgramId", 0x68030000, "s"),
+        };
+    }();
+    return table;
+}
+
+QVariant LNSPlugInAPI::getProperty(const QString& name)
+{
+    if (name == QLatin1String("Visible")) return Visible();
+    if (name == QLatin1String("networkName")) return networkName();
+    if (name == QLatin1String("NetworkInterfaceName")) return NetworkInterfaceName();
+    if (name == QLatin1String("Remote")) return Remote();
+    if (name == QLatin1String("Height")) return Height();
+    if (name == QLatin1String("Width")) return Width();
+    if (name == QLatin1String("left")) return left();
+    if (name == QLatin1String("Minimized")) return Minimized();
+    if (name == QLatin1String("ManufacturerID")) return ManufacturerID();
+    if (name == QLatin1String("ManufacturerName")) return ManufacturerName();
+    if (name == QLatin1String("LcaVersion")) return LcaVersion();
+    if (name == QLatin1String("Version")) return Version();
+    if (name == QLatin1String("top")) return top();
+    if (name == QLatin1String("Name")) return Name();
+    if (name == QLatin1String("DevelopmentProgramId")) return DevelopmentProgramId();
+    return QVariant();
+}
+
+void LNSPlugInAPI::setProperty(const QString& name, const QVariant& value)
+{
+    if (name == QLatin1String("Visible")) return SetVisible(value.toBool());
+    if (name == QLatin1String("networkName")) return SetnetworkName(value.toString());
+    if (name == QLatin1String("NetworkInterfaceName")) return SetNetworkInterfaceName(value.toString());
+    if (name == QLatin1String("Remote")) return SetRemote(value.toBool());
+    if (name == QLatin1String("Height")) return SetHeight(value.toInt());
+    if (name == QLatin1String("Width")) return SetWidth(value.toInt());
+    if (name == QLatin1String("left")) return Setleft(value.toInt());
+    if (name == QLatin1String("Minimized")) return SetMinimized(value.toBool());
+    if (name == QLatin1String("top")) return Settop(value.toInt());
+    if (name == QLatin1String("DevelopmentProgramId")) return SetDevelopmentProgramId(value.toString());
+    // ManufacturerID, ManufacturerName, LcaVersion, Version, Name
+    throw PlugInError(ErrReadOnlyProperty, QStringLiteral("Attempt to write to read-only property"));
+}
+
+QVariant LNSPlugInAPI::callMethod(const QString& name, const QVariantList& arguments)
+{
+    if (name == QLatin1String("SendCommand") && arguments.size() == 3) {
+        SendCommand(arguments[0].toInt(), static_cast<qint16>(arguments[1].toInt()), arguments[2].toString());
+        return QVariant();
+    }
+    return QVariant();
+}

@@ -1,0 +1,130 @@
+#include "framework/MMain.h"
+
+#include "framework/Connection.h"
+#include "framework/Identity.h"
+#include "framework/LNSPlugInAPI.h"
+#include "platform/automation/Activation.h"
+#include "platform/automation/AutomationServer.h"
+#include "platform/toolkit/Events.h"
+#include "platform/toolkit/MessageBox.h"
+#include "registration/PlugInRegistration.h"
+#include "registration/fRegisterPlugIn.h"
+#include "ui/main/fMain.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <cstdio>
+
+namespace MMain {
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments)
+{
+    ParsedCommandLine parsed;
+    if (!arguments.isEmpty()) {
+        const QString first = arguments.first().toLower();
+        // A COM start never reads the rest of the line.
+        if (first == QLatin1String("-embedding") || first == QLatin1String("/embedding") ||
+            first == QLatin1String("--embedding")) {
+            parsed.command = Command::ComStart;
+            return parsed;
+        }
+    }
+    // The whole command line: the arguments joined with one blank each, trimmed, lower-cased, and
+    // compared as a whole.
+    const QString line = arguments.join(QLatin1Char(' ')).trimmed().toLower();
+    if (line == QLatin1String("/regserver"))
+        parsed.command = Command::RegServer;
+    else if (line == QLatin1String("/unregserver"))
+        parsed.command = Command::UnregServer;
+    else if (line == QLatin1String("/regplugin"))
+        parsed.command = Command::RegPlugIn;
+    else if (line == QLatin1String("/deregplugin"))
+        parsed = {Command::DeregPlugIn, 0};
+    else if (line == QLatin1String("/deregplugin /deregmode:-1"))
+        parsed = {Command::DeregPlugIn, -1};
+    else if (line == QLatin1String("/deregplugin /deregmode:0"))
+        parsed = {Command::DeregPlugIn, 0};
+    else if (line == QLatin1String("/deregplugin /deregmode:1"))
+        parsed = {Command::DeregPlugIn, 1};
+    return parsed;
+}
+
+namespace {
+
+int serveBus()
+{
+    automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
+                                    QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
+                                    QString::fromLatin1(ErrorPrefix)};
+    auto* server = new automation::AutomationServer(
+        config, [] { return std::make_unique<LNSPlugInAPI>(); }, QDBusConnection::sessionBus(), qApp);
+    // A COM server whose client side is gone has nobody left to serve.
+    QObject::connect(server, &automation::AutomationServer::connectionLost, [] { toolkit::EndProgram(0); });
+    QString error;
+    if (!server->start(true, &error)) {
+        std::fprintf(stderr, "KR5MHUConfigure: cannot serve %s on the session bus: %s\n", ServiceName,
+                     qPrintable(error));
+        return 1;
+    }
+    return QApplication::exec();
+}
+
+int showRegistrationWindow()
+{
+    auto* window = new fRegisterPlugIn([] {
+        // Closing the registration window ends the program, as closing the configuration window does.
+        framework::CloseConnection();
+        toolkit::EndProgram(0);
+    });
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->show();
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int Main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    toolkit::InstallMessageBoxesFromEnvironment();
+    framework::LoadPlugInIdentity();
+
+    switch (parsed.command) {
+    case Command::ComStart:
+        return serveBus();
+    case Command::RegServer:
+        return automation::WriteActivationFile(QString::fromLatin1(ServiceName), QCoreApplication::applicationFilePath()) ? 0 : 1;
+    case Command::UnregServer:
+        return automation::RemoveActivationFile(QString::fromLatin1(ServiceName)) ? 0 : 1;
+    case Command::RegPlugIn:
+    case Command::DeregPlugIn:
+        try {
+            if (parsed.command == Command::RegPlugIn) {
+                const auto outcome = registration::RegisterPlugIn(false);
+                // Silent on the command line: the exit status tells a script what happened.
+                switch (outcome) {
+                case registration::RegisterOutcome::Registered:
+                case registration::RegisterOutcome::Updated: return 0;
+                case registration::RegisterOutcome::NewerRegistered: return 3;
+                default: return 1;
+                }
+            }
+            registration::DeregisterPlugIn(parsed.mode, false);
+            return 0;
+        } catch (const std::exception&) {
+            // A failure escaping the command-line handling leaves the user the window to retry by hand.
+        }
+        return showRegistrationWindow();
+    case Command::ShowWindow:
+        return showRegistrationWindow();
+    }
+    return 0;
+}
+
+}  // namespace MMain

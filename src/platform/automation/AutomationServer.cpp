@@ -1,0 +1,374 @@
+#include "platform/automation/AutomationServer.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QPointer>
+
+namespace automation {
+
+namespace {
+
+const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString IntrospectableInterface = QStringLiteral("org.freedesktop.DBus.Introspectable");
+
+QVariantList fromBusArguments(const QVariant& value)
+{
+    // An "av" argument arrives as a QDBusArgument until demarshalled.
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        const QDBusArgument arg = value.value<QDBusArgument>();
+        QVariantList list;
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            QDBusVariant v;
+            arg >> v;
+            list << v.variant();
+        }
+        arg.endArray();
+        return list;
+    }
+    return value.toList();
+}
+
+QString xmlEscaped(const QString& s)
+{
+    return s.toHtmlEscaped();
+}
+
+}  // namespace
+
+// One registered object path: dispatches the calls that arrive for it.
+class ObjectNode : public QDBusVirtualObject {
+public:
+    ObjectNode(AutomationServer* server, QString path) : m_server(server), m_path(std::move(path)) {}
+
+    QString introspect(const QString&) const override
+    {
+        auto it = m_server->m_objects.find(m_path);
+        if (it == m_server->m_objects.end())
+            return QString();
+        QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(m_server->m_config.objectInterface);
+        for (const Member& m : it.value()->object->members()) {
+            if (m.kind == Member::Kind::Method) {
+                xml += QStringLiteral("    <method name=\"%1\">\n").arg(xmlEscaped(m.name));
+                for (const Argument& a : m.arguments)
+                    xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"in\"/>\n").arg(a.name, a.signature);
+                xml += QStringLiteral("    </method>\n");
+            }
+        }
+        xml += QStringLiteral("    <method name=\"Release\"/>\n"
+                              "    <method name=\"Invoke\">\n"
+                              "      <arg name=\"dispid\" type=\"i\" direction=\"in\"/>\n"
+                              "      <arg name=\"kind\" type=\"i\" direction=\"in\"/>\n"
+                              "      <arg name=\"args\" type=\"av\" direction=\"in\"/>\n"
+                              "      <arg name=\"result\" type=\"v\" direction=\"out\"/>\n"
+                              "    </method>\n");
+        for (const Member& m : it.value()->object->members()) {
+            if (m.kind == Member::Kind::Property)
+                xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
+                           .arg(xmlEscaped(m.name), m.signature,
+                                m.writable ? QStringLiteral("readwrite") : QStringLiteral("read"));
+        }
+        xml += QStringLiteral("  </interface>\n");
+        xml += QStringLiteral("  <interface name=\"%1\">\n"
+                              "    <method name=\"Get\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
+                              "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" direction=\"out\"/></method>\n"
+                              "    <method name=\"Set\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
+                              "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" direction=\"in\"/></method>\n"
+                              "    <method name=\"GetAll\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
+                              "<arg name=\"values\" type=\"a{sv}\" direction=\"out\"/></method>\n"
+                              "  </interface>\n")
+                   .arg(PropertiesInterface);
+        return xml;
+    }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        // Keep the entry alive for the whole call, even if a nested event loop releases it.
+        auto it = m_server->m_objects.find(m_path);
+        if (it == m_server->m_objects.end() || it.value()->released) {
+            connection.send(message.createErrorReply(QDBusError::UnknownObject, QStringLiteral("The object has been released")));
+            return true;
+        }
+        std::shared_ptr<AutomationServer::Entry> entry = it.value();
+        ++entry->activeCalls;
+        QPointer<AutomationServer> server(m_server);
+        const QString path = m_path;
+        bool destroyAfter = false;
+        try {
+            QDBusMessage reply = dispatch(*entry, message, &destroyAfter);
+            connection.send(reply);
+        } catch (const com::ComError& e) {
+            QDBusMessage reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
+            reply.setArguments({e.description(), e.source(), e.number()});
+            connection.send(reply);
+        } catch (const std::exception& e) {
+            connection.send(message.createErrorReply(QDBusError::Failed, QString::fromLocal8Bit(e.what())));
+        }
+        --entry->activeCalls;
+        if (server && (destroyAfter || entry->released))
+            server->destroyIfIdle(path);
+        return true;
+    }
+
+private:
+    QDBusMessage dispatch(AutomationServer::Entry& entry, const QDBusMessage& message, bool* release)
+    {
+        const QString iface = message.interface();
+        const QString member = message.member();
+        const QList<Member>& members = entry.object->members();
+        const QString objectInterface = m_server->m_config.objectInterface;
+
+        if (iface == IntrospectableInterface && member == QLatin1String("Introspect")) {
+            return message.createReply(QStringLiteral(
+                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
+                "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") + introspect(m_path) +
+                QStringLiteral("</node>\n"));
+        }
+        if (iface == PropertiesInterface) {
+            const QVariantList args = message.arguments();
+            if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss")) {
+                const Member* m = FindMember(members, args.at(1).toString());
+                if (!m || m->kind != Member::Kind::Property || !knownInterface(args.at(0).toString()))
+                    return message.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("No such property"));
+                return message.createReply(QVariant::fromValue(QDBusVariant(entry.object->getProperty(m->name))));
+            }
+            if (member == QLatin1String("Set") && message.signature() == QLatin1String("ssv")) {
+                const Member* m = FindMember(members, args.at(1).toString());
+                if (!m || m->kind != Member::Kind::Property || !knownInterface(args.at(0).toString()))
+                    return message.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("No such property"));
+                QVariant value;
+                if (!ConvertToSignature(args.at(2), m->signature, value))
+                    return message.createErrorReply(QDBusError::InvalidArgs,
+                                                    QStringLiteral("Property %1 takes type %2").arg(m->name, m->signature));
+                entry.object->setProperty(m->name, value);
+                return message.createReply();
+            }
+            if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
+                QVariantMap all;
+                for (const Member& m : members) {
+                    if (m.kind != Member::Kind::Property)
+                        continue;
+                    try {
+                        all.insert(m.name, entry.object->getProperty(m.name));
+                    } catch (const com::ComError&) {
+                        // A property that cannot be read now is left out.
+                    }
+                }
+                return message.createReply(QVariant::fromValue(all));
+            }
+            return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown call or arguments"));
+        }
+        if (!iface.isEmpty() && iface != objectInterface)
+            return message.createErrorReply(QDBusError::UnknownInterface, QStringLiteral("No such interface: %1").arg(iface));
+
+        if (member == QLatin1String("Release") && message.signature().isEmpty()) {
+            *release = true;
+            m_server->releaseObject(m_path);
+            return message.createReply();
+        }
+        if (member == QLatin1String("Invoke") && message.signature() == QLatin1String("iiav")) {
+            const QVariantList args = message.arguments();
+            return invoke(entry, message, args.at(0).toInt(), args.at(1).toInt(), fromBusArguments(args.at(2)));
+        }
+        const Member* m = FindMember(members, member);
+        if (!m || m->kind != Member::Kind::Method)
+            return message.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("No such method: %1").arg(member));
+        QString signature;
+        for (const Argument& a : m->arguments)
+            signature += a.signature;
+        if (message.signature() != signature)
+            return message.createErrorReply(QDBusError::InvalidArgs,
+                                            QStringLiteral("%1 takes arguments (%2)").arg(m->name, signature));
+        const QVariant result = entry.object->callMethod(m->name, message.arguments());
+        return result.isValid() ? message.createReply(result) : message.createReply();
+    }
+
+    QDBusMessage invoke(AutomationServer::Entry& entry, const QDBusMessage& message, qint32 dispid, qint32 kind,
+                        const QVariantList& args)
+    {
+        const Member* m = FindMember(entry.object->members(), dispid);
+        const auto reply = [&](const QVariant& v) {
+            return message.createReply(QVariant::fromValue(QDBusVariant(v.isValid() ? v : QVariant(QString()))));
+        };
+        if (!m)
+            return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown dispatch id %1").arg(dispid));
+        if (m->kind == Member::Kind::Method && kind == DispatchMethod) {
+            if (args.size() != m->arguments.size())
+                return message.createErrorReply(QDBusError::InvalidArgs,
+                                                QStringLiteral("%1 takes %2 arguments").arg(m->name).arg(m->arguments.size()));
+            QVariantList converted;
+            for (int i = 0; i < args.size(); ++i) {
+                QVariant v;
+                if (!ConvertToSignature(args[i], m->arguments[i].signature, v))
+                    return message.createErrorReply(QDBusError::InvalidArgs,
+                                                    QStringLiteral("Argument %1 of %2 has the wrong type").arg(i + 1).arg(m->name));
+                converted << v;
+            }
+            return reply(entry.object->callMethod(m->name, converted));
+        }
+        if (m->kind == Member::Kind::Property && kind == DispatchPropertyGet && args.isEmpty())
+            return reply(entry.object->getProperty(m->name));
+        if (m->kind == Member::Kind::Property && kind == DispatchPropertyPut && args.size() == 1) {
+            QVariant v;
+            if (!ConvertToSignature(args[0], m->signature, v))
+                return message.createErrorReply(QDBusError::InvalidArgs,
+                                                QStringLiteral("Property %1 takes type %2").arg(m->name, m->signature));
+            entry.object->setProperty(m->name, v);
+            return reply(QVariant());
+        }
+        return message.createErrorReply(QDBusError::InvalidArgs,
+                                        QStringLiteral("Dispatch id %1 does not take kind %2 with %3 arguments")
+                                            .arg(dispid).arg(kind).arg(args.size()));
+    }
+
+    bool knownInterface(const QString& name) const
+    {
+        return name.isEmpty() || name == m_server->m_config.objectInterface;
+    }
+
+    AutomationServer* m_server;
+    QString m_path;
+};
+
+// The class factory at "/": CreateInstance() -> o.
+class FactoryNode : public QDBusVirtualObject {
+public:
+    explicit FactoryNode(AutomationServer* server) : m_server(server) {}
+
+    QString introspect(const QString&) const override
+    {
+        QString xml = QStringLiteral("  <interface name=\"%1\">\n"
+                                     "    <method name=\"CreateInstance\"><arg name=\"object\" type=\"o\" direction=\"out\"/></method>\n"
+                                     "  </interface>\n")
+                          .arg(m_server->m_config.factoryInterface);
+        QString prefix = m_server->m_config.objectPathPrefix.mid(1);
+        if (!m_server->m_objects.isEmpty())
+            xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(prefix.section(QLatin1Char('/'), 0, 0));
+        return xml;
+    }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (message.interface() == IntrospectableInterface && message.member() == QLatin1String("Introspect")) {
+            connection.send(message.createReply(QStringLiteral(
+                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
+                "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") + introspect(QString()) +
+                QStringLiteral("</node>\n")));
+            return true;
+        }
+        if ((message.interface().isEmpty() || message.interface() == m_server->m_config.factoryInterface) &&
+            message.member() == QLatin1String("CreateInstance") && message.signature().isEmpty()) {
+            try {
+                const QString path = m_server->createObject(message.service());
+                connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
+            } catch (const com::ComError& e) {
+                QDBusMessage reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
+                reply.setArguments({e.description(), e.source(), e.number()});
+                connection.send(reply);
+            }
+            return true;
+        }
+        connection.send(message.createErrorReply(QDBusError::UnknownMethod,
+                                                 QStringLiteral("No such method: %1").arg(message.member())));
+        return true;
+    }
+
+private:
+    AutomationServer* m_server;
+};
+
+AutomationServer::AutomationServer(ServerConfig config, Factory factory, QDBusConnection connection, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_factory(std::move(factory)), m_connection(std::move(connection))
+{
+    m_watcher = new QDBusServiceWatcher(this);
+    m_watcher->setConnection(m_connection);
+    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &AutomationServer::onClientGone);
+}
+
+AutomationServer::~AutomationServer()
+{
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
+        m_connection.unregisterObject(it.key());
+}
+
+bool AutomationServer::start(bool requestName, QString* error)
+{
+    if (!m_connection.isConnected()) {
+        if (error)
+            *error = m_connection.lastError().message();
+        return false;
+    }
+    m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
+                         QStringLiteral("Disconnected"), this, SLOT(onDisconnected()));
+    m_factoryNode = std::make_unique<FactoryNode>(this);
+    if (!m_connection.registerVirtualObject(QStringLiteral("/"), m_factoryNode.get(), QDBusConnection::SingleNode)) {
+        if (error)
+            *error = QStringLiteral("Cannot register the class factory");
+        return false;
+    }
+    if (requestName && !m_connection.registerService(m_config.serviceName)) {
+        if (error)
+            *error = m_connection.lastError().message();
+        return false;
+    }
+    return true;
+}
+
+QString AutomationServer::createObject(const QString& owner)
+{
+    auto entry = std::make_shared<Entry>();
+    const QString path = m_config.objectPathPrefix + QLatin1Char('/') + QString::number(m_nextId++);
+    entry->owner = owner;
+    entry->node = std::make_unique<ObjectNode>(this, path);
+    m_objects.insert(path, entry);
+    // The object is made after it is listed, so that a creation that runs events finds it.
+    entry->object = m_factory();
+    m_connection.registerVirtualObject(path, entry->node.get(), QDBusConnection::SingleNode);
+    if (!owner.isEmpty() && !m_watcher->watchedServices().contains(owner))
+        m_watcher->addWatchedService(owner);
+    return path;
+}
+
+bool AutomationServer::releaseObject(const QString& path)
+{
+    auto it = m_objects.find(path);
+    if (it == m_objects.end() || it.value()->released)
+        return false;
+    it.value()->released = true;
+    m_connection.unregisterObject(path);
+    destroyIfIdle(path);
+    return true;
+}
+
+void AutomationServer::destroyIfIdle(const QString& path)
+{
+    auto it = m_objects.find(path);
+    if (it == m_objects.end() || !it.value()->released || it.value()->activeCalls > 0)
+        return;
+    std::shared_ptr<Entry> entry = it.value();
+    m_objects.erase(it);
+    // Destroying the object may end the process (the last object of a hidden window).
+    entry->object.reset();
+}
+
+void AutomationServer::onClientGone(const QString& client)
+{
+    const QStringList paths = m_objects.keys();
+    for (const QString& path : paths) {
+        auto it = m_objects.find(path);
+        if (it != m_objects.end() && it.value()->owner == client)
+            releaseObject(path);
+    }
+    m_watcher->removeWatchedService(client);
+}
+
+void AutomationServer::onDisconnected()
+{
+    emit connectionLost();
+}
+
+}  // namespace automation

@@ -1,0 +1,86 @@
+#pragma once
+// Serves automation objects on a D-Bus connection, as a local COM server serves its class:
+//  - a factory object at "/" whose CreateInstance() makes a new object and returns its path;
+//  - each object at <prefix>/<n>, with its methods, Release(), Invoke(dispid, kind, args) and its
+//    properties through org.freedesktop.DBus.Properties (served here, so that a property write can
+//    fail with the object's own error);
+//  - the objects of a client that leaves the bus are released, as COM releases a dead client's;
+//  - failures travel as D-Bus errors <errorPrefix>E<number>, message = description, then source and
+//    number as further arguments.
+#include "platform/automation/Dispatch.h"
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QMap>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QDBusServiceWatcher;
+
+namespace automation {
+
+struct ServerConfig {
+    QString serviceName;       // "KR5MHUConfigure.LNSPlugInAPI"
+    QString factoryInterface;  // "KR5MHUConfigure.ClassFactory"
+    QString objectInterface;   // "KR5MHUConfigure._LNSPlugInAPI"
+    QString objectPathPrefix;  // "/LNSPlugInAPI"
+    QString errorPrefix;       // "KR5MHUConfigure.Error."
+};
+
+class ObjectNode;
+
+class FactoryNode;
+
+class AutomationServer : public QObject {
+    Q_OBJECT
+public:
+    using Factory = std::function<std::unique_ptr<Dispatchable>()>;
+
+    AutomationServer(ServerConfig config, Factory factory, QDBusConnection connection, QObject* parent = nullptr);
+    ~AutomationServer() override;
+
+    // Registers the factory at "/" and, when requestName is set, the service name.
+    bool start(bool requestName, QString* error = nullptr);
+
+    int objectCount() const { return int(m_objects.size()); }
+    const ServerConfig& config() const { return m_config; }
+    QDBusConnection connection() const { return m_connection; }
+
+    // Creates an object owned by the given client (a unique bus name, or empty for none) and
+    // registers it; returns its path.
+    QString createObject(const QString& owner);
+    // Releases the object at path; false when there is none. Its destructor runs once no call of it
+    // is under way any more.
+    bool releaseObject(const QString& path);
+
+signals:
+    // The bus connection went away (the bus daemon ended).
+    void connectionLost();
+
+private slots:
+    void onClientGone(const QString& client);
+    void onDisconnected();
+
+private:
+    friend class ObjectNode;
+    friend class FactoryNode;
+    struct Entry {
+        std::unique_ptr<Dispatchable> object;
+        std::unique_ptr<ObjectNode> node;
+        QString owner;
+        int activeCalls = 0;
+        bool released = false;
+    };
+    void destroyIfIdle(const QString& path);
+
+    ServerConfig m_config;
+    Factory m_factory;
+    QDBusConnection m_connection;
+    QMap<QString, std::shared_ptr<Entry>> m_objects;
+    QDBusServiceWatcher* m_watcher = nullptr;
+    std::unique_ptr<FactoryNode> m_factoryNode;
+    quint64 m_nextId = 1;
+};
+
+}  // namespace automation

@@ -1,0 +1,173 @@
+#include "registration/PlugInRegistration.h"
+
+#include "framework/CRegistry.h"
+#include "framework/Identity.h"
+#include "framework/Numbers.h"
+#include "platform/base/ComError.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/Process.h"
+
+#include <QCoreApplication>
+
+using framework::CRegistry;
+using framework::PlugInKey;
+using toolkit::Buttons;
+using toolkit::Icon;
+using toolkit::MsgBox;
+
+namespace registration {
+namespace {
+
+// Long enough for the program to start, write or remove its activation file and end.
+constexpr int ServerRegistrationWaitMs = 10000;
+
+qint16 leadingInt16(const QString& text)
+{
+    return framework::ToInt16(framework::Val(text)).value_or(0);
+}
+
+}  // namespace
+
+VersionPair ReadVersionPair(const QString& version)
+{
+    VersionPair pair;
+    const int dot = version.indexOf(QLatin1Char('.'));
+    pair.major = leadingInt16(dot < 0 ? version : version.left(dot));
+    if (dot < 0)
+        return pair;
+    QString minor = version.mid(dot + 1);
+    const int blank = minor.indexOf(QLatin1Char(' '));
+    const int nextDot = minor.indexOf(QLatin1Char('.'));
+    int end = minor.size();
+    if (blank >= 0)
+        end = qMin(end, blank);
+    if (nextDot >= 0)
+        end = qMin(end, nextDot);
+    minor = minor.left(end);
+    if (minor.size() == 1)
+        minor += QLatin1Char('0');
+    pair.minor = leadingInt16(minor);
+    return pair;
+}
+
+bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours)
+{
+    return ours.major < registered.major || (ours.major == registered.major && ours.minor < registered.minor);
+}
+
+bool RunServerRegistration(bool unregister, QString* reason)
+{
+    // The full path: a bare name is not found here, and we wait so that nobody sees the plug-in
+    // registered before its server is.
+    const toolkit::ProcessOutcome outcome =
+        toolkit::StartProcess(QCoreApplication::applicationFilePath(),
+                              {unregister ? QStringLiteral("/unregserver") : QStringLiteral("/regserver")},
+                              ServerRegistrationWaitMs);
+    if (!outcome.started) {
+        if (reason)
+            *reason = outcome.errorText;
+        return false;
+    }
+    if (!outcome.finished || outcome.exitCode != 0) {
+        if (reason)
+            *reason = outcome.finished ? QStringLiteral("The server registration ended with code %1").arg(outcome.exitCode)
+                                       : QStringLiteral("The server registration did not end in time");
+        return false;
+    }
+    return true;
+}
+
+RegisterOutcome RegisterPlugIn(bool interactive)
+{
+    const framework::PlugInIdentity& id = framework::Identity();
+    CRegistry registry;
+    const QString key = PlugInKey();
+    bool update = false;
+    if (!registry.MachineSetting(key, QString()).isEmpty()) {
+        if (RegisteredIsNewer(ReadVersionPair(registry.MachineSetting(key, QStringLiteral("Version"))),
+                              ReadVersionPair(id.PlugInVersion))) {
+            if (interactive)
+                MsgBox(QStringLiteral("A newer version of this plug-in is already registered"), Buttons::Ok,
+                       Icon::Information, id.PlugInName);
+            return RegisterOutcome::NewerRegistered;
+        }
+        update = true;
+    }
+
+    // Always register the server, from the command line and from the registration window alike:
+    // nothing else on this platform would, and the plug-in could not be activated otherwise.
+    QString reason;
+    if (!RunServerRegistration(false, &reason)) {
+        if (interactive)
+            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
+                   Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+        return RegisterOutcome::ServerRegistrationFailed;
+    }
+
+    const QList<QPair<QString, QString>> values = {
+        {QString(), id.PlugInProgId},
+        {QStringLiteral("Name"), id.PlugInName},
+        {QStringLiteral("Description"), id.PlugInDescription},
+        {QStringLiteral("Scope"), QStringLiteral("2")},
+        {QStringLiteral("ManufacturerName"), id.ManufacturerName},
+        {QStringLiteral("Version"), id.PlugInVersion},
+        {QStringLiteral("LcaVersion"), QString::fromLatin1(framework::LcaVersionText)},
+        {QStringLiteral("Prelaunch"), QStringLiteral("-1")},
+        {QStringLiteral("MultiObject"), QStringLiteral("-1")},
+        {QStringLiteral("SingleInstance"), QStringLiteral("1")},
+    };
+    // A failed write only records itself in the error state: check it, so that success is reported
+    // only when every value is there.
+    bool allWritten = true;
+    for (const auto& value : values) {
+        com::ClearErr();
+        registry.SetMachineSetting(key, value.first, value.second);
+        if (com::Err().number == framework::RegistryWriteError)
+            allWritten = false;
+    }
+    com::ClearErr();
+    if (!allWritten) {
+        if (interactive)
+            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
+                       QStringLiteral(" could not be registered: the registry key HKEY_LOCAL_MACHINE\\") + key +
+                       QStringLiteral(" could not be written"),
+                   Buttons::Ok, Icon::Critical, id.PlugInName);
+        return RegisterOutcome::RegistryWriteFailed;
+    }
+    if (interactive)
+        MsgBox((update ? QStringLiteral("Updated version of plug-in registered as ") : QStringLiteral("Plug-in registered as ")) +
+                   id.PlugInProgId,
+               Buttons::Ok, Icon::Information, id.PlugInName);
+    return update ? RegisterOutcome::Updated : RegisterOutcome::Registered;
+}
+
+bool RemovePlugInRegistration(bool interactive)
+{
+    const framework::PlugInIdentity& id = framework::Identity();
+    QString reason;
+    if (!RunServerRegistration(true, &reason)) {
+        if (interactive)
+            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" deregistration as COM server failed") +
+                       QLatin1Char('\r') + QStringLiteral("Verify that there are not instances running") +
+                       QLatin1Char('\r') + reason,
+                   Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+        return false;
+    }
+    const bool deleted = CRegistry().DeleteMachineKey(PlugInKey());
+    if (interactive)
+        MsgBox(deleted ? QStringLiteral("Plug-in ") + id.PlugInName + QStringLiteral(" deregistered")
+                       : QStringLiteral("Plug-in ") + id.PlugInName +
+                             QStringLiteral(" does not exisit in the Windows registery"),
+               Buttons::Ok, Icon::Information, id.PlugInName);
+    return deleted;
+}
+
+void DeregisterPlugIn(qint16 mode, bool interactive)
+{
+    framework::SetShowProgress(interactive);
+    // Modes 0 and 1 first remove the plug-in's commands from every network; that walk comes with
+    // command registration.
+    RemovePlugInRegistration(interactive);
+}
+
+}  // namespace registration

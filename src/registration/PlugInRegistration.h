@@ -1,0 +1,29 @@
+#pragma once
+// Registering the plug-in with the platform (its server registration and its registry description)
+// and removing it again.
+#include <QString>
+
+namespace registration {
+
+enum class RegisterOutcome { Registered, Updated, NewerRegistered, ServerRegistrationFailed, RegistryWriteFailed };
+
+struct VersionPair {
+    qint16 major = 0;
+    qint16 minor = 0;
+};
+// "1.5.0" gives 1 / 50 (a one-digit minor gets a 0 appended), "1.12.0" gives 1 / 12, "" gives 0 / 0.
+VersionPair ReadVersionPair(const QString& version);
+// True when the registered version is newer than ours (ours has a smaller major, or an equal major
+// and a smaller minor).
+bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours);
+
+RegisterOutcome RegisterPlugIn(bool interactive);
+// true when the registry key was deleted.
+bool RemovePlugInRegistration(bool interactive);
+void DeregisterPlugIn(qint16 mode, bool interactive);
+
+// Starts the program's own executable with "/regserver" or "/unregserver" and waits for it to end;
+// false with the reason when it could not be started or did not succeed.
+bool RunServerRegistration(bool unregister, QString* reason);
+
+}  // namespace registration

@@ -1,0 +1,73 @@
+#include "registration/fRegisterPlugIn.h"
+
+#include "framework/Identity.h"
+#include "platform/toolkit/Events.h"
+#include "registration/PlugInRegistration.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+fRegisterPlugIn::fRegisterPlugIn(std::function<void()> onClosed, QWidget* parent)
+    : QWidget(parent), m_onClosed(std::move(onClosed))
+{
+    setObjectName(QStringLiteral("fRegisterPlugIn"));
+    setWindowTitle(framework::PlugInName());
+
+    cmbDeregMode = new QComboBox(this);
+    cmbDeregMode->setObjectName(QStringLiteral("cmbDeregMode"));
+    // List positions 0, 1, 2 are the modes -1, 0, 1.
+    cmbDeregMode->addItems({QStringLiteral("Minimal Mode"), QStringLiteral("Complete Mode"), QStringLiteral("Exhaustive Mode")});
+    cmbDeregMode->setCurrentIndex(1);
+
+    bRegister = new QPushButton(QStringLiteral("&Register Plug-in"), this);
+    bRegister->setObjectName(QStringLiteral("bRegister"));
+    bDeregister = new QPushButton(QStringLiteral("&Deregister Plug-in"), this);
+    bDeregister->setObjectName(QStringLiteral("bDeregister"));
+    bExit = new QPushButton(QStringLiteral("&Exit"), this);
+    bExit->setObjectName(QStringLiteral("bExit"));
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(bRegister, 0, 0);
+    layout->addWidget(bDeregister, 1, 0);
+    layout->addWidget(cmbDeregMode, 1, 1);
+    layout->addWidget(bExit, 2, 1, Qt::AlignRight);
+    layout->setColumnStretch(1, 1);
+    setMinimumWidth(360);
+
+    connect(bRegister, &QPushButton::clicked, this, &fRegisterPlugIn::bRegister_Click);
+    connect(bDeregister, &QPushButton::clicked, this, &fRegisterPlugIn::bDeregister_Click);
+    connect(bExit, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void fRegisterPlugIn::bRegister_Click()
+{
+    registration::RegisterPlugIn(true);
+    close();
+}
+
+void fRegisterPlugIn::bDeregister_Click()
+{
+    cmbDeregMode->setEnabled(false);
+    bRegister->setEnabled(false);
+    bDeregister->setEnabled(false);
+    bExit->setEnabled(false);
+    repaint();
+    toolkit::DoEvents();
+    registration::DeregisterPlugIn(static_cast<qint16>(cmbDeregMode->currentIndex() - 1), true);
+    cmbDeregMode->setEnabled(true);
+    bRegister->setEnabled(true);
+    bDeregister->setEnabled(true);
+    bExit->setEnabled(true);
+    close();
+}
+
+void fRegisterPlugIn::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (m_onClosed)
+        m_onClosed();
+}

@@ -1,0 +1,150 @@
+// The plug-in object as a director sees it over a real session bus: activation through the
+// activation file, identity and window properties with their errors, dispatch against the command
+// table, wrong argument types, release of a dead client's objects, and the end of the process when
+// the last object goes while the window is hidden.
+#include "support/TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
+const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
+const QString Properties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
+    m.setArguments(args);
+    return QDBusConnection::sessionBus().call(m, QDBus::Block, 60000);
+}
+
+QVariant get(const QString& path, const QString& property)
+{
+    const QDBusMessage reply = call(path, Properties, QStringLiteral("Get"), {Interface, property});
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return QVariant(QStringLiteral("ERROR ") + reply.errorName());
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+QDBusMessage set(const QString& path, const QString& property, const QVariant& value)
+{
+    return call(path, Properties, QStringLiteral("Set"), {Interface, property, QVariant::fromValue(QDBusVariant(value))});
+}
+
+// The failure's number as the plug-in raised it: from the error name and from the arguments.
+void verifyPlugInError(const QDBusMessage& reply, int number, const QString& description)
+{
+    QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(reply.errorName(), QStringLiteral("KR5MHUConfigure.Error.E%1").arg(number));
+    QCOMPARE(reply.errorMessage(), description);
+    const QVariantList args = reply.arguments();
+    QCOMPARE(args.size(), 3);
+    QCOMPARE(args[1].toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
+    QCOMPARE(args[2].toInt(), number);
+}
+
+}  // namespace
+
+class TestPlugInObjectBus : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "the test runs on its own session bus");
+        QVERIFY2(!qEnvironmentVariable("KR5M_TEST_WORLD").isEmpty(), "started by cmake/run-on-bus.sh");
+        QProcess reg;
+        reg.start(testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"), {QStringLiteral("/regserver")});
+        QVERIFY(reg.waitForFinished(20000));
+        QCOMPARE(reg.exitCode(), 0);
+    }
+
+    void wholeLife()
+    {
+        // Activation by the bus, two objects.
+        const QDBusMessage a = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+        QCOMPARE(a.type(), QDBusMessage::ReplyMessage);
+        const QString first = a.arguments().value(0).value<QDBusObjectPath>().path();
+        const QString second = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
+                                    QStringLiteral("CreateInstance")).arguments().value(0).value<QDBusObjectPath>().path();
+        QVERIFY(first.startsWith(QStringLiteral("/LNSPlugInAPI/")));
+        QVERIFY(second != first);
+
+        // Identity.
+        QCOMPARE(get(first, "Name").toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
+        QCOMPARE(get(second, "ManufacturerName").toString(), QStringLiteral("Kestrova Inc."));
+        QCOMPARE(get(first, "ManufacturerID").toString(), QStringLiteral("211"));
+        QCOMPARE(get(first, "LcaVersion").toString(), QStringLiteral("3.0"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(get(first, "Version").toString()).hasMatch());
+        verifyPlugInError(set(first, "Name", QStringLiteral("Other")), 20002, QStringLiteral("Attempt to write to read-only property"));
+        QCOMPARE(get(first, "Name").toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
+
+        // Dispatch against the command table.
+        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(99), qint16(7), QStringLiteral("a/b")}), 20003,
+                          QStringLiteral("Command not supported"));
+        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(13), qint16(9), QStringLiteral("a/b")}), 20004,
+                          QStringLiteral("Object type not supported for this command"));
+
+        // The development program ID is kept only at 16 characters.
+        QCOMPARE(set(first, "DevelopmentProgramId", QStringLiteral("8000D3550004040B")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(second, "DevelopmentProgramId").toString(), QStringLiteral("8000D3550004040B"));
+        QCOMPARE(set(first, "DevelopmentProgramId", QStringLiteral("8000D3550004040")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(first, "DevelopmentProgramId").toString(), QString());
+
+        // Invoke by dispatch id.
+        const QDBusMessage byId = call(first, Interface, "Invoke", {qint32(0x68030001), qint32(2), QVariantList{}});
+        QCOMPARE(byId.arguments().value(0).value<QDBusVariant>().variant().toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
+        verifyPlugInError(call(first, Interface, "Invoke", {qint32(0x68030005), qint32(4),
+                                                            QVariantList{QVariant::fromValue(QDBusVariant(QStringLiteral("x")))}}),
+                          20002, QStringLiteral("Attempt to write to read-only property"));
+
+        // Wrong argument types are D-Bus errors, not crashes.
+        const QDBusMessage wrongArgs = call(first, Interface, "SendCommand", {QStringLiteral("13"), QStringLiteral("7"), QStringLiteral("x")});
+        QCOMPARE(wrongArgs.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        QCOMPARE(set(first, "Height", QStringLiteral("tall")).errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        QCOMPARE(get(first, "Name").toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
+
+        // Minimised while hidden: refused, but applied when the window is shown.
+        QCOMPARE(get(first, "Visible").toBool(), false);
+        verifyPlugInError(set(first, "Minimized", true), 20006,
+                          QStringLiteral("Can not modify the minimzed property when invisble. The property will be applied "
+                                         "the next time the plug-in is made visible"));
+        QCOMPARE(set(first, "Visible", true).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(first, "Visible").toBool(), true);
+        QCOMPARE(get(first, "Minimized").toBool(), true);
+        verifyPlugInError(set(first, "left", 10), 20006, QStringLiteral("Plug-in can't be moved or sized while minimized or maximized"));
+        QCOMPARE(set(first, "Minimized", false).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(set(first, "Width", 640).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(first, "Width").toInt(), 640);
+        QCOMPARE(set(first, "Visible", false).type(), QDBusMessage::ReplyMessage);
+
+        // A client that leaves the bus has its objects released.
+        QProcess director;
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"), {QStringLiteral("session"), QStringLiteral("-c"), QStringLiteral("create")});
+        QVERIFY(director.waitForFinished(30000));
+        QCOMPARE(director.exitCode(), 0);
+        const QString orphan = QString::fromUtf8(director.readAllStandardOutput()).trimmed();
+        QVERIFY2(orphan.startsWith(QStringLiteral("/LNSPlugInAPI/")), qPrintable(orphan));
+        QTRY_COMPARE_WITH_TIMEOUT(call(orphan, Properties, "Get", {Interface, QStringLiteral("Name")}).errorName(),
+                                  QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"), 10000);
+
+        // Releasing the last object while the window is hidden ends the process.
+        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+        QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
+        QCOMPARE(call(second, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(Service));
+        QCOMPARE(call(first, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        QVERIFY(ended.wait(10000) || ended.count() > 0);
+        QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(Service));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlugInObjectBus)
+#include "test_plugin_object_bus.moc"

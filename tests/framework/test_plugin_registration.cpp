@@ -1,0 +1,243 @@
+// Registering and deregistering the plug-in: version pairs, the registry description, the server
+// registration it starts, and what the user is told.
+#include "framework/CRegistry.h"
+#include "framework/Identity.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/toolkit/Process.h"
+#include "registration/PlugInRegistration.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QtTest>
+
+using registration::RegisterOutcome;
+using toolkit::Answer;
+using toolkit::Icon;
+
+namespace {
+
+// Records the starts and answers as told.
+class RecordedProcesses : public toolkit::ProcessService {
+public:
+    RecordedProcesses() { toolkit::SetProcessService(this); }
+    ~RecordedProcesses() override { toolkit::SetProcessService(nullptr); }
+    toolkit::ProcessOutcome start(const QString& program, const QStringList& arguments, int waitMs) override
+    {
+        starts << (QStringList{program} + arguments);
+        waits << waitMs;
+        toolkit::ProcessOutcome o;
+        o.started = canStart;
+        o.finished = canStart;
+        o.exitCode = exitCode;
+        if (!canStart)
+            o.errorText = QStringLiteral("The system cannot find the file specified.");
+        return o;
+    }
+    QList<QStringList> starts;
+    QList<int> waits;
+    bool canStart = true;
+    int exitCode = 0;
+};
+
+}  // namespace
+
+class TestPlugInRegistration : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { framework::LoadPlugInIdentity(); }
+    void init() { m_env = std::make_unique<testsupport::TestEnvironment>(); }
+    void cleanup() { m_env.reset(); }
+
+    void versionPairs_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::newRow("1.5.0") << "1.5.0" << 1 << 50;
+        QTest::newRow("1.12.0") << "1.12.0" << 1 << 12;
+        QTest::newRow("missing") << "" << 0 << 0;
+        QTest::newRow("minor ends at a blank") << "2.3 beta" << 2 << 30;
+        QTest::newRow("no minor") << "7" << 7 << 0;
+        QTest::newRow("not numbers") << "a.b" << 0 << 0;
+    }
+    void versionPairs()
+    {
+        QFETCH(QString, version);
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        const auto pair = registration::ReadVersionPair(version);
+        QCOMPARE(int(pair.major), major);
+        QCOMPARE(int(pair.minor), minor);
+    }
+
+    void newerDecision_data()
+    {
+        QTest::addColumn<QString>("registered");
+        QTest::addColumn<QString>("ours");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("1.5.0 over 1.12.0 proceeds") << "1.12.0" << "1.5.0" << false;
+        QTest::newRow("1.12.0 over 1.5.0 is refused") << "1.5.0" << "1.12.0" << true;
+        QTest::newRow("same version") << "1.0.0" << "1.0.0" << false;
+        QTest::newRow("missing compares as 0.0") << "" << "1.0.0" << false;
+        QTest::newRow("newer major") << "2.0.0" << "1.9.0" << true;
+    }
+    void newerDecision()
+    {
+        QFETCH(QString, registered);
+        QFETCH(QString, ours);
+        QFETCH(bool, refused);
+        QCOMPARE(registration::RegisteredIsNewer(registration::ReadVersionPair(registered), registration::ReadVersionPair(ours)),
+                 refused);
+    }
+
+    void firstRegistrationWritesTheTenValuesAndRegistersTheServer()
+    {
+        RecordedProcesses processes;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in registered as KR5MHUConfigure.LNSPlugInAPI"), Answer::Ok,
+                      framework::PlugInName(), std::nullopt, Icon::Information, true});
+        QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::Registered);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(processes.starts.size(), 1);
+        QCOMPARE(processes.starts[0], (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/regserver")}));
+        QVERIFY(processes.waits[0] > 0);
+        registry::RegistryStore store(registry::Hive::LocalMachine);
+        const QStringList names = store.valueNames(framework::PlugInKey());
+        QCOMPARE(names, (QStringList{QString(), "Name", "Description", "Scope", "ManufacturerName", "Version",
+                                     "LcaVersion", "Prelaunch", "MultiObject", "SingleInstance"}));
+        framework::CRegistry r;
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), QString()), QStringLiteral("KR5MHUConfigure.LNSPlugInAPI"));
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), "Version"), framework::BuildVersion());
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), "Prelaunch"), QStringLiteral("-1"));
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), "Scope"), QStringLiteral("2"));
+    }
+
+    void registrationOverAnExistingOne_data()
+    {
+        QTest::addColumn<QString>("registeredVersion");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("same version: update") << framework::BuildVersion() << int(RegisterOutcome::Updated)
+                                              << "Updated version of plug-in registered as KR5MHUConfigure.LNSPlugInAPI";
+        QTest::newRow("missing version: update") << QString() << int(RegisterOutcome::Updated)
+                                                 << "Updated version of plug-in registered as KR5MHUConfigure.LNSPlugInAPI";
+        QTest::newRow("newer major: refused") << "99.0.0" << int(RegisterOutcome::NewerRegistered)
+                                              << "A newer version of this plug-in is already registered";
+    }
+    void registrationOverAnExistingOne()
+    {
+        QFETCH(QString, registeredVersion);
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        framework::CRegistry r;
+        r.SetMachineSetting(framework::PlugInKey(), QString(), QStringLiteral("Other.ProgId"));
+        if (!registeredVersion.isEmpty())
+            r.SetMachineSetting(framework::PlugInKey(), "Version", registeredVersion);
+        RecordedProcesses processes;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({message, Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Information, true});
+        QCOMPARE(int(registration::RegisterPlugIn(true)), outcome);
+        VERIFY_BOXES(boxes);
+        const bool refused = outcome == int(RegisterOutcome::NewerRegistered);
+        QCOMPARE(processes.starts.size(), refused ? 0 : 1);
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), QString()),
+                 refused ? QStringLiteral("Other.ProgId") : QStringLiteral("KR5MHUConfigure.LNSPlugInAPI"));
+    }
+
+    void serverRegistrationFailureStopsBeforeTheRegistry_data()
+    {
+        QTest::addColumn<bool>("canStart");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("cannot start") << false << 0;
+        QTest::newRow("ends with failure") << true << 1;
+    }
+    void serverRegistrationFailureStopsBeforeTheRegistry()
+    {
+        QFETCH(bool, canStart);
+        QFETCH(int, exitCode);
+        RecordedProcesses processes;
+        processes.canStart = canStart;
+        processes.exitCode = exitCode;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI registration as COM server failed"), Answer::Ok,
+                      framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
+        QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::ServerRegistrationFailed);
+        VERIFY_BOXES(boxes);
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+    }
+
+    void failedRegistryWriteIsReportedNotCelebrated()
+    {
+        // A hive that is not a database: every write fails.
+        QFile file(m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        RecordedProcesses processes;
+        testsupport::ScriptedMessageBoxes boxes;
+        testsupport::ExpectedBox box;
+        box.textContains = QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Plug-Ins\\Kestrova KR5M-HU Configure");
+        box.icon = Icon::Critical;
+        boxes.expect(box);
+        QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryWriteFailed);
+        VERIFY_BOXES(boxes);
+        QVERIFY(!boxes.seen().first().text.contains(QStringLiteral("registered as")));
+    }
+
+    void silentRegistrationShowsNothing()
+    {
+        RecordedProcesses processes;
+        testsupport::ScriptedMessageBoxes boxes;  // no box expected
+        QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
+        QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Updated);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).valueNames(framework::PlugInKey()).size(), 10);
+    }
+
+    void removal_data()
+    {
+        QTest::addColumn<bool>("registered");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("registered") << true << "Plug-in Kestrova KR5M-HU Configure deregistered";
+        QTest::newRow("not registered") << false << "Plug-in Kestrova KR5M-HU Configure does not exisit in the Windows registery";
+    }
+    void removal()
+    {
+        QFETCH(bool, registered);
+        QFETCH(QString, message);
+        RecordedProcesses processes;
+        if (registered)
+            QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
+        framework::CRegistry().SetMachineSetting(framework::PlugInKey() + QStringLiteral("\\Sub"), "x", "y");
+        if (!registered)
+            framework::CRegistry().DeleteMachineKey(framework::PlugInKey());
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({message, Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Information, true});
+        QCOMPARE(registration::RemovePlugInRegistration(true), registered);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(processes.starts.last(), (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/unregserver")}));
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+    }
+
+    void failedServerRemovalLeavesTheRegistry()
+    {
+        RecordedProcesses processes;
+        QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
+        processes.canStart = false;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI deregistration as COM server failed\r"
+                                     "Verify that there are not instances running\rThe system cannot find the file specified."),
+                      Answer::Ok, framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
+        QVERIFY(!registration::RemovePlugInRegistration(true));
+        VERIFY_BOXES(boxes);
+        QVERIFY(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+    }
+
+private:
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
+};
+
+QTEST_GUILESS_MAIN(TestPlugInRegistration)
+#include "test_plugin_registration.moc"

@@ -1,0 +1,101 @@
+// The real executable started from the command line: registration and deregistration change the
+// registry and the activation file without any window and end by themselves; anything else opens the
+// registration window.
+#include "framework/CRegistry.h"
+#include "framework/Identity.h"
+#include "platform/registry/RegistryStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+class TestProgramEntry : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { framework::LoadPlugInIdentity(); }
+    void init() { m_env = std::make_unique<testsupport::TestEnvironment>(); }
+    void cleanup() { m_env.reset(); }
+
+    void registerThenDeregisterMinimal()
+    {
+        QCOMPARE(run({QStringLiteral("  /RegPlugin ")}), 0);
+        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).valueNames(framework::PlugInKey()).size(), 10);
+        QCOMPARE(framework::CRegistry().MachineSetting(framework::PlugInKey(), QString()),
+                 QStringLiteral("KR5MHUConfigure.LNSPlugInAPI"));
+        QFile service(activationFile());
+        QVERIFY2(service.open(QIODevice::ReadOnly), qPrintable(activationFile()));
+        const QString text = QString::fromUtf8(service.readAll());
+        QVERIFY(text.contains(QStringLiteral("Name=KR5MHUConfigure.LNSPlugInAPI")));
+        QVERIFY(text.contains(QStringLiteral("Exec=") + executable() + QStringLiteral(" -Embedding")));
+
+        // A second registration leaves one registration.
+        QCOMPARE(run({QStringLiteral("/regplugin")}), 0);
+        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).valueNames(framework::PlugInKey()).size(), 10);
+
+        QCOMPARE(run({QStringLiteral("/deregplugin"), QStringLiteral("/deregmode:-1")}), 0);
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+        QVERIFY(!QFile::exists(activationFile()));
+    }
+
+    void refusedAsNewerChangesNothing()
+    {
+        framework::CRegistry r;
+        r.SetMachineSetting(framework::PlugInKey(), QString(), QStringLiteral("Newer.ProgId"));
+        r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), QStringLiteral("99.1.0"));
+        QCOMPARE(run({QStringLiteral("/regplugin")}), 3);
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), QString()), QStringLiteral("Newer.ProgId"));
+        QVERIFY(!QFile::exists(activationFile()));
+    }
+
+    void failedRegistryWriteExitsNonZero()
+    {
+        QFile hive(m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite"));
+        QVERIFY(hive.open(QIODevice::WriteOnly));
+        hive.write(QByteArray(4096, 'x'));
+        hive.close();
+        QCOMPARE(run({QStringLiteral("/regplugin")}), 1);
+    }
+
+    void anythingElseOpensTheRegistrationWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("empty") << QStringList{};
+        QTest::newRow("unknown mode") << QStringList{QStringLiteral("/deregplugin"), QStringLiteral("/deregmode:2")};
+    }
+    void anythingElseOpensTheRegistrationWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess process;
+        process.start(executable(), arguments);
+        QVERIFY(process.waitForStarted());
+        // The window keeps the program alive until someone closes it.
+        QVERIFY(!process.waitForFinished(1500));
+        process.kill();
+        process.waitForFinished();
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+    }
+
+private:
+    static QString executable() { return testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"); }
+    QString activationFile() const
+    {
+        return m_env->dataHome() + QStringLiteral("/dbus-1/services/KR5MHUConfigure.LNSPlugInAPI.service");
+    }
+    static int run(const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(executable(), arguments);
+        if (!process.waitForFinished(20000)) {
+            process.kill();
+            return -1;
+        }
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    }
+
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
+};
+
+QTEST_GUILESS_MAIN(TestProgramEntry)
+#include "test_program_entry.moc"

@@ -1,0 +1,225 @@
+// session: one session with the plug-in over the bus, step by step.
+#include "Verbs.h"
+
+#include "framework/MMain.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QEventLoop>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <QXmlStreamReader>
+#include <climits>
+#include <cstdio>
+
+namespace director {
+namespace {
+
+const QString Service = QString::fromLatin1(MMain::ServiceName);
+const QString ObjectInterface = QString::fromLatin1(MMain::ObjectInterface);
+const QString FactoryInterface = QString::fromLatin1(MMain::FactoryInterface);
+const QString ErrorPrefix = QString::fromLatin1(MMain::ErrorPrefix);
+const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+// A command may wait on a person (a question box): never time out.
+constexpr int NoTimeout = INT_MAX;
+
+struct StepFailed {
+    QString line;
+};
+
+QString valueText(const QVariant& value)
+{
+    QVariant v = value;
+    if (v.metaType() == QMetaType::fromType<QDBusVariant>())
+        v = v.value<QDBusVariant>().variant();
+    if (v.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return v.value<QDBusObjectPath>().path();
+    if (v.metaType().id() == QMetaType::Bool)
+        return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    return v.toString();
+}
+
+class Session {
+public:
+    explicit Session(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+    void run(const QString& step)
+    {
+        const QString line = step.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            return;
+        const QString verb = line.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+        const QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        const auto restAfter = [&](int n) {
+            // The text after the first n words, as written.
+            static const QRegularExpression word(QStringLiteral("^\\s*\\S+"));
+            QString rest = line;
+            for (int i = 0; i < n; ++i)
+                rest.remove(word.match(rest).capturedStart(), word.match(rest).capturedLength());
+            return rest.trimmed();
+        };
+        if (verb == QLatin1String("create")) {
+            QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/"), FactoryInterface,
+                                                               QStringLiteral("CreateInstance"));
+            m_path = valueText(expectReply(call).arguments().value(0));
+            m_types.clear();
+            Out(m_path);
+        } else if (verb == QLatin1String("get") && words.size() == 2) {
+            QDBusMessage call = objectCall(PropertiesInterface, QStringLiteral("Get"));
+            call << ObjectInterface << words[1];
+            Out(valueText(expectReply(call).arguments().value(0)));
+        } else if (verb == QLatin1String("set") && words.size() >= 2) {
+            QDBusMessage call = objectCall(PropertiesInterface, QStringLiteral("Set"));
+            call << ObjectInterface << words[1] << QVariant::fromValue(QDBusVariant(typed(words[1], restAfter(2))));
+            expectReply(call);
+            Out(QStringLiteral("ok"));
+        } else if (verb == QLatin1String("send") && words.size() >= 3) {
+            QDBusMessage call = objectCall(ObjectInterface, QStringLiteral("SendCommand"));
+            call << qint32(words[1].toInt()) << qint16(words[2].toShort()) << restAfter(3);
+            expectReply(call);
+            Out(QStringLiteral("ok"));
+        } else if (verb == QLatin1String("invoke") && words.size() >= 3) {
+            QDBusMessage call = objectCall(ObjectInterface, QStringLiteral("Invoke"));
+            QVariantList args;
+            for (int i = 3; i < words.size(); ++i)
+                args << QVariant::fromValue(QDBusVariant(guessed(words[i])));
+            call << qint32(words[1].toInt()) << qint32(words[2].toInt()) << args;
+            Out(valueText(expectReply(call).arguments().value(0)));
+        } else if (verb == QLatin1String("release")) {
+            expectReply(objectCall(ObjectInterface, QStringLiteral("Release")));
+            m_path.clear();
+            Out(QStringLiteral("ok"));
+        } else if (verb == QLatin1String("wait")) {
+            waitForEnd();
+            Out(QStringLiteral("ended"));
+        } else {
+            throw StepFailed{QStringLiteral("error 0 lnsdirector: unknown or incomplete step '%1'").arg(line)};
+        }
+    }
+
+private:
+    QDBusMessage objectCall(const QString& iface, const QString& member)
+    {
+        if (m_path.isEmpty())
+            throw StepFailed{QStringLiteral("error 0 lnsdirector: no plug-in object; use 'create' first")};
+        return QDBusMessage::createMethodCall(Service, m_path, iface, member);
+    }
+
+    QDBusMessage expectReply(const QDBusMessage& call)
+    {
+        const QDBusMessage reply = m_bus.call(call, QDBus::Block, NoTimeout);
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            const QVariantList args = reply.arguments();
+            if (reply.errorName().startsWith(ErrorPrefix) && args.size() >= 3)
+                throw StepFailed{QStringLiteral("error %1 %2: %3").arg(args[2].toInt()).arg(args[1].toString(), args[0].toString())};
+            throw StepFailed{QStringLiteral("error 0 %1: %2").arg(reply.errorName(), reply.errorMessage())};
+        }
+        return reply;
+    }
+
+    // The property's type, from the object's introspection.
+    QVariant typed(const QString& property, const QString& text)
+    {
+        if (m_types.isEmpty()) {
+            const QDBusMessage reply = expectReply(
+                objectCall(QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
+            QXmlStreamReader xml(reply.arguments().value(0).toString());
+            while (!xml.atEnd()) {
+                if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("property"))
+                    m_types.insert(xml.attributes().value(QLatin1String("name")).toString(),
+                                   xml.attributes().value(QLatin1String("type")).toString());
+            }
+        }
+        const QString type = m_types.value(property, QStringLiteral("s"));
+        if (type == QLatin1String("b"))
+            return QVariant(text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1") ||
+                            text == QLatin1String("-1"));
+        if (type == QLatin1String("i")) {
+            bool ok = false;
+            const int v = text.toInt(&ok);
+            return ok ? QVariant(qint32(v)) : QVariant(text);  // let the plug-in refuse a wrong type
+        }
+        return QVariant(text);
+    }
+
+    static QVariant guessed(const QString& word)
+    {
+        bool ok = false;
+        const int v = word.toInt(&ok);
+        if (ok)
+            return qint32(v);
+        if (word == QLatin1String("true") || word == QLatin1String("false"))
+            return word == QLatin1String("true");
+        return word;
+    }
+
+    void waitForEnd()
+    {
+        QDBusServiceWatcher watcher(Service, m_bus, QDBusServiceWatcher::WatchForUnregistration);
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, &QEventLoop::quit);
+        if (!m_bus.interface()->isServiceRegistered(Service))
+            return;
+        loop.exec();
+    }
+
+    QDBusConnection m_bus;
+    QString m_path;
+    QMap<QString, QString> m_types;
+};
+
+int runSession(const QStringList& arguments)
+{
+    QStringList steps;
+    if (arguments.size() >= 2 && arguments[0] == QLatin1String("-c")) {
+        steps = arguments[1].split(QLatin1Char(';'));
+    } else if (arguments.isEmpty()) {
+        QTextStream in(stdin);
+        while (!in.atEnd())
+            steps << in.readLine();
+    } else {
+        Err(QStringLiteral("usage: lnsdirector session [-c \"STEP; STEP ...\"]"));
+        return 2;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        Err(QStringLiteral("lnsdirector: no session bus: %1").arg(bus.lastError().message()));
+        return 1;
+    }
+    Session session(bus);
+    for (const QString& step : steps) {
+        try {
+            session.run(step);
+        } catch (const StepFailed& failure) {
+            Out(failure.line);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+const bool registered = RegisterVerb(Verb{
+    QStringLiteral("session"),
+    QStringLiteral("session [-c \"STEP; STEP ...\"]   one session with the plug-in over the bus"),
+    QStringLiteral("usage: lnsdirector session [-c \"STEP; STEP ...\"]\n"
+                   "Runs steps from -c (separated by ';') or from standard input (one a line) against the\n"
+                   "plug-in KR5MHUConfigure.LNSPlugInAPI on the session bus, printing each result on a line:\n"
+                   "  create                   create a plug-in object (prints its path); later steps use it\n"
+                   "  get PROP                 read a property\n"
+                   "  set PROP VALUE           write a property (typed from the object's introspection)\n"
+                   "  send CMD CLASS PATH      SendCommand(CMD, CLASS, PATH); PATH is the rest of the step\n"
+                   "  invoke DISPID KIND [ARG...]  Invoke by dispatch id (kind 1 method, 2 get, 4 put)\n"
+                   "  release                  release the object\n"
+                   "  wait                     wait until the plug-in process ends\n"
+                   "An error prints 'error NUMBER SOURCE: DESCRIPTION' and ends the session with status 1.\n"
+                   "The session's objects live until lnsdirector ends."),
+    runSession});
+
+}  // namespace
+}  // namespace director

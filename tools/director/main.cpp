@@ -1,0 +1,70 @@
+// lnsdirector: what a person or a script uses instead of a network-management program.
+#include "Verbs.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace director {
+
+namespace {
+QList<Verb>& table()
+{
+    static QList<Verb> verbs;
+    return verbs;
+}
+}  // namespace
+
+bool RegisterVerb(Verb verb)
+{
+    table() << std::move(verb);
+    return true;
+}
+
+const QList<Verb>& Verbs()
+{
+    return table();
+}
+
+void Out(const QString& line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void Err(const QString& line)
+{
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace director
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const auto usage = [] {
+        QString text = QStringLiteral("usage: lnsdirector VERB [ARGUMENTS]   (VERB --help for each)\n\nverbs:\n");
+        for (const director::Verb& v : director::Verbs())
+            text += QStringLiteral("  %1\n").arg(v.usage);
+        return text.trimmed();
+    };
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        (args.isEmpty() ? director::Err : director::Out)(usage());
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString name = args.takeFirst();
+    for (const director::Verb& v : director::Verbs()) {
+        if (v.name != name)
+            continue;
+        if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+            director::Out(v.help);
+            return 0;
+        }
+        return v.run(args);
+    }
+    director::Err(QStringLiteral("lnsdirector: unknown verb '%1'\n%2").arg(name, usage()));
+    return 2;
+}
