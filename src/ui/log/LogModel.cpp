@@ -1,0 +1,134 @@
+#include "ui/log/LogModel.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace logwindow {
+
+LogModel::LogModel(const QHash<QString, QIcon>* images, QObject* parent)
+    : QAbstractTableModel(parent), m_images(images)
+{
+}
+
+int LogModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int LogModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant LogModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return QVariant();
+    const LogRow& row = m_rows[size_t(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case 0: return row.time;
+        case 1: return row.action;
+        case 2: return row.results;
+        default: return QVariant();
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == 0)
+        return m_images->value(row.icon);
+    return QVariant();
+}
+
+QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* const headers[] = {"Time", "Action", "Results"};
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 3)
+        return QString::fromLatin1(headers[section]);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void LogModel::append(LogRow row)
+{
+    const int at = int(m_rows.size());
+    beginInsertRows(QModelIndex(), at, at);
+    m_rows.push_back(std::move(row));
+    endInsertRows();
+}
+
+void LogModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+namespace {
+
+void appendQuoted(QString& out, const QString& text)
+{
+    out += QLatin1Char('"');
+    if (text.contains(QLatin1Char('"'))) {
+        QString doubled = text;
+        doubled.replace(QLatin1String("\""), QLatin1String("\"\""));
+        out += doubled;
+    } else {
+        out += text;
+    }
+    out += QLatin1Char('"');
+}
+
+// One line of the file: the three texts in double quotes, a double quote inside doubled so that the
+// file reads back, separated by commas, ended by CR LF.
+void appendCsvLine(QString& out, const LogRow& row)
+{
+    appendQuoted(out, row.time);
+    out += QLatin1Char(',');
+    appendQuoted(out, row.action);
+    out += QLatin1Char(',');
+    appendQuoted(out, row.results);
+    out += QLatin1String("\r\n");
+}
+
+}  // namespace
+
+std::optional<SaveFailure> SaveCsv(const std::vector<LogRow>& rows, const QString& path)
+{
+    qsizetype length = 0;
+    for (const LogRow& row : rows)
+        length += row.time.size() + row.action.size() + row.results.size() + 10;
+    QString text;
+    text.reserve(length);
+    for (const LogRow& row : rows)
+        appendCsvLine(text, row);
+    const QByteArray bytes = text.toUtf8();
+
+    const QString temporary =
+        QStringLiteral("%1.~%2").arg(QFileInfo(path).absoluteFilePath()).arg(QCoreApplication::applicationPid());
+    QFile file(temporary);
+    auto failedWith = [&](QFile& f) {
+        SaveFailure failure{f.errorString(), int(f.error())};
+        f.close();
+        QFile::remove(temporary);
+        return failure;
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failedWith(file);
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return failedWith(file);
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return failedWith(file);
+    // rename() replaces the old file in one step, so it is either the old text or the new.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        SaveFailure failure{QString::fromLocal8Bit(std::strerror(errno)), int(QFileDevice::RenameError)};
+        QFile::remove(temporary);
+        return failure;
+    }
+    return std::nullopt;
+}
+
+}  // namespace logwindow

@@ -1,0 +1,49 @@
+#pragma once
+// The rows of the activity log, as the list view shows them and as they are saved.
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace logwindow {
+
+struct LogRow {
+    QString time;
+    QString action;
+    QString results;
+    QString icon;  // key in the window's image list
+};
+
+class LogModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    LogModel(const QHash<QString, QIcon>* images, QObject* parent);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void append(LogRow row);
+    void clear();
+    const std::vector<LogRow>& rows() const { return m_rows; }
+
+private:
+    const QHash<QString, QIcon>* m_images;
+    std::vector<LogRow> m_rows;
+};
+
+struct SaveFailure {
+    QString description;
+    int number = 0;
+};
+
+// Writes the rows to path as UTF-8 CSV: one line per row, the three texts each in double quotes with
+// any double quote inside doubled (so that the file reads back), separated by commas, ended by CR LF. The text goes to a file beside path first and replaces path
+// only once it is completely written, so a failed save leaves an existing file as it was.
+std::optional<SaveFailure> SaveCsv(const std::vector<LogRow>& rows, const QString& path);
+
+}  // namespace logwindow

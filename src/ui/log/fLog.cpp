@@ -1,0 +1,261 @@
+#include "ui/log/fLog.h"
+
+#include "framework/Identity.h"
+#include "platform/toolkit/Clock.h"
+#include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/MessageBox.h"
+#include "ui/log/LogModel.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+const QString CanceledText = QStringLiteral("Action canceled by user");
+
+QIcon roundIcon(const QColor& colour)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour.darker(160), 1));
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    return QIcon(pixmap);
+}
+
+// -1 when the file's length cannot be read (no such file), 0 when it is empty, 1 when it holds data.
+int FileStatus(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        return -1;
+    return info.size() == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("fLog"));
+    setWindowTitle(QStringLiteral("Network activity logging"));
+
+    ImageList1.insert(QStringLiteral("Green"), roundIcon(QColor(0, 176, 0)));
+    ImageList1.insert(QStringLiteral("Red"), roundIcon(QColor(208, 0, 0)));
+
+    m_model = new logwindow::LogModel(&ImageList1, this);
+    OstLog = new QTreeView(this);
+    OstLog->setObjectName(QStringLiteral("OstLog"));
+    OstLog->setModel(m_model);
+    OstLog->setRootIsDecorated(false);
+    OstLog->setItemsExpandable(false);
+    OstLog->setUniformRowHeights(true);
+    OstLog->setAllColumnsShowFocus(true);
+    OstLog->setSelectionBehavior(QAbstractItemView::SelectRows);
+    OstLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    OstLog->setIconSize(QSize(16, 16));
+    OstLog->setTextElideMode(Qt::ElideNone);
+    // The columns follow their widest cell, even when that is narrower than the header.
+    OstLog->header()->setStretchLastSection(false);
+    OstLog->header()->setMinimumSectionSize(1);
+    OstLog->header()->setSectionResizeMode(QHeaderView::Interactive);
+
+    frmBottom = new QFrame(this);
+    frmBottom->setObjectName(QStringLiteral("frmBottom"));
+    frmBottom->setFrameShape(QFrame::NoFrame);
+
+    cbOpenOnError = new QCheckBox(QStringLiteral("Show on error"), frmBottom);
+    cbOpenOnError->setObjectName(QStringLiteral("cbOpenOnError"));
+    cbOpenOnError->setChecked(true);
+    cmdSave = new QPushButton(QStringLiteral("&Save"), frmBottom);
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    cmdClear = new QPushButton(QStringLiteral("Clea&r"), frmBottom);
+    cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    cmdClose = new QPushButton(QStringLiteral("&Close"), frmBottom);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+
+    // Design positions inside the bottom frame; the buttons keep their top and size on resize.
+    cbOpenOnError->setGeometry(px(240), px(240), px(1695), px(255));
+    cmdSave->setGeometry(px(5400), px(240), px(975), px(375));
+    cmdClear->setGeometry(px(6480), px(240), px(975), px(375));
+    cmdClose->setGeometry(px(7560), px(240), px(975), px(375));
+    OstLog->setGeometry(px(120), 0, px(8655), px(4095));
+    frmBottom->setGeometry(px(120), px(4080), px(8655), px(735));
+
+    setTabOrder(cbOpenOnError, cmdClose);
+    setTabOrder(cmdClose, cmdClear);
+    setTabOrder(cmdClear, cmdSave);
+
+    connect(cmdSave, &QPushButton::clicked, this, &fLog::cmdSave_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &fLog::cmdClear_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &fLog::cmdClose_Click);
+
+    resize(px(8850), px(5130));
+    Form_Resize();
+}
+
+fLog::~fLog() = default;
+
+fLog& fLog::instance()
+{
+    // Lives until the program ends, like the window it stands for.
+    static fLog* const window = new fLog;
+    return *window;
+}
+
+int fLog::px(int twips) const
+{
+    return qRound(twips / 15.0 * logicalDpiX() / 96.0);
+}
+
+void fLog::LogCommand(const QString& command, const QString& Results)
+{
+    append(QStringLiteral("Green"), command, Results);
+}
+
+void fLog::LogError(const QString& message)
+{
+    const QStringList pieces = message.split(QStringLiteral("\r\n"));
+    append(QStringLiteral("Red"), pieces.value(0), pieces.value(1));
+    if (cbOpenOnError->isChecked()) {
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void fLog::Clear()
+{
+    m_model->clear();
+    m_widest.fill(0);
+}
+
+void fLog::append(const QString& icon, const QString& action, const QString& results)
+{
+    const QString time = toolkit::Now().time().toString(TimeFormat());
+    m_model->append(logwindow::LogRow{time, action, results, icon});
+    scrollToNewest();
+    AutoSizeColumns(m_model->rowCount() - 1);
+}
+
+void fLog::AutoSizeColumns(int row)
+{
+    // The width the view's own fit-to-contents would give, for the new row's cells only: the text with
+    // its margins, and the icon for the first column.
+    const QFontMetrics metrics(OstLog->font());
+    const int margin = OstLog->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, OstLog) + 1;
+    const logwindow::LogRow& cells = m_model->rows()[size_t(row)];
+    const QString* texts[3] = {&cells.time, &cells.action, &cells.results};
+    for (int column = 0; column < 3; ++column) {
+        int width = metrics.horizontalAdvance(*texts[column]) + 2 * margin;
+        if (column == 0)
+            width += OstLog->iconSize().width() + 2 * margin;
+        if (width > m_widest[size_t(column)]) {
+            m_widest[size_t(column)] = width;
+            OstLog->header()->resizeSection(column, width);
+        } else if (OstLog->header()->sectionSize(column) != m_widest[size_t(column)]) {
+            // First row after a Clear: the column takes this row's width even when narrower.
+            OstLog->header()->resizeSection(column, m_widest[size_t(column)]);
+        }
+    }
+}
+
+void fLog::scrollToNewest()
+{
+    // Scrolling lays out every row, so it is done once per turn of the event loop, and only when
+    // someone can see it; showEvent does it for a window shown later.
+    if (!isVisible() || m_scrollPending)
+        return;
+    m_scrollPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_scrollPending = false;
+        OstLog->scrollToBottom();
+    });
+}
+
+void fLog::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    scrollToNewest();
+}
+
+void fLog::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void fLog::Form_Resize()
+{
+    // The design layout in twips, kept by margins measured from the client area's right and bottom
+    // edges; nothing becomes negative however small the window gets.
+    const int w = width();
+    const int h = height();
+    const int statusHeight = StatusBar1->sizeHint().height();
+    StatusBar1->setGeometry(0, qMax(0, h - statusHeight), w, statusHeight);
+
+    const int bottomTop = qMax(0, h - statusHeight - px(735));
+    const int bottomWidth = qMax(0, w - px(120) - px(75));
+    frmBottom->setGeometry(px(120), bottomTop, bottomWidth, px(735));
+    OstLog->setGeometry(px(120), 0, bottomWidth, qMax(0, bottomTop - px(15)));
+
+    const int step = px(1100);
+    const int closeLeft = bottomWidth - step;
+    cmdClose->move(closeLeft, cmdClose->y());
+    cmdClear->move(closeLeft - step, cmdClear->y());
+    cmdSave->move(closeLeft - 2 * step, cmdSave->y());
+    cbOpenOnError->move(px(240), px(240));
+}
+
+void fLog::cmdSave_Click()
+{
+    const QString title = framework::ApplicationTitle();
+    toolkit::FileDialogRequest request;
+    request.title = QStringLiteral("Save As...");
+    request.fileName = QStringLiteral("ActivityLog");
+    request.defaultExtension = QStringLiteral("*.csv");
+    request.filter = QStringLiteral("Comma separated values (*.csv) |*.csv | All Files (*.*) | *.*");
+    const std::optional<QString> chosen = toolkit::GetSaveFileName(request);
+    if (!chosen) {
+        toolkit::MsgBox(CanceledText, toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
+        return;
+    }
+    if (FileStatus(*chosen) != -1) {
+        const toolkit::Answer answer = toolkit::MsgBox(QStringLiteral("File already exists, override?"),
+                                                       toolkit::Buttons::OkCancel, toolkit::Icon::Exclamation, title);
+        if (answer != toolkit::Answer::Ok) {
+            toolkit::MsgBox(CanceledText, toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
+            return;
+        }
+    }
+    if (const auto failure = logwindow::SaveCsv(m_model->rows(), *chosen))
+        toolkit::MsgBox(failure->description + QLatin1Char(' ') + QString::number(failure->number),
+                        toolkit::Buttons::Ok, toolkit::Icon::None, title);
+}
+
+void fLog::cmdClear_Click()
+{
+    const toolkit::Answer answer = toolkit::MsgBox(QStringLiteral("Clear Log file ?"), toolkit::Buttons::OkCancel,
+                                                   toolkit::Icon::Exclamation, framework::ApplicationTitle());
+    if (answer == toolkit::Answer::Ok)
+        Clear();
+}
+
+void fLog::cmdClose_Click()
+{
+    hide();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// fLog: the activity log window "Network activity logging". One window per process, made hidden on
+// first use, alive until the program ends; hiding it (Close button or title bar) keeps its rows.
+//
+//   fLog::instance().LogCommand(command, results)  a green row: Action = command, Results = results
+//   fLog::instance().LogError(message)             a red row: the message split at CR LF, the first
+//                                                  piece in Action, the second in Results, the rest
+//                                                  dropped; with "Show on error" checked the window
+//                                                  is shown and brought forward
+//   fLog::instance().Clear()                       removes every row, without asking
+//   fLog::instance().show()                        the log button's plain modeless show
+//
+// None of them reports a failure to its caller. The Time column is the time of day from the
+// program's clock (toolkit::Now()), formatted "hh:mm:ss".
+//
+// The window can also be made on its own (tests do, one per test); instance() is the program's one.
+#include <QHash>
+#include <QIcon>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QFrame;
+class QPushButton;
+class QStatusBar;
+class QTreeView;
+
+namespace logwindow {
+class LogModel;
+}
+
+class fLog : public QWidget {
+    Q_OBJECT
+public:
+    explicit fLog(QWidget* parent = nullptr);
+    ~fLog() override;
+
+    static fLog& instance();
+
+    void LogCommand(const QString& command, const QString& Results);
+    void LogError(const QString& message);
+    void Clear();
+
+    // The time texts are written in this format.
+    static QString TimeFormat() { return QStringLiteral("hh:mm:ss"); }
+
+    QTreeView* OstLog = nullptr;
+    QHash<QString, QIcon> ImageList1;  // "Green" and "Red", 16 x 16
+    QFrame* frmBottom = nullptr;
+    QCheckBox* cbOpenOnError = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdClose = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void append(const QString& icon, const QString& action, const QString& results);
+    void AutoSizeColumns(int row);
+    void scrollToNewest();
+    void Form_Resize();
+    void cmdSave_Click();
+    void cmdClear_Click();
+    void cmdClose_Click();
+    int px(int twips) const;
+
+    logwindow::LogModel* m_model = nullptr;
+    // The widest cell of each column so far: a new row can only widen a column, so fitting costs one
+    // row's measuring, however long the log is.
+    std::array<int, 3> m_widest{};
+    bool m_scrollPending = false;
+};

@@ -1,0 +1,96 @@
+#include "ui/progress/fProgress.h"
+
+#include "framework/Identity.h"
+#include "platform/toolkit/Events.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+fProgress*& loaded()
+{
+    static fProgress* window = nullptr;
+    return window;
+}
+
+// Layout numbers are design twips: 15 to a pixel at 96 dpi.
+int px(const QWidget* w, int twips)
+{
+    return qRound(twips / 15.0 * w->logicalDpiX() / 96.0);
+}
+
+}  // namespace
+
+fProgress& fProgress::instance()
+{
+    if (!loaded()) {
+        loaded() = new fProgress;
+        try {
+            loaded()->Form_Load();
+        } catch (...) {
+            Unload();
+            throw;
+        }
+    }
+    return *loaded();
+}
+
+bool fProgress::IsLoaded()
+{
+    return loaded() != nullptr;
+}
+
+void fProgress::Unload()
+{
+    delete loaded();
+}
+
+fProgress::fProgress()
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_animation(std::make_unique<cAnimControl>())
+{
+    setObjectName(QStringLiteral("fProgress"));
+    setFixedSize(px(this, 4905), px(this, 1830));
+
+    picResAnim = new QWidget(this);
+    picResAnim->setObjectName(QStringLiteral("picResAnim"));
+    picResAnim->setGeometry(px(this, 0), px(this, 120), px(this, 4695), px(this, 855));
+
+    Status = new QLabel(QStringLiteral("Initializating plug-in . . ."), this);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setGeometry(px(this, 120), px(this, 1200), px(this, 4695), px(this, 495));
+    Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Status->setWordWrap(true);
+}
+
+fProgress::~fProgress()
+{
+    toolkit::SetMousePointer(toolkit::MousePointer::Default);
+    m_animation.reset();
+    if (loaded() == this)
+        loaded() = nullptr;
+}
+
+void fProgress::Form_Load()
+{
+    setWindowTitle(framework::PlugInName());
+    toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
+
+    // Flags and clip before the owner, so that the animation window is made once, with its final style.
+    cAnimControl& a = *m_animation;
+    a.setAutoPlay(true);
+    a.setCentre(true);
+    a.setTransparent(true);
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    a.setResourceFileName(exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".exe"));
+    a.setResourceId(201);
+    a.setOwner(picResAnim);
+}
+
+void fProgress::DisplayStatus(const QString& newval)
+{
+    if (!isVisible())
+        show();
+    Status->setText(newval);
+    toolkit::DoEvents();
+}

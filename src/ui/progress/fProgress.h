@@ -1,0 +1,52 @@
+#pragma once
+// fProgress: the small modeless window that shows what a long operation is doing, a looping
+// animation above one status line. One instance per process, loaded on demand and unloaded by the
+// owner of the operation:
+//
+//   fProgress::instance()                   loads the window (hidden) if it is not loaded and returns it;
+//                                           loading sets the caption to PlugInName, the hourglass
+//                                           pointer, and starts the animation (clip 201 of the
+//                                           program). Throws com::ComError (45001..45003) when the
+//                                           animation cannot be set up; the window is then unloaded.
+//   fProgress::instance().DisplayStatus(t)  shows the window if it is not visible, sets the status
+//                                           text to t and lets pending events run so that it paints.
+//   fProgress::instance().Status->setText(t)  sets the text only: no show, no event pumping.
+//   fProgress::instance().show()            a plain modeless show.
+//   fProgress::IsLoaded()                   whether the window is loaded (without loading it).
+//   fProgress::Unload()                     unloads it (if loaded): the default arrow pointer comes
+//                                           back and the animation is released. The next instance()
+//                                           loads a fresh window.
+//
+// A typical operation:
+//   fProgress::instance().DisplayStatus("Opening network . . .");
+//   ...  DisplayStatus(...) between the steps ...
+//   fProgress::Unload();   // also on the failure path
+#include "ui/progress/cAnimControl.h"
+
+#include <QLabel>
+#include <QWidget>
+#include <memory>
+
+class fProgress : public QWidget {
+    Q_OBJECT
+public:
+    static fProgress& instance();
+    static bool IsLoaded();
+    static void Unload();
+
+    void DisplayStatus(const QString& newval);
+
+    QWidget* picResAnim = nullptr;
+    QLabel* Status = nullptr;
+
+    // The window's animation object.
+    cAnimControl& animation() { return *m_animation; }
+
+    ~fProgress() override;
+
+private:
+    fProgress();
+    void Form_Load();
+
+    std::unique_ptr<cAnimControl> m_animation;
+};
