@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the demo and the tests need (when missing), then configures
+# and builds into build/. Run as root on Debian 12 for the installation step; later runs skip it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake ninja-build g++                          # the build
+  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev # Qt 6 Widgets, SQL, D-Bus, Test (+ the GL headers Qt's CMake files ask for)
+  libqt6sql6-sqlite                              # SQLite driver for the object server and the registry
+  dbus-daemon dbus-bin                           # the session bus: automation server, tests (dbus-run-session)
+  xvfb xauth                                     # running the window on a machine without a display
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
