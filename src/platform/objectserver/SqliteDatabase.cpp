@@ -1,0 +1,261 @@
+#include "platform/objectserver/SqliteDatabase.h"
+
+#include "platform/objectserver/ObjectServer.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace lns::sqlite {
+namespace {
+
+// Bumped when the tables change shape; a file of another version is refused rather than misread.
+constexpr int SchemaVersion = 1;
+
+const char* const SchemaStatements[] = {
+    "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS network_interfaces (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE IF NOT EXISTS networks (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE IF NOT EXISTS systems ("
+    " id INTEGER PRIMARY KEY,"
+    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " network_mode INTEGER NOT NULL DEFAULT 0,"
+    " requires_interface INTEGER NOT NULL DEFAULT 0,"
+    " import_folder TEXT NOT NULL DEFAULT '',"
+    " nsd_interface_id INTEGER REFERENCES network_interfaces(id) ON DELETE SET NULL)",
+    "CREATE TABLE IF NOT EXISTS subsystems ("
+    " id INTEGER PRIMARY KEY,"
+    " system_id INTEGER NOT NULL REFERENCES systems(id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " UNIQUE (system_id, name))",
+    "CREATE TABLE IF NOT EXISTS templates ("
+    " id INTEGER PRIMARY KEY,"
+    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " kind INTEGER NOT NULL DEFAULT 0,"
+    " program_id TEXT NOT NULL DEFAULT '',"
+    " UNIQUE (network_id, name))",
+    "CREATE TABLE IF NOT EXISTS template_nvs ("
+    " id INTEGER PRIMARY KEY,"
+    " template_id INTEGER NOT NULL REFERENCES templates(id) ON DELETE CASCADE,"
+    " nv_index INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " type_name TEXT NOT NULL,"
+    " size INTEGER NOT NULL,"
+    " input INTEGER NOT NULL,"
+    " config INTEGER NOT NULL,"
+    " UNIQUE (template_id, name))",
+    "CREATE TABLE IF NOT EXISTS template_lmos ("
+    " id INTEGER PRIMARY KEY,"
+    " template_id INTEGER NOT NULL REFERENCES templates(id) ON DELETE CASCADE,"
+    " lmo_index INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " display_name TEXT NOT NULL,"
+    " profile_key INTEGER NOT NULL,"
+    " mode INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE (template_id, name))",
+    "CREATE TABLE IF NOT EXISTS devices ("
+    " id INTEGER PRIMARY KEY,"
+    " subsystem_id INTEGER NOT NULL REFERENCES subsystems(id) ON DELETE CASCADE,"
+    " template_id INTEGER NOT NULL REFERENCES templates(id),"
+    " name TEXT NOT NULL,"
+    " commissioned INTEGER NOT NULL DEFAULT 1,"
+    " state_code INTEGER NOT NULL DEFAULT 4,"
+    " test_result INTEGER NOT NULL DEFAULT 0,"
+    " unreachable INTEGER NOT NULL DEFAULT 0,"
+    " refuses_writes INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE (subsystem_id, name))",
+    "CREATE TABLE IF NOT EXISTS device_nv_values ("
+    " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"
+    " nv_id INTEGER NOT NULL REFERENCES template_nvs(id) ON DELETE CASCADE,"
+    " value BLOB NOT NULL,"
+    " PRIMARY KEY (device_id, nv_id))",
+    "CREATE TABLE IF NOT EXISTS device_lmo_modes ("
+    " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"
+    " lmo_id INTEGER NOT NULL REFERENCES template_lmos(id) ON DELETE CASCADE,"
+    " mode INTEGER NOT NULL,"
+    " PRIMARY KEY (device_id, lmo_id))",
+    // owner_kind: 0 the object server (owner_id 0), 1 a system, 2 a template, 3 a LonMark object of a
+    // template. Owners are of several tables, so their removal deletes these rows explicitly.
+    "CREATE TABLE IF NOT EXISTS component_apps ("
+    " id INTEGER PRIMARY KEY,"
+    " owner_kind INTEGER NOT NULL,"
+    " owner_id INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " prog_id TEXT NOT NULL,"
+    " object_class INTEGER NOT NULL,"
+    " command_id INTEGER NOT NULL DEFAULT 0,"
+    " description TEXT NOT NULL DEFAULT '',"
+    " is_default INTEGER NOT NULL DEFAULT 0,"
+    " version TEXT NOT NULL DEFAULT '',"
+    " manufacturer_id TEXT NOT NULL DEFAULT '',"
+    " UNIQUE (owner_kind, owner_id, name))",
+    "CREATE INDEX IF NOT EXISTS devices_by_template ON devices(template_id)",
+};
+
+}  // namespace
+
+Database::Database(const QString& file, const QString& source) : m_file(file), m_source(source)
+{
+    static QAtomicInt counter;
+    m_connection = QStringLiteral("objectserver-%1").arg(counter.fetchAndAddRelaxed(1));
+
+    const QFileInfo info(file);
+    if (!QDir().mkpath(info.absolutePath()))
+        fail(QStringLiteral("create the folder of"), QStringLiteral("the folder cannot be created"));
+    if (info.exists() && !info.isFile())
+        fail(QStringLiteral("open"), QStringLiteral("it is not a file"));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(file);
+    // Another process may hold the write lock for a moment; wait for it instead of failing.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    try {
+        if (!db.open())
+            fail(QStringLiteral("open"), db.lastError().text());
+        // A file that is not a database fails on its first statement.
+        exec("PRAGMA foreign_keys = ON");
+        const auto mode = row("PRAGMA journal_mode = WAL");
+        if (!mode)
+            fail(QStringLiteral("open"), QStringLiteral("the journal mode cannot be set"));
+        // In WAL mode this still survives a crash of the process; only a power cut may lose the last commit.
+        exec("PRAGMA synchronous = NORMAL");
+        const auto check = row("PRAGMA quick_check");
+        if (!check || check->value(0).toString() != QLatin1String("ok"))
+            fail(QStringLiteral("check"), check ? check->value(0).toString() : QStringLiteral("no answer"));
+        createSchema();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+Database::~Database()
+{
+    close();
+}
+
+void Database::close()
+{
+    qDeleteAll(m_prepared);
+    m_prepared.clear();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+void Database::createSchema()
+{
+    Transaction transaction(*this);
+    for (const char* statement : SchemaStatements)
+        exec(statement);
+    const auto version = row("SELECT value FROM meta WHERE key = 'schema'");
+    if (!version)
+        exec("INSERT INTO meta (key, value) VALUES ('schema', ?)", {QString::number(SchemaVersion)});
+    else if (version->value(0).toString() != QString::number(SchemaVersion))
+        fail(QStringLiteral("open"),
+             QStringLiteral("its schema version %1 is not %2").arg(version->value(0).toString()).arg(SchemaVersion));
+    transaction.commit();
+}
+
+void Database::fail(const QString& what, const QString& reason) const
+{
+    throw com::ComError(ObjectServerError(ErrDatabase), m_source,
+                        QStringLiteral("Cannot %1 the object server database %2: %3").arg(what, m_file, reason));
+}
+
+QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values)
+{
+    QSqlQuery*& query = m_prepared[sql];
+    if (!query) {
+        query = new QSqlQuery(QSqlDatabase::database(m_connection, false));
+        query->setForwardOnly(true);
+        if (!query->prepare(QString::fromLatin1(sql))) {
+            const QString reason = query->lastError().text();
+            delete query;
+            m_prepared.remove(sql);
+            fail(QStringLiteral("use"), reason);
+        }
+    }
+    int position = 0;
+    for (const QVariant& value : values)
+        query->bindValue(position++, value);
+    if (!query->exec()) {
+        const QString reason = query->lastError().text();
+        query->finish();
+        fail(QStringLiteral("use"), reason);
+    }
+    return *query;
+}
+
+qint64 Database::exec(const char* sql, std::initializer_list<QVariant> values)
+{
+    QSqlQuery& query = run(sql, values);
+    const qint64 result = query.isSelect() ? 0
+                          : (qstrncmp(sql, "INSERT", 6) == 0 ? query.lastInsertId().toLongLong()
+                                                              : query.numRowsAffected());
+    query.finish();
+    return result;
+}
+
+std::optional<Row> Database::row(const char* sql, std::initializer_list<QVariant> values)
+{
+    QSqlQuery& query = run(sql, values);
+    std::optional<Row> result;
+    if (query.next()) {
+        Row r;
+        const int columns = query.record().count();
+        r.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            r.append(query.value(i));
+        result = std::move(r);
+    }
+    query.finish();
+    return result;
+}
+
+QList<Row> Database::rows(const char* sql, std::initializer_list<QVariant> values)
+{
+    QSqlQuery& query = run(sql, values);
+    QList<Row> result;
+    const int columns = query.record().count();
+    while (query.next()) {
+        Row r;
+        r.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            r.append(query.value(i));
+        result.append(std::move(r));
+    }
+    query.finish();
+    return result;
+}
+
+Database::Transaction::Transaction(Database& db) : m_db(db)
+{
+    m_db.exec("BEGIN IMMEDIATE");
+}
+
+Database::Transaction::~Transaction()
+{
+    if (!m_done) {
+        try {
+            m_db.exec("ROLLBACK");
+        } catch (const com::ComError&) {
+            // Nothing more can be done: the connection drops the transaction when it closes.
+        }
+    }
+}
+
+void Database::Transaction::commit()
+{
+    m_db.exec("COMMIT");
+    m_done = true;
+}
+
+}  // namespace lns::sqlite

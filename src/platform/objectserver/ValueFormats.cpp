@@ -1,0 +1,422 @@
+#include "platform/objectserver/ValueFormats.h"
+
+#include "platform/catalog/ResourceCatalog.h"
+#include "platform/objectserver/ObjectServer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QLocale>
+#include <QStringList>
+#include <QVector>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace lns::formats {
+namespace {
+
+const QString Source = QStringLiteral("ValueFormats");
+const QString InvalidText = QStringLiteral("INVALID");
+
+enum class Unit { None, Temperature, TemperatureDifference };
+enum class UnitSystem { Metric, Imperial };
+
+struct Field {
+    QString name;
+    int bytes = 1;
+    bool isSigned = false;
+    double scale = 1.0;
+    Unit unit = Unit::None;
+    QVector<QPair<QString, qint64>> enumeration;  // empty: the field is a number
+    std::optional<qint64> invalidRaw;             // the raw value shown as INVALID
+    std::optional<qint64> minRaw;                 // narrower than the bytes allow
+    std::optional<qint64> maxRaw;
+};
+
+struct Type {
+    QString name;
+    QString separator = QStringLiteral(" ");
+    QVector<Field> fields;
+    bool raw = false;  // RAW: every byte a field of its own
+
+    int size() const
+    {
+        int total = 0;
+        for (const Field& f : fields)
+            total += f.bytes;
+        return total;
+    }
+};
+
+struct FormatName {
+    QString typeName;
+    UnitSystem units = UnitSystem::Metric;
+};
+
+[[noreturn]] void fail(const QString& description)
+{
+    throw com::ComError(ObjectServerError(ErrFormatFailed), Source, description);
+}
+
+FormatName splitFormatName(const QString& formatName)
+{
+    const QStringList parts = formatName.split(QLatin1Char('#'));
+    if (parts.size() > 2 || parts.first().isEmpty())
+        fail(QStringLiteral("The format name '%1' is not usable.").arg(formatName));
+    FormatName result{parts.first(), UnitSystem::Metric};
+    if (parts.size() == 2) {
+        if (parts[1].compare(QLatin1String("US"), Qt::CaseInsensitive) == 0)
+            result.units = UnitSystem::Imperial;
+        else if (parts[1].compare(QLatin1String("SI"), Qt::CaseInsensitive) != 0)
+            fail(QStringLiteral("The format name '%1' has an unknown unit variant.").arg(formatName));
+    }
+    return result;
+}
+
+Field numberField(const QString& name, int bytes, bool isSigned, double scale, Unit unit = Unit::None)
+{
+    Field f;
+    f.name = name;
+    f.bytes = bytes;
+    f.isSigned = isSigned;
+    f.scale = scale;
+    f.unit = unit;
+    return f;
+}
+
+// Absolute temperatures of the standard types end where their invalid value begins; below that they
+// stop at absolute zero.
+Field temperatureField(const QString& name, Unit unit)
+{
+    Field f = numberField(name, 2, true, 0.01, unit);
+    f.invalidRaw = 0x7FFF;
+    if (unit == Unit::Temperature)
+        f.minRaw = -27317;
+    f.maxRaw = 0x7FFE;
+    return f;
+}
+
+std::optional<Type> builtInType(const QString& name, int size)
+{
+    auto is = [&](const char* candidate) { return name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0; };
+    Type t;
+    t.name = name;
+    if (is("RAW")) {
+        t.raw = true;
+        t.separator = QStringLiteral("\t");
+        for (int i = 0; i < size; ++i)
+            t.fields.append(numberField(QString::number(i), 1, false, 1.0));
+        return t;
+    }
+    if (is("INT")) {
+        if (size < 1 || size > 8)
+            fail(QStringLiteral("A variable of %1 bytes cannot be shown as INT.").arg(size));
+        t.fields.append(numberField(QStringLiteral("value"), size, true, 1.0));
+        return t;
+    }
+    if (is("SNVT_temp_setpt")) {
+        t.separator = QStringLiteral(",");
+        for (const char* field : {"occupied_cool", "standby_cool", "unoccupied_cool", "occupied_heat", "standby_heat",
+                                  "unoccupied_heat"})
+            t.fields.append(temperatureField(QString::fromLatin1(field), Unit::Temperature));
+        return t;
+    }
+    if (is("SNVT_temp_p")) {
+        t.fields.append(temperatureField(QStringLiteral("value"), Unit::Temperature));
+        return t;
+    }
+    if (is("SNVT_temp_diff_p")) {
+        t.fields.append(temperatureField(QStringLiteral("value"), Unit::TemperatureDifference));
+        return t;
+    }
+    if (is("SNVT_time_sec")) {
+        Field f = numberField(QStringLiteral("value"), 2, false, 0.1);
+        f.invalidRaw = 0xFFFF;
+        t.fields.append(f);
+        return t;
+    }
+    if (is("SNVT_count")) {
+        t.fields.append(numberField(QStringLiteral("value"), 2, false, 1.0));
+        return t;
+    }
+    if (is("SNVT_hvac_type")) {
+        Field f = numberField(QStringLiteral("value"), 1, true, 1.0);
+        f.enumeration = {{QStringLiteral("HVT_NUL"), -1},      {QStringLiteral("HVT_GENERIC"), 0},
+                         {QStringLiteral("HVT_FAN_COIL"), 1},  {QStringLiteral("HVT_VAV"), 2},
+                         {QStringLiteral("HVT_HEAT_PUMP"), 3}, {QStringLiteral("HVT_ROOFTOP"), 4},
+                         {QStringLiteral("HVT_UNIT_VENT"), 5}, {QStringLiteral("HVT_CHILL_CEIL"), 6},
+                         {QStringLiteral("HVT_RADIATOR"), 7},  {QStringLiteral("HVT_AHU"), 8},
+                         {QStringLiteral("HVT_SELF_CONT"), 9}};
+        t.fields.append(f);
+        return t;
+    }
+    return std::nullopt;
+}
+
+// A user type from the resource files, in the catalog's type-definition form.
+Type userType(const QString& name, const QString& lonWorksPath)
+{
+    const std::optional<QJsonObject> definition = catalog::FindTypeDefinition(lonWorksPath, name);
+    if (!definition)
+        fail(QStringLiteral("The format %1 is not known: no resource file of the catalog defines it.").arg(name));
+    auto unusable = [&](const QString& why) {
+        fail(QStringLiteral("The definition of %1 in the resource files is not usable: %2.").arg(name, why));
+    };
+    Type t;
+    t.name = name;
+    const QJsonValue separator = definition->value(QLatin1String("separator"));
+    if (!separator.isUndefined()) {
+        if (!separator.isString() || separator.toString().isEmpty())
+            unusable(QStringLiteral("the separator is not a text"));
+        t.separator = separator.toString();
+    }
+    const QJsonArray fields = definition->value(QLatin1String("fields")).toArray();
+    if (fields.isEmpty())
+        unusable(QStringLiteral("it has no fields"));
+    for (const QJsonValue& value : fields) {
+        const QJsonObject o = value.toObject();
+        Field f;
+        f.name = o.value(QLatin1String("name")).toString();
+        const double bytes = o.value(QLatin1String("bytes")).toDouble(-1);
+        if (bytes != std::floor(bytes) || bytes < 1 || bytes > 4)
+            unusable(QStringLiteral("field '%1' has no size of 1 to 4 bytes").arg(f.name));
+        f.bytes = static_cast<int>(bytes);
+        f.isSigned = o.value(QLatin1String("signed")).toBool(false);
+        f.scale = o.value(QLatin1String("scale")).toDouble(1.0);
+        if (!(f.scale > 0) || !std::isfinite(f.scale))
+            unusable(QStringLiteral("field '%1' has no positive scale").arg(f.name));
+        const QJsonValue unit = o.value(QLatin1String("unit"));
+        if (unit.isUndefined())
+            f.unit = Unit::None;
+        else if (unit.toString() == QLatin1String("temperature"))
+            f.unit = Unit::Temperature;
+        else if (unit.toString() == QLatin1String("temperature-difference"))
+            f.unit = Unit::TemperatureDifference;
+        else
+            unusable(QStringLiteral("field '%1' has an unknown unit").arg(f.name));
+        const QJsonObject enumeration = o.value(QLatin1String("enum")).toObject();
+        for (auto it = enumeration.begin(); it != enumeration.end(); ++it)
+            f.enumeration.append({it.key(), static_cast<qint64>(it.value().toDouble())});
+        t.fields.append(f);
+    }
+    return t;
+}
+
+Type resolveType(const QString& typeName, int size, const QString& lonWorksPath)
+{
+    if (std::optional<Type> t = builtInType(typeName, size))
+        return *t;
+    return userType(typeName, lonWorksPath);
+}
+
+qint64 minimumOf(const Field& f)
+{
+    qint64 limit = f.isSigned ? -(qint64(1) << (8 * f.bytes - 1)) : 0;
+    if (f.bytes == 8)
+        limit = std::numeric_limits<qint64>::min();
+    return f.minRaw ? std::max(limit, *f.minRaw) : limit;
+}
+
+qint64 maximumOf(const Field& f)
+{
+    qint64 limit;
+    if (f.bytes == 8)
+        limit = std::numeric_limits<qint64>::max();
+    else
+        limit = f.isSigned ? (qint64(1) << (8 * f.bytes - 1)) - 1 : (qint64(1) << (8 * f.bytes)) - 1;
+    return f.maxRaw ? std::min(limit, *f.maxRaw) : limit;
+}
+
+qint64 decode(const Field& f, const uchar* bytes)
+{
+    quint64 value = 0;
+    for (int i = 0; i < f.bytes; ++i)
+        value = (value << 8) | bytes[i];
+    if (f.isSigned && f.bytes < 8 && (value & (quint64(1) << (8 * f.bytes - 1))))
+        value |= ~quint64(0) << (8 * f.bytes);
+    return static_cast<qint64>(value);
+}
+
+void encode(const Field& f, qint64 value, QByteArray& out)
+{
+    const quint64 bits = static_cast<quint64>(value);
+    for (int i = f.bytes - 1; i >= 0; --i)
+        out.append(static_cast<char>((bits >> (8 * i)) & 0xFF));
+}
+
+// The number of decimals that show a multiple of scale exactly (0.01 → 2, 0.5 → 1, 1 → 0).
+int decimalsOf(double scale)
+{
+    double power = 1.0;
+    for (int d = 0; d < 9; ++d, power *= 10.0) {
+        const double shifted = scale * power;
+        if (std::fabs(shifted - std::round(shifted)) < 1e-9 * std::max(1.0, shifted))
+            return d;
+    }
+    return 9;
+}
+
+// Shortest decimal text of value rounded to the given decimals, with "." whatever the locale.
+QString numberText(long double value, int decimals)
+{
+    long double power = 1.0L;
+    for (int i = 0; i < decimals; ++i)
+        power *= 10.0L;
+    const long long scaled = std::llround(value * power);
+    if (scaled == 0)
+        return QStringLiteral("0");
+    QString digits = QString::number(scaled < 0 ? -static_cast<quint64>(scaled) : static_cast<quint64>(scaled));
+    if (decimals > 0) {
+        if (digits.size() <= decimals)
+            digits.prepend(QString(decimals - digits.size() + 1, QLatin1Char('0')));
+        digits.insert(digits.size() - decimals, QLatin1Char('.'));
+        while (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        if (digits.endsWith(QLatin1Char('.')))
+            digits.chop(1);
+    }
+    return scaled < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+bool converts(const Field& f, UnitSystem units)
+{
+    return units == UnitSystem::Imperial && f.unit != Unit::None;
+}
+
+QString formatField(const Field& f, qint64 raw, UnitSystem units)
+{
+    if (f.invalidRaw && raw == *f.invalidRaw)
+        return InvalidText;
+    if (!f.enumeration.isEmpty()) {
+        for (const auto& [name, value] : f.enumeration)
+            if (value == raw)
+                return name;
+        return QString::number(raw);
+    }
+    long double value = static_cast<long double>(raw) * f.scale;
+    if (!converts(f, units))
+        return numberText(value, decimalsOf(f.scale));
+    value = value * 1.8L + (f.unit == Unit::Temperature ? 32.0L : 0.0L);
+    return numberText(value, 2);
+}
+
+bool isDecimalNumber(const QString& text, bool& hasFraction)
+{
+    int i = 0;
+    const int n = text.size();
+    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        ++i;
+    // Digits on both sides of a decimal point: "5." and ".5" are typing slips, not numbers.
+    const int integerStart = i;
+    while (i < n && text[i].isDigit())
+        ++i;
+    if (i == integerStart)
+        return false;
+    hasFraction = false;
+    if (i < n && text[i] == QLatin1Char('.')) {
+        const int fractionStart = ++i;
+        while (i < n && text[i].isDigit()) {
+            if (text[i] != QLatin1Char('0'))
+                hasFraction = true;
+            ++i;
+        }
+        if (i == fractionStart)
+            return false;
+    }
+    return i == n;
+}
+
+qint64 parseField(const Field& f, const QString& text, UnitSystem units, const QString& formatName)
+{
+    auto refuse = [&](const QString& why) {
+        fail(QStringLiteral("The text '%1' does not fit the format %2: field %3 %4.").arg(text, formatName, f.name, why));
+    };
+    if (f.invalidRaw && text == InvalidText)
+        return *f.invalidRaw;
+    bool hasFraction = false;
+    const bool number = isDecimalNumber(text, hasFraction);
+    if (!f.enumeration.isEmpty()) {
+        for (const auto& [name, value] : f.enumeration)
+            if (name == text)
+                return value;
+        if (!number)
+            refuse(QStringLiteral("is no name of its enumeration"));
+        if (hasFraction)
+            refuse(QStringLiteral("is not a whole number"));
+    } else if (!number) {
+        refuse(QStringLiteral("is not a number"));
+    }
+    // Far longer than any value of four bytes could need: refuse before the number loses digits.
+    if (text.size() > 40)
+        refuse(QStringLiteral("is out of range"));
+    if (hasFraction && f.scale == 1.0 && !converts(f, units))
+        refuse(QStringLiteral("is not a whole number"));
+    bool ok = false;
+    long double value = QLocale::c().toDouble(text, &ok);
+    if (!ok || !std::isfinite(static_cast<double>(value)))
+        refuse(QStringLiteral("is out of range"));
+    if (converts(f, units))
+        value = (value - (f.unit == Unit::Temperature ? 32.0L : 0.0L)) / 1.8L;
+    const long double scaled = f.enumeration.isEmpty() ? value / f.scale : value;
+    if (!(std::fabs(static_cast<double>(scaled)) < 9.0e18))
+        refuse(QStringLiteral("is out of range"));
+    const qint64 raw = std::llround(scaled);
+    if (raw < minimumOf(f) || raw > maximumOf(f) || (f.invalidRaw && raw == *f.invalidRaw))
+        refuse(QStringLiteral("is out of range"));
+    return raw;
+}
+
+void requireAscii(const QString& text, const QString& formatName)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7F)
+            fail(QStringLiteral("The text '%1' does not fit the format %2: it holds characters other than ASCII.")
+                     .arg(text, formatName));
+}
+
+}  // namespace
+
+QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
+{
+    const FormatName name = splitFormatName(formatName);
+    const Type type = resolveType(name.typeName, static_cast<int>(raw.size()), lonWorksPath);
+    if (type.size() != raw.size())
+        fail(QStringLiteral("A value of %1 bytes cannot be shown as %2, which takes %3 bytes.")
+                 .arg(raw.size())
+                 .arg(formatName)
+                 .arg(type.size()));
+    QStringList texts;
+    texts.reserve(type.fields.size());
+    const auto* bytes = reinterpret_cast<const uchar*>(raw.constData());
+    for (const Field& f : type.fields) {
+        texts.append(formatField(f, decode(f, bytes), name.units));
+        bytes += f.bytes;
+    }
+    return texts.join(type.separator);
+}
+
+QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
+{
+    const FormatName name = splitFormatName(formatName);
+    const Type type = resolveType(name.typeName, byteSize, lonWorksPath);
+    if (type.size() != byteSize)
+        fail(QStringLiteral("A variable of %1 bytes cannot take a value of the format %2, which takes %3 bytes.")
+                 .arg(byteSize)
+                 .arg(formatName)
+                 .arg(type.size()));
+    requireAscii(text, formatName);
+    const QStringList texts = text.split(type.separator);
+    if (texts.size() != type.fields.size())
+        fail(QStringLiteral("The text '%1' does not fit the format %2: it has %3 fields instead of %4.")
+                 .arg(text, formatName)
+                 .arg(texts.size())
+                 .arg(type.fields.size()));
+    QByteArray raw;
+    raw.reserve(byteSize);
+    for (int i = 0; i < type.fields.size(); ++i)
+        encode(type.fields[i], parseField(type.fields[i], texts[i], name.units, formatName), raw);
+    return raw;
+}
+
+}  // namespace lns::formats

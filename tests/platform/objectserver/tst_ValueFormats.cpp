@@ -1,0 +1,326 @@
+// Formatting and parsing of raw values under format names, in both unit systems.
+#include "ObjectServerWorld.h"
+#include "platform/objectserver/ObjectServer.h"
+#include "platform/objectserver/ValueFormats.h"
+#include "support/TestEnvironment.h"
+
+#include <QJsonArray>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace objectservertest;
+
+namespace {
+
+// Big-endian 16-bit words, as the standard structured types store them.
+QByteArray words(std::initializer_list<int> values)
+{
+    QByteArray raw;
+    for (int v : values) {
+        raw.append(static_cast<char>((v >> 8) & 0xFF));
+        raw.append(static_cast<char>(v & 0xFF));
+    }
+    return raw;
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray raw;
+    for (int v : values)
+        raw.append(static_cast<char>(v & 0xFF));
+    return raw;
+}
+
+const qint32 FormatFailed = lns::ObjectServerError(lns::ErrFormatFailed);
+
+QJsonObject field(const char* name, int size, std::initializer_list<QPair<QString, QJsonValue>> more = {})
+{
+    QJsonObject o{{QStringLiteral("name"), QString::fromLatin1(name)}, {QStringLiteral("bytes"), size}};
+    for (const auto& [key, value] : more)
+        o.insert(key, value);
+    return o;
+}
+
+}  // namespace
+
+class TestValueFormats : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void roundTrip_data();
+    void roundTrip();
+    void parseRoundsToResolution_data();
+    void parseRoundsToResolution();
+    void refusedTexts_data();
+    void refusedTexts();
+    void refusedRawValues_data();
+    void refusedRawValues();
+    void localeDoesNotChangeNumbers();
+    void userTypes_data();
+    void userTypes();
+    void userTypeRefusals_data();
+    void userTypeRefusals();
+
+private:
+    testsupport::TestEnvironment m_env;
+    QTemporaryDir m_lonWorks;
+};
+
+void TestValueFormats::initTestCase()
+{
+    QVERIFY(m_lonWorks.isValid());
+    const QJsonObject types{
+        {QStringLiteral("UNVT_test_opts"),
+         QJsonObject{{QStringLiteral("separator"), QStringLiteral(" ")},
+                     {QStringLiteral("fields"),
+                      QJsonArray{field("ControlType", 1,
+                                       {{QStringLiteral("enum"),
+                                         QJsonObject{{QStringLiteral("ON_OFF"), 0}, {QStringLiteral("FLOATING"), 1}}}}),
+                                 field("DriveTime", 1, {{QStringLiteral("signed"), false}, {QStringLiteral("scale"), 0.1}}),
+                                 field("HeatMax", 2,
+                                       {{QStringLiteral("signed"), true},
+                                        {QStringLiteral("scale"), 0.01},
+                                        {QStringLiteral("unit"), QStringLiteral("temperature")}}),
+                                 field("DeadBand", 2,
+                                       {{QStringLiteral("signed"), false},
+                                        {QStringLiteral("scale"), 0.01},
+                                        {QStringLiteral("unit"), QStringLiteral("temperature-difference")}}),
+                                 field("Version", 1, {{QStringLiteral("signed"), false}, {QStringLiteral("scale"), 1}})}}}},
+        {QStringLiteral("UNVT_model_info2"),
+         QJsonObject{{QStringLiteral("fields"),
+                      QJsonArray{field("ModelCode", 1), field("SoftwareVersion", 1, {{QStringLiteral("scale"), 0.1}})}}}},
+        {QStringLiteral("UNVT_pair"),
+         QJsonObject{{QStringLiteral("separator"), QStringLiteral(";")},
+                     {QStringLiteral("fields"),
+                      QJsonArray{field("Low", 1, {{QStringLiteral("signed"), true}}), field("High", 1)}}}}};
+    QVERIFY(InstallUserTypes(m_lonWorks.path(), types));
+}
+
+void TestValueFormats::roundTrip_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("text");
+
+    const QByteArray setPoints = words({2300, 2500, 2700, 2100, 1900, 1700});
+    QTest::newRow("set points, no suffix") << "SNVT_temp_setpt" << setPoints << "23,25,27,21,19,17";
+    QTest::newRow("set points, metric") << "SNVT_temp_setpt#SI" << setPoints << "23,25,27,21,19,17";
+    QTest::newRow("set points, imperial") << "SNVT_temp_setpt#US" << setPoints << "73.4,77,80.6,69.8,66.2,62.6";
+    QTest::newRow("set points, hundredths")
+        << "SNVT_temp_setpt#SI" << words({2155, 2105, -5, 0, 1, -27317}) << "21.55,21.05,-0.05,0,0.01,-273.17";
+    QTest::newRow("set points, hundredths in F")
+        << "SNVT_temp_setpt#US" << words({2155, 0, -1778, 10000, -500, 3700}) << "70.79,32,0,212,23,98.6";
+    QTest::newRow("set points, invalid field")
+        << "SNVT_temp_setpt#SI" << words({0x7FFF, 2500, 2700, 2100, 1900, 0x7FFF}) << "INVALID,25,27,21,19,INVALID";
+    QTest::newRow("set points, invalid field in F")
+        << "SNVT_temp_setpt#US" << words({0x7FFF, 0, 0, 0, 0, 0}) << "INVALID,32,32,32,32,32";
+    QTest::newRow("absolute temperature in F") << "SNVT_temp_p#US" << words({100}) << "33.8";
+    QTest::newRow("temperature difference in F") << "SNVT_temp_diff_p#US" << words({100}) << "1.8";
+    QTest::newRow("negative difference in F") << "SNVT_temp_diff_p#US" << words({-250}) << "-4.5";
+    QTest::newRow("time, zero") << "SNVT_time_sec" << words({0}) << "0";
+    QTest::newRow("time, tenths") << "SNVT_time_sec" << words({25}) << "2.5";
+    QTest::newRow("time, largest") << "SNVT_time_sec" << words({65534}) << "6553.4";
+    QTest::newRow("time, invalid") << "SNVT_time_sec" << words({0xFFFF}) << "INVALID";
+    QTest::newRow("time, imperial is the same") << "SNVT_time_sec#US" << words({600}) << "60";
+    QTest::newRow("hvac type, none") << "SNVT_hvac_type" << bytes({0xFF}) << "HVT_NUL";
+    QTest::newRow("hvac type, generic") << "SNVT_hvac_type" << bytes({0}) << "HVT_GENERIC";
+    QTest::newRow("hvac type, fan coil") << "SNVT_hvac_type" << bytes({1}) << "HVT_FAN_COIL";
+    QTest::newRow("hvac type, self contained") << "SNVT_hvac_type" << bytes({9}) << "HVT_SELF_CONT";
+    QTest::newRow("hvac type, not named") << "SNVT_hvac_type" << bytes({42}) << "42";
+    QTest::newRow("INT, one byte") << "INT" << bytes({7}) << "7";
+    QTest::newRow("INT, one byte negative") << "INT" << bytes({0xFE}) << "-2";
+    QTest::newRow("INT, two bytes") << "INT" << bytes({0x01, 0x02}) << "258";
+    QTest::newRow("INT, four bytes") << "INT" << bytes({0x80, 0, 0, 0}) << "-2147483648";
+    QTest::newRow("RAW") << "RAW" << bytes({41, 16}) << "41\t16";
+    QTest::newRow("RAW, extremes") << "RAW" << bytes({0, 255, 128}) << "0\t255\t128";
+    QTest::newRow("names ignore case") << "snvt_TIME_sec#si" << words({10}) << "1";
+}
+
+void TestValueFormats::roundTrip()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, text);
+    QCOMPARE(lns::formats::Format(format, raw, m_lonWorks.path()), text);
+    QCOMPARE(lns::formats::Parse(format, text, static_cast<qint32>(raw.size()), m_lonWorks.path()), raw);
+}
+
+void TestValueFormats::parseRoundsToResolution_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("shownAgain");
+
+    QTest::newRow("F that is no whole hundredth of C")
+        << "SNVT_temp_setpt#US" << "70,70,70,70,70,70" << words({2111, 2111, 2111, 2111, 2111, 2111})
+        << "70,70,70,70,70,70";
+    QTest::newRow("C beyond the resolution") << "SNVT_temp_p#SI" << "21.004" << words({2100}) << "21";
+    QTest::newRow("C rounded up") << "SNVT_temp_p#SI" << "21.006" << words({2101}) << "21.01";
+    QTest::newRow("leading plus and zeros") << "SNVT_temp_p" << "+021.50" << words({2150}) << "21.5";
+    QTest::newRow("time to tenths") << "SNVT_time_sec" << "2.54" << words({25}) << "2.5";
+    QTest::newRow("difference in F") << "SNVT_temp_diff_p#US" << "1" << words({56}) << "1.01";
+    QTest::newRow("enum by number") << "SNVT_hvac_type" << "3" << bytes({3}) << "HVT_HEAT_PUMP";
+}
+
+void TestValueFormats::parseRoundsToResolution()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, shownAgain);
+    const QByteArray parsed = lns::formats::Parse(format, text, static_cast<qint32>(raw.size()), m_lonWorks.path());
+    QCOMPARE(parsed, raw);
+    QCOMPARE(lns::formats::Format(format, parsed, m_lonWorks.path()), shownAgain);
+}
+
+void TestValueFormats::refusedTexts_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("size");
+
+    QTest::newRow("five set points") << "SNVT_temp_setpt" << "23,25,27,21,19" << 12;
+    QTest::newRow("seven set points") << "SNVT_temp_setpt" << "23,25,27,21,19,17,15" << 12;
+    QTest::newRow("doubled separator") << "SNVT_temp_setpt" << "23,,25,27,21,19" << 12;
+    QTest::newRow("trailing separator") << "SNVT_temp_setpt" << "23,25,27,21,19,17," << 12;
+    QTest::newRow("leading separator") << "SNVT_temp_setpt" << ",23,25,27,21,19,17" << 12;
+    QTest::newRow("blank after separator") << "SNVT_temp_setpt" << "23, 25,27,21,19,17" << 12;
+    QTest::newRow("blank separators") << "SNVT_temp_setpt" << "23 25 27 21 19 17" << 12;
+    QTest::newRow("not a number") << "SNVT_temp_setpt" << "23,abc,27,21,19,17" << 12;
+    QTest::newRow("decimal comma") << "SNVT_temp_p" << "21,5" << 2;
+    QTest::newRow("point without digits after") << "SNVT_temp_p" << "21." << 2;
+    QTest::newRow("point without digits before") << "SNVT_temp_p" << ".5" << 2;
+    QTest::newRow("exponent") << "SNVT_temp_p" << "2e1" << 2;
+    QTest::newRow("hexadecimal") << "INT" << "0x10" << 1;
+    QTest::newRow("empty text") << "SNVT_time_sec" << "" << 2;
+    QTest::newRow("above the range") << "SNVT_temp_setpt" << "400,25,27,21,19,17" << 12;
+    QTest::newRow("the invalid value as a number") << "SNVT_temp_p" << "327.67" << 2;
+    QTest::newRow("below absolute zero") << "SNVT_temp_p" << "-273.18" << 2;
+    QTest::newRow("above the range in F") << "SNVT_temp_p#US" << "700" << 2;
+    QTest::newRow("negative time") << "SNVT_time_sec" << "-1" << 2;
+    QTest::newRow("time above the range") << "SNVT_time_sec" << "6553.5" << 2;
+    QTest::newRow("huge number") << "SNVT_time_sec" << "99999999999999999999999999999" << 2;
+    QTest::newRow("very long number") << "INT" << QString(300, QLatin1Char('9')) << 2;
+    QTest::newRow("non-ASCII") << "SNVT_temp_p" << QStringLiteral("21\u00BA") << 2;
+    QTest::newRow("non-ASCII digits") << "INT" << QStringLiteral("\u0661\u0662") << 1;
+    QTest::newRow("unknown enumeration name") << "SNVT_hvac_type" << "HVT_SPACESHIP" << 1;
+    QTest::newRow("enumeration name in lower case") << "SNVT_hvac_type" << "hvt_vav" << 1;
+    QTest::newRow("enumeration number out of range") << "SNVT_hvac_type" << "200" << 1;
+    QTest::newRow("INVALID where there is none") << "INT" << "INVALID" << 1;
+    QTest::newRow("INT fraction") << "INT" << "1.5" << 1;
+    QTest::newRow("INT out of range") << "INT" << "128" << 1;
+    QTest::newRow("INT of no size") << "INT" << "0" << 0;
+    QTest::newRow("RAW byte out of range") << "RAW" << "41\t256" << 2;
+    QTest::newRow("RAW negative byte") << "RAW" << "41\t-1" << 2;
+    QTest::newRow("RAW too few bytes") << "RAW" << "41" << 2;
+    QTest::newRow("RAW blank separated") << "RAW" << "41 16" << 2;
+    QTest::newRow("unknown format") << "SNVT_nothing_like_it" << "1" << 1;
+    QTest::newRow("unknown unit variant") << "SNVT_temp_setpt#XX" << "23,25,27,21,19,17" << 12;
+    QTest::newRow("two unit variants") << "SNVT_temp_p#SI#US" << "21" << 2;
+    QTest::newRow("empty format name") << "" << "1" << 1;
+    QTest::newRow("size of another type") << "SNVT_temp_setpt" << "23,25,27,21,19,17" << 10;
+    QTest::newRow("user type, too few fields") << "UNVT_test_opts" << "FLOATING 4.5 26 1.5" << 7;
+    QTest::newRow("user type, doubled blank") << "UNVT_test_opts" << "FLOATING  4.5 26 1.5 3" << 7;
+    QTest::newRow("user type, unknown name") << "UNVT_test_opts" << "STEAM 4.5 26 1.5 3" << 7;
+    QTest::newRow("user type, unsigned below zero") << "UNVT_test_opts" << "FLOATING -0.1 26 1.5 3" << 7;
+    QTest::newRow("user type, byte overflow") << "UNVT_test_opts" << "FLOATING 25.6 26 1.5 3" << 7;
+}
+
+void TestValueFormats::refusedTexts()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QFETCH(int, size);
+    try {
+        const QByteArray raw = lns::formats::Parse(format, text, size, m_lonWorks.path());
+        QFAIL(qPrintable(QStringLiteral("accepted as %1 bytes").arg(raw.size())));
+    } catch (const com::ComError& e) {
+        QCOMPARE(e.number(), FormatFailed);
+        QVERIFY(!e.description().isEmpty());
+    }
+}
+
+void TestValueFormats::refusedRawValues_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("raw");
+
+    QTest::newRow("set points too short") << "SNVT_temp_setpt" << words({1, 2, 3, 4, 5});
+    QTest::newRow("time too long") << "SNVT_time_sec" << bytes({0, 1, 2});
+    QTest::newRow("hvac type empty") << "SNVT_hvac_type" << QByteArray();
+    QTest::newRow("INT nine bytes") << "INT" << QByteArray(9, '\1');
+    QTest::newRow("user type of another size") << "UNVT_test_opts" << bytes({1, 2, 3});
+    QTest::newRow("type nobody defines") << "UNVT_nobody" << bytes({1});
+}
+
+void TestValueFormats::refusedRawValues()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, raw);
+    QCOMPARE(ErrorOf([&] { lns::formats::Format(format, raw, m_lonWorks.path()); }), FormatFailed);
+}
+
+void TestValueFormats::localeDoesNotChangeNumbers()
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString text = lns::formats::Format(QStringLiteral("SNVT_temp_setpt#US"), words({2155, 0, 0, 0, 0, 0}),
+                                              m_lonWorks.path());
+    const QByteArray raw = lns::formats::Parse(QStringLiteral("SNVT_time_sec"), QStringLiteral("2.5"), 2, m_lonWorks.path());
+    QLocale::setDefault(saved);
+    QCOMPARE(text, QStringLiteral("70.79,32,32,32,32,32"));
+    QCOMPARE(raw, words({25}));
+}
+
+void TestValueFormats::userTypes_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("text");
+
+    // ControlType, DriveTime (0.1), HeatMax (0.01 °C), DeadBand (0.01 K), Version
+    const QByteArray options = bytes({1, 45, 0x0A, 0x28, 0x00, 0x96, 3});
+    QTest::newRow("options, metric") << "UNVT_test_opts" << options << "FLOATING 4.5 26 1.5 3";
+    QTest::newRow("options, SI") << "UNVT_test_opts#SI" << options << "FLOATING 4.5 26 1.5 3";
+    QTest::newRow("options, US: absolute and difference each converted")
+        << "UNVT_test_opts#US" << options << "FLOATING 4.5 78.8 2.7 3";
+    QTest::newRow("options, negative heat maximum in F")
+        << "UNVT_test_opts#US" << bytes({0, 0, 0xFF, 0x38, 0, 0, 0}) << "ON_OFF 0 28.4 0 0";
+    QTest::newRow("model and version") << "UNVT_model_info2" << bytes({41, 12}) << "41 1.2";
+    QTest::newRow("own separator, signed byte") << "UNVT_pair" << bytes({0xF6, 200}) << "-10;200";
+}
+
+void TestValueFormats::userTypes()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, text);
+    QCOMPARE(lns::formats::Format(format, raw, m_lonWorks.path()), text);
+    QCOMPARE(lns::formats::Parse(format, text, static_cast<qint32>(raw.size()), m_lonWorks.path()), raw);
+}
+
+void TestValueFormats::userTypeRefusals_data()
+{
+    QTest::addColumn<QString>("installation");
+    QTest::addColumn<QString>("format");
+
+    QTest::newRow("installation without a catalog") << "empty" << "UNVT_test_opts";
+    QTest::newRow("type not in any file set") << "tests" << "UNVT_missing";
+}
+
+void TestValueFormats::userTypeRefusals()
+{
+    QFETCH(QString, installation);
+    QFETCH(QString, format);
+    QTemporaryDir empty;
+    const QString path = installation == QLatin1String("empty") ? empty.path() : m_lonWorks.path();
+    QCOMPARE(ErrorOf([&] { lns::formats::Format(format, bytes({1, 45, 0x0A, 0x28, 0, 0x96, 3}), path); }), FormatFailed);
+    QCOMPARE(ErrorOf([&] { lns::formats::Parse(format, QStringLiteral("FLOATING 4.5 26 1.5 3"), 7, path); }),
+             FormatFailed);
+}
+
+QTEST_GUILESS_MAIN(TestValueFormats)
+#include "tst_ValueFormats.moc"
