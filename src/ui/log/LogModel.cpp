@@ -10,8 +10,8 @@
 
 namespace logwindow {
 
-LogModel::LogModel(const QHash<QString, QIcon>* images, QObject* parent)
-    : QAbstractTableModel(parent), m_images(images)
+LogModel::LogModel(QHash<QString, QIcon> images, QObject* parent)
+    : QAbstractTableModel(parent), m_images(std::move(images))
 {
 }
 
@@ -39,7 +39,7 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
         }
     }
     if (role == Qt::DecorationRole && index.column() == 0)
-        return m_images->value(row.icon);
+        return m_images.value(row.icon);
     return QVariant();
 }
 

@@ -20,7 +20,8 @@ struct LogRow {
 class LogModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    LogModel(const QHash<QString, QIcon>* images, QObject* parent);
+    // images: the icons by key (a copy, so the rows keep them as long as the model lives).
+    LogModel(QHash<QString, QIcon> images, QObject* parent);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -32,7 +33,7 @@ public:
     const std::vector<LogRow>& rows() const { return m_rows; }
 
 private:
-    const QHash<QString, QIcon>* m_images;
+    QHash<QString, QIcon> m_images;
     std::vector<LogRow> m_rows;
 };
 

@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <QtMath>
 
 namespace {
 
@@ -53,7 +54,7 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
     ImageList1.insert(QStringLiteral("Green"), roundIcon(QColor(0, 176, 0)));
     ImageList1.insert(QStringLiteral("Red"), roundIcon(QColor(208, 0, 0)));
 
-    m_model = new logwindow::LogModel(&ImageList1, this);
+    m_model = new logwindow::LogModel(ImageList1, this);
     OstLog = new QTreeView(this);
     OstLog->setObjectName(QStringLiteral("OstLog"));
     OstLog->setModel(m_model);
@@ -156,12 +157,12 @@ void fLog::AutoSizeColumns(int row)
 {
     // The width the view's own fit-to-contents would give, for the new row's cells only: the text with
     // its margins, and the icon for the first column.
-    const QFontMetrics metrics(OstLog->font());
+    const QFontMetricsF metrics(OstLog->font());
     const int margin = OstLog->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, OstLog) + 1;
     const logwindow::LogRow& cells = m_model->rows()[size_t(row)];
     const QString* texts[3] = {&cells.time, &cells.action, &cells.results};
     for (int column = 0; column < 3; ++column) {
-        int width = metrics.horizontalAdvance(*texts[column]) + 2 * margin;
+        int width = qCeil(metrics.horizontalAdvance(*texts[column])) + 2 * margin;
         if (column == 0)
             width += OstLog->iconSize().width() + 2 * margin;
         if (width > m_widest[size_t(column)]) {
