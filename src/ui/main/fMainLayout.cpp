@@ -60,6 +60,8 @@ public:
         auto* grid = new QGridLayout(frame);
         // Label, field, unit, then the slack: fields keep their natural width.
         grid->setColumnStretch(3, 1);
+        // Frames side by side share a height; their rows stay at the top.
+        grid->setAlignment(Qt::AlignTop);
         return frame;
     }
 
@@ -72,13 +74,13 @@ public:
         return label;
     }
 
-    QLineEdit* Txt(int index)
+    QLineEdit* Txt(int index, const QString& widest = QStringLiteral("000000.0"))
     {
         auto* edit = new QLineEdit;
         edit->setObjectName(Indexed("txtNvi", index));
-        // Wide enough for the longest value (6553.4) with room to spare, no wider.
+        // Wide enough for the longest value (6553.4), no wider: the fields line up.
         const QFontMetrics metrics(edit->font());
-        edit->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("000000.00")) + 16);
+        edit->setFixedWidth(metrics.horizontalAdvance(widest) + 12);
         edit->setAlignment(Qt::AlignRight);
         c.txtNvi[index] = edit;
         return edit;
@@ -244,7 +246,7 @@ void BuildHardware(Builder& b, QTabWidget* tabs)
     outputsRow->addWidget(b.c.frmAccTiming);
     outputsRow->addWidget(b.c.frmActing);
 
-    page->addWidget(inputs, 0, 0, 2, 1);
+    page->addWidget(inputs, 0, 0, 2, 1, Qt::AlignTop);
     page->addWidget(calibration, 0, 1);
     page->addWidget(aux, 1, 1);
     page->addWidget(outputs, 2, 0, 1, 2);
@@ -299,13 +301,16 @@ void BuildContact(Builder& b, QTabWidget* tabs)
     tabs->addTab(page, QStringLiteral("C&ontact"));
 }
 
+// Model names and version texts are longer than the numbers of the other tabs.
+const QString DescriptiveWidth = QStringLiteral("MMMMMMMMMMMM");
+
 void BuildAbout(Builder& b, QTabWidget* tabs)
 {
     QGridLayout* page = Builder::Page(tabs, "tabAbout", QStringLiteral("A&bout"));
 
     QGroupBox* thermostat = b.Frame("frmThermostat", QStringLiteral("Thermostat"));
-    b.Row(thermostat, b.Label("lblThermostatModel", QStringLiteral("Model")), b.Txt(11));
-    b.Row(thermostat, b.Label("lblThermostatVersion", QStringLiteral("Version")), b.Txt(12));
+    b.Row(thermostat, b.Label("lblThermostatModel", QStringLiteral("Model")), b.Txt(11, DescriptiveWidth));
+    b.Row(thermostat, b.Label("lblThermostatVersion", QStringLiteral("Version")), b.Txt(12, DescriptiveWidth));
 
     QGroupBox* module = b.Frame("frmModule", QStringLiteral("Ostrane Module"));
     b.Row(module, b.Label("lblMajorVersion", QStringLiteral("Major Version")), b.Txt(13));
@@ -322,9 +327,12 @@ void BuildAbout(Builder& b, QTabWidget* tabs)
     b.c.txtMinorVersion = b.Label("txtMinorVersion", QString());
     plugInRow->addWidget(b.c.Picture1, 0, Qt::AlignTop);
     plugInRow->addWidget(b.Label("lblPlugInVersion", QStringLiteral("Plug-in version")));
-    plugInRow->addWidget(b.c.txtMajorVersion);
-    plugInRow->addWidget(b.Label("lblVersionDot", QStringLiteral(".")));
-    plugInRow->addWidget(b.c.txtMinorVersion);
+    auto* version = new QHBoxLayout;
+    version->setSpacing(0);
+    version->addWidget(b.c.txtMajorVersion);
+    version->addWidget(b.Label("lblVersionDot", QStringLiteral(".")));
+    version->addWidget(b.c.txtMinorVersion);
+    plugInRow->addLayout(version);
     plugInRow->addStretch(1);
 
     page->addWidget(thermostat, 0, 0);
@@ -453,7 +461,6 @@ FMainControls BuildFMainLayout(QMainWindow* window)
     // Debug mode only: try the model options of any model code.
     c.txtDebug = new QLineEdit;
     c.txtDebug->setObjectName(QStringLiteral("txtDebug"));
-    c.txtDebug->setMaximumWidth(c.frmUnits->sizeHint().width());
     c.cmdDebug = Button("cmdDebug", QStringLiteral("Debug"));
     c.txtDebug->setVisible(false);
     c.cmdDebug->setVisible(false);
