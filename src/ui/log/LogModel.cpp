@@ -51,10 +51,40 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
+namespace {
+
+void appendQuoted(QByteArray& out, const QString& text)
+{
+    out += '"';
+    if (text.contains(QLatin1Char('"'))) {
+        QString doubled = text;
+        doubled.replace(QLatin1String("\""), QLatin1String("\"\""));
+        out += doubled.toUtf8();
+    } else {
+        out += text.toUtf8();
+    }
+    out += '"';
+}
+
+// One line of the file: the three texts in double quotes, a double quote inside doubled so that the
+// file reads back, separated by commas, ended by CR LF.
+void appendCsvLine(QByteArray& out, const LogRow& row)
+{
+    appendQuoted(out, row.time);
+    out += ',';
+    appendQuoted(out, row.action);
+    out += ',';
+    appendQuoted(out, row.results);
+    out += "\r\n";
+}
+
+}  // namespace
+
 void LogModel::append(LogRow row)
 {
     const int at = int(m_rows.size());
     beginInsertRows(QModelIndex(), at, at);
+    appendCsvLine(m_csv, row);
     m_rows.push_back(std::move(row));
     endInsertRows();
 }
@@ -63,49 +93,12 @@ void LogModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_csv.clear();
     endResetModel();
 }
 
-namespace {
-
-void appendQuoted(QString& out, const QString& text)
+std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path)
 {
-    out += QLatin1Char('"');
-    if (text.contains(QLatin1Char('"'))) {
-        QString doubled = text;
-        doubled.replace(QLatin1String("\""), QLatin1String("\"\""));
-        out += doubled;
-    } else {
-        out += text;
-    }
-    out += QLatin1Char('"');
-}
-
-// One line of the file: the three texts in double quotes, a double quote inside doubled so that the
-// file reads back, separated by commas, ended by CR LF.
-void appendCsvLine(QString& out, const LogRow& row)
-{
-    appendQuoted(out, row.time);
-    out += QLatin1Char(',');
-    appendQuoted(out, row.action);
-    out += QLatin1Char(',');
-    appendQuoted(out, row.results);
-    out += QLatin1String("\r\n");
-}
-
-}  // namespace
-
-std::optional<SaveFailure> SaveCsv(const std::vector<LogRow>& rows, const QString& path)
-{
-    qsizetype length = 0;
-    for (const LogRow& row : rows)
-        length += row.time.size() + row.action.size() + row.results.size() + 10;
-    QString text;
-    text.reserve(length);
-    for (const LogRow& row : rows)
-        appendCsvLine(text, row);
-    const QByteArray bytes = text.toUtf8();
-
     const QString temporary =
         QStringLiteral("%1.~%2").arg(QFileInfo(path).absoluteFilePath()).arg(QCoreApplication::applicationPid());
     QFile file(temporary);

@@ -31,10 +31,14 @@ public:
     void append(LogRow row);
     void clear();
     const std::vector<LogRow>& rows() const { return m_rows; }
+    // The rows as the saved file holds them (UTF-8 CSV, see SaveCsv), kept up to date as rows come
+    // so that a save writes it in one piece however long the log is.
+    const QByteArray& csv() const { return m_csv; }
 
 private:
     QHash<QString, QIcon> m_images;
     std::vector<LogRow> m_rows;
+    QByteArray m_csv;
 };
 
 struct SaveFailure {
@@ -45,6 +49,6 @@ struct SaveFailure {
 // Writes the rows to path as UTF-8 CSV: one line per row, the three texts each in double quotes with
 // any double quote inside doubled (so that the file reads back), separated by commas, ended by CR LF. The text goes to a file beside path first and replaces path
 // only once it is completely written, so a failed save leaves an existing file as it was.
-std::optional<SaveFailure> SaveCsv(const std::vector<LogRow>& rows, const QString& path);
+std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path);
 
 }  // namespace logwindow

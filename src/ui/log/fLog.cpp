@@ -243,7 +243,7 @@ void fLog::cmdSave_Click()
             return;
         }
     }
-    if (const auto failure = logwindow::SaveCsv(m_model->rows(), *chosen))
+    if (const auto failure = logwindow::SaveCsv(m_model->csv(), *chosen))
         toolkit::MsgBox(failure->description + QLatin1Char(' ') + QString::number(failure->number),
                         toolkit::Buttons::Ok, toolkit::Icon::None, title);
 }
