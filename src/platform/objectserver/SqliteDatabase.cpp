@@ -110,13 +110,18 @@ Database::Database(const QString& file, const QString& source) : m_file(file), m
     if (info.exists() && !info.isFile())
         fail(QStringLiteral("open"), QStringLiteral("it is not a file"));
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(file);
-    // Another process may hold the write lock for a moment; wait for it instead of failing.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(file);
+        // Another process may hold the write lock for a moment; wait for it instead of failing.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    }
     try {
-        if (!db.open())
-            fail(QStringLiteral("open"), db.lastError().text());
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            if (!db.open())
+                fail(QStringLiteral("open"), db.lastError().text());
+        }
         // A file that is not a database fails on its first statement.
         exec("PRAGMA foreign_keys = ON");
         const auto mode = row("PRAGMA journal_mode = WAL");
@@ -184,8 +189,13 @@ QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values
         }
     }
     int position = 0;
-    for (const QVariant& value : values)
-        query->bindValue(position++, value);
+    for (const QVariant& value : values) {
+        // Qt binds a null text as NULL; every text column here means "empty" by it.
+        if (value.typeId() == QMetaType::QString && value.toString().isNull())
+            query->bindValue(position++, QStringLiteral(""));
+        else
+            query->bindValue(position++, value);
+    }
     if (!query->exec()) {
         const QString reason = query->lastError().text();
         query->finish();
