@@ -1,0 +1,155 @@
+// The progress window as the long operations use it: loading, DisplayStatus, direct status writes
+// and unloading, with the mouse pointer and the animation.
+#include "framework/Identity.h"
+#include "platform/toolkit/Events.h"
+#include "ui/progress/AnimationWindow.h"
+#include "ui/progress/fProgress.h"
+
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+using toolkit::MousePointer;
+
+namespace {
+
+anim::AnimationWindow* animationOf(fProgress& window)
+{
+    return qobject_cast<anim::AnimationWindow*>(QWidget::find(window.animation().hwnd()));
+}
+
+}  // namespace
+
+class tst_fProgress : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(!fProgress::IsLoaded());
+        QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Default);
+    }
+
+    void cleanup()
+    {
+        fProgress::Unload();
+        toolkit::SetMousePointer(MousePointer::Default);
+    }
+
+    void loadingLeavesItHiddenWithTheHourglass()
+    {
+        fProgress& window = fProgress::instance();
+        QVERIFY(fProgress::IsLoaded());
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.Status->text(), QStringLiteral("Initializating plug-in . . ."));
+        QCOMPARE(window.Status->objectName(), QStringLiteral("Status"));
+        QCOMPARE(window.picResAnim->objectName(), QStringLiteral("picResAnim"));
+        QVERIFY(!framework::PlugInName().isEmpty());
+        QCOMPARE(window.windowTitle(), framework::PlugInName());
+        QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Hourglass);
+        QCOMPARE(&fProgress::instance(), &window);
+    }
+
+    void loadingSetsTheAnimationUpBeforeItsOwner()
+    {
+        fProgress& window = fProgress::instance();
+        cAnimControl& animation = window.animation();
+        QVERIFY(animation.AutoPlay() && animation.Centre() && animation.Transparent());
+        QCOMPARE(animation.ResourceId(), 201);
+        QVERIFY(animation.ResourceFileName().endsWith(QStringLiteral("/tst_fProgress.exe")));
+        QCOMPARE(animation.Owner(), window.picResAnim);
+        anim::AnimationWindow* clip = animationOf(window);
+        QVERIFY(clip);
+        QCOMPARE(window.picResAnim->findChildren<anim::AnimationWindow*>().size(), 1);
+        QVERIFY(clip->hasClip());
+        QVERIFY(clip->isPlaying());
+        QCOMPARE(clip->clip()->frames.size(), 31);
+        QCOMPARE(QSize(animation.Width(), animation.Height()), window.picResAnim->size());
+        // The animation area sits above the status line.
+        QVERIFY(window.picResAnim->geometry().bottom() < window.Status->geometry().top());
+    }
+
+    void displayStatusLoadsAndShowsAnUnloadedWindow()
+    {
+        fProgress::instance().DisplayStatus(QStringLiteral("Opening network . . ."));
+        QVERIFY(fProgress::IsLoaded());
+        fProgress& window = fProgress::instance();
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.Status->text(), QStringLiteral("Opening network . . ."));
+        QVERIFY(animationOf(window)->isPlaying());
+        QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Hourglass);
+    }
+
+    void displayStatusOnAVisibleWindowOnlyChangesTheText()
+    {
+        fProgress& window = fProgress::instance();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPointer<QWidget> clip = animationOf(window);
+        const QRect where = window.geometry();
+
+        window.DisplayStatus(QStringLiteral("Reading device . . ."));
+        QCOMPARE(&fProgress::instance(), &window);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.Status->text(), QStringLiteral("Reading device . . ."));
+        QCOMPARE(animationOf(window), clip.data());
+        QVERIFY(animationOf(window)->isPlaying());
+        QCOMPARE(window.geometry(), where);
+    }
+
+    void displayStatusShowsAWindowTheUserHid()
+    {
+        fProgress& window = fProgress::instance();
+        window.DisplayStatus(QStringLiteral("one"));
+        window.hide();
+        window.DisplayStatus(QStringLiteral("two"));
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.Status->text(), QStringLiteral("two"));
+    }
+
+    void displayStatusLetsPendingEventsRun()
+    {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] { ran = true; });
+        fProgress::instance().DisplayStatus(QStringLiteral("Registering commands . . ."));
+        QVERIFY(ran);
+    }
+
+    void writingTheStatusDirectlyNeitherShowsNorRunsEvents()
+    {
+        fProgress& window = fProgress::instance();
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] { ran = true; });
+        window.Status->setText(QStringLiteral("Looking up resource files . . ."));
+        QVERIFY(!window.isVisible());
+        QVERIFY(!ran);
+        QCOMPARE(window.Status->text(), QStringLiteral("Looking up resource files . . ."));
+    }
+
+    void unloadRestoresThePointerAndReleasesTheAnimation()
+    {
+        fProgress::instance().DisplayStatus(QStringLiteral("Opening network . . ."));
+        const QPointer<QWidget> clip = animationOf(fProgress::instance());
+        QVERIFY(clip);
+        // An operation failing half-way: its own hourglass is still up when the owner unloads.
+        try {
+            toolkit::SetMousePointer(MousePointer::Hourglass);
+            throw std::runtime_error("step failed");
+        } catch (const std::exception&) {
+            fProgress::Unload();
+        }
+        QVERIFY(!fProgress::IsLoaded());
+        QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Default);
+        QVERIFY(clip.isNull());
+
+        fProgress::Unload();  // unloading an unloaded window does nothing
+        QVERIFY(!fProgress::IsLoaded());
+
+        // The next use loads a fresh window.
+        QCOMPARE(fProgress::instance().Status->text(), QStringLiteral("Initializating plug-in . . ."));
+        QVERIFY(!fProgress::instance().isVisible());
+    }
+};
+
+QTEST_MAIN(tst_fProgress)
+#include "tst_fProgress.moc"
