@@ -50,6 +50,8 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("fLog"));
     setWindowTitle(QStringLiteral("Network activity logging"));
+    // A tool window: closing it hides it and must never end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     ImageList1.insert(QStringLiteral("Green"), roundIcon(QColor(0, 176, 0)));
     ImageList1.insert(QStringLiteral("Red"), roundIcon(QColor(208, 0, 0)));

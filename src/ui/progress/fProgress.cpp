@@ -50,6 +50,8 @@ fProgress::fProgress()
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_animation(std::make_unique<cAnimControl>())
 {
     setObjectName(QStringLiteral("fProgress"));
+    // The operation's owner decides when the window goes; closing it never ends the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(px(this, 4905), px(this, 1830));
 
     picResAnim = new QWidget(this);

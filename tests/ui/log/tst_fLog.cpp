@@ -453,6 +453,11 @@ private slots:
         QCOMPARE(rows(), 1);
         log->show();
         QCOMPARE(cell(0, 1), QStringLiteral("Reading nvoTemp"));
+
+        // The title bar's close hides it too.
+        QVERIFY(log->close());
+        QVERIFY(!log->isVisible());
+        QCOMPARE(rows(), 1);
     }
 
     void columnsFitTheirWidestCell()
