@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <cstdio>
 
 namespace MMain {
@@ -58,6 +59,13 @@ int serveBus()
                                     QString::fromLatin1(ErrorPrefix)};
     auto* server = new automation::AutomationServer(
         config, [] { return std::make_unique<LNSPlugInAPI>(); }, QDBusConnection::sessionBus(), qApp);
+    // Ending the process must not swallow a reply already sent (the Release that ended it): a round
+    // trip to the bus daemon returns only after the daemon has read everything we sent before it.
+    toolkit::SetBeforeProgramEnd([] {
+        QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                           QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
+        QDBusConnection::sessionBus().call(ping, QDBus::Block, 2000);
+    });
     // A COM server whose client side is gone has nobody left to serve.
     QObject::connect(server, &automation::AutomationServer::connectionLost, [] { toolkit::EndProgram(0); });
     QString error;

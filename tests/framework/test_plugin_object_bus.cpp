@@ -87,9 +87,9 @@ private slots:
         QCOMPARE(get(first, "Name").toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
 
         // Dispatch against the command table.
-        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(99), qint16(7), QStringLiteral("a/b")}), 20003,
+        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")}), 20003,
                           QStringLiteral("Command not supported"));
-        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(13), qint16(9), QStringLiteral("a/b")}), 20004,
+        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(13), QVariant::fromValue<qint16>(9), QStringLiteral("a/b")}), 20004,
                           QStringLiteral("Object type not supported for this command"));
 
         // The development program ID is kept only at 16 characters.

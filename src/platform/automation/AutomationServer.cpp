@@ -102,7 +102,8 @@ public:
             connection.send(reply);
         } catch (const com::ComError& e) {
             QDBusMessage reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
-            reply.setArguments({e.description(), e.source(), e.number()});
+            // The bus puts the description first; source and number follow it.
+            reply.setArguments({e.source(), e.number()});
             connection.send(reply);
         } catch (const std::exception& e) {
             connection.send(message.createErrorReply(QDBusError::Failed, QString::fromLocal8Bit(e.what())));
@@ -266,7 +267,7 @@ public:
                 connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
             } catch (const com::ComError& e) {
                 QDBusMessage reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
-                reply.setArguments({e.description(), e.source(), e.number()});
+                reply.setArguments({e.source(), e.number()});
                 connection.send(reply);
             }
             return true;

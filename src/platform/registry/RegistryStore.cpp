@@ -11,9 +11,15 @@
 namespace registry {
 namespace {
 
+// A null QString binds as SQL NULL; the default value's empty name must bind as ''.
+QString nonNull(const QString& s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 QString lowered(const QString& s)
 {
-    return s.toCaseFolded();
+    return nonNull(s.toCaseFolded());
 }
 
 }  // namespace
@@ -167,7 +173,7 @@ bool RegistryStore::setValue(const QString& keyPath, const QString& valueName, c
     q.prepare(QStringLiteral("INSERT INTO vals (key, name, lname, type, data) VALUES (?, ?, ?, ?, ?) "
                              "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data"));
     q.addBindValue(*key);
-    q.addBindValue(valueName);
+    q.addBindValue(nonNull(valueName));
     q.addBindValue(lowered(valueName));
     q.addBindValue(static_cast<int>(value.type));
     q.addBindValue(value.data.isNull() ? QByteArray("") : value.data);

@@ -22,6 +22,12 @@ std::function<void(int)>& endReplacement()
     return end;
 }
 
+std::function<void()>& beforeEnd()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
 bool& ended()
 {
     static bool value = false;
@@ -62,6 +68,8 @@ void EndProgram(int exitCode)
         endReplacement()(exitCode);
         return;
     }
+    if (beforeEnd())
+        beforeEnd()();
     std::fflush(stdout);
     std::fflush(stderr);
     ::_exit(exitCode);
@@ -70,6 +78,11 @@ void EndProgram(int exitCode)
 void SetProgramEnd(std::function<void(int)> end)
 {
     endReplacement() = std::move(end);
+}
+
+void SetBeforeProgramEnd(std::function<void()> hook)
+{
+    beforeEnd() = std::move(hook);
 }
 
 bool ProgramEnded()

@@ -16,6 +16,8 @@ void DoEvents();
 // with a recorder, since their process must go on; then it returns, so callers return right after it.
 void EndProgram(int exitCode = 0);
 void SetProgramEnd(std::function<void(int)> end);  // empty function restores the real end
+// Runs right before the real end, e.g. to make sure replies already sent have left the process.
+void SetBeforeProgramEnd(std::function<void()> hook);
 // True once EndProgram ran under a replaced ending.
 bool ProgramEnded();
 void ResetProgramEnded();
