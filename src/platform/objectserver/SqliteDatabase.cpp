@@ -214,6 +214,14 @@ qint64 Database::exec(const char* sql, std::initializer_list<QVariant> values)
     return result;
 }
 
+qint64 Database::changes(const char* sql, std::initializer_list<QVariant> values)
+{
+    QSqlQuery& query = run(sql, values);
+    const qint64 result = query.numRowsAffected();
+    query.finish();
+    return result;
+}
+
 std::optional<Row> Database::row(const char* sql, std::initializer_list<QVariant> values)
 {
     QSqlQuery& query = run(sql, values);

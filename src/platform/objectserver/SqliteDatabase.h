@@ -35,6 +35,8 @@ public:
     // Runs a statement; ErrDatabase on failure. exec answers the new row id of an INSERT, else the
     // number of rows changed.
     qint64 exec(const char* sql, std::initializer_list<QVariant> values = {});
+    // The number of rows a statement changed, whatever the statement (an upsert's update counts).
+    qint64 changes(const char* sql, std::initializer_list<QVariant> values = {});
     std::optional<Row> row(const char* sql, std::initializer_list<QVariant> values = {});
     QList<Row> rows(const char* sql, std::initializer_list<QVariant> values = {});
 

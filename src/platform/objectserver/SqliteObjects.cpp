@@ -8,7 +8,17 @@ namespace lns::sqlite {
 
 void ServerState::record(const QString& operation, const QStringList& arguments)
 {
-    journal.append(arguments.isEmpty() ? operation : operation + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')));
+    qsizetype size = operation.size();
+    for (const QString& argument : arguments)
+        size += 1 + argument.size();
+    QString entry;
+    entry.reserve(size);
+    entry += operation;
+    for (const QString& argument : arguments) {
+        entry += QLatin1Char(' ');
+        entry += argument;
+    }
+    journal.append(std::move(entry));
 }
 
 Database& ServerState::database(const QString& source)
@@ -324,19 +334,22 @@ public:
         } catch (const com::ComError& e) {
             throw com::ComError(e.number(), NetworkVariableSource, e.description());
         }
-        Database::Transaction transaction(db);
+        // One statement, so one transaction: the device's answer and the value change together.
+        const qint64 written =
+            db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
+                    " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
+                    " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
+                    {m_id, raw, m_owner.deviceId});
+        if (written > 0)
+            return;
+        // Nothing written: find out why.
         const auto row = db.row("SELECT unreachable, refuses_writes FROM devices WHERE id = ?", {m_owner.deviceId});
         if (!row)
             notFound(NetworkVariableSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
         if (row->value(0).toInt() != 0)
             unreachable();
-        if (row->value(1).toInt() != 0)
-            Raise(ErrWriteFailed, NetworkVariableSource,
-                  QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
-        db.exec("INSERT INTO device_nv_values (device_id, nv_id, value) VALUES (?, ?, ?)"
-                " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
-                {m_owner.deviceId, m_id, raw});
-        transaction.commit();
+        Raise(ErrWriteFailed, NetworkVariableSource,
+              QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
     }
 
 private:
@@ -444,10 +457,10 @@ public:
         Database& d = db();
         const qint64 changed =
             m_owner.deviceId
-                ? d.exec("INSERT INTO device_lmo_modes (device_id, lmo_id, mode) VALUES (?, ?, ?)"
+                ? d.changes("INSERT INTO device_lmo_modes (device_id, lmo_id, mode) VALUES (?, ?, ?)"
                          " ON CONFLICT (device_id, lmo_id) DO UPDATE SET mode = excluded.mode",
                          {m_owner.deviceId, m_id, mode})
-                : d.exec("UPDATE template_lmos SET mode = ? WHERE id = ?", {mode, m_id});
+                : d.changes("UPDATE template_lmos SET mode = ? WHERE id = ?", {mode, m_id});
         if (changed == 0)
             notFound(LonMarkObjectSource, QStringLiteral("LonMark object %1 any more").arg(m_name));
     }

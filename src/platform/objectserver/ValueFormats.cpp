@@ -1,12 +1,17 @@
 #include "platform/objectserver/ValueFormats.h"
 
+#include "platform/catalog/CatalogFiles.h"
 #include "platform/catalog/ResourceCatalog.h"
 #include "platform/objectserver/ObjectServer.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QLocale>
+#include <QMutex>
 #include <QStringList>
 #include <QVector>
 #include <cmath>
@@ -97,67 +102,66 @@ Field temperatureField(const QString& name, Unit unit)
     return f;
 }
 
+// The standard types of fixed shape, made once.
+QVector<Type> makeFixedTypes()
+{
+    QVector<Type> types;
+    auto add = [&](const char* name, const QString& separator, QVector<Field> fields) {
+        Type t;
+        t.name = QString::fromLatin1(name);
+        t.separator = separator;
+        t.fields = std::move(fields);
+        types.append(t);
+    };
+    QVector<Field> setPoints;
+    for (const char* field : {"occupied_cool", "standby_cool", "unoccupied_cool", "occupied_heat", "standby_heat",
+                              "unoccupied_heat"})
+        setPoints.append(temperatureField(QString::fromLatin1(field), Unit::Temperature));
+    add("SNVT_temp_setpt", QStringLiteral(","), setPoints);
+    add("SNVT_temp_p", QStringLiteral(" "), {temperatureField(QStringLiteral("value"), Unit::Temperature)});
+    add("SNVT_temp_diff_p", QStringLiteral(" "), {temperatureField(QStringLiteral("value"), Unit::TemperatureDifference)});
+    Field seconds = numberField(QStringLiteral("value"), 2, false, 0.1);
+    seconds.invalidRaw = 0xFFFF;
+    add("SNVT_time_sec", QStringLiteral(" "), {seconds});
+    add("SNVT_count", QStringLiteral(" "), {numberField(QStringLiteral("value"), 2, false, 1.0)});
+    Field hvac = numberField(QStringLiteral("value"), 1, true, 1.0);
+    hvac.enumeration = {{QStringLiteral("HVT_NUL"), -1},      {QStringLiteral("HVT_GENERIC"), 0},
+                        {QStringLiteral("HVT_FAN_COIL"), 1},  {QStringLiteral("HVT_VAV"), 2},
+                        {QStringLiteral("HVT_HEAT_PUMP"), 3}, {QStringLiteral("HVT_ROOFTOP"), 4},
+                        {QStringLiteral("HVT_UNIT_VENT"), 5}, {QStringLiteral("HVT_CHILL_CEIL"), 6},
+                        {QStringLiteral("HVT_RADIATOR"), 7},  {QStringLiteral("HVT_AHU"), 8},
+                        {QStringLiteral("HVT_SELF_CONT"), 9}};
+    add("SNVT_hvac_type", QStringLiteral(" "), {hvac});
+    return types;
+}
+
 std::optional<Type> builtInType(const QString& name, int size)
 {
-    auto is = [&](const char* candidate) { return name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0; };
+    static const QVector<Type> fixedTypes = makeFixedTypes();
+    for (const Type& t : fixedTypes)
+        if (name.compare(t.name, Qt::CaseInsensitive) == 0)
+            return t;
     Type t;
     t.name = name;
-    if (is("RAW")) {
+    if (name.compare(QLatin1String("RAW"), Qt::CaseInsensitive) == 0) {
         t.raw = true;
         t.separator = QStringLiteral("\t");
         for (int i = 0; i < size; ++i)
             t.fields.append(numberField(QString::number(i), 1, false, 1.0));
         return t;
     }
-    if (is("INT")) {
+    if (name.compare(QLatin1String("INT"), Qt::CaseInsensitive) == 0) {
         if (size < 1 || size > 8)
             fail(QStringLiteral("A variable of %1 bytes cannot be shown as INT.").arg(size));
         t.fields.append(numberField(QStringLiteral("value"), size, true, 1.0));
-        return t;
-    }
-    if (is("SNVT_temp_setpt")) {
-        t.separator = QStringLiteral(",");
-        for (const char* field : {"occupied_cool", "standby_cool", "unoccupied_cool", "occupied_heat", "standby_heat",
-                                  "unoccupied_heat"})
-            t.fields.append(temperatureField(QString::fromLatin1(field), Unit::Temperature));
-        return t;
-    }
-    if (is("SNVT_temp_p")) {
-        t.fields.append(temperatureField(QStringLiteral("value"), Unit::Temperature));
-        return t;
-    }
-    if (is("SNVT_temp_diff_p")) {
-        t.fields.append(temperatureField(QStringLiteral("value"), Unit::TemperatureDifference));
-        return t;
-    }
-    if (is("SNVT_time_sec")) {
-        Field f = numberField(QStringLiteral("value"), 2, false, 0.1);
-        f.invalidRaw = 0xFFFF;
-        t.fields.append(f);
-        return t;
-    }
-    if (is("SNVT_count")) {
-        t.fields.append(numberField(QStringLiteral("value"), 2, false, 1.0));
-        return t;
-    }
-    if (is("SNVT_hvac_type")) {
-        Field f = numberField(QStringLiteral("value"), 1, true, 1.0);
-        f.enumeration = {{QStringLiteral("HVT_NUL"), -1},      {QStringLiteral("HVT_GENERIC"), 0},
-                         {QStringLiteral("HVT_FAN_COIL"), 1},  {QStringLiteral("HVT_VAV"), 2},
-                         {QStringLiteral("HVT_HEAT_PUMP"), 3}, {QStringLiteral("HVT_ROOFTOP"), 4},
-                         {QStringLiteral("HVT_UNIT_VENT"), 5}, {QStringLiteral("HVT_CHILL_CEIL"), 6},
-                         {QStringLiteral("HVT_RADIATOR"), 7},  {QStringLiteral("HVT_AHU"), 8},
-                         {QStringLiteral("HVT_SELF_CONT"), 9}};
-        t.fields.append(f);
         return t;
     }
     return std::nullopt;
 }
 
 // A user type from the resource files, in the catalog's type-definition form.
-Type userType(const QString& name, const QString& lonWorksPath)
+Type typeFromDefinition(const QString& name, const std::optional<QJsonObject>& definition)
 {
-    const std::optional<QJsonObject> definition = catalog::FindTypeDefinition(lonWorksPath, name);
     if (!definition)
         fail(QStringLiteral("The format %1 is not known: no resource file of the catalog defines it.").arg(name));
     auto unusable = [&](const QString& why) {
@@ -201,6 +205,64 @@ Type userType(const QString& name, const QString& lonWorksPath)
         t.fields.append(f);
     }
     return t;
+}
+
+// What a user type was read from: the catalog index and the file set that defines the type. While
+// neither file changes, the definition read before still holds; reading and parsing both on every
+// value would cost far more than the value's trip to the database.
+struct FileStamp {
+    QString path;
+    QDateTime modified;
+    qint64 size = -1;
+
+    static FileStamp of(const QString& path)
+    {
+        const QFileInfo info(path);
+        return info.exists() ? FileStamp{path, info.lastModified(), info.size()} : FileStamp{path, {}, -1};
+    }
+    bool unchanged() const
+    {
+        const QFileInfo info(path);
+        return size >= 0 && info.exists() && info.size() == size && info.lastModified() == modified;
+    }
+};
+
+struct CachedType {
+    Type type;
+    FileStamp index;
+    FileStamp fileSet;
+};
+
+QMutex cacheMutex;
+QHash<QString, CachedType> typeCache;  // by installation + "\n" + type name
+
+Type userType(const QString& name, const QString& lonWorksPath)
+{
+    const QString key = lonWorksPath + QLatin1Char('\n') + name;
+    {
+        QMutexLocker lock(&cacheMutex);
+        const auto cached = typeCache.constFind(key);
+        if (cached != typeCache.constEnd() && cached->index.unchanged() && cached->fileSet.unchanged())
+            return cached->type;
+    }
+    // The stamps are taken before the files are read: a change made meanwhile is seen next time.
+    const QString typesFolder = catalog::TypesFolder(lonWorksPath);
+    FileStamp index = FileStamp::of(typesFolder + QLatin1Char('/') + QLatin1String(catalog::files::IndexFileName));
+    FileStamp fileSet;
+    catalog::files::CatalogIndex entries;
+    QString error;
+    if (!typesFolder.isEmpty() && catalog::files::ReadIndex(typesFolder, entries, error)) {
+        for (const catalog::files::IndexedFileSet& entry : entries.fileSets) {
+            if (entry.typeNames.contains(name)) {
+                fileSet = FileStamp::of(catalog::files::AbsolutePath(typesFolder, entry.file));
+                break;
+            }
+        }
+    }
+    Type type = typeFromDefinition(name, catalog::FindTypeDefinition(lonWorksPath, name));
+    QMutexLocker lock(&cacheMutex);
+    typeCache.insert(key, CachedType{type, index, fileSet});
+    return type;
 }
 
 Type resolveType(const QString& typeName, int size, const QString& lonWorksPath)

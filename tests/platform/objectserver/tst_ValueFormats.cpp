@@ -62,6 +62,8 @@ private slots:
     void userTypes();
     void userTypeRefusals_data();
     void userTypeRefusals();
+    void changedResourceFilesAreSeen_data();
+    void changedResourceFilesAreSeen();
 
 private:
     testsupport::TestEnvironment m_env;
@@ -320,6 +322,42 @@ void TestValueFormats::userTypeRefusals()
     QCOMPARE(ErrorOf([&] { lns::formats::Format(format, bytes({1, 45, 0x0A, 0x28, 0, 0x96, 3}), path); }), FormatFailed);
     QCOMPARE(ErrorOf([&] { lns::formats::Parse(format, QStringLiteral("FLOATING 4.5 26 1.5 3"), 7, path); }),
              FormatFailed);
+}
+
+void TestValueFormats::changedResourceFilesAreSeen_data()
+{
+    QTest::addColumn<bool>("rebuild");
+    QTest::newRow("file set edited, catalog rebuilt") << true;
+    QTest::newRow("file set edited in place") << false;
+}
+
+void TestValueFormats::changedResourceFilesAreSeen()
+{
+    QFETCH(bool, rebuild);
+    QTemporaryDir installation;
+    auto typesWithScale = [](double scale) {
+        return QJsonObject{{QStringLiteral("UNVT_level"),
+                            QJsonObject{{QStringLiteral("fields"),
+                                         QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
+    };
+    QVERIFY(InstallUserTypes(installation.path(), typesWithScale(0.1)));
+    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()), QStringLiteral("12.5"));
+    // Same size of file, later time: only the stamp tells the change.
+    QTest::qWait(20);
+    if (rebuild) {
+        QVERIFY(InstallUserTypes(installation.path(), typesWithScale(0.5)));
+    } else {
+        const QString file = installation.path() + QStringLiteral("/types/User/Test/Test.fset.json");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray text = f.readAll();
+        f.close();
+        QVERIFY(text.contains("0.1"));
+        text.replace("0.1", "0.5");
+        WriteFile(file, text);
+    }
+    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()), QStringLiteral("62.5"));
+    QCOMPARE(lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path()), words({2}));
 }
 
 QTEST_GUILESS_MAIN(TestValueFormats)

@@ -1,0 +1,240 @@
+// bench_objectserver [N]: reads and writes the ten configuration variables of one thermostat N times
+// through the object server (handles, format names, faults checked, one transaction per write), and
+// does the same with bare SQL on the same database in the same run (statements prepared once, each
+// write in its own transaction, no formatting). Prints the figures and the ratios object server / bare.
+#include "platform/catalog/ResourceCatalog.h"
+#include "platform/objectserver/ObjectServerAdmin.h"
+#include "platform/objectserver/ObjectServerFactory.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+struct Variable {
+    const char* name;
+    const char* type;
+    int size;
+    const char* format;  // as the plug-in reads it
+};
+
+// The thermostat's ten variables, and the formats the configuration window reads them in.
+const Variable Variables[] = {
+    {"nciSetPts", "SNVT_temp_setpt", 12, "SNVT_temp_setpt#SI"},
+    {"nciRHmodel", "UNVT_rh_model", 5, "UNVT_rh_model"},
+    {"nciGenOpts", "UNVT_fc_gen_opts", 26, "UNVT_fc_gen_opts#SI"},
+    {"nciSccModel", "UNVT_model_info2", 2, "UNVT_model_info2"},
+    {"nciHvacType", "SNVT_hvac_type", 1, "SNVT_hvac_type"},
+    {"nciSndHrtBt", "SNVT_time_sec", 2, "SNVT_time_sec"},
+    {"nciMinOutTm", "SNVT_time_sec", 2, "SNVT_time_sec"},
+    {"nciRcvHrtBt", "SNVT_time_sec", 2, "SNVT_time_sec"},
+    {"nciMajVer", "INT", 1, "INT"},
+    {"nciMinVer", "INT", 1, "INT"},
+};
+
+void die(const QString& why)
+{
+    std::fprintf(stderr, "bench_objectserver: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+// The demo installation's resource files, indexed in the bench's own types folder, so that the
+// thermostat's own types format as they do for the plug-in.
+void installTypes(const QString& lonWorksPath)
+{
+    const QString source = QStringLiteral(KR5M_SOURCE_DIR "/demo/types/User/Kestrova");
+    const QString typesFolder = lonWorksPath + QStringLiteral("/types");
+    const QString target = typesFolder + QStringLiteral("/User/Kestrova");
+    QDir().mkpath(target);
+    for (const QString& file : QDir(source).entryList({QStringLiteral("*.json")}, QDir::Files))
+        QFile::copy(source + QLatin1Char('/') + file, target + QLatin1Char('/') + file);
+    catalog::ResourceCatalog catalog;
+    qint32 handle = 0;
+    if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk
+        || catalog.CatalogAddFolder(handle, typesFolder + QStringLiteral("/User")) != catalog::ResultOk
+        || catalog.CatalogRebuild(handle) != catalog::ResultOk || catalog.CatalogClose(handle) != catalog::ResultOk)
+        die(QStringLiteral("cannot index the resource files of %1").arg(source));
+}
+
+// Nanoseconds per operation. The machine is shared: the best of several rounds is the figure least
+// disturbed by others.
+double timed(qint64 operations, const std::function<void()>& body)
+{
+    QElapsedTimer timer;
+    timer.start();
+    body();
+    return double(timer.nsecsElapsed()) / double(operations);
+}
+
+QSqlQuery prepared(QSqlDatabase& db, const char* sql)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(QString::fromLatin1(sql)))
+        die(query.lastError().text());
+    return query;
+}
+
+void run(QSqlQuery& query)
+{
+    if (!query.exec())
+        die(query.lastError().text());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int n = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 1000;
+    const int rounds = 5;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        die(QStringLiteral("no temporary folder"));
+    const QString lonWorksPath = dir.path();
+    installTypes(lonWorksPath);
+
+    const QString network = QStringLiteral("Bench");
+    const lns::admin::DeviceRef device{network, QStringLiteral("Floor 1"), QStringLiteral("Thermostat 1")};
+    QStringList texts;
+    try {
+        lns::admin::ObjectServerAdmin admin(lonWorksPath);
+        admin.createNetwork({network});
+        admin.addSubsystem(network, device.subsystem);
+        lns::xif::InterfaceDefinition definition;
+        definition.programId = QStringLiteral("8000D3550004040B");
+        int index = 0;
+        for (const Variable& v : Variables)
+            definition.networkVariables.append({index++, QString::fromLatin1(v.name), QString::fromLatin1(v.type), v.size, true, true});
+        admin.addTemplate(network, QStringLiteral("KR5M-HU"), definition);
+        admin.addDevice(network, {device.subsystem, device.device, QStringLiteral("KR5M-HU"), {}});
+        admin.setNvText(device, QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
+        admin.setNvText(device, QStringLiteral("nciSndHrtBt"), QStringLiteral("60"));
+        for (const Variable& v : Variables)
+            texts.append(admin.nvText(device, QString::fromLatin1(v.name), QString::fromLatin1(v.format)));
+    } catch (const com::ComError& e) {
+        die(e.description());
+    }
+
+    // ---- Through the object server, as the configuration window does it.
+    auto server = lns::CreateObjectServer(lonWorksPath);
+    QVector<lns::Ptr<lns::NetworkVariable>> handles;
+    std::function<void()> serverReads, serverWrites, bareReads, bareWrites;
+    try {
+        server->OpenObjectServer();
+        auto net = server->Networks()->Item(network);
+        net->OpenNetwork();
+        auto system = net->NetworkSystems()->Item(1);
+        system->OpenSystem();
+        auto nvs = system->SystemSubsystems()->Item(device.subsystem)->SubsystemAppDevices()->Item(device.device)
+                       ->DeviceInterface()->InterfaceNetworkVariables();
+        for (const Variable& v : Variables)
+            handles.append(nvs->NvCollectionItem(QString::fromLatin1(v.name)));
+        // Every variable gets its stored row, which the bare side reads and rewrites.
+        for (int k = 0; k < 10; ++k)
+            handles[k]->SetNvFormattedValue(texts[k]);
+        serverReads = [&] {
+            for (int i = 0; i < n; ++i)
+                for (int k = 0; k < 10; ++k) {
+                    handles[k]->SetNvAccessOption(0);
+                    handles[k]->SetNvFormatSpec(QString::fromLatin1(Variables[k].format));
+                    if (handles[k]->NvFormattedValue().isEmpty())
+                        die(QStringLiteral("empty value"));
+                }
+        };
+        serverWrites = [&] {
+            for (int i = 0; i < n; ++i)
+                for (int k = 0; k < 10; ++k) {
+                    handles[k]->SetNvAccessOption(0);
+                    handles[k]->SetNvFormattedValue(texts[k]);
+                }
+        };
+    } catch (const com::ComError& e) {
+        die(e.description());
+    }
+
+    // ---- Bare SQL on the same file and rows.
+    double serverRead = 1e300, serverWrite = 1e300, bareRead = 1e300, bareWrite = 1e300;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bare"));
+        db.setDatabaseName(lns::ObjectServerDatabasePath(lonWorksPath));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        if (!db.open())
+            die(db.lastError().text());
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        QVector<QPair<qint64, qint64>> keys;
+        QSqlQuery ids(db);
+        ids.exec(QStringLiteral("SELECT device_id, nv_id FROM device_nv_values ORDER BY nv_id"));
+        while (ids.next())
+            keys.append({ids.value(0).toLongLong(), ids.value(1).toLongLong()});
+        ids.finish();
+        if (keys.size() != 10)
+            die(QStringLiteral("expected ten stored values, found %1").arg(keys.size()));
+        QVector<QByteArray> values(10);
+        QSqlQuery select = prepared(db, "SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?");
+        QSqlQuery begin = prepared(db, "BEGIN IMMEDIATE");
+        QSqlQuery update = prepared(db, "UPDATE device_nv_values SET value = ? WHERE device_id = ? AND nv_id = ?");
+        QSqlQuery commit = prepared(db, "COMMIT");
+        bareReads = [&] {
+            for (int i = 0; i < n; ++i)
+                for (int k = 0; k < 10; ++k) {
+                    select.bindValue(0, keys[k].first);
+                    select.bindValue(1, keys[k].second);
+                    run(select);
+                    if (!select.next())
+                        die(QStringLiteral("value missing"));
+                    values[k] = select.value(0).toByteArray();
+                    select.finish();
+                }
+        };
+        bareWrites = [&] {
+            for (int i = 0; i < n; ++i)
+                for (int k = 0; k < 10; ++k) {
+                    run(begin);
+                    update.bindValue(0, values[k]);
+                    update.bindValue(1, keys[k].first);
+                    update.bindValue(2, keys[k].second);
+                    run(update);
+                    run(commit);
+                }
+        };
+        // The rounds interleave the four, so that a busy moment on the machine hits both sides.
+        const qint64 operations = qint64(n) * 10;
+        try {
+            for (int r = 0; r < rounds; ++r) {
+                serverRead = std::min(serverRead, timed(operations, serverReads));
+                bareRead = std::min(bareRead, timed(operations, bareReads));
+                serverWrite = std::min(serverWrite, timed(operations, serverWrites));
+                bareWrite = std::min(bareWrite, timed(operations, bareWrites));
+            }
+        } catch (const com::ComError& e) {
+            die(e.description());
+        }
+        select = QSqlQuery();
+        begin = QSqlQuery();
+        update = QSqlQuery();
+        commit = QSqlQuery();
+        pragma = QSqlQuery();
+        ids = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("bare"));
+
+    QTextStream out(stdout);
+    out << "ten variables x " << n << ", best of " << rounds << " rounds, per variable:\n";
+    out << QStringLiteral("  read   object server %1 us   bare SQL %2 us\n").arg(serverRead / 1000, 0, 'f', 2).arg(bareRead / 1000, 0, 'f', 2);
+    out << QStringLiteral("  write  object server %1 us   bare SQL %2 us\n").arg(serverWrite / 1000, 0, 'f', 2).arg(bareWrite / 1000, 0, 'f', 2);
+    out << QStringLiteral("RESULT objectserver-read %1 target 3\n").arg(serverRead / bareRead, 0, 'f', 2);
+    out << QStringLiteral("RESULT objectserver-write %1 target 3\n").arg(serverWrite / bareWrite, 0, 'f', 2);
+    return 0;
+}
