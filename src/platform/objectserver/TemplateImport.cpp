@@ -1,6 +1,8 @@
 // A device template's interface from the device's XIF and the XFB the installation's converter made of it.
 #include "platform/objectserver/SqliteState.h"
 
+#include "platform/base/WindowsPath.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -23,14 +25,17 @@ bool isProgramId(const QString& text)
 
 xif::InterfaceDefinition ReadInterfaceFiles(const QString& xifPath, const QString& source)
 {
-    if (!QFileInfo(xifPath).isFile())
+    // A path may come as the installation writes it ("\Import\MODEL.XIF"); names match whatever their case.
+    const QString xif = winpath::Resolve(xifPath);
+    if (!QFileInfo(xif).isFile())
         refuse(source, QStringLiteral("The external interface file %1 does not exist.").arg(xifPath));
+    const QString xfb = winpath::Resolve(xif::XfbPathOf(xif));
     try {
-        const xif::InterfaceDefinition fromXif = xif::ParseXif(xifPath);
-        xif::InterfaceDefinition definition = xif::ReadXfb(xif::XfbPathOf(xifPath));
+        const xif::InterfaceDefinition fromXif = xif::ParseXif(xif);
+        xif::InterfaceDefinition definition = xif::ReadXfb(xfb);
         if (fromXif.programId.compare(definition.programId, Qt::CaseInsensitive) != 0)
             refuse(source, QStringLiteral("The program ID %1 of %2 differs from the program ID %3 of %4.")
-                               .arg(fromXif.programId, xifPath, definition.programId, xif::XfbPathOf(xifPath)));
+                               .arg(fromXif.programId, xif, definition.programId, xfb));
         return definition;
     } catch (const com::ComError& e) {
         // Whatever the reader reports, the caller sees a refused import with the reader's words.

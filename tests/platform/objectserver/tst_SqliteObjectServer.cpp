@@ -892,6 +892,7 @@ void TestSqliteObjectServer::importXif_data()
     QTest::addColumn<bool>("imported");
     QTest::newRow("XIF and XFB") << "both" << true;
     QTest::newRow("XIF and XFB, file name in other case") << "both, lower-case xif" << true;
+    QTest::newRow("XIF and XFB, path with backslashes in other case") << "both, backslash path" << true;
     QTest::newRow("XIF missing") << "xfb only" << false;
     QTest::newRow("XFB missing") << "xif only" << false;
     QTest::newRow("XFB damaged") << "damaged xfb" << false;
@@ -921,10 +922,14 @@ void TestSqliteObjectServer::importXif()
         }
     }
 
+    // What the caller passes: the file's path, or the installation's spelling of it.
+    const QString given = files.contains(QLatin1String("backslash"))
+                              ? path() + QStringLiteral("\\import\\model.xif")
+                              : xif;
     Session s = OpenSession(path());
     auto templ = s.templates()->DeviceTemplatesAdd(QStringLiteral("Imported"), 1);
-    const qint32 result = ErrorOf([&] { templ->TemplateImportXif(xif); });
-    const qint32 adminResult = ErrorOf([&] { m_admin->addTemplateFromXif(Network, QStringLiteral("By admin"), xif); });
+    const qint32 result = ErrorOf([&] { templ->TemplateImportXif(given); });
+    const qint32 adminResult = ErrorOf([&] { m_admin->addTemplateFromXif(Network, QStringLiteral("By admin"), given); });
     if (!imported) {
         QCOMPARE(result, Err(lns::ErrImportFailed));
         QCOMPARE(adminResult, Err(lns::ErrImportFailed));
