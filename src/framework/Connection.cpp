@@ -157,6 +157,109 @@ void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispat
         window.ProcessLonMarkObjectCommand(object.lonMarkObject, entry);
 }
 
+void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks)
+{
+    LoadPlugInCommands();
+    const bool progress = ShowProgress();
+    const auto status = [&](const QString& text) {
+        if (progress) {
+            hooks.DisplayStatus(text);
+            toolkit::DoEvents();
+        }
+    };
+    status(QStringLiteral("Opening the Object Server..."));
+    ConnectionState& c = Connection();
+    BindObjectServer(&server);
+    try {
+        server.SetRemoteMode(false);
+        server.OpenObjectServer();
+    } catch (const com::ComError&) {
+    }
+    lns::Ptr<lns::Networks> networks;
+    qint32 count = 0;
+    try {
+        networks = server.Networks();
+        count = networks->Count();
+    } catch (const com::ComError&) {
+        count = 0;
+    }
+    for (qint32 i = 1; i <= count; ++i) {
+        lns::Ptr<lns::Network> network;
+        lns::Ptr<lns::System> system;
+        try {
+            network = networks->Item(i);
+            status(QStringLiteral("Opening ") + network->NetworkName() + QStringLiteral("..."));
+            network->OpenNetwork();
+        } catch (const com::ComError&) {
+            network.reset();
+        }
+        if (network) {
+            lns::Ptr<lns::NetworkServiceDevice> nsd;
+            lns::Ptr<lns::NetworkInterface> kept;
+            bool opened = false;
+            try {
+                system = network->NetworkSystems()->Item(1);
+                nsd = system->SystemNetworkServiceDevice();
+                kept = nsd->NsdNetworkInterface();
+                // Unattached if the system allows it: nothing on the network needs to answer.
+                nsd->SetNsdNetworkInterface(nullptr);
+                status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nEngineered system mode"));
+                system->OpenSystem();
+                opened = true;
+            } catch (const com::ComError&) {
+            }
+            try {
+                if (nsd && !opened) {
+                    nsd->SetNsdNetworkInterface(kept);
+                    status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nNetwork Interface '") +
+                           (kept ? kept->InterfaceName() : QString()) + QStringLiteral("'"));
+                    system->OpenSystem();
+                    opened = true;
+                }
+            } catch (const com::ComError&) {
+            }
+            if (opened) {
+                const lns::Ptr<lns::Network> previousNetwork = c.CurrentNetwork;
+                const lns::Ptr<lns::System> previousSystem = c.CurrentSystem;
+                c.CurrentNetwork = network;
+                c.CurrentSystem = system;
+                try {
+                    status(QStringLiteral("Deregister commands..."));
+                    hooks.DeregisterCommands(exhaustive, i == 1);
+                } catch (const com::ComError&) {
+                }
+                c.CurrentNetwork = previousNetwork;
+                c.CurrentSystem = previousSystem;
+            }
+            // The network keeps its interface whichever way the system opened: the walk must not
+            // leave every network detached.
+            try {
+                if (nsd && kept)
+                    nsd->SetNsdNetworkInterface(kept);
+            } catch (const com::ComError&) {
+            }
+            try {
+                if (system && system->SystemIsOpen())
+                    system->CloseSystem();
+            } catch (const com::ComError&) {
+            }
+            try {
+                network->CloseNetwork();
+            } catch (const com::ComError&) {
+            }
+        }
+    }
+    if (progress) {
+        hooks.UnloadProgress();
+        toolkit::DoEvents();
+    }
+    try {
+        server.CloseObjectServer();
+    } catch (const com::ComError&) {
+    }
+    BindObjectServer(nullptr);
+}
+
 void CloseConnection()
 {
     ConnectionState& c = Connection();

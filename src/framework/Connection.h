@@ -53,6 +53,22 @@ ResolvedObject ResolveObject(qint16 objectClassId);
 // Raises 20005 "Object not found" for none; otherwise calls the window for the entry's class.
 void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window);
 
+// What the all-networks walk needs from above: the progress window and the removal of the plug-in's
+// commands from the network it has open.
+class NetworkWalkHooks {
+public:
+    virtual ~NetworkWalkHooks() = default;
+    virtual void DisplayStatus(const QString& text) = 0;  // shows the progress window when needed
+    virtual void UnloadProgress() = 0;
+    virtual void DeregisterCommands(bool exhaustive, bool firstNetwork) = 0;
+};
+
+// Opens every network the object server knows, one after the other, with its system (unattached if it
+// can, through its network interface otherwise), and has the commands removed from each. Failures only
+// skip a network. Progress is shown when ShowProgress() is set. The object server is left closed and
+// unbound.
+void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks);
+
 // Closes system, network and object server (each only if open), ignoring failures.
 void CloseConnection();
 
