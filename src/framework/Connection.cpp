@@ -10,6 +10,12 @@ ConnectionState& Connection()
     return state;
 }
 
+qint16& PlugInInstanceCount()
+{
+    static qint16 count = 0;
+    return count;
+}
+
 com::ComError PlugInError(qint32 number, const QString& description)
 {
     return com::ComError(number, PlugInName(), description);

@@ -31,6 +31,9 @@ struct ConnectionState {
 
 ConnectionState& Connection();
 
+// Live plug-in objects of the process (the window asks before closing while there are any).
+qint16& PlugInInstanceCount();
+
 // Makes server the connection's object server (the window's lcaOS).
 void BindObjectServer(lns::ObjectServer* server);
 

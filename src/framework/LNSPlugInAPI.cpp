@@ -14,8 +14,7 @@ namespace {
 
 qint16& instanceCount()
 {
-    static qint16 count = 0;
-    return count;
+    return framework::PlugInInstanceCount();
 }
 
 QPointer<fMain>& window()
