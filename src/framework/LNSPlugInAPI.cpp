@@ -2,7 +2,10 @@
 
 #include "framework/Connection.h"
 #include "framework/Identity.h"
+#include "platform/toolkit/Events.h"
+#include "registration/ResourceFiles.h"
 #include "ui/main/fMain.h"
+#include "ui/progress/fProgress.h"
 
 #include <QPointer>
 
@@ -37,6 +40,7 @@ LNSPlugInAPI::LNSPlugInAPI()
 {
     if (instanceCount() == 0) {
         framework::LoadPlugInCommands();
+        registration::LoadResourceTable();
         framework::Connection().ObjectServerOpen = false;
         framework::Connection().NetworkOpen = false;
         if (!window())
@@ -65,6 +69,9 @@ fMain* LNSPlugInAPI::Window()
 
 void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName)
 {
+    fProgress::instance().show();
+    toolkit::DoEvents();
+    fProgress::instance().DisplayStatus(QStringLiteral("Initializing plug-in . . ."));
     bool known = false;
     int found = -1;
     for (int i = 0; i < framework::PlugInCommandCount; ++i) {
@@ -77,6 +84,8 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
             }
         }
     }
+    fProgress::Unload();
+    toolkit::DoEvents();
     if (found < 0)
         throw PlugInError(known ? framework::ErrObjectTypeNotSupported : framework::ErrCommandNotSupported,
                           known ? QStringLiteral("Object type not supported for this command")

@@ -187,6 +187,44 @@ int runSession(const QStringList& arguments)
         Err(QStringLiteral("usage: lnsdirector session [-c \"STEP; STEP ...\"]"));
         return 2;
     }
+    return RunSessionSteps(steps);
+}
+
+int runConfigure(const QStringList& arguments)
+{
+    QStringList args = arguments;
+    QString objectClass = QStringLiteral("7");
+    const int option = args.indexOf(QStringLiteral("--class"));
+    if (option >= 0) {
+        if (option + 1 >= args.size()) {
+            Err(QStringLiteral("lnsdirector configure: --class takes 7 or 28"));
+            return 2;
+        }
+        objectClass = args[option + 1];
+        args.remove(option, 2);
+    }
+    if (args.size() != 2 || (objectClass != QLatin1String("7") && objectClass != QLatin1String("28"))) {
+        Err(QStringLiteral("usage: lnsdirector configure NETWORK PATH [--class 7|28]"));
+        return 2;
+    }
+    return RunSessionSteps({QStringLiteral("create"), QStringLiteral("set networkName ") + args[0],
+                            QStringLiteral("send 13 %1 %2").arg(objectClass, args[1]), QStringLiteral("set Visible true"),
+                            QStringLiteral("wait")});
+}
+
+const bool configureRegistered = RegisterVerb(Verb{
+    QStringLiteral("configure"),
+    QStringLiteral("configure NETWORK PATH [--class 7|28]   open the plug-in's window on a device or LonMark object"),
+    QStringLiteral("usage: lnsdirector configure NETWORK PATH [--class 7|28]\n"
+                   "Creates a plug-in object, opens NETWORK, sends the configure command (13) for the object at\n"
+                   "PATH (class 7 an application device, as 'lnsdirector list' prints it; class 28 a LonMark\n"
+                   "object, PATH ending in the object's name), shows the window and waits until the plug-in ends."),
+    runConfigure});
+
+}  // namespace
+
+int RunSessionSteps(const QStringList& steps)
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         Err(QStringLiteral("lnsdirector: no session bus: %1").arg(bus.lastError().message()));
@@ -203,6 +241,8 @@ int runSession(const QStringList& arguments)
     }
     return 0;
 }
+
+namespace {
 
 const bool registered = RegisterVerb(Verb{
     QStringLiteral("session"),

@@ -17,6 +17,10 @@ struct Verb {
 bool RegisterVerb(Verb verb);
 const QList<Verb>& Verbs();
 
+// Runs session steps ("create", "set networkName Demo", "send 13 7 PATH", ...) against the plug-in on
+// the session bus, printing each result; returns the session's exit status (1 after an error).
+int RunSessionSteps(const QStringList& steps);
+
 // Prints to standard output / standard error (UTF-8).
 void Out(const QString& line);
 void Err(const QString& line);

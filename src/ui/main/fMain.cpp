@@ -1,23 +1,221 @@
 #include "ui/main/fMain.h"
 
+#include "device/CNvCpTable.h"
+#include "device/CNvCtrlTable.h"
+#include "device/Collections.h"
+#include "device/Specific.h"
+#include "framework/CRegistry.h"
 #include "framework/Identity.h"
+#include "framework/Numbers.h"
+#include "framework/PlugInSettings.h"
+#include "framework/StepRunner.h"
+#include "platform/catalog/ResourceCatalog.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/toolkit/Events.h"
+#include "platform/toolkit/MessageBox.h"
+#include "registration/ResourceFiles.h"
+#include "ui/log/fLog.h"
+#include "ui/main/modBitmap.h"
+#include "ui/main/modHtmlHelp.h"
+#include "ui/progress/fProgress.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBrowser>
+
+using framework::Step;
+using framework::StepFailurePolicy;
+using toolkit::Answer;
+using toolkit::Buttons;
+using toolkit::Icon;
+using toolkit::MsgBox;
+
+namespace {
+
+const QString ModuleName = QStringLiteral("fMain ");
+
+// Sets a text box's or combo box's text, or a label's caption.
+void setControlText(QWidget* control, const QString& text)
+{
+    if (auto* box = qobject_cast<QLineEdit*>(control)) {
+        box->setText(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        // A list-only combo box shows a text only when it is among its choices.
+        combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+    }
+}
+
+}  // namespace
 
 fMain::fMain(QWidget* parent) : QMainWindow(parent), m_lcaOS(lns::CreateObjectServer())
 {
     setObjectName(QStringLiteral("fMain"));
-    setWindowTitle(framework::PlugInName());
+    ui = BuildFMainLayout(this);
+    connectControls();
+    Form_Load();
 }
 
 fMain::~fMain() = default;
 
+// ---- Loading
+
+QString fMain::ContactPageAddress()
+{
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    return QStringLiteral("res://") + exe.absolutePath() + QLatin1Char('\\') + exe.completeBaseName() +
+           QStringLiteral(".exe") + QStringLiteral("/about.htm");
+}
+
+QUrl fMain::ResolveResAddress(const QString& address)
+{
+    if (!address.startsWith(QLatin1String("res://"), Qt::CaseInsensitive))
+        return QUrl();
+    QString rest = address.mid(6);
+    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const int slash = rest.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QUrl();
+    QString module = rest.left(slash);
+    const QString resource = rest.mid(slash + 1);
+    // The executable's name + ".exe" is the program itself.
+    if (module.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        module.chop(4);
+    if (QFileInfo(module).absoluteFilePath() != QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath())
+        return QUrl();
+    return QUrl(QStringLiteral("qrc:/res/") + resource);
+}
+
+void fMain::Form_Load()
+{
+    setWindowTitle(framework::PlugInName());
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - frameGeometry().width()) / 2, (area.height() - frameGeometry().height()) / 2);
+    }
+
+    const QUrl contact = ResolveResAddress(ContactPageAddress());
+    if (!contact.isEmpty())
+        ui.WebBrowser1->setSource(contact);
+
+    const QImage bitmap(QStringLiteral(":/res/bitmap/301"));
+    if (!bitmap.isNull()) {
+        const QImage recoloured =
+            modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, palette().color(QPalette::Button));
+        ui.Picture1->setPixmap(QPixmap::fromImage(recoloured));
+        ui.Picture1->setVisible(true);
+        // Small pictures sit lower, as on the design: 375 twips down unless that pushes them past
+        // 1200 twips (in pixels at 15 twips each; the height in hundredths of a millimetre).
+        const int himetric = bitmap.height() * 2540 / 96;
+        ui.Picture1->setContentsMargins(0, himetric + 375 < 1200 ? 375 / 15 : 120 / 15, 0, 0);
+    }
+
+    const QIcon icon(QStringLiteral(":/res/icon/WINDOW"));
+    setWindowIcon(icon);
+
+    ui.txtMajorVersion->setText(QString::number(framework::BuildVersionMajor()));
+    ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));
+
+    HelpFile = modHtmlHelp::HelpFilePath();
+    HelpContextID = 1004;
+
+    GetDisplayUnits();
+    GetDebug();
+
+    connect(m_lcaOS.get(), &lns::ObjectServer::RefreshEvent, this, [] {
+        if (QWidget* active = QApplication::activeWindow())
+            active->update();
+    });
+}
+
+void fMain::connectControls()
+{
+    connect(ui.cmdExit, &QPushButton::clicked, this, &fMain::cmdExit_Click);
+    connect(ui.cmdViewLog, &QPushButton::clicked, this, &fMain::cmdViewLog_Click);
+    connect(ui.cmdRefresh, &QPushButton::clicked, this, &fMain::cmdRefresh_Click);
+    connect(ui.cmdDebug, &QPushButton::clicked, this, &fMain::cmdDebug_Click);
+    connect(ui.cmdHelp, &QPushButton::clicked, this, &fMain::cmdHelp_Click);
+    connect(ui.tabData, &QTabWidget::tabBarClicked, this, &fMain::tabData_Click);
+    connect(ui.tabData, &QTabWidget::currentChanged, this, &fMain::tabData_Click);
+}
+
+// ---- Settings
+
+void fMain::GetDisplayUnits()
+{
+    framework::DisplayUnits() = framework::ReadDisplayUnitsSetting();
+    if (auto it = ui.obUnits.find(framework::DisplayUnits()); it != ui.obUnits.end())
+        it->second->setChecked(true);
+    const QString symbol = framework::UnitSymbol(framework::DisplayUnits());
+    for (auto& [index, label] : ui.txtTempUnits)
+        label->setText(symbol);
+}
+
+void fMain::SetDisplayUnits()
+{
+    framework::WriteDisplayUnitsSetting(framework::DisplayUnits());
+}
+
+void fMain::GetDebug()
+{
+    framework::DebugMode() = framework::ReadDebugSetting();
+}
+
+// ---- Colours
+
+QColor fMain::NormalTextColor() const
+{
+    return QApplication::palette().color(QPalette::ButtonText);
+}
+
+QColor fMain::ForeColor(const QWidget* control)
+{
+    if (qobject_cast<const QComboBox*>(control))
+        return control->palette().color(QPalette::ButtonText);
+    return control->palette().color(QPalette::Text);
+}
+
+void fMain::SetForeColor(QWidget* control, const QColor& color)
+{
+    QPalette p = control->palette();
+    p.setColor(QPalette::Text, color);
+    p.setColor(QPalette::ButtonText, color);
+    control->setPalette(p);
+}
+
+// ---- Configure commands
+
 void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo&)
 {
     TheDevice = device;
+    if (!registration::ResourceFilesPresent()) {
+        if (MsgBox(QStringLiteral("The resource files required for this device are not present on this computer. Browsing and "
+                                  "data formating capabilities might be restricted to standard types and standard functional "
+                                  "profile templates. Do you want to continue?"),
+                   Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
+            return;
+    } else if (!framework::Connection().RemoteAtRegistration) {
+        if (!DrfLookUp() &&
+            MsgBox(QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Buttons::YesNo,
+                   Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
+            return;
+    }
+    if (SetDevTemplateLabel())
+        InitDevice();
 }
 
-void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const framework::PlugInCommandInfo&)
+void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const framework::PlugInCommandInfo& entry)
 {
     TheLMObject = object;
     try {
@@ -25,13 +223,365 @@ void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& obje
     } catch (const com::ComError&) {
         // The device stays as it was; the checks still run.
     }
+    ProcessDeviceCommand(TheDevice, entry);
+}
+
+// ---- Device initialisation and reading
+
+void fMain::unloadProgress()
+{
+    fProgress::Unload();
+}
+
+void fMain::setStatus(const QString& text)
+{
+    fProgress::instance().DisplayStatus(text);
+}
+
+bool fMain::SetDevTemplateLabel()
+{
+    QString name;
+    const std::vector<Step> steps{
+        Step::Do([&] { name = TheDevice->DeviceTemplate()->TemplateName(); }),
+        Step::Do([&] {
+            const int bracket = name.indexOf(QLatin1Char('['));
+            if (bracket >= 0)
+                name = name.left(bracket);
+        }),
+        Step::Do([&] {
+            ui.lblDeviceTemplate->setText(framework::Identity().ManufacturerName + QStringLiteral(" [") + name +
+                                          QStringLiteral(" (") + TheDevice->DeviceProgramId() + QStringLiteral(")]"));
+        }),
+    };
+    return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("SetDevTemplateLabel"), Icon::Critical,
+                                                        [this](const com::ComError&) { unloadProgress(); },
+                                                        [this] { unloadProgress(); }});
+}
+
+bool fMain::InitDevice()
+{
+    QString stateText;
+    DeviceOnline = false;
+    qint32 stateCode = 0;
+    qint32 testResult = 0;
+    // Step indices of the branches of the device state.
+    enum { ReadMode = 4, Commissioned = 5, Test = 6, State = 7, ShowState = 8 };
+    const std::vector<Step> steps{
+        /*0*/ Step::Do([&] { m_Nvs = TheDevice->DeviceInterface()->InterfaceNetworkVariables(); }),
+        /*1*/ Step::Do([&] {
+            Specific::BuildNvTables(m_Nvs);
+            Specific::BuildDataItems(ui.windowControls());
+        }),
+        /*2*/ Step::Do([&] { ui.StatusBarPanel[2]->setText(framework::Connection().CurrentObjectName); }),
+        /*3*/ Step::Do([] {}),
+        /*4 ReadMode*/
+        Step{[&] {
+                 if (framework::Connection().CurrentSystem->SystemNetworkMode() != 1)
+                     return int(Commissioned);
+                 stateText = QStringLiteral("Offnet");
+                 return int(ShowState);
+             },
+             [&](const com::ComError& e) {
+                 stateText = e.description();
+                 // The branch the failed test guards: off-net.
+                 stateText = QStringLiteral("Offnet");
+                 return int(ShowState);
+             }},
+        /*5 Commissioned*/
+        Step{[&] {
+                 if (TheDevice->DeviceCommissioned())
+                     return int(Test);
+                 stateText = QStringLiteral("Not Commissioned yet");
+                 return int(ShowState);
+             },
+             [&](const com::ComError& e) {
+                 stateText = e.description();
+                 return int(Test);
+             }},
+        /*6 Test*/
+        Step{[&] {
+                 setStatus(QStringLiteral("Testing the device..."));
+                 testResult = TheDevice->TestDevice();
+                 if (testResult == 0)
+                     return int(State);
+                 stateText = QStringLiteral("?");
+                 return int(ShowState);
+             },
+             [&](const com::ComError&) {
+                 stateText = QStringLiteral("?");
+                 return int(ShowState);
+             }},
+        /*7 State*/
+        Step{[&] {
+                 setStatus(QStringLiteral("Reading the device state..."));
+                 stateCode = TheDevice->DeviceState();
+                 if (stateText.isEmpty()) {
+                     switch (stateCode) {
+                     case 2: stateText = QStringLiteral("Unconfigured"); break;
+                     case 3: stateText = QStringLiteral("App'less"); break;
+                     case 4:
+                         stateText = QStringLiteral("Cnfg Online");
+                         DeviceOnline = true;
+                         break;
+                     case 6: stateText = QStringLiteral("Cnfg Offline"); break;
+                     case 12: stateText = QStringLiteral("Soft Offline"); break;
+                     case 140: stateText = QStringLiteral("Cnfg Bypass"); break;
+                     default: stateText = QStringLiteral("?"); break;
+                     }
+                 }
+                 return int(ShowState);
+             },
+             [&](const com::ComError& e) {
+                 stateText = e.description();
+                 return int(ShowState);
+             }},
+        /*8 ShowState*/ Step::Do([&] { ui.StatusBarPanel[1]->setText(stateText); }),
+        /*9*/ Step{[&] { return SetNvControlsEnabled(DeviceOnline) ? Step::Next : Step::Finish; }, {}},
+        /*10*/ Step{[&] { return InitNvTable() ? Step::Next : Step::Finish; }, {}},
+        /*11*/ Step{[&] { return ReadInitValues() ? Step::Next : Step::Finish; }, {}},
+        /*12*/ Step::Do([&] { ShowValues(); }),
+    };
+    bool completedAll = false;
+    std::vector<Step> all = steps;
+    all.push_back(Step::Do([&] { completedAll = true; }));
+    const bool ran = framework::RunSteps(
+        all, StepFailurePolicy{ModuleName + QStringLiteral("InitDevice"), Icon::Critical,
+                               [this](const com::ComError&) { unloadProgress(); },
+                               [this] { unloadProgress(); }});
+    unloadProgress();
+    return ran && completedAll;
+}
+
+bool fMain::SetNvControlsEnabled(bool enabled)
+{
+    std::vector<Step> steps;
+    for (const auto& item : DataItems()) {
+        steps.push_back(Step::Do([item, enabled] {
+            auto* box = qobject_cast<QLineEdit*>(item->TheControl.data());
+            if (!box)
+                return;
+            if (item->Typee == QLatin1String("NVO")) {
+                box->setEnabled(enabled);
+            } else if (item->Typee == QLatin1String("NVI")) {
+                box->setEnabled(enabled);
+                QPalette p = box->palette();
+                p.setColor(QPalette::Base, QApplication::palette().color(enabled ? QPalette::Base : QPalette::Button));
+                box->setPalette(p);
+            }
+        }));
+    }
+    return framework::RunSteps(steps, StepFailurePolicy{framework::ApplicationTitle(), Icon::Critical, {}, {}});
+}
+
+bool fMain::InitNvTable()
+{
+    toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
+    std::vector<Step> steps;
+    for (const auto& item : DataItems())
+        steps.push_back(Step::Do([item] { item->Initialize(); }));
+    const bool ok = framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("InitNvTable"), Icon::Critical, {}, {}});
+    toolkit::SetMousePointer(toolkit::MousePointer::Default);
+    return ok;
+}
+
+bool fMain::ReadInitValues()
+{
+    toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
+    std::vector<Step> steps;
+    for (const auto& table : NvTables()) {
+        steps.push_back(Step::Do([table] { table->GetNetworkValue(); }));
+        // The row is logged even after an ignored failure, with whatever the object holds.
+        steps.push_back(Step::Do([table] {
+            fLog::instance().LogCommand(QStringLiteral("Reading ") + table->Name,
+                                        table->NvAsArray ? table->NvAsString() : QString());
+        }));
+    }
+    const bool ok = framework::RunSteps(
+        steps, StepFailurePolicy{ModuleName + QStringLiteral("ReadInitValues"), Icon::Critical,
+                                 [](const com::ComError& e) { fLog::instance().LogError(e.description()); },
+                                 [this] {
+                                     toolkit::SetMousePointer(toolkit::MousePointer::Default);
+                                     unloadProgress();
+                                 }});
+    if (!ok)
+        return false;
+    toolkit::SetMousePointer(toolkit::MousePointer::Default);
+    unloadProgress();
+    return true;
+}
+
+void fMain::ShowValues()
+{
+    for (const auto& item : DataItems()) {
+        QWidget* control = item->TheControl.data();
+        if (!control) {
+            const auto code = framework::ToInt16(framework::Val(item->Value()));
+            if (!framework::IsNumeric(item->Value()) || !code)
+                throw com::ComError(13, QStringLiteral("ShowValues"),
+                                    QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
+            ModelCode = *code;
+        } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
+            if (ForeColor(control) != ModifiedColor())
+                setControlText(control, item->Value());
+        } else if (qobject_cast<QLabel*>(control)) {
+            setControlText(control, item->Value());
+        }
+    }
+    Specific::ApplyModelOptions(ModelCode, ui.windowControls());
+}
+
+bool fMain::DrfLookUp()
+{
+    QString programId;
+    lns::Ptr<lns::LonMarkObjects> objects;
+    catalog::ResourceCatalog catalog;
+    catalog::FileSets fileSets;
+    catalog::FunctionalProfiles profiles;
+    qint32 handle = 0;
+    bool catalogOpen = false;
+    bool failed = false;
+
+    const auto closeCatalog = [&] {
+        if (catalogOpen) {
+            catalogOpen = false;
+            if (catalog.CatalogClose(handle) != catalog::ResultOk)
+                MsgBox(QStringLiteral("Error closing the catalog"), Buttons::Ok, Icon::Critical, framework::PlugInName());
+        }
+    };
+
+    const StepFailurePolicy policy{ModuleName + QStringLiteral("DrfLookUp"), Icon::Critical, {}, {}};
+    const std::vector<Step> opening{
+        Step::Do([&] { setStatus(QStringLiteral("Complete DRF look-up in progress...")); }),
+        Step::Do([&] {
+            programId = TheDevice->DeviceProgramId();
+            objects = TheDevice->DeviceInterface()->InterfaceLonMarkObjects();
+        }),
+        Step{[&] {
+                 const QString path = registration::LonWorksPath();
+                 if (catalog.CatalogOpen(path + QStringLiteral("\\Types"), 1, handle) != catalog::ResultOk) {
+                     failed = true;
+                     return Step::Finish;
+                 }
+                 catalogOpen = true;
+                 return Step::Next;
+             },
+             {}},
+    };
+    bool ran = framework::RunSteps(opening, policy);
+    if (ran && !failed) {
+        // One step per LonMark object: Ignore goes on with the next object.
+        std::vector<Step> lookUps;
+        qint32 count = 0;
+        ran = framework::RunSteps({Step::Do([&] { count = objects ? objects->LonMarkObjectsCount() : 0; })}, policy);
+        for (qint32 i = 1; ran && i <= count; ++i) {
+            lookUps.push_back(Step::Do([&, i] {
+                const lns::Ptr<lns::LonMarkObject> object = objects->LonMarkObjectsItem(i);
+                const qint16 key = object->LonMarkObjectProfileKey();
+                for (qint16 scope = 6; scope >= 3; --scope) {
+                    QString fileName;
+                    qint32 value1 = 0, value2 = 0;
+                    if (catalog.CatalogFindFileSet(handle, programId, scope, 4, 0, fileName, value1, value2) != catalog::ResultOk)
+                        continue;
+                    qint32 fileSet = 0;
+                    if (fileSets.FileSetOpen(fileName, 4, value1, 0, fileSet) != catalog::ResultOk) {
+                        fileSets.FileSetClose(fileSet);
+                        // A listed file set that cannot be opened: the failure box, with nothing to describe.
+                        throw com::ComError(0, QStringLiteral("DrfLookUp"), QString());
+                    }
+                    const bool found = profiles.FileSetFindProfile(fileSets, fileSet, key) == catalog::ResultOk;
+                    if (found) {
+                        object->SetLonMarkObjectMode(scope);
+                        setStatus(QStringLiteral("Set ") + object->LonMarkObjectDisplayName() + QStringLiteral(" mode = ") +
+                                  QString::number(scope));
+                    }
+                    fileSets.FileSetClose(fileSet);
+                    if (found)
+                        break;
+                }
+            }));
+        }
+        if (ran)
+            ran = framework::RunSteps(lookUps, policy);
+    }
+    if (!ran || failed) {
+        closeCatalog();
+        unloadProgress();
+        return false;
+    }
+    closeCatalog();
+    return true;
+}
+
+// ---- Buttons
+
+void fMain::cmdExit_Click()
+{
+    ExitConfirmation();
+}
+
+void fMain::cmdViewLog_Click()
+{
+    fLog::instance().show();
+}
+
+void fMain::cmdRefresh_Click()
+{
+    ReadInitValues();
+    ShowValues();
+}
+
+void fMain::cmdDebug_Click()
+{
+    const auto code = framework::ToInt16(framework::Val(ui.txtDebug->text()));
+    Specific::ApplyModelOptions(code.value_or(0), ui.windowControls());
+}
+
+void fMain::cmdHelp_Click()
+{
+    modHtmlHelp::ShowContext(this, HelpFile, HelpContextID);
+}
+
+void fMain::tabData_Click(int tab)
+{
+    HelpContextID = modHtmlHelp::TabHelpContext(tab);
+}
+
+// ---- Window life
+
+void fMain::ExitConfirmation()
+{
+    if (framework::PlugInInstanceCount() >= 1) {
+        if (MsgBox(QStringLiteral("Are you sure that you want to exit?"), Buttons::YesNo, Icon::None, framework::PlugInName(),
+                   1) != Answer::Yes)
+            return;
+        SetDisplayUnits();
+    }
+    EndPlugIn();
+}
+
+void fMain::closeEvent(QCloseEvent* event)
+{
+    if (m_ending) {
+        event->accept();
+        return;
+    }
+    // The title bar's close asks first while a director holds the plug-in.
+    if (event->spontaneous() && framework::PlugInInstanceCount() >= 1) {
+        event->ignore();
+        ExitConfirmation();
+        return;
+    }
+    event->accept();
+    EndPlugIn();
 }
 
 void fMain::EndPlugIn()
 {
+    m_ending = true;
     hide();
     TheLMObject.reset();
     TheDevice.reset();
+    m_Nvs.reset();
     // Ending must not fail: the connection ignores every failure while closing.
     framework::CloseConnection();
     framework::Connection().ObjectServerOpen = false;
