@@ -1,11 +1,15 @@
 #include "registration/PlugInRegistration.h"
 
 #include "framework/CRegistry.h"
+#include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
 #include "platform/base/ComError.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/toolkit/Process.h"
+#include "registration/CommandRegistration.h"
+#include "ui/progress/fProgress.h"
 
 #include <QCoreApplication>
 
@@ -20,6 +24,24 @@ namespace {
 
 // Long enough for the program to start, write or remove its activation file and end.
 constexpr int ServerRegistrationWaitMs = 10000;
+
+// The walk over all networks reports through the progress window and removes our commands from each.
+class DeregistrationWalk : public framework::NetworkWalkHooks {
+public:
+    void DisplayStatus(const QString& text) override
+    {
+        try {
+            fProgress::instance().DisplayStatus(text);
+        } catch (const com::ComError&) {
+            // Without its animation the window cannot show; the walk goes on without it.
+        }
+    }
+    void UnloadProgress() override { fProgress::Unload(); }
+    void DeregisterCommands(bool exhaustive, bool firstNetwork) override
+    {
+        registration::DeregisterCommands(exhaustive, firstNetwork);
+    }
+};
 
 qint16 leadingInt16(const QString& text)
 {
@@ -165,8 +187,12 @@ bool RemovePlugInRegistration(bool interactive)
 void DeregisterPlugIn(qint16 mode, bool interactive)
 {
     framework::SetShowProgress(interactive);
-    // Modes 0 and 1 first remove the plug-in's commands from every network; that walk comes with
-    // command registration.
+    if (mode == 0 || mode == 1) {
+        // A stand-alone process has no window with an object server: the walk gets one of its own.
+        const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+        DeregistrationWalk hooks;
+        framework::ForEachNetworkDeregister(mode == 1, *server, hooks);
+    }
     RemovePlugInRegistration(interactive);
 }
 

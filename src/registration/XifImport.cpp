@@ -1,0 +1,115 @@
+#include "registration/XifImport.h"
+
+#include "framework/Connection.h"
+#include "platform/base/WindowsPath.h"
+#include "platform/objectserver/Xif.h"
+#include "platform/toolkit/Events.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/Process.h"
+#include "registration/ResourceFiles.h"
+#include "registration/WalkDir.h"
+#include "registration/fHidden.h"
+
+#include <QFileInfo>
+
+namespace registration {
+namespace {
+
+// The converter ends within a second for any XIF a device ships; a minute covers a slow disk.
+constexpr int ConverterWaitMs = 60000;
+// Rounds of pending events to let a file system that reports late catch up after the converter ended.
+constexpr int XfbRounds = 1000;
+constexpr int MaxNameSuffix = 1000;
+
+bool fileExists(const QString& path)
+{
+    const QFileInfo info(winpath::Resolve(path));
+    return info.exists() && info.isFile();
+}
+
+}  // namespace
+
+QString& ImportFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString Xif32BinPath()
+{
+    return winpath::Resolve(LonWorksPath() + QStringLiteral("\\bin\\XIF32BIN"));
+}
+
+QString FindXifFile(const QString& programId)
+{
+    framework::ConnectionState& c = framework::Connection();
+    if (!c.RemoteAtRegistration) {
+        try {
+            if (c.CurrentSystem)
+                ImportFolder() = c.CurrentSystem->SystemImportFolder();
+        } catch (const com::ComError&) {
+        }
+    }
+    // Without a folder there is nothing sensible to search (the root of the file system would take
+    // hours): the caller asks the user instead.
+    if (ImportFolder().isEmpty())
+        return QString();
+    const QString path = WalkDir::FindXifInFolder(winpath::Resolve(ImportFolder() + QStringLiteral("\\")), programId);
+    if (path.isEmpty())
+        return QString();
+    return ConvertXifToXfb(path);
+}
+
+QString AskForXifFile(const QString& programId)
+{
+    QString answer;
+    {
+        fHidden window;
+        answer = window.DlgXIF(ImportFolder(), programId);
+    }
+    if (answer.isEmpty())
+        return QString();
+    return ConvertXifToXfb(answer);
+}
+
+QString ConvertXifToXfb(const QString& xifPath)
+{
+    if (!fileExists(xifPath))
+        return xifPath;
+    QString result = xifPath;
+    const QString xfb = lns::xif::XfbPathOf(xifPath);
+    if (!fileExists(xfb)) {
+        // Two arguments, never one composed command line: quotes or blanks in a path stay in the path.
+        const toolkit::ProcessOutcome outcome = toolkit::StartProcess(Xif32BinPath(), {xifPath, xfb}, ConverterWaitMs);
+        if (!outcome.started)
+            result.clear();
+        for (int round = 0; !result.isEmpty() && !fileExists(xfb) && round < XfbRounds; ++round)
+            toolkit::DoEvents();
+    }
+    if (result.isEmpty() || !fileExists(xfb)) {
+        toolkit::MsgBox(QStringLiteral("The file ") + xfb + QStringLiteral(" could not be found."), toolkit::Buttons::Ok,
+                        toolkit::Icon::Critical, QStringLiteral("Cannot Export Database"));
+        return QString();
+    }
+    return result;
+}
+
+QString UniqueTemplateName(const QString& baseName, const lns::Ptr<lns::DeviceTemplates>& deviceTemplates)
+{
+    const auto taken = [&](const QString& name) {
+        try {
+            return deviceTemplates && deviceTemplates->DeviceTemplatesItem(name) != nullptr;
+        } catch (const com::ComError&) {
+            return false;
+        }
+    };
+    QString candidate = baseName;
+    int n = 1;
+    while (taken(candidate) && n <= MaxNameSuffix) {
+        candidate = baseName + QStringLiteral(" (") + QString::number(n) + QStringLiteral(")");
+        ++n;
+    }
+    return candidate;
+}
+
+}  // namespace registration

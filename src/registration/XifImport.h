@@ -1,0 +1,33 @@
+#pragma once
+// Finding the XIF of a supported model for a new device template: first below the network's import
+// folder, then by asking the user; making sure its binary form (XFB) exists; a free template name.
+#include "platform/objectserver/ObjectServer.h"
+
+#include <QString>
+
+namespace registration {
+
+// The root of the XIF search and the first folder of the XIF dialog; empty until a local command
+// registration read the open system's import folder (remote registrations leave it as it is).
+QString& ImportFolder();
+
+// A matching XIF below ImportFolder whose XFB exists (converted when needed), or empty. With no import
+// folder known there is nothing to search: empty at once, so that the caller asks the user.
+QString FindXifFile(const QString& programId);
+
+// Asks the user for the XIF (fHidden's DlgXIF, starting in ImportFolder); a file of another model is
+// refused without a word. The chosen XIF with its XFB, or empty.
+QString AskForXifFile(const QString& programId);
+
+// Makes the XFB beside the XIF with the installation's XIF32BIN when it is missing. The XIF path when
+// the XFB exists afterwards; otherwise "The file <xfb> could not be found." and empty. A path with no
+// file behind it is returned unchanged.
+QString ConvertXifToXfb(const QString& xifPath);
+
+// baseName, or baseName + " (1)", " (2)", ... : the first name no template of the collection has.
+QString UniqueTemplateName(const QString& baseName, const lns::Ptr<lns::DeviceTemplates>& deviceTemplates);
+
+// The installation's converter: "<LonWorks Path>\bin\XIF32BIN".
+QString Xif32BinPath();
+
+}  // namespace registration

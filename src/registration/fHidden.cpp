@@ -1,0 +1,23 @@
+#include "registration/fHidden.h"
+
+#include "platform/toolkit/FileDialog.h"
+#include "registration/WalkDir.h"
+
+fHidden::fHidden(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("fHidden"));
+}
+
+QString fHidden::DlgXIF(const QString& importStr, const QString& progIdStr)
+{
+    toolkit::FileDialogRequest request;
+    request.title = QStringLiteral("Locate the XIF file with Program ID ") + progIdStr;
+    request.initialFolder = importStr;
+    request.filter = QStringLiteral("External Interface Files (*.XIF)|*.XIF");
+    request.filterIndex = 1;
+    request.fileMustExist = true;
+    const std::optional<QString> chosen = toolkit::GetOpenFileName(request);
+    if (!chosen || chosen->isEmpty())
+        return QString();
+    return WalkDir::XifProgramId(*chosen) == progIdStr ? *chosen : QString();
+}
