@@ -1,0 +1,235 @@
+// The network connection: object paths, opening a network by name with every step in its order,
+// and the all-networks walk of deregistration.
+#include "framework/Connection.h"
+#include "framework/Identity.h"
+#include "platform/objectserver/ObjectServerAdmin.h"
+#include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/SqliteObjectServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QtTest>
+
+using framework::Connection;
+
+namespace {
+
+// What the walk asked of the layers above it.
+class RecordingHooks : public framework::NetworkWalkHooks {
+public:
+    void DisplayStatus(const QString& text) override { statuses << text; }
+    void UnloadProgress() override { ++unloads; }
+    void DeregisterCommands(bool exhaustive, bool firstNetwork) override
+    {
+        const auto& c = Connection();
+        calls << QStringLiteral("%1 exhaustive=%2 first=%3 open=%4")
+                     .arg(c.CurrentNetwork ? c.CurrentNetwork->NetworkName() : QStringLiteral("?"))
+                     .arg(exhaustive)
+                     .arg(firstNetwork)
+                     .arg(c.CurrentSystem && c.CurrentSystem->SystemIsOpen());
+    }
+    QStringList statuses;
+    QStringList calls;
+    int unloads = 0;
+};
+
+}  // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { framework::LoadPlugInIdentity(); }
+    void init()
+    {
+        m_env = std::make_unique<testsupport::TestEnvironment>();
+        m_path = m_env->root() + QStringLiteral("/LonWorks");
+        Connection() = framework::ConnectionState{};
+    }
+    void cleanup()
+    {
+        Connection() = framework::ConnectionState{};
+        m_env.reset();
+    }
+
+    void parsePath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("components");
+        QTest::newRow("four") << "Demo/System 1/Floor 1/TS-101" << QStringList{"Demo", "System 1", "Floor 1", "TS-101"};
+        QTest::newRow("rest trimmed, component not") << "Demo/  Floor 1 /TS-101" << QStringList{"Demo", "Floor 1 ", "TS-101"};
+        QTest::newRow("leading slash ends at once") << "/Demo/Floor" << QStringList{};
+        QTest::newRow("doubled slash after the first") << "Demo//Floor/TS" << QStringList{"Demo"};
+        QTest::newRow("trailing slash") << "Demo/Floor/" << QStringList{"Demo", "Floor"};
+        QTest::newRow("one component") << "TS-101" << QStringList{"TS-101"};
+        QTest::newRow("empty") << "" << QStringList{};
+        QTest::newRow("labels kept whole") << "Subsystem: Floor 1/Device:TS" << QStringList{"Subsystem: Floor 1", "Device:TS"};
+    }
+    void parsePath()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, components);
+        QCOMPARE(int(framework::ParseObjectPath(path)), components.size());
+        QCOMPARE(Connection().PathComponents, components);
+    }
+
+    void pathComponent_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("strip");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("label stripped and trimmed") << 3 << true << "Floor 1";
+        QTest::newRow("label kept") << 3 << false << "Subsystem:  Floor 1 ";
+        QTest::newRow("nothing after the colon keeps it") << 4 << true << "Dev:";
+        QTest::newRow("first colon only") << 2 << true << "b:c";
+        QTest::newRow("no colon") << 1 << true << "Demo";
+        QTest::newRow("zero") << 0 << true << "";
+        QTest::newRow("past the end") << 5 << true << "";
+    }
+    void pathComponent()
+    {
+        QFETCH(int, index);
+        QFETCH(bool, strip);
+        QFETCH(QString, expected);
+        framework::ParseObjectPath(QStringLiteral("Demo/a:b:c/Subsystem:  Floor 1 /Dev:"));
+        QCOMPARE(framework::PathComponent(qint16(index), strip), expected);
+    }
+
+    void openByNameRunsItsStepsInOrder_data()
+    {
+        QTest::addColumn<bool>("remoteAtEntry");
+        QTest::addColumn<QString>("interfaceName");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("local") << false << QString()
+                               << QStringList{"RemoteMode", "SetPreOpenOption false", "OpenObjectServer", "OpenNetwork Demo",
+                                              "OpenSystem", "SetSystemTuningValue 200"};
+        QTest::newRow("remote, Internet") << true << "Internet"
+                                          << QStringList{"RemoteMode", "SetPreOpenOption false", "RemoteFlags",
+                                                         "SetRemoteFlags 17", "OpenObjectServer", "OpenNetwork Demo", "OpenSystem",
+                                                         "SetSystemOptionFlag true", "SetSystemOptionValue 0",
+                                                         "SetSystemOptionFlag false", "SetSystemTuningValue 200"};
+        QTest::newRow("remote, named interface") << true << "LON1"
+                                                 << QStringList{"RemoteMode", "SetPreOpenOption false", "RemoteFlags",
+                                                                "SetRemoteFlags 33", "OpenObjectServer", "SelectNetworkInterface LON1",
+                                                                "OpenNetwork Demo", "OpenSystem", "SetSystemTuningValue 200"};
+    }
+    void openByNameRunsItsStepsInOrder()
+    {
+        QFETCH(bool, remoteAtEntry);
+        QFETCH(QString, interfaceName);
+        QFETCH(QStringList, expected);
+        makeNetworks();
+        auto server = lns::CreateObjectServer(m_path);
+        auto* sqlite = dynamic_cast<lns::SqliteObjectServer*>(server.get());
+        QVERIFY(sqlite);
+        server->SetRemoteMode(remoteAtEntry);
+        server->SetRemoteFlags(0x30 | 0x1);
+        sqlite->clearJournal();
+        framework::BindObjectServer(server.get());
+        framework::OpenNetworkByName(QStringLiteral("Demo"), interfaceName);
+        QCOMPARE(Connection().CurrentNetworkName, QStringLiteral("Demo"));
+        QVERIFY(Connection().NetworkOpen);
+        // Bits 0x10 and 0x20 replaced, the others kept.
+        QCOMPARE(relevant(sqlite->journal()).join(QLatin1Char('|')), expected.join(QLatin1Char('|')));
+
+        // The same name again costs nothing.
+        sqlite->clearJournal();
+        framework::OpenNetworkByName(QStringLiteral("Demo"), interfaceName);
+        QVERIFY(sqlite->journal().isEmpty());
+        framework::CloseConnection();
+    }
+
+    void unknownNetworkFailsWith20006()
+    {
+        makeNetworks();
+        auto server = lns::CreateObjectServer(m_path);
+        framework::BindObjectServer(server.get());
+        try {
+            framework::OpenNetworkByName(QStringLiteral("Nowhere"), QString());
+            QFAIL("an unknown network opened");
+        } catch (const com::ComError& e) {
+            QCOMPARE(e.number(), 20006);
+            QCOMPARE(e.description(), QStringLiteral("Cannot open the network Nowhere"));
+            QCOMPARE(e.source(), framework::PlugInName());
+        }
+        QVERIFY(!Connection().NetworkOpen);
+        QVERIFY(Connection().CurrentNetworkName.isEmpty());
+        QVERIFY(server->ObjectServerIsOpen());  // as it was at the failure
+        framework::CloseConnection();
+    }
+
+    void walkDeregistersEveryNetworkAndKeepsTheirInterfaces_data()
+    {
+        QTest::addColumn<bool>("showProgress");
+        QTest::addColumn<bool>("exhaustive");
+        QTest::newRow("silent, complete") << false << false;
+        QTest::newRow("with progress, exhaustive") << true << true;
+    }
+    void walkDeregistersEveryNetworkAndKeepsTheirInterfaces()
+    {
+        QFETCH(bool, showProgress);
+        QFETCH(bool, exhaustive);
+        makeNetworks();
+        framework::SetShowProgress(showProgress);
+        auto server = lns::CreateObjectServer(m_path);
+        RecordingHooks hooks;
+        framework::ForEachNetworkDeregister(exhaustive, *server, hooks);
+        framework::SetShowProgress(false);
+
+        QCOMPARE(hooks.calls, (QStringList{QStringLiteral("Demo exhaustive=%1 first=1 open=1").arg(exhaustive),
+                                           QStringLiteral("Plant exhaustive=%1 first=0 open=1").arg(exhaustive)}));
+        lns::admin::ObjectServerAdmin admin(m_path);
+        // Both networks keep their interface, the one that opened unattached included.
+        QCOMPARE(admin.nsdInterface(QStringLiteral("Demo")), QStringLiteral("LON0"));
+        QCOMPARE(admin.nsdInterface(QStringLiteral("Plant")), QStringLiteral("LON1"));
+        QVERIFY(!server->ObjectServerIsOpen());
+        QVERIFY(Connection().objectServer == nullptr);
+        if (showProgress) {
+            QVERIFY(hooks.statuses.contains(QStringLiteral("Opening the Object Server...")));
+            QVERIFY(hooks.statuses.contains(QStringLiteral("Opening Demo...")));
+            QVERIFY(hooks.statuses.contains(QStringLiteral("Opening System 1...\r\nEngineered system mode")));
+            QVERIFY(hooks.statuses.contains(QStringLiteral("Opening Plant System...\r\nNetwork Interface 'LON1'")));
+            QCOMPARE(hooks.statuses.count(QStringLiteral("Deregister commands...")), 2);
+            QCOMPARE(hooks.unloads, 1);
+        } else {
+            QVERIFY(hooks.statuses.isEmpty());
+            QCOMPARE(hooks.unloads, 0);
+        }
+    }
+
+private:
+    void makeNetworks()
+    {
+        lns::admin::ObjectServerAdmin admin(m_path);
+        lns::admin::NetworkSpec demo;
+        demo.name = QStringLiteral("Demo");
+        demo.nsdInterface = QStringLiteral("LON0");
+        admin.createNetwork(demo);
+        lns::admin::NetworkSpec plant;
+        plant.name = QStringLiteral("Plant");
+        plant.systemName = QStringLiteral("Plant System");
+        plant.requiresInterface = true;
+        plant.nsdInterface = QStringLiteral("LON1");
+        admin.createNetwork(plant);
+        admin.createNetworkInterface(QStringLiteral("Internet"));
+    }
+
+    // The journal without the look-ups that only find objects.
+    static QStringList relevant(const QStringList& journal)
+    {
+        QStringList out;
+        for (const QString& entry : journal) {
+            const QString name = entry.section(QLatin1Char(' '), 0, 0);
+            if (name.contains(QLatin1Char('.')) || name == QLatin1String("ObjectServerIsOpen") ||
+                name == QLatin1String("NetworkName") || name == QLatin1String("Networks") ||
+                name == QLatin1String("NetworkSystems") || name == QLatin1String("NetworkInterfaces"))
+                continue;
+            out << entry;
+        }
+        return out;
+    }
+
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
+    QString m_path;
+};
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "test_connection.moc"
