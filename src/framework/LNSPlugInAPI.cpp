@@ -3,6 +3,7 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "platform/toolkit/Events.h"
+#include "registration/CommandRegistration.h"
 #include "registration/ResourceFiles.h"
 #include "ui/main/fMain.h"
 #include "ui/progress/fProgress.h"
@@ -71,6 +72,23 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
 {
     fProgress::instance().show();
     toolkit::DoEvents();
+    if (commandId == 50) {
+        fProgress::instance().DisplayStatus(QStringLiteral("Registering plug-in . . ."));
+        if (!registration::RegisterCommands()) {
+            fProgress::Unload();
+            throw PlugInError(framework::ErrUnableToRegister, QStringLiteral("Unable to register Supported Commands"));
+        }
+        fProgress::Unload();
+        toolkit::DoEvents();
+        return;
+    }
+    if (commandId == 51) {
+        fProgress::instance().DisplayStatus(QStringLiteral("Unregistering plug-in . . ."));
+        registration::DeregisterCommands(false, true);
+        fProgress::Unload();
+        toolkit::DoEvents();
+        return;
+    }
     fProgress::instance().DisplayStatus(QStringLiteral("Initializing plug-in . . ."));
     bool known = false;
     int found = -1;

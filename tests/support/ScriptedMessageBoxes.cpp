@@ -31,6 +31,8 @@ ScriptedMessageBoxes& ScriptedMessageBoxes::expect(const QString& textContains, 
 Answer ScriptedMessageBoxes::ask(const toolkit::MessageBoxRequest& request)
 {
     m_seen << request;
+    if (onAsk)
+        onAsk(int(m_seen.size()));
     const QString shown = toolkit::RecordLine(request, Answer::None, true);
     const QList<Answer> offered = toolkit::AnswersOf(request.buttons);
     if (m_expected.isEmpty()) {

@@ -6,6 +6,7 @@
 #include "platform/toolkit/MessageBox.h"
 
 #include <QList>
+#include <functional>
 #include <optional>
 
 namespace testsupport {
@@ -34,6 +35,9 @@ public:
     int pending() const { return int(m_expected.size()); }
     // Failures met so far (unexpected or mismatched boxes); empty when all went as announced.
     const QStringList& failures() const { return m_failures; }
+    // Runs before a box is answered, with the number of boxes seen so far (this one included): lets a
+    // test change the world the way a person would before pressing a button.
+    std::function<void(int)> onAsk;
     // QVERIFY-style check for the end of a test: nothing unexpected, nothing left unanswered.
     bool allAnswered(QString* why = nullptr) const;
 

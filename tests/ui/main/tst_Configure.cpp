@@ -1,0 +1,514 @@
+// Configuring a thermostat in-process: plug-in objects made directly, the real object server of a demo
+// installation, the real window, message boxes scripted.
+#include "device/CNvCpTable.h"
+#include "device/Collections.h"
+#include "framework/CRegistry.h"
+#include "framework/Connection.h"
+#include "framework/Identity.h"
+#include "framework/LNSPlugInAPI.h"
+#include "framework/PlugInSettings.h"
+#include "platform/objectserver/Xif.h"
+#include "platform/toolkit/HelpViewer.h"
+#include "registration/ResourceFiles.h"
+#include "support/DemoWorld.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "ui/log/fLog.h"
+#include "ui/main/fMain.h"
+#include "ui/progress/fProgress.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QTreeView>
+#include <QtTest>
+
+using lns::admin::DeviceFaults;
+using toolkit::Answer;
+using toolkit::Icon;
+
+namespace {
+
+QStringList logActions()
+{
+    QStringList actions;
+    QAbstractItemModel* model = fLog::instance().OstLog->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        actions << model->index(row, 1).data().toString();
+    return actions;
+}
+
+QStringList readingRows()
+{
+    QStringList rows;
+    for (const QString& a : logActions())
+        if (a.startsWith(QLatin1String("Reading ")))
+            rows << a;
+    return rows;
+}
+
+bool onlineAndWell(int, const DeviceFaults& f)
+{
+    return f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 && !f.refusesWrites;
+}
+
+class RecordedHelp : public toolkit::HelpViewerService {
+public:
+    RecordedHelp() { toolkit::SetHelpViewerService(this); }
+    ~RecordedHelp() override { toolkit::SetHelpViewerService(nullptr); }
+    void showHelp(QWidget*, const QString& file, int context) override { shown << QStringLiteral("%1#%2").arg(file).arg(context); }
+    QStringList shown;
+};
+
+}  // namespace
+
+class TestConfigure : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { framework::LoadPlugInIdentity(); }
+
+    void init()
+    {
+        m_world = std::make_unique<testsupport::DemoWorld>();
+        QVERIFY2(m_world->ok(), qPrintable(m_world->error()));
+        // Metric, so the values compare with the device's °C texts.
+        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QStringLiteral("0"));
+        registration::ResetResourcesPresent();
+        framework::Connection() = framework::ConnectionState{};
+        fLog::instance().Clear();
+    }
+
+    void cleanup()
+    {
+        m_objects.clear();  // the last release ends the (recorded) program
+        delete LNSPlugInAPI::Window();
+        fProgress::Unload();
+        framework::Connection() = framework::ConnectionState{};
+        m_world.reset();
+    }
+
+    void onlineThermostatFillsTheWindow()
+    {
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        QVERIFY(!path.isEmpty());
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+
+        fMain* w = LNSPlugInAPI::Window();
+        const FMainControls& ui = w->controls();
+        QCOMPARE(ui.StatusBarPanel.at(1)->text(), QStringLiteral("Cnfg Online"));
+        QCOMPARE(ui.StatusBarPanel.at(2)->text(), path);
+        QVERIFY(w->DeviceOnline);
+        QStringList expected;
+        for (const auto& table : NvTables())
+            expected << QStringLiteral("Reading ") + table->Name;
+        QCOMPARE(expected.size(), 11);
+        QCOMPARE(readingRows(), expected);
+        QCOMPARE(DataItems().Count(), 41);
+
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        const QStringList setPoints = m_world->admin().nvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt#SI")).split(QLatin1Char(','));
+        QCOMPARE(ui.txtNvi.at(0)->text().toDouble(), setPoints[3].toDouble());  // occupied heating
+        QCOMPARE(ui.txtNvi.at(3)->text().toDouble(), setPoints[0].toDouble());  // occupied cooling
+        const QString model = m_world->admin().nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW")).section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(ui.lbModel->text(), model);
+        QCOMPARE(int(w->ModelCode), model.toInt());
+        QCOMPARE(ui.lbHvacType->text(), m_world->admin().nvText(ref, QStringLiteral("nciHvacType")));
+        QVERIFY(!ui.cbNvi.at(11)->currentText().isEmpty());
+        QVERIFY(ui.lblDeviceTemplate->text().startsWith(QStringLiteral("Kestrova Inc. [")));
+        QVERIFY(!fProgress::IsLoaded());
+    }
+
+    void deviceStates_data()
+    {
+        QTest::addColumn<int>("networkMode");
+        QTest::addColumn<bool>("commissioned");
+        QTest::addColumn<int>("testResult");
+        QTest::addColumn<int>("stateCode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("online");
+        QTest::newRow("off-net") << 1 << true << 0 << 4 << "Offnet" << false;
+        QTest::newRow("not commissioned") << 0 << false << 0 << 4 << "Not Commissioned yet" << false;
+        QTest::newRow("test failed") << 0 << true << 3 << 4 << "?" << false;
+        QTest::newRow("unconfigured") << 0 << true << 0 << 2 << "Unconfigured" << false;
+        QTest::newRow("applicationless") << 0 << true << 0 << 3 << "App'less" << false;
+        QTest::newRow("configured offline") << 0 << true << 0 << 6 << "Cnfg Offline" << false;
+        QTest::newRow("soft offline") << 0 << true << 0 << 12 << "Soft Offline" << false;
+        QTest::newRow("bypass") << 0 << true << 0 << 140 << "Cnfg Bypass" << false;
+        QTest::newRow("unknown code") << 0 << true << 0 << 5 << "?" << false;
+    }
+    void deviceStates()
+    {
+        QFETCH(int, networkMode);
+        QFETCH(bool, commissioned);
+        QFETCH(int, testResult);
+        QFETCH(int, stateCode);
+        QFETCH(QString, text);
+        QFETCH(bool, online);
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        DeviceFaults faults;
+        faults.commissioned = commissioned;
+        faults.testResult = testResult;
+        faults.stateCode = stateCode;
+        m_world->admin().setDeviceFaults(ref, faults);
+        m_world->admin().setNetworkMode(QStringLiteral("Demo"), networkMode);
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(1)->text(), text);
+        QCOMPARE(LNSPlugInAPI::Window()->DeviceOnline, online);
+        // Values are read in every state.
+        QCOMPARE(readingRows().size(), 11);
+    }
+
+    void unreachableDevice_data()
+    {
+        QTest::addColumn<bool>("abort");
+        QTest::newRow("ignore every failure") << false;
+        QTest::newRow("abort at the first read") << true;
+    }
+    void unreachableDevice()
+    {
+        QFETCH(bool, abort);
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
+        QVERIFY2(!path.isEmpty(), "the demo has an unreachable thermostat");
+        testsupport::ScriptedMessageBoxes boxes;
+        // The state cannot be read: ignored, its description becomes the state text.
+        boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice"),
+                      toolkit::Buttons::AbortRetryIgnore, Icon::Critical});
+        const int reads = abort ? 1 : 11;
+        for (int i = 0; i < reads; ++i)
+            boxes.expect({QStringLiteral("Error reading"), abort ? Answer::Abort : Answer::Ignore,
+                          QStringLiteral("fMain ReadInitValues"), toolkit::Buttons::AbortRetryIgnore, Icon::Critical});
+        if (!abort) {
+            // Nothing was read, so there is no model code to adapt the window to.
+            boxes.expect({QStringLiteral("the model code '' is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+        }
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        QVERIFY(boxes.seen()[1].text.startsWith(QStringLiteral("Error reading nciSetPts \r\nFailed to communicate with target device.")));
+        const QStringList actions = logActions();
+        QCOMPARE(actions.count(QStringLiteral("Error reading nciSetPts ")), 1);
+        QCOMPARE(readingRows().size(), abort ? 0 : 11);
+        QVERIFY(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(1)->text().contains(QStringLiteral("does not answer")));
+        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(!LNSPlugInAPI::Window()->DeviceOnline);
+    }
+
+    void retryRepeatsTheFailedRead()
+    {
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        DeviceFaults faults;
+        faults.unreachable = true;
+        m_world->admin().setDeviceFaults(ref, faults);
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+        // The device answers again before the user presses Retry.
+        boxes.expect({QStringLiteral("Error reading nciSetPts"), Answer::Retry, QStringLiteral("fMain ReadInitValues")});
+        installBeforeBox(&boxes, 2, [&] { m_world->admin().setDeviceFaults(ref, DeviceFaults{}); });
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(readingRows().size(), 11);
+    }
+
+    void lonMarkObjectPathConfiguresItsDevice()
+    {
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path + QStringLiteral("/FanCoil"), 28);
+        VERIFY_BOXES(boxes);
+        fMain* w = LNSPlugInAPI::Window();
+        QVERIFY(w->TheLMObject);
+        QCOMPARE(w->TheLMObject->Name(), QStringLiteral("FanCoil"));
+        QCOMPARE(w->TheDevice->Name(), path.section(QLatin1Char('/'), -1));
+        QCOMPARE(readingRows().size(), 11);
+    }
+
+    void drfLookUpSetsTheModeOfTheScopeThatDescribesEachObject()
+    {
+        // The fan-coil profile is described program-specifically (scope 6) for the non-RoHS model and
+        // by the device class (scope 4) for the other; the humidity sensor only by the manufacturer's
+        // set (scope 3); the node object by none, so its mode stays.
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        m_world->admin().setLonMarkObjectMode(ref, QStringLiteral("NodeObject"), 1);
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        const QString programId = LNSPlugInAPI::Window()->TheDevice->DeviceProgramId();
+        QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("FanCoil"))),
+                 programId.endsWith(QLatin1String("040B")) ? 6 : 4);
+        QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("RhSensor"))), 3);
+        QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("NodeObject"))), 1);
+    }
+
+    void missingResourceFilesAreAskedAbout_data()
+    {
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("No stops") << false;
+        QTest::newRow("Yes continues without the look-up") << true;
+    }
+    void missingResourceFilesAreAskedAbout()
+    {
+        QFETCH(bool, goOn);
+        QVERIFY(QFile::remove(m_world->lonWorksPath() + QStringLiteral("/types/catalog-index.json")));
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("The resource files required for this device are not present on this computer. Browsing and data "
+                                     "formating capabilities might be restricted to standard types and standard functional profile "
+                                     "templates. Do you want to continue?"),
+                      goOn ? Answer::Yes : Answer::No, framework::ApplicationTitle(), toolkit::Buttons::YesNo, Icon::Exclamation, true});
+        if (goOn) {
+            // Without the catalog the thermostat's own types cannot be formatted.
+            for (const char* nv : {"nciRHmodel", "nciGenOpts", "nciSccModel"})
+                boxes.expect({QStringLiteral("Error reading ") + QLatin1String(nv), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+        }
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(readingRows().size(), goOn ? 11 : 0);
+    }
+
+    void templateNameIsCutAtItsBracket()
+    {
+        lns::admin::ObjectServerAdmin& admin = m_world->admin();
+        const auto definition = lns::xif::ParseXif(m_world->lonWorksPath() + QStringLiteral("/Import/KR5M-HU.xif"));
+        admin.addTemplate(QStringLiteral("Demo"), QStringLiteral("T7[abc]"), definition);
+        const QString subsystem = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_world->devicePaths(QStringLiteral("Demo")).first()).subsystem;
+        admin.addDevice(QStringLiteral("Demo"), {subsystem, QStringLiteral("Bracketed"), QStringLiteral("T7[abc]"), {}});
+        admin.setNvText({QStringLiteral("Demo"), subsystem, QStringLiteral("Bracketed")}, QStringLiteral("nciSccModel"), QStringLiteral("30 1.0"));
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), subsystem + QStringLiteral("/Bracketed"), 7);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(LNSPlugInAPI::Window()->controls().lblDeviceTemplate->text(),
+                 QStringLiteral("Kestrova Inc. [T7 (%1)]").arg(definition.programId));
+    }
+
+    void variableMissingFromTheInterface_data()
+    {
+        QTest::addColumn<bool>("abort");
+        QTest::newRow("abort") << true;
+        QTest::newRow("ignore") << false;
+    }
+    void variableMissingFromTheInterface()
+    {
+        QFETCH(bool, abort);
+        lns::admin::ObjectServerAdmin& admin = m_world->admin();
+        auto definition = lns::xif::ParseXif(m_world->lonWorksPath() + QStringLiteral("/Import/KR5M-HU.xif"));
+        definition.networkVariables.erase(std::remove_if(definition.networkVariables.begin(), definition.networkVariables.end(),
+                                                         [](const auto& nv) { return nv.name == QLatin1String("nciSccModel"); }),
+                                          definition.networkVariables.end());
+        admin.addTemplate(QStringLiteral("Demo"), QStringLiteral("Partial"), definition);
+        const QString subsystem = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_world->devicePaths(QStringLiteral("Demo")).first()).subsystem;
+        admin.addDevice(QStringLiteral("Demo"), {subsystem, QStringLiteral("NoModel"), QStringLiteral("Partial"), {}});
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QString(), abort ? Answer::Abort : Answer::Ignore, QStringLiteral("fMain InitDevice")});
+        configure(QStringLiteral("Demo"), subsystem + QStringLiteral("/NoModel"), 7);
+        VERIFY_BOXES(boxes);
+        QVERIFY(!fProgress::IsLoaded());
+        // The window stays usable: another device configures afterwards.
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        fLog::instance().Clear();
+        testsupport::ScriptedMessageBoxes again;
+        send(path, 7);
+        VERIFY_BOXES(again);
+        QCOMPARE(readingRows().size(), 11);
+    }
+
+    void secondConfigureRebuildsWithoutDuplicates()
+    {
+        QStringList paths;
+        for (const QString& p : m_world->devicePaths(QStringLiteral("Demo")))
+            if (onlineAndWell(0, m_world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p))))
+                paths << p;
+        QVERIFY(paths.size() >= 2);
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), paths[0], 7);
+        send(paths[1], 7);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(DataItems().Count(), 41);
+        QCOMPARE(NvTables().Count(), 11);
+        QCOMPARE(readingRows().size(), 22);
+        QCOMPARE(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(2)->text(), paths[1]);
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), paths[1]);
+        QCOMPARE(LNSPlugInAPI::Window()->controls().lbModel->text(),
+                 m_world->admin().nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW")).section(QLatin1Char('\t'), 0, 0));
+    }
+
+    void badCommands_data()
+    {
+        QTest::addColumn<QString>("network");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("objectClass");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("unknown device") << "Demo" << "Demo/System 1/Floor 1/Nobody" << 7 << 20005 << "Object not found";
+        QTest::newRow("one component") << "Demo" << "TS-101" << 7 << 20005 << "Object not found";
+        QTest::newRow("leading slash") << "Demo" << "/Demo/Floor 1/TS-101" << 7 << 20005 << "Object not found";
+        QTest::newRow("unknown LonMark object") << "Demo" << "Floor 1/TS-101/Nothing" << 28 << 20005 << "Object not found";
+        QTest::newRow("class 9") << "Demo" << "Floor 1/TS-101" << 9 << 20004 << "Object type not supported for this command";
+    }
+    void badCommands()
+    {
+        QFETCH(QString, network);
+        QFETCH(QString, path);
+        QFETCH(int, objectClass);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        testsupport::ScriptedMessageBoxes boxes;
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.back()->SetnetworkName(network);
+        try {
+            m_objects.back()->SendCommand(13, qint16(objectClass), path);
+            QFAIL("the command was accepted");
+        } catch (const com::ComError& e) {
+            QCOMPARE(e.number(), number);
+            QCOMPARE(e.description(), description);
+            QCOMPARE(e.source(), framework::PlugInName());
+        }
+        VERIFY_BOXES(boxes);
+        QVERIFY(!fProgress::IsLoaded());
+    }
+
+    void unknownNetwork()
+    {
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        try {
+            m_objects.back()->SetnetworkName(QStringLiteral("Atlantis"));
+            QFAIL("an unknown network opened");
+        } catch (const com::ComError& e) {
+            QCOMPARE(e.number(), 20006);
+            QCOMPARE(e.description(), QStringLiteral("Cannot open the network Atlantis"));
+        }
+        QCOMPARE(m_objects.back()->networkName(), QString());
+    }
+
+    void exitConfirmation_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("No keeps everything") << false;
+        QTest::newRow("Yes saves the units and ends") << true;
+    }
+    void exitConfirmation()
+    {
+        QFETCH(bool, yes);
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path, 7);
+        fMain* w = LNSPlugInAPI::Window();
+        m_objects.back()->SetVisible(true);
+        // The units changed since load; only a confirmed exit keeps them.
+        framework::DisplayUnits() = 1;
+        boxes.expect({QStringLiteral("Are you sure that you want to exit?"), yes ? Answer::Yes : Answer::No,
+                      framework::PlugInName(), toolkit::Buttons::YesNo, std::nullopt, true});
+        w->cmdExit_Click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(boxes.seen().last().defaultButton, 1);  // No
+        QCOMPARE(m_world->programEnds(), yes ? 1 : 0);
+        QCOMPARE(w->isVisible(), !yes);
+        QCOMPARE(framework::CRegistry().MachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits")),
+                 yes ? QStringLiteral("1") : QStringLiteral("0"));
+        QCOMPARE(framework::Connection().NetworkOpen, !yes);
+    }
+
+    void releasingTheLastObjectWhileHiddenEndsWithoutAsking()
+    {
+        testsupport::ScriptedMessageBoxes boxes;
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.back()->SetnetworkName(QStringLiteral("Demo"));
+        m_objects.pop_back();
+        QCOMPARE(m_world->programEnds(), 0);
+        m_objects.pop_back();
+        QCOMPARE(m_world->programEnds(), 1);
+        VERIFY_BOXES(boxes);
+        QVERIFY(!framework::Connection().NetworkOpen);
+    }
+
+    void helpOpensAtTheTabsContext_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<int>("context");
+        QTest::newRow("Heating - Cooling") << 0 << 1004;
+        QTest::newRow("General") << 1 << 1002;
+        QTest::newRow("Hardware") << 2 << 1003;
+        QTest::newRow("RH Options") << 3 << 1006;
+        QTest::newRow("Network") << 4 << 1005;
+        QTest::newRow("Contact") << 5 << 1001;
+        QTest::newRow("About") << 6 << 1000;
+    }
+    void helpOpensAtTheTabsContext()
+    {
+        QFETCH(int, tab);
+        QFETCH(int, context);
+        RecordedHelp help;
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        fMain* w = LNSPlugInAPI::Window();
+        QCOMPARE(w->HelpContextID, 1004);
+        w->controls().tabData->setCurrentIndex(tab);
+        w->cmdHelp_Click();
+        QCOMPARE(help.shown, QStringList{QStringLiteral("%1#%2").arg(w->HelpFile).arg(context)});
+        QVERIFY(w->HelpFile.endsWith(QStringLiteral("/KR5M-HUConfigure.chm")));
+    }
+
+    void windowLoadsItsDecoration()
+    {
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        fMain* w = LNSPlugInAPI::Window();
+        QCOMPARE(w->windowTitle(), framework::PlugInName());
+        QVERIFY(!w->windowIcon().isNull());
+        // The contact page comes from the program's own resources through its res:// address.
+        QVERIFY(fMain::ContactPageAddress().startsWith(QStringLiteral("res://")));
+        QVERIFY(fMain::ContactPageAddress().endsWith(QStringLiteral(".exe/about.htm")));
+        QCOMPARE(fMain::ResolveResAddress(fMain::ContactPageAddress()), QUrl(QStringLiteral("qrc:/res/about.htm")));
+        QVERIFY(fMain::ResolveResAddress(QStringLiteral("res://C:\\Other\\tool.exe/about.htm")).isEmpty());
+        QVERIFY(w->controls().WebBrowser1->toPlainText().contains(QStringLiteral("Kestrova")));
+        // Bitmap 301, with the design button face repainted in the running one.
+        const QImage picture = w->controls().Picture1->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(!picture.isNull());
+        const QRgb corner = picture.pixel(0, 0);
+        QCOMPARE(QColor(corner), w->palette().color(QPalette::Button));
+        QCOMPARE(w->controls().txtMajorVersion->text(), QString::number(framework::BuildVersionMajor()));
+    }
+
+private:
+    void configure(const QString& network, const QString& path, int objectClass)
+    {
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.back()->SetnetworkName(network);
+        send(path, objectClass);
+    }
+    void send(const QString& path, int objectClass)
+    {
+        try {
+            m_objects.back()->SendCommand(13, qint16(objectClass), path);
+        } catch (const com::ComError& e) {
+            QFAIL(qPrintable(QStringLiteral("SendCommand failed: %1 %2").arg(e.number()).arg(e.description())));
+        }
+    }
+    // Runs action when the box number n (1-based) is about to be answered.
+    void installBeforeBox(testsupport::ScriptedMessageBoxes* boxes, int n, std::function<void()> action)
+    {
+        m_beforeBox = {boxes, n, std::move(action)};
+        boxes->onAsk = [this](int count) {
+            if (count == m_beforeBox.n && m_beforeBox.action)
+                m_beforeBox.action();
+        };
+    }
+    struct {
+        testsupport::ScriptedMessageBoxes* boxes = nullptr;
+        int n = 0;
+        std::function<void()> action;
+    } m_beforeBox;
+
+    std::unique_ptr<testsupport::DemoWorld> m_world;
+    std::vector<std::unique_ptr<LNSPlugInAPI>> m_objects;
+};
+
+QTEST_MAIN(TestConfigure)
+#include "tst_Configure.moc"
