@@ -1,0 +1,571 @@
+// lnsdirector demo-setup, list and nv as a person runs them: the real program as a process in a fresh
+// world, judged by its output, its exit status, the files and registry it leaves and the database.
+#include "platform/objectserver/ObjectServerAdmin.h"
+#include "support/TestEnvironment.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QStringList out;  // lines
+    QString err;
+    QString lastLine() const { return out.value(out.size() - 1); }
+};
+
+Run Director(const QStringList& args)
+{
+    QProcess process;
+    process.start(testsupport::BinDir() + "/lnsdirector", args);
+    Run run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString Installation(const testsupport::TestEnvironment& env)
+{
+    return env.dataHome() + "/LonWorks";
+}
+
+// Every row of every table, whatever the ids, sorted: equal dumps are equal databases.
+QStringList DatabaseDump(const QString& file)
+{
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "dump");
+        db.setDatabaseName(file);
+        db.setConnectOptions("QSQLITE_OPEN_READONLY");
+        if (!db.open())
+            return {"cannot open " + file};
+        QSqlQuery tables("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", db);
+        QStringList names;
+        while (tables.next())
+            names << tables.value(0).toString();
+        for (const QString& table : names) {
+            QSqlQuery q("SELECT * FROM \"" + table + "\"", db);
+            while (q.next()) {
+                QStringList fields;
+                for (int i = 0; i < q.record().count(); ++i) {
+                    const QVariant v = q.value(i);
+                    fields << (v.metaType().id() == QMetaType::QByteArray ? QString(v.toByteArray().toHex())
+                                                                          : v.toString());
+                }
+                rows << table + ": " + fields.join('|');
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("dump");
+    rows.sort();
+    return rows;
+}
+
+// The installation's files (the database aside) with their contents and, when asked, their times.
+QStringList FileDump(const QString& folder, bool withTimes)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(folder).relativeFilePath(path);
+        if (relative.startsWith("ObjectServer/"))
+            continue;
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        QString line = relative + " " + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
+        if (withTimes)
+            line += " " + QString::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+        files << line;
+    }
+    files.sort();
+    return files;
+}
+
+// Each device of both networks with its faults and the bytes of every variable, by path.
+QStringList ValueDump()
+{
+    lns::admin::ObjectServerAdmin admin;
+    QStringList lines;
+    for (const QString& network : admin.networkNames()) {
+        for (const QString& path : admin.devicePaths(network)) {
+            const QStringList parts = path.split('/');
+            const lns::admin::DeviceRef ref{parts[0], parts[2], parts[3]};
+            const lns::admin::DeviceFaults f = admin.deviceFaults(ref);
+            lines << QString("%1 commissioned=%2 state=%3 unreachable=%4 refuses=%5")
+                         .arg(path)
+                         .arg(f.commissioned)
+                         .arg(f.stateCode)
+                         .arg(f.unreachable)
+                         .arg(f.refusesWrites);
+            for (const QString& nv : admin.nvNames(ref))
+                lines << path + " " + nv + " " + admin.nvRaw(ref, nv).toHex();
+        }
+    }
+    return lines;
+}
+
+QString RegistryDump()
+{
+    const Run run = Director({"reg", "query", "HKLM\\SOFTWARE\\LonWorks"});
+    return QString::number(run.exitCode) + "\n" + run.out.join('\n') + run.err;
+}
+
+// The demo as its README describes it: device, model code, state.
+struct DemoDevice {
+    QString path;
+    int modelCode;
+    QString state;
+};
+const QList<DemoDevice> DocumentedDemo = {
+    {"Demo/System 1/Floor 1/TS-101", 30, "configured online"},
+    {"Demo/System 1/Floor 1/TS-102", 45, "configured online"},
+    {"Demo/System 1/Floor 1/TS-103", 51, "configured online"},
+    {"Demo/System 1/Floor 1/TS-104", 60, "configured online"},
+    {"Demo/System 1/Floor 1/TS-105", 61, "configured online"},
+    {"Demo/System 1/Floor 1/TS-106", 41, "not commissioned"},
+    {"Demo/System 1/Floor 1/TS-107", 47, "unreachable"},
+    {"Plant/System 1/Plant Room/TS-201", 45, "configured online"},
+    {"Plant/System 1/Plant Room/TS-202", 60, "configured online"},
+};
+
+}  // namespace
+
+class TestDirectorDemo : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void setupTwiceChangesNothing();
+    void setupInFolder();
+    void setupCompletesHalfMade_data();
+    void setupCompletesHalfMade();
+    void setupFailsWhereNoFolderCanBe();
+    void listShowsTheDocumentedDevices_data();
+    void listShowsTheDocumentedDevices();
+    void nvGet_data();
+    void nvGet();
+    void nvSetRoundTrip_data();
+    void nvSetRoundTrip();
+    void failures_data();
+    void failures();
+    void help_data();
+    void help();
+
+private:
+    void setUp();
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
+};
+
+void TestDirectorDemo::init()
+{
+    m_env = std::make_unique<testsupport::TestEnvironment>();
+}
+
+void TestDirectorDemo::cleanup()
+{
+    m_env.reset();
+}
+
+void TestDirectorDemo::setUp()
+{
+    const Run run = Director({"demo-setup"});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+}
+
+void TestDirectorDemo::setupTwiceChangesNothing()
+{
+    const Run first = Director({"demo-setup"});
+    QCOMPARE(first.err, QString());
+    QCOMPARE(first.exitCode, 0);
+    QVERIFY(first.out.size() > 20);
+    for (const QString& line : first.out)
+        QVERIFY2(!line.endsWith(": exists"), qPrintable(line));
+    const QString database = Installation(*m_env) + "/ObjectServer/objectserver.sqlite";
+    const QStringList dbBefore = DatabaseDump(database);
+    const QStringList filesBefore = FileDump(Installation(*m_env), true);
+    const QString registryBefore = RegistryDump();
+    QVERIFY(registryBefore.contains(Installation(*m_env)));
+
+    QTest::qWait(20);  // a file rewritten now would show a later time
+    const Run second = Director({"demo-setup"});
+    QCOMPARE(second.err, QString());
+    QCOMPARE(second.exitCode, 0);
+    QCOMPARE(second.out.size(), first.out.size());
+    for (int i = 0; i < second.out.size(); ++i) {
+        QVERIFY2(second.out[i].endsWith(": exists"), qPrintable(second.out[i]));
+        // The same steps in the same order.
+        QCOMPARE(second.out[i].section(": ", 0, -2), first.out[i].section(": ", 0, -2));
+    }
+    QCOMPARE(DatabaseDump(database), dbBefore);
+    QCOMPARE(FileDump(Installation(*m_env), true), filesBefore);
+    QCOMPARE(RegistryDump(), registryBefore);
+}
+
+void TestDirectorDemo::setupInFolder()
+{
+    const QString folder = m_env->root() + "/elsewhere/LonWorks";
+    const Run run = Director({"demo-setup", folder});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(RegistryDump().contains("LonWorks Path    REG_SZ    " + folder));
+    QVERIFY(!QFileInfo::exists(Installation(*m_env)));
+
+    // The converter is a working copy, the import folder holds both XIFs and only them.
+    QProcess converter;
+    converter.start(folder + "/bin/XIF32BIN", {"--help"});
+    QVERIFY(converter.waitForFinished(30000));
+    QCOMPARE(converter.exitCode(), 0);
+    QCOMPARE(QDir(folder + "/Import").entryList(QDir::Files), QStringList({"KR5M-HU-RoHS.xif", "KR5M-HU.xif"}));
+    QVERIFY(QFileInfo(folder + "/types/User/Kestrova/KR5M-HU.fset.json").isFile());
+
+    // Later verbs find the installation through the registry.
+    const Run get = Director({"nv", "get", "Demo", "Floor 1/TS-101", "nciSccModel"});
+    QCOMPARE(get.exitCode, 0);
+    QCOMPARE(get.lastLine(), QString("30 2.3"));
+}
+
+void TestDirectorDemo::setupCompletesHalfMade_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("expectedLine");
+    QTest::newRow("device gone") << "device gone"
+                                 << "device Demo/System 1/Floor 1/TS-103 (model 51, configured online): created";
+    QTest::newRow("device without values")
+        << "device without values" << "device Demo/System 1/Floor 1/TS-104 (model 60, configured online): values written";
+    QTest::newRow("network gone") << "network gone" << "network Plant: created (opens only through LON1)";
+    QTest::newRow("resource file gone") << "resource file gone" << "types/User/Kestrova/KR5M-HU.fset.json: copied";
+    QTest::newRow("catalog index gone") << "catalog index gone" << "catalog types/User: added and rebuilt";
+    QTest::newRow("XIF gone") << "XIF gone" << "Import/KR5M-HU.xif: copied";
+    QTest::newRow("registry value gone")
+        << "registry value gone"
+        << "registry HKLM\\SOFTWARE\\LonWorks \"LonWorks Path\" = INSTALLATION: set";
+}
+
+void TestDirectorDemo::setupCompletesHalfMade()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, expectedLine);
+    setUp();
+    const QString root = Installation(*m_env);
+    expectedLine.replace("INSTALLATION", root);
+    const QStringList values = ValueDump();
+    const QStringList files = FileDump(root, false);
+    const QString registry = RegistryDump();
+    {
+        lns::admin::ObjectServerAdmin admin;
+        if (damage == "device gone")
+            admin.removeDevice({"Demo", "Floor 1", "TS-103"});
+        else if (damage == "device without values")
+            for (const QString& nv : admin.nvNames({"Demo", "Floor 1", "TS-104"}))
+                admin.setNvRaw({"Demo", "Floor 1", "TS-104"}, nv,
+                               QByteArray(admin.nvRaw({"Demo", "Floor 1", "TS-104"}, nv).size(), '\0'));
+        else if (damage == "network gone")
+            admin.removeNetwork("Plant");
+    }
+    if (damage == "resource file gone")
+        QVERIFY(QFile::remove(root + "/types/User/Kestrova/KR5M-HU.fset.json"));
+    if (damage == "catalog index gone")
+        QVERIFY(QFile::remove(root + "/types/catalog-index.json"));
+    if (damage == "XIF gone")
+        QVERIFY(QFile::remove(root + "/Import/KR5M-HU.xif"));
+    if (damage == "registry value gone")
+        QCOMPARE(Director({"reg", "delete", "HKLM\\SOFTWARE\\LonWorks", "/v", "LonWorks Path"}).exitCode, 0);
+
+    // The registry value gone, the installation is found at its default place all the same.
+    const Run run = Director({"demo-setup"});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(expectedLine), qPrintable(run.out.join('\n')));
+    // A device made again is listed after the others, as the newest; its values are what they were.
+    QStringList valuesAfter = ValueDump(), valuesBefore = values;
+    valuesAfter.sort();
+    valuesBefore.sort();
+    QCOMPARE(valuesAfter, valuesBefore);
+    QCOMPARE(FileDump(root, false), files);
+    QCOMPARE(RegistryDump(), registry);
+    // The thermostat's own types are found again through the catalog.
+    const Run get = Director({"nv", "get", "Demo", "Floor 1/TS-101", "nciGenOpts"});
+    QCOMPARE(get.exitCode, 0);
+    QVERIFY(get.lastLine().startsWith("FLOATING 2.5 "));
+}
+
+void TestDirectorDemo::setupFailsWhereNoFolderCanBe()
+{
+    QFile blocker(m_env->root() + "/a-file");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const Run run = Director({"demo-setup", blocker.fileName() + "/LonWorks"});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(blocker.fileName() + "/LonWorks"), qPrintable(run.err));
+    // Nothing points at the folder that could not be made.
+    QVERIFY(!RegistryDump().contains("a-file"));
+}
+
+void TestDirectorDemo::listShowsTheDocumentedDevices_data()
+{
+    QTest::addColumn<QString>("network");
+    QTest::newRow("Demo") << "Demo";
+    QTest::newRow("Plant, attached through its interface") << "Plant";
+}
+
+void TestDirectorDemo::listShowsTheDocumentedDevices()
+{
+    QFETCH(QString, network);
+    setUp();
+    const Run run = Director({"list", network});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QStringList expected;
+    for (const DemoDevice& d : DocumentedDemo)
+        if (d.path.startsWith(network + "/"))
+            expected << d.path;
+    QCOMPARE(run.out, expected);
+
+    // Every listed path is what nv takes; the device answers with its model code, or does not answer.
+    lns::admin::ObjectServerAdmin admin;
+    for (const DemoDevice& d : DocumentedDemo) {
+        if (!d.path.startsWith(network + "/"))
+            continue;
+        const Run get = Director({"nv", "get", network, d.path, "nciSccModel", "--format", "RAW"});
+        const QStringList parts = d.path.split('/');
+        const lns::admin::DeviceFaults faults = admin.deviceFaults({parts[0], parts[2], parts[3]});
+        if (d.state == "unreachable") {
+            QCOMPARE(get.exitCode, 1);
+            QVERIFY(get.err.startsWith("error 18200 "));
+            QVERIFY(faults.unreachable);
+            QCOMPARE(admin.nvText({parts[0], parts[2], parts[3]}, "nciSccModel", "RAW").section('\t', 0, 0).toInt(),
+                     d.modelCode);
+            continue;
+        }
+        QCOMPARE(get.exitCode, 0);
+        QCOMPARE(get.lastLine().section('\t', 0, 0).toInt(), d.modelCode);
+        QVERIFY(!faults.unreachable);
+        QCOMPARE(faults.commissioned, d.state != "not commissioned");
+        QCOMPARE(faults.stateCode == 4, d.state == "configured online");
+    }
+}
+
+void TestDirectorDemo::nvGet_data()
+{
+    QTest::addColumn<QString>("network");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("nv");
+    QTest::addColumn<QStringList>("formatOption");
+    QTest::addColumn<QString>("shownFormat");
+    QTest::addColumn<QString>("value");
+    const QString ts101 = "Demo/System 1/Floor 1/TS-101";
+    QTest::newRow("set points, default °C") << "Demo" << ts101 << "nciSetPts" << QStringList()
+                                             << "SNVT_temp_setpt#SI" << "24,26,28,21,19,16";
+    QTest::newRow("set points in °F") << "Demo" << ts101 << "nciSetPts"
+                                       << QStringList({"--format", "SNVT_temp_setpt#US"}) << "SNVT_temp_setpt#US"
+                                       << "75.2,78.8,82.4,69.8,66.2,60.8";
+    QTest::newRow("subsystem and device only") << "Demo" << "Floor 1/TS-102" << "nciSetPts" << QStringList()
+                                               << "SNVT_temp_setpt#SI" << "23.5,26,28,21.5,19,16";
+    // Limits convert as temperatures, the dead band as a difference.
+    QTest::newRow("general options in °F")
+        << "Demo" << ts101 << "nciGenOpts" << QStringList({"--format", "UNVT_fc_gen_opts#US"}) << "UNVT_fc_gen_opts#US"
+        << "FLOATING 2.5 4 OFF REM_NSB DOOR_DRY NONE SCROLL_ACTIVE ON CELSIUS TWO_PIPE HEAT_COOL LOW_MED_HIGH_AUTO "
+           "86 59 PERMANENT 2 5 3.6 0 NO_WITH_OCCUPANCY RTB_15_MINUTES";
+    QTest::newRow("humidity, no unit variants") << "Demo" << ts101 << "nciRHmodel" << QStringList() << "UNVT_rh_model"
+                                                << "ON 50 5 80 0";
+    QTest::newRow("model") << "Demo" << ts101 << "nciSccModel" << QStringList() << "UNVT_model_info2" << "30 2.3";
+    QTest::newRow("model raw") << "Demo" << ts101 << "nciSccModel" << QStringList({"--format", "RAW"}) << "RAW"
+                               << "30\t23";
+    QTest::newRow("hvac type") << "Demo" << ts101 << "nciHvacType" << QStringList() << "SNVT_hvac_type"
+                               << "HVT_FAN_COIL";
+    QTest::newRow("output heartbeat") << "Demo" << ts101 << "nciSndHrtBt" << QStringList() << "SNVT_time_sec" << "60";
+    QTest::newRow("major version") << "Demo" << ts101 << "nciMajVer" << QStringList() << "INT" << "1";
+    QTest::newRow("not commissioned device still answers")
+        << "Demo" << "Floor 1/TS-106" << "nciSccModel" << QStringList() << "UNVT_model_info2" << "41 2.2";
+    QTest::newRow("Plant, opened through LON1") << "Plant" << "Plant/System 1/Plant Room/TS-202" << "nciSetPts"
+                                                << QStringList() << "SNVT_temp_setpt#SI" << "26,28,30,19,17,14";
+}
+
+void TestDirectorDemo::nvGet()
+{
+    QFETCH(QString, network);
+    QFETCH(QString, path);
+    QFETCH(QString, nv);
+    QFETCH(QStringList, formatOption);
+    QFETCH(QString, shownFormat);
+    QFETCH(QString, value);
+    setUp();
+    const Run run = Director(QStringList({"nv", "get", network, path, nv}) + formatOption);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.size(), 2);
+    QVERIFY2(run.out.first().endsWith(" " + nv + " " + shownFormat), qPrintable(run.out.first()));
+    QCOMPARE(run.lastLine(), value);
+}
+
+void TestDirectorDemo::nvSetRoundTrip_data()
+{
+    QTest::addColumn<QString>("nv");
+    QTest::addColumn<QStringList>("setFormat");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("echoed");  // what set prints, in its own format
+    QTest::addColumn<QStringList>("getFormat");
+    QTest::addColumn<QString>("read");  // what a later get prints
+    QTest::newRow("set points in °F, read in °C")
+        << "nciSetPts" << QStringList({"--format", "SNVT_temp_setpt#US"}) << "73.4,77,80.6,68,64.4,59"
+        << "73.4,77,80.6,68,64.4,59" << QStringList() << "23,25,27,20,18,15";
+    QTest::newRow("set points in °C, read in °F")
+        << "nciSetPts" << QStringList() << "22,24,26,20,18,16" << "22,24,26,20,18,16"
+        << QStringList({"--format", "SNVT_temp_setpt#US"}) << "71.6,75.2,78.8,68,64.4,60.8";
+    QTest::newRow("hvac type") << "nciHvacType" << QStringList() << "HVT_VAV" << "HVT_VAV" << QStringList()
+                               << "HVT_VAV";
+    QTest::newRow("dead band in °F is a difference")
+        << "nciGenOpts" << QStringList({"--format", "UNVT_fc_gen_opts#US"})
+        << "ON_OFF 3 6 ON WINDOW FILTER SS NO_SCROLL OFF FAHRENHEIT FOUR_PIPE COOLING_ONLY ON_AUTO 86 59 TEMPORARY 4 "
+           "10 4.5 -0.9 REMOTE_CONTROL RTB_10_SECONDS"
+        << "ON_OFF 3 6 ON WINDOW FILTER SS NO_SCROLL OFF FAHRENHEIT FOUR_PIPE COOLING_ONLY ON_AUTO 86 59 TEMPORARY 4 "
+           "10 4.5 -0.9 REMOTE_CONTROL RTB_10_SECONDS"
+        << QStringList()
+        << "ON_OFF 3 6 ON WINDOW FILTER SS NO_SCROLL OFF FAHRENHEIT FOUR_PIPE COOLING_ONLY ON_AUTO 30 15 TEMPORARY 4 "
+           "10 2.5 -0.5 REMOTE_CONTROL RTB_10_SECONDS";
+}
+
+void TestDirectorDemo::nvSetRoundTrip()
+{
+    QFETCH(QString, nv);
+    QFETCH(QStringList, setFormat);
+    QFETCH(QString, text);
+    QFETCH(QString, echoed);
+    QFETCH(QStringList, getFormat);
+    QFETCH(QString, read);
+    setUp();
+    const QString path = "Demo/System 1/Floor 1/TS-105";
+    const QStringList before = ValueDump();
+    const Run set = Director(QStringList({"nv", "set", "Demo", path, nv, text}) + setFormat);
+    QCOMPARE(set.err, QString());
+    QCOMPARE(set.exitCode, 0);
+    QCOMPARE(set.lastLine(), echoed);
+    // A second process sees the new value.
+    const Run get = Director(QStringList({"nv", "get", "Demo", path, nv}) + getFormat);
+    QCOMPARE(get.exitCode, 0);
+    QCOMPARE(get.lastLine(), read);
+    // Only that one variable of that one device changed.
+    const QStringList after = ValueDump();
+    QCOMPARE(after.size(), before.size());
+    int changed = 0;
+    for (int i = 0; i < after.size(); ++i) {
+        if (after[i] != before[i]) {
+            ++changed;
+            QVERIFY2(after[i].startsWith(path + " " + nv + " "), qPrintable(after[i]));
+        }
+    }
+    QCOMPARE(changed, 1);
+}
+
+void TestDirectorDemo::failures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("prepare");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorStart");
+    const QString ts107 = "Demo/System 1/Floor 1/TS-107";
+    QTest::newRow("get on the unreachable device")
+        << QStringList({"nv", "get", "Demo", ts107, "nciSetPts"}) << "" << 1 << "error 18200 ";
+    QTest::newRow("set on the unreachable device")
+        << QStringList({"nv", "set", "Demo", ts107, "nciSetPts", "24,26,28,21,19,16"}) << "" << 1 << "error 18200 ";
+    QTest::newRow("device that refuses writes")
+        << QStringList({"nv", "set", "Demo", "Floor 1/TS-102", "nciSetPts", "24,26,28,21,19,16"}) << "refuse TS-102"
+        << 1 << "error 18034 ";
+    QTest::newRow("too few fields") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts", "24,26"})
+                                    << "" << 1 << "error 18035 ";
+    QTest::newRow("unknown enumeration name")
+        << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciHvacType", "HVT_BOILER"}) << "" << 1
+        << "error 18035 ";
+    QTest::newRow("unknown format") << QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciSetPts", "--format",
+                                                    "SNVT_nothing"})
+                                    << "" << 1 << "error 18035 ";
+    QTest::newRow("user type without its catalog")
+        << QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciGenOpts"}) << "catalog gone" << 1
+        << "error 18035 ";
+    QTest::newRow("unknown network") << QStringList({"nv", "get", "Nowhere", "Floor 1/TS-101", "nciSetPts"}) << ""
+                                     << 1 << "error 4010 ";
+    QTest::newRow("unknown device") << QStringList({"nv", "get", "Demo", "Floor 1/TS-999", "nciSetPts"}) << "" << 1
+                                    << "error 4010 ";
+    QTest::newRow("device of the other network")
+        << QStringList({"nv", "get", "Demo", "Plant Room/TS-201", "nciSetPts"}) << "" << 1 << "error 4010 ";
+    QTest::newRow("unknown variable") << QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciNothing"}) << "" << 1
+                                      << "error 4010 ";
+    QTest::newRow("Plant without its interface")
+        << QStringList({"nv", "get", "Plant", "Plant Room/TS-201", "nciSetPts"}) << "detach Plant" << 1
+        << "error 4020 ";
+    QTest::newRow("path in another network")
+        << QStringList({"nv", "get", "Demo", "Plant/System 1/Plant Room/TS-201", "nciSetPts"}) << "" << 2
+        << "lnsdirector nv: ";
+    QTest::newRow("path of one component") << QStringList({"nv", "get", "Demo", "TS-101", "nciSetPts"}) << "" << 2
+                                           << "lnsdirector nv: ";
+    QTest::newRow("nv without text") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts"}) << "" << 2
+                                     << "usage: lnsdirector nv";
+    QTest::newRow("list of an unknown network") << QStringList({"list", "Nowhere"}) << "" << 1 << "error 4010 ";
+    QTest::newRow("demo-setup with two folders") << QStringList({"demo-setup", "a", "b"}) << "" << 2
+                                                 << "usage: lnsdirector demo-setup";
+}
+
+void TestDirectorDemo::failures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, prepare);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorStart);
+    setUp();
+    if (prepare == "refuse TS-102") {
+        lns::admin::ObjectServerAdmin admin;
+        admin.setDeviceFaults({"Demo", "Floor 1", "TS-102"}, {.refusesWrites = true});
+    } else if (prepare == "detach Plant") {
+        lns::admin::ObjectServerAdmin admin;
+        admin.setNsdInterface("Plant", QString());
+    } else if (prepare == "catalog gone") {
+        QVERIFY(QFile::remove(Installation(*m_env) + "/types/catalog-index.json"));
+    }
+    const QStringList values = ValueDump();
+    const Run run = Director(args);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.startsWith(errorStart), qPrintable(run.err));
+    QVERIFY(run.err.trimmed().size() > errorStart.size());
+    // A failure changes no value anywhere.
+    QCOMPARE(ValueDump(), values);
+}
+
+void TestDirectorDemo::help_data()
+{
+    QTest::addColumn<QString>("verb");
+    QTest::newRow("demo-setup") << "demo-setup";
+    QTest::newRow("list") << "list";
+    QTest::newRow("nv") << "nv";
+}
+
+void TestDirectorDemo::help()
+{
+    QFETCH(QString, verb);
+    const Run run = Director({verb, "--help"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QString());
+    QVERIFY2(run.out.value(0).startsWith("usage: lnsdirector " + verb + " "), qPrintable(run.out.join('\n')));
+    QVERIFY(run.out.size() >= 3);
+    // --help does the verb's work no harm and no good: nothing was set up.
+    QVERIFY(!QFileInfo::exists(Installation(*m_env)));
+}
+
+QTEST_GUILESS_MAIN(TestDirectorDemo)
+#include "tst_director_demo.moc"

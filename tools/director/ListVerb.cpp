@@ -1,0 +1,37 @@
+// list NETWORK: the network's devices, one object path a line, as a director passes them to SendCommand.
+#include "ErrorLine.h"
+#include "Verbs.h"
+
+#include "platform/objectserver/ObjectServerAdmin.h"
+
+namespace director {
+namespace {
+
+int runList(const QStringList& arguments)
+{
+    if (arguments.size() != 1 || arguments.first().startsWith(QLatin1Char('-'))) {
+        Err(QStringLiteral("usage: lnsdirector list NETWORK"));
+        return 2;
+    }
+    try {
+        lns::admin::ObjectServerAdmin admin;
+        for (const QString& path : admin.devicePaths(arguments.first()))
+            Out(path);
+    } catch (const com::ComError& e) {
+        Err(ErrorLine(e));
+        return 1;
+    }
+    return 0;
+}
+
+const bool registered = RegisterVerb(Verb{
+    QStringLiteral("list"),
+    QStringLiteral("list NETWORK   one device path a line"),
+    QStringLiteral("usage: lnsdirector list NETWORK\n"
+                   "Prints the network's devices, one a line, as NETWORK/SYSTEM/SUBSYSTEM/DEVICE: the object path\n"
+                   "a director passes to SendCommand, and what nv get / nv set take as PATH. The installation is\n"
+                   "the one the registry's \"LonWorks Path\" names. An unknown network is an error (status 1)."),
+    runList});
+
+}  // namespace
+}  // namespace director

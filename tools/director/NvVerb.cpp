@@ -1,0 +1,172 @@
+// nv get | set: one network variable of one device, read or written through the object server the way
+// the plug-in does it (open server, network, system, then subsystem, device and variable by name).
+#include "ErrorLine.h"
+#include "Verbs.h"
+
+#include "platform/objectserver/ObjectServerAdmin.h"
+#include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/ValueFormats.h"
+
+#include <optional>
+
+namespace director {
+namespace {
+
+const QString Usage = QStringLiteral("usage: lnsdirector nv get NETWORK PATH NV [--format NAME]\n"
+                                     "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME]");
+
+struct Request {
+    bool write = false;
+    QString network;
+    QString path;
+    QString subsystem;
+    QString device;
+    QString nv;
+    QString text;
+    std::optional<QString> format;
+};
+
+struct UsageError {
+    QString message;
+};
+
+Request ParseRequest(const QStringList& arguments)
+{
+    Request r;
+    QStringList words;
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--format")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+                throw UsageError{QStringLiteral("lnsdirector nv: --format needs a format name")};
+            r.format = arguments[++i];
+        } else {
+            words.append(arguments[i]);
+        }
+    }
+    const QString operation = words.value(0);
+    r.write = operation == QLatin1String("set");
+    if ((operation != QLatin1String("get") && !r.write) || words.size() != (r.write ? 5 : 4))
+        throw UsageError{Usage};
+    r.network = words[1];
+    r.path = words[2];
+    r.nv = words[3];
+    if (r.write)
+        r.text = words[4];
+    return r;
+}
+
+// PATH as list prints it (NETWORK/SYSTEM/SUBSYSTEM/DEVICE), or SYSTEM/SUBSYSTEM/DEVICE, or just
+// SUBSYSTEM/DEVICE. The leading components, where given, must name the network and its system.
+void SplitPath(Request& r, const QString& systemName)
+{
+    const QStringList parts = r.path.split(QLatin1Char('/'));
+    if (parts.size() < 2 || parts.size() > 4 || parts.contains(QString()))
+        throw UsageError{QStringLiteral("lnsdirector nv: PATH '%1' is not NETWORK/SYSTEM/SUBSYSTEM/DEVICE or "
+                                        "SUBSYSTEM/DEVICE")
+                             .arg(r.path)};
+    if (parts.size() == 4 && parts[0] != r.network)
+        throw UsageError{QStringLiteral("lnsdirector nv: PATH '%1' is in the network '%2', not '%3'")
+                             .arg(r.path, parts[0], r.network)};
+    if (parts.size() >= 3 && parts[parts.size() - 3] != systemName)
+        throw UsageError{QStringLiteral("lnsdirector nv: PATH '%1' names the system '%2'; the network '%3' has '%4'")
+                             .arg(r.path, parts[parts.size() - 3], r.network, systemName)};
+    r.subsystem = parts[parts.size() - 2];
+    r.device = parts.last();
+}
+
+// The variable's type where its texts are the same in either unit system, the type with "#SI" where
+// they are not. The formatter tells: a value of ones in every byte (no field zero, none at an
+// "invalid" marker) comes out differently in #SI and #US exactly when some field is a temperature.
+// A type the formatter does not know stays bare, so the read reports that.
+QString DefaultFormat(const QString& typeName, qsizetype byteSize, const QString& lonWorksPath)
+{
+    const QByteArray probe(byteSize, '\x01');
+    try {
+        if (lns::formats::Format(typeName + QStringLiteral("#SI"), probe, lonWorksPath) !=
+            lns::formats::Format(typeName + QStringLiteral("#US"), probe, lonWorksPath))
+            return typeName + QStringLiteral("#SI");
+    } catch (const com::ComError&) {
+    }
+    return typeName;
+}
+
+int runNv(const QStringList& arguments)
+{
+    Request r;
+    try {
+        r = ParseRequest(arguments);
+    } catch (const UsageError& e) {
+        Err(e.message);
+        return 2;
+    }
+    std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+    lns::Ptr<lns::Network> network;
+    lns::Ptr<lns::System> system;
+    int status = 0;
+    try {
+        server->OpenObjectServer();
+        network = server->Networks()->Item(r.network);
+        network->OpenNetwork();
+        system = network->NetworkSystems()->Item(1);
+        SplitPath(r, system->SystemName());
+        system->OpenSystem();
+        const lns::Ptr<lns::AppDevice> device =
+            system->SystemSubsystems()->Item(r.subsystem)->SubsystemAppDevices()->Item(r.device);
+        const lns::Ptr<lns::NetworkVariable> nv =
+            device->DeviceInterface()->InterfaceNetworkVariables()->NvCollectionItem(r.nv);
+        QString format;
+        if (r.format) {
+            format = *r.format;
+        } else {
+            // The variable's size, which the object server's interface does not tell, for the probe.
+            lns::admin::ObjectServerAdmin admin;
+            const lns::admin::DeviceRef ref{r.network, r.subsystem, r.device};
+            format = DefaultFormat(nv->NvTypeName(), admin.nvRaw(ref, r.nv).size(), admin.lonWorksPath());
+        }
+        nv->SetNvFormatSpec(format);
+        Out(QStringLiteral("%1/%2/%3/%4 %5 %6")
+                .arg(r.network, system->SystemName(), r.subsystem, r.device, r.nv, format));
+        if (r.write)
+            nv->SetNvFormattedValue(r.text);
+        // After a write, what the device holds now.
+        Out(nv->NvFormattedValue());
+    } catch (const UsageError& e) {
+        Err(e.message);
+        status = 2;
+    } catch (const com::ComError& e) {
+        Err(ErrorLine(e));
+        status = 1;
+    }
+    // Closing is tidying up: a failure here changes nothing that was done.
+    try {
+        if (system && system->SystemIsOpen())
+            system->CloseSystem();
+        if (network && network->NetworkIsOpen())
+            network->CloseNetwork();
+        if (server->ObjectServerIsOpen())
+            server->CloseObjectServer();
+    } catch (const com::ComError&) {
+    }
+    return status;
+}
+
+const bool registered = RegisterVerb(Verb{
+    QStringLiteral("nv"),
+    QStringLiteral("nv get|set NETWORK PATH NV [TEXT] [--format NAME]   one value through the object server"),
+    QStringLiteral(
+        "usage: lnsdirector nv get NETWORK PATH NV [--format NAME]\n"
+        "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME]\n"
+        "Reads (get) or writes (set) the network variable NV of one device through the object server.\n"
+        "PATH is a line of lnsdirector list (NETWORK/SYSTEM/SUBSYSTEM/DEVICE) or just SUBSYSTEM/DEVICE.\n"
+        "The format is NAME, or by default the variable's type, with \"#SI\" where its text differs between\n"
+        "unit systems (temperatures); \"TYPE#US\" shows temperatures in degrees Fahrenheit, \"RAW\" the bytes.\n"
+        "Prints the device path, the variable and the format on one line, then the value (after set: the\n"
+        "value the device holds now) as the last line. A failure prints \"error CODE SOURCE: DESCRIPTION\"\n"
+        "on standard error with status 1: 18200 the device does not answer, 18034 it refused the write,\n"
+        "18035 the text does not fit the format (nothing is written), 4010 no such network, subsystem,\n"
+        "device or variable, 4020 the system opens only through its network interface. Status 2 is a\n"
+        "command line that is not understood."),
+    runNv});
+
+}  // namespace
+}  // namespace director
