@@ -81,7 +81,7 @@ public:
             Out(QStringLiteral("ok"));
         } else if (verb == QLatin1String("send") && words.size() >= 3) {
             QDBusMessage call = objectCall(ObjectInterface, QStringLiteral("SendCommand"));
-            call << qint32(words[1].toInt()) << qint16(words[2].toShort()) << restAfter(3);
+            call << qint32(words[1].toInt()) << QVariant::fromValue<qint16>(words[2].toShort()) << restAfter(3);
             expectReply(call);
             Out(QStringLiteral("ok"));
         } else if (verb == QLatin1String("invoke") && words.size() >= 3) {

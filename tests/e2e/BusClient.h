@@ -1,0 +1,83 @@
+#pragma once
+// Calls on the plug-in over the session bus, as a director makes them, for the whole-process tests.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTextStream>
+
+namespace e2e {
+
+inline const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
+inline const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
+
+inline QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
+    m.setArguments(args);
+    // A command may wait on a (scripted) person.
+    return QDBusConnection::sessionBus().call(m, QDBus::Block, 120000);
+}
+
+inline QString createObject()
+{
+    const QDBusMessage reply = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+    return reply.arguments().value(0).value<QDBusObjectPath>().path();
+}
+
+inline QDBusMessage setBusProperty(const QString& path, const QString& name, const QVariant& value)
+{
+    return call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                {Interface, name, QVariant::fromValue(QDBusVariant(value))});
+}
+
+inline QDBusMessage sendCommand(const QString& path, qint32 command, qint16 objectClass, const QString& object)
+{
+    return call(path, Interface, QStringLiteral("SendCommand"), {command, QVariant::fromValue<qint16>(objectClass), object});
+}
+
+// Pushes variables into the environment of servers the bus starts from now on.
+inline bool setActivationEnvironment(const QMap<QString, QString>& variables)
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
+    qDBusRegisterMetaType<QMap<QString, QString>>();
+    QMap<QString, QString> copy = variables;
+    m << QVariant::fromValue(copy);
+    return QDBusConnection::sessionBus().call(m).type() == QDBusMessage::ReplyMessage;
+}
+
+inline bool serverRunning()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(Service);
+}
+
+// Releases the object and waits for the server to end.
+inline bool releaseAndWaitForEnd(const QString& path)
+{
+    QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+    QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
+    if (call(path, Interface, QStringLiteral("Release")).type() != QDBusMessage::ReplyMessage)
+        return false;
+    return ended.count() > 0 || ended.wait(15000) || !serverRunning();
+}
+
+inline QStringList readLines(const QString& file)
+{
+    QStringList lines;
+    QFile f(file);
+    if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QTextStream in(&f);
+        while (!in.atEnd())
+            lines << in.readLine();
+    }
+    return lines;
+}
+
+}  // namespace e2e
