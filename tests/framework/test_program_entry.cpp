@@ -7,6 +7,8 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QtTest>
 
@@ -74,6 +76,33 @@ private slots:
         process.kill();
         process.waitForFinished();
         QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+    }
+
+    void comStartEndsWhenItsBusGoesAway()
+    {
+        QProcess bus;
+        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        QVERIFY(bus.waitForStarted());
+        QVERIFY(bus.waitForReadyRead(10000));
+        const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+        QVERIFY(!address.isEmpty());
+
+        QProcess server;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        server.setProcessEnvironment(env);
+        server.start(executable(), {QStringLiteral("-Embedding")});
+        QVERIFY(server.waitForStarted());
+        {
+            QDBusConnection connection = QDBusConnection::connectToBus(address, QStringLiteral("watch"));
+            QTRY_VERIFY_WITH_TIMEOUT(connection.interface()->isServiceRegistered(QStringLiteral("KR5MHUConfigure.LNSPlugInAPI")), 10000);
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("watch"));
+        QVERIFY(server.state() == QProcess::Running);
+        bus.terminate();
+        QVERIFY(bus.waitForFinished(5000));
+        // Nobody is left to serve.
+        QVERIFY(server.waitForFinished(10000));
     }
 
 private:
