@@ -118,7 +118,24 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
     }
 }
 
+std::optional<AviClip> readAviUncached(const QByteArray& d);
+
 std::optional<AviClip> ReadAvi(const QByteArray& d)
+{
+    // The progress window opens the same clip at every load; decoding it once per process is enough.
+    static QByteArray lastData;
+    static std::optional<AviClip> lastClip;
+    if (lastClip && d == lastData)
+        return lastClip;
+    std::optional<AviClip> clip = readAviUncached(d);
+    if (clip) {
+        lastData = d;
+        lastClip = clip;
+    }
+    return clip;
+}
+
+std::optional<AviClip> readAviUncached(const QByteArray& d)
 {
     if (d.size() < 12 || !d.startsWith("RIFF") || d.mid(8, 4) != "AVI ")
         return std::nullopt;
