@@ -121,8 +121,11 @@ private slots:
         QCOMPARE(get(first, "Minimized").toBool(), true);
         verifyPlugInError(set(first, "left", 10), 20006, QStringLiteral("Plug-in can't be moved or sized while minimized or maximized"));
         QCOMPARE(set(first, "Minimized", false).type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(set(first, "Width", 640).type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(get(first, "Width").toInt(), 640);
+        const int wider = get(first, "Width").toInt() + 40;
+        QCOMPARE(set(first, "Width", wider).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(first, "Width").toInt(), wider);
+        QCOMPARE(set(first, "top", 17).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(first, "top").toInt(), 17);
         QCOMPARE(set(first, "Visible", false).type(), QDBusMessage::ReplyMessage);
 
         // A client that leaves the bus has its objects released.
