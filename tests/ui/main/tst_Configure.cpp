@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -454,6 +455,53 @@ private slots:
         w->cmdHelp_Click();
         QCOMPARE(help.shown, QStringList{QStringLiteral("%1#%2").arg(w->HelpFile).arg(context)});
         QVERIFY(w->HelpFile.endsWith(QStringLiteral("/KR5M-HUConfigure.chm")));
+    }
+
+    void refreshReadsEveryObjectAgain()
+    {
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path, 7);
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        // Someone else changed the device meanwhile.
+        m_world->admin().setNvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("24,26,28,19.5,19,16"));
+        fLog::instance().Clear();
+        LNSPlugInAPI::Window()->cmdRefresh_Click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(readingRows().size(), 11);
+        QCOMPARE(LNSPlugInAPI::Window()->controls().txtNvi.at(0)->text(), QStringLiteral("19.5"));
+    }
+
+    void debugModeOffersTheModelOverride()
+    {
+        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("Debug"), QStringLiteral("1"));
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), [](int model, const DeviceFaults& f) {
+            return model == 30 && onlineAndWell(model, f);
+        });
+        QVERIFY(!path.isEmpty());
+        testsupport::ScriptedMessageBoxes boxes;
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        fMain* w = LNSPlugInAPI::Window();
+        const FMainControls& ui = w->controls();
+        QVERIFY(!ui.cmdDebug->isHidden());
+        QVERIFY(!ui.txtDebug->isHidden());
+        QVERIFY(ui.tabData->isTabEnabled(3));
+        ui.txtDebug->setText(QStringLiteral("51"));
+        w->cmdDebug_Click();
+        // As if the thermostat had reported model 51: no humidity page, no auto function.
+        QVERIFY(!ui.tabData->isTabEnabled(3));
+        QVERIFY(!ui.cbNvi.at(14)->isEnabled());
+        QVERIFY(!ui.lblAutoMode->isEnabled());
+    }
+
+    void viewLogShowsTheLog()
+    {
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        fLog::instance().hide();
+        LNSPlugInAPI::Window()->cmdViewLog_Click();
+        QVERIFY(fLog::instance().isVisible());
+        fLog::instance().hide();
     }
 
     void windowLoadsItsDecoration()
