@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QIcon>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -16,6 +17,7 @@ fRegisterPlugIn::fRegisterPlugIn(std::function<void()> onClosed, QWidget* parent
 {
     setObjectName(QStringLiteral("fRegisterPlugIn"));
     setWindowTitle(framework::PlugInName());
+    setWindowIcon(QIcon(QStringLiteral(":/res/icon/WINDOW")));
 
     cmbDeregMode = new QComboBox(this);
     cmbDeregMode->setObjectName(QStringLiteral("cmbDeregMode"));
