@@ -75,9 +75,12 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
 {
     const int w = frame.width();
     const int h = frame.height();
+    // One detach for the whole frame: scanLine() on a non-const image checks for sharing at every call.
+    uchar* const bits = frame.bits();
+    const qsizetype stride = frame.bytesPerLine();
     auto put = [&](int x, int y, uchar v) {
         if (x >= 0 && x < w && y >= 0 && y < h)
-            frame.scanLine(h - 1 - y)[x] = v;
+            bits[stride * (h - 1 - y) + x] = v;
     };
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
     const qsizetype n = data.size();
