@@ -19,6 +19,6 @@ fi
 bin=./build/bin
 "$bin/lnsdirector" demo-setup >/dev/null
 "$bin/KR5MHUConfigure" /regplugin
-device=${1:-$("$bin/lnsdirector" list Demo | head -n 1)}
+device=${1:-$("$bin/lnsdirector" list Demo | awk "NR == 1")}
 echo "Configuring $device (close the window or press Exit to end)"
 exec "$bin/lnsdirector" configure Demo "$device"
