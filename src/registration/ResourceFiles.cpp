@@ -64,6 +64,38 @@ struct CatalogSession {
         open = false;
         catalog.reset();
     }
+
+    // The last step of every session: the catalog closed, a failure when it says so.
+    Step closingStep()
+    {
+        return Step{[this] {
+                        open = false;
+                        if (catalog->CatalogClose(handle) != catalog::ResultOk)
+                            return fail();
+                        return Step::Next;
+                    },
+                    {}};
+    }
+
+    // The first two steps of every session: the installation path, then the catalog of its types
+    // folder opened in the given mode.
+    std::vector<Step> openingSteps(QString& path, qint32 mode)
+    {
+        return {
+            Step::Do([&path] {
+                path = LonWorksPath();
+                requirePath(path);
+            }),
+            Step{[this, &path, mode] {
+                     catalog = std::make_unique<catalog::ResourceCatalog>();
+                     if (catalog->CatalogOpen(path + QStringLiteral("\\Types"), mode, handle) != catalog::ResultOk)
+                         return fail();
+                     open = true;
+                     return Step::Next;
+                 },
+                 {}},
+        };
+    }
 };
 
 }  // namespace
@@ -92,19 +124,8 @@ bool AddResourceFiles()
 {
     CatalogSession s;
     QString path;
-    const std::vector<Step> steps = {
-        Step::Do([&] {
-            path = LonWorksPath();
-            requirePath(path);
-        }),
-        Step{[&] {
-                 s.catalog = std::make_unique<catalog::ResourceCatalog>();
-                 if (s.catalog->CatalogOpen(path + QStringLiteral("\\Types"), CatalogAdding, s.handle) != catalog::ResultOk)
-                     return s.fail();
-                 s.open = true;
-                 return Step::Next;
-             },
-             {}},
+    std::vector<Step> steps = s.openingSteps(path, CatalogAdding);
+    steps.insert(steps.end(), {
         Step::Do([] { LoadResourceTable(); }),
         Step{[&] {
                  const ResourceTableEntry& entry = ResourceTable(0);
@@ -127,13 +148,7 @@ bool AddResourceFiles()
                  return Step::Next;
              },
              {}},
-        Step{[&] {
-                 s.open = false;
-                 if (s.catalog->CatalogClose(s.handle) != catalog::ResultOk)
-                     return s.fail();
-                 return Step::Next;
-             },
-             {}},
+        s.closingStep(),
         Step::Do([] {
             if (framework::Connection().RemoteAtRegistration)
                 toolkit::MsgBox(QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
@@ -141,7 +156,7 @@ bool AddResourceFiles()
                                                "cause unexpected errors."),
                                 toolkit::Buttons::Ok, toolkit::Icon::Exclamation, framework::ApplicationTitle());
         }),
-    };
+    });
     // A step ignored after a failure leaves nothing for the next one to work on: that, too, is a failure.
     const bool ran = framework::RunSteps(steps, failurePolicy());
     if (!ran || s.failed || !s.catalog) {
@@ -157,19 +172,8 @@ bool ResourceFilesPresent()
         return true;
     CatalogSession s;
     QString path;
-    const std::vector<Step> steps = {
-        Step::Do([&] {
-            path = LonWorksPath();
-            requirePath(path);
-        }),
-        Step{[&] {
-                 s.catalog = std::make_unique<catalog::ResourceCatalog>();
-                 if (s.catalog->CatalogOpen(path + QStringLiteral("\\Types"), CatalogReading, s.handle) != catalog::ResultOk)
-                     return s.fail();
-                 s.open = true;
-                 return Step::Next;
-             },
-             {}},
+    std::vector<Step> steps = s.openingSteps(path, CatalogReading);
+    steps.insert(steps.end(), {
         Step{[&] {
                  const ResourceTableEntry& entry = ResourceTable(0);
                  QString fileName;
@@ -181,14 +185,8 @@ bool ResourceFilesPresent()
                  return Step::Next;
              },
              {}},
-        Step{[&] {
-                 s.open = false;
-                 if (s.catalog->CatalogClose(s.handle) != catalog::ResultOk)
-                     return s.fail();
-                 return Step::Next;
-             },
-             {}},
-    };
+        s.closingStep(),
+    });
     const bool ran = framework::RunSteps(steps, failurePolicy());
     const bool present = ran && !s.failed && s.catalog;
     if (!present)
