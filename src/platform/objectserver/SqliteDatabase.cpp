@@ -157,6 +157,12 @@ void Database::close()
 
 void Database::createSchema()
 {
+    // An existing database of this schema needs no write: opening stays a read, as it is most times.
+    if (row("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'meta'")) {
+        const auto existing = row("SELECT value FROM meta WHERE key = 'schema'");
+        if (existing && existing->value(0).toString() == QString::number(SchemaVersion))
+            return;
+    }
     Transaction transaction(*this);
     for (const char* statement : SchemaStatements)
         exec(statement);
