@@ -148,6 +148,7 @@ void fMain::connectControls()
     connect(ui.cmdHelp, &QPushButton::clicked, this, &fMain::cmdHelp_Click);
     connect(ui.tabData, &QTabWidget::tabBarClicked, this, &fMain::tabData_Click);
     connect(ui.tabData, &QTabWidget::currentChanged, this, &fMain::tabData_Click);
+    connectEditing();
 }
 
 // ---- Settings

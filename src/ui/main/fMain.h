@@ -8,7 +8,12 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <functional>
+#include <map>
 #include <memory>
+#include <set>
+
+class CNvCtrlTable;
 
 class fMain : public QMainWindow, public framework::WindowDispatch {
     Q_OBJECT
@@ -77,14 +82,67 @@ public:
     // The address of the "C&ontact" page, as the program composes it.
     static QString ContactPageAddress();
 
+    // ==== Editing, Apply / Cancel and display units (fMainEditing.cpp, fMainApply.cpp, fMainUnits.cpp)
+
+    // Field editing. Each handler takes the control's index in its array; key codes are the
+    // platform-neutral ones (13 Enter, 33 Page Up, 34 Page Down), Shift the bits 1 Shift, 2 Ctrl,
+    // 4 Alt. Locked (read-only) text boxes are ignored by every text-box handler.
+    void txtNvi_GotFocus(int Index);
+    // KeyAscii is set to 0 when the character is discarded.
+    void txtNvi_KeyPress(int Index, int& KeyAscii);
+    void txtNvi_KeyDown(int Index, int KeyCode, int Shift);
+    void txtNvi_Validate(int Index, bool& Cancel);
+    void txtNvi_LostFocus(int Index);
+    // A change that typed no character (Delete, cut, paste, drop, undo).
+    void txtNvi_Change(int Index);
+    void cbNvi_KeyPress(int Index, int& KeyAscii);
+    void cbNvi_KeyDown(int Index, int KeyCode, int Shift);
+    void cbNvi_DropDown(int Index);
+
+    // Text boxes that take no decimal point.
+    static const std::set<int>& IntegerFields();
+    // The step of Page Up / Page Down for a modifier state.
+    static double PageStep(int Shift);
+
+    // Apply, Cancel and the write pass.
+    void cmdApply_Click();
+    void cmdCancel_Click();
+    bool PropagateChanges();
+
+    // Display units.
+    void obUnits_Click(int Index);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_Load();
     void connectControls();
     void unloadProgress();
     void setStatus(const QString& text);
+
+    // ---- Editing (fMainEditing.cpp)
+    // Wires the field controls, the Apply / Cancel buttons and the unit options to their handlers.
+    void connectEditing();
+    bool isLocked(int Index) const;
+    // An edit gesture: the control turns modified, Apply and Cancel become available.
+    void MarkModified(QWidget* control);
+    // Runs an event handler; a failure ends it and is reported instead of leaving the event loop.
+    void guarded(const std::function<void()>& handler);
+    bool textBoxEvent(int Index, QEvent* event);
+    bool comboBoxEvent(int Index, QEvent* event);
+    // Stores one edited field into its data item, range-checked (fMainApply.cpp).
+    void StoreEditedItem(CNvCtrlTable& item);
+
+    std::map<const QObject*, int> m_txtIndex;
+    std::map<const QObject*, int> m_cbIndex;
+    std::map<const QObject*, int> m_cbPopupIndex;
+    // The text box that received the focus last and has not lost it yet: only its leaving is
+    // validated (a box that is passed over while a rule moves the focus never really had it).
+    int m_focusedBox = -1;
+    // True while the cross-field rules move the focus: those moves run no leaving handlers.
+    bool m_inRules = false;
 
     std::unique_ptr<lns::ObjectServer> m_lcaOS;
     FMainControls ui;

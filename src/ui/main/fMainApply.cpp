@@ -1,0 +1,170 @@
+// Apply, Cancel and the write pass: edited fields are range-checked and stored into their data items,
+// then every access object that changed is written to the device in one piece.
+#include "ui/main/fMain.h"
+
+#include "device/CNvCpTable.h"
+#include "device/CNvCtrlTable.h"
+#include "device/Collections.h"
+#include "framework/Identity.h"
+#include "framework/Numbers.h"
+#include "framework/PlugInSettings.h"
+#include "framework/StepRunner.h"
+#include "platform/toolkit/Events.h"
+#include "platform/toolkit/MessageBox.h"
+#include "ui/log/fLog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using framework::Step;
+using framework::StepFailurePolicy;
+using toolkit::Buttons;
+using toolkit::Icon;
+using toolkit::MsgBox;
+
+namespace {
+
+const QString ModuleName = QStringLiteral("fMain ");
+const QString CrLf = QStringLiteral("\r\n");
+
+// A value entered exactly on a limit is written this far inside it: the device's own conversion
+// must not carry it past the limit.
+double InwardOffset()
+{
+    return framework::DisplayUnits() == 0 ? 0.05 : 0.025;
+}
+
+// A limit as the messages write a number: a blank where a minus sign would stand.
+QString SignedNumber(double value)
+{
+    return (value < 0 ? QString() : QStringLiteral(" ")) + framework::ShortestNumber(value);
+}
+
+void ShowOutOfRange(const QString& description, const QString& which, double limit)
+{
+    MsgBox(description + QStringLiteral(" ") + QStringLiteral("out of range") + CrLf + CrLf + which + SignedNumber(limit) +
+               CrLf + CrLf + QStringLiteral("The value has been adjusted"),
+           Buttons::Ok, Icon::None, framework::ApplicationTitle());
+}
+
+bool IsField(const QWidget* control)
+{
+    return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QComboBox*>(control);
+}
+
+void ShowInControl(QWidget* control, const QString& text)
+{
+    if (auto* box = qobject_cast<QLineEdit*>(control)) {
+        box->setText(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        // A list-only combo box shows a text only when it is among its choices.
+        combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+    }
+}
+
+}  // namespace
+
+void fMain::StoreEditedItem(CNvCtrlTable& item)
+{
+    QWidget* control = item.TheControl.data();
+    if (!control || !IsField(control) || ForeColor(control) != ModifiedColor())
+        return;
+    if (item.Typee != QLatin1String("NVI") && item.Typee != QLatin1String("CP"))
+        return;
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        item.SetValue(combo->currentText());
+        return;
+    }
+    auto* box = qobject_cast<QLineEdit*>(control);
+    const int units = framework::DisplayUnits();
+    const QString maxText = item.MaxLimit(units);
+    const QString minText = item.MinLimit(units);
+    const double max = framework::Val(maxText);
+    const double min = framework::Val(minText);
+    // An item without limits of its own carries 0 to 0: it is stored as typed rather than forced to 0.
+    const bool limited = max != 0 || min != 0;
+    if (limited && framework::Val(box->text()) > max) {
+        ShowOutOfRange(item.Description, QStringLiteral("The maximum allowed value is: "), max);
+        box->setText(maxText);
+    }
+    if (limited && framework::Val(box->text()) < min) {
+        ShowOutOfRange(item.Description, QStringLiteral("The minimum allowed value is: "), min);
+        box->setText(minText);
+    }
+    // The box keeps the limit's text; only the stored value moves inside the range.
+    const QString text = box->text();
+    if (limited && item.OffsetValue && text == maxText)
+        item.SetValue(framework::ShortestNumber(max - InwardOffset()));
+    else if (limited && item.OffsetValue && text == minText)
+        item.SetValue(framework::ShortestNumber(min + InwardOffset()));
+    else
+        item.SetValue(text);
+}
+
+void fMain::cmdApply_Click()
+{
+    std::vector<Step> steps;
+    steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Hourglass); }));
+    for (const auto& item : DataItems())
+        steps.push_back(Step::Do([this, item] { StoreEditedItem(*item); }));
+    steps.push_back(Step::Do([this] {
+        if (PropagateChanges()) {
+            ChangesPending = false;
+            ui.cmdApply->setEnabled(false);
+            ui.cmdCancel->setEnabled(false);
+        }
+    }));
+    // Whatever the write pass did: a field whose variable holds no unwritten change shows the device.
+    for (const auto& item : DataItems()) {
+        steps.push_back(Step::Do([this, item] {
+            QWidget* control = item->TheControl.data();
+            if (control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges)
+                SetForeColor(control, NormalTextColor());
+        }));
+    }
+    steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }));
+    framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("cmdApply_Click"), Icon::Information,
+                                                 [](const com::ComError& e) { fLog::instance().LogError(e.description()); },
+                                                 [] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }});
+}
+
+bool fMain::PropagateChanges()
+{
+    std::vector<Step> steps;
+    for (const auto& table : NvTables()) {
+        const int afterLog = int(steps.size()) + 2;
+        steps.push_back(Step{[table, afterLog] {
+                                 if (!table->ValueAsChanges)
+                                     return afterLog;
+                                 table->SendNetworkValue();
+                                 return Step::Next;
+                             },
+                             {}});
+        // Logged after an ignored failure too; the object then stays marked for the next Apply.
+        steps.push_back(Step::Do([table] {
+            fLog::instance().LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
+        }));
+    }
+    return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("PropagateChanges"), Icon::Critical,
+                                                        [](const com::ComError& e) { fLog::instance().LogError(e.description()); },
+                                                        {}});
+}
+
+void fMain::cmdCancel_Click()
+{
+    // The values in memory: the last read, or what an Apply stored and could not write.
+    for (const auto& item : DataItems()) {
+        QWidget* control = item->TheControl.data();
+        if (control && IsField(control) && ForeColor(control) == ModifiedColor()) {
+            ShowInControl(control, item->Value());
+            SetForeColor(control, NormalTextColor());
+        }
+    }
+    for (const auto& table : NvTables())
+        table->ValueAsChanges = false;
+    ChangesPending = false;
+    ui.cmdApply->setEnabled(false);
+    ui.cmdCancel->setEnabled(false);
+}

@@ -1,0 +1,410 @@
+// Field editing: the keystroke filter, Page Up / Page Down stepping, the numeric check on leaving a
+// text box, the cross-field rules between the set points, their limits and the dead band, and the
+// combo boxes' edit gestures. The fore colour of a control is the record of its edit.
+#include "ui/main/fMain.h"
+
+#include "device/Global.h"
+#include "framework/Identity.h"
+#include "framework/Numbers.h"
+#include "framework/StepRunner.h"
+#include "platform/toolkit/MessageBox.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cmath>
+
+using toolkit::Buttons;
+using toolkit::Icon;
+using toolkit::MsgBox;
+
+namespace {
+
+constexpr int vbKeyBack = 8;
+constexpr int vbKeyReturn = 13;
+constexpr int vbKeyEscape = 27;
+constexpr int vbKeyPageUp = 33;
+constexpr int vbKeyPageDown = 34;
+
+constexpr int ShiftMask = 1;
+constexpr int CtrlMask = 2;
+constexpr int AltMask = 4;
+
+const QString CrLf = QStringLiteral("\r\n");
+const QString Adjusted = CrLf + CrLf + QStringLiteral("Adjustment where made");
+const QString DeadBandNotice = QStringLiteral("The deadband limitation was not respected.") + Adjusted;
+const QString HeatingLimitNotice = QStringLiteral("Heating maximum limit was not respected.") + Adjusted;
+const QString CoolingLimitNotice = QStringLiteral("Cooling minimum limit was not respected.") + Adjusted;
+
+// Text boxes of the cross-field rules.
+constexpr int OccHeat = 0;
+constexpr int UnoccHeat = 1;
+constexpr int HeatMax = 2;
+constexpr int OccCool = 3;
+constexpr int UnoccCool = 4;
+constexpr int CoolMin = 5;
+constexpr int DeadBand = 16;
+
+int ShiftState(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? ShiftMask : 0) | (modifiers & Qt::ControlModifier ? CtrlMask : 0) |
+           (modifiers & Qt::AltModifier ? AltMask : 0);
+}
+
+int KeyCode(const QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return vbKeyReturn;
+    case Qt::Key_PageUp: return vbKeyPageUp;
+    case Qt::Key_PageDown: return vbKeyPageDown;
+    default: return e->key();
+    }
+}
+
+bool MovesFocus(const QKeyEvent* e)
+{
+    return e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab;
+}
+
+// The character a key press types, 0 for a key that types none: navigation keys, Delete, Tab (it
+// moves the focus) and shortcuts held with Ctrl, Alt or Meta (cut, paste and undo change the text
+// through the box itself and are caught as changes).
+int TypedCharacter(const QKeyEvent* e)
+{
+    if (MovesFocus(e))
+        return 0;
+    if (e->key() == Qt::Key_Backspace)
+        return vbKeyBack;
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return 0;
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        return vbKeyReturn;
+    if (e->key() == Qt::Key_Escape)
+        return vbKeyEscape;
+    const QString text = e->text();
+    if (text.isEmpty())
+        return 0;
+    const char16_t c = text.at(0).unicode();
+    return c < 0x20 || c == 0x7F ? 0 : int(c);
+}
+
+// Focus that leaves or comes back because another window or a context menu took it over is no
+// move between fields.
+bool BetweenFields(const QFocusEvent* e)
+{
+    return e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason;
+}
+
+// An arithmetic result of a rule; out of range is an overflow, as the rules' numbers are finite.
+double Checked(double value)
+{
+    if (!std::isfinite(value))
+        Global::Raise(Global::ErrOverflow, QStringLiteral("txtNvi_LostFocus"));
+    return value;
+}
+
+}  // namespace
+
+const std::set<int>& fMain::IntegerFields()
+{
+    static const std::set<int> fields{7, 8, 9, 17, 18};
+    return fields;
+}
+
+double fMain::PageStep(int Shift)
+{
+    if (Shift == 0)
+        return 0.5;
+    if (Shift == ShiftMask)
+        return 10;
+    return Shift & AltMask ? 1 : 0;
+}
+
+bool fMain::isLocked(int Index) const
+{
+    const auto it = ui.txtNvi.find(Index);
+    return it == ui.txtNvi.end() || it->second->isReadOnly();
+}
+
+void fMain::MarkModified(QWidget* control)
+{
+    SetForeColor(control, ModifiedColor());
+    ChangesPending = true;
+    ui.cmdApply->setEnabled(true);
+    ui.cmdCancel->setEnabled(true);
+}
+
+void fMain::guarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // A failure ends the handler; the event loop must not see it.
+        MsgBox(framework::AsComError(e).description(), Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+    }
+}
+
+// ---- Wiring
+
+void fMain::connectEditing()
+{
+    for (const auto& [index, box] : ui.txtNvi) {
+        m_txtIndex[box] = index;
+        box->installEventFilter(this);
+        // Emitted for every change the user makes, typed or not (Delete, cut, paste, drop, undo),
+        // never for the program's own setText.
+        connect(box, &QLineEdit::textEdited, this, [this, index = index] { guarded([&] { txtNvi_Change(index); }); });
+    }
+    for (const auto& [index, combo] : ui.cbNvi) {
+        m_cbIndex[combo] = index;
+        combo->installEventFilter(this);
+        // The list's window is shown whichever way it is opened (mouse, F4, Alt+Down).
+        QWidget* popup = combo->view()->parentWidget();
+        m_cbPopupIndex[popup] = index;
+        popup->installEventFilter(this);
+        // A choice made without the keyboard or the list (the mouse wheel) is an edit as well.
+        connect(combo, &QComboBox::activated, this, [this, combo = combo] { guarded([&] { MarkModified(combo); }); });
+    }
+    connect(ui.cmdApply, &QPushButton::clicked, this, [this] { guarded([&] { cmdApply_Click(); }); });
+    connect(ui.cmdCancel, &QPushButton::clicked, this, [this] { guarded([&] { cmdCancel_Click(); }); });
+    for (const auto& [index, option] : ui.obUnits) {
+        // Selecting an option, by the user or by the program, is its click.
+        connect(option, &QRadioButton::toggled, this, [this, index = index](bool selected) {
+            if (selected)
+                guarded([&] { obUnits_Click(index); });
+        });
+    }
+}
+
+bool fMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (const auto txt = m_txtIndex.find(watched); txt != m_txtIndex.end())
+        return textBoxEvent(txt->second, event);
+    if (const auto cb = m_cbIndex.find(watched); cb != m_cbIndex.end())
+        return comboBoxEvent(cb->second, event);
+    if (const auto popup = m_cbPopupIndex.find(watched); popup != m_cbPopupIndex.end()) {
+        if (event->type() == QEvent::Show)
+            guarded([&] { cbNvi_DropDown(popup->second); });
+        return false;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool fMain::textBoxEvent(int Index, QEvent* event)
+{
+    if (isLocked(Index))
+        return false;
+    QLineEdit* box = ui.txtNvi.at(Index);
+    bool consumed = false;
+    switch (event->type()) {
+    case QEvent::FocusIn: {
+        const auto* e = static_cast<QFocusEvent*>(event);
+        m_focusedBox = Index;
+        if (BetweenFields(e))
+            guarded([&] { txtNvi_GotFocus(Index); });
+        break;
+    }
+    case QEvent::FocusOut: {
+        const auto* e = static_cast<QFocusEvent*>(event);
+        if (!BetweenFields(e) || m_focusedBox != Index)
+            break;
+        m_focusedBox = -1;
+        if (m_inRules)
+            break;
+        guarded([&] {
+            bool cancel = false;
+            txtNvi_Validate(Index, cancel);
+            txtNvi_LostFocus(Index);
+        });
+        break;
+    }
+    case QEvent::KeyPress: {
+        const auto* e = static_cast<QKeyEvent*>(event);
+        const int code = KeyCode(e);
+        if (code == vbKeyPageUp || code == vbKeyPageDown) {
+            guarded([&] { txtNvi_KeyDown(Index, code, ShiftState(e->modifiers())); });
+            consumed = true;
+            break;
+        }
+        int keyAscii = TypedCharacter(e);
+        if (keyAscii == 0)
+            break;
+        guarded([&] { txtNvi_KeyPress(Index, keyAscii); });
+        consumed = keyAscii == 0;
+        break;
+    }
+    case QEvent::Drop:
+        // A drop can change a box that does not have the focus: keep its clean text to go back to.
+        if (ForeColor(box) != ModifiedColor())
+            box->setProperty("Tag", box->text());
+        break;
+    default: break;
+    }
+    return consumed;
+}
+
+bool fMain::comboBoxEvent(int Index, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* e = static_cast<QKeyEvent*>(event);
+    if (MovesFocus(e))
+        return false;
+    const int code = KeyCode(e);
+    guarded([&] { cbNvi_KeyDown(Index, code, ShiftState(e->modifiers())); });
+    if (code == vbKeyReturn)
+        return true;
+    int keyAscii = TypedCharacter(e);
+    if (keyAscii == 0)
+        return false;
+    guarded([&] { cbNvi_KeyPress(Index, keyAscii); });
+    return keyAscii == 0;
+}
+
+// ---- Text boxes
+
+void fMain::txtNvi_GotFocus(int Index)
+{
+    if (isLocked(Index))
+        return;
+    QLineEdit* box = ui.txtNvi.at(Index);
+    // Only two colours arise; anything but the edit colour is the device's value.
+    if (ForeColor(box) != ModifiedColor())
+        box->setProperty("Tag", box->text());
+    box->setSelection(0, int(box->text().length()));
+}
+
+void fMain::txtNvi_KeyPress(int Index, int& KeyAscii)
+{
+    if (isLocked(Index))
+        return;
+    const bool accepted = (KeyAscii >= '0' && KeyAscii <= '9') || KeyAscii == vbKeyBack || KeyAscii == '.' ||
+                          KeyAscii == '-' || KeyAscii == ':';
+    if (!accepted || (KeyAscii == '.' && IntegerFields().count(Index)))
+        KeyAscii = 0;
+    // Discarded or not, the key was an edit gesture.
+    MarkModified(ui.txtNvi.at(Index));
+}
+
+void fMain::txtNvi_KeyDown(int Index, int KeyCode, int Shift)
+{
+    if (isLocked(Index) || (KeyCode != vbKeyPageUp && KeyCode != vbKeyPageDown))
+        return;
+    QLineEdit* box = ui.txtNvi.at(Index);
+    const std::optional<double> value = framework::ToNumber(box->text());
+    if (!value)
+        return;
+    const double step = KeyCode == vbKeyPageUp ? PageStep(Shift) : -PageStep(Shift);
+    // No limit check here: Apply enforces the limits.
+    box->setText(framework::ShortestNumber(framework::RoundHalfEven((*value + step) * 10) / 10));
+    MarkModified(box);
+}
+
+void fMain::txtNvi_Change(int Index)
+{
+    if (isLocked(Index))
+        return;
+    MarkModified(ui.txtNvi.at(Index));
+}
+
+void fMain::txtNvi_Validate(int Index, bool& Cancel)
+{
+    Cancel = false;
+    if (isLocked(Index))
+        return;
+    QLineEdit* box = ui.txtNvi.at(Index);
+    if (framework::IsNumeric(box->text()))
+        return;
+    MsgBox(QStringLiteral("Value must be numerical"), Buttons::Ok, Icon::Exclamation, QStringLiteral("Invalid value"));
+    box->setText(box->property("Tag").toString());
+    SetForeColor(box, NormalTextColor());
+}
+
+void fMain::txtNvi_LostFocus(int Index)
+{
+    if (isLocked(Index))
+        return;
+    const auto V = [this](int i) { return framework::Val(ui.txtNvi.at(i)->text()); };
+    const auto text = [this](int i) { return ui.txtNvi.at(i)->text(); };
+    const auto adjust = [this](int target, const QString& newText, const QString& notice) {
+        QLineEdit* box = ui.txtNvi.at(target);
+        box->setText(newText);
+        SetForeColor(box, ModifiedColor());
+        box->setFocus(Qt::OtherFocusReason);
+        MsgBox(notice, Buttons::Ok, Icon::None, framework::ApplicationTitle());
+    };
+    // Heating below cooling by at least the dead band: the side that was not left moves.
+    const auto pushCoolingUp = [&](int heat, int cool) {
+        if (V(DeadBand) > Checked(V(cool) - V(heat)))
+            adjust(cool, framework::ShortestNumber(Checked(V(heat) + V(DeadBand))), DeadBandNotice);
+    };
+    const auto pushHeatingDown = [&](int heat, int cool) {
+        if (V(DeadBand) > Checked(V(cool) - V(heat)))
+            adjust(heat, framework::ShortestNumber(Checked(V(cool) - V(DeadBand))), DeadBandNotice);
+    };
+    const auto keepBelowHeatMax = [&](int heat) {
+        if (V(heat) > V(HeatMax))
+            adjust(heat, text(HeatMax), HeatingLimitNotice);
+    };
+    const auto keepAboveCoolMin = [&](int cool) {
+        if (V(cool) < V(CoolMin))
+            adjust(cool, text(CoolMin), CoolingLimitNotice);
+    };
+
+    m_inRules = true;
+    try {
+        switch (Index) {
+        case OccHeat: pushCoolingUp(OccHeat, OccCool); break;
+        case UnoccHeat: pushCoolingUp(UnoccHeat, UnoccCool); break;
+        case OccCool: pushHeatingDown(OccHeat, OccCool); break;
+        case UnoccCool: pushHeatingDown(UnoccHeat, UnoccCool); break;
+        case DeadBand:
+            pushHeatingDown(OccHeat, OccCool);
+            pushHeatingDown(UnoccHeat, UnoccCool);
+            break;
+        case HeatMax:
+            keepBelowHeatMax(OccHeat);
+            keepBelowHeatMax(UnoccHeat);
+            break;
+        case CoolMin:
+            keepAboveCoolMin(OccCool);
+            keepAboveCoolMin(UnoccCool);
+            break;
+        default: break;
+        }
+    } catch (const std::exception& e) {
+        // What was adjusted so far stays.
+        m_inRules = false;
+        MsgBox(framework::AsComError(e).description(), Buttons::Ok, Icon::None, framework::ApplicationTitle());
+        return;
+    }
+    m_inRules = false;
+}
+
+// ---- Combo boxes
+
+void fMain::cbNvi_KeyPress(int, int& KeyAscii)
+{
+    // A choice comes from the list only.
+    KeyAscii = 0;
+}
+
+void fMain::cbNvi_KeyDown(int Index, int KeyCode, int)
+{
+    if (KeyCode == vbKeyReturn) {
+        cmdApply_Click();
+        return;
+    }
+    MarkModified(ui.cbNvi.at(Index));
+}
+
+void fMain::cbNvi_DropDown(int Index)
+{
+    MarkModified(ui.cbNvi.at(Index));
+}

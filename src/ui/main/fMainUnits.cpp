@@ -1,0 +1,38 @@
+// Display units: the device converts, the window only chooses the unit system, relabels the
+// temperature fields and reads everything again.
+#include "ui/main/fMain.h"
+
+#include "framework/PlugInSettings.h"
+#include "platform/toolkit/MessageBox.h"
+
+#include <QLabel>
+#include <QRadioButton>
+
+using toolkit::Answer;
+using toolkit::Buttons;
+using toolkit::Icon;
+using toolkit::MsgBox;
+
+void fMain::obUnits_Click(int Index)
+{
+    if (Index == framework::DisplayUnits())
+        return;
+    if (ChangesPending &&
+        MsgBox(QStringLiteral("This action will discard all changes") + QStringLiteral("\r\n\r\n") +
+                   QStringLiteral("Proceed and lose all changes ?"),
+               Buttons::OkCancel, Icon::Exclamation, QStringLiteral("Warning")) != Answer::Ok) {
+        // The current option again; its own click finds nothing to change.
+        ui.obUnits.at(framework::DisplayUnits())->setChecked(true);
+        return;
+    }
+    // Edits typed in the old units would mean something else in the new ones.
+    cmdCancel_Click();
+    // Saved only when the user confirms the exit.
+    framework::DisplayUnits() = qint16(Index);
+    const QString symbol = framework::UnitSymbol(framework::DisplayUnits());
+    for (auto& [index, label] : ui.txtTempUnits)
+        label->setText(symbol);
+    // The values on screen must belong to the new units, whatever the reading gives.
+    ReadInitValues();
+    ShowValues();
+}

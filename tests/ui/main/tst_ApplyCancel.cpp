@@ -1,0 +1,346 @@
+// Apply and Cancel on the configuration window showing a demo thermostat: range limits and the
+// values written inside them, one write per network variable, write failures answered with Ignore,
+// Abort and Retry, and Cancel restoring from memory. What the device holds is read back through the
+// object server's provisioning side.
+#include "ConfiguredWindow.h"
+
+using namespace windowtest;
+
+namespace {
+
+// The limit as the message writes it: a blank or a minus sign in front.
+QString RangeMessage(const QString& description, const QString& which, const QString& limit)
+{
+    return description + QStringLiteral(" out of range") + CrLf + CrLf + QStringLiteral("The ") + which +
+           QStringLiteral(" allowed value is: ") + limit + CrLf + CrLf + QStringLiteral("The value has been adjusted");
+}
+
+testsupport::ExpectedBox WriteFailure(const QString& nv, Answer answer)
+{
+    return {QStringLiteral("Error updating ") + nv + QStringLiteral(" ") + CrLf +
+                QStringLiteral("Failed to write data to the network variable object."),
+            answer, QStringLiteral("fMain PropagateChanges"), Buttons::AbortRetryIgnore, Icon::Critical, true};
+}
+
+}  // namespace
+
+class TestApplyCancel : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { m.tearDown(); }
+
+    void limits_data()
+    {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");  // empty: none
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("nv");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("stored");
+        const QString heating = QStringLiteral("Occupied heating setpoint");
+        QTest::newRow("metric above the maximum") << 0 << 0 << "40" << RangeMessage(heating, "maximum", " 32") << "32"
+                                                  << "nciSetPts" << 3 << "31.95";
+        QTest::newRow("metric exactly on the maximum") << 0 << 0 << "32" << "" << "32" << "nciSetPts" << 3 << "31.95";
+        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0" << "" << "32.0" << "nciSetPts" << 3 << "32.0";
+        QTest::newRow("metric below the minimum") << 0 << 0 << "3" << RangeMessage(heating, "minimum", " 4.5") << "4.5"
+                                                  << "nciSetPts" << 3 << "4.55";
+        QTest::newRow("imperial exactly on the maximum") << 1 << 0 << "90" << "" << "90" << "nciSetPts" << 3 << "89.975";
+        QTest::newRow("imperial above the maximum") << 1 << 0 << "95" << RangeMessage(heating, "maximum", " 90") << "90"
+                                                    << "nciSetPts" << 3 << "89.975";
+        QTest::newRow("imperial below the minimum") << 1 << 0 << "30" << RangeMessage(heating, "minimum", " 40") << "40"
+                                                    << "nciSetPts" << 3 << "40.025";
+        QTest::newRow("a negative minimum") << 0 << 6 << "-5" << RangeMessage("Room sensor offset", "minimum", "-2.5") << "-2.5"
+                                            << "nciGenOpts" << 19 << "-2.45";
+        QTest::newRow("a negative minimum, imperial") << 1 << 6 << "-5" << "" << "-5" << "nciGenOpts" << 19 << "-4.975";
+        QTest::newRow("cooling above its maximum") << 0 << 4 << "38" << RangeMessage("Unoccupied cooling setpoint", "maximum", " 37.5")
+                                                   << "37.5" << "nciSetPts" << 2 << "37.45";
+        QTest::newRow("humidity exactly on its maximum") << 0 << 7 << "100" << "" << "100" << "nciRHmodel" << 1 << "100";
+        QTest::newRow("humidity above its maximum") << 1 << 7 << "120" << RangeMessage("RH Setpoints", "maximum", " 100") << "100"
+                                                    << "nciRHmodel" << 1 << "100";
+        QTest::newRow("door time above its maximum") << 0 << 18 << "15" << RangeMessage("Door Time", "maximum", " 10") << "10"
+                                                     << "nciGenOpts" << 17 << "10";
+        QTest::newRow("within the limits") << 0 << 0 << "22.5" << "" << "22.5" << "nciSetPts" << 3 << "22.5";
+    }
+    void limits()
+    {
+        QFETCH(int, units);
+        QFETCH(int, index);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QFETCH(QString, nv);
+        QFETCH(int, field);
+        QFETCH(QString, stored);
+        QVERIFY(m.makeWorld(qint16(units)));
+        // Cooling far above any heating typed: the dead band stays out of the way.
+        m.setDeviceBox(UnoccCool, QStringLiteral("45"));
+        m.setDeviceBox(OccCool, QStringLiteral("45"));
+        QVERIFY(m.configure());
+        QCOMPARE(int(framework::DisplayUnits()), units);
+        testsupport::ScriptedMessageBoxes boxes;
+        if (!message.isEmpty())
+            boxes.expect({message, Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true});
+        m.ui().tabData->setCurrentIndex(index == 6 ? 2 : index == 7 ? 3 : index == 18 ? 1 : 0);
+        m.type(index, typed);
+        m.leave();
+        fLog::instance().Clear();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(index)->text(), shown);
+        QVERIFY(!m.isRed(m.box(index)));
+        QVERIFY(m.buttonsDisabled());
+        QVERIFY(!m.w->ChangesPending);
+
+        // The whole variable was written once, with the stored field in it.
+        const auto& table = NvTables().Item(nv);
+        QCOMPARE(table->NvAsArray->value(field), stored);
+        QCOMPARE(LogActions(), QStringList{QStringLiteral("Updating ") + nv});
+        QCOMPARE(LogResults(0), table->NvAsString());
+        QVERIFY(!table->ValueAsChanges);
+        // The device holds it, in the units it was entered in.
+        const QString format = nv == QLatin1String("nciRHmodel") ? QString()
+                                                                  : m.world->admin().nvTypeName(m.ref, nv) +
+                                                                        (units ? QStringLiteral("#US") : QStringLiteral("#SI"));
+        const double device = m.deviceFields(nv, format).value(field).toDouble();
+        // A temperature in °F comes back through the device's hundredths of a degree Celsius.
+        QVERIFY2(std::abs(device - stored.toDouble()) < (units ? 0.01 : 1e-9),
+                 qPrintable(QStringLiteral("device %1, stored %2").arg(device).arg(stored)));
+    }
+
+    void oneWritePerAccessObject_data()
+    {
+        QTest::addColumn<QList<int>>("edited");  // text boxes; 100 + n is combo box n
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("two fields of one variable") << QList<int>{OccHeat, OccCool} << QStringList{"nciSetPts"};
+        QTest::newRow("all four set points") << QList<int>{OccHeat, UnoccHeat, OccCool, UnoccCool} << QStringList{"nciSetPts"};
+        QTest::newRow("two variables, in table order") << QList<int>{7, OccHeat} << QStringList{"nciSetPts", "nciRHmodel"};
+        QTest::newRow("a combo box and a text box of one variable") << QList<int>{100, HeatMax} << QStringList{"nciGenOpts"};
+        QTest::newRow("nothing edited") << QList<int>{} << QStringList{};
+    }
+    void oneWritePerAccessObject()
+    {
+        QFETCH(QList<int>, edited);
+        QFETCH(QStringList, written);
+        QVERIFY(m.makeWorld());
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const QStringList setPointsBefore = m.deviceFields(QStringLiteral("nciSetPts"));
+        const QStringList genOptsBefore = m.deviceFields(QStringLiteral("nciGenOpts"));
+        // Heating one lower, cooling one higher: no rule fires.
+        for (const int index : edited) {
+            if (index >= 100) {
+                m.enter(m.combo(index - 100));
+                QTest::keyClick(m.combo(index - 100), Qt::Key_Down);
+                continue;
+            }
+            m.ui().tabData->setCurrentIndex(index == 7 ? 3 : 0);
+            const double now = m.box(index)->text().toDouble();
+            const bool cooling = index == OccCool || index == UnoccCool;
+            m.type(index, QString::number(cooling ? now + 1 : now - 1));
+        }
+        m.leave();
+        fLog::instance().Clear();
+        if (edited.isEmpty())
+            m.w->cmdApply_Click();
+        else
+            m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QStringList rows;
+        for (const QString& nv : written)
+            rows << QStringLiteral("Updating ") + nv;
+        QCOMPARE(LogActions(), rows);
+        QVERIFY(m.buttonsDisabled());
+        QVERIFY(!m.w->ChangesPending);
+
+        // Fields not edited go back with the values last read.
+        const QStringList setPoints = m.deviceFields(QStringLiteral("nciSetPts"));
+        for (int field = 0; field < setPointsBefore.size(); ++field) {
+            const bool changed = std::any_of(edited.begin(), edited.end(), [&](int i) { return i < 100 && SetPointField(i) == field; });
+            if (!changed)
+                QCOMPARE(setPoints[field], setPointsBefore[field]);
+            else
+                QCOMPARE(std::abs(setPoints[field].toDouble() - setPointsBefore[field].toDouble()), 1.0);
+        }
+        const QStringList genOpts = m.deviceFields(QStringLiteral("nciGenOpts"));
+        for (int field = 0; field < genOptsBefore.size(); ++field)
+            if (field != 13 && field != 15)
+                QCOMPARE(genOpts[field], genOptsBefore[field]);
+        if (edited.contains(100))
+            QCOMPARE(genOpts[15], m.combo(0)->currentText());
+    }
+
+    void writeFailures_data()
+    {
+        QTest::addColumn<QList<int>>("answers");  // to the write failure boxes, in order
+        QTest::addColumn<bool>("fixedAtFirstBox");
+        QTest::addColumn<bool>("heatingWritten");
+        QTest::addColumn<bool>("humidityWritten");
+        QTest::addColumn<bool>("passEnded");
+        QTest::addColumn<QStringList>("rows");
+        const int ignore = int(Answer::Ignore);
+        const QString errSetPts = QStringLiteral("Error updating nciSetPts ");
+        const QString errRh = QStringLiteral("Error updating nciRHmodel ");
+        const QString updSetPts = QStringLiteral("Updating nciSetPts");
+        const QString updRh = QStringLiteral("Updating nciRHmodel");
+        QTest::newRow("ignore both") << QList<int>{ignore, ignore} << false << false << false << true
+                                     << QStringList{errSetPts, updSetPts, errRh, updRh};
+        QTest::newRow("ignore one, the next goes through") << QList<int>{ignore} << true << false << true << true
+                                                           << QStringList{errSetPts, updSetPts, updRh};
+        QTest::newRow("abort") << QList<int>{int(Answer::Abort)} << false << false << false << false << QStringList{errSetPts};
+        QTest::newRow("abort after the device answers again") << QList<int>{int(Answer::Abort)} << true << false << false << false
+                                                              << QStringList{errSetPts};
+        QTest::newRow("retry") << QList<int>{int(Answer::Retry)} << true << true << true << true
+                               << QStringList{errSetPts, updSetPts, updRh};
+    }
+    void writeFailures()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(bool, fixedAtFirstBox);
+        QFETCH(bool, heatingWritten);
+        QFETCH(bool, humidityWritten);
+        QFETCH(bool, passEnded);
+        QFETCH(QStringList, rows);
+        QVERIFY(m.makeWorld());
+        QVERIFY(m.configure());
+        const double heatingBefore = m.deviceSetPoint(OccHeat);
+        const QString humidityBefore = m.deviceFields(QStringLiteral("nciRHmodel")).value(1);
+        m.type(OccHeat, QStringLiteral("20"));
+        m.ui().tabData->setCurrentIndex(3);
+        m.type(7, QStringLiteral("45"));
+        m.leave();
+        DeviceFaults refusing;
+        refusing.refusesWrites = true;
+        m.setFaults(refusing);
+        fLog::instance().Clear();
+
+        testsupport::ScriptedMessageBoxes boxes;
+        const QStringList nvs{QStringLiteral("nciSetPts"), QStringLiteral("nciRHmodel")};
+        for (int i = 0; i < answers.size(); ++i)
+            boxes.expect(WriteFailure(nvs[i], Answer(answers[i])));
+        QStringList logAtBox;
+        boxes.onAsk = [&](int n) {
+            // The failure is logged before the box.
+            logAtBox = LogActions();
+            if (n == 1 && fixedAtFirstBox)
+                m.setFaults(DeviceFaults{});
+        };
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(logAtBox.last(), QStringLiteral("Error updating ") + nvs[answers.size() - 1] + QStringLiteral(" "));
+        QCOMPARE(LogActions(), rows);
+
+        QCOMPARE(m.deviceSetPoint(OccHeat), heatingWritten ? 20.0 : heatingBefore);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1), humidityWritten ? QStringLiteral("45") : humidityBefore);
+        QCOMPARE(m.isRed(m.box(OccHeat)), !heatingWritten);
+        QCOMPARE(m.isRed(m.box(7)), !humidityWritten);
+        QCOMPARE(NvTables().Item(QStringLiteral("nciSetPts"))->ValueAsChanges, !heatingWritten);
+        QCOMPARE(NvTables().Item(QStringLiteral("nciRHmodel"))->ValueAsChanges, !humidityWritten);
+        // A pass that ended, even with an ignored failure, leaves nothing pending.
+        QCOMPARE(m.w->ChangesPending, !passEnded);
+        QCOMPARE(m.buttonsEnabled(), !passEnded);
+        QCOMPARE(m.buttonsDisabled(), passEnded);
+
+        if (!passEnded) {
+            // Cancel shows what is in memory, the values stored by the Apply, in the normal colour.
+            m.setFaults(DeviceFaults{});
+            fLog::instance().Clear();
+            m.ui().cmdCancel->click();
+            QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
+            QCOMPARE(m.box(7)->text(), QStringLiteral("45"));
+            QVERIFY(!m.isRed(m.box(OccHeat)));
+            QVERIFY(!m.isRed(m.box(7)));
+            QVERIFY(m.buttonsDisabled());
+            QVERIFY(!m.w->ChangesPending);
+            QVERIFY(LogActions().isEmpty());
+            QCOMPARE(m.deviceSetPoint(OccHeat), heatingBefore);
+        }
+    }
+
+    void applyFailure_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("abort") << int(Answer::Abort);
+        QTest::newRow("ignore") << int(Answer::Ignore);
+    }
+    void applyFailure()
+    {
+        QFETCH(int, answer);
+        QVERIFY(m.makeWorld());
+        // A thermostat whose values could not be read: nothing in memory to store an edit into.
+        m.path = m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
+        m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m.path);
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+        for (int i = 0; i < 11; ++i)
+            boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+        boxes.expect({QStringLiteral("is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+        QVERIFY(m.configure());
+        VERIFY_BOXES(boxes);
+        // Temporary occupied time: no rule involves it.
+        m.ui().tabData->setCurrentIndex(1);
+        m.type(17, QStringLiteral("3"));
+        m.leave();
+        fLog::instance().Clear();
+        boxes.expect({QStringLiteral("Subscript out of range"), Answer(answer), QStringLiteral("fMain cmdApply_Click"),
+                      Buttons::AbortRetryIgnore, Icon::Information});
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        const QStringList rows = LogActions();
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(rows[0].startsWith(QStringLiteral("Subscript out of range")));
+        if (Answer(answer) == Answer::Abort) {
+            // Ended at once: no write pass, no recolouring.
+            QVERIFY(m.isRed(m.box(17)));
+            QVERIFY(m.buttonsEnabled());
+            QVERIFY(m.w->ChangesPending);
+        } else {
+            // Nothing was stored, so nothing is written, and the field shows the device's colour.
+            QVERIFY(!m.isRed(m.box(17)));
+            QVERIFY(m.buttonsDisabled());
+            QVERIFY(!m.w->ChangesPending);
+        }
+        QCOMPARE(toolkit::CurrentMousePointer(), toolkit::MousePointer::Default);
+    }
+
+    void cancelRestoresFromMemory()
+    {
+        QVERIFY(m.makeWorld());
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const QString heating = m.box(UnoccHeat)->text();
+        const QString deadBand = m.box(DeadBand)->text();
+        const QString setPointType = m.combo(0)->currentText();
+        m.type(UnoccHeat, QStringLiteral("12"));
+        m.enter(m.box(DeadBand));
+        QTest::keyClick(m.box(DeadBand), Qt::Key_PageUp);
+        m.enter(m.combo(0));
+        QTest::keyClick(m.combo(0), Qt::Key_Down);
+        m.leave();
+        QVERIFY(m.combo(0)->currentText() != setPointType);
+        fLog::instance().Clear();
+        const QString setPointsBefore = m.world->admin().nvText(m.ref, QStringLiteral("nciSetPts"));
+        m.ui().cmdCancel->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(UnoccHeat)->text(), heating);
+        QCOMPARE(m.box(DeadBand)->text(), deadBand);
+        QCOMPARE(m.combo(0)->currentText(), setPointType);
+        for (QWidget* control : {static_cast<QWidget*>(m.box(UnoccHeat)), static_cast<QWidget*>(m.box(DeadBand)),
+                                 static_cast<QWidget*>(m.combo(0))})
+            QVERIFY(!m.isRed(control));
+        QVERIFY(m.buttonsDisabled());
+        QVERIFY(!m.w->ChangesPending);
+        for (const auto& table : NvTables())
+            QVERIFY(!table->ValueAsChanges);
+        // Nothing read, nothing written.
+        QVERIFY(LogActions().isEmpty());
+        QCOMPARE(m.world->admin().nvText(m.ref, QStringLiteral("nciSetPts")), setPointsBefore);
+    }
+
+private:
+    ConfiguredWindow m;
+};
+
+QTEST_MAIN(TestApplyCancel)
+#include "tst_ApplyCancel.moc"

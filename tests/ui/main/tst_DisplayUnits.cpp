@@ -1,0 +1,241 @@
+// Switching the display units of the configuration window showing a demo thermostat: relabelling,
+// reading everything again in the new units, the warning about pending edits, saving only at a
+// confirmed exit, and values entered in either unit system arriving in the device as the same
+// temperature, also after a re-read that failed.
+#include "ConfiguredWindow.h"
+
+using namespace windowtest;
+
+namespace {
+
+const testsupport::ExpectedBox Warning(Answer answer)
+{
+    return {QStringLiteral("This action will discard all changes\r\n\r\nProceed and lose all changes ?"), answer,
+            QStringLiteral("Warning"), Buttons::OkCancel, Icon::Exclamation, true};
+}
+
+QString SavedUnits()
+{
+    return framework::CRegistry().MachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"));
+}
+
+}  // namespace
+
+class TestDisplayUnits : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QVERIFY(m.makeWorld()); }
+    void cleanup() { m.tearDown(); }
+
+    void theSelectedOptionDoesNothing()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.type(OccHeat, QStringLiteral("20"));
+        m.leave();
+        fLog::instance().Clear();
+        m.chooseUnits(0);
+        m.w->obUnits_Click(0);
+        VERIFY_BOXES(boxes);
+        QVERIFY(LogActions().isEmpty());
+        QVERIFY(m.isRed(m.box(OccHeat)));
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
+    }
+
+    void switchingReadsEverythingAgain_data()
+    {
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("occupiedHeating");
+        QTest::addColumn<QString>("stepped");
+        // 21 °C is 69.8 °F, shown on its 0.5 step.
+        QTest::newRow("to imperial") << 1 << QStringLiteral("\u00BAF") << "70" << "70.5";
+        QTest::newRow("back to metric") << 0 << QStringLiteral("\u00BAC") << "21" << "21.5";
+    }
+    void switchingReadsEverythingAgain()
+    {
+        QFETCH(int, to);
+        QFETCH(QString, symbol);
+        QFETCH(QString, occupiedHeating);
+        QFETCH(QString, stepped);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        if (to == 0) {
+            m.chooseUnits(1);
+            QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("70"));
+        }
+        fLog::instance().Clear();
+        m.chooseUnits(to);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(int(framework::DisplayUnits()), to);
+        QVERIFY(m.ui().obUnits.at(to)->isChecked());
+        QCOMPARE(int(m.ui().txtTempUnits.size()), 8);
+        for (const auto& [index, label] : m.ui().txtTempUnits)
+            QCOMPARE(label->text(), symbol);
+        for (const auto& [index, label] : m.ui().txtPercentUnits)
+            QCOMPARE(label->text(), QStringLiteral("%"));
+        QCOMPARE(LogActions(), AllReadingRows());
+        QCOMPARE(LogActions().size(), 11);
+        const QStringList read = LogResults(0).split(QLatin1Char(','));
+        QCOMPARE(read.value(3).toDouble(), to ? 69.8 : 21.0);
+        QCOMPARE(m.box(OccHeat)->text(), occupiedHeating);
+        QVERIFY(!m.isRed(m.box(OccHeat)));
+        m.enter(m.box(OccHeat));
+        QTest::keyClick(m.box(OccHeat), Qt::Key_PageUp);
+        QCOMPARE(m.box(OccHeat)->text(), stepped);
+        // Relative humidity is the same in both systems.
+        QCOMPARE(m.box(7)->text(), m.deviceFields(QStringLiteral("nciRHmodel")).value(1));
+        // Nothing saved yet.
+        QCOMPARE(SavedUnits(), QStringLiteral("0"));
+    }
+
+    void pendingEditsAreAskedAbout_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Cancel keeps everything") << int(Answer::Cancel);
+        QTest::newRow("OK discards the edits") << int(Answer::Ok);
+    }
+    void pendingEditsAreAskedAbout()
+    {
+        QFETCH(int, answer);
+        const bool proceed = Answer(answer) == Answer::Ok;
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.type(OccHeat, QStringLiteral("20"));
+        m.enter(m.combo(0));
+        QTest::keyClick(m.combo(0), Qt::Key_Down);
+        m.leave();
+        fLog::instance().Clear();
+        boxes.expect(Warning(Answer(answer)));
+        m.chooseUnits(1);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(int(framework::DisplayUnits()), proceed ? 1 : 0);
+        QCOMPARE(m.ui().obUnits.at(1)->isChecked(), proceed);
+        QCOMPARE(m.ui().obUnits.at(0)->isChecked(), !proceed);
+        for (const auto& [index, label] : m.ui().txtTempUnits)
+            QCOMPARE(label->text(), proceed ? QStringLiteral("\u00BAF") : QStringLiteral("\u00BAC"));
+        QCOMPARE(LogActions(), proceed ? AllReadingRows() : QStringList{});
+        QCOMPARE(m.box(OccHeat)->text(), proceed ? QStringLiteral("70") : QStringLiteral("20"));
+        QCOMPARE(m.combo(0)->currentIndex(), proceed ? 0 : 1);
+        QCOMPARE(m.isRed(m.box(OccHeat)), !proceed);
+        QCOMPARE(m.isRed(m.combo(0)), !proceed);
+        QCOMPARE(m.w->ChangesPending, !proceed);
+        QCOMPARE(m.buttonsEnabled(), !proceed);
+        for (const auto& table : NvTables())
+            QVERIFY(!table->ValueAsChanges);
+        // The edit was never written.
+        QCOMPARE(m.deviceSetPoint(OccHeat), 21.0);
+    }
+
+    void unitsAreSavedOnlyAtAConfirmedExit_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("exit confirmed") << "yes" << "1";
+        QTest::newRow("exit refused") << "no" << "0";
+        QTest::newRow("ended by the director") << "director" << "0";
+    }
+    void unitsAreSavedOnlyAtAConfirmedExit()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QString, saved);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.chooseUnits(1);
+        QCOMPARE(int(framework::DisplayUnits()), 1);
+        QCOMPARE(SavedUnits(), QStringLiteral("0"));
+        if (ending == QLatin1String("director")) {
+            // The director hides the window and lets go of its object.
+            m.objects.back()->SetVisible(false);
+            m.objects.clear();
+        } else {
+            boxes.expect({QStringLiteral("Are you sure that you want to exit?"),
+                          ending == QLatin1String("yes") ? Answer::Yes : Answer::No, framework::PlugInName(), Buttons::YesNo});
+            QTest::mouseClick(m.ui().cmdExit, Qt::LeftButton);
+        }
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.world->programEnds(), ending == QLatin1String("no") ? 0 : 1);
+        QCOMPARE(SavedUnits(), saved);
+    }
+
+    void valuesArriveAsTheSameTemperature_data()
+    {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("celsius");
+        QTest::newRow("metric") << 0 << "22.5" << 22.5;
+        QTest::newRow("imperial") << 1 << "72.5" << 22.5;
+        QTest::newRow("imperial, whole degrees") << 1 << "68" << 20.0;
+    }
+    void valuesArriveAsTheSameTemperature()
+    {
+        QFETCH(int, units);
+        QFETCH(QString, typed);
+        QFETCH(double, celsius);
+        // Cooling well above the heating typed: no rule fires.
+        m.setDeviceBox(OccCool, QStringLiteral("26"));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const QStringList before = m.deviceFields(QStringLiteral("nciSetPts"));
+        if (units == 1)
+            m.chooseUnits(1);
+        m.type(OccHeat, typed);
+        m.leave();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        // Read back in the device's default format, degrees Celsius.
+        const QStringList after = m.deviceFields(QStringLiteral("nciSetPts"));
+        QVERIFY2(std::abs(after.value(3).toDouble() - celsius) < 0.006, qPrintable(after.join(QLatin1Char(','))));
+        for (const int field : {0, 1, 2, 4, 5})
+            QVERIFY2(std::abs(after.value(field).toDouble() - before.value(field).toDouble()) < 0.006,
+                     qPrintable(after.join(QLatin1Char(','))));
+    }
+
+    void aFailedReReadKeepsTheUnitsOfTheValuesInMemory_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::newRow("metric values under imperial labels") << 0;
+        QTest::newRow("imperial values under metric labels") << 1;
+    }
+    void aFailedReReadKeepsTheUnitsOfTheValuesInMemory()
+    {
+        QFETCH(int, from);
+        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QString::number(from));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const QStringList before = m.deviceFields(QStringLiteral("nciGenOpts"));
+        const QString shown = m.box(HeatMax)->text();
+        DeviceFaults unreachable;
+        unreachable.unreachable = true;
+        m.setFaults(unreachable);
+        // Every variable is asked for in the new units and none answers.
+        for (const auto& table : NvTables())
+            boxes.expect({QStringLiteral("Error reading ") + table->Name + QStringLiteral(" "), Answer::Ignore,
+                          QStringLiteral("fMain ReadInitValues"), Buttons::AbortRetryIgnore, Icon::Critical});
+        m.chooseUnits(1 - from);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(int(framework::DisplayUnits()), 1 - from);
+        QCOMPARE(m.ui().txtTempUnits.at(0)->text(), framework::UnitSymbol(qint16(1 - from)));
+        // The fields still show the values of the last read.
+        QCOMPARE(m.box(HeatMax)->text(), shown);
+
+        // The device answers again; a choice of the same variable is applied, which writes the
+        // limits, dead band and sensor offset held in memory along with it.
+        m.setFaults(DeviceFaults{});
+        m.enter(m.combo(0));
+        QTest::keyClick(m.combo(0), Qt::Key_Down);
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        const QStringList after = m.deviceFields(QStringLiteral("nciGenOpts"));
+        QCOMPARE(after.value(15), m.combo(0)->currentText());
+        QVERIFY(after.value(15) != before.value(15));
+        for (const int field : {13, 14, 18, 19})
+            QCOMPARE(after.value(field), before.value(field));
+    }
+
+private:
+    ConfiguredWindow m;
+};
+
+QTEST_MAIN(TestDisplayUnits)
+#include "tst_DisplayUnits.moc"

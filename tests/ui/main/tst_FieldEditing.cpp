@@ -1,0 +1,565 @@
+// Editing the fields of the configuration window showing a demo thermostat: the keystroke filter,
+// Page Up / Page Down, the numeric check on leaving, changes that type no character, the cross-field
+// rules, and the combo boxes. Keys, focus changes and pastes go to the real widgets.
+#include "ConfiguredWindow.h"
+
+using namespace windowtest;
+
+namespace {
+
+const QString DeadBandNotice = QStringLiteral("The deadband limitation was not respected.\r\n\r\nAdjustment where made");
+const QString HeatingNotice = QStringLiteral("Heating maximum limit was not respected.\r\n\r\nAdjustment where made");
+const QString CoolingNotice = QStringLiteral("Cooling minimum limit was not respected.\r\n\r\nAdjustment where made");
+
+testsupport::ExpectedBox Notice(const QString& text)
+{
+    return {text, Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true};
+}
+
+const testsupport::ExpectedBox NotNumerical{QStringLiteral("Value must be numerical"), Answer::Ok,
+                                            QStringLiteral("Invalid value"), Buttons::Ok, Icon::Exclamation, true};
+
+}  // namespace
+
+class TestFieldEditing : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QVERIFY(m.makeWorld()); }
+    void cleanup() { m.tearDown(); }
+
+    void keystrokeFilter_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("a letter in a set point") << 0 << "a" << "";
+        QTest::newRow("digits, minus, colon and point in a set point") << 0 << "1-:.5" << "1-:.5";
+        QTest::newRow("a point in the dead band") << 16 << "." << ".";
+        QTest::newRow("letters between digits") << 3 << "2x5 y" << "25";
+        QTest::newRow("a point in the RH set point") << 7 << "1.5" << "15";
+        QTest::newRow("a point in the dehumidification hysteresis") << 8 << "." << "";
+        QTest::newRow("a point in the maximum cooling output") << 9 << "." << "";
+        QTest::newRow("a point in the temporary occupied time") << 17 << "." << "";
+        QTest::newRow("a point in the door time") << 18 << "3.5" << "35";
+        QTest::newRow("a point in the output heartbeat") << 39 << "0.5" << "0.5";
+    }
+    void keystrokeFilter()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.ui().tabData->setCurrentWidget(tabOf(m.box(index)));
+        QLineEdit* box = m.box(index);
+        const QString before = box->text();
+        QVERIFY(!before.isEmpty());
+        QVERIFY(!m.isRed(box));
+        QVERIFY(m.buttonsDisabled());
+        m.enter(box);
+        QTest::keyClick(box, Qt::Key_End);
+        // Moving the cursor types nothing and is no edit.
+        QVERIFY(!m.isRed(box));
+        QVERIFY(!m.w->ChangesPending);
+        QTest::keyClicks(box, typed);
+        QCOMPARE(box->text(), before + kept);
+        QVERIFY(m.isRed(box));
+        QVERIFY(m.w->ChangesPending);
+        QVERIFY(m.buttonsEnabled());
+        VERIFY_BOXES(boxes);
+    }
+
+    void backspaceMarksAndEnterDoesNotApply_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("removed");
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace) << 1;
+        QTest::newRow("Enter") << int(Qt::Key_Return) << 0;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << 0;
+    }
+    void backspaceMarksAndEnterDoesNotApply()
+    {
+        QFETCH(int, key);
+        QFETCH(int, removed);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QLineEdit* box = m.box(OccHeat);
+        const QString before = box->text();
+        m.enter(box);
+        QTest::keyClick(box, Qt::Key_End);
+        QTest::keyClick(box, Qt::Key(key));
+        QCOMPARE(box->text(), before.chopped(removed));
+        QVERIFY(m.isRed(box));
+        QVERIFY(m.buttonsEnabled());
+        // Nothing was applied.
+        QVERIFY(RowsStartingWith(QStringLiteral("Updating ")).isEmpty());
+        VERIFY_BOXES(boxes);
+    }
+
+    void lockedBoxesIgnoreEverything()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.ui().tabData->setCurrentIndex(6);
+        for (const int index : {11, 12, 13, 15}) {
+            QLineEdit* box = m.box(index);
+            const QString before = box->text();
+            m.enter(box);
+            QTest::keyClicks(box, QStringLiteral("5a"));
+            QTest::keyClick(box, Qt::Key_PageUp);
+            QTest::keyClick(box, Qt::Key_Delete);
+            m.leave();
+            QCOMPARE(box->text(), before);
+            QVERIFY(!m.isRed(box));
+        }
+        QVERIFY(!m.w->ChangesPending);
+        QVERIFY(m.buttonsDisabled());
+        VERIFY_BOXES(boxes);
+    }
+
+    void pageStepping_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<bool>("marked");
+        const int up = Qt::Key_PageUp;
+        const int down = Qt::Key_PageDown;
+        QTest::newRow("Page Up") << "21.5" << up << int(Qt::NoModifier) << "22" << true;
+        QTest::newRow("Page Down") << "21.5" << down << int(Qt::NoModifier) << "21" << true;
+        QTest::newRow("Shift Page Up") << "21.5" << up << int(Qt::ShiftModifier) << "31.5" << true;
+        QTest::newRow("Alt Page Down") << "21.5" << down << int(Qt::AltModifier) << "20.5" << true;
+        QTest::newRow("Ctrl Page Down leaves the number") << "21.5" << down << int(Qt::ControlModifier) << "21.5" << true;
+        QTest::newRow("Ctrl Shift Page Up leaves the number") << "21.5" << up << int(Qt::ControlModifier | Qt::ShiftModifier) << "21.5" << true;
+        QTest::newRow("Shift Alt Page Up") << "21.5" << up << int(Qt::ShiftModifier | Qt::AltModifier) << "22.5" << true;
+        QTest::newRow("Ctrl Alt Page Down") << "21.5" << down << int(Qt::ControlModifier | Qt::AltModifier) << "20.5" << true;
+        QTest::newRow("no limit check") << "35.5" << up << int(Qt::ShiftModifier) << "45.5" << true;
+        QTest::newRow("below zero") << "0.2" << down << int(Qt::NoModifier) << "-0.3" << true;
+        QTest::newRow("a tie goes to the even digit, up") << "21.25" << up << int(Qt::NoModifier) << "21.8" << true;
+        QTest::newRow("a tie goes to the even digit, down") << "21.25" << down << int(Qt::NoModifier) << "20.8" << true;
+        QTest::newRow("a tie below an even digit") << "20.75" << up << int(Qt::NoModifier) << "21.2" << true;
+        QTest::newRow("empty box") << "" << up << int(Qt::NoModifier) << "" << false;
+        QTest::newRow("not a number") << "1:30" << down << int(Qt::NoModifier) << "1:30" << false;
+    }
+    void pageStepping()
+    {
+        QFETCH(QString, start);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, result);
+        QFETCH(bool, marked);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QLineEdit* box = m.box(OccHeat);
+        // The text comes from the device, so the box starts clean.
+        box->setText(start);
+        m.enter(box);
+        QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(box->text(), result);
+        QCOMPARE(m.isRed(box), marked);
+        QCOMPARE(m.w->ChangesPending, marked);
+        QCOMPARE(m.buttonsEnabled(), marked);
+        VERIFY_BOXES(boxes);
+    }
+
+    void stepsFromTheShownValue()
+    {
+        // A device value that rounds for display steps from what is shown.
+        m.setDeviceBox(OccHeat, QStringLiteral("21.3"));
+        QVERIFY(m.configure());
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("21.5"));
+        m.enter(m.box(OccHeat));
+        QTest::keyClick(m.box(OccHeat), Qt::Key_PageUp);
+        QTest::keyClick(m.box(OccHeat), Qt::Key_PageUp);
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("22.5"));
+    }
+
+    void nonNumericEntryIsRefused_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("pasted");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("emptied") << "" << false << true;
+        QTest::newRow("a minus sign") << "-" << false << true;
+        QTest::newRow("a point") << "." << false << true;
+        QTest::newRow("a colon") << ":" << false << true;
+        QTest::newRow("a time") << "1:30" << false << true;
+        QTest::newRow("two points") << "2.2.2" << false << true;
+        QTest::newRow("pasted words") << "warm" << true << true;
+        QTest::newRow("pasted number with a unit") << "22 C" << true << true;
+        QTest::newRow("a number") << "23.5" << false << false;
+        QTest::newRow("a negative number") << "-1" << false << false;
+        QTest::newRow("a pasted number") << "23" << true << false;
+    }
+    void nonNumericEntryIsRefused()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, pasted);
+        QFETCH(bool, refused);
+        // Cooling well above heating: no rule fires whatever the entry.
+        m.setDeviceBox(UnoccCool, QStringLiteral("35"));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QLineEdit* box = m.box(UnoccHeat);
+        const QString clean = box->text();
+        if (refused)
+            boxes.expect(NotNumerical);
+        if (pasted)
+            m.paste(UnoccHeat, entry);
+        else
+            m.type(UnoccHeat, entry);
+        QVERIFY(m.isRed(box));
+        QCOMPARE(box->property("Tag").toString(), clean);
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(box->text(), refused ? clean : entry);
+        QCOMPARE(m.isRed(box), !refused);
+        // Refusing the entry does not take the other edits back.
+        QVERIFY(m.w->ChangesPending);
+        QVERIFY(m.buttonsEnabled());
+    }
+
+    void tagIsTheLastCleanText()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QLineEdit* box = m.box(UnoccHeat);
+        const QString clean = box->text();
+        m.type(UnoccHeat, QStringLiteral("12"));
+        m.leave();
+        // Back into the edited box: its Tag stays the device's text.
+        m.type(UnoccHeat, QStringLiteral("-"));
+        boxes.expect(NotNumerical);
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(box->text(), clean);
+    }
+
+    void changesWithoutCharactersMarkTheField_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("Delete") << "25" << "delete" << "5";
+        QTest::newRow("Ctrl+X") << "25" << "cut" << "";
+        QTest::newRow("Ctrl+V") << "25" << "paste" << "17.5";
+        QTest::newRow("drag and drop") << "1" << "drop" << "11";
+    }
+    void changesWithoutCharactersMarkTheField()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, gesture);
+        QFETCH(QString, result);
+        m.setDeviceBox(UnoccHeat, device);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QLineEdit* box = m.box(UnoccHeat);
+        QCOMPARE(box->text(), device);
+        if (gesture == QLatin1String("delete")) {
+            m.enter(box);
+            QTest::keyClick(box, Qt::Key_Home);
+            QTest::keyClick(box, Qt::Key_Delete);
+        } else if (gesture == QLatin1String("cut")) {
+            m.enter(box);
+            QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+        } else if (gesture == QLatin1String("paste")) {
+            m.enter(box);
+            QGuiApplication::clipboard()->setText(QStringLiteral("17.5"));
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            // Dropped in front of the text of a box that does not have the focus.
+            QMimeData data;
+            data.setText(QStringLiteral("1"));
+            const QPoint at(1, box->height() / 2);
+            QDragEnterEvent enterEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(box, &enterEvent);
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(box, &drop);
+            QVERIFY(!box->hasFocus());
+        }
+        QCOMPARE(box->text(), result);
+        QVERIFY(m.isRed(box));
+        QVERIFY(m.w->ChangesPending);
+        QVERIFY(m.buttonsEnabled());
+        QCOMPARE(box->property("Tag").toString(), device);
+
+        // Protected from the next read, taken by Apply.
+        m.w->cmdRefresh_Click();
+        QCOMPARE(box->text(), result);
+        m.enter(box);
+        if (result.isEmpty())
+            boxes.expect(NotNumerical);
+        m.leave();
+        if (result.isEmpty()) {
+            VERIFY_BOXES(boxes);
+            QCOMPARE(box->text(), device);
+            return;
+        }
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceSetPoint(UnoccHeat), result.toDouble());
+        QVERIFY(!m.isRed(box));
+    }
+
+    void droppedWordsAreRefused()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QLineEdit* box = m.box(UnoccHeat);
+        const QString clean = box->text();
+        QMimeData data;
+        data.setText(QStringLiteral("warm"));
+        const QPoint at(1, box->height() / 2);
+        QDragEnterEvent enterEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box, &enterEvent);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(box, &drop);
+        QCOMPARE(box->text(), QStringLiteral("warm") + clean);
+        QVERIFY(m.isRed(box));
+        m.enter(box);
+        boxes.expect(NotNumerical);
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(box->text(), clean);
+        QVERIFY(!m.isRed(box));
+    }
+
+    void copyingIsNoEdit()
+    {
+        QVERIFY(m.configure());
+        QLineEdit* box = m.box(OccHeat);
+        m.enter(box);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), box->text());
+        QVERIFY(!m.isRed(box));
+        QVERIFY(!m.w->ChangesPending);
+        QVERIFY(m.buttonsDisabled());
+    }
+
+    void crossFieldRules_data()
+    {
+        // Device values (°C) of the boxes 0 1 2 3 4 5 16, the box left, what is typed into it
+        // (nothing: passed through), the boxes adjusted with their texts, the notices, and the box
+        // that ends with the focus.
+        QTest::addColumn<QStringList>("device");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("adjusted");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("notices");
+        using L = QStringList;
+        using I = QList<int>;
+        const L base{"21", "16", "30", "24", "28", "15", "2"};
+        const auto with = [&](std::initializer_list<std::pair<int, const char*>> changes) {
+            L values = base;
+            const I order{0, 1, 2, 3, 4, 5, 16};
+            for (const auto& [box, text] : changes)
+                values[order.indexOf(box)] = QLatin1String(text);
+            return values;
+        };
+        QTest::newRow("heating pushes cooling up") << with({{3, "22"}}) << 0 << "21" << I{3} << L{"23"} << L{DeadBandNotice};
+        QTest::newRow("heating within the dead band") << with({{3, "23"}}) << 0 << "21" << I{} << L{} << L{};
+        QTest::newRow("half degrees") << with({{16, "2.5"}}) << 0 << "22" << I{3} << L{"24.5"} << L{DeadBandNotice};
+        QTest::newRow("unoccupied heating pushes cooling up") << base << 1 << "27" << I{4} << L{"29"} << L{DeadBandNotice};
+        QTest::newRow("cooling pushes heating down") << base << 3 << "22.5" << I{0} << L{"20.5"} << L{DeadBandNotice};
+        QTest::newRow("unoccupied cooling pushes heating down") << base << 4 << "17" << I{1} << L{"15"} << L{DeadBandNotice};
+        QTest::newRow("dead band pushes one heating down") << with({{0, "20"}, {1, "18"}, {3, "22"}, {4, "24"}}) << 16 << "3"
+                                                           << I{0} << L{"19"} << L{DeadBandNotice};
+        QTest::newRow("dead band pushes both heatings down")
+            << with({{0, "20"}, {1, "18"}, {3, "22"}, {4, "20"}}) << 16 << "3" << I{0, 1} << L{"19", "17"}
+            << L{DeadBandNotice, DeadBandNotice};
+        QTest::newRow("heating maximum below occupied heating") << with({{0, "26"}}) << 2 << "25" << I{0} << L{"25"} << L{HeatingNotice};
+        QTest::newRow("heating maximum below both") << base << 2 << "15.5" << I{0, 1} << L{"15.5", "15.5"}
+                                                    << L{HeatingNotice, HeatingNotice};
+        QTest::newRow("the limit's text is copied as it stands") << base << 2 << "20.0" << I{0} << L{"20.0"} << L{HeatingNotice};
+        QTest::newRow("heating maximum above both") << base << 2 << "25" << I{} << L{} << L{};
+        QTest::newRow("cooling minimum above occupied cooling") << base << 5 << "25" << I{3} << L{"25"} << L{CoolingNotice};
+        QTest::newRow("cooling minimum above both") << base << 5 << "30" << I{3, 4} << L{"30", "30"}
+                                                    << L{CoolingNotice, CoolingNotice};
+        QTest::newRow("cooling minimum equal to cooling") << base << 5 << "24" << I{} << L{} << L{};
+        QTest::newRow("passing through heating that breaks the dead band") << with({{3, "22"}}) << 0 << "" << I{3} << L{"23"}
+                                                                            << L{DeadBandNotice};
+        QTest::newRow("passing through the heating maximum") << with({{0, "31"}}) << 2 << "" << I{0} << L{"30"} << L{HeatingNotice};
+        QTest::newRow("passing through an unrelated box") << with({{3, "22"}}) << 6 << "" << I{} << L{} << L{};
+    }
+    void crossFieldRules()
+    {
+        QFETCH(QStringList, device);
+        QFETCH(int, left);
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, adjusted);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, notices);
+        const QList<int> order{0, 1, 2, 3, 4, 5, 16};
+        for (int i = 0; i < order.size(); ++i)
+            m.setDeviceBox(order[i], device[i]);
+        QVERIFY(m.configure());
+        for (int i = 0; i < order.size(); ++i)
+            QCOMPARE(m.box(order[i])->text(), device[i]);
+        testsupport::ScriptedMessageBoxes boxes;
+        for (const QString& notice : notices)
+            boxes.expect(Notice(notice));
+        // Each notice appears with its box already adjusted and focused.
+        QList<QPair<QString, QWidget*>> atNotice;
+        boxes.onAsk = [&](int n) {
+            const int target = adjusted.value(n - 1, -1);
+            atNotice << qMakePair(target >= 0 ? m.box(target)->text() : QString(), QApplication::focusWidget());
+            if (target >= 0)
+                QVERIFY(m.isRed(m.box(target)));
+        };
+        m.ui().tabData->setCurrentIndex(left == 6 ? 2 : 0);
+        if (typed.isEmpty())
+            m.enter(m.box(left));
+        else
+            m.type(left, typed);
+        // Tab leaves the box as a person does.
+        QTest::keyClick(m.box(left), Qt::Key_Tab);
+        VERIFY_BOXES(boxes);
+        for (int i = 0; i < adjusted.size(); ++i) {
+            QCOMPARE(m.box(adjusted[i])->text(), texts[i]);
+            QVERIFY(m.isRed(m.box(adjusted[i])));
+            QCOMPARE(atNotice[i].first, texts[i]);
+            QCOMPARE(atNotice[i].second, m.box(adjusted[i]));
+        }
+        // Every other box keeps its text and its colour.
+        for (int i = 0; i < order.size(); ++i) {
+            if (adjusted.contains(order[i]) || order[i] == left)
+                continue;
+            QCOMPARE(m.box(order[i])->text(), device[i]);
+            QVERIFY(!m.isRed(m.box(order[i])));
+        }
+        if (!adjusted.isEmpty())
+            QCOMPARE(QApplication::focusWidget(), m.box(adjusted.last()));
+        else
+            QVERIFY(QApplication::focusWidget() != m.box(left));
+        // A rule's adjustment is no edit gesture: only typing makes changes pending.
+        QCOMPARE(m.w->ChangesPending, !typed.isEmpty());
+        QCOMPARE(m.buttonsEnabled(), !typed.isEmpty());
+        QCOMPARE(m.buttonsDisabled(), typed.isEmpty());
+    }
+
+    void adjustedBoxIsLeftAsAnyOther()
+    {
+        // Heating 21 and cooling 22 break the dead band; the cooling box adjusted to 23 has the focus,
+        // and leaving it with a number that breaks the band again pushes heating down.
+        m.setDeviceBox(OccCool, QStringLiteral("22"));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect(Notice(DeadBandNotice));
+        m.enter(m.box(OccHeat));
+        m.leave();
+        QCOMPARE(QApplication::focusWidget(), m.box(OccCool));
+        QCOMPARE(m.box(OccCool)->text(), QStringLiteral("23"));
+        boxes.expect(Notice(DeadBandNotice));
+        QTest::keyClicks(m.box(OccCool), QStringLiteral("22"));
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
+        QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
+    }
+
+    void failureInsideTheRules()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        // Pasted numbers can be as large as the platform allows; their difference cannot.
+        m.paste(OccHeat, QStringLiteral("-1.7e308"));
+        m.leave();
+        m.paste(OccCool, QStringLiteral("1.7e308"));
+        boxes.expect({QStringLiteral("Overflow"), Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true});
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("-1.7e308"));
+        QCOMPARE(m.box(OccCool)->text(), QStringLiteral("1.7e308"));
+    }
+
+    void comboBoxGestures_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("indexChange");
+        QTest::newRow("a letter is discarded") << "letter" << 0;
+        QTest::newRow("a blank is discarded") << "blank" << 0;
+        QTest::newRow("Down arrow chooses the next entry") << "down" << 1;
+        QTest::newRow("Shift alone") << "shift" << 0;
+        QTest::newRow("Up arrow at the top") << "up" << 0;
+        QTest::newRow("opening the list") << "popup" << 0;
+        QTest::newRow("the mouse wheel") << "wheel" << 1;
+    }
+    void comboBoxGestures()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(int, indexChange);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        // Set point type: PERMANENT (first) on the device.
+        QComboBox* combo = m.combo(0);
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(!m.isRed(combo));
+        m.enter(combo);
+        if (gesture == QLatin1String("letter")) {
+            QTest::keyClicks(combo, QStringLiteral("T"));
+        } else if (gesture == QLatin1String("blank")) {
+            QTest::keyClick(combo, Qt::Key_Space);
+        } else if (gesture == QLatin1String("down")) {
+            QTest::keyClick(combo, Qt::Key_Down);
+        } else if (gesture == QLatin1String("shift")) {
+            QTest::keyClick(combo, Qt::Key_Shift);
+        } else if (gesture == QLatin1String("up")) {
+            QTest::keyClick(combo, Qt::Key_Up);
+        } else if (gesture == QLatin1String("popup")) {
+            combo->showPopup();
+            QVERIFY(combo->view()->isVisible());
+            combo->hidePopup();
+        } else {
+            QWheelEvent wheel(QPointF(combo->rect().center()), QPointF(combo->mapToGlobal(combo->rect().center())), QPoint(),
+                              QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(combo, &wheel);
+        }
+        QCOMPARE(combo->currentIndex(), indexChange);
+        QVERIFY(m.isRed(combo));
+        QVERIFY(m.w->ChangesPending);
+        QVERIFY(m.buttonsEnabled());
+        VERIFY_BOXES(boxes);
+    }
+
+    void enterInAComboBoxAppliesEveryEdit()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.type(UnoccHeat, QStringLiteral("17"));
+        m.leave();
+        // Reheat time base on the hardware page; Enter there applies the heating page's edit too.
+        m.ui().tabData->setCurrentIndex(2);
+        QComboBox* combo = m.combo(8);
+        m.enter(combo);
+        QTest::keyClick(combo, Qt::Key_Down);
+        const QString chosen = combo->currentText();
+        QTest::keyClick(combo, Qt::Key_Return);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(RowsStartingWith(QStringLiteral("Updating ")),
+                 QStringList({QStringLiteral("Updating nciSetPts"), QStringLiteral("Updating nciGenOpts")}));
+        QCOMPARE(m.deviceSetPoint(UnoccHeat), 17.0);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")).value(21), chosen);
+        QVERIFY(!m.isRed(combo));
+        QVERIFY(!m.isRed(m.box(UnoccHeat)));
+        QVERIFY(m.buttonsDisabled());
+    }
+
+private:
+    QWidget* tabOf(QWidget* control)
+    {
+        for (int i = 0; i < m.ui().tabData->count(); ++i)
+            if (m.ui().tabData->widget(i)->isAncestorOf(control))
+                return m.ui().tabData->widget(i);
+        return nullptr;
+    }
+
+    ConfiguredWindow m;
+};
+
+QTEST_MAIN(TestFieldEditing)
+#include "tst_FieldEditing.moc"
