@@ -28,6 +28,9 @@ struct ResourceCatalog::Private {
     struct Open {
         QString typesFolder;
         qint32 mode = ModeReading;
+        // The index as read at open and as this handle changed it since: a look-up (several per
+        // LonMark object) need not read the file again.
+        files::CatalogIndex index;
     };
     QMap<qint32, Open> open;
     qint32 nextHandle = 1;
@@ -54,7 +57,7 @@ qint32 ResourceCatalog::CatalogOpen(const QString& folder, qint32 mode, qint32& 
     if (!files::ReadIndex(typesFolder, index, error))
         return ResultFailed;
     handle = d->nextHandle++;
-    d->open.insert(handle, {typesFolder, mode});
+    d->open.insert(handle, {typesFolder, mode, index});
     return ResultOk;
 }
 
@@ -69,10 +72,7 @@ qint32 ResourceCatalog::CatalogFindFileSet(qint32 handle, const QString& program
         return ResultBadHandle;
     if (!files::IsProgramId(programId) || files::DigitsComparedAt(scope) == 0)
         return ResultBadArgument;
-    files::CatalogIndex index;
-    QString error;
-    if (!files::ReadIndex(open->typesFolder, index, error))
-        return ResultFailed;
+    const files::CatalogIndex& index = open->index;
     for (int i = 0; i < index.fileSets.size(); ++i) {
         const files::IndexedFileSet& entry = index.fileSets.at(i);
         if (entry.scope == scope && files::ScopeMatches(programId, entry.programIdTemplate, scope)) {
@@ -105,7 +105,10 @@ qint32 ResourceCatalog::CatalogAddFolder(qint32 handle, const QString& folder)
             return ResultOk;
     }
     index.folders.append(stored);
-    return files::WriteIndex(open->typesFolder, index, error) ? ResultOk : ResultFailed;
+    if (!files::WriteIndex(open->typesFolder, index, error))
+        return ResultFailed;
+    d->open[handle].index = index;
+    return ResultOk;
 }
 
 qint32 ResourceCatalog::CatalogRebuild(qint32 handle)
@@ -120,7 +123,10 @@ qint32 ResourceCatalog::CatalogRebuild(qint32 handle)
     if (!files::ReadIndex(open->typesFolder, index, error))
         return ResultFailed;
     const files::CatalogIndex rebuilt = files::Scan(open->typesFolder, index.folders);
-    return files::WriteIndex(open->typesFolder, rebuilt, error) ? ResultOk : ResultFailed;
+    if (!files::WriteIndex(open->typesFolder, rebuilt, error))
+        return ResultFailed;
+    d->open[handle].index = rebuilt;
+    return ResultOk;
 }
 
 qint32 ResourceCatalog::CatalogClose(qint32 handle)
