@@ -117,18 +117,27 @@ int main(int argc, char** argv)
     }
 
     std::vector<double> plugin, baseline;
+    std::vector<double> phases[5];
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer t;
         t.start();
+        QElapsedTimer step;
+        step.start();
+        const auto lap = [&](int phase) {
+            phases[phase].push_back(step.nsecsElapsed() / 1e6);
+            step.restart();
+            return true;
+        };
         const QDBusMessage created = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
         const QString path = created.arguments().value(0).value<QDBusObjectPath>().path();
-        bool ok = !path.isEmpty() && setProp(path, QStringLiteral("networkName"), QStringLiteral("Demo")).type() == QDBusMessage::ReplyMessage &&
+        bool ok = !path.isEmpty() && lap(0) &&
+                  setProp(path, QStringLiteral("networkName"), QStringLiteral("Demo")).type() == QDBusMessage::ReplyMessage && lap(1) &&
                   call(path, Interface, QStringLiteral("SendCommand"), {13, QVariant::fromValue<qint16>(7), device}).type() == QDBusMessage::ReplyMessage &&
-                  setProp(path, QStringLiteral("Visible"), true).type() == QDBusMessage::ReplyMessage &&
-                  setProp(path, QStringLiteral("Visible"), false).type() == QDBusMessage::ReplyMessage &&
+                  lap(2) && setProp(path, QStringLiteral("Visible"), true).type() == QDBusMessage::ReplyMessage &&
+                  setProp(path, QStringLiteral("Visible"), false).type() == QDBusMessage::ReplyMessage && lap(3) &&
                   call(path, Interface, QStringLiteral("Release")).type() == QDBusMessage::ReplyMessage;
         // The round ends when the process has left the bus.
-        ok = ok && waitForEnd();
+        ok = ok && waitForEnd() && lap(4);
         if (!ok) {
             std::fprintf(stderr, "bench_configure: round %d of the plug-in failed\n", round + 1);
             return 1;
@@ -149,6 +158,9 @@ int main(int argc, char** argv)
     std::printf("rounds %d, widgets %d\n", rounds, widgets);
     std::printf("plug-in: activation, open, configure (11 reads), show, hide, release, end: median %.1f ms (min %.1f, max %.1f)\n", p,
                 *std::min_element(plugin.begin(), plugin.end()), *std::max_element(plugin.begin(), plugin.end()));
+    std::printf("  of which: activation and the hidden window %.1f, network %.1f, configure %.1f, show and hide %.1f, "
+                "release and end %.1f ms (medians)\n",
+                median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
     std::printf("floor: activation, one object, release, end (no network, no window shown): median %.1f ms\n", median(floor));
     std::printf("baseline: minimal widgets program start, show, exit: median %.1f ms (min %.1f, max %.1f)\n", b,
                 *std::min_element(baseline.begin(), baseline.end()), *std::max_element(baseline.begin(), baseline.end()));
