@@ -163,11 +163,9 @@ void fMain::connectEditing()
     }
     for (const auto& [index, combo] : ui.cbNvi) {
         m_cbIndex[combo] = index;
+        // The list's window is made when the list is first opened (see comboBoxEvent): asking for it
+        // here would build sixteen list views nobody may open.
         combo->installEventFilter(this);
-        // The list's window is shown whichever way it is opened (mouse, F4, Alt+Down).
-        QWidget* popup = combo->view()->parentWidget();
-        m_cbPopupIndex[popup] = index;
-        popup->installEventFilter(this);
         // A choice made without the keyboard or the list (the mouse wheel) is an edit as well.
         connect(combo, &QComboBox::activated, this, [this, combo = combo] { guarded([&] { MarkModified(combo); }); });
     }
@@ -251,6 +249,16 @@ bool fMain::textBoxEvent(int Index, QEvent* event)
 
 bool fMain::comboBoxEvent(int Index, QEvent* event)
 {
+    if (event->type() == QEvent::ChildAdded) {
+        // The list's window, made on first opening: its Show is the list opened, whichever way
+        // (mouse, F4, Alt+Down).
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType() && !m_cbPopupIndex.count(child)) {
+            m_cbPopupIndex[child] = Index;
+            child->installEventFilter(this);
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto* e = static_cast<QKeyEvent*>(event);
