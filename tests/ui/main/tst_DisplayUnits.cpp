@@ -4,6 +4,8 @@
 // temperature, also after a re-read that failed.
 #include "ConfiguredWindow.h"
 
+#include <QProcess>
+
 using namespace windowtest;
 
 namespace {
@@ -189,6 +191,15 @@ private slots:
         for (const int field : {0, 1, 2, 4, 5})
             QVERIFY2(std::abs(after.value(field).toDouble() - before.value(field).toDouble()) < 0.006,
                      qPrintable(after.join(QLatin1Char(','))));
+        // And as a director sees it: lnsdirector nv get in its default format (°C).
+        QProcess director;
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+                       {QStringLiteral("nv"), QStringLiteral("get"), QStringLiteral("Demo"), m.path, QStringLiteral("nciSetPts")});
+        QVERIFY(director.waitForFinished(30000));
+        QCOMPARE(director.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(director.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'));
+        QVERIFY(lines.first().endsWith(QStringLiteral("SNVT_temp_setpt#SI")));
+        QVERIFY2(std::abs(lines.last().split(QLatin1Char(',')).value(3).toDouble() - celsius) < 0.006, qPrintable(lines.last()));
     }
 
     void aFailedReReadKeepsTheUnitsOfTheValuesInMemory_data()
