@@ -229,6 +229,15 @@ void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& obje
 
 // ---- Device initialisation and reading
 
+const lns::Ptr<lns::AppDevice>& fMain::Device() const
+{
+    // A LonMark object whose device could not be reached leaves none; the step that needs it fails
+    // with the runtime's own words and its procedure's box takes over.
+    if (!TheDevice)
+        throw com::ComError(91, QStringLiteral("fMain"), QStringLiteral("Object variable or With block variable not set"));
+    return TheDevice;
+}
+
 void fMain::unloadProgress()
 {
     fProgress::Unload();
@@ -243,7 +252,7 @@ bool fMain::SetDevTemplateLabel()
 {
     QString name;
     const std::vector<Step> steps{
-        Step::Do([&] { name = TheDevice->DeviceTemplate()->TemplateName(); }),
+        Step::Do([&] { name = Device()->DeviceTemplate()->TemplateName(); }),
         Step::Do([&] {
             const int bracket = name.indexOf(QLatin1Char('['));
             if (bracket >= 0)
@@ -251,7 +260,7 @@ bool fMain::SetDevTemplateLabel()
         }),
         Step::Do([&] {
             ui.lblDeviceTemplate->setText(framework::Identity().ManufacturerName + QStringLiteral(" [") + name +
-                                          QStringLiteral(" (") + TheDevice->DeviceProgramId() + QStringLiteral(")]"));
+                                          QStringLiteral(" (") + Device()->DeviceProgramId() + QStringLiteral(")]"));
         }),
     };
     return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("SetDevTemplateLabel"), Icon::Critical,
@@ -268,7 +277,7 @@ bool fMain::InitDevice()
     // Step indices of the branches of the device state.
     enum { ReadMode = 4, Commissioned = 5, Test = 6, State = 7, ShowState = 8 };
     const std::vector<Step> steps{
-        /*0*/ Step::Do([&] { m_Nvs = TheDevice->DeviceInterface()->InterfaceNetworkVariables(); }),
+        /*0*/ Step::Do([&] { m_Nvs = Device()->DeviceInterface()->InterfaceNetworkVariables(); }),
         /*1*/ Step::Do([&] {
             Specific::BuildNvTables(m_Nvs);
             Specific::BuildDataItems(ui.windowControls());
@@ -290,7 +299,7 @@ bool fMain::InitDevice()
              }},
         /*5 Commissioned*/
         Step{[&] {
-                 if (TheDevice->DeviceCommissioned())
+                 if (Device()->DeviceCommissioned())
                      return int(Test);
                  stateText = QStringLiteral("Not Commissioned yet");
                  return int(ShowState);
@@ -302,7 +311,7 @@ bool fMain::InitDevice()
         /*6 Test*/
         Step{[&] {
                  setStatus(QStringLiteral("Testing the device..."));
-                 testResult = TheDevice->TestDevice();
+                 testResult = Device()->TestDevice();
                  if (testResult == 0)
                      return int(State);
                  stateText = QStringLiteral("?");
@@ -315,7 +324,7 @@ bool fMain::InitDevice()
         /*7 State*/
         Step{[&] {
                  setStatus(QStringLiteral("Reading the device state..."));
-                 stateCode = TheDevice->DeviceState();
+                 stateCode = Device()->DeviceState();
                  if (stateText.isEmpty()) {
                      switch (stateCode) {
                      case 2: stateText = QStringLiteral("Unconfigured"); break;
@@ -344,6 +353,13 @@ bool fMain::InitDevice()
     };
     bool completedAll = false;
     std::vector<Step> all = steps;
+    // Ignore anywhere else: the failure's description becomes the state text, and on to the next step.
+    for (Step& step : all)
+        if (!step.ignore)
+            step.ignore = [&](const com::ComError& e) {
+                stateText = e.description();
+                return Step::Next;
+            };
     all.push_back(Step::Do([&] { completedAll = true; }));
     const bool ran = framework::RunSteps(
         all, StepFailurePolicy{ModuleName + QStringLiteral("InitDevice"), Icon::Critical,
@@ -446,7 +462,7 @@ bool fMain::DrfLookUp()
         if (catalogOpen) {
             catalogOpen = false;
             if (catalog.CatalogClose(handle) != catalog::ResultOk)
-                MsgBox(QStringLiteral("Error closing the catalog"), Buttons::Ok, Icon::Critical, framework::PlugInName());
+                MsgBox(QStringLiteral("Error closing the catalog"), Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
         }
     };
 
@@ -454,8 +470,8 @@ bool fMain::DrfLookUp()
     const std::vector<Step> opening{
         Step::Do([&] { setStatus(QStringLiteral("Complete DRF look-up in progress...")); }),
         Step::Do([&] {
-            programId = TheDevice->DeviceProgramId();
-            objects = TheDevice->DeviceInterface()->InterfaceLonMarkObjects();
+            programId = Device()->DeviceProgramId();
+            objects = Device()->DeviceInterface()->InterfaceLonMarkObjects();
         }),
         Step{[&] {
                  const QString path = registration::LonWorksPath();

@@ -120,6 +120,8 @@ private:
     void Form_Load();
     void connectControls();
     void unloadProgress();
+    // The configured device; a failure (91) when there is none.
+    const lns::Ptr<lns::AppDevice>& Device() const;
     void setStatus(const QString& text);
 
     // ---- Editing (fMainEditing.cpp)

@@ -231,6 +231,38 @@ private slots:
         QCOMPARE(readingRows().size(), 11);
     }
 
+    void lonMarkObjectWithoutDeviceReachesTheBoxesNotACrash_data()
+    {
+        QTest::addColumn<bool>("proceed");
+        QTest::newRow("No after the look-up failed") << false;
+        QTest::newRow("Yes: the template label fails too") << true;
+    }
+    void lonMarkObjectWithoutDeviceReachesTheBoxesNotACrash()
+    {
+        QFETCH(bool, proceed);
+        // A template's LonMark object has no device to reach.
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.back()->SetnetworkName(QStringLiteral("Demo"));
+        const auto templates = framework::Connection().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
+        const auto object = templates->DeviceTemplatesItem(1)->TemplateInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(
+            QStringLiteral("FanCoil"));
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Object variable or With block variable not set"), Answer::Abort, QStringLiteral("fMain DrfLookUp"),
+                      toolkit::Buttons::AbortRetryIgnore, Icon::Critical});
+        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
+                      proceed ? Answer::Yes : Answer::No, framework::ApplicationTitle(), toolkit::Buttons::YesNo});
+        if (proceed)
+            boxes.expect({QStringLiteral("Object variable or With block variable not set"), Answer::Abort,
+                          QStringLiteral("fMain SetDevTemplateLabel")});
+        fMain* w = LNSPlugInAPI::Window();
+        w->ProcessLonMarkObjectCommand(object, framework::PlugInCommands(0));
+        VERIFY_BOXES(boxes);
+        QCOMPARE(w->TheLMObject, object);
+        QVERIFY(!w->TheDevice);
+        QVERIFY(readingRows().isEmpty());
+        QVERIFY(!fProgress::IsLoaded());
+    }
+
     void drfLookUpSetsTheModeOfTheScopeThatDescribesEachObject()
     {
         // The fan-coil profile is described program-specifically (scope 6) for the non-RoHS model and
