@@ -218,8 +218,7 @@ bool LNSPlugInAPI::Minimized() const
 
 void LNSPlugInAPI::SetMinimized(bool minimized)
 {
-    const Qt::WindowStates state = window()->windowState();
-    window()->setWindowState(minimized ? (state | Qt::WindowMinimized) : (state & ~Qt::WindowMinimized));
+    window()->setWindowState(minimized ? Qt::WindowMinimized : Qt::WindowNoState);
     if (!window()->isVisible())
         throw PlugInError(ErrPlugInState,
                           QStringLiteral("Can not modify the minimzed property when invisble. The property will be "
