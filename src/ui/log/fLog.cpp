@@ -1,5 +1,8 @@
 #include "ui/log/fLog.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+
 #include "framework/Identity.h"
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
@@ -149,7 +152,7 @@ void fLog::Clear()
 
 void fLog::append(const QString& icon, const QString& action, const QString& results)
 {
-    const QString time = toolkit::Now().time().toString(TimeFormat());
+    const QString time = QLocale::system().toString(toolkit::Now().time(), TimeFormat());
     m_model->append(logwindow::LogRow{time, action, results, icon});
     scrollToNewest();
     AutoSizeColumns(m_model->rowCount() - 1);
@@ -261,4 +264,14 @@ void fLog::cmdClear_Click()
 void fLog::cmdClose_Click()
 {
     hide();
+}
+
+QString fLog::TimeFormat()
+{
+    static const QString format = [] {
+        QString f = QLocale::system().timeFormat(QLocale::LongFormat);
+        f.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
+        return f.trimmed().isEmpty() ? QStringLiteral("HH:mm:ss") : f.trimmed();
+    }();
+    return format;
 }

@@ -44,7 +44,8 @@ public:
     void Clear();
 
     // The time texts are written in this format.
-    static QString TimeFormat() { return QStringLiteral("hh:mm:ss"); }
+    // The system's long time format, without a time zone: the log shows times of day only.
+    static QString TimeFormat();
 
     QTreeView* OstLog = nullptr;
     QHash<QString, QIcon> ImageList1;  // "Green" and "Red", 16 x 16
