@@ -73,8 +73,7 @@ bool MovesFocus(const QKeyEvent* e)
 }
 
 // The character a key press types, 0 for a key that types none: navigation keys, Delete, Tab (it
-// moves the focus) and shortcuts held with Ctrl, Alt or Meta (cut, paste and undo change the text
-// through the box itself and are caught as changes).
+// moves the focus) and keys held with Ctrl, Alt or Meta (Ctrl with a letter is ControlCharacter).
 int TypedCharacter(const QKeyEvent* e)
 {
     if (MovesFocus(e))
@@ -92,6 +91,15 @@ int TypedCharacter(const QKeyEvent* e)
         return 0;
     const char16_t c = text.at(0).unicode();
     return c < 0x20 || c == 0x7F ? 0 : int(c);
+}
+
+// The control character Ctrl with a letter types (Ctrl+A 1 ... Ctrl+Z 26), 0 for any other key.
+int ControlCharacter(const QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (mods != Qt::ControlModifier || e->key() < Qt::Key_A || e->key() > Qt::Key_Z)
+        return 0;
+    return e->key() - Qt::Key_A + 1;
 }
 
 // Focus that leaves or comes back because another window or a context menu took it over is no
@@ -228,6 +236,13 @@ bool fMain::textBoxEvent(int Index, QEvent* event)
         if (code == vbKeyPageUp || code == vbKeyPageDown) {
             guarded([&] { txtNvi_KeyDown(Index, code, ShiftState(e->modifiers())); });
             consumed = true;
+            break;
+        }
+        if (const int control = ControlCharacter(e)) {
+            // Ctrl with a letter types a control character: discarded, an edit gesture all the same,
+            // and the box still does what the shortcut asks (copy, select all, paste).
+            int keyAscii = control;
+            guarded([&] { txtNvi_KeyPress(Index, keyAscii); });
             break;
         }
         int keyAscii = TypedCharacter(e);
