@@ -192,10 +192,21 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
     for (qint32 i = 1; i <= count; ++i) {
         lns::Ptr<lns::Network> network;
         lns::Ptr<lns::System> system;
+        // Every failure here is ignored: only a network that cannot be opened is skipped.
+        const auto ignoring = [](const auto& action) {
+            try {
+                action();
+            } catch (const com::ComError&) {
+            }
+        };
+        ignoring([&] { network = networks->Item(i); });
+        ignoring([&] {
+            if (network)
+                status(QStringLiteral("Opening ") + network->NetworkName() + QStringLiteral("..."));
+        });
         try {
-            network = networks->Item(i);
-            status(QStringLiteral("Opening ") + network->NetworkName() + QStringLiteral("..."));
-            network->OpenNetwork();
+            if (network)
+                network->OpenNetwork();
         } catch (const com::ComError&) {
             network.reset();
         }
@@ -203,26 +214,45 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
             lns::Ptr<lns::NetworkServiceDevice> nsd;
             lns::Ptr<lns::NetworkInterface> kept;
             bool opened = false;
+            ignoring([&] { system = network->NetworkSystems()->Item(1); });
+            ignoring([&] {
+                if (system)
+                    nsd = system->SystemNetworkServiceDevice();
+            });
+            ignoring([&] {
+                if (nsd)
+                    kept = nsd->NsdNetworkInterface();
+            });
+            // Unattached if the system allows it: nothing on the network needs to answer.
+            ignoring([&] {
+                if (nsd)
+                    nsd->SetNsdNetworkInterface(nullptr);
+            });
+            ignoring([&] {
+                if (system)
+                    status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nEngineered system mode"));
+            });
             try {
-                system = network->NetworkSystems()->Item(1);
-                nsd = system->SystemNetworkServiceDevice();
-                kept = nsd->NsdNetworkInterface();
-                // Unattached if the system allows it: nothing on the network needs to answer.
-                nsd->SetNsdNetworkInterface(nullptr);
-                status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nEngineered system mode"));
-                system->OpenSystem();
-                opened = true;
-            } catch (const com::ComError&) {
-            }
-            try {
-                if (nsd && !opened) {
-                    nsd->SetNsdNetworkInterface(kept);
-                    status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nNetwork Interface '") +
-                           (kept ? kept->InterfaceName() : QString()) + QStringLiteral("'"));
+                if (system) {
                     system->OpenSystem();
                     opened = true;
                 }
             } catch (const com::ComError&) {
+            }
+            if (system && !opened) {
+                ignoring([&] {
+                    if (nsd)
+                        nsd->SetNsdNetworkInterface(kept);
+                });
+                ignoring([&] {
+                    status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nNetwork Interface '") +
+                           (kept ? kept->InterfaceName() : QString()) + QStringLiteral("'"));
+                });
+                try {
+                    system->OpenSystem();
+                    opened = true;
+                } catch (const com::ComError&) {
+                }
             }
             if (opened) {
                 const lns::Ptr<lns::Network> previousNetwork = c.CurrentNetwork;
