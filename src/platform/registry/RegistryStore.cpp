@@ -1,6 +1,5 @@
 #include "platform/registry/RegistryStore.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -54,44 +53,50 @@ QString RegistryStore::DefaultFolder()
 
 RegistryStore::RegistryStore(Hive hive, const QString& folder)
 {
-    static QAtomicInt counter;
     m_file = QDir(folder).filePath(hive == Hive::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE.sqlite")
                                                               : QStringLiteral("HKEY_CURRENT_USER.sqlite"));
-    m_connection = QStringLiteral("registry-%1").arg(counter.fetchAndAddRelaxed(1));
+    // One connection per hive file for the whole process: the program reads a setting at many
+    // places, and opening the file each time cost more than the read.
+    m_connection = QStringLiteral("registry:") + QFileInfo(m_file).absoluteFilePath();
 }
 
-RegistryStore::~RegistryStore()
-{
-    if (QSqlDatabase::contains(m_connection)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_connection);
-    }
-}
+RegistryStore::~RegistryStore() = default;
 
 bool RegistryStore::open()
 {
     if (m_tried)
         return m_open;
     m_tried = true;
+    if (QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen()) {
+        m_open = true;
+        return true;
+    }
+    // A connection that failed before is tried again from scratch.
+    if (QSqlDatabase::contains(m_connection))
+        QSqlDatabase::removeDatabase(m_connection);
     QDir().mkpath(QFileInfo(m_file).absolutePath());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_file);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open())
-        return false;
+        return closeFailed(db);
     QSqlQuery q(db);
     // A file that is not a database fails here, on its first statement.
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS keys (id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, "
                                "name TEXT NOT NULL, lname TEXT NOT NULL, UNIQUE(parent, lname))")))
-        return false;
+        return closeFailed(db);
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS vals (key INTEGER NOT NULL, name TEXT NOT NULL, "
                                "lname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB, UNIQUE(key, lname))")))
-        return false;
+        return closeFailed(db);
     m_open = true;
     return true;
+}
+
+bool RegistryStore::closeFailed(QSqlDatabase& db)
+{
+    // Not kept: the next store tries the file again.
+    db.close();
+    return false;
 }
 
 std::optional<qint64> RegistryStore::findKey(const QString& keyPath)

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <optional>
 
+class QSqlDatabase;
+
 namespace registry {
 
 enum class Hive { LocalMachine, CurrentUser };
@@ -49,6 +51,7 @@ public:
 
 private:
     bool open();
+    bool closeFailed(QSqlDatabase& db);
     std::optional<qint64> findKey(const QString& keyPath);
 
     QString m_file;

@@ -30,18 +30,10 @@ bool AnimationWindow::open(AviClip clip)
     if (clip.frames.isEmpty())
         return false;
     const QImage& first = clip.frames.first();
-    const QRgb key = first.color(first.pixelIndex(0, 0));
-    for (const QImage& frame : clip.frames) {
-        QImage shown = frame;
-        if (m_style.transparent) {
-            QList<QRgb> colours = shown.colorTable();
-            for (QRgb& c : colours)
-                if (c == key)
-                    c = qRgba(0, 0, 0, 0);
-            shown.setColorTable(colours);
-        }
-        m_shown << shown.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    }
+    m_key = first.color(first.pixelIndex(0, 0));
+    // Frames are made ready to paint when first shown: a clip often plays only a few of them
+    // before its window goes.
+    m_shown = QList<QImage>(clip.frames.size());
     m_clip = std::move(clip);
     m_current = 0;
     if (!m_style.centre)
@@ -104,11 +96,28 @@ void AnimationWindow::advance()
     update();
 }
 
+const QImage& AnimationWindow::shownFrame(int index)
+{
+    QImage& shown = m_shown[index];
+    if (shown.isNull()) {
+        QImage frame = m_clip->frames.at(index);
+        if (m_style.transparent) {
+            QList<QRgb> colours = frame.colorTable();
+            for (QRgb& c : colours)
+                if (c == m_key)
+                    c = qRgba(0, 0, 0, 0);
+            frame.setColorTable(colours);
+        }
+        shown = frame.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return shown;
+}
+
 void AnimationWindow::paintEvent(QPaintEvent*)
 {
     if (m_shown.isEmpty())
         return;
-    const QImage& frame = m_shown.at(m_current);
+    const QImage& frame = shownFrame(m_current);
     QPoint at(0, 0);
     if (m_style.centre)
         at = QPoint((width() - frame.width()) / 2, (height() - frame.height()) / 2);

@@ -47,10 +47,13 @@ protected:
 
 private:
     void advance();
+    // Frame index with the transparent colour applied, made on first use.
+    const QImage& shownFrame(int index);
 
     AnimationStyle m_style;
     std::optional<AviClip> m_clip;
-    QList<QImage> m_shown;  // the frames ready to paint (with the transparent colour applied)
+    QList<QImage> m_shown;  // the frames ready to paint (with the transparent colour applied), made on first use
+    QRgb m_key = 0;         // the clip's background colour
     QTimer m_timer;
     int m_current = 0;
     int m_from = 0;

@@ -75,12 +75,15 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
 {
     const int w = frame.width();
     const int h = frame.height();
-    // One detach for the whole frame: scanLine() on a non-const image checks for sharing at every call.
+    // One detach for the whole frame: scanLine() on a non-const image checks for sharing at every
+    // call. Runs go in with memset / memcpy, clipped to the bitmap.
     uchar* const bits = frame.bits();
     const qsizetype stride = frame.bytesPerLine();
-    auto put = [&](int x, int y, uchar v) {
-        if (x >= 0 && x < w && y >= 0 && y < h)
-            bits[stride * (h - 1 - y) + x] = v;
+    const auto row = [&](int y) -> uchar* { return y >= 0 && y < h ? bits + stride * (h - 1 - y) : nullptr; };
+    const auto span = [&](int x, int count, int& from, int& to) {
+        from = qMax(x, 0);
+        to = qMin(x + count, w);
+        return to > from;
     };
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
     const qsizetype n = data.size();
@@ -92,8 +95,10 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
         const uchar value = p[i + 1];
         i += 2;
         if (count > 0) {
-            for (int k = 0; k < count; ++k)
-                put(x++, y, value);
+            int from = 0, to = 0;
+            if (uchar* line = row(y); line && span(x, count, from, to))
+                std::memset(line + from, value, size_t(to - from));
+            x += count;
             continue;
         }
         switch (value) {
@@ -111,9 +116,11 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
             i += 2;
             break;
         default: {  // absolute run of value literal pixels, padded to a 16-bit boundary
-            const qsizetype available = qMin<qsizetype>(value, n - i);
-            for (qsizetype k = 0; k < available; ++k)
-                put(x++, y, p[i + k]);
+            const int available = int(qMin<qsizetype>(value, n - i));
+            int from = 0, to = 0;
+            if (uchar* line = row(y); line && span(x, available, from, to))
+                std::memcpy(line + from, p + i + (from - x), size_t(to - from));
+            x += available;
             i += value + (value & 1);
             break;
         }
