@@ -1,5 +1,6 @@
 // Data items over access objects whose fields are in memory: rounding, the control fallback, stores
 // and the changed flag, limits, and the failures a caller sees.
+#include "support/Failures.h"
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
 #include "device/Global.h"
@@ -23,16 +24,7 @@ std::shared_ptr<CNvCpTable> TableWith(const QString& separator, std::optional<QS
     return table;
 }
 
-// The number of the failure fn raises; 0 when it raises none.
-qint32 FailureOf(const std::function<void()>& fn)
-{
-    try {
-        fn();
-    } catch (const com::ComError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::FailureOf;
 
 }  // namespace
 

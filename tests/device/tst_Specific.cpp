@@ -1,5 +1,6 @@
 // The thermostat's definition on a real device: the eleven access objects, the 41 data items and
 // what they show after a read; rebuilding for a second device; failures part-way.
+#include "support/Failures.h"
 #include "DeviceWorld.h"
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
@@ -49,15 +50,7 @@ struct Controls {
     device::WindowControls w;
 };
 
-qint32 FailureOf(const std::function<void()>& fn)
-{
-    try {
-        fn();
-    } catch (const com::ComError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::FailureOf;
 
 }  // namespace
 
