@@ -10,7 +10,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusReply>
 #include <QDBusVariant>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QProcess>
@@ -19,6 +21,8 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 
 namespace {
@@ -30,6 +34,17 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+}
+
+// Running, or ended but not yet reaped by the bus daemon that started it (a zombie).
+bool processRunning(uint pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const int end = line.lastIndexOf(')');
+    return end >= 0 && line.size() > end + 2 && line.at(end + 2) != 'Z';
 }
 
 bool run(const QString& program, const QStringList& args)
@@ -87,20 +102,36 @@ int main(int argc, char** argv)
     };
     const QString device = QStringLiteral("Demo/System 1/Floor 1/TS-101");
 
-    // The floor of a plug-in round: activation, one object, release and the end of the process.
-    const auto waitForEnd = [&]() {
-        if (!bus.interface()->isServiceRegistered(Service))
-            return true;
+    // The plug-in's process, asked of the bus while it serves; the time of asking is not counted.
+    const auto processOf = [&](double& askedMs) {
+        QElapsedTimer asking;
+        asking.start();
+        const QDBusReply<uint> pid = bus.interface()->servicePid(Service);
+        askedMs = asking.nsecsElapsed() / 1e6;
+        return pid.isValid() ? pid.value() : 0u;
+    };
+    // A round ends when the process has left the bus and has ended, as the baseline's has: a process
+    // still tearing down would otherwise run on into the next measurement.
+    const auto waitForEnd = [&](uint pid) {
         bool ended = true;
-        QEventLoop loop;
-        QDBusServiceWatcher watcher(Service, bus, QDBusServiceWatcher::WatchForUnregistration);
-        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, [&] {
-            ended = false;
-            loop.quit();
-        });
-        if (bus.interface()->isServiceRegistered(Service))
-            loop.exec();
+        if (bus.interface()->isServiceRegistered(Service)) {
+            QEventLoop loop;
+            QDBusServiceWatcher watcher(Service, bus, QDBusServiceWatcher::WatchForUnregistration);
+            QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, &QEventLoop::quit);
+            QTimer::singleShot(60000, &loop, [&] {
+                ended = false;
+                loop.quit();
+            });
+            if (bus.interface()->isServiceRegistered(Service))
+                loop.exec();
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (ended && pid != 0 && processRunning(pid)) {
+            if (waited.elapsed() > 60000)
+                return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
         return ended;
     };
     std::vector<double> floor;
@@ -109,11 +140,14 @@ int main(int argc, char** argv)
         t.start();
         const QString path = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
                                  .arguments().value(0).value<QDBusObjectPath>().path();
-        if (path.isEmpty() || call(path, Interface, QStringLiteral("Release")).type() != QDBusMessage::ReplyMessage || !waitForEnd()) {
+        double asked = 0;
+        const uint pid = processOf(asked);
+        if (path.isEmpty() || pid == 0 || call(path, Interface, QStringLiteral("Release")).type() != QDBusMessage::ReplyMessage ||
+            !waitForEnd(pid)) {
             std::fprintf(stderr, "bench_configure: an empty round failed\n");
             return 1;
         }
-        floor.push_back(t.nsecsElapsed() / 1e6);
+        floor.push_back(t.nsecsElapsed() / 1e6 - asked);
     }
 
     std::vector<double> plugin, baseline;
@@ -130,19 +164,22 @@ int main(int argc, char** argv)
         };
         const QDBusMessage created = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
         const QString path = created.arguments().value(0).value<QDBusObjectPath>().path();
-        bool ok = !path.isEmpty() && lap(0) &&
+        double asked = 0;
+        const uint pid = path.isEmpty() ? 0 : processOf(asked);
+        bool ok = pid != 0 && lap(0) &&
                   setProp(path, QStringLiteral("networkName"), QStringLiteral("Demo")).type() == QDBusMessage::ReplyMessage && lap(1) &&
                   call(path, Interface, QStringLiteral("SendCommand"), {13, QVariant::fromValue<qint16>(7), device}).type() == QDBusMessage::ReplyMessage &&
                   lap(2) && setProp(path, QStringLiteral("Visible"), true).type() == QDBusMessage::ReplyMessage &&
                   setProp(path, QStringLiteral("Visible"), false).type() == QDBusMessage::ReplyMessage && lap(3) &&
                   call(path, Interface, QStringLiteral("Release")).type() == QDBusMessage::ReplyMessage;
         // The round ends when the process has left the bus.
-        ok = ok && waitForEnd() && lap(4);
+        ok = ok && waitForEnd(pid) && lap(4);
         if (!ok) {
             std::fprintf(stderr, "bench_configure: round %d of the plug-in failed\n", round + 1);
             return 1;
         }
-        plugin.push_back(t.nsecsElapsed() / 1e6);
+        phases[0].back() -= asked;
+        plugin.push_back(t.nsecsElapsed() / 1e6 - asked);
 
         t.restart();
         if (!run(bin + QStringLiteral("/configure_baseline"), {QString::number(widgets)})) {
@@ -159,7 +196,7 @@ int main(int argc, char** argv)
     std::printf("plug-in: activation, open, configure (11 reads), show, hide, release, end: median %.1f ms (min %.1f, max %.1f)\n", p,
                 *std::min_element(plugin.begin(), plugin.end()), *std::max_element(plugin.begin(), plugin.end()));
     std::printf("  of which: activation and the hidden window %.1f, network %.1f, configure %.1f, show and hide %.1f, "
-                "release and end %.1f ms (medians)\n",
+                "release and end (the process gone) %.1f ms (medians)\n",
                 median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
     std::printf("floor: activation, one object, release, end (no network, no window shown): median %.1f ms\n", median(floor));
     std::printf("baseline: minimal widgets program start, show, exit: median %.1f ms (min %.1f, max %.1f)\n", b,

@@ -5,8 +5,31 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
+
+namespace {
+
+// Ends the program once the window has painted for the first time: a shown window is a painted one.
+class FirstPaint : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_seen = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -27,7 +50,13 @@ int main(int argc, char** argv)
         }
         layout->addWidget(w, i / 12, i % 12);
     }
+    FirstPaint firstPaint;
+    window.installEventFilter(&firstPaint);
     window.show();
-    QTimer::singleShot(0, &app, &QApplication::quit);
+    // A window that never paints would make the figure meaningless: fail instead.
+    QTimer::singleShot(10000, &app, [] {
+        std::fprintf(stderr, "configure_baseline: the window did not paint\n");
+        QCoreApplication::exit(1);
+    });
     return app.exec();
 }
