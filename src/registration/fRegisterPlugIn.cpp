@@ -2,13 +2,13 @@
 
 #include "framework/Identity.h"
 #include "platform/toolkit/Events.h"
+#include "platform/toolkit/ProgramImages.h"
 #include "registration/PlugInRegistration.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QIcon>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -17,7 +17,7 @@ fRegisterPlugIn::fRegisterPlugIn(std::function<void()> onClosed, QWidget* parent
 {
     setObjectName(QStringLiteral("fRegisterPlugIn"));
     setWindowTitle(framework::PlugInName());
-    setWindowIcon(QIcon(QStringLiteral(":/res/icon/WINDOW")));
+    setWindowIcon(toolkit::ProgramIcon(QStringLiteral(":/res/icon/WINDOW"), "png"));
 
     cmbDeregMode = new QComboBox(this);
     cmbDeregMode->setObjectName(QStringLiteral("cmbDeregMode"));

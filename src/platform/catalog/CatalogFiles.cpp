@@ -5,10 +5,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QHash>
 #include <QJsonDocument>
+#include <QMutex>
 #include <QSaveFile>
 #include <QSet>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace catalog::files {
 
@@ -143,8 +146,45 @@ bool ScopeMatches(const QString& programId, const QString& programIdTemplate, in
     return programId.left(digits).compare(programIdTemplate.left(digits), Qt::CaseInsensitive) == 0;
 }
 
+FileStamp FileStamp::of(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return FileStamp{path};
+    return FileStamp{path, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_ino),
+                     quint64(st.st_dev)};
+}
+
+bool FileStamp::sameVersionAs(const FileStamp& other) const
+{
+    return size >= 0 && other.size == size && other.modifiedNs == modifiedNs && other.inode == inode && other.device == device;
+}
+
+namespace {
+
+struct ParsedFile {
+    FileStamp stamp;
+    QJsonObject object;
+};
+
+QMutex parsedMutex;
+QHash<QString, ParsedFile> parsedFiles;
+// A few catalogs' worth; a scan of a big folder must not keep every file set it read.
+constexpr int ParsedFilesKept = 64;
+
+}  // namespace
+
 bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error)
 {
+    const FileStamp stamp = FileStamp::of(path);
+    {
+        QMutexLocker lock(&parsedMutex);
+        const auto cached = parsedFiles.constFind(path);
+        if (cached != parsedFiles.constEnd() && cached->stamp.sameVersionAs(stamp)) {
+            object = cached->object;
+            return true;
+        }
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
@@ -172,6 +212,12 @@ bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error)
         return false;
     }
     object = document.object();
+    if (stamp.size >= 0) {
+        QMutexLocker lock(&parsedMutex);
+        if (parsedFiles.size() >= ParsedFilesKept)
+            parsedFiles.clear();
+        parsedFiles.insert(path, ParsedFile{stamp, object});
+    }
     return true;
 }
 

@@ -39,7 +39,23 @@ bool WriteIndex(const QString& typesFolder, const CatalogIndex& index, QString& 
 QString StoredPath(const QString& typesFolder, const QString& absolutePath);
 QString AbsolutePath(const QString& typesFolder, const QString& storedPath);
 
-// Reads a JSON object from a file of at most MaxJsonFileSize bytes.
+// What tells one version of a file from another: replaced (another inode), rewritten (size or
+// modification time to the nanosecond) or gone. Take it before reading, so that a change made while
+// reading is seen next time.
+struct FileStamp {
+    QString path;
+    qint64 size = -1;  // -1: the file did not exist
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+
+    static FileStamp of(const QString& path);
+    bool sameVersionAs(const FileStamp& other) const;  // false when either file did not exist
+    bool unchanged() const { return sameVersionAs(of(path)); }
+};
+
+// Reads a JSON object from a file of at most MaxJsonFileSize bytes. A file read before and unchanged
+// since is not parsed again (the catalog reads the same index and file sets many times per device).
 bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error);
 
 // Checks a file-set document; on success fills entry (all but its file).

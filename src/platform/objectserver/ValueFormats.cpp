@@ -4,8 +4,6 @@
 #include "platform/catalog/ResourceCatalog.h"
 #include "platform/objectserver/ObjectServer.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -210,22 +208,7 @@ Type typeFromDefinition(const QString& name, const std::optional<QJsonObject>& d
 // What a user type was read from: the catalog index and the file set that defines the type. While
 // neither file changes, the definition read before still holds; reading and parsing both on every
 // value would cost far more than the value's trip to the database.
-struct FileStamp {
-    QString path;
-    QDateTime modified;
-    qint64 size = -1;
-
-    static FileStamp of(const QString& path)
-    {
-        const QFileInfo info(path);
-        return info.exists() ? FileStamp{path, info.lastModified(), info.size()} : FileStamp{path, {}, -1};
-    }
-    bool unchanged() const
-    {
-        const QFileInfo info(path);
-        return size >= 0 && info.exists() && info.size() == size && info.lastModified() == modified;
-    }
-};
+using catalog::files::FileStamp;
 
 struct CachedType {
     Type type;

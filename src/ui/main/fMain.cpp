@@ -13,6 +13,7 @@
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/ProgramImages.h"
 #include "registration/ResourceFiles.h"
 #include "ui/log/fLog.h"
 #include "ui/main/modBitmap.h"
@@ -106,10 +107,11 @@ void fMain::Form_Load()
     }
 
     const QUrl contact = ResolveResAddress(ContactPageAddress());
+    // Named as HTML: guessing the page's type would read the whole MIME database first.
     if (!contact.isEmpty())
-        ui.WebBrowser1->setSource(contact);
+        ui.WebBrowser1->setSource(contact, QTextDocument::HtmlResource);
 
-    const QImage bitmap(QStringLiteral(":/res/bitmap/301"));
+    const QImage bitmap = toolkit::ProgramImage(QStringLiteral(":/res/bitmap/301"), "bmp");
     if (!bitmap.isNull()) {
         const QImage recoloured =
             modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, palette().color(QPalette::Button));
@@ -121,8 +123,7 @@ void fMain::Form_Load()
         ui.Picture1->setContentsMargins(0, himetric + 375 < 1200 ? 375 / 15 : 120 / 15, 0, 0);
     }
 
-    const QIcon icon(QStringLiteral(":/res/icon/WINDOW"));
-    setWindowIcon(icon);
+    setWindowIcon(toolkit::ProgramIcon(QStringLiteral(":/res/icon/WINDOW"), "png"));
 
     ui.txtMajorVersion->setText(QString::number(framework::BuildVersionMajor()));
     ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));

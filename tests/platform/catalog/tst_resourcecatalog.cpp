@@ -107,6 +107,8 @@ private slots:
     void invalidFileSetsAreSkipped();
     void badIndexFile_data();
     void badIndexFile();
+    void changedFileSetIsReadAgain_data();
+    void changedFileSetIsReadAgain();
 };
 
 void TestResourceCatalog::openResults_data()
@@ -368,6 +370,50 @@ void TestResourceCatalog::badIndexFile()
     const qint32 result = Find(install, "8000D35500000000", 4);
     QVERIFY(result != ResultOk && result != ResultNotFound);
     QVERIFY(!FindTypeDefinition(install.lonWorks(), "T"));
+}
+
+// A file set read once is kept parsed; every kind of change must still reach the next reader, even
+// one made at once and keeping the size.
+void TestResourceCatalog::changedFileSetIsReadAgain_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("rewritten in place, same size") << "rewrite";
+    QTest::newRow("replaced by a renamed file, same size") << "rename";
+    QTest::newRow("removed") << "remove";
+}
+
+void TestResourceCatalog::changedFileSetIsReadAgain()
+{
+    QFETCH(QString, change);
+    Installation install;
+    const QString path = install.user() + "/set.fset.json";
+    WriteJson(path, FileSet("S", "8000D35500000000", 4, {20010}));
+    FileSets sets;
+    FunctionalProfiles profiles;
+    const auto profileFound = [&](qint16 key) {
+        qint32 handle = 0;
+        const qint32 opened = sets.FileSetOpen(path, 4, 0, 0, handle);
+        const qint32 found = opened == ResultOk ? profiles.FileSetFindProfile(sets, handle, key) : opened;
+        sets.FileSetClose(handle);
+        return found;
+    };
+    QCOMPARE(profileFound(20010), ResultOk);
+
+    const QByteArray changed = QJsonDocument(FileSet("S", "8000D35500000000", 4, {20011})).toJson();
+    QCOMPARE(changed.size(), QJsonDocument(FileSet("S", "8000D35500000000", 4, {20010})).toJson().size());
+    if (change == "rewrite") {
+        WriteFile(path, changed);
+    } else if (change == "rename") {
+        WriteFile(path + ".new", changed);
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(path + ".new", path));
+    } else {
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(profileFound(20010), ResultNotFound);
+        return;
+    }
+    QCOMPARE(profileFound(20010), ResultNotFound);
+    QCOMPARE(profileFound(20011), ResultOk);
 }
 
 QTEST_GUILESS_MAIN(TestResourceCatalog)
