@@ -12,6 +12,9 @@
 #include "ui/main/fMain.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QImageReader>
+#include <QThreadPool>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <cstdio>
@@ -52,8 +55,20 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
 
 namespace {
 
+// Loading the font database and the image-format plug-ins takes milliseconds that the first object's
+// window would otherwise spend measuring its first text and painting its first frame. A worker loads
+// them while this thread connects to the bus and reads the registry; Qt guards both with its own locks.
+void preloadForTheWindow()
+{
+    QThreadPool::globalInstance()->start([] {
+        QFontDatabase::families();
+        QImageReader::supportedImageFormats();
+    });
+}
+
 int serveBus()
 {
+    preloadForTheWindow();
     automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
                                     QString::fromLatin1(ErrorPrefix)};
