@@ -547,7 +547,12 @@ private slots:
         QVERIFY(fMain::ContactPageAddress().endsWith(QStringLiteral(".exe/about.htm")));
         QCOMPARE(fMain::ResolveResAddress(fMain::ContactPageAddress()), QUrl(QStringLiteral("qrc:/res/about.htm")));
         QVERIFY(fMain::ResolveResAddress(QStringLiteral("res://C:\\Other\\tool.exe/about.htm")).isEmpty());
-        QVERIFY(w->controls().WebBrowser1->toPlainText().contains(QStringLiteral("Kestrova")));
+        QTextBrowser* page = w->controls().WebBrowser1;
+        QVERIFY(page->toPlainText().contains(QStringLiteral("Kestrova")));
+        // Its picture, named relative to the page, is found beside it and is a readable GIF.
+        QVERIFY(page->toHtml().contains(QStringLiteral("WORLDMAP.GIF")));
+        const QUrl map = page->source().resolved(QUrl(QStringLiteral("WORLDMAP.GIF")));
+        QVERIFY(!QImage::fromData(page->loadResource(QTextDocument::ImageResource, map).toByteArray(), "GIF").isNull());
         // Bitmap 301, with the design button face repainted in the running one.
         const QImage picture = w->controls().Picture1->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!picture.isNull());
