@@ -74,13 +74,9 @@ int serveBus()
                                     QString::fromLatin1(ErrorPrefix)};
     auto* server = new automation::AutomationServer(
         config, [] { return std::make_unique<LNSPlugInAPI>(); }, QDBusConnection::sessionBus(), qApp);
-    // Ending the process must not swallow a reply already sent (the Release that ended it): a round
-    // trip to the bus daemon returns only after the daemon has read everything we sent before it.
-    toolkit::SetBeforeProgramEnd([] {
-        QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                                           QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
-        QDBusConnection::sessionBus().call(ping, QDBus::Block, 2000);
-    });
+    // Ending the process must neither swallow the reply of the call that ended it nor take with it a
+    // director's next request: the name goes first, then the replies, then the process.
+    toolkit::SetBeforeProgramEnd([server] { server->prepareForEnd(); });
     // A COM server whose client side is gone has nobody left to serve.
     QObject::connect(server, &automation::AutomationServer::connectionLost, [] { toolkit::EndProgram(0); });
     QString error;

@@ -147,6 +147,26 @@ private slots:
         QVERIFY(ended.wait(10000) || ended.count() > 0);
         QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(Service));
     }
+
+    // A director that creates an object as soon as the last one of the previous process is released
+    // must get it from a new process, not lose the request with the ending one.
+    void createRightAfterTheLastRelease()
+    {
+        QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        uint previous = 0;
+        for (int round = 0; round < 5; ++round) {
+            const QDBusMessage created = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+            QVERIFY2(created.type() == QDBusMessage::ReplyMessage, qPrintable(created.errorName() + QLatin1Char(' ') + created.errorMessage()));
+            const QString path = created.arguments().value(0).value<QDBusObjectPath>().path();
+            const uint process = bus->servicePid(Service).value();
+            QVERIFY(process != 0 && process != previous);
+            previous = process;
+            const QDBusMessage released = call(path, Interface, QStringLiteral("Release"));
+            QVERIFY2(released.type() == QDBusMessage::ReplyMessage, qPrintable(released.errorName()));
+            // By the time the Release is answered, the ending process no longer answers to the name.
+            QVERIFY(!bus->isServiceRegistered(Service));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPlugInObjectBus)

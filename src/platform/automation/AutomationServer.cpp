@@ -97,20 +97,27 @@ public:
         QPointer<AutomationServer> server(m_server);
         const QString path = m_path;
         bool destroyAfter = false;
+        QDBusMessage reply;
         try {
-            QDBusMessage reply = dispatch(*entry, message, &destroyAfter);
-            connection.send(reply);
+            reply = dispatch(*entry, message, &destroyAfter);
         } catch (const com::ComError& e) {
-            QDBusMessage reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
+            reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
             // The bus puts the description first; source and number follow it.
             reply.setArguments({e.source(), e.number()});
-            connection.send(reply);
         } catch (const std::exception& e) {
-            connection.send(message.createErrorReply(QDBusError::Failed, QString::fromLocal8Bit(e.what())));
+            reply = message.createErrorReply(QDBusError::Failed, QString::fromLocal8Bit(e.what()));
         }
         --entry->activeCalls;
-        if (server && (destroyAfter || entry->released))
+        if (!server) {
+            connection.send(reply);
+            return true;
+        }
+        // Destroying the object may end the process; the reply then leaves with prepareForEnd.
+        const quint64 held = server->holdReply(reply);
+        if (destroyAfter || entry->released)
             server->destroyIfIdle(path);
+        if (server)
+            server->sendHeldReply(held);
         return true;
     }
 
@@ -316,7 +323,39 @@ bool AutomationServer::start(bool requestName, QString* error)
             *error = m_connection.lastError().message();
         return false;
     }
+    m_ownsName = requestName;
     return true;
+}
+
+quint64 AutomationServer::holdReply(const QDBusMessage& reply)
+{
+    const quint64 id = m_nextReplyId++;
+    m_heldReplies.insert(id, reply);
+    return id;
+}
+
+void AutomationServer::sendHeldReply(quint64 id)
+{
+    const auto it = m_heldReplies.find(id);
+    if (it == m_heldReplies.end())
+        return;
+    m_connection.send(it.value());
+    m_heldReplies.erase(it);
+}
+
+void AutomationServer::prepareForEnd()
+{
+    // Giving up the name is a call to the bus daemon: when it returns, new requests go elsewhere.
+    if (m_ownsName && m_connection.isConnected())
+        m_connection.unregisterService(m_config.serviceName);
+    m_ownsName = false;
+    for (const QDBusMessage& reply : std::as_const(m_heldReplies))
+        m_connection.send(reply);
+    m_heldReplies.clear();
+    // A round trip to the bus daemon returns only after it has read everything sent before it.
+    QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
+    m_connection.call(ping, QDBus::Block, 2000);
 }
 
 QString AutomationServer::createObject(const QString& owner)

@@ -54,6 +54,11 @@ public:
     // is under way any more.
     bool releaseObject(const QString& path);
 
+    // For a process that ends while serving: gives up the service name first, so that whoever asks
+    // for an object from now on gets a new process instead of this one, then sends the replies of the
+    // calls under way (the Release that ended it) and returns once the bus daemon has read them.
+    void prepareForEnd();
+
 signals:
     // The bus connection went away (the bus daemon ended).
     void connectionLost();
@@ -73,6 +78,10 @@ private:
         bool released = false;
     };
     void destroyIfIdle(const QString& path);
+    // A call's reply goes out after the call's own consequences (an object destroyed, the process
+    // ending): prepareForEnd sends whatever is held at that moment.
+    quint64 holdReply(const QDBusMessage& reply);
+    void sendHeldReply(quint64 id);
 
     ServerConfig m_config;
     Factory m_factory;
@@ -81,6 +90,9 @@ private:
     QDBusServiceWatcher* m_watcher = nullptr;
     std::unique_ptr<FactoryNode> m_factoryNode;
     quint64 m_nextId = 1;
+    QMap<quint64, QDBusMessage> m_heldReplies;
+    quint64 m_nextReplyId = 1;
+    bool m_ownsName = false;
 };
 
 }  // namespace automation
