@@ -12,6 +12,7 @@
 #include <QSet>
 #include <cmath>
 #include <sys/stat.h>
+#include <time.h>
 
 namespace catalog::files {
 
@@ -151,13 +152,23 @@ FileStamp FileStamp::of(const QString& path)
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return FileStamp{path};
-    return FileStamp{path, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_ino),
-                     quint64(st.st_dev)};
+    const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    constexpr qint64 SettledAfterNs = 1000000000;
+    return FileStamp{path,
+                     qint64(st.st_size),
+                     ns(st.st_mtim),
+                     ns(st.st_ctim),
+                     quint64(st.st_ino),
+                     quint64(st.st_dev),
+                     ns(now) - ns(st.st_ctim) > SettledAfterNs};
 }
 
 bool FileStamp::sameVersionAs(const FileStamp& other) const
 {
-    return size >= 0 && other.size == size && other.modifiedNs == modifiedNs && other.inode == inode && other.device == device;
+    return settled && size >= 0 && other.size == size && other.modifiedNs == modifiedNs &&
+           other.statusChangedNs == statusChangedNs && other.inode == inode && other.device == device;
 }
 
 namespace {

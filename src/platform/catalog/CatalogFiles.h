@@ -39,18 +39,23 @@ bool WriteIndex(const QString& typesFolder, const CatalogIndex& index, QString& 
 QString StoredPath(const QString& typesFolder, const QString& absolutePath);
 QString AbsolutePath(const QString& typesFolder, const QString& storedPath);
 
-// What tells one version of a file from another: replaced (another inode), rewritten (size or
-// modification time to the nanosecond) or gone. Take it before reading, so that a change made while
-// reading is seen next time.
+// What tells one version of a file from another: replaced (another inode), rewritten (size, or the
+// modification or status-change time to the nanosecond; nobody can set the status-change time back,
+// as a copy that keeps times does with the other) or gone. Take it before reading, so that a change
+// made while reading is seen next time. A file changed moments before its stamp was taken is never
+// taken as unchanged: within one clock tick of the file system a second write may leave every time
+// as it was.
 struct FileStamp {
     QString path;
     qint64 size = -1;  // -1: the file did not exist
     qint64 modifiedNs = 0;
+    qint64 statusChangedNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
+    bool settled = false;  // its last change was over a second before the stamp
 
     static FileStamp of(const QString& path);
-    bool sameVersionAs(const FileStamp& other) const;  // false when either file did not exist
+    bool sameVersionAs(const FileStamp& other) const;  // false when this one is not settled or either file did not exist
     bool unchanged() const { return sameVersionAs(of(path)); }
 };
 

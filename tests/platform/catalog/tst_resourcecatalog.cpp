@@ -1,5 +1,6 @@
 // The resource catalog as its callers use it: result codes, folders that count only after a rebuild,
 // scope matching, profiles and type definitions.
+#include "platform/catalog/CatalogFiles.h"
 #include "platform/catalog/ResourceCatalog.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace catalog;
 
@@ -107,7 +111,6 @@ private slots:
     void invalidFileSetsAreSkipped();
     void badIndexFile_data();
     void badIndexFile();
-    void changedFileSetIsReadAgain_data();
     void changedFileSetIsReadAgain();
 };
 
@@ -373,47 +376,58 @@ void TestResourceCatalog::badIndexFile()
 }
 
 // A file set read once is kept parsed; every kind of change must still reach the next reader, even
-// one made at once and keeping the size.
-void TestResourceCatalog::changedFileSetIsReadAgain_data()
-{
-    QTest::addColumn<QString>("change");
-    QTest::newRow("rewritten in place, same size") << "rewrite";
-    QTest::newRow("replaced by a renamed file, same size") << "rename";
-    QTest::newRow("removed") << "remove";
-}
-
+// one that keeps the size or puts the modification time back.
 void TestResourceCatalog::changedFileSetIsReadAgain()
 {
-    QFETCH(QString, change);
     Installation install;
-    const QString path = install.user() + "/set.fset.json";
-    WriteJson(path, FileSet("S", "8000D35500000000", 4, {20010}));
+    const QStringList changes{"rewrite", "rewrite, time put back", "rename", "remove"};
+    const QByteArray before = QJsonDocument(FileSet("S", "8000D35500000000", 4, {20010})).toJson();
+    const QByteArray after = QJsonDocument(FileSet("S", "8000D35500000000", 4, {20011})).toJson();
+    QCOMPARE(after.size(), before.size());
+    const auto pathOf = [&](const QString& change) { return install.user() + "/" + QString(change).replace(' ', '_') + ".fset.json"; };
+    for (const QString& change : changes)
+        WriteFile(pathOf(change), before);
+
     FileSets sets;
     FunctionalProfiles profiles;
-    const auto profileFound = [&](qint16 key) {
+    const auto profileFound = [&](const QString& change, qint16 key) {
         qint32 handle = 0;
-        const qint32 opened = sets.FileSetOpen(path, 4, 0, 0, handle);
+        const qint32 opened = sets.FileSetOpen(pathOf(change), 4, 0, 0, handle);
         const qint32 found = opened == ResultOk ? profiles.FileSetFindProfile(sets, handle, key) : opened;
         sets.FileSetClose(handle);
         return found;
     };
-    QCOMPARE(profileFound(20010), ResultOk);
+    // Files changed just now are read afresh anyway: let them settle so that the kept copies are used.
+    QVERIFY(!files::FileStamp::of(pathOf("rename")).unchanged());
+    QTest::qSleep(1100);
+    QVERIFY(files::FileStamp::of(pathOf("rename")).unchanged());
+    for (const QString& change : changes)
+        QCOMPARE(profileFound(change, 20010), ResultOk);
 
-    const QByteArray changed = QJsonDocument(FileSet("S", "8000D35500000000", 4, {20011})).toJson();
-    QCOMPARE(changed.size(), QJsonDocument(FileSet("S", "8000D35500000000", 4, {20010})).toJson().size());
-    if (change == "rewrite") {
-        WriteFile(path, changed);
-    } else if (change == "rename") {
-        WriteFile(path + ".new", changed);
-        QVERIFY(QFile::remove(path));
-        QVERIFY(QFile::rename(path + ".new", path));
-    } else {
-        QVERIFY(QFile::remove(path));
-        QCOMPARE(profileFound(20010), ResultNotFound);
-        return;
+    for (const QString& change : changes) {
+        const QString path = pathOf(change);
+        struct stat old {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &old), 0);
+        if (change.startsWith("rewrite")) {
+            WriteFile(path, after);
+            if (change.endsWith("put back")) {
+                // To the nanosecond, as a copy that keeps times does.
+                const timespec times[2] = {old.st_atim, old.st_mtim};
+                QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            }
+        } else if (change == "rename") {
+            // Replaced as a save does it: a new file renamed over the old one.
+            WriteFile(path + ".new", after);
+            QCOMPARE(std::rename(QFile::encodeName(path + ".new").constData(), QFile::encodeName(path).constData()), 0);
+        } else {
+            QVERIFY(QFile::remove(path));
+        }
     }
-    QCOMPARE(profileFound(20010), ResultNotFound);
-    QCOMPARE(profileFound(20011), ResultOk);
+    for (const QString& change : changes) {
+        QCOMPARE(profileFound(change, 20010), ResultNotFound);
+        if (change != "remove")
+            QCOMPARE(profileFound(change, 20011), ResultOk);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestResourceCatalog)
