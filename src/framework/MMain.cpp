@@ -12,11 +12,12 @@
 #include "ui/main/fMain.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QThreadPool>
-#include <QDBusConnection>
-#include <QDBusMessage>
+#include <QTimer>
 #include <cstdio>
 
 namespace MMain {
@@ -85,6 +86,14 @@ int serveBus()
                      qPrintable(error));
         return 1;
     }
+    // Started for a call that made no object (one to an object of a process that has ended, or a
+    // CreateInstance whose caller left before it arrived), the server would have nothing to serve and
+    // nothing to end it: it ends by itself when no object has come after a while.
+    constexpr int EndWithoutObjectsMs = 3000;
+    QTimer::singleShot(EndWithoutObjectsMs, server, [server] {
+        if (server->objectCount() == 0 && !LNSPlugInAPI::Window())
+            toolkit::EndProgram(0);
+    });
     return QApplication::exec();
 }
 

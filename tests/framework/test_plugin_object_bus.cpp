@@ -148,6 +148,20 @@ private slots:
         QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(Service));
     }
 
+    // A process started for a call that makes no object (here a Release sent to an object of a process
+    // that has ended) ends by itself instead of staying for good.
+    void startedWithoutAnObjectEnds()
+    {
+        QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        QVERIFY(!bus->isServiceRegistered(Service));
+        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+        QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
+        const QDBusMessage reply = call(QStringLiteral("/LNSPlugInAPI/7"), Interface, QStringLiteral("Release"));
+        QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
+        QVERIFY(bus->isServiceRegistered(Service));
+        QVERIFY(ended.wait(15000) || ended.count() > 0);
+    }
+
     // A director that creates an object as soon as the last one of the previous process is released
     // must get it from a new process, not lose the request with the ending one.
     void createRightAfterTheLastRelease()
