@@ -10,7 +10,9 @@
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QDBusVirtualObject>
 #include <QProcess>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -50,6 +52,21 @@ void verifyPlugInError(const QDBusMessage& reply, int number, const QString& des
     QCOMPARE(args[1].toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
     QCOMPARE(args[2].toInt(), number);
 }
+
+// Owns the plug-in's name and, like a plug-in process that is ending, leaves the bus with the first
+// request it gets, unanswered.
+class EndingServer : public QDBusVirtualObject {
+public:
+    bool handleMessage(const QDBusMessage&, const QDBusConnection& connection) override
+    {
+        ++requests;
+        // The connection closes once nobody holds it any more: not from within its own call.
+        QTimer::singleShot(0, [name = connection.name()] { QDBusConnection::disconnectFromBus(name); });
+        return true;
+    }
+    QString introspect(const QString&) const override { return QString(); }
+    int requests = 0;
+};
 
 }  // namespace
 
@@ -160,6 +177,29 @@ private slots:
         QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
         QVERIFY(bus->isServiceRegistered(Service));
         QVERIFY(ended.wait(15000) || ended.count() > 0);
+    }
+
+    // When the process a creation reached leaves without answering, the director asks again and a new
+    // process serves it.
+    void directorAsksAgainWhenTheServerLeaves()
+    {
+        EndingServer ending;
+        {
+            // Held by name only, so that leaving the bus really closes it.
+            QDBusConnection fake = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("ending"));
+            QVERIFY(fake.registerVirtualObject(QStringLiteral("/"), &ending, QDBusConnection::SingleNode));
+            QVERIFY(fake.registerService(Service));
+        }
+
+        QProcess director;
+        QSignalSpy finished(&director, &QProcess::finished);
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+                       {QStringLiteral("session"), QStringLiteral("-c"), QStringLiteral("create; release; wait")});
+        QVERIFY(finished.wait(30000));
+        const QString out = QString::fromUtf8(director.readAllStandardOutput());
+        QCOMPARE(ending.requests, 1);
+        QVERIFY2(director.exitCode() == 0, qPrintable(out + QString::fromUtf8(director.readAllStandardError())));
+        QVERIFY2(out.startsWith(QStringLiteral("/LNSPlugInAPI/1\nok\nended")), qPrintable(out));
     }
 
     // A director that creates an object as soon as the last one of the previous process is released

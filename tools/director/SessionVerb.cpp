@@ -67,7 +67,7 @@ public:
         if (verb == QLatin1String("create")) {
             QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/"), FactoryInterface,
                                                                QStringLiteral("CreateInstance"));
-            m_path = valueText(expectReply(call).arguments().value(0));
+            m_path = valueText(expectReply(call, RetryWhenTheServerLeft).arguments().value(0));
             m_types.clear();
             Out(m_path);
         } else if (verb == QLatin1String("get") && words.size() == 2) {
@@ -111,9 +111,18 @@ private:
         return QDBusMessage::createMethodCall(Service, m_path, iface, member);
     }
 
-    QDBusMessage expectReply(const QDBusMessage& call)
+    // A plug-in process that was ending when a request reached it takes the request along, and the bus
+    // answers that the recipient left without replying. For a creation that is safe to ask again: the
+    // next request starts a new process.
+    enum Retry { NoRetry, RetryWhenTheServerLeft };
+
+    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = NoRetry)
     {
-        const QDBusMessage reply = m_bus.call(call, QDBus::Block, NoTimeout);
+        QDBusMessage reply = m_bus.call(call, QDBus::Block, NoTimeout);
+        for (int again = 0; retry == RetryWhenTheServerLeft && again < 2 && reply.type() == QDBusMessage::ErrorMessage &&
+                            reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
+             ++again)
+            reply = m_bus.call(call, QDBus::Block, NoTimeout);
         if (reply.type() == QDBusMessage::ErrorMessage) {
             const QVariantList args = reply.arguments();
             if (reply.errorName().startsWith(ErrorPrefix) && args.size() >= 3)
