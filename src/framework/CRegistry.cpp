@@ -85,6 +85,10 @@ void CRegistry::SetAppSetting(const QString& section, const QString& valueName, 
 
 bool CRegistry::DeleteMachineKey(const QString& keyPath)
 {
+    // An empty path, or one of separators only, names the hive itself: deleting "its subkeys" would
+    // empty the whole hive.
+    if (registry::KeyComponents(keyPath).isEmpty())
+        return false;
     RegistryStore store(Hive::LocalMachine);
     return deleteRecursively(store, keyPath);
 }

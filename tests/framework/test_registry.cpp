@@ -93,6 +93,23 @@ private slots:
         QVERIFY(!r.DeleteMachineKey(QStringLiteral("SOFTWARE\\Top")));
     }
 
+    // A path of nothing but separators names the hive itself; deleting it must not empty the hive.
+    void deleteMachineKeyRefusesTheHive_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("empty") << "";
+        QTest::newRow("one separator") << "\\";
+        QTest::newRow("separators") << "\\\\\\";
+    }
+    void deleteMachineKeyRefusesTheHive()
+    {
+        QFETCH(QString, path);
+        CRegistry r;
+        r.SetMachineSetting(QStringLiteral("SOFTWARE\\Keep\\Sub"), QStringLiteral("v"), QStringLiteral("1"));
+        QVERIFY(!r.DeleteMachineKey(path));
+        QCOMPARE(r.MachineSetting(QStringLiteral("SOFTWARE\\Keep\\Sub"), QStringLiteral("v")), QStringLiteral("1"));
+    }
+
     void enumeratesSubkeysInOrderThenEmpty()
     {
         CRegistry r;

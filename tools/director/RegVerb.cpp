@@ -147,8 +147,10 @@ bool deleteTree(RegistryStore& store, const QString& path)
 
 int remove(RegistryStore& store, const KeyName& key, const Options& o)
 {
+    // A key path of separators only names the hive itself, which is never deleted with its subkeys.
     const bool ok = o.valueName ? store.deleteValue(key.path, *o.valueName)
-                                : (!key.path.isEmpty() && store.keyExists(key.path) && deleteTree(store, key.path));
+                                : (!registry::KeyComponents(key.path).isEmpty() && store.keyExists(key.path) &&
+                                   deleteTree(store, key.path));
     if (!ok) {
         Err(QStringLiteral("ERROR: The system was unable to find the specified registry key or value."));
         return 1;

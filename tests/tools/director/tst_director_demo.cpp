@@ -166,6 +166,8 @@ private slots:
     void failures();
     void help_data();
     void help();
+    void regDeleteRefusesTheHive_data();
+    void regDeleteRefusesTheHive();
 
 private:
     void setUp();
@@ -565,6 +567,25 @@ void TestDirectorDemo::help()
     QVERIFY(run.out.size() >= 3);
     // --help does the verb's work no harm and no good: nothing was set up.
     QVERIFY(!QFileInfo::exists(Installation(*m_env)));
+}
+
+// "reg delete" of a hive's root refuses, as reg.exe does, and leaves every key in place.
+void TestDirectorDemo::regDeleteRefusesTheHive_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::newRow("HKLM\\") << "HKLM\\";
+    QTest::newRow("HKLM\\\\") << "HKLM\\\\";
+    QTest::newRow("HKCU") << "HKCU";
+}
+
+void TestDirectorDemo::regDeleteRefusesTheHive()
+{
+    QFETCH(QString, key);
+    for (const QString hive : {"HKLM", "HKCU"})
+        QCOMPARE(Director({"reg", "add", hive + "\\SOFTWARE\\Keep", "/v", "v", "/d", "1"}).exitCode, 0);
+    QCOMPARE(Director({"reg", "delete", key}).exitCode, 1);
+    for (const QString hive : {"HKLM", "HKCU"})
+        QCOMPARE(Director({"reg", "query", hive + "\\SOFTWARE\\Keep", "/v", "v"}).exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestDirectorDemo)
