@@ -7,7 +7,12 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
+#include <chrono>
+#include <future>
+#include <thread>
 
 using framework::CRegistry;
 using registry::Hive;
@@ -108,6 +113,38 @@ private slots:
         r.SetMachineSetting(QStringLiteral("SOFTWARE\\Keep\\Sub"), QStringLiteral("v"), QStringLiteral("1"));
         QVERIFY(!r.DeleteMachineKey(path));
         QCOMPARE(r.MachineSetting(QStringLiteral("SOFTWARE\\Keep\\Sub"), QStringLiteral("v")), QStringLiteral("1"));
+    }
+
+    // Another process writing the same hive at that moment makes a write wait, not fail: a setting
+    // saved while a registration runs elsewhere is not lost.
+    void writeWaitsForAnotherWriter()
+    {
+        RegistryStore store(Hive::LocalMachine);
+        QVERIFY(store.createKey(QStringLiteral("SOFTWARE\\Shared")));
+        std::promise<void> holding;
+        std::thread other([&, file = store.fileName()] {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other writer"));
+                db.setDatabaseName(file);
+                QSqlQuery q(db);
+                const bool began = db.open() && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+                                   q.exec(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (0, 'Other', 'other')"));
+                holding.set_value();
+                if (began) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                    q.exec(QStringLiteral("COMMIT"));
+                }
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("other writer"));
+        });
+        holding.get_future().wait();
+        const bool created = store.createKey(QStringLiteral("SOFTWARE\\Shared\\Mine"));
+        const bool set = store.setValue(QStringLiteral("SOFTWARE\\Shared\\Mine"), QStringLiteral("v"), registry::StringValue(QStringLiteral("1")));
+        other.join();
+        QVERIFY(created);
+        QVERIFY(set);
+        QVERIFY(store.keyExists(QStringLiteral("Other")));
+        QCOMPARE(store.queryValue(QStringLiteral("SOFTWARE\\Shared\\Mine"), QStringLiteral("v"))->data, QByteArray("1"));
     }
 
     void enumeratesSubkeysInOrderThenEmpty()

@@ -121,38 +121,48 @@ bool RegistryStore::keyExists(const QString& keyPath)
     return findKey(keyPath).has_value();
 }
 
-bool RegistryStore::createKey(const QString& keyPath)
+bool RegistryStore::inWriteTransaction(const std::function<bool(QSqlDatabase&)>& work)
 {
     if (!open())
         return false;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
+    QSqlQuery control(db);
+    // A plain BEGIN takes the write lock only at the first write: two processes that both read first
+    // then deadlock, and SQLite fails one of them at once instead of letting it wait.
+    if (!control.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    QSqlQuery find(db), insert(db);
-    find.prepare(QStringLiteral("SELECT id FROM keys WHERE parent = ? AND lname = ?"));
-    insert.prepare(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (?, ?, ?)"));
-    qint64 id = 0;
-    for (const QString& part : KeyComponents(keyPath)) {
-        find.addBindValue(id);
-        find.addBindValue(lowered(part));
-        if (!find.exec()) {
-            db.rollback();
-            return false;
+    if (work(db) && control.exec(QStringLiteral("COMMIT")))
+        return true;
+    // Also after a failed COMMIT: a transaction left open would swallow every later write.
+    control.exec(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
+bool RegistryStore::createKey(const QString& keyPath)
+{
+    return inWriteTransaction([&](QSqlDatabase& db) {
+        QSqlQuery find(db), insert(db);
+        find.prepare(QStringLiteral("SELECT id FROM keys WHERE parent = ? AND lname = ?"));
+        insert.prepare(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (?, ?, ?)"));
+        qint64 id = 0;
+        for (const QString& part : KeyComponents(keyPath)) {
+            find.addBindValue(id);
+            find.addBindValue(lowered(part));
+            if (!find.exec())
+                return false;
+            if (find.next()) {
+                id = find.value(0).toLongLong();
+                continue;
+            }
+            insert.addBindValue(id);
+            insert.addBindValue(part);
+            insert.addBindValue(lowered(part));
+            if (!insert.exec())
+                return false;
+            id = insert.lastInsertId().toLongLong();
         }
-        if (find.next()) {
-            id = find.value(0).toLongLong();
-            continue;
-        }
-        insert.addBindValue(id);
-        insert.addBindValue(part);
-        insert.addBindValue(lowered(part));
-        if (!insert.exec()) {
-            db.rollback();
-            return false;
-        }
-        id = insert.lastInsertId().toLongLong();
-    }
-    return db.commit();
+        return true;
+    });
 }
 
 std::optional<RegValue> RegistryStore::queryValue(const QString& keyPath, const QString& valueName)
@@ -171,57 +181,60 @@ std::optional<RegValue> RegistryStore::queryValue(const QString& keyPath, const 
 
 bool RegistryStore::setValue(const QString& keyPath, const QString& valueName, const RegValue& value)
 {
-    const auto key = findKey(keyPath);
-    if (!key)
-        return false;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("INSERT INTO vals (key, name, lname, type, data) VALUES (?, ?, ?, ?, ?) "
-                             "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data"));
-    q.addBindValue(*key);
-    q.addBindValue(nonNull(valueName));
-    q.addBindValue(lowered(valueName));
-    q.addBindValue(static_cast<int>(value.type));
-    q.addBindValue(value.data.isNull() ? QByteArray("") : value.data);
-    return q.exec();
+    // The key is looked up in the same transaction as the write: a key deleted meanwhile by another
+    // process cannot leave a value behind that a later key with its number would inherit.
+    return inWriteTransaction([&](QSqlDatabase& db) {
+        const auto key = findKey(keyPath);
+        if (!key)
+            return false;
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("INSERT INTO vals (key, name, lname, type, data) VALUES (?, ?, ?, ?, ?) "
+                                 "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data"));
+        q.addBindValue(*key);
+        q.addBindValue(nonNull(valueName));
+        q.addBindValue(lowered(valueName));
+        q.addBindValue(static_cast<int>(value.type));
+        q.addBindValue(value.data.isNull() ? QByteArray("") : value.data);
+        return q.exec();
+    });
 }
 
 bool RegistryStore::deleteValue(const QString& keyPath, const QString& valueName)
 {
-    const auto key = findKey(keyPath);
-    if (!key)
-        return false;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("DELETE FROM vals WHERE key = ? AND lname = ?"));
-    q.addBindValue(*key);
-    q.addBindValue(lowered(valueName));
-    return q.exec() && q.numRowsAffected() > 0;
+    return inWriteTransaction([&](QSqlDatabase& db) {
+        const auto key = findKey(keyPath);
+        if (!key)
+            return false;
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("DELETE FROM vals WHERE key = ? AND lname = ?"));
+        q.addBindValue(*key);
+        q.addBindValue(lowered(valueName));
+        return q.exec() && q.numRowsAffected() > 0;
+    });
 }
 
 bool RegistryStore::deleteKey(const QString& keyPath)
 {
-    const auto key = findKey(keyPath);
-    if (!key || *key == 0)
-        return false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM keys WHERE parent = ?"));
-    q.addBindValue(*key);
-    if (!q.exec() || !q.next() || q.value(0).toLongLong() > 0)
-        return false;
-    if (!db.transaction())
-        return false;
-    QSqlQuery del(db);
-    del.prepare(QStringLiteral("DELETE FROM vals WHERE key = ?"));
-    del.addBindValue(*key);
-    bool ok = del.exec();
-    del.prepare(QStringLiteral("DELETE FROM keys WHERE id = ?"));
-    del.addBindValue(*key);
-    ok = ok && del.exec();
-    if (!ok) {
-        db.rollback();
-        return false;
-    }
-    return db.commit();
+    // The check for subkeys and the delete in one transaction: a subkey added meanwhile by another
+    // process cannot be left without its parent.
+    return inWriteTransaction([&](QSqlDatabase& db) {
+        const auto key = findKey(keyPath);
+        if (!key || *key == 0)
+            return false;
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT COUNT(*) FROM keys WHERE parent = ?"));
+        q.addBindValue(*key);
+        if (!q.exec() || !q.next() || q.value(0).toLongLong() > 0)
+            return false;
+        QSqlQuery del(db);
+        del.prepare(QStringLiteral("DELETE FROM vals WHERE key = ?"));
+        del.addBindValue(*key);
+        if (!del.exec())
+            return false;
+        del.prepare(QStringLiteral("DELETE FROM keys WHERE id = ?"));
+        del.addBindValue(*key);
+        return del.exec();
+    });
 }
 
 std::optional<QString> RegistryStore::subkeyName(const QString& keyPath, int index)

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QSqlDatabase;
@@ -53,6 +54,10 @@ private:
     bool open();
     bool closeFailed(QSqlDatabase& db);
     std::optional<qint64> findKey(const QString& keyPath);
+    // Runs work in one transaction that holds the write lock from its start: the look-ups it makes
+    // stay true until it commits, and another process's writer waits for it instead of failing.
+    // Rolled back when work or the commit fails.
+    bool inWriteTransaction(const std::function<bool(QSqlDatabase&)>& work);
 
     QString m_file;
     QString m_connection;
