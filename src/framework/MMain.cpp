@@ -143,8 +143,8 @@ int Main(int argc, char** argv)
                 default: return 1;
                 }
             }
-            registration::DeregisterPlugIn(parsed.mode, false);
-            return 0;
+            // Silent too: a failure that leaves the plug-in registered is a non-zero status.
+            return registration::DeregisterPlugIn(parsed.mode, false) ? 0 : 1;
         } catch (const std::exception&) {
             // A failure escaping the command-line handling leaves the user the window to retry by hand.
         }

@@ -7,6 +7,7 @@
 #include "platform/base/ComError.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/toolkit/Process.h"
 #include "registration/CommandRegistration.h"
 #include "ui/progress/fProgress.h"
@@ -163,7 +164,7 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     return update ? RegisterOutcome::Updated : RegisterOutcome::Registered;
 }
 
-bool RemovePlugInRegistration(bool interactive)
+RemovalOutcome RemovePlugInRegistration(bool interactive)
 {
     const framework::PlugInIdentity& id = framework::Identity();
     QString reason;
@@ -173,18 +174,29 @@ bool RemovePlugInRegistration(bool interactive)
                        QLatin1Char('\r') + QStringLiteral("Verify that there are not instances running") +
                        QLatin1Char('\r') + reason,
                    Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
-        return false;
+        return RemovalOutcome::ServerRemovalFailed;
     }
     const bool deleted = CRegistry().DeleteMachineKey(PlugInKey());
+    if (!deleted && registry::RegistryStore(registry::Hive::LocalMachine).keyExists(PlugInKey())) {
+        // A key left behind with no server to start would describe a plug-in that cannot run: the
+        // server registration goes back, and the plug-in stays registered as a whole.
+        RunServerRegistration(false, nullptr);
+        if (interactive)
+            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
+                       QStringLiteral(" could not be deregistered: the registry key HKEY_LOCAL_MACHINE\\") + PlugInKey() +
+                       QStringLiteral(" could not be deleted"),
+                   Buttons::Ok, Icon::Critical, id.PlugInName);
+        return RemovalOutcome::RegistryDeleteFailed;
+    }
     if (interactive)
         MsgBox(deleted ? QStringLiteral("Plug-in ") + id.PlugInName + QStringLiteral(" deregistered")
                        : QStringLiteral("Plug-in ") + id.PlugInName +
                              QStringLiteral(" does not exisit in the Windows registery"),
                Buttons::Ok, Icon::Information, id.PlugInName);
-    return deleted;
+    return deleted ? RemovalOutcome::Removed : RemovalOutcome::NotRegistered;
 }
 
-void DeregisterPlugIn(qint16 mode, bool interactive)
+bool DeregisterPlugIn(qint16 mode, bool interactive)
 {
     framework::SetShowProgress(interactive);
     if (mode == 0 || mode == 1) {
@@ -193,7 +205,8 @@ void DeregisterPlugIn(qint16 mode, bool interactive)
         DeregistrationWalk hooks;
         framework::ForEachNetworkDeregister(mode == 1, *server, hooks);
     }
-    RemovePlugInRegistration(interactive);
+    const RemovalOutcome outcome = RemovePlugInRegistration(interactive);
+    return outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NotRegistered;
 }
 
 }  // namespace registration

@@ -18,9 +18,16 @@ VersionPair ReadVersionPair(const QString& version);
 bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours);
 
 RegisterOutcome RegisterPlugIn(bool interactive);
-// true when the registry key was deleted.
-bool RemovePlugInRegistration(bool interactive);
-void DeregisterPlugIn(qint16 mode, bool interactive);
+
+enum class RemovalOutcome {
+    Removed,                // server registration and registry key removed
+    NotRegistered,          // server registration removed; there was no registry key
+    ServerRemovalFailed,    // nothing changed
+    RegistryDeleteFailed,   // the key could not be deleted; the server registration was put back
+};
+RemovalOutcome RemovePlugInRegistration(bool interactive);
+// True when the plug-in is no longer registered afterwards (also when it was not registered).
+bool DeregisterPlugIn(qint16 mode, bool interactive);
 
 // Starts the program's own executable with "/regserver" or "/unregserver" and waits for it to end;
 // false with the reason when it could not be started or did not succeed.

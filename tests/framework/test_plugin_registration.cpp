@@ -10,6 +10,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using registration::RegisterOutcome;
@@ -215,7 +218,8 @@ private slots:
             framework::CRegistry().DeleteMachineKey(framework::PlugInKey());
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({message, Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Information, true});
-        QCOMPARE(registration::RemovePlugInRegistration(true), registered);
+        QCOMPARE(registration::RemovePlugInRegistration(true),
+                 registered ? registration::RemovalOutcome::Removed : registration::RemovalOutcome::NotRegistered);
         VERIFY_BOXES(boxes);
         QCOMPARE(processes.starts.last(), (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/unregserver")}));
         QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
@@ -230,9 +234,36 @@ private slots:
         boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI deregistration as COM server failed\r"
                                      "Verify that there are not instances running\rThe system cannot find the file specified."),
                       Answer::Ok, framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
-        QVERIFY(!registration::RemovePlugInRegistration(true));
+        QCOMPARE(registration::RemovePlugInRegistration(true), registration::RemovalOutcome::ServerRemovalFailed);
         VERIFY_BOXES(boxes);
         QVERIFY(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+    }
+
+    // A key that cannot be deleted leaves the plug-in registered as a whole, server included, and
+    // says so: on the command line as a failure, in the window with a box.
+    void failedKeyDeletionKeepsTheRegistration()
+    {
+        RecordedProcesses processes;
+        QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
+        registry::RegistryStore store(registry::Hive::LocalMachine);
+        QVERIFY(store.keyExists(framework::PlugInKey()));
+        // The process's own connection to the hive (one per file) refuses every write from now on.
+        QSqlDatabase hive = QSqlDatabase::database(QStringLiteral("registry:") + QFileInfo(store.fileName()).absoluteFilePath(), false);
+        QVERIFY(hive.isOpen());
+        QVERIFY(QSqlQuery(hive).exec(QStringLiteral("PRAGMA query_only = ON")));
+
+        QVERIFY(!registration::DeregisterPlugIn(-1, false));
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be deregistered: the registry key "
+                                     "HKEY_LOCAL_MACHINE\\") + framework::PlugInKey() + QStringLiteral(" could not be deleted"),
+                      Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Critical, true});
+        QCOMPARE(registration::RemovePlugInRegistration(true), registration::RemovalOutcome::RegistryDeleteFailed);
+        VERIFY_BOXES(boxes);
+        QVERIFY(store.keyExists(framework::PlugInKey()));
+        const QStringList unregister{QCoreApplication::applicationFilePath(), QStringLiteral("/unregserver")};
+        const QStringList reregister{QCoreApplication::applicationFilePath(), QStringLiteral("/regserver")};
+        QCOMPARE(processes.starts.mid(1), (QList<QStringList>{unregister, reregister, unregister, reregister}));
+        QVERIFY(QSqlQuery(hive).exec(QStringLiteral("PRAGMA query_only = OFF")));
     }
 
 private:
