@@ -45,30 +45,38 @@ fRegisterPlugIn::fRegisterPlugIn(std::function<void()> onClosed, QWidget* parent
     connect(bExit, &QPushButton::clicked, this, &QWidget::close);
 }
 
+void fRegisterPlugIn::setBusy(bool busy)
+{
+    m_busy = busy;
+    for (QWidget* control : {static_cast<QWidget*>(cmbDeregMode), static_cast<QWidget*>(bRegister),
+                             static_cast<QWidget*>(bDeregister), static_cast<QWidget*>(bExit)})
+        control->setEnabled(!busy);
+}
+
 void fRegisterPlugIn::bRegister_Click()
 {
+    setBusy(true);
     registration::RegisterPlugIn(true);
+    setBusy(false);
     close();
 }
 
 void fRegisterPlugIn::bDeregister_Click()
 {
-    cmbDeregMode->setEnabled(false);
-    bRegister->setEnabled(false);
-    bDeregister->setEnabled(false);
-    bExit->setEnabled(false);
+    setBusy(true);
     repaint();
     toolkit::DoEvents();
     registration::DeregisterPlugIn(static_cast<qint16>(cmbDeregMode->currentIndex() - 1), true);
-    cmbDeregMode->setEnabled(true);
-    bRegister->setEnabled(true);
-    bDeregister->setEnabled(true);
-    bExit->setEnabled(true);
+    setBusy(false);
     close();
 }
 
 void fRegisterPlugIn::closeEvent(QCloseEvent* event)
 {
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (m_onClosed)
         m_onClosed();

@@ -25,5 +25,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // While an operation runs: list and buttons locked, and closing the window (which ends the
+    // program) refused, so that nothing starts inside it and it is not cut short.
+    void setBusy(bool busy);
+
     std::function<void()> m_onClosed;
+    bool m_busy = false;
 };

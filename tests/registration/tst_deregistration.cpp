@@ -308,6 +308,39 @@ private slots:
         QVERIFY(!KeyExists());
         VERIFY_BOXES(boxes);
     }
+
+    // The Register button locks the window the same way, and the window cannot be closed (ending the
+    // program) while the registration runs.
+    void registerButtonLocksTheWindow()
+    {
+        Installation world;
+        SelfRegistrationStarts starts;
+        bool closed = false;
+        fRegisterPlugIn window([&] { closed = true; });
+        window.show();
+        testsupport::ScriptedMessageBoxes boxes;
+        BoxesWithActions actions(boxes);
+        QString lockState;
+        bool closedMeanwhile = true;
+        boxes.expect({QStringLiteral("Plug-in registered as KR5MHUConfigure.LNSPlugInAPI"), Answer::Ok, framework::PlugInName(),
+                      std::nullopt, Icon::Information, true});
+        actions.whileOpen(1, [&](const toolkit::MessageBoxRequest&) {
+            lockState = QStringLiteral("%1%2%3%4")
+                            .arg(window.cmbDeregMode->isEnabled())
+                            .arg(window.bRegister->isEnabled())
+                            .arg(window.bDeregister->isEnabled())
+                            .arg(window.bExit->isEnabled());
+            closedMeanwhile = window.close() || closed;
+        });
+
+        QTest::mouseClick(window.bRegister, Qt::LeftButton);
+
+        QCOMPARE(lockState, QStringLiteral("0000"));
+        QVERIFY(!closedMeanwhile);
+        QVERIFY(closed);
+        QVERIFY(KeyExists());
+        VERIFY_BOXES(boxes);
+    }
 };
 
 QTEST_MAIN(TestDeregistration)
