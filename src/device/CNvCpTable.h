@@ -36,6 +36,12 @@ public:
     QString CurrentFormatName() const;
     // The format of the last successful read (what a write uses); empty before one.
     const QString& LastReadFormat() const { return m_lastReadFormat; }
+    // The fields hold values in units other than the ones shown: the last read succeeded, the one in
+    // the units switched to since did not.
+    bool ValuesInOtherUnits() const
+    {
+        return LocalizationSpecific && !m_lastReadFormat.isEmpty() && m_lastReadFormat != CurrentFormatName();
+    }
 
 private:
     // A read that fails after the handle's format was switched must not change the units in which

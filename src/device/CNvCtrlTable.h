@@ -28,6 +28,8 @@ public:
     void SetMaxLimit(int index, const QString& text);
     QString MinLimit(int index) const;
     void SetMinLimit(int index, const QString& text);
+    // A value in units: its limits differ between metric and imperial.
+    bool DependsOnUnits() const { return MaxLimit(0) != MaxLimit(1) || MinLimit(0) != MinLimit(1); }
 
     // The format name of the object server's variable handle.
     QString DsFormatType() const;

@@ -12,6 +12,7 @@ inline constexpr qint32 ObjectServerErrorBase = lns::ObjectServerErrorBase;
 
 // Run-time failures of the data model, numbered as a Basic runtime numbers them, so that a message
 // box or a log row shows a familiar number.
+inline constexpr qint32 ErrInvalidArgument = 5;
 inline constexpr qint32 ErrOverflow = 6;
 inline constexpr qint32 ErrSubscriptOutOfRange = 9;
 inline constexpr qint32 ErrDivisionByZero = 11;

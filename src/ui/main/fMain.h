@@ -136,6 +136,8 @@ private:
     bool comboBoxEvent(int Index, QEvent* event);
     // Stores one edited field into its data item, range-checked (fMainApply.cpp).
     void StoreEditedItem(CNvCtrlTable& item);
+    // Fields the current Apply refused to store (typed in units their variable was not read in).
+    std::set<const CNvCtrlTable*> m_refusedStores;
 
     std::map<const QObject*, int> m_txtIndex;
     std::map<const QObject*, int> m_cbIndex;

@@ -5,6 +5,7 @@
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
 #include "device/Collections.h"
+#include "device/Global.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
@@ -78,6 +79,14 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         return;
     }
     auto* box = qobject_cast<QLineEdit*>(control);
+    // After a switch of units whose re-read failed, the variable still holds values in the old units:
+    // a value typed in the units shown would reach the device as a value in the old ones.
+    if (item.NvCpTable && item.NvCpTable->ValuesInOtherUnits() && item.DependsOnUnits()) {
+        m_refusedStores.insert(&item);
+        throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("fMain"),
+                            item.Description + QStringLiteral(" was not read in the units shown.") + CrLf +
+                                QStringLiteral("Use Refresh All, then apply again."));
+    }
     const int units = framework::DisplayUnits();
     const QString maxText = item.MaxLimit(units);
     const QString minText = item.MinLimit(units);
@@ -105,12 +114,14 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
 
 void fMain::cmdApply_Click()
 {
+    m_refusedStores.clear();
     std::vector<Step> steps;
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Hourglass); }));
     for (const auto& item : DataItems())
         steps.push_back(Step::Do([this, item] { StoreEditedItem(*item); }));
     steps.push_back(Step::Do([this] {
-        if (PropagateChanges()) {
+        // A refused field stays an edit still to be applied.
+        if (PropagateChanges() && m_refusedStores.empty()) {
             ChangesPending = false;
             ui.cmdApply->setEnabled(false);
             ui.cmdCancel->setEnabled(false);
@@ -120,7 +131,8 @@ void fMain::cmdApply_Click()
     for (const auto& item : DataItems()) {
         steps.push_back(Step::Do([this, item] {
             QWidget* control = item->TheControl.data();
-            if (control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges)
+            if (control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges &&
+                !m_refusedStores.count(item.get()))
                 SetForeColor(control, NormalTextColor());
         }));
     }

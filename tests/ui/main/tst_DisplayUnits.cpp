@@ -244,6 +244,45 @@ private slots:
             QCOMPARE(after.value(field), before.value(field));
     }
 
+    // A value typed under the new units into a variable still holding values in the old ones (its
+    // re-read failed) is refused, stays an edit, and arrives right once the variable is read again.
+    void aValueTypedIntoValuesOfOtherUnitsWaitsForARead()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const QStringList before = m.deviceFields(QStringLiteral("nciGenOpts"));
+        DeviceFaults unreachable;
+        unreachable.unreachable = true;
+        m.setFaults(unreachable);
+        for (const auto& table : NvTables())
+            boxes.expect({QStringLiteral("Error reading ") + table->Name + QStringLiteral(" "), Answer::Ignore,
+                          QStringLiteral("fMain ReadInitValues"), Buttons::AbortRetryIgnore, Icon::Critical});
+        m.chooseUnits(1);
+        VERIFY_BOXES(boxes);
+        m.setFaults(DeviceFaults{});
+
+        // 86 °F is 30 °C; as a value of the metric fields in memory it would be 86 °C.
+        m.type(HeatMax, QStringLiteral("86"));
+        m.leave();
+        boxes.expect({QStringLiteral("was not read in the units shown"), Answer::Ignore, QStringLiteral("fMain cmdApply_Click"),
+                      Buttons::AbortRetryIgnore, Icon::Information});
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")), before);
+        QVERIFY(m.isRed(m.box(HeatMax)));
+        QVERIFY(m.w->ChangesPending);
+        QVERIFY(m.ui().cmdApply->isEnabled());
+
+        m.ui().cmdRefresh->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(HeatMax)->text(), QStringLiteral("86"));
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        const QStringList after = m.deviceFields(QStringLiteral("nciGenOpts"));
+        QVERIFY2(std::abs(after.value(GenOptsField(HeatMax)).toDouble() - 30.0) < 0.02, qPrintable(after.join(QLatin1Char(','))));
+        QVERIFY(!m.isRed(m.box(HeatMax)));
+    }
+
 private:
     ConfiguredWindow m;
 };
