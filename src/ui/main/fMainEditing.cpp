@@ -357,6 +357,10 @@ void fMain::txtNvi_LostFocus(int Index)
     const auto text = [this](int i) { return ui.txtNvi.at(i)->text(); };
     const auto adjust = [this](int target, const QString& newText, const QString& notice) {
         QLineEdit* box = ui.txtNvi.at(target);
+        // The box turns red before it gets the focus, where its restore text would be taken: take
+        // it now, while the box still shows the device's value.
+        if (ForeColor(box) != ModifiedColor())
+            box->setProperty("Tag", box->text());
         box->setText(newText);
         SetForeColor(box, ModifiedColor());
         box->setFocus(Qt::OtherFocusReason);

@@ -468,6 +468,28 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
     }
 
+    // A box the rules adjusted restores the device's value when its entry is refused, not an empty
+    // text that the rules would then read as 0.
+    void adjustedBoxRestoresTheDevicesValue()
+    {
+        m.setDeviceBox(OccCool, QStringLiteral("24"));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect(Notice(DeadBandNotice));
+        m.type(OccHeat, QStringLiteral("23"));
+        m.leave();
+        QCOMPARE(QApplication::focusWidget(), m.box(OccCool));
+        QCOMPARE(m.box(OccCool)->text(), QStringLiteral("25"));
+        QTest::keyClick(m.box(OccCool), Qt::Key_Delete);
+        boxes.expect(NotNumerical);
+        boxes.expect(Notice(DeadBandNotice));
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccCool)->text(), QStringLiteral("24"));
+        // The band kept from the restored cooling value: heating 24 - 2, not 0 - 2.
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("22"));
+    }
+
     void failureInsideTheRules()
     {
         QVERIFY(m.configure());
