@@ -23,8 +23,10 @@ std::optional<double> ToNumber(const QString& text)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return std::nullopt;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double v = QLocale::c().toDouble(t, &ok);
+    const double v = c.toDouble(t, &ok);
     if (!ok || !std::isfinite(v))
         return std::nullopt;
     return v;
@@ -53,6 +55,19 @@ QString ShortestNumber(double value)
     if (value == 0)
         return QStringLiteral("0");
     return QLocale::c().toString(value, 'g', 15);
+}
+
+bool IsPlainNumber(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral("^[+-]?\\d+(\\.\\d+)?$"));
+    return plain.match(text).hasMatch();
+}
+
+QString PlainNumber(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
 }
 
 }  // namespace framework

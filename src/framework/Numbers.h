@@ -8,7 +8,8 @@ namespace framework {
 
 // The leading number of a text ("21.5abc" gives 21.5, "  -3" gives -3), 0 when it starts with none.
 double Val(const QString& text);
-// True when the whole text (blanks around it allowed) is a number; an empty text is not.
+// True when the whole text (blanks around it allowed) is a number; an empty text is not, nor one
+// with thousands separators ("21,500"): a comma separates the fields of a device value.
 bool IsNumeric(const QString& text);
 // The text as a number when it is numeric.
 std::optional<double> ToNumber(const QString& text);
@@ -18,5 +19,9 @@ double RoundHalfEven(double value);
 std::optional<qint16> ToInt16(double value);
 // The shortest general decimal form: 22 (not 22.0), 21.5, 31.95, -2.5.
 QString ShortestNumber(double value);
+// A number as the object server writes and reads one: digits, and a point only between digits.
+bool IsPlainNumber(const QString& text);
+// The value in that form, without an exponent: 21 for "21.", 0.5 for ".5", 20 for "2e1".
+QString PlainNumber(double value);
 
 }  // namespace framework

@@ -108,8 +108,14 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         item.SetValue(framework::ShortestNumber(max - InwardOffset()));
     else if (limited && item.OffsetValue && text == minText)
         item.SetValue(framework::ShortestNumber(min + InwardOffset()));
-    else
+    else if (const auto value = framework::ToNumber(text); value && !framework::IsPlainNumber(text)) {
+        // "21.", ".5", " 22" or "2e1" pass as numbers here but not at the device, which would refuse
+        // the whole variable: the same number goes, written as the device writes it.
+        box->setText(framework::PlainNumber(*value));
+        item.SetValue(box->text());
+    } else {
         item.SetValue(text);
+    }
 }
 
 void fMain::cmdApply_Click()

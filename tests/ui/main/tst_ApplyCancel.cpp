@@ -62,6 +62,31 @@ private slots:
         QTest::newRow("door time above its maximum") << 0 << 18 << "15" << RangeMessage("Door Time", "maximum", " 10") << "10"
                                                      << "nciGenOpts" << 17 << "10";
         QTest::newRow("within the limits") << 0 << 0 << "22.5" << "" << "22.5" << "nciSetPts" << 3 << "22.5";
+        // Numbers the device would refuse as written go as it writes them.
+        QTest::newRow("a trailing point") << 0 << 0 << "21." << "" << "21" << "nciSetPts" << 3 << "21";
+        QTest::newRow("a leading point") << 0 << 6 << "-.5" << "" << "-0.5" << "nciGenOpts" << 19 << "-0.5";
+    }
+
+    void pastedNumbersGoAsTheDeviceWritesThem_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("blanks around it") << " 22 ";
+        QTest::newRow("an exponent") << "2.2e1";
+    }
+    void pastedNumbersGoAsTheDeviceWritesThem()
+    {
+        QFETCH(QString, pasted);
+        QVERIFY(m.makeWorld());
+        m.setDeviceBox(OccCool, QStringLiteral("45"));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.paste(OccHeat, pasted);
+        m.leave();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("22"));
+        QVERIFY(!m.w->ChangesPending);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(OccHeat)).toDouble(), 22.0);
     }
     void limits()
     {

@@ -188,6 +188,7 @@ private slots:
         QTest::newRow("two points") << "2.2.2" << false << true;
         QTest::newRow("pasted words") << "warm" << true << true;
         QTest::newRow("pasted number with a unit") << "22 C" << true << true;
+        QTest::newRow("pasted number with a thousands separator") << "21,500" << true << true;
         QTest::newRow("a number") << "23.5" << false << false;
         QTest::newRow("a negative number") << "-1" << false << false;
         QTest::newRow("a pasted number") << "23" << true << false;
