@@ -21,6 +21,7 @@ namespace {
 
 const QString Source = QStringLiteral("ValueFormats");
 const QString InvalidText = QStringLiteral("INVALID");
+const QString UnnamedMark = QStringLiteral("#");
 
 enum class Unit { None, Temperature, TemperatureDifference };
 enum class UnitSystem { Metric, Imperial };
@@ -337,7 +338,11 @@ QString formatField(const Field& f, qint64 raw, UnitSystem units)
         for (const auto& [name, value] : f.enumeration)
             if (value == raw)
                 return name;
-        return QString::number(raw);
+        const QString number = QString::number(raw);
+        for (const auto& [name, value] : f.enumeration)
+            if (name == number)
+                return UnnamedMark + number;
+        return number;
     }
     long double value = static_cast<long double>(raw) * f.scale;
     if (!converts(f, units))
@@ -379,11 +384,14 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
     };
     if (f.invalidRaw && text == InvalidText)
         return *f.invalidRaw;
+    // "#6": the value 6 of an enumeration where "6" names another value.
+    const bool marked = !f.enumeration.isEmpty() && text.startsWith(UnnamedMark);
+    const QString digits = marked ? text.mid(UnnamedMark.size()) : text;
     bool hasFraction = false;
-    const bool number = isDecimalNumber(text, hasFraction);
+    const bool number = isDecimalNumber(digits, hasFraction);
     if (!f.enumeration.isEmpty()) {
         for (const auto& [name, value] : f.enumeration)
-            if (name == text)
+            if (!marked && name == text)
                 return value;
         if (!number)
             refuse(QStringLiteral("is no name of its enumeration"));
@@ -393,12 +401,12 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
         refuse(QStringLiteral("is not a number"));
     }
     // Far longer than any value of four bytes could need: refuse before the number loses digits.
-    if (text.size() > 40)
+    if (digits.size() > 40)
         refuse(QStringLiteral("is out of range"));
     if (hasFraction && f.scale == 1.0 && !converts(f, units))
         refuse(QStringLiteral("is not a whole number"));
     bool ok = false;
-    long double value = QLocale::c().toDouble(text, &ok);
+    long double value = QLocale::c().toDouble(digits, &ok);
     if (!ok || !std::isfinite(static_cast<double>(value)))
         refuse(QStringLiteral("is out of range"));
     if (converts(f, units))

@@ -93,6 +93,11 @@ void TestValueFormats::initTestCase()
         {QStringLiteral("UNVT_model_info2"),
          QJsonObject{{QStringLiteral("fields"),
                       QJsonArray{field("ModelCode", 1), field("SoftwareVersion", 1, {{QStringLiteral("scale"), 0.1}})}}}},
+        {QStringLiteral("UNVT_cycles"),
+         QJsonObject{{QStringLiteral("fields"),
+                      QJsonArray{field("Cycles", 1,
+                                       {{QStringLiteral("enum"), QJsonObject{{QStringLiteral("3"), 0}, {QStringLiteral("4"), 1},
+                                                                            {QStringLiteral("5"), 2}, {QStringLiteral("6"), 3}}}})}}}},
         {QStringLiteral("UNVT_pair"),
          QJsonObject{{QStringLiteral("separator"), QStringLiteral(";")},
                      {QStringLiteral("fields"),
@@ -138,6 +143,10 @@ void TestValueFormats::roundTrip_data()
     QTest::newRow("RAW") << "RAW" << bytes({41, 16}) << "41\t16";
     QTest::newRow("RAW, extremes") << "RAW" << bytes({0, 255, 128}) << "0\t255\t128";
     QTest::newRow("names ignore case") << "snvt_TIME_sec#si" << words({10}) << "1";
+    // Members named by numbers: a value without a member whose number names another one is marked.
+    QTest::newRow("numeric name") << "UNVT_cycles" << bytes({3}) << "6";
+    QTest::newRow("no member, its number a name") << "UNVT_cycles" << bytes({6}) << "#6";
+    QTest::newRow("no member, its number no name") << "UNVT_cycles" << bytes({9}) << "9";
 }
 
 void TestValueFormats::roundTrip()
