@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 using framework::Step;
 using framework::StepFailurePolicy;
@@ -126,8 +127,12 @@ void fMain::cmdApply_Click()
     for (const auto& item : DataItems())
         steps.push_back(Step::Do([this, item] { StoreEditedItem(*item); }));
     steps.push_back(Step::Do([this] {
-        // A refused field stays an edit still to be applied.
-        if (PropagateChanges() && m_refusedStores.empty()) {
+        // A refused field, or a variable whose write failed and was ignored, stays an edit still to
+        // be applied: Apply can try it again, and switching units asks before dropping it.
+        const bool passEnded = PropagateChanges();
+        const bool unwritten = std::any_of(NvTables().begin(), NvTables().end(),
+                                           [](const auto& table) { return table->ValueAsChanges; });
+        if (passEnded && m_refusedStores.empty() && !unwritten) {
             ChangesPending = false;
             ui.cmdApply->setEnabled(false);
             ui.cmdCancel->setEnabled(false);
