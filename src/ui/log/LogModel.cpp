@@ -1,12 +1,6 @@
 #include "ui/log/LogModel.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <QSaveFile>
 
 namespace logwindow {
 
@@ -99,28 +93,20 @@ void LogModel::clear()
 
 std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path)
 {
-    const QString temporary =
-        QStringLiteral("%1.~%2").arg(QFileInfo(path).absoluteFilePath()).arg(QCoreApplication::applicationPid());
-    QFile file(temporary);
-    auto failedWith = [&](QFile& f) {
-        SaveFailure failure{f.errorString(), int(f.error())};
-        f.close();
-        QFile::remove(temporary);
-        return failure;
-    };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failedWith(file);
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return failedWith(file);
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return failedWith(file);
-    // rename() replaces the old file in one step, so it is either the old text or the new.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        SaveFailure failure{QString::fromLocal8Bit(std::strerror(errno)), int(QFileDevice::RenameError)};
-        QFile::remove(temporary);
-        return failure;
+    // A temporary file of a name nobody can guess beside the chosen one, renamed over it at the end:
+    // the old file stays whole until the new one is complete; a chosen symlink is written through to
+    // its target and the file keeps its permissions.
+    QSaveFile file(path);
+    const auto failure = [&] { return SaveFailure{file.errorString(), int(file.error())}; };
+    if (!file.open(QIODevice::WriteOnly))
+        return failure();
+    if (file.write(bytes) != bytes.size()) {
+        const SaveFailure failed = failure();
+        file.cancelWriting();
+        return failed;
     }
+    if (!file.commit())
+        return failure();
     return std::nullopt;
 }
 

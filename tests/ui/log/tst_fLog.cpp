@@ -393,6 +393,34 @@ private slots:
         QCOMPARE(rows(), 1);
     }
 
+    // The file chosen keeps what it is: a link is written through to its target, and a file readable
+    // by its owner only stays so.
+    void saveKeepsWhatTheChosenFileIs_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("a symbolic link") << true;
+        QTest::newRow("a private file") << false;
+    }
+    void saveKeepsWhatTheChosenFileIs()
+    {
+        QFETCH(bool, link);
+        const QString target = path(QStringLiteral("target.csv"));
+        writeFile(target, "old\r\n");
+        QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QString chosen = link ? path(QStringLiteral("link.csv")) : target;
+        if (link)
+            QVERIFY(QFile::link(target, chosen));
+        log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
+        ScriptedMessageBoxes boxes;
+        boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
+        ScriptedFileDialogs dialogs(chosen);
+        log->cmdSave->click();
+        VERIFY_BOXES(boxes);
+        QVERIFY(readAll(target).contains("Reading nvoTemp"));
+        QCOMPARE(QFileInfo(chosen).isSymLink(), link);
+        QCOMPARE(QFile::permissions(target) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    }
+
     void moreRowsThanASixteenBitCounterSave()
     {
         const int count = 40000;
