@@ -413,13 +413,20 @@ bool WriteIndex(const QString& typesFolder, const CatalogIndex& index, QString& 
         {QStringLiteral("fileSets"), fileSets},
         {QStringLiteral("skipped"), QJsonArray::fromStringList(index.skipped)},
     };
+    // An index too big to be read back would leave the catalog unusable until someone deleted it:
+    // the old index stays instead.
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    if (bytes.size() > MaxJsonFileSize) {
+        error = QStringLiteral("the catalog index would be larger than %1 bytes").arg(MaxJsonFileSize);
+        return false;
+    }
     // A reader never sees half an index: QSaveFile writes beside it and renames on commit.
     QSaveFile file(typesFolder + QLatin1Char('/') + QLatin1String(IndexFileName));
     if (!file.open(QIODevice::WriteOnly)) {
         error = QStringLiteral("the catalog index cannot be written: %1").arg(file.errorString());
         return false;
     }
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    file.write(bytes);
     if (!file.commit()) {
         error = QStringLiteral("the catalog index cannot be written: %1").arg(file.errorString());
         return false;

@@ -112,6 +112,7 @@ private slots:
     void badIndexFile_data();
     void badIndexFile();
     void changedFileSetIsReadAgain();
+    void anIndexTooBigToReadIsNotWritten();
 };
 
 void TestResourceCatalog::openResults_data()
@@ -428,6 +429,31 @@ void TestResourceCatalog::changedFileSetIsReadAgain()
         if (change != "remove")
             QCOMPARE(profileFound(change, 20011), ResultOk);
     }
+}
+
+// File sets that are each small enough, but whose type names together would make an index larger
+// than the catalog reads: the rebuild fails and the index that was there stays usable.
+void TestResourceCatalog::anIndexTooBigToReadIsNotWritten()
+{
+    Installation install;
+    WriteJson(install.user() + "/small.fset.json", FileSet("S", "8000D35500000000", 4, {}));
+    AddAndRebuild(install, install.user());
+    const QString longName = QString(100, 'N');
+    for (const QString set : {"big1", "big2"}) {
+        QJsonObject types;
+        for (int i = 0; i < 20000; ++i)
+            types.insert(QStringLiteral("UNVT_%1_%2_%3").arg(set).arg(i).arg(longName),
+                         QJsonObject{{"fields", QJsonArray{QJsonObject{{"name", "F"}, {"bytes", 1}}}}});
+        const QByteArray bytes = QJsonDocument(FileSet(set, "8000D3550004040B", 6, {}, types)).toJson(QJsonDocument::Compact);
+        QVERIFY(bytes.size() < files::MaxJsonFileSize);
+        WriteFile(install.user() + "/" + set + ".fset.json", bytes);
+    }
+    ResourceCatalog catalog;
+    qint32 handle = 0;
+    QCOMPARE(catalog.CatalogOpen(install.typesAsCallersWriteIt(), 0, handle), ResultOk);
+    QVERIFY(catalog.CatalogRebuild(handle) != ResultOk);
+    QCOMPARE(catalog.CatalogClose(handle), ResultOk);
+    QCOMPARE(Find(install, "8000D35500000000", 4), ResultOk);
 }
 
 QTEST_GUILESS_MAIN(TestResourceCatalog)
