@@ -2,6 +2,7 @@
 // activation file, identity and window properties with their errors, dispatch against the command
 // table, wrong argument types, release of a dead client's objects, and the end of the process when
 // the last object goes while the window is hidden.
+#include "platform/automation/Activation.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
@@ -11,6 +12,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QDir>
 #include <QProcess>
 #include <QTimer>
 #include <QtTest>
@@ -163,6 +165,42 @@ private slots:
         QCOMPARE(call(first, Interface, "Release").type(), QDBusMessage::ReplyMessage);
         QVERIFY(ended.wait(10000) || ended.count() > 0);
         QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(Service));
+    }
+
+    // The bus starts the program wherever it lies, whatever its folder's name holds.
+    void activationFindsTheProgramUnderAnyName_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("blanks") << "with blanks";
+        QTest::newRow("quotes") << "say \"it\" 'twice'";
+        QTest::newRow("backslashes") << "a\\b\\\\c";
+        QTest::newRow("dollar and backquote") << "$HOME `x`";
+        QTest::newRow("line break") << "two\nlines";
+    }
+    void activationFindsTheProgramUnderAnyName()
+    {
+        QFETCH(QString, folder);
+        const QString world = qEnvironmentVariable("KR5M_TEST_WORLD");
+        const QString marker = world + QStringLiteral("/started");
+        QFile::remove(marker);
+        QVERIFY(QDir().mkpath(world + QLatin1Char('/') + folder));
+        const QString program = world + QLatin1Char('/') + folder + QStringLiteral("/probe");
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$KR5M_TEST_WORLD/started\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        // A name of its own for each row: the bus may keep what it read of an earlier file.
+        static int probes = 0;
+        const QString service = QStringLiteral("KR5MHUConfigure.ActivationProbe%1").arg(++probes);
+        QVERIFY(automation::WriteActivationFile(service, program));
+        // The probe ends without taking the name, so the start itself fails; it ran all the same.
+        QDBusConnection::sessionBus().interface()->startService(service);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
+        QFile started(marker);
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(started.readAll()), program);
+        QVERIFY(automation::RemoveActivationFile(service));
     }
 
     // A process started for a call that makes no object (here a Release sent to an object of a process

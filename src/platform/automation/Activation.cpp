@@ -13,10 +13,10 @@ QString dataHome()
     return env.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : env;
 }
 
-// The bus reads Exec like a shell does: quote an argument that holds blanks or quotes.
+// The bus splits Exec like a shell does: quote an argument that holds blanks, quotes or escapes.
 QString quotedForExec(const QString& argument)
 {
-    static const QString special = QStringLiteral(" \t\"'\\$`");
+    static const QString special = QStringLiteral(" \t\n\"'\\$`");
     bool needs = false;
     for (QChar c : argument)
         needs = needs || special.contains(c);
@@ -26,6 +26,25 @@ QString quotedForExec(const QString& argument)
     out.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     out.replace(QLatin1Char('"'), QLatin1String("\\\""));
     return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+// Before that it reads the line as a desktop-entry value, which has escapes of its own.
+QString escapedForServiceFile(const QString& value)
+{
+    QString out;
+    for (QChar c : value) {
+        if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else if (c == QLatin1Char('\t'))
+            out += QLatin1String("\\t");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("\\r");
+        else
+            out += c;
+    }
+    return out;
 }
 
 }  // namespace
@@ -44,7 +63,7 @@ bool WriteActivationFile(const QString& serviceName, const QString& executable)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     const QString text = QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2 -Embedding\n")
-                             .arg(serviceName, quotedForExec(executable));
+                             .arg(serviceName, escapedForServiceFile(quotedForExec(executable)));
     file.write(text.toUtf8());
     return file.commit();
 }
