@@ -2,6 +2,7 @@
 // with the XFB written, or non-zero with the reason on standard error and no XFB touched.
 #include "platform/objectserver/Xif.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QTextStream>
@@ -22,8 +23,14 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         args.append(QString::fromLocal8Bit(argv[i]));
+        // A name that does not survive decoding would have another file read or written.
+        if (QFile::encodeName(args.last()) != QByteArray(argv[i])) {
+            err << "XIF32BIN: the file name " << args.last() << " is not valid in the system's encoding\n";
+            return ExitUsage;
+        }
+    }
 
     if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("/?"))) {
         out << Usage;

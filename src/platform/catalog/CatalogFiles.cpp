@@ -132,8 +132,10 @@ bool IsProgramId(const QString& text)
 {
     if (text.size() != 16)
         return false;
+    // ASCII only: QChar::isDigit would take the digits of other scripts too.
     for (const QChar c : text) {
-        if (!c.isDigit() && !(c.toUpper() >= QLatin1Char('A') && c.toUpper() <= QLatin1Char('F')))
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f')))
             return false;
     }
     return true;

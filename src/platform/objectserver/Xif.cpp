@@ -53,9 +53,11 @@ quint32 Crc32(const QByteArray& data)
     return crc ^ 0xFFFFFFFFu;
 }
 
+// ASCII only: QChar::isDigit would take the digits of other scripts too.
 bool IsHexDigit(QChar c)
 {
-    return c.isDigit() || (c.toUpper() >= QLatin1Char('A') && c.toUpper() <= QLatin1Char('F'));
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
 }
 
 bool IsIdentifier(const QString& text)
@@ -333,6 +335,10 @@ void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath)
     PutU32(file, Crc32(payload));
     file.append(payload);
 
+    // Renaming over a device or a pipe would replace it with a plain file.
+    const QFileInfo target(xfbPath);
+    if (target.exists() && !target.isFile())
+        Fail("WriteXfb", QStringLiteral("The XFB file %1 cannot be written: it is not a plain file.").arg(xfbPath));
     // Written beside the target and renamed into place, so that a reader never finds half an XFB.
     QSaveFile out(xfbPath);
     if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size() || !out.commit())

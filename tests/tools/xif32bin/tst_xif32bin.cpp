@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,6 +59,8 @@ private slots:
     void malformedInput_data();
     void malformedInput();
     void unwritableOutput();
+    void outputThatIsNoPlainFile();
+    void undecodableFileName();
     void outputIsInput();
     void demoXifs_data();
     void demoXifs();
@@ -104,6 +107,10 @@ void TestXif32Bin::malformedInput_data()
     QTest::newRow("unknown line") << GoodXif + "MYSTERY\n" << "line 7";
     QTest::newRow("binary") << QByteArray("\x7f" "ELF\0\0\0\0", 8) << "binary";
     QTest::newRow("too short") << QByteArray("File: t.xif\n") << "short";
+    // Digits of another script are no hexadecimal digits.
+    QByteArray arabicDigits = GoodXif;
+    arabicDigits.replace("80:00", "\xd9\xa8\xd9\xa0:00");
+    QTest::newRow("program ID in other digits") << arabicDigits << "line 4";
 }
 
 void TestXif32Bin::malformedInput()
@@ -132,6 +139,35 @@ void TestXif32Bin::unwritableOutput()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(xfb), qPrintable(run.err));
     QVERIFY(!QFile::exists(xfb));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.xif"});
+}
+
+// A pipe (or a device) named as the output is not replaced by a plain file.
+void TestXif32Bin::outputThatIsNoPlainFile()
+{
+    QTemporaryDir dir;
+    const QString xif = Write(dir, "t.xif", GoodXif);
+    const QString pipe = dir.filePath("pipe.XFB");
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    const Run run = Xif32Bin({xif, pipe});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("not a plain file"), qPrintable(run.err));
+    struct stat st {};
+    QCOMPARE(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
+}
+
+// A name whose bytes are not valid in the system's encoding is refused rather than written under a
+// name it decodes to.
+void TestXif32Bin::undecodableFileName()
+{
+    QTemporaryDir dir;
+    Write(dir, "t.xif", GoodXif);
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start("/bin/sh", {"-c", "\"$0\" t.xif \"$(printf '\\351.XFB')\"", testsupport::BinDir() + "/XIF32BIN"});
+    QVERIFY(shell.waitForFinished(30000));
+    QCOMPARE(shell.exitCode(), 2);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.xif"});
 }
 
