@@ -1,5 +1,7 @@
 #include "platform/catalog/CatalogFiles.h"
 
+#include "platform/base/HexDigits.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -132,10 +134,8 @@ bool IsProgramId(const QString& text)
 {
     if (text.size() != 16)
         return false;
-    // ASCII only: QChar::isDigit would take the digits of other scripts too.
     for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f')))
+        if (!hex::IsDigit(c))
             return false;
     }
     return true;

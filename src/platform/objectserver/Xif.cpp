@@ -1,5 +1,6 @@
 #include "platform/objectserver/Xif.h"
 
+#include "platform/base/HexDigits.h"
 #include "platform/objectserver/ObjectServer.h"
 
 #include <QFile>
@@ -53,13 +54,6 @@ quint32 Crc32(const QByteArray& data)
     return crc ^ 0xFFFFFFFFu;
 }
 
-// ASCII only: QChar::isDigit would take the digits of other scripts too.
-bool IsHexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
-}
-
 bool IsIdentifier(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
@@ -71,7 +65,7 @@ bool IsProgramId(const QString& text)
     if (text.size() != 16)
         return false;
     for (const QChar c : text) {
-        if (!IsHexDigit(c))
+        if (!hex::IsDigit(c))
             return false;
     }
     return true;
@@ -86,7 +80,7 @@ bool ReadProgramIdLine(const QString& line, QString& programId)
     QString digits;
     for (int group = 0; group < 8; ++group) {
         const int at = group * 3;
-        if (!IsHexDigit(text.at(at)) || !IsHexDigit(text.at(at + 1)))
+        if (!hex::IsDigit(text.at(at)) || !hex::IsDigit(text.at(at + 1)))
             return false;
         if (group < 7 && text.at(at + 2) != QLatin1Char(':'))
             return false;
