@@ -377,6 +377,27 @@ bool isDecimalNumber(const QString& text, bool& hasFraction)
     return i == n;
 }
 
+// A decimal number as isDecimalNumber accepts it, times 10^shift, rounded half away from zero on its
+// digits; nothing when it does not fit in 64 bits.
+std::optional<qint64> shiftedDecimal(const QString& number, int shift)
+{
+    QString text = number;
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    if (negative || text.startsWith(QLatin1Char('+')))
+        text.remove(0, 1);
+    const int point = text.indexOf(QLatin1Char('.'));
+    QString fraction = point < 0 ? QString() : text.mid(point + 1);
+    while (fraction.size() < shift + 1)
+        fraction += QLatin1Char('0');
+    bool ok = false;
+    qint64 magnitude = ((point < 0 ? text : text.left(point)) + fraction.left(shift)).toLongLong(&ok);
+    if (!ok || magnitude > std::numeric_limits<qint64>::max() - 1)
+        return std::nullopt;
+    if (fraction.at(shift) >= QLatin1Char('5'))
+        ++magnitude;
+    return negative ? -magnitude : magnitude;
+}
+
 qint64 parseField(const Field& f, const QString& text, UnitSystem units, const QString& formatName)
 {
     auto refuse = [&](const QString& why) {
@@ -411,10 +432,26 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
         refuse(QStringLiteral("is out of range"));
     if (converts(f, units))
         value = (value - (f.unit == Unit::Temperature ? 32.0L : 0.0L)) / 1.8L;
-    const long double scaled = f.enumeration.isEmpty() ? value / f.scale : value;
-    if (!(std::fabs(static_cast<double>(scaled)) < 9.0e18))
-        refuse(QStringLiteral("is out of range"));
-    const qint64 raw = std::llround(scaled);
+    // Scales are decimal fractions (0.1, 0.01) that binary cannot hold: divided by 0.1, 1.25 became
+    // 12.4999... and went down while 1.35 went up. A number taken as written is scaled on its digits,
+    // so that one written halfway rounds away from zero like any other.
+    // Scales of 1, 0.1, 0.01 ... up to a millionth: the power of ten whose inverse the scale is.
+    const long double inverse = 1.0L / f.scale;
+    const int places = int(std::lround(std::log10(inverse)));
+    const bool decimalScale = f.enumeration.isEmpty() && !converts(f, units) && places >= 0 && places <= 6 &&
+                              std::fabs(inverse - std::pow(10.0L, places)) < 1e-9L * inverse;
+    qint64 raw = 0;
+    if (decimalScale) {
+        const std::optional<qint64> shifted = shiftedDecimal(digits, places);
+        if (!shifted)
+            refuse(QStringLiteral("is out of range"));
+        raw = *shifted;
+    } else {
+        const long double scaled = f.enumeration.isEmpty() ? value / f.scale : value;
+        if (!(std::fabs(static_cast<double>(scaled)) < 9.0e18))
+            refuse(QStringLiteral("is out of range"));
+        raw = std::llround(scaled);
+    }
     if (raw < minimumOf(f) || raw > maximumOf(f) || (f.invalidRaw && raw == *f.invalidRaw))
         refuse(QStringLiteral("is out of range"));
     return raw;

@@ -172,6 +172,9 @@ void TestValueFormats::parseRoundsToResolution_data()
     QTest::newRow("C rounded up") << "SNVT_temp_p#SI" << "21.006" << words({2101}) << "21.01";
     QTest::newRow("leading plus and zeros") << "SNVT_temp_p" << "+021.50" << words({2150}) << "21.5";
     QTest::newRow("time to tenths") << "SNVT_time_sec" << "2.54" << words({25}) << "2.5";
+    QTest::newRow("halfway between tenths") << "SNVT_time_sec" << "1.25" << words({13}) << "1.3";
+    QTest::newRow("halfway between tenths, above") << "SNVT_time_sec" << "1.35" << words({14}) << "1.4";
+    QTest::newRow("halfway between hundredths") << "SNVT_temp_p#SI" << "21.005" << words({2101}) << "21.01";
     QTest::newRow("difference in F") << "SNVT_temp_diff_p#US" << "1" << words({56}) << "1.01";
     QTest::newRow("enum by number") << "SNVT_hvac_type" << "3" << bytes({3}) << "HVT_HEAT_PUMP";
 }
