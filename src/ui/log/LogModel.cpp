@@ -1,6 +1,11 @@
 #include "ui/log/LogModel.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace logwindow {
 
@@ -91,22 +96,55 @@ void LogModel::clear()
     endResetModel();
 }
 
+namespace {
+
+// The mode of the file at path, or for a new file 0666 less the process's umask (read from /proc, as
+// setting it to read it would change it for every thread meanwhile).
+mode_t ExistingOrNewFileMode(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return st.st_mode & 07777;
+    mode_t mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint value = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    mask = mode_t(value);
+            }
+        }
+    }
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
 std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path)
 {
-    // A temporary file of a name nobody can guess beside the chosen one, renamed over it at the end:
-    // the old file stays whole until the new one is complete; a chosen symlink is written through to
-    // its target and the file keeps its permissions.
-    QSaveFile file(path);
+    // A chosen link is written through to the file it names, at the end of a chain of links too.
+    const QFileInfo chosen(path);
+    const QString target = !chosen.isSymLink() ? chosen.absoluteFilePath()
+                           : chosen.exists()   ? chosen.canonicalFilePath()
+                                               : chosen.symLinkTarget();
+    // A temporary file of a name nobody can guess, created anew beside the target, then renamed over
+    // it: the old file stays whole until the new one is complete. (Not synced to disk first: that
+    // would cost more than the write itself, and a log is not the device's data.)
+    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(true);
     const auto failure = [&] { return SaveFailure{file.errorString(), int(file.error())}; };
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open())
         return failure();
-    if (file.write(bytes) != bytes.size()) {
-        const SaveFailure failed = failure();
-        file.cancelWriting();
-        return failed;
-    }
-    if (!file.commit())
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return failure();
+    // The file keeps the permissions it had; a new one gets those any new file would get.
+    if (::chmod(QFile::encodeName(file.fileName()).constData(), ExistingOrNewFileMode(target)) != 0)
+        return SaveFailure{QString::fromLocal8Bit(std::strerror(errno)), int(QFileDevice::PermissionsError)};
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return SaveFailure{QString::fromLocal8Bit(std::strerror(errno)), int(QFileDevice::RenameError)};
+    file.setAutoRemove(false);
     return std::nullopt;
 }
 

@@ -18,6 +18,7 @@
 #include <QTreeView>
 
 #include <memory>
+#include <sys/stat.h>
 
 using testsupport::ExpectedBox;
 using testsupport::ScriptedMessageBoxes;
@@ -397,19 +398,24 @@ private slots:
     // by its owner only stays so.
     void saveKeepsWhatTheChosenFileIs_data()
     {
-        QTest::addColumn<bool>("link");
-        QTest::newRow("a symbolic link") << true;
-        QTest::newRow("a private file") << false;
+        QTest::addColumn<int>("links");
+        QTest::newRow("a symbolic link") << 1;
+        QTest::newRow("a link to a link") << 2;
+        QTest::newRow("a private file") << 0;
     }
     void saveKeepsWhatTheChosenFileIs()
     {
-        QFETCH(bool, link);
+        QFETCH(int, links);
         const QString target = path(QStringLiteral("target.csv"));
         writeFile(target, "old\r\n");
         QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        const QString chosen = link ? path(QStringLiteral("link.csv")) : target;
-        if (link)
-            QVERIFY(QFile::link(target, chosen));
+        QString chosen = target;
+        for (int i = 1; i <= links; ++i) {
+            const QString link = path(QStringLiteral("link%1.csv").arg(i));
+            QVERIFY(QFile::link(chosen, link));
+            chosen = link;
+        }
+        const bool link = links > 0;
         log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
         ScriptedMessageBoxes boxes;
         boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
@@ -419,6 +425,22 @@ private slots:
         QVERIFY(readAll(target).contains("Reading nvoTemp"));
         QCOMPARE(QFileInfo(chosen).isSymLink(), link);
         QCOMPARE(QFile::permissions(target) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    }
+
+    // A new file gets the permissions any new file of the user gets.
+    void aNewFileFollowsTheUmask()
+    {
+        const mode_t before = ::umask(027);
+        const QString file = path(QStringLiteral("new.csv"));
+        log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
+        ScriptedMessageBoxes boxes;
+        ScriptedFileDialogs dialogs(file);
+        log->cmdSave->click();
+        ::umask(before);
+        VERIFY_BOXES(boxes);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0640);
     }
 
     void moreRowsThanASixteenBitCounterSave()
