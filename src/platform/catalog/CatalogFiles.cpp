@@ -132,13 +132,7 @@ int DigitsComparedAt(int scope)
 
 bool IsProgramId(const QString& text)
 {
-    if (text.size() != 16)
-        return false;
-    for (const QChar c : text) {
-        if (!hex::IsDigit(c))
-            return false;
-    }
-    return true;
+    return hex::IsProgramId(text);
 }
 
 bool ScopeMatches(const QString& programId, const QString& programIdTemplate, int scope)

@@ -60,17 +60,6 @@ bool IsIdentifier(const QString& text)
     return text.size() <= MaxNameLength && pattern.match(text).hasMatch();
 }
 
-bool IsProgramId(const QString& text)
-{
-    if (text.size() != 16)
-        return false;
-    for (const QChar c : text) {
-        if (!hex::IsDigit(c))
-            return false;
-    }
-    return true;
-}
-
 // "80:00:D3:55:00:04:04:0B" -> "8000D3550004040B", the digits kept as written.
 bool ReadProgramIdLine(const QString& line, QString& programId)
 {
@@ -398,7 +387,7 @@ InterfaceDefinition ReadXfb(const QString& xfbPath)
         object.profileKey = static_cast<qint16>(reader.u16());
         definition.lonMarkObjects.append(object);
     }
-    if (!reader.atEnd() || !IsProgramId(definition.programId))
+    if (!reader.atEnd() || !hex::IsProgramId(definition.programId))
         Fail("ReadXfb", QStringLiteral("The XFB file %1 is corrupted: its contents do not add up.").arg(xfbPath));
     return definition;
 }
