@@ -216,14 +216,7 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         const QStringList before = m.deviceFields(QStringLiteral("nciGenOpts"));
         const QString shown = m.box(HeatMax)->text();
-        DeviceFaults unreachable;
-        unreachable.unreachable = true;
-        m.setFaults(unreachable);
-        // Every variable is asked for in the new units and none answers.
-        for (const auto& table : NvTables())
-            boxes.expect({QStringLiteral("Error reading ") + table->Name + QStringLiteral(" "), Answer::Ignore,
-                          QStringLiteral("fMain ReadInitValues"), Buttons::AbortRetryIgnore, Icon::Critical});
-        m.chooseUnits(1 - from);
+        switchUnitsWhileUnreachable(boxes, 1 - from);
         VERIFY_BOXES(boxes);
         QCOMPARE(int(framework::DisplayUnits()), 1 - from);
         QCOMPARE(m.ui().txtTempUnits.at(0)->text(), framework::UnitSymbol(qint16(1 - from)));
@@ -251,13 +244,7 @@ private slots:
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
         const QStringList before = m.deviceFields(QStringLiteral("nciGenOpts"));
-        DeviceFaults unreachable;
-        unreachable.unreachable = true;
-        m.setFaults(unreachable);
-        for (const auto& table : NvTables())
-            boxes.expect({QStringLiteral("Error reading ") + table->Name + QStringLiteral(" "), Answer::Ignore,
-                          QStringLiteral("fMain ReadInitValues"), Buttons::AbortRetryIgnore, Icon::Critical});
-        m.chooseUnits(1);
+        switchUnitsWhileUnreachable(boxes, 1);
         VERIFY_BOXES(boxes);
         m.setFaults(DeviceFaults{});
 
@@ -284,6 +271,19 @@ private slots:
     }
 
 private:
+    // Chooses the units while the device does not answer: every variable is asked for in the new
+    // units, none answers, and each failure is ignored.
+    void switchUnitsWhileUnreachable(testsupport::ScriptedMessageBoxes& boxes, int units)
+    {
+        DeviceFaults unreachable;
+        unreachable.unreachable = true;
+        m.setFaults(unreachable);
+        for (const auto& table : NvTables())
+            boxes.expect({QStringLiteral("Error reading ") + table->Name + QStringLiteral(" "), Answer::Ignore,
+                          QStringLiteral("fMain ReadInitValues"), Buttons::AbortRetryIgnore, Icon::Critical});
+        m.chooseUnits(units);
+    }
+
     ConfiguredWindow m;
 };
 
