@@ -129,10 +129,11 @@ void fMain::cmdApply_Click()
     steps.push_back(Step::Do([this] {
         // A refused field, or a variable whose write failed and was ignored, stays an edit still to
         // be applied: Apply can try it again, and switching units asks before dropping it.
-        const bool passEnded = PropagateChanges();
+        // (An aborted pass leaves its variable unwritten too.)
+        PropagateChanges();
         const bool unwritten = std::any_of(NvTables().begin(), NvTables().end(),
                                            [](const auto& table) { return table->ValueAsChanges; });
-        if (passEnded && m_refusedStores.empty() && !unwritten) {
+        if (m_refusedStores.empty() && !unwritten) {
             ChangesPending = false;
             ui.cmdApply->setEnabled(false);
             ui.cmdCancel->setEnabled(false);
