@@ -318,8 +318,12 @@ void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath)
     PutU32(file, Crc32(payload));
     file.append(payload);
 
-    // Renaming over a device or a pipe would replace it with a plain file.
     const QFileInfo target(xfbPath);
+    // Written through a link, the XFB would land wherever the link points (a dangling one would create
+    // its target there): the XFB is only ever a plain file of its own.
+    if (target.isSymLink())
+        Fail("WriteXfb", QStringLiteral("The XFB file %1 cannot be written: it is a symbolic link.").arg(xfbPath));
+    // Renaming over a device or a pipe would replace it with a plain file.
     if (target.exists() && !target.isFile())
         Fail("WriteXfb", QStringLiteral("The XFB file %1 cannot be written: it is not a plain file.").arg(xfbPath));
     // Written beside the target and renamed into place, so that a reader never finds half an XFB.

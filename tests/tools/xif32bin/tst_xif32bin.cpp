@@ -59,6 +59,7 @@ private slots:
     void malformedInput_data();
     void malformedInput();
     void unwritableOutput();
+    void outputThatIsNoPlainFile_data();
     void outputThatIsNoPlainFile();
     void undecodableFileName();
     void outputIsInput();
@@ -142,19 +143,43 @@ void TestXif32Bin::unwritableOutput()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.xif"});
 }
 
-// A pipe (or a device) named as the output is not replaced by a plain file.
+void TestXif32Bin::outputThatIsNoPlainFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("pipe") << "pipe" << "not a plain file";
+    QTest::newRow("dangling symbolic link") << "dangling link" << "symbolic link";
+    QTest::newRow("symbolic link to a file") << "link to a file" << "symbolic link";
+}
+
+// A pipe (or a device) named as the output is not replaced by a plain file; a link is not written
+// through, so its target is neither created nor changed.
 void TestXif32Bin::outputThatIsNoPlainFile()
 {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     QTemporaryDir dir;
+    QTemporaryDir elsewhere;
     const QString xif = Write(dir, "t.xif", GoodXif);
-    const QString pipe = dir.filePath("pipe.XFB");
-    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-    const Run run = Xif32Bin({xif, pipe});
+    const QString output = dir.filePath("out.XFB");
+    const QString target = elsewhere.filePath("target");
+    if (kind == "pipe") {
+        QVERIFY(::mkfifo(QFile::encodeName(output).constData(), 0600) == 0);
+    } else {
+        if (kind == "link to a file")
+            Write(elsewhere, "target", "someone's file");
+        QVERIFY(QFile::link(target, output));
+    }
+    const Run run = Xif32Bin({xif, output});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("not a plain file"), qPrintable(run.err));
+    QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    QVERIFY2(run.err.contains(output), qPrintable(run.err));
     struct stat st {};
-    QCOMPARE(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
-    QVERIFY(S_ISFIFO(st.st_mode));
+    QCOMPARE(::lstat(QFile::encodeName(output).constData(), &st), 0);
+    QVERIFY(kind == "pipe" ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
+    QCOMPARE(QFile::exists(target), kind == "link to a file");
+    if (kind == "link to a file")
+        QCOMPARE(Read(target), QByteArray("someone's file"));
 }
 
 // A name whose bytes are not valid in the system's encoding is refused rather than written under a
