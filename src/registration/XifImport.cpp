@@ -78,17 +78,28 @@ QString ConvertXifToXfb(const QString& xifPath)
         return xifPath;
     QString result = xifPath;
     const QString xfb = lns::xif::XfbPathOf(xifPath);
+    // Why the converter made no XFB, in its own words (it refuses a file on its standard error).
+    QString reason;
     if (!fileExists(xfb)) {
         // Two arguments, never one composed command line: quotes or blanks in a path stay in the path.
-        const toolkit::ProcessOutcome outcome = toolkit::StartProcess(Xif32BinPath(), {xifPath, xfb}, ConverterWaitMs);
-        if (!outcome.started)
+        const QString converter = Xif32BinPath();
+        const toolkit::ProcessOutcome outcome = toolkit::StartProcess(converter, {xifPath, xfb}, ConverterWaitMs);
+        if (!outcome.started) {
             result.clear();
+            reason = QStringLiteral("%1 cannot be started: %2").arg(converter, outcome.errorText);
+        } else if (!outcome.finished) {
+            reason = QStringLiteral("%1 did not end within %2 seconds.").arg(converter).arg(ConverterWaitMs / 1000);
+        } else {
+            reason = outcome.errorOutput.trimmed();
+        }
         for (int round = 0; !result.isEmpty() && !fileExists(xfb) && round < XfbRounds; ++round)
             toolkit::DoEvents();
     }
     if (result.isEmpty() || !fileExists(xfb)) {
-        toolkit::MsgBox(QStringLiteral("The file ") + xfb + QStringLiteral(" could not be found."), toolkit::Buttons::Ok,
-                        toolkit::Icon::Critical, QStringLiteral("Cannot Export Database"));
+        QString text = QStringLiteral("The file ") + xfb + QStringLiteral(" could not be found.");
+        if (!reason.isEmpty())
+            text += QStringLiteral("\r\n") + reason;
+        toolkit::MsgBox(text, toolkit::Buttons::Ok, toolkit::Icon::Critical, QStringLiteral("Cannot Export Database"));
         return QString();
     }
     return result;

@@ -20,8 +20,8 @@ QString FindXifFile(const QString& programId);
 QString AskForXifFile(const QString& programId);
 
 // Makes the XFB beside the XIF with the installation's XIF32BIN when it is missing. The XIF path when
-// the XFB exists afterwards; otherwise "The file <xfb> could not be found." and empty. A path with no
-// file behind it is returned unchanged.
+// the XFB exists afterwards; otherwise "The file <xfb> could not be found." with the converter's reason
+// on a second line, and empty. A path with no file behind it is returned unchanged.
 QString ConvertXifToXfb(const QString& xifPath);
 
 // baseName, or baseName + " (1)", " (2)", ... : the first name no template of the collection has.

@@ -290,28 +290,47 @@ private slots:
         VERIFY_BOXES(boxes);
     }
 
+    // No XFB made: the box says which file is missing and, on its second line, why.
     void converterFailures_data()
     {
         QTest::addColumn<bool>("converter");
         QTest::addColumn<QByteArray>("contents");
-        QTest::newRow("no converter installed") << false << ReadAll(DemoXif(ModelA));
-        QTest::newRow("converter refuses the file") << true << XifWithIdLine("80:00");
+        QTest::addColumn<QString>("xfbLinksTo");  // non-empty: the XFB's place holds a link there
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no converter installed") << false << ReadAll(DemoXif(ModelA)) << "" << "XIF32BIN";
+        QTest::newRow("converter refuses the file") << true << XifWithIdLine("80:00") << ""
+                                                    << "line 4 does not hold a program ID";
+        QTest::newRow("a link where the XFB belongs") << true << ReadAll(DemoXif(ModelA)) << "elsewhere/made.XFB"
+                                                      << "symbolic link";
     }
     void converterFailures()
     {
         QFETCH(bool, converter);
         QFETCH(QByteArray, contents);
+        QFETCH(QString, xfbLinksTo);
+        QFETCH(QString, reason);
         Installation world;
         if (converter)
             QVERIFY(world.installConverter());
         const QString xif = world.import + QStringLiteral("/bad.xif");
         QVERIFY(WriteFile(xif, contents));
         const QString xfb = world.import + QStringLiteral("/bad.XFB");
+        const QString target = world.lonWorks + QLatin1Char('/') + xfbLinksTo;
+        if (!xfbLinksTo.isEmpty()) {
+            QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+            QVERIFY(QFile::link(target, xfb));
+        }
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("The file ") + xfb + QStringLiteral(" could not be found."), Answer::Ok,
-                      QStringLiteral("Cannot Export Database"), toolkit::Buttons::Ok, toolkit::Icon::Critical, true});
+        boxes.expect({QStringLiteral("The file ") + xfb + QStringLiteral(" could not be found.\r\n"), Answer::Ok,
+                      QStringLiteral("Cannot Export Database"), toolkit::Buttons::Ok, toolkit::Icon::Critical});
         QCOMPARE(registration::ConvertXifToXfb(xif), QString());
         VERIFY_BOXES(boxes);
+        const QString text = boxes.seen().value(0).text;
+        QVERIFY2(text.startsWith(QStringLiteral("The file ") + xfb), qPrintable(text));
+        QVERIFY2(text.section(QStringLiteral("\r\n"), 1).contains(reason), qPrintable(text));
+        // Nothing was written where the link points.
+        if (!xfbLinksTo.isEmpty())
+            QVERIFY(!QFile::exists(target));
     }
 
     void missingXifIsReturnedAsItIs()

@@ -60,6 +60,23 @@ bool IsIdentifier(const QString& text)
     return text.size() <= MaxNameLength && pattern.match(text).hasMatch();
 }
 
+// Windows-1252 is Latin-1 but for 0x80 to 0x9F; the five bytes it leaves undefined keep their C1 code,
+// as Windows itself decodes them.
+QString FromWindows1252(const QByteArray& bytes)
+{
+    static const std::array<char16_t, 32> high = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto code = static_cast<quint8>(byte);
+        text.append(QChar(code >= 0x80 && code < 0xA0 ? high[code - 0x80] : char16_t(code)));
+    }
+    return text;
+}
+
 // "80:00:D3:55:00:04:04:0B" -> "8000D3550004040B", the digits kept as written.
 bool ReadProgramIdLine(const QString& line, QString& programId)
 {
@@ -206,9 +223,11 @@ InterfaceDefinition ParseXif(const QString& xifPath)
     if (bytes.contains('\0'))
         refuse(QStringLiteral("it is a binary file."));
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    // XIFs are written by Windows tools: a file that is not UTF-8 is in the Windows code page (a
+    // copyright sign in the header, a degree sign in a display name).
     if (decoder.hasError())
-        refuse(QStringLiteral("it is not a text file."));
+        text = FromWindows1252(bytes);
 
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())

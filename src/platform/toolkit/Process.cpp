@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <cstdio>
 
 namespace toolkit {
 namespace {
@@ -23,7 +24,8 @@ public:
         // On the heap: a process we stop waiting for must go on running, and destroying its QProcess
         // would kill it.
         auto* process = new QProcess;
-        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        // Standard error is the reason a tool gives for refusing its work; the caller shows it.
+        process->setProcessChannelMode(QProcess::ForwardedOutputChannel);
         process->start(program, arguments);
         if (!process->waitForStarted(5000)) {
             outcome.errorText = process->errorString();
@@ -38,6 +40,9 @@ public:
                 outcome.finished = true;
                 outcome.exitCode =
                     process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+                const QByteArray errorOutput = process->readAllStandardError();
+                std::fwrite(errorOutput.constData(), 1, static_cast<size_t>(errorOutput.size()), stderr);
+                outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
                 delete process;
                 return outcome;
             }

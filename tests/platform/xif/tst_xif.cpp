@@ -71,6 +71,8 @@ class TestXif : public QObject {
 private slots:
     void parse_data();
     void parse();
+    void textEncodings_data();
+    void textEncodings();
     void parsedDeclarations();
     void hugeFileRefused();
     void missingFileRefused();
@@ -99,7 +101,6 @@ void TestXif::parse_data()
     QTest::newRow("line 4 blank, no line 5") << Header + "\n" << "" << "short";
     QTest::newRow("empty") << QByteArray() << "" << "short";
     QTest::newRow("binary") << Header + QByteArray("80:00:D3:55\0\x01\x02", 14) << "" << "binary";
-    QTest::newRow("not UTF-8") << Header + "80:00:D3:55:00:04:04:0B\n* \xff\xfe\n" << "" << "text";
     QTest::newRow("not hexadecimal") << Header + "80:00:G3:55:00:04:04:0B\n" << "" << "line 4";
     QTest::newRow("seven groups") << Header + "80:00:D3:55:00:04:04\n" << "" << "line 4";
     QTest::newRow("other separator") << Header + "80-00-D3-55-00-04-04-0B\n" << "" << "line 4";
@@ -132,6 +133,39 @@ void TestXif::parse()
     const QString refusal = Refusal([&] { ParseXif(path); });
     QVERIFY2(refusal.contains(path), qPrintable(refusal));
     QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+}
+
+void TestXif::textEncodings_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("displayName");  // as written in the file
+    QTest::addColumn<QString>("expected");
+    const QByteArray ascii = Header;
+    QTest::newRow("ASCII") << ascii << QByteArray("Fan Coil") << "Fan Coil";
+    QTest::newRow("UTF-8") << QByteArray("File: t.xif\nCopyright \xc2\xa9 Kestrova\nRun on a Monday\n")
+                           << QByteArray("Fan Coil \xc2\xb0""C") << QString::fromUtf8("Fan Coil \u00b0C");
+    // One byte that is no UTF-8 makes the whole file Windows-1252, as the tools that write XIFs do.
+    QTest::newRow("Windows-1252 copyright sign in the header")
+        << QByteArray("File: t.xif\nCopyright \xa9 Kestrova\nRun on a Monday\n") << QByteArray("Fan Coil")
+        << "Fan Coil";
+    QTest::newRow("Windows-1252 display name")
+        << ascii << QByteArray("\x84""Fan\x93 Coil \xb0""C \x80") << QString::fromUtf8("\u201eFan\u201c Coil \u00b0C \u20ac");
+}
+
+// Header and display names in either encoding; identifiers are ASCII in both.
+void TestXif::textEncodings()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, displayName);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = Write(dir, "t.xif", header + "80:00:D3:55:00:04:04:0B\nOBJ 1 FanCoil \"" + displayName + "\" 20010\n");
+    InterfaceDefinition d;
+    const QString refusal = Refusal([&] { d = ParseXif(path); });
+    QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+    QCOMPARE(d.programId, QString("8000D3550004040B"));
+    QCOMPARE(d.lonMarkObjects.size(), 1);
+    QCOMPARE(d.lonMarkObjects.at(0).displayName, expected);
 }
 
 void TestXif::parsedDeclarations()
