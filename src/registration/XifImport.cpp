@@ -21,9 +21,11 @@ constexpr int ConverterWaitMs = 60000;
 constexpr int XfbRounds = 1000;
 constexpr int MaxNameSuffix = 1000;
 
+// The paths here are names the file system gave (found by the search, chosen in the dialog): matched
+// ignoring case like every other, but a "\" in them is part of a name, not a separator.
 bool fileExists(const QString& path)
 {
-    const QFileInfo info(winpath::Resolve(path));
+    const QFileInfo info(winpath::MatchCase(path));
     return info.exists() && info.isFile();
 }
 

@@ -149,14 +149,22 @@ private slots:
     {
         QTest::addColumn<bool>("inImportFolder");
         QTest::addColumn<bool>("nameTaken");
-        QTest::newRow("XIFs found below the import folder") << true << false;
-        QTest::newRow("XIFs asked for") << false << false;
-        QTest::newRow("model name taken by another template") << true << true;
+        QTest::addColumn<QString>("subfolder");
+        QTest::addColumn<QString>("fileA");
+        QTest::newRow("XIFs found below the import folder") << true << false << "Kestrova" << "KR5M-HU.xif";
+        QTest::newRow("XIFs asked for") << false << false << "cd" << "KR5M-HU.xif";
+        QTest::newRow("model name taken by another template") << true << true << "Kestrova" << "KR5M-HU.xif";
+        // A "\" in a name the file system gave is part of the name, not a Windows separator.
+        QTest::newRow("backslash in a folder's name") << true << false << "Kes\\trova" << "KR5M-HU.xif";
+        QTest::newRow("backslash in a file's name") << true << false << "Kestrova" << "KR5M\\HU.xif";
+        QTest::newRow("backslash in the name of a file asked for") << false << false << "c\\d" << "KR5M\\HU.xif";
     }
     void importWhenNoTemplate()
     {
         QFETCH(bool, inImportFolder);
         QFETCH(bool, nameTaken);
+        QFETCH(QString, subfolder);
+        QFETCH(QString, fileA);
         Installation world;
         QVERIFY(world.installConverter());
         world.createNetwork(Net);
@@ -165,8 +173,8 @@ private slots:
             QVERIFY(WriteFile(other, XifOfAnotherModel(QStringLiteral("8000D35500040400"))));
             world.admin.addTemplate(Net, NameA, lns::xif::ParseXif(other));
         }
-        const QString folder = inImportFolder ? world.import + QStringLiteral("/Kestrova") : world.lonWorks + QStringLiteral("/cd");
-        const QString xifA = world.putXif(ModelA, QStringLiteral("KR5M-HU.xif"), folder);
+        const QString folder = (inImportFolder ? world.import : world.lonWorks) + QLatin1Char('/') + subfolder;
+        const QString xifA = world.putXif(ModelA, fileA, folder);
         const QString xifB = world.putXif(ModelB, QStringLiteral("KR5M-HU-RoHS.XIF"), folder);
         testsupport::ScriptedMessageBoxes boxes;
         ScriptedFileDialog dialog;

@@ -9,6 +9,11 @@ QString Resolve(const QString& windowsPath)
 {
     QString path = windowsPath;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return MatchCase(path);
+}
+
+QString MatchCase(const QString& path)
+{
     if (path.isEmpty())
         return path;
 

@@ -11,6 +11,10 @@ namespace winpath {
 // so the result also serves as the path of a file about to be created.
 QString Resolve(const QString& windowsPath);
 
+// The same matching for a "/" path made of names the file system gave: a "\" there is part of a
+// name (Linux allows it) and stays as it is.
+QString MatchCase(const QString& path);
+
 // Joins a folder and a relative part with exactly one "/" between them.
 QString Join(const QString& folder, const QString& relative);
 

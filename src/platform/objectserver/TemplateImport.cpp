@@ -25,11 +25,12 @@ bool isProgramId(const QString& text)
 
 xif::InterfaceDefinition ReadInterfaceFiles(const QString& xifPath, const QString& source)
 {
-    // A path may come as the installation writes it ("\Import\MODEL.XIF"); names match whatever their case.
-    const QString xif = winpath::Resolve(xifPath);
+    // A path may come as the installation writes it ("\Import\MODEL.XIF"); names match whatever their
+    // case. One that names a file as it stands is the file system's own, and a "\" in it is part of a name.
+    const QString xif = QFileInfo::exists(xifPath) ? xifPath : winpath::Resolve(xifPath);
     if (!QFileInfo(xif).isFile())
         refuse(source, QStringLiteral("The external interface file %1 does not exist.").arg(xifPath));
-    const QString xfb = winpath::Resolve(xif::XfbPathOf(xif));
+    const QString xfb = winpath::MatchCase(xif::XfbPathOf(xif));
     try {
         const xif::InterfaceDefinition fromXif = xif::ParseXif(xif);
         xif::InterfaceDefinition definition = xif::ReadXfb(xfb);
