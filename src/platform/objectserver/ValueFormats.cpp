@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QStringList>
 #include <QVector>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -338,11 +339,8 @@ QString formatField(const Field& f, qint64 raw, UnitSystem units)
         for (const auto& [name, value] : f.enumeration)
             if (value == raw)
                 return name;
-        const QString number = QString::number(raw);
-        for (const auto& [name, value] : f.enumeration)
-            if (name == number)
-                return UnnamedMark + number;
-        return number;
+        // Marked, so that it is told from a member's name ("6") or number and still writes back as read.
+        return UnnamedMark + QString::number(raw);
     }
     long double value = static_cast<long double>(raw) * f.scale;
     if (!converts(f, units))
@@ -405,7 +403,7 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
     };
     if (f.invalidRaw && text == InvalidText)
         return *f.invalidRaw;
-    // "#6": the value 6 of an enumeration where "6" names another value.
+    // "#6": the value 6 as it stands, whether a member has it or not, also where "6" names another value.
     const bool marked = !f.enumeration.isEmpty() && text.startsWith(UnnamedMark);
     const QString digits = marked ? text.mid(UnnamedMark.size()) : text;
     bool hasFraction = false;
@@ -454,6 +452,11 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
     }
     if (raw < minimumOf(f) || raw > maximumOf(f) || (f.invalidRaw && raw == *f.invalidRaw))
         refuse(QStringLiteral("is out of range"));
+    // A plain number stands for a member; a value no member has is written only in its marked form,
+    // the one a read shows it in.
+    const auto isMember = [raw](const auto& member) { return member.second == raw; };
+    if (!f.enumeration.isEmpty() && !marked && std::none_of(f.enumeration.begin(), f.enumeration.end(), isMember))
+        refuse(QStringLiteral("is no member of its enumeration"));
     return raw;
 }
 

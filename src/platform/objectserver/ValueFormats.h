@@ -5,9 +5,9 @@
 // defined in the resource files of the installation's catalog and can be formatted only when their
 // file set is indexed there.
 //
-// An enumerated field shows its member's name; a value that no member has shows its number, or
-// "#" and its number when that number is also a member's name ("#6" where "6" names the value 3),
-// so that writing the text back keeps the value.
+// An enumerated field shows its member's name; a value that no member has shows "#" and its number
+// ("#42"; "#6" also where "6" names the value 3), so that writing the text back keeps the value. A
+// plain number is taken only where a member has that value: any other is refused like a wrong name.
 //
 // Failures raise com::ComError with ObjectServerError(ErrFormatFailed): unknown format, raw size that
 // does not fit the type, text that does not fit (wrong field count, not a number, out of range,

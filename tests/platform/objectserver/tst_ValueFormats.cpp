@@ -135,7 +135,8 @@ void TestValueFormats::roundTrip_data()
     QTest::newRow("hvac type, generic") << "SNVT_hvac_type" << bytes({0}) << "HVT_GENERIC";
     QTest::newRow("hvac type, fan coil") << "SNVT_hvac_type" << bytes({1}) << "HVT_FAN_COIL";
     QTest::newRow("hvac type, self contained") << "SNVT_hvac_type" << bytes({9}) << "HVT_SELF_CONT";
-    QTest::newRow("hvac type, not named") << "SNVT_hvac_type" << bytes({42}) << "42";
+    // A value no member has is marked, so that it writes back as read while a plain number is refused.
+    QTest::newRow("hvac type, not named") << "SNVT_hvac_type" << bytes({42}) << "#42";
     QTest::newRow("INT, one byte") << "INT" << bytes({7}) << "7";
     QTest::newRow("INT, one byte negative") << "INT" << bytes({0xFE}) << "-2";
     QTest::newRow("INT, two bytes") << "INT" << bytes({0x01, 0x02}) << "258";
@@ -143,10 +144,11 @@ void TestValueFormats::roundTrip_data()
     QTest::newRow("RAW") << "RAW" << bytes({41, 16}) << "41\t16";
     QTest::newRow("RAW, extremes") << "RAW" << bytes({0, 255, 128}) << "0\t255\t128";
     QTest::newRow("names ignore case") << "snvt_TIME_sec#si" << words({10}) << "1";
-    // Members named by numbers: a value without a member whose number names another one is marked.
+    // Members named by numbers: a value without a member is marked here too, also where its number
+    // names another one.
     QTest::newRow("numeric name") << "UNVT_cycles" << bytes({3}) << "6";
     QTest::newRow("no member, its number a name") << "UNVT_cycles" << bytes({6}) << "#6";
-    QTest::newRow("no member, its number no name") << "UNVT_cycles" << bytes({9}) << "9";
+    QTest::newRow("no member, its number no name") << "UNVT_cycles" << bytes({9}) << "#9";
 }
 
 void TestValueFormats::roundTrip()
@@ -223,6 +225,8 @@ void TestValueFormats::refusedTexts_data()
     QTest::newRow("unknown enumeration name") << "SNVT_hvac_type" << "HVT_SPACESHIP" << 1;
     QTest::newRow("enumeration name in lower case") << "SNVT_hvac_type" << "hvt_vav" << 1;
     QTest::newRow("enumeration number out of range") << "SNVT_hvac_type" << "200" << 1;
+    QTest::newRow("enumeration number no member has") << "SNVT_hvac_type" << "50" << 1;
+    QTest::newRow("number no member has, among numeric names") << "UNVT_cycles" << "9" << 1;
     QTest::newRow("INVALID where there is none") << "INT" << "INVALID" << 1;
     QTest::newRow("INT fraction") << "INT" << "1.5" << 1;
     QTest::newRow("INT out of range") << "INT" << "128" << 1;
