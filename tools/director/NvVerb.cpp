@@ -3,6 +3,7 @@
 #include "ErrorLine.h"
 #include "Verbs.h"
 
+#include "platform/base/ShownText.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/ValueFormats.h"
@@ -11,6 +12,8 @@
 
 namespace director {
 namespace {
+
+using shown::Shown;
 
 const QString Usage = QStringLiteral("usage: lnsdirector nv get NETWORK PATH NV [--format NAME]\n"
                                      "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME]");
@@ -63,13 +66,13 @@ void SplitPath(Request& r, const QString& systemName)
     if (parts.size() < 2 || parts.size() > 4 || parts.contains(QString()))
         throw UsageError{QStringLiteral("lnsdirector nv: PATH '%1' is not NETWORK/SYSTEM/SUBSYSTEM/DEVICE or "
                                         "SUBSYSTEM/DEVICE")
-                             .arg(r.path)};
+                             .arg(Shown(r.path))};
     if (parts.size() == 4 && parts[0] != r.network)
         throw UsageError{QStringLiteral("lnsdirector nv: PATH '%1' is in the network '%2', not '%3'")
-                             .arg(r.path, parts[0], r.network)};
+                             .arg(Shown(r.path), Shown(parts[0]), Shown(r.network))};
     if (parts.size() >= 3 && parts[parts.size() - 3] != systemName)
         throw UsageError{QStringLiteral("lnsdirector nv: PATH '%1' names the system '%2'; the network '%3' has '%4'")
-                             .arg(r.path, parts[parts.size() - 3], r.network, systemName)};
+                             .arg(Shown(r.path), Shown(parts[parts.size() - 3]), Shown(r.network), systemName)};
     r.subsystem = parts[parts.size() - 2];
     r.device = parts.last();
 }

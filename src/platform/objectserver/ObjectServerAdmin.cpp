@@ -1,5 +1,6 @@
 #include "platform/objectserver/ObjectServerAdmin.h"
 
+#include "platform/base/ShownText.h"
 #include "platform/base/WindowsPath.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/SqliteState.h"
@@ -11,6 +12,7 @@ namespace {
 
 using sqlite::Database;
 using sqlite::Raise;
+using shown::Shown;
 
 const QString Source = QStringLiteral("ObjectServerAdmin");
 
@@ -21,7 +23,7 @@ const QString Source = QStringLiteral("ObjectServerAdmin");
 
 QString deviceText(const DeviceRef& d)
 {
-    return QStringLiteral("%1/%2/%3").arg(d.network, d.subsystem, d.device);
+    return QStringLiteral("%1/%2/%3").arg(Shown(d.network), Shown(d.subsystem), Shown(d.device));
 }
 
 void requireName(const QString& name, const QString& what)
@@ -49,7 +51,7 @@ qint64 ObjectServerAdmin::networkId(const QString& network)
 {
     const auto row = m_db->row("SELECT id FROM networks WHERE name = ?", {network});
     if (!row)
-        notFound(QStringLiteral("network named '%1'").arg(network));
+        notFound(QStringLiteral("network named '%1'").arg(Shown(network)));
     return row->value(0).toLongLong();
 }
 
@@ -59,7 +61,7 @@ qint64 ObjectServerAdmin::systemId(const QString& network)
                                " WHERE n.name = ? ORDER BY s.id LIMIT 1",
                                {network});
     if (!row)
-        notFound(QStringLiteral("network named '%1'").arg(network));
+        notFound(QStringLiteral("network named '%1'").arg(Shown(network)));
     return row->value(0).toLongLong();
 }
 
@@ -67,7 +69,7 @@ qint64 ObjectServerAdmin::templateId(qint64 network, const QString& templateName
 {
     const auto row = m_db->row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {network, templateName});
     if (!row)
-        notFound(QStringLiteral("device template named '%1'").arg(templateName));
+        notFound(QStringLiteral("device template named '%1'").arg(Shown(templateName)));
     return row->value(0).toLongLong();
 }
 
@@ -91,7 +93,7 @@ ObjectServerAdmin::NvRow ObjectServerAdmin::nvRow(qint64 device, const DeviceRef
                                " WHERE d.id = ? AND n.name = ?",
                                {device, nv});
     if (!row)
-        notFound(QStringLiteral("network variable '%1' on %2").arg(nv, deviceText(ref)));
+        notFound(QStringLiteral("network variable '%1' on %2").arg(Shown(nv), deviceText(ref)));
     return NvRow{row->value(0).toLongLong(), row->value(1).toString(), row->value(2).toInt()};
 }
 
@@ -189,7 +191,7 @@ void ObjectServerAdmin::setNsdInterface(const QString& network, const QString& i
     if (!interfaceName.isEmpty()) {
         const auto row = m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {interfaceName});
         if (!row)
-            notFound(QStringLiteral("network interface named '%1'").arg(interfaceName));
+            notFound(QStringLiteral("network interface named '%1'").arg(Shown(interfaceName)));
         interfaceId = row->value(0);
     }
     m_db->exec("UPDATE systems SET nsd_interface_id = ? WHERE id = ?", {interfaceId, system});
@@ -257,7 +259,7 @@ void ObjectServerAdmin::addDevice(const QString& network, const DeviceSpec& spec
     const qint64 system = systemId(network);
     const auto subsystem = m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, spec.subsystem});
     if (!subsystem)
-        notFound(QStringLiteral("subsystem named '%1' in the network '%2'").arg(spec.subsystem, network));
+        notFound(QStringLiteral("subsystem named '%1' in the network '%2'").arg(Shown(spec.subsystem), Shown(network)));
     const qint64 templateRow = templateId(networkId(network), spec.templateName);
     if (m_db->row("SELECT program_id FROM templates WHERE id = ?", {templateRow})->value(0).toString().isEmpty())
         Raise(ErrInvalidArgument, Source,

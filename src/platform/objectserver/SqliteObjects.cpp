@@ -1,6 +1,7 @@
 // The handles of the SQLite object server: each one a row id (or two) and the shared state; every
 // operation reads or writes the database at once, so nothing a handle holds can go stale except the
 // names it was created with, which never change.
+#include "platform/base/ShownText.h"
 #include "platform/objectserver/SqliteState.h"
 #include "platform/objectserver/ValueFormats.h"
 
@@ -50,6 +51,8 @@ void Raise(ErrorCode code, const QString& source, const QString& description)
 }
 
 namespace {
+
+using shown::Shown;
 
 const QString NetworksSource = QStringLiteral("Networks");
 const QString NetworkSource = QStringLiteral("Network");
@@ -218,7 +221,7 @@ public:
         const auto row = db().row("SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
                                   {m_owner, m_ownerId, name});
         if (!row)
-            notFound(ComponentAppsSource, QStringLiteral("component application named '%1'").arg(name));
+            notFound(ComponentAppsSource, QStringLiteral("component application named '%1'").arg(Shown(name)));
         return make(*row);
     }
     Ptr<ComponentApp> ComponentAppsAdd(const QString& name, const QString& progId, qint32 objectClass) override
@@ -231,7 +234,7 @@ public:
         if (d.row("SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
                   {m_owner, m_ownerId, name}))
             Raise(ErrNameInUse, ComponentAppsSource,
-                  QStringLiteral("The name '%1' is already used by another component application.").arg(name));
+                  QStringLiteral("The name '%1' is already used by another component application.").arg(Shown(name)));
         const qint64 id = d.exec("INSERT INTO component_apps (owner_kind, owner_id, name, prog_id, object_class)"
                                  " VALUES (?, ?, ?, ?, ?)",
                                  {m_owner, m_ownerId, name, progId, objectClass});
@@ -405,7 +408,7 @@ public:
         const auto row = db().row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ? AND name = ?",
                                   {m_owner.templateId, name});
         if (!row)
-            notFound(NetworkVariablesSource, QStringLiteral("network variable named '%1'").arg(name));
+            notFound(NetworkVariablesSource, QStringLiteral("network variable named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);
     }
 
@@ -518,7 +521,7 @@ public:
                                   " WHERE template_id = ? AND name = ?",
                                   {m_owner.templateId, name});
         if (!row)
-            notFound(LonMarkObjectsSource, QStringLiteral("LonMark object named '%1'").arg(name));
+            notFound(LonMarkObjectsSource, QStringLiteral("LonMark object named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteLonMarkObject>(m_s, m_owner, *row);
     }
     Ptr<Interface> CollectionInterface() override
@@ -687,7 +690,7 @@ public:
                                      " ORDER BY id LIMIT 1",
                                      {m_ownerId, name});
         if (!row)
-            notFound(AppDevicesSource, QStringLiteral("device named '%1'").arg(name));
+            notFound(AppDevicesSource, QStringLiteral("device named '%1'").arg(Shown(name)));
         return makeDevice(m_s, m_systemId, m_networkId, *row);
     }
 
@@ -752,7 +755,7 @@ public:
         m_s->record(QStringLiteral("Subsystems.Item"), {name});
         const auto row = db().row("SELECT id, name FROM subsystems WHERE system_id = ? AND name = ?", {m_systemId, name});
         if (!row)
-            notFound(SubsystemsSource, QStringLiteral("subsystem named '%1'").arg(name));
+            notFound(SubsystemsSource, QStringLiteral("subsystem named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteSubsystem>(m_s, m_systemId, m_networkId, *row);
     }
 
@@ -850,7 +853,7 @@ public:
         m_s->record(QStringLiteral("DeviceTemplatesItem"), {name});
         const auto row = db().row("SELECT id, name FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
         if (!row)
-            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(name));
+            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
         return make(*row);
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesFindByProgramId(const QString& programId) override
@@ -860,7 +863,7 @@ public:
                                   " AND upper(program_id) = upper(?) ORDER BY id LIMIT 1",
                                   {m_networkId, programId});
         if (!row)
-            notFound(DeviceTemplatesSource, QStringLiteral("device template with the program ID %1").arg(programId));
+            notFound(DeviceTemplatesSource, QStringLiteral("device template with the program ID %1").arg(Shown(programId)));
         return make(*row);
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesAdd(const QString& name, qint32 kind) override
@@ -872,7 +875,7 @@ public:
         Database::Transaction transaction(d);
         if (d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name}))
             Raise(ErrNameInUse, DeviceTemplatesSource,
-                  QStringLiteral("The template library already holds a device template named '%1'.").arg(name));
+                  QStringLiteral("The template library already holds a device template named '%1'.").arg(Shown(name)));
         const qint64 id = d.exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, ?)",
                                  {m_networkId, name, kind});
         transaction.commit();
@@ -885,7 +888,7 @@ public:
         Database::Transaction transaction(d);
         const auto row = d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
         if (!row)
-            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(name));
+            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
         const qint64 id = row->value(0).toLongLong();
         const int devices = d.row("SELECT COUNT(*) FROM devices WHERE template_id = ?", {id})->value(0).toInt();
         if (devices > 0)
@@ -973,7 +976,7 @@ public:
         m_s->record(QStringLiteral("NetworkInterfaces.Item"), {name});
         const auto row = db().row("SELECT id, name FROM network_interfaces WHERE name = ?", {name});
         if (!row)
-            notFound(NetworkInterfacesSource, QStringLiteral("network interface named '%1'").arg(name));
+            notFound(NetworkInterfacesSource, QStringLiteral("network interface named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
     }
 
@@ -1216,7 +1219,7 @@ public:
         m_s->record(QStringLiteral("Networks.Item"), {name});
         const auto row = db().row("SELECT id, name FROM networks WHERE name = ?", {name});
         if (!row)
-            notFound(NetworksSource, QStringLiteral("network named '%1'").arg(name));
+            notFound(NetworksSource, QStringLiteral("network named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteNetwork>(m_s, *row);
     }
 

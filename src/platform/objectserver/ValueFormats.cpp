@@ -1,5 +1,6 @@
 #include "platform/objectserver/ValueFormats.h"
 
+#include "platform/base/ShownText.h"
 #include "platform/catalog/CatalogFiles.h"
 #include "platform/catalog/ResourceCatalog.h"
 #include "platform/objectserver/ObjectServer.h"
@@ -19,6 +20,8 @@
 
 namespace lns::formats {
 namespace {
+
+using shown::Shown;
 
 const QString Source = QStringLiteral("ValueFormats");
 const QString InvalidText = QStringLiteral("INVALID");
@@ -68,13 +71,13 @@ FormatName splitFormatName(const QString& formatName)
 {
     const QStringList parts = formatName.split(QLatin1Char('#'));
     if (parts.size() > 2 || parts.first().isEmpty())
-        fail(QStringLiteral("The format name '%1' is not usable.").arg(formatName));
+        fail(QStringLiteral("The format name '%1' is not usable.").arg(Shown(formatName)));
     FormatName result{parts.first(), UnitSystem::Metric};
     if (parts.size() == 2) {
         if (parts[1].compare(QLatin1String("US"), Qt::CaseInsensitive) == 0)
             result.units = UnitSystem::Imperial;
         else if (parts[1].compare(QLatin1String("SI"), Qt::CaseInsensitive) != 0)
-            fail(QStringLiteral("The format name '%1' has an unknown unit variant.").arg(formatName));
+            fail(QStringLiteral("The format name '%1' has an unknown unit variant.").arg(Shown(formatName)));
     }
     return result;
 }
@@ -163,7 +166,7 @@ std::optional<Type> builtInType(const QString& name, int size)
 Type typeFromDefinition(const QString& name, const std::optional<QJsonObject>& definition)
 {
     if (!definition)
-        fail(QStringLiteral("The format %1 is not known: no resource file of the catalog defines it.").arg(name));
+        fail(QStringLiteral("The format %1 is not known: no resource file of the catalog defines it.").arg(Shown(name)));
     auto unusable = [&](const QString& why) {
         fail(QStringLiteral("The definition of %1 in the resource files is not usable: %2.").arg(name, why));
     };
@@ -399,7 +402,8 @@ std::optional<qint64> shiftedDecimal(const QString& number, int shift)
 qint64 parseField(const Field& f, const QString& text, UnitSystem units, const QString& formatName)
 {
     auto refuse = [&](const QString& why) {
-        fail(QStringLiteral("The text '%1' does not fit the format %2: field %3 %4.").arg(text, formatName, f.name, why));
+        fail(QStringLiteral("The text '%1' does not fit the format %2: field %3 %4.")
+                 .arg(Shown(text), Shown(formatName), f.name, why));
     };
     if (f.invalidRaw && text == InvalidText)
         return *f.invalidRaw;
@@ -465,7 +469,7 @@ void requireAscii(const QString& text, const QString& formatName)
     for (const QChar c : text)
         if (c.unicode() > 0x7F)
             fail(QStringLiteral("The text '%1' does not fit the format %2: it holds characters other than ASCII.")
-                     .arg(text, formatName));
+                     .arg(Shown(text), Shown(formatName)));
 }
 
 }  // namespace
@@ -477,7 +481,7 @@ QString Format(const QString& formatName, const QByteArray& raw, const QString& 
     if (type.size() != raw.size())
         fail(QStringLiteral("A value of %1 bytes cannot be shown as %2, which takes %3 bytes.")
                  .arg(raw.size())
-                 .arg(formatName)
+                 .arg(Shown(formatName))
                  .arg(type.size()));
     QStringList texts;
     texts.reserve(type.fields.size());
@@ -496,13 +500,13 @@ QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize
     if (type.size() != byteSize)
         fail(QStringLiteral("A variable of %1 bytes cannot take a value of the format %2, which takes %3 bytes.")
                  .arg(byteSize)
-                 .arg(formatName)
+                 .arg(Shown(formatName))
                  .arg(type.size()));
     requireAscii(text, formatName);
     const QStringList texts = text.split(type.separator);
     if (texts.size() != type.fields.size())
         fail(QStringLiteral("The text '%1' does not fit the format %2: it has %3 fields instead of %4.")
-                 .arg(text, formatName)
+                 .arg(Shown(text), Shown(formatName))
                  .arg(texts.size())
                  .arg(type.fields.size()));
     QByteArray raw;

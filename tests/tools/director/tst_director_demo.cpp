@@ -164,6 +164,8 @@ private slots:
     void nvSetRoundTrip();
     void failures_data();
     void failures();
+    void longInputIsCutInErrors_data();
+    void longInputIsCutInErrors();
     void help_data();
     void help();
     void regDeleteRefusesTheHive_data();
@@ -547,6 +549,34 @@ void TestDirectorDemo::failures()
     QVERIFY(run.err.trimmed().size() > errorStart.size());
     // A failure changes no value anywhere.
     QCOMPARE(ValueDump(), values);
+}
+
+// An error shows what it was given up to a readable length, however long the input: a 100 KB value
+// does not make a 100 KB line.
+void TestDirectorDemo::longInputIsCutInErrors_data()
+{
+    QTest::addColumn<QStringList>("args");  // LONG stands for 100000 characters
+    const QString ts101 = "Floor 1/TS-101";
+    QTest::newRow("value") << QStringList({"nv", "set", "Demo", ts101, "nciSetPts", "LONG"});
+    QTest::newRow("value in one field") << QStringList({"nv", "set", "Demo", ts101, "nciSetPts", "1,2,3,4,5,LONG"});
+    QTest::newRow("format") << QStringList({"nv", "get", "Demo", ts101, "nciSetPts", "--format", "LONG"});
+    QTest::newRow("variable") << QStringList({"nv", "get", "Demo", ts101, "LONG"});
+    QTest::newRow("subsystem") << QStringList({"nv", "get", "Demo", "LONG/TS-101", "nciSetPts"});
+    QTest::newRow("system") << QStringList({"nv", "get", "Demo", "LONG/Floor 1/TS-101", "nciSetPts"});
+    QTest::newRow("network of nv") << QStringList({"nv", "get", "LONG", ts101, "nciSetPts"});
+    QTest::newRow("network of list") << QStringList({"list", "LONG"});
+}
+
+void TestDirectorDemo::longInputIsCutInErrors()
+{
+    QFETCH(QStringList, args);
+    setUp();
+    const QString longText = QString(100000, QLatin1Char('7'));
+    args.replaceInStrings("LONG", longText);
+    const Run run = Director(args);
+    QVERIFY(run.exitCode > 0);
+    QVERIFY2(run.err.size() < 400, qPrintable(run.err.left(400)));
+    QVERIFY2(run.err.contains("7777... (100000 characters)"), qPrintable(run.err));
 }
 
 void TestDirectorDemo::help_data()
