@@ -1,4 +1,5 @@
 // apps: the component applications of a network, read from the object server's database.
+#include "Installation.h"
 #include "Verbs.h"
 
 #include "platform/base/ComError.h"
@@ -12,6 +13,10 @@ int runApps(const QStringList& arguments)
     if (arguments.size() != 1 || arguments[0].isEmpty()) {
         Err(QStringLiteral("usage: lnsdirector apps NETWORK"));
         return 2;
+    }
+    if (const QString missing = MissingInstallation(QStringLiteral("apps")); !missing.isEmpty()) {
+        Err(missing);
+        return 1;
     }
     try {
         lns::admin::ObjectServerAdmin admin;

@@ -1,5 +1,6 @@
 // list NETWORK: the network's devices, one object path a line, as a director passes them to SendCommand.
 #include "ErrorLine.h"
+#include "Installation.h"
 #include "Verbs.h"
 
 #include "platform/objectserver/ObjectServerAdmin.h"
@@ -12,6 +13,10 @@ int runList(const QStringList& arguments)
     if (arguments.size() != 1 || arguments.first().startsWith(QLatin1Char('-'))) {
         Err(QStringLiteral("usage: lnsdirector list NETWORK"));
         return 2;
+    }
+    if (const QString missing = MissingInstallation(QStringLiteral("list")); !missing.isEmpty()) {
+        Err(missing);
+        return 1;
     }
     try {
         lns::admin::ObjectServerAdmin admin;
@@ -30,7 +35,8 @@ const bool registered = RegisterVerb(Verb{
     QStringLiteral("usage: lnsdirector list NETWORK\n"
                    "Prints the network's devices, one a line, as NETWORK/SYSTEM/SUBSYSTEM/DEVICE: the object path\n"
                    "a director passes to SendCommand, and what nv get / nv set take as PATH. The installation is\n"
-                   "the one the registry's \"LonWorks Path\" names. An unknown network is an error (status 1)."),
+                   "the one the registry's \"LonWorks Path\" names. An unknown network, or no installation there (make\n"
+                   "one with demo-setup), is an error (status 1)."),
     runList});
 
 }  // namespace

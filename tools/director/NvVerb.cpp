@@ -1,6 +1,7 @@
 // nv get | set: one network variable of one device, read or written through the object server the way
 // the plug-in does it (open server, network, system, then subsystem, device and variable by name).
 #include "ErrorLine.h"
+#include "Installation.h"
 #include "Verbs.h"
 
 #include "platform/base/ShownText.h"
@@ -101,6 +102,10 @@ int runNv(const QStringList& arguments)
     } catch (const UsageError& e) {
         Err(e.message);
         return 2;
+    }
+    if (const QString missing = MissingInstallation(QStringLiteral("nv")); !missing.isEmpty()) {
+        Err(missing);
+        return 1;
     }
     std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
     lns::Ptr<lns::Network> network;

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
 
 namespace lns::sqlite {
 namespace {
@@ -109,12 +110,32 @@ Database::Database(const QString& file, const QString& source) : m_file(file), m
         fail(QStringLiteral("create the folder of"), QStringLiteral("the folder cannot be created"));
     if (info.exists() && !info.isFile())
         fail(QStringLiteral("open"), QStringLiteral("it is not a file"));
+    // SQLite would take an empty file for a new database and build one in it; an empty file here is a
+    // database whose contents were lost, and a rebuilt one would hide that.
+    if (info.exists() && info.size() == 0)
+        fail(QStringLiteral("open"), QStringLiteral("the file is empty: the database is damaged"));
 
+    // A read-only installation (the file or its folder not writable by this user) is read as it is:
+    // setting the write-ahead log mode, or writing the side files it needs, would fail.
+    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    const bool readOnly = info.exists() && (!info.isWritable() || !folderWritable);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        db.setDatabaseName(file);
         // Another process may hold the write lock for a moment; wait for it instead of failing.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+        if (readOnly)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        if (readOnly && !folderWritable && !QFileInfo::exists(file + QStringLiteral("-wal"))) {
+            // Without its side files SQLite reads such a database only when told that nobody changes it;
+            // nobody can, with its folder closed to writing and no log beside it.
+            QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
+            uri.setQuery(QStringLiteral("immutable=1"));
+            db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+        } else {
+            db.setDatabaseName(file);
+        }
+        db.setConnectOptions(options);
     }
     try {
         {
@@ -124,11 +145,13 @@ Database::Database(const QString& file, const QString& source) : m_file(file), m
         }
         // A file that is not a database fails on its first statement.
         exec("PRAGMA foreign_keys = ON");
-        const auto mode = row("PRAGMA journal_mode = WAL");
-        if (!mode)
-            fail(QStringLiteral("open"), QStringLiteral("the journal mode cannot be set"));
-        // In WAL mode this still survives a crash of the process; only a power cut may lose the last commit.
-        exec("PRAGMA synchronous = NORMAL");
+        if (!readOnly) {
+            const auto mode = row("PRAGMA journal_mode = WAL");
+            if (!mode)
+                fail(QStringLiteral("open"), QStringLiteral("the journal mode cannot be set"));
+            // In WAL mode this still survives a crash of the process; only a power cut may lose the last commit.
+            exec("PRAGMA synchronous = NORMAL");
+        }
         const auto check = row("PRAGMA quick_check");
         if (!check || check->value(0).toString() != QLatin1String("ok"))
             fail(QStringLiteral("check"), check ? check->value(0).toString() : QStringLiteral("no answer"));

@@ -24,7 +24,9 @@ using Row = QVariantList;
 class Database {
 public:
     // Opens (creating folder and file when missing) and checks the file; a file that is not a usable
-    // database raises ErrDatabase with source as the error's source.
+    // database (an empty one included) raises ErrDatabase with source as the error's source. A file
+    // that the user may not write, or that lies in a folder the user may not write, is opened for
+    // reading only: writes then fail with ErrDatabase.
     Database(const QString& file, const QString& source);
     ~Database();
     Database(const Database&) = delete;

@@ -3,12 +3,16 @@
 #include "platform/registry/RegistryStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace registry {
 
 QString LonWorksPathSetting()
 {
     RegistryStore store(Hive::LocalMachine);
+    // A machine without a registry has no setting; looking one up must not create the hive.
+    if (!QFileInfo::exists(store.fileName()))
+        return QString();
     const auto value = store.queryValue(QString::fromLatin1(LonWorksKey), QString::fromLatin1(LonWorksPathValue));
     if (!value || value->type != ValueType::String)
         return QString();

@@ -172,6 +172,7 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused_data()
     QTest::newRow("database cut short") << "truncated";
     QTest::newRow("a folder where the file belongs") << "folder";
     QTest::newRow("database of another schema") << "schema";
+    QTest::newRow("empty file") << "empty";
 }
 
 void TestSqliteObjectServer::damagedDatabaseIsRefused()
@@ -194,6 +195,9 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused()
     } else if (damage == QLatin1String("folder")) {
         QVERIFY(QFile::remove(file));
         QVERIFY(QDir().mkpath(file));
+    } else if (damage == QLatin1String("empty")) {
+        QFile f(file);
+        QVERIFY(f.resize(0));
     } else {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
@@ -213,6 +217,9 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused()
     QVERIFY(!server->ObjectServerIsOpen());
     QCOMPARE(ErrorOf([&] { server->Networks(); }), Err(lns::ErrNotOpen));
     QCOMPARE(ErrorOf([&] { lns::admin::ObjectServerAdmin again(path()); }), Err(lns::ErrDatabase));
+    // Reported, never rebuilt: an empty file stays empty.
+    if (damage == QLatin1String("empty"))
+        QCOMPARE(QFileInfo(file).size(), 0);
 }
 
 void TestSqliteObjectServer::operationsNeedWhatTheyRunOn_data()

@@ -10,11 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -25,10 +27,16 @@ struct Run {
     QString lastLine() const { return out.value(out.size() - 1); }
 };
 
-Run Director(const QStringList& args)
+// As root may write anything, an unprivileged run is one as "nobody"; any other user already is unprivileged.
+Run Director(const QStringList& args, bool unprivileged = false)
 {
     QProcess process;
-    process.start(testsupport::BinDir() + "/lnsdirector", args);
+    if (unprivileged && ::geteuid() == 0)
+        process.start("setpriv", QStringList({"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                              testsupport::BinDir() + "/lnsdirector"}) +
+                                     args);
+    else
+        process.start(testsupport::BinDir() + "/lnsdirector", args);
     Run run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -166,6 +174,9 @@ private slots:
     void failures();
     void longInputIsCutInErrors_data();
     void longInputIsCutInErrors();
+    void noUsableInstallation_data();
+    void noUsableInstallation();
+    void readOnlyInstallation();
     void help_data();
     void help();
     void regDeleteRefusesTheHive_data();
@@ -577,6 +588,85 @@ void TestDirectorDemo::longInputIsCutInErrors()
     QVERIFY(run.exitCode > 0);
     QVERIFY2(run.err.size() < 400, qPrintable(run.err.left(400)));
     QVERIFY2(run.err.contains("7777... (100000 characters)"), qPrintable(run.err));
+}
+
+// Without an installation there is nothing to read: the director says so and how to make one, and
+// leaves no database or registry behind; an empty database file is damaged, not an empty network.
+void TestDirectorDemo::noUsableInstallation_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("database");  // "none" or "empty"
+    QTest::addColumn<QString>("reason");
+    for (const QStringList& args : {QStringList({"list", "Demo"}), QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciSetPts"})}) {
+        QTest::newRow(qPrintable(args.first() + ", no installation")) << args << "none" << "no LonWorks installation";
+        QTest::newRow(qPrintable(args.first() + ", empty database file")) << args << "empty" << "damaged";
+    }
+}
+
+void TestDirectorDemo::noUsableInstallation()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, database);
+    QFETCH(QString, reason);
+    const QString file = Installation(*m_env) + "/ObjectServer/objectserver.sqlite";
+    if (database == "empty") {
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QFile empty(file);
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+    }
+    const Run run = Director(args);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    QCOMPARE(run.out, QStringList());
+    if (database == "none") {
+        QVERIFY2(run.err.contains("lnsdirector demo-setup"), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(Installation(*m_env)));
+        QCOMPARE(QDir(m_env->registryDir()).entryList(QDir::Files), QStringList());
+    } else {
+        QCOMPARE(QFileInfo(file).size(), 0);
+    }
+}
+
+// An installation nobody may write to (neither the database nor its folder) is still read; a write
+// fails and changes nothing.
+void TestDirectorDemo::readOnlyInstallation()
+{
+    setUp();
+    const QString folder = Installation(*m_env) + "/ObjectServer";
+    const QString file = folder + "/objectserver.sqlite";
+    QVERIFY(!QFileInfo::exists(file + "-wal"));
+    const QStringList values = ValueDump();
+    // The world's folder is private to its owner; the unprivileged user may look into it.
+    QVERIFY(QFile::setPermissions(m_env->root(), QFile::permissions(m_env->root()) | QFile::ReadOther | QFile::ExeOther));
+    const QFileDevice::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFileDevice::Permissions enter = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    const auto makeWritable = [&] {
+        QFile::setPermissions(folder, readOnly | enter | QFile::WriteOwner);
+        QFile::setPermissions(file, readOnly | QFile::WriteOwner);
+    };
+    const auto restore = qScopeGuard(makeWritable);
+    QVERIFY(QFile::setPermissions(file, readOnly));
+    QVERIFY(QFile::setPermissions(folder, readOnly | enter));
+
+    const Run list = Director({"list", "Demo"}, true);
+    QCOMPARE(list.err, QString());
+    QCOMPARE(list.exitCode, 0);
+    QStringList expected;
+    for (const DemoDevice& d : DocumentedDemo)
+        if (d.path.startsWith("Demo/"))
+            expected << d.path;
+    QCOMPARE(list.out, expected);
+    const Run get = Director({"nv", "get", "Demo", "Floor 1/TS-101", "nciSetPts"}, true);
+    QCOMPARE(get.err, QString());
+    QCOMPARE(get.exitCode, 0);
+    QCOMPARE(get.lastLine(), QString("24,26,28,21,19,16"));
+    const Run set = Director({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts", "22,24,26,20,18,16"}, true);
+    QCOMPARE(set.exitCode, 1);
+    QVERIFY2(set.err.startsWith("error "), qPrintable(set.err));
+    // Nothing was left beside the database, and no value changed.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({"objectserver.sqlite"}));
+    makeWritable();
+    QCOMPARE(ValueDump(), values);
 }
 
 void TestDirectorDemo::help_data()
