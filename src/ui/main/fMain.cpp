@@ -142,9 +142,9 @@ void fMain::Form_Load()
 
 void fMain::connectControls()
 {
-    connect(ui.cmdExit, &QPushButton::clicked, this, &fMain::cmdExit_Click);
+    connect(ui.cmdExit, &QPushButton::clicked, this, [this] { StartAction(ui.cmdExit, [this] { cmdExit_Click(); }); });
     connect(ui.cmdViewLog, &QPushButton::clicked, this, &fMain::cmdViewLog_Click);
-    connect(ui.cmdRefresh, &QPushButton::clicked, this, &fMain::cmdRefresh_Click);
+    connect(ui.cmdRefresh, &QPushButton::clicked, this, [this] { StartAction(ui.cmdRefresh, [this] { cmdRefresh_Click(); }); });
     connect(ui.cmdDebug, &QPushButton::clicked, this, &fMain::cmdDebug_Click);
     connect(ui.cmdHelp, &QPushButton::clicked, this, &fMain::cmdHelp_Click);
     connect(ui.tabData, &QTabWidget::tabBarClicked, this, &fMain::tabData_Click);
@@ -586,7 +586,7 @@ void fMain::closeEvent(QCloseEvent* event)
     // The title bar's close asks first while a director holds the plug-in.
     if (event->spontaneous() && framework::PlugInInstanceCount() >= 1) {
         event->ignore();
-        ExitConfirmation();
+        StartAction(ui.cmdExit, [this] { ExitConfirmation(); });
         return;
     }
     event->accept();

@@ -132,6 +132,15 @@ private:
     void MarkModified(QWidget* control);
     // Runs an event handler; a failure ends it and is reported instead of leaving the event loop.
     void guarded(const std::function<void()>& handler);
+    // Runs an action the user started (Apply, Cancel, Refresh All, a unit change, Exit), however it was
+    // started (mouse, access key, Enter in a list, any other key): the focused text box is first left as
+    // a click on origin leaves it, and the action runs on what its leaving handlers left.
+    void StartAction(QWidget* origin, const std::function<void()>& action);
+    // Leaves the focused text box, if any: the focus goes to next (none: off the text boxes), and the
+    // box's validation, then its cross-field rules, run as on any leaving.
+    void LeaveFocusedBox(QWidget* next);
+    // What leaving a text box runs: its validation, then its cross-field rules.
+    void LeaveTextBox(int Index);
     bool textBoxEvent(int Index, QEvent* event);
     bool comboBoxEvent(int Index, QEvent* event);
     // Stores one edited field into its data item, range-checked (fMainApply.cpp).
