@@ -141,6 +141,12 @@ private:
     void LeaveFocusedBox(QWidget* next);
     // What leaving a text box runs: its validation, then its cross-field rules.
     void LeaveTextBox(int Index);
+    // True while a text box or combo box holds an edit not yet applied.
+    bool AnyFieldModified() const;
+    // Before a configure command puts another device in the window: its edits not yet applied are
+    // written to the device they were made for or dropped, as the user answers; either way the next
+    // device is shown clean. The same device (another of its objects included) keeps them.
+    void SettleEditsForDevice(qint32 objectClassId);
     bool textBoxEvent(int Index, QEvent* event);
     bool comboBoxEvent(int Index, QEvent* event);
     // Stores one edited field into its data item, range-checked (fMainApply.cpp).
@@ -156,6 +162,10 @@ private:
     int m_focusedBox = -1;
     // True while the cross-field rules move the focus: those moves run no leaving handlers.
     bool m_inRules = false;
+    // The object path the window was last configured with, and the device it names (network and
+    // device part of the path): kept here because the next command replaces the connection's.
+    QString m_shownPath;
+    QString m_shownDevice;
 
     std::unique_ptr<lns::ObjectServer> m_lcaOS;
     FMainControls ui;

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cmath>
 
 using toolkit::Buttons;
@@ -193,6 +194,13 @@ void fMain::LeaveTextBox(int Index)
     bool cancel = false;
     txtNvi_Validate(Index, cancel);
     txtNvi_LostFocus(Index);
+}
+
+bool fMain::AnyFieldModified() const
+{
+    const auto modified = [](const auto& entry) { return ForeColor(entry.second) == ModifiedColor(); };
+    return std::any_of(ui.txtNvi.begin(), ui.txtNvi.end(), modified) ||
+           std::any_of(ui.cbNvi.begin(), ui.cbNvi.end(), modified);
 }
 
 // ---- Wiring
