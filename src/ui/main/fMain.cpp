@@ -477,8 +477,13 @@ void fMain::ShowValues()
                                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
-            if (ForeColor(control) != ModifiedColor())
+            if (ForeColor(control) != ModifiedColor()) {
                 setControlText(control, item->Value());
+                // A box that keeps the caret through a read would otherwise go back to the text of an
+                // earlier read (another device's) when its next entry is refused.
+                if (qobject_cast<QLineEdit*>(control))
+                    control->setProperty("Tag", item->Value());
+            }
         } else if (qobject_cast<QLabel*>(control)) {
             setControlText(control, item->Value());
         }

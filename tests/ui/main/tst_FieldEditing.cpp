@@ -237,6 +237,52 @@ private slots:
         QCOMPARE(box->text(), clean);
     }
 
+    // A configure command reads while the caret stays in a clean box: an entry refused after it brings
+    // back what that read showed, never the text of the read before (another device's, or an older one).
+    void refusedEntryAfterAReadShowsThatRead_data()
+    {
+        QTest::addColumn<bool>("otherDevice");
+        QTest::newRow("another device") << true;
+        QTest::newRow("the same device, changed meanwhile") << false;
+    }
+    void refusedEntryAfterAReadShowsThatRead()
+    {
+        QFETCH(bool, otherDevice);
+        m.setDeviceBox(OccHeat, QStringLiteral("21"));
+        QVERIFY(m.configure());
+        m.enter(m.box(OccHeat));
+        QString path = m.path;
+        if (otherDevice) {
+            for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
+                const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+                if (p != m.path && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0) {
+                    path = p;
+                    break;
+                }
+            }
+            QVERIFY(path != m.path);
+            m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        }
+        m.setDeviceBox(OccHeat, QStringLiteral("19.5"));
+        try {
+            m.objects.back()->SendCommand(13, 7, path);
+        } catch (const com::ComError& e) {
+            QFAIL(qPrintable(e.description()));
+        }
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("19.5"));
+        // The progress window took the activation; the person comes back to the window and its box.
+        QApplication::setActiveWindow(m.w);
+        QVERIFY(QTest::qWaitForWindowActive(m.w));
+        QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect(NotNumerical);
+        m.type(OccHeat, QStringLiteral("-"));
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("19.5"));
+        QVERIFY(!m.isRed(m.box(OccHeat)));
+    }
+
     void changesWithoutCharactersMarkTheField_data()
     {
         QTest::addColumn<QString>("device");
