@@ -210,9 +210,10 @@ void fMain::SettleEditsForDevice(qint32 objectClassId)
     m_shownPath = path;
     m_shownDevice = device;
     // The same device again keeps its edits, as Refresh All does.
-    if (device == oldDevice || !AnyFieldModified())
+    if (device == oldDevice)
         return;
-    LeaveFocusedBox(nullptr);
+    if (AnyFieldModified())
+        LeaveFocusedBox(nullptr);
     // Shown over the next device's values, these edits would be written to a device nobody edited.
     if (AnyFieldModified() &&
         MsgBox(QStringLiteral("There are changes that have not been applied to ") + oldPath +
@@ -231,6 +232,7 @@ void fMain::SettleEditsForDevice(qint32 objectClassId)
                                           QStringLiteral("\r\n") + QStringLiteral("They could not be written to ") + oldPath);
         }
     }
+    // Nothing of the last device stays pending.
     cmdCancel_Click();
 }
 

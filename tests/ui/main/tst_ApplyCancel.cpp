@@ -349,24 +349,28 @@ private slots:
     void pendingEditsWhenTheDeviceChanges_data()
     {
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("leftBefore");        // the box left (and an emptied one refused) before the command
         QTest::addColumn<bool>("otherDevice");
         QTest::addColumn<QString>("lonMarkObject");  // configured as this object of the device (class 28)
         QTest::addColumn<int>("answer");             // to the question; 0 when none is asked
         QTest::addColumn<bool>("refusesWrites");     // the first device
         QTest::addColumn<double>("firstHolds");      // occupied heating on the first device afterwards
         const int yes = int(Answer::Yes), no = int(Answer::No);
-        QTest::newRow("Yes applies them to the first device") << "20" << true << "" << yes << false << 20.0;
-        QTest::newRow("No drops them") << "20" << true << "" << no << false << 21.0;
-        QTest::newRow("Yes, the first device refuses the write") << "20" << true << "" << yes << true << 21.0;
-        QTest::newRow("an object of another device") << "20" << true << "FanCoil" << yes << false << 20.0;
-        QTest::newRow("the same device keeps them") << "20" << false << "" << 0 << false << 21.0;
-        QTest::newRow("an object of the same device keeps them") << "20" << false << "RhSensor" << 0 << false << 21.0;
+        QTest::newRow("Yes applies them to the first device") << "20" << false << true << "" << yes << false << 20.0;
+        QTest::newRow("No drops them") << "20" << false << true << "" << no << false << 21.0;
+        QTest::newRow("Yes, the first device refuses the write") << "20" << false << true << "" << yes << true << 21.0;
+        QTest::newRow("an object of another device") << "20" << false << true << "FanCoil" << yes << false << 20.0;
+        QTest::newRow("the box left before") << "20" << true << true << "" << yes << false << 20.0;
+        QTest::newRow("the same device keeps them") << "20" << false << false << "" << 0 << false << 21.0;
+        QTest::newRow("an object of the same device keeps them") << "20" << false << false << "RhSensor" << 0 << false << 21.0;
         // Left first: refused, the box is clean again and nothing is left to ask about.
-        QTest::newRow("an emptied box only") << "" << true << "" << 0 << false << 21.0;
+        QTest::newRow("an emptied box only") << "" << false << true << "" << 0 << false << 21.0;
+        QTest::newRow("an emptied box refused before") << "" << true << true << "" << 0 << false << 21.0;
     }
     void pendingEditsWhenTheDeviceChanges()
     {
         QFETCH(QString, typed);
+        QFETCH(bool, leftBefore);
         QFETCH(bool, otherDevice);
         QFETCH(QString, lonMarkObject);
         QFETCH(int, answer);
@@ -393,7 +397,15 @@ private slots:
             m.ref = firstRef;
         }
         QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const testsupport::ExpectedBox refused{QStringLiteral("Value must be numerical"), Answer::Ok, QStringLiteral("Invalid value")};
         m.type(OccHeat, typed);
+        if (leftBefore) {
+            if (typed.isEmpty())
+                boxes.expect(refused);
+            m.leave();
+            VERIFY_BOXES(boxes);
+        }
         if (refusesWrites) {
             DeviceFaults refusing;
             refusing.refusesWrites = true;
@@ -401,9 +413,9 @@ private slots:
         }
         fLog::instance().Clear();
 
-        testsupport::ScriptedMessageBoxes boxes;
-        if (typed.isEmpty())
-            boxes.expect({QStringLiteral("Value must be numerical"), Answer::Ok, QStringLiteral("Invalid value")});
+        const int questionAt = int(boxes.seen().size()) + (typed.isEmpty() && !leftBefore ? 1 : 0);
+        if (typed.isEmpty() && !leftBefore)
+            boxes.expect(refused);
         if (answer)
             boxes.expect({QStringLiteral("There are changes that have not been applied to ") + first +
                               QStringLiteral(". Apply them to that device first?"),
@@ -446,7 +458,7 @@ private slots:
             QVERIFY(!table->ValueAsChanges);
         VERIFY_BOXES(boxes);
         if (answer)
-            QCOMPARE(boxes.seen().at(typed.isEmpty() ? 1 : 0).defaultButton, 0);  // Yes
+            QCOMPARE(boxes.seen().at(questionAt).defaultButton, 0);  // Yes
     }
 
     void cancelRestoresFromMemory()
