@@ -32,6 +32,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <algorithm>
 
 using framework::Step;
 using framework::StepFailurePolicy;
@@ -142,9 +143,9 @@ void fMain::Form_Load()
 
 void fMain::connectControls()
 {
-    connect(ui.cmdExit, &QPushButton::clicked, this, &fMain::cmdExit_Click);
+    connect(ui.cmdExit, &QPushButton::clicked, this, [this] { StartAction(ui.cmdExit, [this] { cmdExit_Click(); }); });
     connect(ui.cmdViewLog, &QPushButton::clicked, this, &fMain::cmdViewLog_Click);
-    connect(ui.cmdRefresh, &QPushButton::clicked, this, &fMain::cmdRefresh_Click);
+    connect(ui.cmdRefresh, &QPushButton::clicked, this, [this] { StartAction(ui.cmdRefresh, [this] { cmdRefresh_Click(); }); });
     connect(ui.cmdDebug, &QPushButton::clicked, this, &fMain::cmdDebug_Click);
     connect(ui.cmdHelp, &QPushButton::clicked, this, &fMain::cmdHelp_Click);
     connect(ui.tabData, &QTabWidget::tabBarClicked, this, &fMain::tabData_Click);
@@ -198,8 +199,46 @@ void fMain::SetForeColor(QWidget* control, const QColor& color)
 
 // ---- Configure commands
 
-void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo&)
+void fMain::SettleEditsForDevice(qint32 objectClassId)
 {
+    const QString path = framework::Connection().CurrentObjectName;
+    // A LonMark object's path ends in the object's name: the rest names its device.
+    const QString device = framework::Connection().CurrentNetworkName + QLatin1Char('/') +
+                           (objectClassId == 28 ? path.section(QLatin1Char('/'), 0, -2) : path);
+    const QString oldPath = m_shownPath;
+    const QString oldDevice = m_shownDevice;
+    m_shownPath = path;
+    m_shownDevice = device;
+    // The same device again keeps its edits, as Refresh All does.
+    if (device == oldDevice)
+        return;
+    if (AnyFieldModified())
+        LeaveFocusedBox(nullptr);
+    // Shown over the next device's values, these edits would be written to a device nobody edited.
+    if (AnyFieldModified() &&
+        MsgBox(QStringLiteral("There are changes that have not been applied to ") + oldPath +
+                   QStringLiteral(". Apply them to that device first?"),
+               Buttons::YesNo, Icon::Question, framework::ApplicationTitle(), 0) == Answer::Yes) {
+        // The tables still belong to the device the edits were made for.
+        cmdApply_Click();
+        for (const auto& table : NvTables()) {
+            const bool unwritten = std::any_of(DataItems().begin(), DataItems().end(), [&](const auto& item) {
+                QWidget* control = item->TheControl.data();
+                return item->NvCpTable == table && control && ForeColor(control) == ModifiedColor() &&
+                       (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control));
+            });
+            if (unwritten)
+                fLog::instance().LogError(QStringLiteral("Changes to ") + table->Name + QStringLiteral(" discarded") +
+                                          QStringLiteral("\r\n") + QStringLiteral("They could not be written to ") + oldPath);
+        }
+    }
+    // Nothing of the last device stays pending.
+    cmdCancel_Click();
+}
+
+void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo& entry)
+{
+    SettleEditsForDevice(entry.ObjectClassId);
     TheDevice = device;
     if (!registration::ResourceFilesPresent()) {
         if (MsgBox(QStringLiteral("The resource files required for this device are not present on this computer. Browsing and "
@@ -220,12 +259,13 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
 void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const framework::PlugInCommandInfo& entry)
 {
     TheLMObject = object;
+    lns::Ptr<lns::AppDevice> device = TheDevice;
     try {
-        TheDevice = object->LonMarkObjectCollection()->CollectionInterface()->InterfaceDevice();
+        device = object->LonMarkObjectCollection()->CollectionInterface()->InterfaceDevice();
     } catch (const com::ComError&) {
         // The device stays as it was; the checks still run.
     }
-    ProcessDeviceCommand(TheDevice, entry);
+    ProcessDeviceCommand(device, entry);
 }
 
 // ---- Device initialisation and reading
@@ -439,8 +479,13 @@ void fMain::ShowValues()
                                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
-            if (ForeColor(control) != ModifiedColor())
+            if (ForeColor(control) != ModifiedColor()) {
                 setControlText(control, item->Value());
+                // A box that keeps the caret through a read would otherwise go back to the text of an
+                // earlier read (another device's) when its next entry is refused.
+                if (qobject_cast<QLineEdit*>(control))
+                    control->setProperty("Tag", item->Value());
+            }
         } else if (qobject_cast<QLabel*>(control)) {
             setControlText(control, item->Value());
         }
@@ -586,7 +631,7 @@ void fMain::closeEvent(QCloseEvent* event)
     // The title bar's close asks first while a director holds the plug-in.
     if (event->spontaneous() && framework::PlugInInstanceCount() >= 1) {
         event->ignore();
-        ExitConfirmation();
+        StartAction(ui.cmdExit, [this] { ExitConfirmation(); });
         return;
     }
     event->accept();

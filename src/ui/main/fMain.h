@@ -132,6 +132,21 @@ private:
     void MarkModified(QWidget* control);
     // Runs an event handler; a failure ends it and is reported instead of leaving the event loop.
     void guarded(const std::function<void()>& handler);
+    // Runs an action the user started (Apply, Cancel, Refresh All, a unit change, Exit), however it was
+    // started (mouse, access key, Enter in a list, any other key): the focused text box is first left as
+    // a click on origin leaves it, and the action runs on what its leaving handlers left.
+    void StartAction(QWidget* origin, const std::function<void()>& action);
+    // Leaves the focused text box, if any: the focus goes to next (none: off the text boxes), and the
+    // box's validation, then its cross-field rules, run as on any leaving.
+    void LeaveFocusedBox(QWidget* next);
+    // What leaving a text box runs: its validation, then its cross-field rules.
+    void LeaveTextBox(int Index);
+    // True while a text box or combo box holds an edit not yet applied.
+    bool AnyFieldModified() const;
+    // Before a configure command puts another device in the window: its edits not yet applied are
+    // written to the device they were made for or dropped, as the user answers; either way the next
+    // device is shown clean. The same device (another of its objects included) keeps them.
+    void SettleEditsForDevice(qint32 objectClassId);
     bool textBoxEvent(int Index, QEvent* event);
     bool comboBoxEvent(int Index, QEvent* event);
     // Stores one edited field into its data item, range-checked (fMainApply.cpp).
@@ -147,6 +162,10 @@ private:
     int m_focusedBox = -1;
     // True while the cross-field rules move the focus: those moves run no leaving handlers.
     bool m_inRules = false;
+    // The object path the window was last configured with, and the device it names (network and
+    // device part of the path): kept here because the next command replaces the connection's.
+    QString m_shownPath;
+    QString m_shownDevice;
 
     std::unique_ptr<lns::ObjectServer> m_lcaOS;
     FMainControls ui;

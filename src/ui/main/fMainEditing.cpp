@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cmath>
 
 using toolkit::Buttons;
@@ -158,6 +159,50 @@ void fMain::guarded(const std::function<void()>& handler)
     }
 }
 
+void fMain::StartAction(QWidget* origin, const std::function<void()>& action)
+{
+    // An access key or Enter starts the action without moving the focus: without this, a box's
+    // checks would never run and the action would take its text as typed (an emptied set point as 0,
+    // a set point past the dead band).
+    LeaveFocusedBox(origin);
+    guarded(action);
+}
+
+void fMain::LeaveFocusedBox(QWidget* next)
+{
+    const int index = m_focusedBox;
+    if (index < 0)
+        return;
+    QLineEdit* box = ui.txtNvi.at(index);
+    // Moving the focus runs the leaving handlers, as a click would; a rule may take the focus on to
+    // the box it adjusts.
+    if (next)
+        next->setFocus(Qt::OtherFocusReason);
+    else
+        box->clearFocus();
+    // In a window that is not the active one no focus event comes: leave the box here.
+    if (m_focusedBox == index) {
+        m_focusedBox = -1;
+        guarded([&] { LeaveTextBox(index); });
+        if (box->hasFocus())
+            box->clearFocus();
+    }
+}
+
+void fMain::LeaveTextBox(int Index)
+{
+    bool cancel = false;
+    txtNvi_Validate(Index, cancel);
+    txtNvi_LostFocus(Index);
+}
+
+bool fMain::AnyFieldModified() const
+{
+    const auto modified = [](const auto& entry) { return ForeColor(entry.second) == ModifiedColor(); };
+    return std::any_of(ui.txtNvi.begin(), ui.txtNvi.end(), modified) ||
+           std::any_of(ui.cbNvi.begin(), ui.cbNvi.end(), modified);
+}
+
 // ---- Wiring
 
 void fMain::connectEditing()
@@ -177,13 +222,13 @@ void fMain::connectEditing()
         // A choice made without the keyboard or the list (the mouse wheel) is an edit as well.
         connect(combo, &QComboBox::activated, this, [this, combo = combo] { guarded([&] { MarkModified(combo); }); });
     }
-    connect(ui.cmdApply, &QPushButton::clicked, this, [this] { guarded([&] { cmdApply_Click(); }); });
-    connect(ui.cmdCancel, &QPushButton::clicked, this, [this] { guarded([&] { cmdCancel_Click(); }); });
+    connect(ui.cmdApply, &QPushButton::clicked, this, [this] { StartAction(ui.cmdApply, [this] { cmdApply_Click(); }); });
+    connect(ui.cmdCancel, &QPushButton::clicked, this, [this] { StartAction(ui.cmdCancel, [this] { cmdCancel_Click(); }); });
     for (const auto& [index, option] : ui.obUnits) {
         // Selecting an option, by the user or by the program, is its click.
-        connect(option, &QRadioButton::toggled, this, [this, index = index](bool selected) {
+        connect(option, &QRadioButton::toggled, this, [this, index = index, option = option](bool selected) {
             if (selected)
-                guarded([&] { obUnits_Click(index); });
+                StartAction(option, [this, index] { obUnits_Click(index); });
         });
     }
 }
@@ -223,11 +268,7 @@ bool fMain::textBoxEvent(int Index, QEvent* event)
         m_focusedBox = -1;
         if (m_inRules)
             break;
-        guarded([&] {
-            bool cancel = false;
-            txtNvi_Validate(Index, cancel);
-            txtNvi_LostFocus(Index);
-        });
+        guarded([&] { LeaveTextBox(Index); });
         break;
     }
     case QEvent::KeyPress: {
@@ -425,7 +466,7 @@ void fMain::cbNvi_KeyPress(int, int& KeyAscii)
 void fMain::cbNvi_KeyDown(int Index, int KeyCode, int)
 {
     if (KeyCode == vbKeyReturn) {
-        cmdApply_Click();
+        StartAction(ui.cmdApply, [this] { cmdApply_Click(); });
         return;
     }
     MarkModified(ui.cbNvi.at(Index));

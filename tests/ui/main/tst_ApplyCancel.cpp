@@ -343,6 +343,124 @@ private slots:
         QCOMPARE(toolkit::CurrentMousePointer(), toolkit::MousePointer::Default);
     }
 
+    // A configure command for another device while an edit is pending (the caret still in the edited
+    // box): asked, the edits go to the device they were made for or are dropped, and the next device is
+    // shown clean with its own values. The same device, through any of its objects, keeps them.
+    void pendingEditsWhenTheDeviceChanges_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("leftBefore");        // the box left (and an emptied one refused) before the command
+        QTest::addColumn<bool>("otherDevice");
+        QTest::addColumn<QString>("lonMarkObject");  // configured as this object of the device (class 28)
+        QTest::addColumn<int>("answer");             // to the question; 0 when none is asked
+        QTest::addColumn<bool>("refusesWrites");     // the first device
+        QTest::addColumn<double>("firstHolds");      // occupied heating on the first device afterwards
+        const int yes = int(Answer::Yes), no = int(Answer::No);
+        QTest::newRow("Yes applies them to the first device") << "20" << false << true << "" << yes << false << 20.0;
+        QTest::newRow("No drops them") << "20" << false << true << "" << no << false << 21.0;
+        QTest::newRow("Yes, the first device refuses the write") << "20" << false << true << "" << yes << true << 21.0;
+        QTest::newRow("an object of another device") << "20" << false << true << "FanCoil" << yes << false << 20.0;
+        QTest::newRow("the box left before") << "20" << true << true << "" << yes << false << 20.0;
+        QTest::newRow("the same device keeps them") << "20" << false << false << "" << 0 << false << 21.0;
+        QTest::newRow("an object of the same device keeps them") << "20" << false << false << "RhSensor" << 0 << false << 21.0;
+        // Left first: refused, the box is clean again and nothing is left to ask about.
+        QTest::newRow("an emptied box only") << "" << false << true << "" << 0 << false << 21.0;
+        QTest::newRow("an emptied box refused before") << "" << true << true << "" << 0 << false << 21.0;
+    }
+    void pendingEditsWhenTheDeviceChanges()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, leftBefore);
+        QFETCH(bool, otherDevice);
+        QFETCH(QString, lonMarkObject);
+        QFETCH(int, answer);
+        QFETCH(bool, refusesWrites);
+        QFETCH(double, firstHolds);
+        QVERIFY(m.makeWorld());
+        m.setDeviceBox(OccHeat, QStringLiteral("21"));
+        m.setDeviceBox(OccCool, QStringLiteral("25"));
+        const QString first = m.path;
+        const auto firstRef = m.ref;
+        QString second = first;
+        if (otherDevice) {
+            for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
+                const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+                if (p != first && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 && !f.refusesWrites) {
+                    second = p;
+                    break;
+                }
+            }
+            QVERIFY(second != first);
+            m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), second);
+            m.setDeviceBox(OccHeat, QStringLiteral("19.5"));
+            m.setDeviceBox(OccCool, QStringLiteral("26"));
+            m.ref = firstRef;
+        }
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const testsupport::ExpectedBox refused{QStringLiteral("Value must be numerical"), Answer::Ok, QStringLiteral("Invalid value")};
+        m.type(OccHeat, typed);
+        if (leftBefore) {
+            if (typed.isEmpty())
+                boxes.expect(refused);
+            m.leave();
+            VERIFY_BOXES(boxes);
+        }
+        if (refusesWrites) {
+            DeviceFaults refusing;
+            refusing.refusesWrites = true;
+            m.setFaults(refusing);
+        }
+        fLog::instance().Clear();
+
+        const int questionAt = int(boxes.seen().size()) + (typed.isEmpty() && !leftBefore ? 1 : 0);
+        if (typed.isEmpty() && !leftBefore)
+            boxes.expect(refused);
+        if (answer)
+            boxes.expect({QStringLiteral("There are changes that have not been applied to ") + first +
+                              QStringLiteral(". Apply them to that device first?"),
+                          Answer(answer), framework::ApplicationTitle(), Buttons::YesNo, Icon::Question, true});
+        if (refusesWrites)
+            boxes.expect(WriteFailure(QStringLiteral("nciSetPts"), Answer::Ignore));
+        const QString path = lonMarkObject.isEmpty() ? second : second + QStringLiteral("/") + lonMarkObject;
+        try {
+            m.objects.back()->SendCommand(13, lonMarkObject.isEmpty() ? 7 : 28, path);
+        } catch (const com::ComError& e) {
+            QFAIL(qPrintable(e.description()));
+        }
+        QCOMPARE(m.ui().StatusBarPanel.at(2)->text(), path);
+
+        QCOMPARE(m.deviceSetPoint(OccHeat), firstHolds);
+        QStringList errors;
+        for (const QString& action : LogActions())
+            if (action.startsWith(QStringLiteral("Changes to ")))
+                errors << action;
+        QCOMPARE(errors, refusesWrites ? QStringList{QStringLiteral("Changes to nciSetPts discarded")} : QStringList{});
+        if (!otherDevice && !typed.isEmpty()) {
+            // Kept, as Refresh All keeps them.
+            QCOMPARE(m.box(OccHeat)->text(), typed);
+            QVERIFY(m.isRed(m.box(OccHeat)));
+            QVERIFY(m.buttonsEnabled());
+            VERIFY_BOXES(boxes);
+            return;
+        }
+        // The next device, clean, with its own values; nothing of the first one pending.
+        m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), second);
+        QCOMPARE(m.box(OccHeat)->text().toDouble(), m.deviceSetPoint(OccHeat));
+        QCOMPARE(m.deviceSetPoint(OccHeat), otherDevice ? 19.5 : 21.0);
+        for (const auto& [index, box] : m.ui().txtNvi)
+            QVERIFY2(!m.isRed(box), qPrintable(box->objectName()));
+        for (const auto& [index, combo] : m.ui().cbNvi)
+            QVERIFY2(!m.isRed(combo), qPrintable(combo->objectName()));
+        QVERIFY(m.buttonsDisabled());
+        QVERIFY(!m.w->ChangesPending);
+        for (const auto& table : NvTables())
+            QVERIFY(!table->ValueAsChanges);
+        VERIFY_BOXES(boxes);
+        if (answer)
+            QCOMPARE(boxes.seen().at(questionAt).defaultButton, 0);  // Yes
+    }
+
     void cancelRestoresFromMemory()
     {
         QVERIFY(m.makeWorld());

@@ -237,6 +237,52 @@ private slots:
         QCOMPARE(box->text(), clean);
     }
 
+    // A configure command reads while the caret stays in a clean box: an entry refused after it brings
+    // back what that read showed, never the text of the read before (another device's, or an older one).
+    void refusedEntryAfterAReadShowsThatRead_data()
+    {
+        QTest::addColumn<bool>("otherDevice");
+        QTest::newRow("another device") << true;
+        QTest::newRow("the same device, changed meanwhile") << false;
+    }
+    void refusedEntryAfterAReadShowsThatRead()
+    {
+        QFETCH(bool, otherDevice);
+        m.setDeviceBox(OccHeat, QStringLiteral("21"));
+        QVERIFY(m.configure());
+        m.enter(m.box(OccHeat));
+        QString path = m.path;
+        if (otherDevice) {
+            for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
+                const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+                if (p != m.path && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0) {
+                    path = p;
+                    break;
+                }
+            }
+            QVERIFY(path != m.path);
+            m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        }
+        m.setDeviceBox(OccHeat, QStringLiteral("19.5"));
+        try {
+            m.objects.back()->SendCommand(13, 7, path);
+        } catch (const com::ComError& e) {
+            QFAIL(qPrintable(e.description()));
+        }
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("19.5"));
+        // The progress window took the activation; the person comes back to the window and its box.
+        QApplication::setActiveWindow(m.w);
+        QVERIFY(QTest::qWaitForWindowActive(m.w));
+        QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect(NotNumerical);
+        m.type(OccHeat, QStringLiteral("-"));
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("19.5"));
+        QVERIFY(!m.isRed(m.box(OccHeat)));
+    }
+
     void changesWithoutCharactersMarkTheField_data()
     {
         QTest::addColumn<QString>("device");
@@ -467,6 +513,71 @@ private slots:
         VERIFY_BOXES(boxes);
         QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
         QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
+    }
+
+    // However an action starts, by its access key here (which moves no focus), the box with the caret
+    // is left first, as a click on the button leaves it: its check, then its rules; the action then
+    // works on what they left. Heating 21, cooling 24, dead band 2; the box is emptied, or given 23.
+    void actionsLeaveTheFocusedBoxFirst_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("emptied");
+        QTest::addColumn<QString>("heatingAfter");  // occupied heating and cooling as shown after the action
+        QTest::addColumn<QString>("coolingAfter");
+        QTest::addColumn<bool>("redAfter");          // both in the edit colour after it
+        QTest::addColumn<double>("deviceHeating");   // what the device then holds (°C)
+        QTest::addColumn<double>("deviceCooling");
+        const int a = Qt::Key_A, c = Qt::Key_C, r = Qt::Key_R, i = Qt::Key_I, e = Qt::Key_E;
+        QTest::newRow("Apply, emptied box") << a << true << "21" << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Apply, dead band broken") << a << false << "23" << "25" << false << 23.0 << 25.0;
+        QTest::newRow("Cancel, emptied box") << c << true << "21" << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Cancel, dead band broken") << c << false << "21" << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Refresh All, emptied box") << r << true << "21" << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Refresh All, dead band broken") << r << false << "23" << "25" << true << 21.0 << 24.0;
+        QTest::newRow("Imperial, emptied box") << i << true << "70" << "75" << false << 21.0 << 24.0;
+        QTest::newRow("Imperial, dead band broken") << i << false << "70" << "75" << false << 21.0 << 24.0;
+        QTest::newRow("Exit answered No, emptied box") << e << true << "21" << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Exit answered No, dead band broken") << e << false << "23" << "25" << true << 21.0 << 24.0;
+    }
+    void actionsLeaveTheFocusedBoxFirst()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, emptied);
+        QFETCH(QString, heatingAfter);
+        QFETCH(QString, coolingAfter);
+        QFETCH(bool, redAfter);
+        QFETCH(double, deviceHeating);
+        QFETCH(double, deviceCooling);
+        const std::pair<int, const char*> device[] = {{OccHeat, "21"}, {OccCool, "24"}, {DeadBand, "2"}, {HeatMax, "30"}, {CoolMin, "15"}};
+        for (const auto& [index, text] : device)
+            m.setDeviceBox(index, QLatin1String(text));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect(emptied ? NotNumerical : Notice(DeadBandNotice));
+        if (key == Qt::Key_I)
+            boxes.expect({QStringLiteral("This action will discard all changes"), Answer::Ok, QStringLiteral("Warning")});
+        if (key == Qt::Key_E)
+            boxes.expect({QStringLiteral("Are you sure that you want to exit?"), Answer::No, framework::PlugInName()});
+        m.type(OccHeat, emptied ? QString() : QStringLiteral("23"));
+        QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
+
+        const std::map<int, QAbstractButton*> buttons{{Qt::Key_A, m.ui().cmdApply}, {Qt::Key_C, m.ui().cmdCancel},
+                                                      {Qt::Key_R, m.ui().cmdRefresh}, {Qt::Key_I, m.ui().obUnits.at(1)},
+                                                      {Qt::Key_E, m.ui().cmdExit}};
+        QAbstractButton* target = buttons.at(key);
+        QTest::keyClick(m.w, Qt::Key(key), Qt::AltModifier);
+        // The access key pressed the button; its click follows once it is released.
+        QVERIFY(target->isDown());
+        QTRY_VERIFY(!target->isDown());
+
+        QCOMPARE(m.deviceSetPoint(OccHeat), deviceHeating);
+        QCOMPARE(m.deviceSetPoint(OccCool), deviceCooling);
+        QCOMPARE(m.box(OccHeat)->text(), heatingAfter);
+        QCOMPARE(m.box(OccCool)->text(), coolingAfter);
+        QCOMPARE(m.isRed(m.box(OccHeat)), redAfter);
+        QCOMPARE(m.isRed(m.box(OccCool)), redAfter);
+        // The box's own message comes before anything the action shows.
+        VERIFY_BOXES(boxes);
     }
 
     // A box the rules adjusted restores the device's value when its entry is refused, not an empty
