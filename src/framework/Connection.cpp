@@ -89,37 +89,46 @@ void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
 }
 
-qint16 ParseObjectPath(const QString& path)
+qsizetype ParseObjectPath(const QString& path)
 {
-    QStringList& parts = Connection().PathComponents;
-    parts.clear();
-    const auto split = [](const QString& text, QString& component, QString& rest) {
-        const int slash = text.indexOf(QLatin1Char('/'));
-        if (slash < 0) {
-            component = text;
-            rest.clear();
-        } else {
-            component = text.left(slash);
-            rest = text.mid(slash + 1).trimmed();
+    ConnectionState& c = Connection();
+    c.ParsedPath = path;
+    c.PathComponents.clear();
+    // A component runs to the next "/". The text after a "/" is trimmed: its leading blanks are skipped
+    // and its end is the last character that is not a blank (found once: trimming never removes a "/").
+    // Without any "/" the whole path is the one component, untrimmed. An empty component ends the list.
+    qsizetype start = 0;
+    qsizetype end = path.size();
+    bool endTrimmed = false;
+    for (;;) {
+        const qsizetype slash = path.indexOf(QLatin1Char('/'), start);
+        const qsizetype stop = slash < 0 ? end : slash;
+        if (stop == start)
+            break;
+        c.PathComponents.append({start, stop - start});
+        if (slash < 0)
+            break;
+        start = slash + 1;
+        if (!endTrimmed) {
+            while (end > start && path.at(end - 1).isSpace())
+                --end;
+            endTrimmed = true;
         }
-    };
-    QString component, rest;
-    split(path, component, rest);
-    while (!component.isEmpty()) {
-        parts << component;
-        split(rest, component, rest);
+        while (start < end && path.at(start).isSpace())
+            ++start;
     }
-    return static_cast<qint16>(parts.size());
+    return c.PathComponents.size();
 }
 
-QString PathComponent(qint16 index, bool stripLabel)
+QString PathComponent(qsizetype index, bool stripLabel)
 {
-    const QStringList& parts = Connection().PathComponents;
-    if (index < 1 || index > parts.size())
+    const ConnectionState& c = Connection();
+    if (index < 1 || index > c.PathComponents.size())
         return QString();
-    const QString component = parts.at(index - 1);
+    const auto [start, length] = c.PathComponents.at(index - 1);
+    const QString component = c.ParsedPath.mid(start, length);
     if (stripLabel) {
-        const int colon = component.indexOf(QLatin1Char(':'));
+        const qsizetype colon = component.indexOf(QLatin1Char(':'));
         if (colon >= 0) {
             const QString name = component.mid(colon + 1).trimmed();
             if (!name.isEmpty())
@@ -133,7 +142,7 @@ ResolvedObject ResolveObject(qint16 objectClassId)
 {
     ResolvedObject result;
     const ConnectionState& c = Connection();
-    const qint16 count = static_cast<qint16>(c.PathComponents.size());
+    const qsizetype count = c.PathComponents.size();
     try {
         if (!c.CurrentSystem)
             return result;
