@@ -26,6 +26,33 @@ void BindObjectServer(lns::ObjectServer* server)
     Connection().objectServer = server;
 }
 
+namespace {
+
+com::ComError cannotOpen(const QString& networkName)
+{
+    return PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + networkName);
+}
+
+// Opens the named network and its first system on the open object server and makes them current.
+void openNetworkAndSystem(lns::ObjectServer& os, const QString& networkName, bool internet)
+{
+    ConnectionState& c = Connection();
+    c.CurrentNetwork = os.Networks()->Item(networkName);
+    c.CurrentNetwork->OpenNetwork();
+    c.CurrentNetworkName = c.CurrentNetwork->NetworkName();
+    c.CurrentSystem = c.CurrentNetwork->NetworkSystems()->Item(1);
+    c.CurrentSystem->OpenSystem();
+    if (internet) {
+        c.CurrentSystem->SetSystemOptionFlag(true);
+        c.CurrentSystem->SetSystemOptionValue(0);
+        c.CurrentSystem->SetSystemOptionFlag(false);
+    }
+    c.NetworkOpen = true;
+    c.CurrentSystem->SetSystemTuningValue(200);
+}
+
+}  // namespace
+
 void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
 {
     ConnectionState& c = Connection();
@@ -68,25 +95,41 @@ void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
         }
         if (!interfaceName.isEmpty() && !internet)
             os.SelectNetworkInterface(os.NetworkInterfaces()->Item(interfaceName));
-        c.CurrentNetwork = os.Networks()->Item(networkName);
-        c.CurrentNetwork->OpenNetwork();
-        c.CurrentNetworkName = c.CurrentNetwork->NetworkName();
-        c.CurrentSystem = c.CurrentNetwork->NetworkSystems()->Item(1);
-        c.CurrentSystem->OpenSystem();
-        if (internet) {
-            c.CurrentSystem->SetSystemOptionFlag(true);
-            c.CurrentSystem->SetSystemOptionValue(0);
-            c.CurrentSystem->SetSystemOptionFlag(false);
-        }
-        c.NetworkOpen = true;
-        c.CurrentSystem->SetSystemTuningValue(200);
+        openNetworkAndSystem(os, networkName, internet);
     } catch (const com::ComError&) {
         c.NetworkOpen = false;
         c.CurrentNetworkName.clear();
         toolkit::SetMousePointer(toolkit::MousePointer::Default);
-        throw PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + networkName);
+        throw cannotOpen(networkName);
     }
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
+}
+
+void ChangeRemoteMode(lns::ObjectServer& server, bool remote)
+{
+    ConnectionState& c = Connection();
+    const bool wasOpen = server.ObjectServerIsOpen();
+    c.ObjectServerOpen = wasOpen;
+    if (wasOpen)
+        server.CloseObjectServer();
+    server.SetRemoteMode(remote);
+    if (!wasOpen)
+        return;
+    server.OpenObjectServer();
+    if (!c.NetworkOpen)
+        return;
+    // The network and system handles died with the session that was closed: left as they were, the
+    // current network would answer nothing any more, and naming it again would change nothing.
+    const QString networkName = c.CurrentNetworkName;
+    try {
+        openNetworkAndSystem(server, networkName, false);
+    } catch (const com::ComError&) {
+        c.NetworkOpen = false;
+        c.CurrentNetworkName.clear();
+        c.CurrentNetwork.reset();
+        c.CurrentSystem.reset();
+        throw cannotOpen(networkName);
+    }
 }
 
 qsizetype ParseObjectPath(const QString& path)

@@ -48,7 +48,6 @@ void BindObjectServer(lns::ObjectServer* server);
 void OpenNetworkByName(const QString& networkName, const QString& interfaceName);
 
 // Splits the path into its components and returns their count, however many there are.
-// Splits the path into its components and returns their count, however many there are.
 // The Remote write: closes the object server around the change of its remote mode and opens it again
 // if it was open. A network that was open is opened again with its system on the reopened server;
 // when that fails the network is forgotten (so that naming it again opens it afresh) and 20006

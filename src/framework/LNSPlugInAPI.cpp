@@ -141,14 +141,7 @@ bool LNSPlugInAPI::Remote() const
 
 void LNSPlugInAPI::SetRemote(bool remote)
 {
-    lns::ObjectServer& os = window()->lcaOS();
-    const bool wasOpen = os.ObjectServerIsOpen();
-    framework::Connection().ObjectServerOpen = wasOpen;
-    if (wasOpen)
-        os.CloseObjectServer();
-    os.SetRemoteMode(remote);
-    if (wasOpen)
-        os.OpenObjectServer();
+    framework::ChangeRemoteMode(window()->lcaOS(), remote);
 }
 
 qint32 LNSPlugInAPI::Height() const

@@ -148,6 +148,54 @@ private slots:
         framework::CloseConnection();
     }
 
+    // The Remote write closes and reopens the object server; the open network comes back with it, or
+    // is forgotten with 20006 when it cannot, so that naming it again opens it afresh.
+    void remoteWriteReopensTheOpenNetwork_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<bool>("reopenFails");
+        QTest::newRow("same mode") << false << false;
+        QTest::newRow("other mode") << true << false;
+        QTest::newRow("network cannot open again") << false << true;
+    }
+    void remoteWriteReopensTheOpenNetwork()
+    {
+        QFETCH(bool, remote);
+        QFETCH(bool, reopenFails);
+        makeNetworks();
+        makeDevice();
+        auto server = lns::CreateObjectServer(m_path);
+        framework::BindObjectServer(server.get());
+        framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+        const QString device = QStringLiteral("Demo/System 1/Floor 1/TS-101");
+        lns::admin::ObjectServerAdmin admin(m_path);
+        if (reopenFails) {
+            admin.setRequiresInterface(QStringLiteral("Demo"), true);
+            admin.setNsdInterface(QStringLiteral("Demo"), QString());
+        }
+        try {
+            framework::ChangeRemoteMode(*server, remote);
+            QVERIFY2(!reopenFails, "the write succeeded without its network");
+        } catch (const com::ComError& e) {
+            QVERIFY2(reopenFails, qPrintable(e.description()));
+            QCOMPARE(e.number(), 20006);
+            QCOMPARE(e.description(), QStringLiteral("Cannot open the network Demo"));
+            QCOMPARE(e.source(), framework::PlugInName());
+            QVERIFY(!Connection().NetworkOpen);
+            QCOMPARE(Connection().CurrentNetworkName, QString());
+            admin.setRequiresInterface(QStringLiteral("Demo"), false);
+            framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+        }
+        QCOMPARE(server->RemoteMode(), remote);
+        QVERIFY(server->ObjectServerIsOpen());
+        QVERIFY(Connection().NetworkOpen);
+        framework::ParseObjectPath(device);
+        const framework::ResolvedObject object = framework::ResolveObject(7);
+        QVERIFY(object.device);
+        QCOMPARE(object.device->Name(), QStringLiteral("TS-101"));
+        framework::CloseConnection();
+    }
+
     void openByNameRunsItsStepsInOrder_data()
     {
         QTest::addColumn<bool>("remoteAtEntry");
