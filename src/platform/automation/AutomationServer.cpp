@@ -1,6 +1,8 @@
 #include "platform/automation/AutomationServer.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
@@ -319,8 +321,15 @@ bool AutomationServer::start(bool requestName, QString* error)
         return false;
     }
     if (requestName && !m_connection.registerService(m_config.serviceName)) {
-        if (error)
-            *error = m_connection.lastError().message();
+        if (error) {
+            // A name that another process holds is refused without any error of the connection.
+            const QDBusError reason = m_connection.lastError();
+            const QDBusReply<uint> owner = m_connection.interface()->servicePid(m_config.serviceName);
+            if (owner.isValid())
+                *error = QStringLiteral("the name is already taken by process %1").arg(owner.value());
+            else
+                *error = reason.isValid() ? reason.message() : QStringLiteral("the bus refused the name");
+        }
         return false;
     }
     m_ownsName = requestName;
