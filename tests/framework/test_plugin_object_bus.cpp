@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -23,11 +24,79 @@ const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
 const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
 const QString Properties = QStringLiteral("org.freedesktop.DBus.Properties");
 
-QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+QDBusMessage callOn(const QDBusConnection& connection, const QString& path, const QString& iface, const QString& member,
+                    const QVariantList& args = {})
 {
     QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
     m.setArguments(args);
-    return QDBusConnection::sessionBus().call(m, QDBus::Block, 60000);
+    return connection.call(m, QDBus::Block, 60000);
+}
+
+QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+{
+    return callOn(QDBusConnection::sessionBus(), path, iface, member, args);
+}
+
+// A new plug-in object of the connection; its path, empty on failure.
+QString create(const QDBusConnection& connection = QDBusConnection::sessionBus())
+{
+    return callOn(connection, QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
+        .arguments().value(0).value<QDBusObjectPath>().path();
+}
+
+QString introspect(const QDBusConnection& connection, const QString& path)
+{
+    return callOn(connection, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
+        .arguments().value(0).toString();
+}
+
+// The innermost nodes an introspection document lists, nested ones included, as paths below base.
+QStringList listedNodes(const QString& document, const QString& base)
+{
+    QStringList found;
+    QStringList names;
+    QList<bool> hasChildren;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("node")) {
+            if (!hasChildren.isEmpty())
+                hasChildren.last() = true;
+            names << xml.attributes().value(QLatin1String("name")).toString();
+            hasChildren << false;
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("node")) {
+            if (names.size() > 1 && !hasChildren.last())
+                found << (base == QLatin1String("/") ? QString() : base) + QLatin1Char('/') + names.mid(1).join(QLatin1Char('/'));
+            names.removeLast();
+            hasChildren.removeLast();
+        }
+    }
+    return found;
+}
+
+// The objects a connection finds by walking the tree from the root, each node asked itself.
+QStringList objectsSeenBy(const QDBusConnection& connection, const QString& path = QStringLiteral("/"))
+{
+    QStringList found;
+    const QString document = introspect(connection, path);
+    QXmlStreamReader xml(document);
+    int depth = 0;
+    QStringList children;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("node")) {
+            if (++depth == 2)
+                children << xml.attributes().value(QLatin1String("name")).toString();
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("node")) {
+            --depth;
+        }
+    }
+    if (children.isEmpty() && path != QLatin1String("/"))
+        return {path};
+    for (const QString& child : children)
+        found << objectsSeenBy(connection, (path == QLatin1String("/") ? QString() : path) + QLatin1Char('/') + child);
+    found.sort();
+    return found;
 }
 
 QVariant get(const QString& path, const QString& property)
@@ -260,6 +329,75 @@ private slots:
             QVERIFY(!bus->isServiceRegistered(Service));
         }
     }
+
+    // An object answers only the connection that created it: another one may look at it and ping
+    // its process, but neither use nor release it.
+    void objectsAnswerOnlyTheirCreator_data()
+    {
+        QTest::addColumn<QString>("iface");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("property read") << Properties << "Get" << QVariantList{Interface, QStringLiteral("Name")} << false;
+        QTest::newRow("property write") << Properties << "Set"
+                                        << QVariantList{Interface, QStringLiteral("DevelopmentProgramId"),
+                                                        QVariant::fromValue(QDBusVariant(QStringLiteral("8000D3550004040B")))}
+                                        << false;
+        QTest::newRow("all properties") << Properties << "GetAll" << QVariantList{Interface} << false;
+        QTest::newRow("command") << Interface << "SendCommand"
+                                 << QVariantList{qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")} << false;
+        QTest::newRow("invoke") << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2), QVariantList{}} << false;
+        QTest::newRow("release") << Interface << "Release" << QVariantList{} << false;
+        QTest::newRow("introspection") << "org.freedesktop.DBus.Introspectable" << "Introspect" << QVariantList{} << true;
+        QTest::newRow("peer") << "org.freedesktop.DBus.Peer" << "Ping" << QVariantList{} << true;
+    }
+    void objectsAnswerOnlyTheirCreator()
+    {
+        QFETCH(QString, iface);
+        QFETCH(QString, member);
+        QFETCH(QVariantList, args);
+        QFETCH(bool, open);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QDBusMessage reply;
+        {
+            const QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+            reply = callOn(stranger, path, iface, member, args);
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+        if (open)
+            QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        else
+            QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
+        // Untouched for its creator.
+        QCOMPARE(get(path, "DevelopmentProgramId").toString(), QString());
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
+    // Introspection shows each connection its own objects, from the root down.
+    void introspectionShowsEachCallerItsOwnObjects()
+    {
+        const QString first = create();
+        const QString second = create();
+        QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+        QDBusConnection idle = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("idle"));
+        const QString theirs = create(stranger);
+        QVERIFY(!first.isEmpty() && !second.isEmpty() && !theirs.isEmpty());
+        QStringList mine{first, second};
+        mine.sort();
+
+        QCOMPARE(listedNodes(introspect(QDBusConnection::sessionBus(), QStringLiteral("/")), QStringLiteral("/")), mine);
+        QCOMPARE(objectsSeenBy(QDBusConnection::sessionBus()), mine);
+        QCOMPARE(objectsSeenBy(stranger), QStringList{theirs});
+        QCOMPARE(objectsSeenBy(idle), QStringList{});
+
+        QCOMPARE(callOn(stranger, theirs, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("idle"));
+        QCOMPARE(call(second, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(call(first, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TestPlugInObjectBus)

@@ -15,6 +15,28 @@ namespace {
 
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString IntrospectableInterface = QStringLiteral("org.freedesktop.DBus.Introspectable");
+const QString PeerInterface = QStringLiteral("org.freedesktop.DBus.Peer");
+
+bool isIntrospection(const QDBusMessage& message)
+{
+    return message.interface() == IntrospectableInterface && message.member() == QLatin1String("Introspect");
+}
+
+QString introspectionDocument(const QString& body)
+{
+    return QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
+                          "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") +
+           body + QStringLiteral("</node>\n");
+}
+
+// Child nodes, by the last element of each path.
+QString childNodes(const QStringList& paths)
+{
+    QString xml;
+    for (const QString& path : paths)
+        xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(path.section(QLatin1Char('/'), -1));
+    return xml;
+}
 
 QVariantList fromBusArguments(const QVariant& value)
 {
@@ -95,6 +117,12 @@ public:
             return true;
         }
         std::shared_ptr<AutomationServer::Entry> entry = it.value();
+        // An object is its creator's: another client may look at it, but neither use nor release it.
+        if (message.service() != entry->owner && !isIntrospection(message) && message.interface() != PeerInterface) {
+            connection.send(message.createErrorReply(QDBusError::AccessDenied,
+                                                     QStringLiteral("The object belongs to another connection")));
+            return true;
+        }
         ++entry->activeCalls;
         QPointer<AutomationServer> server(m_server);
         const QString path = m_path;
@@ -131,12 +159,8 @@ private:
         const QList<Member>& members = entry.object->members();
         const QString objectInterface = m_server->m_config.objectInterface;
 
-        if (iface == IntrospectableInterface && member == QLatin1String("Introspect")) {
-            return message.createReply(QStringLiteral(
-                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
-                "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") + introspect(m_path) +
-                QStringLiteral("</node>\n"));
-        }
+        if (isIntrospection(message))
+            return message.createReply(introspectionDocument(introspect(m_path)));
         if (iface == PropertiesInterface) {
             const QVariantList args = message.arguments();
             if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss")) {
@@ -248,25 +272,29 @@ class FactoryNode : public QDBusVirtualObject {
 public:
     explicit FactoryNode(AutomationServer* server) : m_server(server) {}
 
-    QString introspect(const QString&) const override
+    QString introspect(const QString&) const override { return introspectFor(QString()); }
+
+    // The factory and the caller's own objects, if it has any, as nodes within the objects' folder.
+    QString introspectFor(const QString& caller) const
     {
         QString xml = QStringLiteral("  <interface name=\"%1\">\n"
                                      "    <method name=\"CreateInstance\"><arg name=\"object\" type=\"o\" direction=\"out\"/></method>\n"
                                      "  </interface>\n")
                           .arg(m_server->m_config.factoryInterface);
-        QString prefix = m_server->m_config.objectPathPrefix.mid(1);
-        if (!m_server->m_objects.isEmpty())
-            xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(prefix.section(QLatin1Char('/'), 0, 0));
-        return xml;
+        const QStringList objects = m_server->objectsOf(caller);
+        if (objects.isEmpty())
+            return xml;
+        const QStringList folders = m_server->m_config.objectPathPrefix.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString nested = childNodes(objects);
+        for (auto it = folders.crbegin(); it != folders.crend(); ++it)
+            nested = QStringLiteral("  <node name=\"%1\">\n").arg(*it) + nested + QStringLiteral("  </node>\n");
+        return xml + nested;
     }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
-        if (message.interface() == IntrospectableInterface && message.member() == QLatin1String("Introspect")) {
-            connection.send(message.createReply(QStringLiteral(
-                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
-                "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") + introspect(QString()) +
-                QStringLiteral("</node>\n")));
+        if (isIntrospection(message)) {
+            connection.send(message.createReply(introspectionDocument(introspectFor(message.service()))));
             return true;
         }
         if ((message.interface().isEmpty() || message.interface() == m_server->m_config.factoryInterface) &&
@@ -279,6 +307,28 @@ public:
                 reply.setArguments({e.source(), e.number()});
                 connection.send(reply);
             }
+            return true;
+        }
+        connection.send(message.createErrorReply(QDBusError::UnknownMethod,
+                                                 QStringLiteral("No such method: %1").arg(message.member())));
+        return true;
+    }
+
+private:
+    AutomationServer* m_server;
+};
+
+// The folder of the objects: introspection lists the caller's own objects, nobody else's.
+class ContainerNode : public QDBusVirtualObject {
+public:
+    explicit ContainerNode(AutomationServer* server) : m_server(server) {}
+
+    QString introspect(const QString&) const override { return QString(); }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (isIntrospection(message)) {
+            connection.send(message.createReply(introspectionDocument(childNodes(m_server->objectsOf(message.service())))));
             return true;
         }
         connection.send(message.createErrorReply(QDBusError::UnknownMethod,
@@ -315,7 +365,9 @@ bool AutomationServer::start(bool requestName, QString* error)
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
                          QStringLiteral("Disconnected"), this, SLOT(onDisconnected()));
     m_factoryNode = std::make_unique<FactoryNode>(this);
-    if (!m_connection.registerVirtualObject(QStringLiteral("/"), m_factoryNode.get(), QDBusConnection::SingleNode)) {
+    m_containerNode = std::make_unique<ContainerNode>(this);
+    if (!m_connection.registerVirtualObject(QStringLiteral("/"), m_factoryNode.get(), QDBusConnection::SingleNode) ||
+        !m_connection.registerVirtualObject(m_config.objectPathPrefix, m_containerNode.get(), QDBusConnection::SingleNode)) {
         if (error)
             *error = QStringLiteral("Cannot register the class factory");
         return false;
@@ -402,6 +454,15 @@ void AutomationServer::destroyIfIdle(const QString& path)
     m_objects.erase(it);
     // Destroying the object may end the process (the last object of a hidden window).
     entry->object.reset();
+}
+
+QStringList AutomationServer::objectsOf(const QString& client) const
+{
+    QStringList paths;
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
+        if (it.value()->owner == client && !it.value()->released)
+            paths << it.key();
+    return paths;
 }
 
 void AutomationServer::onClientGone(const QString& client)
