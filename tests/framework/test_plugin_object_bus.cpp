@@ -398,6 +398,43 @@ private slots:
         QCOMPARE(call(first, Interface, "Release").type(), QDBusMessage::ReplyMessage);
     }
 
+    // What generic and late-binding clients send: a method-or-get Invoke is served, a call with the
+    // wrong arguments and an unknown interface are named as such.
+    void automationConventions_data()
+    {
+        QTest::addColumn<QString>("iface");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<QString>("expected");  // the error's name, or "= " and the answer's text
+        QTest::newRow("method or get, on a property")
+            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(3), QVariantList{}} << "= Kestrova KR5M-HU Configure";
+        QTest::newRow("method or get, on a method")
+            << Interface << "Invoke"
+            << QVariantList{qint32(0x6003000F), qint32(3),
+                            QVariantList{QVariant::fromValue(QDBusVariant(qint32(99))), QVariant::fromValue(QDBusVariant(qint32(7))),
+                                         QVariant::fromValue(QDBusVariant(QStringLiteral("a/b")))}}
+            << "KR5MHUConfigure.Error.E20003";
+        QTest::newRow("Invoke without its arguments")
+            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2)} << "org.freedesktop.DBus.Error.InvalidArgs";
+        QTest::newRow("all properties of an unknown interface")
+            << Properties << "GetAll" << QVariantList{QStringLiteral("no.such.Interface")} << "org.freedesktop.DBus.Error.UnknownInterface";
+    }
+    void automationConventions()
+    {
+        QFETCH(QString, iface);
+        QFETCH(QString, member);
+        QFETCH(QVariantList, args);
+        QFETCH(QString, expected);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        const QDBusMessage reply = call(path, iface, member, args);
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            QCOMPARE(QStringLiteral("= ") + reply.arguments().value(0).value<QDBusVariant>().variant().toString(), expected);
+        else
+            QCOMPARE(reply.errorName(), expected);
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TestPlugInObjectBus)

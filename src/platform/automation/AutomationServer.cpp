@@ -181,6 +181,9 @@ private:
                 return message.createReply();
             }
             if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
+                if (!knownInterface(args.at(0).toString()))
+                    return message.createErrorReply(QDBusError::UnknownInterface,
+                                                    QStringLiteral("No such interface: %1").arg(args.at(0).toString()));
                 QVariantMap all;
                 for (const Member& m : members) {
                     if (m.kind != Member::Kind::Property)
@@ -198,12 +201,16 @@ private:
         if (!iface.isEmpty() && iface != objectInterface)
             return message.createErrorReply(QDBusError::UnknownInterface, QStringLiteral("No such interface: %1").arg(iface));
 
-        if (member == QLatin1String("Release") && message.signature().isEmpty()) {
+        if (member == QLatin1String("Release")) {
+            if (!message.signature().isEmpty())
+                return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Release takes no arguments"));
             *release = true;
             m_server->releaseObject(m_path);
             return message.createReply();
         }
-        if (member == QLatin1String("Invoke") && message.signature() == QLatin1String("iiav")) {
+        if (member == QLatin1String("Invoke")) {
+            if (message.signature() != QLatin1String("iiav"))
+                return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Invoke takes arguments (iiav)"));
             const QVariantList args = message.arguments();
             return invoke(entry, message, args.at(0).toInt(), args.at(1).toInt(), fromBusArguments(args.at(2)));
         }
@@ -229,7 +236,9 @@ private:
         };
         if (!m)
             return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown dispatch id %1").arg(dispid));
-        if (m->kind == Member::Kind::Method && kind == DispatchMethod) {
+        // Late-binding clients ask for "method or property get" at once, as IDispatch allows.
+        const bool methodOrGet = kind == (DispatchMethod | DispatchPropertyGet);
+        if (m->kind == Member::Kind::Method && (kind == DispatchMethod || methodOrGet)) {
             if (args.size() != m->arguments.size())
                 return message.createErrorReply(QDBusError::InvalidArgs,
                                                 QStringLiteral("%1 takes %2 arguments").arg(m->name).arg(m->arguments.size()));
@@ -243,7 +252,7 @@ private:
             }
             return reply(entry.object->callMethod(m->name, converted));
         }
-        if (m->kind == Member::Kind::Property && kind == DispatchPropertyGet && args.isEmpty())
+        if (m->kind == Member::Kind::Property && (kind == DispatchPropertyGet || methodOrGet) && args.isEmpty())
             return reply(entry.object->getProperty(m->name));
         if (m->kind == Member::Kind::Property && kind == DispatchPropertyPut && args.size() == 1) {
             QVariant v;
