@@ -71,7 +71,7 @@ int serveBus()
 {
     automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
-                                    QString::fromLatin1(ErrorPrefix)};
+                                    QString::fromLatin1(ErrorPrefix), QString::fromLatin1(ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
         config, [] { return std::make_unique<LNSPlugInAPI>(); }, QDBusConnection::sessionBus(), qApp);
     // Ending the process must neither swallow the reply of the call that ended it nor take with it a

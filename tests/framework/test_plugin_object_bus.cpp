@@ -374,7 +374,8 @@ private slots:
         QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
     }
 
-    // Introspection shows each connection its own objects, from the root down.
+    // Introspection shows each connection its own objects, from the root down, and gives the
+    // interface its help text.
     void introspectionShowsEachCallerItsOwnObjects()
     {
         const QString first = create();
@@ -390,6 +391,19 @@ private slots:
         QCOMPARE(objectsSeenBy(QDBusConnection::sessionBus()), mine);
         QCOMPARE(objectsSeenBy(stranger), QStringList{theirs});
         QCOMPARE(objectsSeenBy(idle), QStringList{});
+
+        QXmlStreamReader xml(introspect(stranger, first));
+        QString help;
+        bool inInterface = false;
+        while (!xml.atEnd()) {
+            const auto token = xml.readNext();
+            if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("interface"))
+                inInterface = xml.attributes().value(QLatin1String("name")) == Interface;
+            else if (token == QXmlStreamReader::StartElement && inInterface && xml.name() == QLatin1String("annotation") &&
+                     xml.attributes().value(QLatin1String("name")) == QLatin1String("org.freedesktop.DBus.Description"))
+                help = xml.attributes().value(QLatin1String("value")).toString();
+        }
+        QCOMPARE(help, QStringLiteral("KR5MM-HU LNS Plug-In"));
 
         QCOMPARE(callOn(stranger, theirs, Interface, "Release").type(), QDBusMessage::ReplyMessage);
         QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));

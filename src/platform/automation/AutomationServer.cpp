@@ -74,6 +74,9 @@ public:
         if (it == m_server->m_objects.end())
             return QString();
         QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(m_server->m_config.objectInterface);
+        if (!m_server->m_config.objectHelp.isEmpty())
+            xml += QStringLiteral("    <annotation name=\"org.freedesktop.DBus.Description\" value=\"%1\"/>\n")
+                       .arg(xmlEscaped(m_server->m_config.objectHelp));
         for (const Member& m : it.value()->object->members()) {
             if (m.kind == Member::Kind::Method) {
                 xml += QStringLiteral("    <method name=\"%1\">\n").arg(xmlEscaped(m.name));

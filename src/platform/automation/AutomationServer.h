@@ -29,6 +29,7 @@ struct ServerConfig {
     QString objectInterface;   // "KR5MHUConfigure._LNSPlugInAPI"
     QString objectPathPrefix;  // "/LNSPlugInAPI"
     QString errorPrefix;       // "KR5MHUConfigure.Error."
+    QString objectHelp;        // the object interface's help text, "KR5MM-HU LNS Plug-In"
 };
 
 class ObjectNode;
