@@ -209,7 +209,8 @@ private slots:
         QCOMPARE(get(first, "Minimized").toBool(), true);
         verifyPlugInError(set(first, "left", 10), 20006, QStringLiteral("Plug-in can't be moved or sized while minimized or maximized"));
         QCOMPARE(set(first, "Minimized", false).type(), QDBusMessage::ReplyMessage);
-        const int wider = get(first, "Width").toInt() + 40;
+        // (Still within the offscreen screen's 800 pixels.)
+        const int wider = get(first, "Width").toInt() + 20;
         QCOMPARE(set(first, "Width", wider).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(get(first, "Width").toInt(), wider);
         QCOMPARE(set(first, "top", 17).type(), QDBusMessage::ReplyMessage);
@@ -449,6 +450,35 @@ private slots:
             QCOMPARE(reply.errorName(), expected);
     }
 
+    // A size is kept between the window's smallest and the screen's available size; the write
+    // succeeds and the size read back is the size the window has.
+    void sizeStaysBetweenTheMinimumAndTheScreen_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("inward");  // the direction from the written size towards sizes that fit
+        QTest::newRow("width below the minimum") << "Width" << 1 << 1;
+        QTest::newRow("height below the minimum") << "Height" << 1 << 1;
+        QTest::newRow("width beyond the screen") << "Width" << 40000 << -1;
+        QTest::newRow("height beyond the screen") << "Height" << 40000 << -1;
+    }
+    void sizeStaysBetweenTheMinimumAndTheScreen()
+    {
+        QFETCH(QString, property);
+        QFETCH(int, written);
+        QFETCH(int, inward);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QCOMPARE(set(path, property, written).type(), QDBusMessage::ReplyMessage);
+        const int bound = get(path, property).toInt();
+        QVERIFY2((bound - written) * inward > 0, qPrintable(QString::number(bound)));
+        // Past the bound stays at the bound; within it, a size is taken as written.
+        QCOMPARE(set(path, property, bound - inward).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(path, property).toInt(), bound);
+        QCOMPARE(set(path, property, bound + inward).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(path, property).toInt(), bound + inward);
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPlugInObjectBus)
