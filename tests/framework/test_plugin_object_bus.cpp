@@ -479,6 +479,33 @@ private slots:
         QCOMPARE(get(path, property).toInt(), bound + inward);
         QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
     }
+
+    // A director's results go to standard output, its failures to standard error.
+    void directorFailuresGoToStandardError_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("results");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("the plug-in's error") << "create; get Name; send 99 7 a/b; get Name"
+                                             << "OBJECT\nKestrova KR5M-HU Configure\n"
+                                             << "error 20003 Kestrova KR5M-HU Configure: Command not supported";
+        QTest::newRow("the director's own") << "frobnicate" << ""
+                                            << "error 0 lnsdirector: unknown or incomplete step 'frobnicate'";
+    }
+    void directorFailuresGoToStandardError()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, results);
+        QFETCH(QString, failure);
+        QProcess director;
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"), {QStringLiteral("session"), QStringLiteral("-c"), steps});
+        QVERIFY(director.waitForFinished(30000));
+        QCOMPARE(director.exitCode(), 1);
+        const QString out = QString::fromUtf8(director.readAllStandardOutput());
+        QCOMPARE(QString(out).replace(QRegularExpression(QStringLiteral("^/LNSPlugInAPI/\\d+\n")), QStringLiteral("OBJECT\n")), results);
+        // (The first line: Qt's D-Bus thread may add a warning of its own while the process ends.)
+        QCOMPARE(QString::fromUtf8(director.readAllStandardError()).section(QLatin1Char('\n'), 0, 0), failure);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPlugInObjectBus)
