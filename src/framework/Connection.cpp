@@ -26,6 +26,33 @@ void BindObjectServer(lns::ObjectServer* server)
     Connection().objectServer = server;
 }
 
+namespace {
+
+com::ComError cannotOpen(const QString& networkName)
+{
+    return PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + networkName);
+}
+
+// Opens the named network and its first system on the open object server and makes them current.
+void openNetworkAndSystem(lns::ObjectServer& os, const QString& networkName, bool internet)
+{
+    ConnectionState& c = Connection();
+    c.CurrentNetwork = os.Networks()->Item(networkName);
+    c.CurrentNetwork->OpenNetwork();
+    c.CurrentNetworkName = c.CurrentNetwork->NetworkName();
+    c.CurrentSystem = c.CurrentNetwork->NetworkSystems()->Item(1);
+    c.CurrentSystem->OpenSystem();
+    if (internet) {
+        c.CurrentSystem->SetSystemOptionFlag(true);
+        c.CurrentSystem->SetSystemOptionValue(0);
+        c.CurrentSystem->SetSystemOptionFlag(false);
+    }
+    c.NetworkOpen = true;
+    c.CurrentSystem->SetSystemTuningValue(200);
+}
+
+}  // namespace
+
 void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
 {
     ConnectionState& c = Connection();
@@ -68,58 +95,83 @@ void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
         }
         if (!interfaceName.isEmpty() && !internet)
             os.SelectNetworkInterface(os.NetworkInterfaces()->Item(interfaceName));
-        c.CurrentNetwork = os.Networks()->Item(networkName);
-        c.CurrentNetwork->OpenNetwork();
-        c.CurrentNetworkName = c.CurrentNetwork->NetworkName();
-        c.CurrentSystem = c.CurrentNetwork->NetworkSystems()->Item(1);
-        c.CurrentSystem->OpenSystem();
-        if (internet) {
-            c.CurrentSystem->SetSystemOptionFlag(true);
-            c.CurrentSystem->SetSystemOptionValue(0);
-            c.CurrentSystem->SetSystemOptionFlag(false);
-        }
-        c.NetworkOpen = true;
-        c.CurrentSystem->SetSystemTuningValue(200);
+        openNetworkAndSystem(os, networkName, internet);
     } catch (const com::ComError&) {
         c.NetworkOpen = false;
         c.CurrentNetworkName.clear();
         toolkit::SetMousePointer(toolkit::MousePointer::Default);
-        throw PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + networkName);
+        throw cannotOpen(networkName);
     }
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
 }
 
-qint16 ParseObjectPath(const QString& path)
+void ChangeRemoteMode(lns::ObjectServer& server, bool remote)
 {
-    QStringList& parts = Connection().PathComponents;
-    parts.clear();
-    const auto split = [](const QString& text, QString& component, QString& rest) {
-        const int slash = text.indexOf(QLatin1Char('/'));
-        if (slash < 0) {
-            component = text;
-            rest.clear();
-        } else {
-            component = text.left(slash);
-            rest = text.mid(slash + 1).trimmed();
-        }
-    };
-    QString component, rest;
-    split(path, component, rest);
-    while (!component.isEmpty()) {
-        parts << component;
-        split(rest, component, rest);
+    ConnectionState& c = Connection();
+    const bool wasOpen = server.ObjectServerIsOpen();
+    c.ObjectServerOpen = wasOpen;
+    if (wasOpen)
+        server.CloseObjectServer();
+    server.SetRemoteMode(remote);
+    if (!wasOpen)
+        return;
+    server.OpenObjectServer();
+    if (!c.NetworkOpen)
+        return;
+    // The network and system handles died with the session that was closed: left as they were, the
+    // current network would answer nothing any more, and naming it again would change nothing.
+    const QString networkName = c.CurrentNetworkName;
+    try {
+        openNetworkAndSystem(server, networkName, false);
+    } catch (const com::ComError&) {
+        c.NetworkOpen = false;
+        c.CurrentNetworkName.clear();
+        c.CurrentNetwork.reset();
+        c.CurrentSystem.reset();
+        throw cannotOpen(networkName);
     }
-    return static_cast<qint16>(parts.size());
 }
 
-QString PathComponent(qint16 index, bool stripLabel)
+qsizetype ParseObjectPath(const QString& path)
 {
-    const QStringList& parts = Connection().PathComponents;
-    if (index < 1 || index > parts.size())
+    ConnectionState& c = Connection();
+    c.ParsedPath = path;
+    c.PathComponents.clear();
+    // A component runs to the next "/". The text after a "/" is trimmed: its leading blanks are skipped
+    // and its end is the last character that is not a blank (found once: trimming never removes a "/").
+    // Without any "/" the whole path is the one component, untrimmed. An empty component ends the list.
+    qsizetype start = 0;
+    qsizetype end = path.size();
+    bool endTrimmed = false;
+    for (;;) {
+        const qsizetype slash = path.indexOf(QLatin1Char('/'), start);
+        const qsizetype stop = slash < 0 ? end : slash;
+        if (stop == start)
+            break;
+        c.PathComponents.append({start, stop - start});
+        if (slash < 0)
+            break;
+        start = slash + 1;
+        if (!endTrimmed) {
+            while (end > start && path.at(end - 1).isSpace())
+                --end;
+            endTrimmed = true;
+        }
+        while (start < end && path.at(start).isSpace())
+            ++start;
+    }
+    return c.PathComponents.size();
+}
+
+QString PathComponent(qsizetype index, bool stripLabel)
+{
+    const ConnectionState& c = Connection();
+    if (index < 1 || index > c.PathComponents.size())
         return QString();
-    const QString component = parts.at(index - 1);
+    const auto [start, length] = c.PathComponents.at(index - 1);
+    const QString component = c.ParsedPath.mid(start, length);
     if (stripLabel) {
-        const int colon = component.indexOf(QLatin1Char(':'));
+        const qsizetype colon = component.indexOf(QLatin1Char(':'));
         if (colon >= 0) {
             const QString name = component.mid(colon + 1).trimmed();
             if (!name.isEmpty())
@@ -133,7 +185,7 @@ ResolvedObject ResolveObject(qint16 objectClassId)
 {
     ResolvedObject result;
     const ConnectionState& c = Connection();
-    const qint16 count = static_cast<qint16>(c.PathComponents.size());
+    const qsizetype count = c.PathComponents.size();
     try {
         if (!c.CurrentSystem)
             return result;

@@ -5,7 +5,10 @@
 #include "framework/Identity.h"
 #include "platform/objectserver/ObjectServer.h"
 
-#include <QStringList>
+#include <QList>
+#include <QString>
+
+#include <utility>
 
 namespace framework {
 
@@ -25,7 +28,10 @@ struct ConnectionState {
     lns::Ptr<lns::Network> CurrentNetwork;
     lns::Ptr<lns::System> CurrentSystem;
     QString CurrentObjectName;
-    QStringList PathComponents;  // the last object path split at "/"
+    // The last object path as parsed, and where each of its components lies in it (start, length): a
+    // long path is split once, without a copy per component.
+    QString ParsedPath;
+    QList<std::pair<qsizetype, qsizetype>> PathComponents;
     bool RemoteAtRegistration = false;
 };
 
@@ -41,8 +47,15 @@ void BindObjectServer(lns::ObjectServer* server);
 // + name on any failure.
 void OpenNetworkByName(const QString& networkName, const QString& interfaceName);
 
-qint16 ParseObjectPath(const QString& path);
-QString PathComponent(qint16 index, bool stripLabel);
+// Splits the path into its components and returns their count, however many there are.
+// The Remote write: closes the object server around the change of its remote mode and opens it again
+// if it was open. A network that was open is opened again with its system on the reopened server;
+// when that fails the network is forgotten (so that naming it again opens it afresh) and 20006
+// "Cannot open the network " + its name is raised.
+void ChangeRemoteMode(lns::ObjectServer& server, bool remote);
+
+qsizetype ParseObjectPath(const QString& path);
+QString PathComponent(qsizetype index, bool stripLabel);
 
 struct ResolvedObject {
     lns::Ptr<lns::AppDevice> device;

@@ -9,6 +9,9 @@
 #include "ui/progress/fProgress.h"
 
 #include <QPointer>
+#include <QScreen>
+
+#include <algorithm>
 
 using framework::ErrPlugInState;
 using framework::ErrReadOnlyProperty;
@@ -141,14 +144,7 @@ bool LNSPlugInAPI::Remote() const
 
 void LNSPlugInAPI::SetRemote(bool remote)
 {
-    lns::ObjectServer& os = window()->lcaOS();
-    const bool wasOpen = os.ObjectServerIsOpen();
-    framework::Connection().ObjectServerOpen = wasOpen;
-    if (wasOpen)
-        os.CloseObjectServer();
-    os.SetRemoteMode(remote);
-    if (wasOpen)
-        os.OpenObjectServer();
+    framework::ChangeRemoteMode(window()->lcaOS(), remote);
 }
 
 qint32 LNSPlugInAPI::Height() const
@@ -177,26 +173,42 @@ void LNSPlugInAPI::checkMovable() const
         throw PlugInError(ErrPlugInState, MovedWhileMinimized);
 }
 
-void LNSPlugInAPI::SetHeight(qint32 height)
+void LNSPlugInAPI::checkSizable() const
 {
     const fMain::BorderStyle style = window()->borderStyle();
     if (style == fMain::BorderStyle::FixedSingle || style == fMain::BorderStyle::FixedDialog ||
         style == fMain::BorderStyle::FixedToolWindow)
         throw PlugInError(ErrReadOnlyProperty, QStringLiteral("Attempt to write to read-only property"));
     checkMovable();
-    const int frame = window()->frameGeometry().height() - window()->height();
-    window()->resize(window()->width(), qMax(0, height - frame));
+}
+
+int LNSPlugInAPI::innerExtent(qint32 outer, Qt::Orientation orientation) const
+{
+    // The outer size is kept between the window's smallest size and the screen's available size, so
+    // that a director reads back the size the window really has.
+    const fMain* w = window();
+    const QSize frame = w->frameGeometry().size() - w->size();
+    const QSize smallest = w->minimumSize().expandedTo(w->minimumSizeHint());
+    QSize largest = w->maximumSize();
+    if (const QScreen* screen = w->screen())
+        largest = largest.boundedTo(screen->availableGeometry().size() - frame);
+    largest = largest.expandedTo(smallest);
+    const bool across = orientation == Qt::Horizontal;
+    const qint64 wanted = qint64(outer) - (across ? frame.width() : frame.height());
+    return int(std::clamp(wanted, qint64(across ? smallest.width() : smallest.height()),
+                          qint64(across ? largest.width() : largest.height())));
+}
+
+void LNSPlugInAPI::SetHeight(qint32 height)
+{
+    checkSizable();
+    window()->resize(window()->width(), innerExtent(height, Qt::Vertical));
 }
 
 void LNSPlugInAPI::SetWidth(qint32 width)
 {
-    const fMain::BorderStyle style = window()->borderStyle();
-    if (style == fMain::BorderStyle::FixedSingle || style == fMain::BorderStyle::FixedDialog ||
-        style == fMain::BorderStyle::FixedToolWindow)
-        throw PlugInError(ErrReadOnlyProperty, QStringLiteral("Attempt to write to read-only property"));
-    checkMovable();
-    const int frame = window()->frameGeometry().width() - window()->width();
-    window()->resize(qMax(0, width - frame), window()->height());
+    checkSizable();
+    window()->resize(innerExtent(width, Qt::Horizontal), window()->height());
 }
 
 void LNSPlugInAPI::Setleft(qint32 left)

@@ -5,6 +5,7 @@
 #include "platform/automation/Dispatch.h"
 
 #include <QString>
+#include <Qt>
 
 class fMain;
 
@@ -54,5 +55,9 @@ public:
 
 private:
     void checkMovable() const;
+    void checkSizable() const;
+    // The inner width or height for an outer one, kept between the window's smallest size and the
+    // screen's available size.
+    int innerExtent(qint32 outer, Qt::Orientation orientation) const;
     QString m_networkInterfaceName;
 };

@@ -69,10 +69,9 @@ void preloadForTheWindow()
 
 int serveBus()
 {
-    preloadForTheWindow();
     automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
-                                    QString::fromLatin1(ErrorPrefix)};
+                                    QString::fromLatin1(ErrorPrefix), QString::fromLatin1(ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
         config, [] { return std::make_unique<LNSPlugInAPI>(); }, QDBusConnection::sessionBus(), qApp);
     // Ending the process must neither swallow the reply of the call that ended it nor take with it a
@@ -86,6 +85,8 @@ int serveBus()
                      qPrintable(error));
         return 1;
     }
+    // Only a process that serves will show a window; the preload never outlives the application.
+    preloadForTheWindow();
     // Started for a call that made no object (one to an object of a process that has ended, or a
     // CreateInstance whose caller left before it arrived), the server would have nothing to serve and
     // nothing to end it: it ends by itself when no object has come after a while.
@@ -94,7 +95,9 @@ int serveBus()
         if (server->objectCount() == 0 && !LNSPlugInAPI::Window())
             toolkit::EndProgram(0);
     });
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    QThreadPool::globalInstance()->waitForDone();
+    return status;
 }
 
 int showRegistrationWindow()

@@ -5,6 +5,7 @@
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/SqliteObjectServer.h"
+#include "platform/objectserver/Xif.h"
 #include "support/TestEnvironment.h"
 
 #include <QtTest>
@@ -67,8 +68,29 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QStringList, components);
-        QCOMPARE(int(framework::ParseObjectPath(path)), components.size());
-        QCOMPARE(Connection().PathComponents, components);
+        QCOMPARE(framework::ParseObjectPath(path), components.size());
+        QCOMPARE(parsedComponents(), components);
+    }
+
+    // However long the path, it is split in one pass: the parse takes about as long as splitting the
+    // same text into a list, not a copy of the rest at every "/".
+    void longPathParsesInOnePass()
+    {
+        constexpr int Components = 200000;
+        QString path = QStringLiteral("Demo/ System 1 /Floor 1");
+        path.reserve(path.size() + 3 * Components);
+        for (int i = 0; i < Components; ++i)
+            path += QStringLiteral("/ab");
+        QElapsedTimer timer;
+        timer.start();
+        const qsizetype listed = path.split(QLatin1Char('/')).size();
+        const qint64 splitMs = timer.restart();
+        const qsizetype count = framework::ParseObjectPath(path);
+        const qint64 parseMs = timer.elapsed();
+        QCOMPARE(count, listed);
+        QCOMPARE(framework::PathComponent(2, false), QStringLiteral("System 1 "));
+        QCOMPARE(framework::PathComponent(count, false), QStringLiteral("ab"));
+        QVERIFY2(parseMs <= 10 * splitMs + 200, qPrintable(QStringLiteral("parse %1 ms, split %2 ms").arg(parseMs).arg(splitMs)));
     }
 
     void pathComponent_data()
@@ -91,6 +113,87 @@ private slots:
         QFETCH(QString, expected);
         framework::ParseObjectPath(QStringLiteral("Demo/a:b:c/Subsystem:  Floor 1 /Dev:"));
         QCOMPARE(framework::PathComponent(qint16(index), strip), expected);
+    }
+
+    // The component count is not held in a narrow number: a device path followed by many more
+    // components names what those last components name, never the device at the front.
+    void manyComponentsResolveByTheirLastOnes_data()
+    {
+        QTest::addColumn<int>("padding");
+        QTest::addColumn<QString>("tail");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("a device, then 65536 more components") << 65536 << "" << false;
+        QTest::newRow("more than 32767, ending in the device") << 40000 << "/Floor 1/TS-101" << true;
+    }
+    void manyComponentsResolveByTheirLastOnes()
+    {
+        QFETCH(int, padding);
+        QFETCH(QString, tail);
+        QFETCH(bool, found);
+        makeNetworks();
+        makeDevice();
+        auto server = lns::CreateObjectServer(m_path);
+        framework::BindObjectServer(server.get());
+        framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+
+        QString path = QStringLiteral("Demo/System 1/Floor 1/TS-101");
+        for (int i = 0; i < padding; ++i)
+            path += QStringLiteral("/x");
+        path += tail;
+        QCOMPARE(framework::ParseObjectPath(path), qsizetype(4 + padding + tail.count(QLatin1Char('/'))));
+        const framework::ResolvedObject object = framework::ResolveObject(7);
+        QCOMPARE(!object.isNone(), found);
+        if (found)
+            QCOMPARE(object.device->Name(), QStringLiteral("TS-101"));
+        framework::CloseConnection();
+    }
+
+    // The Remote write closes and reopens the object server; the open network comes back with it, or
+    // is forgotten with 20006 when it cannot, so that naming it again opens it afresh.
+    void remoteWriteReopensTheOpenNetwork_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<bool>("reopenFails");
+        QTest::newRow("same mode") << false << false;
+        QTest::newRow("other mode") << true << false;
+        QTest::newRow("network cannot open again") << false << true;
+    }
+    void remoteWriteReopensTheOpenNetwork()
+    {
+        QFETCH(bool, remote);
+        QFETCH(bool, reopenFails);
+        makeNetworks();
+        makeDevice();
+        auto server = lns::CreateObjectServer(m_path);
+        framework::BindObjectServer(server.get());
+        framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+        const QString device = QStringLiteral("Demo/System 1/Floor 1/TS-101");
+        lns::admin::ObjectServerAdmin admin(m_path);
+        if (reopenFails) {
+            admin.setRequiresInterface(QStringLiteral("Demo"), true);
+            admin.setNsdInterface(QStringLiteral("Demo"), QString());
+        }
+        try {
+            framework::ChangeRemoteMode(*server, remote);
+            QVERIFY2(!reopenFails, "the write succeeded without its network");
+        } catch (const com::ComError& e) {
+            QVERIFY2(reopenFails, qPrintable(e.description()));
+            QCOMPARE(e.number(), 20006);
+            QCOMPARE(e.description(), QStringLiteral("Cannot open the network Demo"));
+            QCOMPARE(e.source(), framework::PlugInName());
+            QVERIFY(!Connection().NetworkOpen);
+            QCOMPARE(Connection().CurrentNetworkName, QString());
+            admin.setRequiresInterface(QStringLiteral("Demo"), false);
+            framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+        }
+        QCOMPARE(server->RemoteMode(), remote);
+        QVERIFY(server->ObjectServerIsOpen());
+        QVERIFY(Connection().NetworkOpen);
+        framework::ParseObjectPath(device);
+        const framework::ResolvedObject object = framework::ResolveObject(7);
+        QVERIFY(object.device);
+        QCOMPARE(object.device->Name(), QStringLiteral("TS-101"));
+        framework::CloseConnection();
     }
 
     void openByNameRunsItsStepsInOrder_data()
@@ -196,6 +299,25 @@ private slots:
     }
 
 private:
+    static QStringList parsedComponents()
+    {
+        QStringList out;
+        for (qsizetype i = 1; i <= Connection().PathComponents.size(); ++i)
+            out << framework::PathComponent(i, false);
+        return out;
+    }
+
+    // A thermostat "TS-101" in subsystem "Floor 1" of "Demo".
+    void makeDevice()
+    {
+        lns::admin::ObjectServerAdmin admin(m_path);
+        lns::xif::InterfaceDefinition definition;
+        definition.programId = QStringLiteral("8000D3550004040B");
+        admin.addTemplate(QStringLiteral("Demo"), QStringLiteral("Thermostat"), definition);
+        admin.addSubsystem(QStringLiteral("Demo"), QStringLiteral("Floor 1"));
+        admin.addDevice(QStringLiteral("Demo"), {QStringLiteral("Floor 1"), QStringLiteral("TS-101"), QStringLiteral("Thermostat"), {}});
+    }
+
     void makeNetworks()
     {
         lns::admin::ObjectServerAdmin admin(m_path);

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -23,11 +24,79 @@ const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
 const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
 const QString Properties = QStringLiteral("org.freedesktop.DBus.Properties");
 
-QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+QDBusMessage callOn(const QDBusConnection& connection, const QString& path, const QString& iface, const QString& member,
+                    const QVariantList& args = {})
 {
     QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
     m.setArguments(args);
-    return QDBusConnection::sessionBus().call(m, QDBus::Block, 60000);
+    return connection.call(m, QDBus::Block, 60000);
+}
+
+QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+{
+    return callOn(QDBusConnection::sessionBus(), path, iface, member, args);
+}
+
+// A new plug-in object of the connection; its path, empty on failure.
+QString create(const QDBusConnection& connection = QDBusConnection::sessionBus())
+{
+    return callOn(connection, QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
+        .arguments().value(0).value<QDBusObjectPath>().path();
+}
+
+QString introspect(const QDBusConnection& connection, const QString& path)
+{
+    return callOn(connection, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
+        .arguments().value(0).toString();
+}
+
+// The innermost nodes an introspection document lists, nested ones included, as paths below base.
+QStringList listedNodes(const QString& document, const QString& base)
+{
+    QStringList found;
+    QStringList names;
+    QList<bool> hasChildren;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("node")) {
+            if (!hasChildren.isEmpty())
+                hasChildren.last() = true;
+            names << xml.attributes().value(QLatin1String("name")).toString();
+            hasChildren << false;
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("node")) {
+            if (names.size() > 1 && !hasChildren.last())
+                found << (base == QLatin1String("/") ? QString() : base) + QLatin1Char('/') + names.mid(1).join(QLatin1Char('/'));
+            names.removeLast();
+            hasChildren.removeLast();
+        }
+    }
+    return found;
+}
+
+// The objects a connection finds by walking the tree from the root, each node asked itself.
+QStringList objectsSeenBy(const QDBusConnection& connection, const QString& path = QStringLiteral("/"))
+{
+    QStringList found;
+    const QString document = introspect(connection, path);
+    QXmlStreamReader xml(document);
+    int depth = 0;
+    QStringList children;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("node")) {
+            if (++depth == 2)
+                children << xml.attributes().value(QLatin1String("name")).toString();
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("node")) {
+            --depth;
+        }
+    }
+    if (children.isEmpty() && path != QLatin1String("/"))
+        return {path};
+    for (const QString& child : children)
+        found << objectsSeenBy(connection, (path == QLatin1String("/") ? QString() : path) + QLatin1Char('/') + child);
+    found.sort();
+    return found;
 }
 
 QVariant get(const QString& path, const QString& property)
@@ -140,7 +209,8 @@ private slots:
         QCOMPARE(get(first, "Minimized").toBool(), true);
         verifyPlugInError(set(first, "left", 10), 20006, QStringLiteral("Plug-in can't be moved or sized while minimized or maximized"));
         QCOMPARE(set(first, "Minimized", false).type(), QDBusMessage::ReplyMessage);
-        const int wider = get(first, "Width").toInt() + 40;
+        // (Still within the offscreen screen's 800 pixels.)
+        const int wider = get(first, "Width").toInt() + 20;
         QCOMPARE(set(first, "Width", wider).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(get(first, "Width").toInt(), wider);
         QCOMPARE(set(first, "top", 17).type(), QDBusMessage::ReplyMessage);
@@ -259,6 +329,182 @@ private slots:
             // By the time the Release is answered, the ending process no longer answers to the name.
             QVERIFY(!bus->isServiceRegistered(Service));
         }
+    }
+
+    // An object answers only the connection that created it: another one may look at it and ping
+    // its process, but neither use nor release it.
+    void objectsAnswerOnlyTheirCreator_data()
+    {
+        QTest::addColumn<QString>("iface");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("property read") << Properties << "Get" << QVariantList{Interface, QStringLiteral("Name")} << false;
+        QTest::newRow("property write") << Properties << "Set"
+                                        << QVariantList{Interface, QStringLiteral("DevelopmentProgramId"),
+                                                        QVariant::fromValue(QDBusVariant(QStringLiteral("8000D3550004040B")))}
+                                        << false;
+        QTest::newRow("all properties") << Properties << "GetAll" << QVariantList{Interface} << false;
+        QTest::newRow("command") << Interface << "SendCommand"
+                                 << QVariantList{qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")} << false;
+        QTest::newRow("invoke") << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2), QVariantList{}} << false;
+        QTest::newRow("release") << Interface << "Release" << QVariantList{} << false;
+        QTest::newRow("introspection") << "org.freedesktop.DBus.Introspectable" << "Introspect" << QVariantList{} << true;
+        QTest::newRow("peer") << "org.freedesktop.DBus.Peer" << "Ping" << QVariantList{} << true;
+    }
+    void objectsAnswerOnlyTheirCreator()
+    {
+        QFETCH(QString, iface);
+        QFETCH(QString, member);
+        QFETCH(QVariantList, args);
+        QFETCH(bool, open);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QDBusMessage reply;
+        {
+            const QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+            reply = callOn(stranger, path, iface, member, args);
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+        if (open)
+            QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        else
+            QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
+        // Untouched for its creator.
+        QCOMPARE(get(path, "DevelopmentProgramId").toString(), QString());
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
+    // Introspection shows each connection its own objects, from the root down, and gives the
+    // interface its help text.
+    void introspectionShowsEachCallerItsOwnObjects()
+    {
+        const QString first = create();
+        const QString second = create();
+        QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+        QDBusConnection idle = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("idle"));
+        const QString theirs = create(stranger);
+        QVERIFY(!first.isEmpty() && !second.isEmpty() && !theirs.isEmpty());
+        QStringList mine{first, second};
+        mine.sort();
+
+        QCOMPARE(listedNodes(introspect(QDBusConnection::sessionBus(), QStringLiteral("/")), QStringLiteral("/")), mine);
+        QCOMPARE(objectsSeenBy(QDBusConnection::sessionBus()), mine);
+        QCOMPARE(objectsSeenBy(stranger), QStringList{theirs});
+        QCOMPARE(objectsSeenBy(idle), QStringList{});
+
+        QXmlStreamReader xml(introspect(stranger, first));
+        QString help;
+        bool inInterface = false;
+        while (!xml.atEnd()) {
+            const auto token = xml.readNext();
+            if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("interface"))
+                inInterface = xml.attributes().value(QLatin1String("name")) == Interface;
+            else if (token == QXmlStreamReader::StartElement && inInterface && xml.name() == QLatin1String("annotation") &&
+                     xml.attributes().value(QLatin1String("name")) == QLatin1String("org.freedesktop.DBus.Description"))
+                help = xml.attributes().value(QLatin1String("value")).toString();
+        }
+        QCOMPARE(help, QStringLiteral("KR5MM-HU LNS Plug-In"));
+
+        QCOMPARE(callOn(stranger, theirs, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("idle"));
+        QCOMPARE(call(second, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(call(first, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
+    // What generic and late-binding clients send: a method-or-get Invoke is served, a call with the
+    // wrong arguments and an unknown interface are named as such.
+    void automationConventions_data()
+    {
+        QTest::addColumn<QString>("iface");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<QString>("expected");  // the error's name, or "= " and the answer's text
+        QTest::newRow("method or get, on a property")
+            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(3), QVariantList{}} << "= Kestrova KR5M-HU Configure";
+        QTest::newRow("method or get, on a method")
+            << Interface << "Invoke"
+            << QVariantList{qint32(0x6003000F), qint32(3),
+                            QVariantList{QVariant::fromValue(QDBusVariant(qint32(99))), QVariant::fromValue(QDBusVariant(qint32(7))),
+                                         QVariant::fromValue(QDBusVariant(QStringLiteral("a/b")))}}
+            << "KR5MHUConfigure.Error.E20003";
+        QTest::newRow("Invoke without its arguments")
+            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2)} << "org.freedesktop.DBus.Error.InvalidArgs";
+        QTest::newRow("all properties of an unknown interface")
+            << Properties << "GetAll" << QVariantList{QStringLiteral("no.such.Interface")} << "org.freedesktop.DBus.Error.UnknownInterface";
+    }
+    void automationConventions()
+    {
+        QFETCH(QString, iface);
+        QFETCH(QString, member);
+        QFETCH(QVariantList, args);
+        QFETCH(QString, expected);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        const QDBusMessage reply = call(path, iface, member, args);
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            QCOMPARE(QStringLiteral("= ") + reply.arguments().value(0).value<QDBusVariant>().variant().toString(), expected);
+        else
+            QCOMPARE(reply.errorName(), expected);
+    }
+
+    // A size is kept between the window's smallest and the screen's available size; the write
+    // succeeds and the size read back is the size the window has.
+    void sizeStaysBetweenTheMinimumAndTheScreen_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("inward");  // the direction from the written size towards sizes that fit
+        QTest::newRow("width below the minimum") << "Width" << 1 << 1;
+        QTest::newRow("height below the minimum") << "Height" << 1 << 1;
+        QTest::newRow("width beyond the screen") << "Width" << 40000 << -1;
+        QTest::newRow("height beyond the screen") << "Height" << 40000 << -1;
+    }
+    void sizeStaysBetweenTheMinimumAndTheScreen()
+    {
+        QFETCH(QString, property);
+        QFETCH(int, written);
+        QFETCH(int, inward);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QCOMPARE(set(path, property, written).type(), QDBusMessage::ReplyMessage);
+        const int bound = get(path, property).toInt();
+        QVERIFY2((bound - written) * inward > 0, qPrintable(QString::number(bound)));
+        // Past the bound stays at the bound; within it, a size is taken as written.
+        QCOMPARE(set(path, property, bound - inward).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(path, property).toInt(), bound);
+        QCOMPARE(set(path, property, bound + inward).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(get(path, property).toInt(), bound + inward);
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
+    // A director's results go to standard output, its failures to standard error.
+    void directorFailuresGoToStandardError_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("results");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("the plug-in's error") << "create; get Name; send 99 7 a/b; get Name"
+                                             << "OBJECT\nKestrova KR5M-HU Configure\n"
+                                             << "error 20003 Kestrova KR5M-HU Configure: Command not supported";
+        QTest::newRow("the director's own") << "frobnicate" << ""
+                                            << "error 0 lnsdirector: unknown or incomplete step 'frobnicate'";
+    }
+    void directorFailuresGoToStandardError()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, results);
+        QFETCH(QString, failure);
+        QProcess director;
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"), {QStringLiteral("session"), QStringLiteral("-c"), steps});
+        QVERIFY(director.waitForFinished(30000));
+        QCOMPARE(director.exitCode(), 1);
+        const QString out = QString::fromUtf8(director.readAllStandardOutput());
+        QCOMPARE(QString(out).replace(QRegularExpression(QStringLiteral("^/LNSPlugInAPI/\\d+\n")), QStringLiteral("OBJECT\n")), results);
+        // (The first line: Qt's D-Bus thread may add a warning of its own while the process ends.)
+        QCOMPARE(QString::fromUtf8(director.readAllStandardError()).section(QLatin1Char('\n'), 0, 0), failure);
     }
 };
 

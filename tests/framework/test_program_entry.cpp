@@ -81,10 +81,7 @@ private slots:
     void comStartEndsWhenItsBusGoesAway()
     {
         QProcess bus;
-        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        QVERIFY(bus.waitForStarted());
-        QVERIFY(bus.waitForReadyRead(10000));
-        const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+        const QString address = startBus(bus);
         QVERIFY(!address.isEmpty());
 
         QProcess server;
@@ -105,7 +102,50 @@ private slots:
         QVERIFY(server.waitForFinished(10000));
     }
 
+    // A second COM start while the name is served ends by itself, saying why, with a non-zero status,
+    // on a real display too, where the window's preparations take their own time.
+    void secondComStartEndsSayingTheNameIsTaken()
+    {
+        QProcess bus;
+        const QString address = startBus(bus);
+        QVERIFY(!address.isEmpty());
+        {
+            QDBusConnection owner = QDBusConnection::connectToBus(address, QStringLiteral("owner"));
+            QVERIFY(owner.registerService(QStringLiteral("KR5MHUConfigure.LNSPlugInAPI")));
+        }
+        constexpr int Starts = 20;
+        QProcess starts;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        starts.setProcessEnvironment(env);
+        // One display for all the starts; each start's status on a line of its own.
+        starts.start(QStringLiteral("xvfb-run"),
+                     {QStringLiteral("-a"), QStringLiteral("sh"), QStringLiteral("-c"),
+                      QStringLiteral("for i in $(seq %1); do \"$0\" -Embedding; echo \"status $?\"; done").arg(Starts),
+                      executable()});
+        QVERIFY(starts.waitForFinished(240000));
+        const QString out = QString::fromUtf8(starts.readAllStandardOutput());
+        const QString err = QString::fromUtf8(starts.readAllStandardError());
+        QDBusConnection::disconnectFromBus(QStringLiteral("owner"));
+        bus.terminate();
+        bus.waitForFinished(5000);
+        QCOMPARE(starts.exitCode(), 0);
+        QCOMPARE(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), QStringList(Starts, QStringLiteral("status 1")));
+        QVERIFY2(err.count(QStringLiteral("cannot serve KR5MHUConfigure.LNSPlugInAPI on the session bus: the name is "
+                                          "already taken by process ")) == Starts,
+                 qPrintable(err));
+    }
+
 private:
+    // A session bus of the test's own; returns its address.
+    static QString startBus(QProcess& bus)
+    {
+        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!bus.waitForStarted() || !bus.waitForReadyRead(10000))
+            return QString();
+        return QString::fromUtf8(bus.readLine()).trimmed();
+    }
     static QString executable() { return testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"); }
     QString activationFile() const
     {

@@ -244,7 +244,9 @@ int RunSessionSteps(const QStringList& steps)
         try {
             session.run(step);
         } catch (const StepFailed& failure) {
-            Out(failure.line);
+            // Results go to standard output, failures to standard error, so that a script reading the
+            // results never takes an error for one.
+            Err(failure.line);
             return 1;
         }
     }
@@ -266,7 +268,8 @@ const bool registered = RegisterVerb(Verb{
                    "  invoke DISPID KIND [ARG...]  Invoke by dispatch id (kind 1 method, 2 get, 4 put)\n"
                    "  release                  release the object\n"
                    "  wait                     wait until the plug-in process ends\n"
-                   "An error prints 'error NUMBER SOURCE: DESCRIPTION' and ends the session with status 1.\n"
+                   "An error prints 'error NUMBER SOURCE: DESCRIPTION' on standard error and ends the session with\n"
+                   "status 1.\n"
                    "The session's objects live until lnsdirector ends."),
     runSession});
 

@@ -1,6 +1,8 @@
 #include "platform/automation/AutomationServer.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
@@ -13,6 +15,28 @@ namespace {
 
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString IntrospectableInterface = QStringLiteral("org.freedesktop.DBus.Introspectable");
+const QString PeerInterface = QStringLiteral("org.freedesktop.DBus.Peer");
+
+bool isIntrospection(const QDBusMessage& message)
+{
+    return message.interface() == IntrospectableInterface && message.member() == QLatin1String("Introspect");
+}
+
+QString introspectionDocument(const QString& body)
+{
+    return QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
+                          "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") +
+           body + QStringLiteral("</node>\n");
+}
+
+// Child nodes, by the last element of each path.
+QString childNodes(const QStringList& paths)
+{
+    QString xml;
+    for (const QString& path : paths)
+        xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(path.section(QLatin1Char('/'), -1));
+    return xml;
+}
 
 QVariantList fromBusArguments(const QVariant& value)
 {
@@ -50,6 +74,9 @@ public:
         if (it == m_server->m_objects.end())
             return QString();
         QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(m_server->m_config.objectInterface);
+        if (!m_server->m_config.objectHelp.isEmpty())
+            xml += QStringLiteral("    <annotation name=\"org.freedesktop.DBus.Description\" value=\"%1\"/>\n")
+                       .arg(xmlEscaped(m_server->m_config.objectHelp));
         for (const Member& m : it.value()->object->members()) {
             if (m.kind == Member::Kind::Method) {
                 xml += QStringLiteral("    <method name=\"%1\">\n").arg(xmlEscaped(m.name));
@@ -93,6 +120,12 @@ public:
             return true;
         }
         std::shared_ptr<AutomationServer::Entry> entry = it.value();
+        // An object is its creator's: another client may look at it, but neither use nor release it.
+        if (message.service() != entry->owner && !isIntrospection(message) && message.interface() != PeerInterface) {
+            connection.send(message.createErrorReply(QDBusError::AccessDenied,
+                                                     QStringLiteral("The object belongs to another connection")));
+            return true;
+        }
         ++entry->activeCalls;
         QPointer<AutomationServer> server(m_server);
         const QString path = m_path;
@@ -129,12 +162,8 @@ private:
         const QList<Member>& members = entry.object->members();
         const QString objectInterface = m_server->m_config.objectInterface;
 
-        if (iface == IntrospectableInterface && member == QLatin1String("Introspect")) {
-            return message.createReply(QStringLiteral(
-                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
-                "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") + introspect(m_path) +
-                QStringLiteral("</node>\n"));
-        }
+        if (isIntrospection(message))
+            return message.createReply(introspectionDocument(introspect(m_path)));
         if (iface == PropertiesInterface) {
             const QVariantList args = message.arguments();
             if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss")) {
@@ -155,6 +184,9 @@ private:
                 return message.createReply();
             }
             if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
+                if (!knownInterface(args.at(0).toString()))
+                    return message.createErrorReply(QDBusError::UnknownInterface,
+                                                    QStringLiteral("No such interface: %1").arg(args.at(0).toString()));
                 QVariantMap all;
                 for (const Member& m : members) {
                     if (m.kind != Member::Kind::Property)
@@ -172,12 +204,16 @@ private:
         if (!iface.isEmpty() && iface != objectInterface)
             return message.createErrorReply(QDBusError::UnknownInterface, QStringLiteral("No such interface: %1").arg(iface));
 
-        if (member == QLatin1String("Release") && message.signature().isEmpty()) {
+        if (member == QLatin1String("Release")) {
+            if (!message.signature().isEmpty())
+                return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Release takes no arguments"));
             *release = true;
             m_server->releaseObject(m_path);
             return message.createReply();
         }
-        if (member == QLatin1String("Invoke") && message.signature() == QLatin1String("iiav")) {
+        if (member == QLatin1String("Invoke")) {
+            if (message.signature() != QLatin1String("iiav"))
+                return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Invoke takes arguments (iiav)"));
             const QVariantList args = message.arguments();
             return invoke(entry, message, args.at(0).toInt(), args.at(1).toInt(), fromBusArguments(args.at(2)));
         }
@@ -203,7 +239,9 @@ private:
         };
         if (!m)
             return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown dispatch id %1").arg(dispid));
-        if (m->kind == Member::Kind::Method && kind == DispatchMethod) {
+        // Late-binding clients ask for "method or property get" at once, as IDispatch allows.
+        const bool methodOrGet = kind == (DispatchMethod | DispatchPropertyGet);
+        if (m->kind == Member::Kind::Method && (kind == DispatchMethod || methodOrGet)) {
             if (args.size() != m->arguments.size())
                 return message.createErrorReply(QDBusError::InvalidArgs,
                                                 QStringLiteral("%1 takes %2 arguments").arg(m->name).arg(m->arguments.size()));
@@ -217,7 +255,7 @@ private:
             }
             return reply(entry.object->callMethod(m->name, converted));
         }
-        if (m->kind == Member::Kind::Property && kind == DispatchPropertyGet && args.isEmpty())
+        if (m->kind == Member::Kind::Property && (kind == DispatchPropertyGet || methodOrGet) && args.isEmpty())
             return reply(entry.object->getProperty(m->name));
         if (m->kind == Member::Kind::Property && kind == DispatchPropertyPut && args.size() == 1) {
             QVariant v;
@@ -246,25 +284,29 @@ class FactoryNode : public QDBusVirtualObject {
 public:
     explicit FactoryNode(AutomationServer* server) : m_server(server) {}
 
-    QString introspect(const QString&) const override
+    QString introspect(const QString&) const override { return introspectFor(QString()); }
+
+    // The factory and the caller's own objects, if it has any, as nodes within the objects' folder.
+    QString introspectFor(const QString& caller) const
     {
         QString xml = QStringLiteral("  <interface name=\"%1\">\n"
                                      "    <method name=\"CreateInstance\"><arg name=\"object\" type=\"o\" direction=\"out\"/></method>\n"
                                      "  </interface>\n")
                           .arg(m_server->m_config.factoryInterface);
-        QString prefix = m_server->m_config.objectPathPrefix.mid(1);
-        if (!m_server->m_objects.isEmpty())
-            xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(prefix.section(QLatin1Char('/'), 0, 0));
-        return xml;
+        const QStringList objects = m_server->objectsOf(caller);
+        if (objects.isEmpty())
+            return xml;
+        const QStringList folders = m_server->m_config.objectPathPrefix.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString nested = childNodes(objects);
+        for (auto it = folders.crbegin(); it != folders.crend(); ++it)
+            nested = QStringLiteral("  <node name=\"%1\">\n").arg(*it) + nested + QStringLiteral("  </node>\n");
+        return xml + nested;
     }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
-        if (message.interface() == IntrospectableInterface && message.member() == QLatin1String("Introspect")) {
-            connection.send(message.createReply(QStringLiteral(
-                "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
-                "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") + introspect(QString()) +
-                QStringLiteral("</node>\n")));
+        if (isIntrospection(message)) {
+            connection.send(message.createReply(introspectionDocument(introspectFor(message.service()))));
             return true;
         }
         if ((message.interface().isEmpty() || message.interface() == m_server->m_config.factoryInterface) &&
@@ -277,6 +319,28 @@ public:
                 reply.setArguments({e.source(), e.number()});
                 connection.send(reply);
             }
+            return true;
+        }
+        connection.send(message.createErrorReply(QDBusError::UnknownMethod,
+                                                 QStringLiteral("No such method: %1").arg(message.member())));
+        return true;
+    }
+
+private:
+    AutomationServer* m_server;
+};
+
+// The folder of the objects: introspection lists the caller's own objects, nobody else's.
+class ContainerNode : public QDBusVirtualObject {
+public:
+    explicit ContainerNode(AutomationServer* server) : m_server(server) {}
+
+    QString introspect(const QString&) const override { return QString(); }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (isIntrospection(message)) {
+            connection.send(message.createReply(introspectionDocument(childNodes(m_server->objectsOf(message.service())))));
             return true;
         }
         connection.send(message.createErrorReply(QDBusError::UnknownMethod,
@@ -313,14 +377,23 @@ bool AutomationServer::start(bool requestName, QString* error)
     m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
                          QStringLiteral("Disconnected"), this, SLOT(onDisconnected()));
     m_factoryNode = std::make_unique<FactoryNode>(this);
-    if (!m_connection.registerVirtualObject(QStringLiteral("/"), m_factoryNode.get(), QDBusConnection::SingleNode)) {
+    m_containerNode = std::make_unique<ContainerNode>(this);
+    if (!m_connection.registerVirtualObject(QStringLiteral("/"), m_factoryNode.get(), QDBusConnection::SingleNode) ||
+        !m_connection.registerVirtualObject(m_config.objectPathPrefix, m_containerNode.get(), QDBusConnection::SingleNode)) {
         if (error)
             *error = QStringLiteral("Cannot register the class factory");
         return false;
     }
     if (requestName && !m_connection.registerService(m_config.serviceName)) {
-        if (error)
-            *error = m_connection.lastError().message();
+        if (error) {
+            // A name that another process holds is refused without any error of the connection.
+            const QDBusError reason = m_connection.lastError();
+            const QDBusReply<uint> owner = m_connection.interface()->servicePid(m_config.serviceName);
+            if (owner.isValid())
+                *error = QStringLiteral("the name is already taken by process %1").arg(owner.value());
+            else
+                *error = reason.isValid() ? reason.message() : QStringLiteral("the bus refused the name");
+        }
         return false;
     }
     m_ownsName = requestName;
@@ -393,6 +466,15 @@ void AutomationServer::destroyIfIdle(const QString& path)
     m_objects.erase(it);
     // Destroying the object may end the process (the last object of a hidden window).
     entry->object.reset();
+}
+
+QStringList AutomationServer::objectsOf(const QString& client) const
+{
+    QStringList paths;
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
+        if (it.value()->owner == client && !it.value()->released)
+            paths << it.key();
+    return paths;
 }
 
 void AutomationServer::onClientGone(const QString& client)

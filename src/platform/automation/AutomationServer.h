@@ -4,6 +4,8 @@
 //  - each object at <prefix>/<n>, with its methods, Release(), Invoke(dispid, kind, args) and its
 //    properties through org.freedesktop.DBus.Properties (served here, so that a property write can
 //    fail with the object's own error);
+//  - an object answers only the connection that created it (others get AccessDenied; Introspect and
+//    Peer stay open), and introspection lists each caller's own objects only;
 //  - the objects of a client that leaves the bus are released, as COM releases a dead client's;
 //  - failures travel as D-Bus errors <errorPrefix>E<number>, message = description, then source and
 //    number as further arguments.
@@ -13,6 +15,7 @@
 #include <QDBusObjectPath>
 #include <QMap>
 #include <QObject>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -26,11 +29,13 @@ struct ServerConfig {
     QString objectInterface;   // "KR5MHUConfigure._LNSPlugInAPI"
     QString objectPathPrefix;  // "/LNSPlugInAPI"
     QString errorPrefix;       // "KR5MHUConfigure.Error."
+    QString objectHelp;        // the object interface's help text, "KR5MM-HU LNS Plug-In"
 };
 
 class ObjectNode;
 
 class FactoryNode;
+class ContainerNode;
 
 class AutomationServer : public QObject {
     Q_OBJECT
@@ -70,6 +75,7 @@ private slots:
 private:
     friend class ObjectNode;
     friend class FactoryNode;
+    friend class ContainerNode;
     struct Entry {
         std::unique_ptr<Dispatchable> object;
         std::unique_ptr<ObjectNode> node;
@@ -78,6 +84,8 @@ private:
         bool released = false;
     };
     void destroyIfIdle(const QString& path);
+    // The paths of the live objects the client created.
+    QStringList objectsOf(const QString& client) const;
     // A call's reply goes out after the call's own consequences (an object destroyed, the process
     // ending): prepareForEnd sends whatever is held at that moment.
     quint64 holdReply(const QDBusMessage& reply);
@@ -89,6 +97,7 @@ private:
     QMap<QString, std::shared_ptr<Entry>> m_objects;
     QDBusServiceWatcher* m_watcher = nullptr;
     std::unique_ptr<FactoryNode> m_factoryNode;
+    std::unique_ptr<ContainerNode> m_containerNode;
     quint64 m_nextId = 1;
     QMap<quint64, QDBusMessage> m_heldReplies;
     quint64 m_nextReplyId = 1;
