@@ -10,6 +10,7 @@
 #include "registration/PlugInRegistration.h"
 #include "registration/fRegisterPlugIn.h"
 #include "ui/main/fMain.h"
+#include "ui/main/modSnapshot.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -70,6 +71,7 @@ void preloadForTheWindow()
 int serveBus()
 {
     preloadForTheWindow();
+    modSnapshot::InstallFromEnvironment();
     automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
                                     QString::fromLatin1(ErrorPrefix)};
