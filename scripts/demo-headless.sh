@@ -67,7 +67,7 @@ fi
 echo
 echo "Values read (as the window shows them):"
 awk -F'\t' 'BEGIN { printf "  %-22s %-16s %-20s %s\n", "Field", "Variable", "Value", "Units" }
-            { printf "  %-22s %-16s %-20s %s\n", $1, $2 "[" $3 "]", $5, $6 }' "$out/values.tsv"
+            { printf "  %-22s %-16s %-20s %s\n", $1, $2 "[" $3 "]", $7 == "yes" ? $5 : "(not on this model)", $7 == "yes" ? $6 : "" }' "$out/values.tsv"
 echo
 echo "Activity log:"
 awk -F'\t' '{ printf "  %s  %-5s  %s  %s\n", $1, $2, $3, $4 }' "$out/log.tsv"

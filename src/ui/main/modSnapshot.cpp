@@ -116,7 +116,8 @@ QString WriteSnapshot(fMain& window, const QString& folder)
             continue;
         values << QStringList{Cell(item->Name), Cell(item->NvCpTable->Name), QString::number(item->ItemArrayIndex),
                               Cell(item->NvCpTable->LastReadFormat()), Cell(item->ControlText()),
-                              Cell(UnitBeside(item->TheControl))}
+                              Cell(UnitBeside(item->TheControl)),
+                              item->TheControl->isEnabled() ? QStringLiteral("yes") : QStringLiteral("no")}
                       .join(QLatin1Char('\t'));
     }
     if (!WriteText(dir.filePath(QStringLiteral("values.tsv")), values))

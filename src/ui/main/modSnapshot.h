@@ -4,7 +4,8 @@
 // before the call that showed it returns:
 //   1-heating-cooling.png ... 7-about.png   the whole window on each of its tabs, in tab order
 //   values.tsv   one line per field: field, variable, field number (0-based), format read, text
-//                shown, units shown beside it (empty where none)
+//                shown, units shown beside it (empty where none), "yes" or "no" the model has it
+//                (the window disables, and mostly empties, the fields of features the model lacks)
 //   log.tsv      the activity log's rows: time, ok or error, action, results
 // A folder that cannot be written is reported on standard error; the window goes on as usual.
 #include <QString>
