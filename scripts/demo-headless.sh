@@ -43,10 +43,12 @@ if [ -z "${KR5M_DEMO_INSIDE:-}" ]; then
   esac
 fi
 
-"$bin/lnsdirector" demo-setup >&2 || fail "the demo installation could not be made (lnsdirector demo-setup; see $out/bus.log)"
+said=$("$bin/lnsdirector" demo-setup 2>&1) ||
+  fail "the demo installation could not be made: $(printf '%s\n' "$said" | tail -n 1)"
 reg=0
-"$bin/KR5MHUConfigure" /regplugin >&2 || reg=$?
-[ "$reg" = 0 ] || [ "$reg" = 3 ] || fail "the plug-in could not be registered (KR5MHUConfigure /regplugin, status $reg)"
+said=$("$bin/KR5MHUConfigure" /regplugin 2>&1) || reg=$?
+[ "$reg" = 0 ] || [ "$reg" = 3 ] ||
+  fail "the plug-in could not be registered (status $reg): $(printf '%s\n' "$said" | tail -n 1)"
 device=${1:-$("$bin/lnsdirector" list Demo | awk 'NR == 1')}
 [ -n "$device" ] || fail "the network Demo has no device"
 network=${device%%/*}
