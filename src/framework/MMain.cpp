@@ -10,6 +10,7 @@
 #include "registration/PlugInRegistration.h"
 #include "registration/fRegisterPlugIn.h"
 #include "ui/main/fMain.h"
+#include "ui/main/modSnapshot.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -69,6 +70,7 @@ void preloadForTheWindow()
 
 int serveBus()
 {
+    modSnapshot::InstallFromEnvironment();
     automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
                                     QString::fromLatin1(ErrorPrefix), QString::fromLatin1(ObjectInterfaceHelp)};
