@@ -111,6 +111,11 @@ QString CNvCtrlTable::Value() const
     }
 }
 
+QString CNvCtrlTable::ShownValue() const
+{
+    return NvCpTable && NvCpTable->NvAsArray ? Value() : QString();
+}
+
 void CNvCtrlTable::SetValue(const QString& text)
 {
     CNvCpTable& table = Table("Value");

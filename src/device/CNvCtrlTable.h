@@ -28,8 +28,6 @@ public:
     void SetMaxLimit(int index, const QString& text);
     QString MinLimit(int index) const;
     void SetMinLimit(int index, const QString& text);
-    // A value in units: its limits differ between metric and imperial.
-    bool DependsOnUnits() const { return MaxLimit(0) != MaxLimit(1) || MinLimit(0) != MinLimit(1); }
 
     // The format name of the object server's variable handle.
     QString DsFormatType() const;
@@ -41,6 +39,9 @@ public:
     // The field (rounded to Ceiling when RoundValue). Never fails: without a readable field it is
     // the text the bound control shows (empty without a control).
     QString Value() const;
+    // What a field shows of the item: its Value, or nothing while its variable has not been read
+    // (rather than the control's own text, which would pass for the device's value).
+    QString ShownValue() const;
     // Stores the text as the field and marks the variable changed; nothing reaches the device yet.
     void SetValue(const QString& text);
 

@@ -58,6 +58,23 @@ void setControlText(QWidget* control, const QString& text)
     }
 }
 
+// Puts an item's value into its text box or combo box, unless the field holds an edit. A variable
+// not read yet shows nothing, rather than whatever the control showed before (a combo box's first
+// entry, another device's value): see ShownValue.
+void ShowInField(const CNvCtrlTable& item)
+{
+    QWidget* control = item.TheControl.data();
+    if (!(qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) ||
+        fMain::ForeColor(control) == fMain::ModifiedColor())
+        return;
+    const QString shown = item.ShownValue();
+    setControlText(control, shown);
+    // A box that keeps the caret through a read would otherwise go back to the text of an earlier
+    // read (another device's) when its next entry is refused.
+    if (qobject_cast<QLineEdit*>(control))
+        control->setProperty("Tag", shown);
+}
+
 }  // namespace
 
 fMain::fMain(QWidget* parent) : QMainWindow(parent), m_lcaOS(lns::CreateObjectServer())
@@ -322,6 +339,10 @@ bool fMain::InitDevice()
         /*1*/ Step::Do([&] {
             Specific::BuildNvTables(m_Nvs);
             Specific::BuildDataItems(ui.windowControls());
+            // Nothing is read yet: a read that is abandoned must not leave the last device's values
+            // on show as this one's.
+            for (const auto& item : DataItems())
+                ShowInField(*item);
         }),
         /*2*/ Step::Do([&] { ui.StatusBarPanel[2]->setText(framework::Connection().CurrentObjectName); }),
         /*3*/ Step::Do([] {}),
@@ -479,13 +500,7 @@ void fMain::ShowValues()
                                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
-            if (ForeColor(control) != ModifiedColor()) {
-                setControlText(control, item->Value());
-                // A box that keeps the caret through a read would otherwise go back to the text of an
-                // earlier read (another device's) when its next entry is refused.
-                if (qobject_cast<QLineEdit*>(control))
-                    control->setProperty("Tag", item->Value());
-            }
+            ShowInField(*item);
         } else if (qobject_cast<QLabel*>(control)) {
             setControlText(control, item->Value());
         }

@@ -297,50 +297,87 @@ private slots:
         }
     }
 
-    void applyFailure_data()
+    // An edit of a variable whose last read failed (or that was never read) is not written: the
+    // other fields of the variable would go with values the device may no longer hold. One message
+    // per variable says so; the edits stay pending until a read lets them through.
+    void anEditOfAnUnreadVariableIsNotWritten_data()
     {
+        QTest::addColumn<bool>("everRead");
         QTest::addColumn<int>("answer");
-        QTest::newRow("abort") << int(Answer::Abort);
-        QTest::newRow("ignore") << int(Answer::Ignore);
+        QTest::newRow("never read, ignored") << false << int(Answer::Ignore);
+        QTest::newRow("never read, aborted") << false << int(Answer::Abort);
+        QTest::newRow("its last read failed, ignored") << true << int(Answer::Ignore);
+        QTest::newRow("its last read failed, aborted") << true << int(Answer::Abort);
     }
-    void applyFailure()
+    void anEditOfAnUnreadVariableIsNotWritten()
     {
+        QFETCH(bool, everRead);
         QFETCH(int, answer);
         QVERIFY(m.makeWorld());
-        // A thermostat whose values could not be read: nothing in memory to store an edit into.
-        m.path = m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
-        m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m.path);
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
-        for (int i = 0; i < 11; ++i)
-            boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
-        boxes.expect({QStringLiteral("is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
-        QVERIFY(m.configure());
+        DeviceFaults unreachable;
+        unreachable.unreachable = true;
+        if (everRead) {
+            QVERIFY(m.configure());
+            m.setFaults(unreachable);
+            for (int i = 0; i < 11; ++i)
+                boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+            m.ui().cmdRefresh->click();
+        } else {
+            m.path = m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
+            m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m.path);
+            boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+            for (int i = 0; i < 11; ++i)
+                boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+            boxes.expect({QStringLiteral("is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+            QVERIFY(m.configure());
+        }
         VERIFY_BOXES(boxes);
-        // Temporary occupied time: no rule involves it.
+        // The thermostat answers again; what the window holds of it has not been read since.
+        m.setFaults(DeviceFaults{});
+        const QStringList genOpts = m.deviceFields(QStringLiteral("nciGenOpts"));
+        const QStringList rhModel = m.deviceFields(QStringLiteral("nciRHmodel"));
+        // Two fields of one variable (a choice and the temporary occupied time), one of another.
+        m.enter(m.combo(0));
+        QTest::keyClick(m.combo(0), Qt::Key_Down);
         m.ui().tabData->setCurrentIndex(1);
         m.type(17, QStringLiteral("3"));
+        m.ui().tabData->setCurrentIndex(3);
+        m.type(7, QStringLiteral("55"));
         m.leave();
+        const QString choice = m.combo(0)->currentText();
+        QVERIFY(!choice.isEmpty());
         fLog::instance().Clear();
-        boxes.expect({QStringLiteral("Subscript out of range"), Answer(answer), QStringLiteral("fMain cmdApply_Click"),
-                      Buttons::AbortRetryIgnore, Icon::Information});
+        const auto refusal = [&](const QString& nv) {
+            return testsupport::ExpectedBox{nv + QStringLiteral(" could not be read from the device, so its changes were not applied.") +
+                                                CrLf + QStringLiteral("Use Refresh All, then apply again."),
+                                            Answer(answer), QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore,
+                                            Icon::Information, true};
+        };
+        boxes.expect(refusal(QStringLiteral("nciGenOpts")));
+        if (Answer(answer) == Answer::Ignore)
+            boxes.expect(refusal(QStringLiteral("nciRHmodel")));
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
-        const QStringList rows = LogActions();
-        QCOMPARE(rows.size(), 1);
-        QVERIFY(rows[0].startsWith(QStringLiteral("Subscript out of range")));
-        if (Answer(answer) == Answer::Abort) {
-            // Ended at once: no write pass, no recolouring.
-            QVERIFY(m.isRed(m.box(17)));
-            QVERIFY(m.buttonsEnabled());
-            QVERIFY(m.w->ChangesPending);
-        } else {
-            // Nothing was stored, so nothing is written, and the field shows the device's colour.
-            QVERIFY(!m.isRed(m.box(17)));
-            QVERIFY(m.buttonsDisabled());
-            QVERIFY(!m.w->ChangesPending);
-        }
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")), genOpts);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")), rhModel);
+        QVERIFY(RowsStartingWith(QStringLiteral("Updating")).isEmpty());
+        QCOMPARE(RowsStartingWith(QStringLiteral("nciGenOpts could not be read")).size(), 1);
+        for (QWidget* control : {static_cast<QWidget*>(m.combo(0)), static_cast<QWidget*>(m.box(17)), static_cast<QWidget*>(m.box(7))})
+            QVERIFY(m.isRed(control));
+        QVERIFY(m.buttonsEnabled());
+        QVERIFY(m.w->ChangesPending);
         QCOMPARE(toolkit::CurrentMousePointer(), toolkit::MousePointer::Default);
+
+        // Read again, the edits go through.
+        m.ui().cmdRefresh->click();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")).value(15), choice);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")).value(16), QStringLiteral("3"));
+        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1), QStringLiteral("55"));
+        QVERIFY(!m.isRed(m.box(17)));
+        QVERIFY(m.buttonsDisabled());
     }
 
     // A configure command for another device while an edit is pending (the caret still in the edited
