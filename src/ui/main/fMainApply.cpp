@@ -114,10 +114,11 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         item.SetValue(framework::ShortestNumber(max - InwardOffset()));
     else if (limited && item.OffsetValue && text == minText)
         item.SetValue(framework::ShortestNumber(min + InwardOffset()));
-    else if (const auto value = framework::ToNumber(text); value && !framework::IsPlainNumber(text)) {
-        // "21.", ".5", " 22" or "2e1" pass as numbers here but not at the device, which would refuse
-        // the whole variable: the same number goes, written as the device writes it.
-        box->setText(framework::PlainNumber(*value));
+    else if (const auto value = framework::ToNumber(text); value && text != framework::ShortestNumber(*value)) {
+        // "21.", ".5", " 22", "+16" or "2e1" pass as numbers here but not all of them at the device,
+        // which would refuse the whole variable: the same number goes, written as the device writes
+        // it, and the box and the log show it so.
+        box->setText(framework::ShortestNumber(*value));
         item.SetValue(box->text());
     } else {
         item.SetValue(text);

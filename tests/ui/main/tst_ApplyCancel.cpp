@@ -43,7 +43,8 @@ private slots:
         QTest::newRow("metric above the maximum") << 0 << 0 << "40" << RangeMessage(heating, "maximum", " 32") << "32"
                                                   << "nciSetPts" << 3 << "31.95";
         QTest::newRow("metric exactly on the maximum") << 0 << 0 << "32" << "" << "32" << "nciSetPts" << 3 << "31.95";
-        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0" << "" << "32.0" << "nciSetPts" << 3 << "32.0";
+        // Not the limit's text, so not moved inside; shown and written in its plain form.
+        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0" << "" << "32" << "nciSetPts" << 3 << "32";
         QTest::newRow("metric below the minimum") << 0 << 0 << "3" << RangeMessage(heating, "minimum", " 4.5") << "4.5"
                                                   << "nciSetPts" << 3 << "4.55";
         QTest::newRow("imperial exactly on the maximum") << 1 << 0 << "90" << "" << "90" << "nciSetPts" << 3 << "89.975";
@@ -67,26 +68,37 @@ private slots:
         QTest::newRow("a leading point") << 0 << 6 << "-.5" << "" << "-0.5" << "nciGenOpts" << 19 << "-0.5";
     }
 
+    // The box and the log show the number as it went, in its plain shortest form.
     void pastedNumbersGoAsTheDeviceWritesThem_data()
     {
         QTest::addColumn<QString>("pasted");
-        QTest::newRow("blanks around it") << " 22 ";
-        QTest::newRow("an exponent") << "2.2e1";
+        QTest::addColumn<QString>("written");
+        QTest::newRow("blanks around it") << " 22 " << "22";
+        QTest::newRow("an exponent") << "2.2e1" << "22";
+        QTest::newRow("a plus sign") << "+16" << "16";
+        QTest::newRow("trailing zeros") << "21.50" << "21.5";
+        QTest::newRow("a leading zero") << "07" << "7";
     }
     void pastedNumbersGoAsTheDeviceWritesThem()
     {
         QFETCH(QString, pasted);
+        QFETCH(QString, written);
         QVERIFY(m.makeWorld());
         m.setDeviceBox(OccCool, QStringLiteral("45"));
+        m.setDeviceBox(UnoccCool, QStringLiteral("45"));
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
-        m.paste(OccHeat, pasted);
+        // The unoccupied heating set point: its minimum (4.5) lets every row through.
+        m.paste(UnoccHeat, pasted);
         m.leave();
+        fLog::instance().Clear();
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
-        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("22"));
+        QCOMPARE(m.box(UnoccHeat)->text(), written);
         QVERIFY(!m.w->ChangesPending);
-        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(OccHeat)).toDouble(), 22.0);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(UnoccHeat)).toDouble(), written.toDouble());
+        QCOMPARE(LogActions(), QStringList{QStringLiteral("Updating nciSetPts")});
+        QCOMPARE(LogResults(0).split(QLatin1Char(',')).value(SetPointField(UnoccHeat)), written);
     }
     void limits()
     {

@@ -498,6 +498,8 @@ private slots:
         QTest::newRow("passing through heating that breaks the dead band") << with({{3, "22"}}) << 0 << "" << I{3} << L{"23"}
                                                                             << L{DeadBandNotice};
         QTest::newRow("passing through the heating maximum") << with({{0, "31"}}) << 2 << "" << I{0} << L{"30"} << L{HeatingNotice};
+        QTest::newRow("a result written out in full") << with({{3, "22"}}) << 0 << "100000000000000000000" << I{3}
+                                                     << L{"100000000000000000000"} << L{DeadBandNotice};
         QTest::newRow("passing through an unrelated box") << with({{3, "22"}}) << 6 << "" << I{} << L{} << L{};
     }
     void crossFieldRules()
