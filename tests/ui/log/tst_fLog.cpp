@@ -17,8 +17,20 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
+#include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::ExpectedBox;
 using testsupport::ScriptedMessageBoxes;
@@ -152,6 +164,28 @@ private:
     int rows() const { return log->OstLog->model()->rowCount(); }
     int px(int twips) const { return qRound(twips / 15.0 * log->logicalDpiX() / 96.0); }
     QString path(const QString& name) const { return folder->filePath(name); }
+
+    // Root may write any file. Run as root, a test that needs a user who may not runs its current
+    // row again in a child process as nobody, and passes when that run passes; returns true then.
+    bool runAgainUnprivileged()
+    {
+        if (::geteuid() != 0)
+            return false;
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        const QString test = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':') +
+                             QString::fromLatin1(QTest::currentDataTag());
+        child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                               QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                               QCoreApplication::applicationFilePath(), test});
+        const bool finished = child.waitForFinished(120000);
+        const QByteArray output = child.readAll();
+        [&] {
+            QVERIFY2(finished, output.constData());
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        }();
+        return true;
+    }
 
 private slots:
     void init()
@@ -425,6 +459,92 @@ private slots:
         QVERIFY(readAll(target).contains("Reading nvoTemp"));
         QCOMPARE(QFileInfo(chosen).isSymLink(), link);
         QCOMPARE(QFile::permissions(target) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    }
+
+    // A file the user may not write is refused with the failure box: its path and the system's
+    // reason, a blank, the system's error number. Judged as the system judges it (access()), which
+    // for root allows everything: as root the rows run again as an unprivileged user.
+    void aFileTheUserMayNotWriteIsRefused_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::newRow("a read-only file") << false << false;
+        QTest::newRow("a read-only file in a read-only folder") << false << true;
+        QTest::newRow("a link to a read-only file") << true << false;
+    }
+    void aFileTheUserMayNotWriteIsRefused()
+    {
+        if (runAgainUnprivileged())
+            return;
+        QFETCH(bool, throughLink);
+        QFETCH(bool, folderReadOnly);
+        const QString file = path(QStringLiteral("kept.csv"));
+        writeFile(file, "\"earlier\",\"log\",\"kept\"\r\n");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QString chosen = file;
+        if (throughLink) {
+            chosen = path(QStringLiteral("link.csv"));
+            QVERIFY(QFile::link(file, chosen));
+        }
+        if (folderReadOnly)
+            QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(::access(QFile::encodeName(file).constData(), W_OK) != 0);
+        log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
+
+        ScriptedMessageBoxes boxes;
+        boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
+        boxes.expect(box(chosen + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EACCES)) + QStringLiteral(" ") +
+                             QString::number(EACCES),
+                         Buttons::Ok, Icon::None));
+        ScriptedFileDialogs dialogs(chosen);
+        log->cmdSave->click();
+        QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        VERIFY_BOXES(boxes);
+        QCOMPARE(readAll(file), QByteArray("\"earlier\",\"log\",\"kept\"\r\n"));
+        QCOMPARE(QFile::permissions(file) & QFileDevice::WriteOwner, QFileDevice::Permissions());
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), throughLink ? 2 : 1);
+    }
+
+    // A file that a replacement would cut from what it is, written in place: its other hard links
+    // see the new log, and a writable file in a folder where nothing new can be made is written.
+    void aFileWithMoreThanItsNameIsWrittenInPlace_data()
+    {
+        QTest::addColumn<bool>("hardLink");
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::newRow("a file with a second hard link") << true << false;
+        QTest::newRow("a file in a read-only folder") << false << true;
+    }
+    void aFileWithMoreThanItsNameIsWrittenInPlace()
+    {
+        QFETCH(bool, hardLink);
+        QFETCH(bool, folderReadOnly);
+        if (folderReadOnly && runAgainUnprivileged())
+            return;
+        const QString file = path(QStringLiteral("log.csv"));
+        const QString other = path(QStringLiteral("other name.csv"));
+        writeFile(file, "old\r\n");
+        if (hardLink)
+            QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(other).constData()), 0);
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
+        if (folderReadOnly)
+            QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
+
+        ScriptedMessageBoxes boxes;
+        boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
+        ScriptedFileDialogs dialogs(file);
+        log->cmdSave->click();
+        QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        VERIFY_BOXES(boxes);
+        const QByteArray expected("\"13:04:05\",\"Reading nvoTemp\",\"20\"\r\n");
+        QCOMPARE(readAll(file), expected);
+        if (hardLink)
+            QCOMPARE(readAll(other), expected);
+        struct stat after {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_nlink, before.st_nlink);
     }
 
     // A new file gets the permissions any new file of the user gets.
