@@ -112,6 +112,8 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
 
     resize(px(8850), px(5130));
     Form_Resize();
+    for (int column = 0; column < 3; ++column)
+        m_initialWidths[size_t(column)] = OstLog->header()->sectionSize(column);
 }
 
 fLog::~fLog() = default;
@@ -148,6 +150,9 @@ void fLog::Clear()
 {
     m_model->clear();
     m_widest.fill(0);
+    // An empty list fits in any window: the columns go back to the widths a new window has.
+    for (int column = 0; column < 3; ++column)
+        OstLog->header()->resizeSection(column, m_initialWidths[size_t(column)]);
 }
 
 void fLog::append(const QString& icon, const QString& action, const QString& results)

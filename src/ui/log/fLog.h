@@ -74,5 +74,7 @@ private:
     // The widest cell of each column so far: a new row can only widen a column, so fitting costs one
     // row's measuring, however long the log is.
     std::array<int, 3> m_widest{};
+    // The columns' widths in a new window, taken again after a Clear.
+    std::array<int, 3> m_initialWidths{};
     bool m_scrollPending = false;
 };

@@ -696,6 +696,72 @@ private slots:
             QCOMPARE(size.width() - (frame.left() + frame.width()), px(75));  // right margin kept
     }
 
+    // An empty list has nothing to scroll to: Clear gives the columns the widths of a new window.
+    void clearGivesTheColumnsTheirFirstWidths_data()
+    {
+        QTest::addColumn<bool>("button");
+        QTest::newRow("Clear") << false;
+        QTest::newRow("the Clear button") << true;
+    }
+    void clearGivesTheColumnsTheirFirstWidths()
+    {
+        QFETCH(bool, button);
+        const fLog fresh;
+        log->show();
+        QVERIFY(QTest::qWaitForWindowExposed(log.get()));
+        log->LogCommand(QStringLiteral("Reading nciSetPoints with a long name that is wider than the window itself"),
+                        QStringLiteral("21.5,23.0,24.5,26.0,27.5,29.0 and more results than the window can show at once"));
+        QVERIFY(log->OstLog->columnWidth(1) > fresh.OstLog->columnWidth(1));
+        ScriptedMessageBoxes boxes;
+        if (button) {
+            boxes.expect(box(QStringLiteral("Clear Log file ?"), Buttons::OkCancel, Icon::Exclamation));
+            log->cmdClear->click();
+        } else {
+            log->Clear();
+        }
+        VERIFY_BOXES(boxes);
+        QCOMPARE(rows(), 0);
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(log->OstLog->columnWidth(c), fresh.OstLog->columnWidth(c));
+        QTRY_COMPARE(log->OstLog->horizontalScrollBar()->maximum(), 0);
+    }
+
+    // The save dialog shows the filter's own text and still takes a file whatever the case of its
+    // extension.
+    void theSaveDialogShowsTheFilterAsWritten()
+    {
+        for (const char* name : {"upper.CSV", "lower.csv", "other.txt"})
+            writeFile(path(QString::fromLatin1(name)), "x");
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder->path()));
+        QStringList filters;
+        QStringList shown;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            for (int i = 0; i < types->count(); ++i)
+                filters << types->itemText(i);
+            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            QVERIFY(list);
+            // The folder is listed in the background.
+            for (int wait = 0; wait < 100 && list->model()->rowCount(list->rootIndex()) < 2; ++wait)
+                QTest::qWait(50);
+            for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                shown << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            dialog->reject();
+        });
+        ScriptedMessageBoxes boxes;
+        boxes.expect(canceledBox());
+        log->cmdSave->click();
+        QDir::setCurrent(previous);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(filters, (QStringList{QStringLiteral("Comma separated values (*.csv)"), QStringLiteral("All Files (*.*)")}));
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("lower.csv"), QStringLiteral("upper.CSV")}));
+    }
+
     void theProgramHasOneLogWindow()
     {
         fLog& first = fLog::instance();
