@@ -7,6 +7,7 @@
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/WindowPlacement.h"
 #include "ui/log/LogModel.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -198,8 +200,18 @@ void fLog::scrollToNewest()
     });
 }
 
+void fLog::SetAnchorWindow(QWidget* anchor)
+{
+    m_anchor = anchor;
+}
+
 void fLog::showEvent(QShowEvent* event)
 {
+    // Placed once; after that it opens where the user left it.
+    if (!m_placed && !event->spontaneous()) {
+        m_placed = true;
+        toolkit::PlaceBeside(this, m_anchor.data());
+    }
     QWidget::showEvent(event);
     scrollToNewest();
 }

@@ -146,6 +146,9 @@ void fMain::Form_Load()
     ui.txtMajorVersion->setText(QString::number(framework::BuildVersionMajor()));
     ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));
 
+    // The log opens beside this window.
+    fLog::instance().SetAnchorWindow(this);
+
     HelpFile = modHtmlHelp::HelpFilePath();
     HelpContextID = 1004;
 

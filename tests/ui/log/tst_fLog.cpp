@@ -762,6 +762,43 @@ private slots:
         QCOMPARE(shown, (QStringList{QStringLiteral("lower.csv"), QStringLiteral("upper.CSV")}));
     }
 
+    // The log opens beside the window it belongs with, on that window's screen, or centred on it
+    // when there is no room beside it.
+    void opensBesideItsWindow_data()
+    {
+        // The window it belongs with, in the offscreen screen's 800 x 600 pixels.
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<int>("where");  // 1 to its right, -1 to its left, 0 centred on it
+        QTest::newRow("room to the right") << QRect(0, 100, 160, 200) << 1;
+        QTest::newRow("room to the left only") << QRect(640, 100, 160, 200) << -1;
+        QTest::newRow("no room beside it") << QRect(50, 50, 700, 500) << 0;
+    }
+    void opensBesideItsWindow()
+    {
+        QFETCH(QRect, anchor);
+        QFETCH(int, where);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(area.width() >= 800 && area.height() >= 600);
+        QWidget owner;
+        owner.setGeometry(anchor.translated(area.topLeft()));
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        log->SetAnchorWindow(&owner);
+        log->show();
+        QVERIFY(QTest::qWaitForWindowExposed(log.get()));
+        const QRect placed = log->frameGeometry();
+        const QRect beside = owner.frameGeometry();
+        QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())));
+        if (where == 1)
+            QCOMPARE(placed.left(), beside.right() + 1);
+        else if (where == -1)
+            QCOMPARE(placed.right() + 1, beside.left());
+        else
+            QVERIFY(std::abs(placed.center().x() - beside.center().x()) <= 1 && std::abs(placed.center().y() - beside.center().y()) <= 1);
+        if (where != 0)
+            QCOMPARE(placed.top(), beside.top());
+    }
+
     void theProgramHasOneLogWindow()
     {
         fLog& first = fLog::instance();
