@@ -14,6 +14,7 @@
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/ProgramImages.h"
+#include "platform/toolkit/WindowPlacement.h"
 #include "registration/ResourceFiles.h"
 #include "ui/log/fLog.h"
 #include "ui/main/modBitmap.h"
@@ -28,7 +29,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -119,10 +119,8 @@ void fMain::Form_Load()
 {
     setWindowTitle(framework::PlugInName());
     adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move((area.width() - frameGeometry().width()) / 2, (area.height() - frameGeometry().height()) / 2);
-    }
+    // Centred, and whole on the screen even when larger than it (a large scale factor).
+    toolkit::CentreOnScreen(this);
 
     const QUrl contact = ResolveResAddress(ContactPageAddress());
     // Named as HTML: guessing the page's type would read the whole MIME database first.

@@ -1,5 +1,5 @@
-// Where the windows that the configuration window opens appear, on a desktop of two screens side by
-// side: a narrow primary screen and a wide one to its right.
+// Where the configuration window and the windows it opens appear, on a desktop of two screens side by
+// side: a narrow primary screen, narrower than the window, and a wide one to its right.
 #include "ConfiguredWindow.h"
 
 #include <QScreen>
@@ -37,6 +37,24 @@ class TestWindowPlacement : public QObject {
 private slots:
     void init() { QVERIFY(m.makeWorld()); }
     void cleanup() { m.tearDown(); }
+
+    // The window is centred on its screen, but a window wider than the screen starts at its left
+    // edge instead of hanging off it.
+    void theWindowOpensWholeOnItsScreen()
+    {
+        QScreen* narrow = ScreenNamed(QStringLiteral("narrow"));
+        QVERIFY(narrow);
+        QCOMPARE(QGuiApplication::primaryScreen(), narrow);
+        m.objects.push_back(std::make_unique<LNSPlugInAPI>());
+        fMain* w = LNSPlugInAPI::Window();
+        const QRect area = narrow->availableGeometry();
+        const QRect frame = w->frameGeometry();
+        QVERIFY2(frame.width() > area.width(), qPrintable(Describe(frame)));
+        QCOMPARE(frame.left(), area.left());
+        // Its height fits: centred on that axis.
+        QVERIFY(frame.height() <= area.height());
+        QVERIFY(std::abs((frame.top() - area.top()) - (area.bottom() - frame.bottom())) <= 1);
+    }
 
     // Help and the log open beside the configuration window, on its screen, not over its tabs.
     void helpAndLogOpenBesideTheWindow_data()
