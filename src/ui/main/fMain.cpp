@@ -129,8 +129,8 @@ void fMain::Form_Load()
 
     const QImage bitmap = toolkit::ProgramImage(QStringLiteral(":/res/bitmap/301"), "bmp");
     if (!bitmap.isNull()) {
-        const QImage recoloured =
-            modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, palette().color(QPalette::Button));
+        // The colour of what the picture sits on: the tab page, not a button.
+        const QImage recoloured = modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, modBitmap::TabPageColor(ui.tabData));
         ui.Picture1->setPixmap(QPixmap::fromImage(recoloured));
         ui.Picture1->setVisible(true);
         // Small pictures sit lower, as on the design: 375 twips down unless that pushes them past
