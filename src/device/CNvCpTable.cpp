@@ -65,9 +65,12 @@ void CNvCpTable::GetNetworkValue()
         // an array without fields, as a Basic Split gives it.
         NvAsArray = text.isEmpty() ? QStringList() : text.split(Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
         m_lastReadFormat = formatName;
+        m_lastReadSucceeded = true;
     } catch (const com::ComError& e) {
+        m_lastReadSucceeded = false;
         RaiseComposed(e, operation, QStringLiteral("Error reading"), Name, {lns::ErrDeviceCommunication});
     } catch (const std::exception& e) {
+        m_lastReadSucceeded = false;
         RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error reading"), Name, {});
     }
 }

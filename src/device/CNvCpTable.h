@@ -36,15 +36,13 @@ public:
     QString CurrentFormatName() const;
     // The format of the last successful read (what a write uses); empty before one.
     const QString& LastReadFormat() const { return m_lastReadFormat; }
-    // The fields hold values in units other than the ones shown: the last read succeeded, the one in
-    // the units switched to since did not.
-    bool ValuesInOtherUnits() const
-    {
-        return LocalizationSpecific && !m_lastReadFormat.isEmpty() && m_lastReadFormat != CurrentFormatName();
-    }
+    // True when the last read went through: false before the first read and after a failed one, when
+    // the fields in memory (if any) may no longer be what the device holds, or be in other units.
+    bool LastReadSucceeded() const { return m_lastReadSucceeded; }
 
 private:
     // A read that fails after the handle's format was switched must not change the units in which
     // the fields in memory are written back: they are still in the units of this format.
     QString m_lastReadFormat;
+    bool m_lastReadSucceeded = false;
 };

@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
+#include <cmath>
+
 device::Collection<CNvCtrlTable>& DataItems()
 {
     static device::Collection<CNvCtrlTable> items(QStringLiteral("DataItems"));
@@ -53,6 +56,21 @@ void CNvCtrlTable::SetMinLimit(int index, const QString& text)
 {
     const int i = LimitIndex(index, "MinLimit");
     m_minLimits[i] = LimitNumber(text, "MinLimit");
+}
+
+bool CNvCtrlTable::AcceptsText(const QString& text) const
+{
+    const std::optional<double> number = framework::ToNumber(text);
+    if (!number)
+        return false;
+    return !WholeNumbers || (std::trunc(*number) == *number && !text.contains(QLatin1Char('.')));
+}
+
+double CNvCtrlTable::PageStep(double requested) const
+{
+    if (!WholeNumbers || requested == 0)
+        return requested;
+    return std::max(1.0, std::round(requested));
 }
 
 CNvCpTable& CNvCtrlTable::Table(const char* operation) const
@@ -109,6 +127,11 @@ QString CNvCtrlTable::Value() const
         // Until the variable has been read the control keeps what it shows.
         return ControlText();
     }
+}
+
+QString CNvCtrlTable::ShownValue() const
+{
+    return NvCpTable && NvCpTable->NvAsArray ? Value() : QString();
 }
 
 void CNvCtrlTable::SetValue(const QString& text)

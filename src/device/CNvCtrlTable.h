@@ -21,6 +21,8 @@ public:
     bool RoundValue = false;
     double Ceiling = 0;
     bool OffsetValue = false;
+    // The field holds whole numbers only (a humidity in percent, a time in hours or minutes).
+    bool WholeNumbers = false;
 
     // Limits as text in their shortest form (32, 37.5, -2.5). Index 0 metric, 1 imperial; any other
     // index raises ErrSubscriptOutOfRange, a text that is not a number ErrTypeMismatch.
@@ -28,8 +30,13 @@ public:
     void SetMaxLimit(int index, const QString& text);
     QString MinLimit(int index) const;
     void SetMinLimit(int index, const QString& text);
-    // A value in units: its limits differ between metric and imperial.
-    bool DependsOnUnits() const { return MaxLimit(0) != MaxLimit(1) || MinLimit(0) != MinLimit(1); }
+
+    // True when the text is a value the item can take: a number, and for a WholeNumbers item a
+    // whole one written without a decimal point ("20.0" and "2.5" are not).
+    bool AcceptsText(const QString& text) const;
+    // The step of Page Up / Page Down on the item for the step the keys ask for: a WholeNumbers item
+    // steps by whole numbers (0.5 becomes 1; no step stays none).
+    double PageStep(double requested) const;
 
     // The format name of the object server's variable handle.
     QString DsFormatType() const;
@@ -41,6 +48,9 @@ public:
     // The field (rounded to Ceiling when RoundValue). Never fails: without a readable field it is
     // the text the bound control shows (empty without a control).
     QString Value() const;
+    // What a field shows of the item: its Value, or nothing while its variable has not been read
+    // (rather than the control's own text, which would pass for the device's value).
+    QString ShownValue() const;
     // Stores the text as the field and marks the variable changed; nothing reaches the device yet.
     void SetValue(const QString& text);
 

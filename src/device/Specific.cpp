@@ -52,6 +52,7 @@ struct Limits {
     const char* max0;
     const char* min1;
     const char* max1;
+    bool wholeNumbers;  // the device's field holds no fraction
 };
 
 struct ItemRow {
@@ -67,18 +68,18 @@ struct ItemRow {
     const Limits* limits;
 };
 
-const Limits HeatLimits{"4.5", "32", "40", "90"};
-const Limits CoolLimits{"12", "37.5", "54", "100"};
-const Limits DeadBandLimits{"1", "2.5", "2", "5"};
-const Limits DriveTimeLimits{"0.5", "9", "0.5", "9"};
-const Limits CalibLimits{"-2.5", "2.5", "-5", "5"};
-const Limits RhSetpointLimits{"30", "100", "30", "100"};
-const Limits HystLimits{"2", "20", "2", "20"};
-const Limits DehumCoolLimits{"20", "100", "20", "100"};
-const Limits RhCalibLimits{"-15", "15", "-15", "15"};
-const Limits TOccLimits{"0", "24", "0", "24"};
-const Limits DoorLimits{"1", "10", "1", "10"};
-const Limits TimeLimits{"0", "6553.4", "0", "6553.4"};
+const Limits HeatLimits{"4.5", "32", "40", "90", false};
+const Limits CoolLimits{"12", "37.5", "54", "100", false};
+const Limits DeadBandLimits{"1", "2.5", "2", "5", false};
+const Limits DriveTimeLimits{"0.5", "9", "0.5", "9", false};
+const Limits CalibLimits{"-2.5", "2.5", "-5", "5", false};
+const Limits RhSetpointLimits{"30", "100", "30", "100", true};
+const Limits HystLimits{"2", "20", "2", "20", true};
+const Limits DehumCoolLimits{"20", "100", "20", "100", true};
+const Limits RhCalibLimits{"-15", "15", "-15", "15", true};
+const Limits TOccLimits{"0", "24", "0", "24", true};
+const Limits DoorLimits{"1", "10", "1", "10", true};
+const Limits TimeLimits{"0", "6553.4", "0", "6553.4", false};
 
 // Position in DataItems = position in this table.
 const ItemRow ItemRows[] = {
@@ -206,6 +207,7 @@ void BuildDataItems(const device::WindowControls& controls)
             item->SetMaxLimit(0, QString::fromLatin1(row.limits->max0));
             item->SetMinLimit(1, QString::fromLatin1(row.limits->min1));
             item->SetMaxLimit(1, QString::fromLatin1(row.limits->max1));
+            item->WholeNumbers = row.limits->wholeNumbers;
         }
         DataItems().Add(std::move(item));
     }

@@ -54,20 +54,10 @@ QString ShortestNumber(double value)
 {
     if (value == 0)
         return QStringLiteral("0");
-    return QLocale::c().toString(value, 'g', 15);
-}
-
-bool IsPlainNumber(const QString& text)
-{
-    static const QRegularExpression plain(QStringLiteral("^[+-]?\\d+(\\.\\d+)?$"));
-    return plain.match(text).hasMatch();
-}
-
-QString PlainNumber(double value)
-{
-    if (value == 0)
-        return QStringLiteral("0");
-    return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
+    const QLocale c = QLocale::c();
+    // Rounded to 15 significant digits first, then written out in full without an exponent.
+    const double rounded = c.toDouble(c.toString(value, 'g', 15));
+    return c.toString(rounded, 'f', QLocale::FloatingPointShortest);
 }
 
 }  // namespace framework

@@ -17,11 +17,9 @@ std::optional<double> ToNumber(const QString& text);
 double RoundHalfEven(double value);
 // Rounds to a 16-bit integer, halves to even; nothing when it does not fit.
 std::optional<qint16> ToInt16(double value);
-// The shortest general decimal form: 22 (not 22.0), 21.5, 31.95, -2.5.
+// The plain shortest decimal form, as the object server writes and reads numbers: 22 (not 22.0 or
+// +22), 21.5, 31.95, -2.5, 0.5 (not .5), 100000000000000000000 (not 1e+20). At most 15 significant
+// digits, so that the binary noise of a sum (20.1 + 2.2) does not show.
 QString ShortestNumber(double value);
-// A number as the object server writes and reads one: digits, and a point only between digits.
-bool IsPlainNumber(const QString& text);
-// The value in that form, without an exponent: 21 for "21.", 0.5 for ".5", 20 for "2e1".
-QString PlainNumber(double value);
 
 }  // namespace framework

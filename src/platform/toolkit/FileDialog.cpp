@@ -7,18 +7,6 @@
 namespace toolkit {
 namespace {
 
-QString caseInsensitivePattern(const QString& pattern)
-{
-    QString out;
-    for (QChar c : pattern) {
-        if (c.isLetter() && c.toLower() != c.toUpper())
-            out += QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper());
-        else
-            out += c;
-    }
-    return out;
-}
-
 class WindowFileDialogs : public FileDialogService {
 public:
     std::optional<QString> openFile(const FileDialogRequest& r) override { return run(r, false); }
@@ -71,8 +59,10 @@ QStringList QtNameFilters(const QString& commonDialogFilter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts[i].trimmed();
         QStringList patterns;
+        // Written as given: the dialog matches file names regardless of case (the model is not
+        // asked for QDir::CaseSensitive), so "*.XIF" takes "a.xif" as the Windows dialog does.
         for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
-            patterns << caseInsensitivePattern(p.trimmed());
+            patterns << p.trimmed();
         // Qt reads the patterns from the last parentheses of the text.
         description.remove(QRegularExpression(QStringLiteral("\\s*\\([^)]*\\)\\s*$")));
         out << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));

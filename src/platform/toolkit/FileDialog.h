@@ -27,8 +27,9 @@ std::optional<QString> GetOpenFileName(const FileDialogRequest& request);
 std::optional<QString> GetSaveFileName(const FileDialogRequest& request);
 void SetFileDialogService(FileDialogService* service);  // nullptr restores the window dialogs
 
-// "Comma separated values (*.csv) |*.csv | All Files (*.*) | *.*" as Qt name filters, with every
-// pattern matching regardless of case ("*.XIF" also takes "a.xif"), as the Windows dialog does.
+// "Comma separated values (*.csv) |*.csv | All Files (*.*) | *.*" as Qt name filters, each shown as
+// its description with the patterns in parentheses ("Comma separated values (*.csv)"); the dialog
+// matches them regardless of case ("*.XIF" also takes "a.xif"), as the Windows dialog does.
 QStringList QtNameFilters(const QString& commonDialogFilter);
 
 }  // namespace toolkit

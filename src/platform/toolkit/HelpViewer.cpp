@@ -1,5 +1,7 @@
 #include "platform/toolkit/HelpViewer.h"
 
+#include "platform/toolkit/WindowPlacement.h"
+
 #include <QDialog>
 #include <QFileInfo>
 #include <QPointer>
@@ -40,8 +42,12 @@ class WindowHelpViewer : public HelpViewerService {
 public:
     void showHelp(QWidget* owner, const QString& helpFile, int context) override
     {
-        if (!m_window || m_window->parentWidget() != owner)
+        if (!m_window || m_window->parentWidget() != owner) {
             m_window = new HelpWindow(owner);
+            // Beside its owner rather than over it, where the user wants help with; later it opens
+            // where the user left it.
+            PlaceBeside(m_window, owner);
+        }
         m_window->open(helpFile, context);
         m_window->show();
         m_window->raise();

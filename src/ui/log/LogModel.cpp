@@ -1,11 +1,13 @@
 #include "ui/log/LogModel.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace logwindow {
 
@@ -122,6 +124,65 @@ mode_t ExistingOrNewFileMode(const QString& path)
 
 }  // namespace
 
+namespace {
+
+// Writes all bytes to an open descriptor; errno tells why when it returns false.
+bool WriteAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Truncates the file and writes it through its own inode: its links, owner and permissions stay.
+std::optional<int> WriteInPlace(const QByteArray& target, const QByteArray& bytes)
+{
+    const int fd = ::open(target.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const bool written = WriteAll(fd, bytes);
+    const int error = errno;
+    if (::close(fd) != 0 && written)
+        return errno;
+    return written ? std::nullopt : std::optional<int>(error);
+}
+
+// Writes a new file beside the target and renames it over the target: the old file stays whole
+// until the new one is complete.
+std::optional<int> WriteAndReplace(const QByteArray& target, const QByteArray& bytes, mode_t mode)
+{
+    // A name nobody can guess, created anew. (Not synced to disk first: that would cost more than
+    // the write itself, and a log is not the device's data.)
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    if (!WriteAll(fd, bytes) || ::fchmod(fd, mode) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        return error;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path)
 {
     // A chosen link is written through to the file it names, at the end of a chain of links too.
@@ -129,22 +190,28 @@ std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path)
     const QString target = !chosen.isSymLink() ? chosen.absoluteFilePath()
                            : chosen.exists()   ? chosen.canonicalFilePath()
                                                : chosen.symLinkTarget();
-    // A temporary file of a name nobody can guess, created anew beside the target, then renamed over
-    // it: the old file stays whole until the new one is complete. (Not synced to disk first: that
-    // would cost more than the write itself, and a log is not the device's data.)
-    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
-    file.setAutoRemove(true);
-    const auto failure = [&] { return SaveFailure{file.errorString(), int(file.error())}; };
-    if (!file.open())
-        return failure();
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return failure();
+    const QByteArray native = QFile::encodeName(target);
+    const auto failure = [&](int error) {
+        return SaveFailure{path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)), error};
+    };
+
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0) {
+        // A file the user may not write is not replaced behind its back, whatever the folder allows.
+        if (::access(native.constData(), W_OK) != 0)
+            return failure(errno);
+        // A file with other names, another owner, or in a folder where no new file can be made is
+        // written where it is: a replacement would cut its links or take it over.
+        const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+        if (st.st_nlink > 1 || st.st_uid != ::geteuid() || ::access(folder.constData(), W_OK | X_OK) != 0) {
+            if (const auto error = WriteInPlace(native, bytes))
+                return failure(*error);
+            return std::nullopt;
+        }
+    }
     // The file keeps the permissions it had; a new one gets those any new file would get.
-    if (::chmod(QFile::encodeName(file.fileName()).constData(), ExistingOrNewFileMode(target)) != 0)
-        return SaveFailure{QString::fromLocal8Bit(std::strerror(errno)), int(QFileDevice::PermissionsError)};
-    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return SaveFailure{QString::fromLocal8Bit(std::strerror(errno)), int(QFileDevice::RenameError)};
-    file.setAutoRemove(false);
+    if (const auto error = WriteAndReplace(native, bytes, ExistingOrNewFileMode(target)))
+        return failure(*error);
     return std::nullopt;
 }
 

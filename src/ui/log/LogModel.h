@@ -41,14 +41,18 @@ private:
     QByteArray m_csv;
 };
 
+// Why a save failed: the path and the system's reason, and the system's error number (errno).
 struct SaveFailure {
     QString description;
     int number = 0;
 };
 
 // Writes the rows to path as UTF-8 CSV: one line per row, the three texts each in double quotes with
-// any double quote inside doubled (so that the file reads back), separated by commas, ended by CR LF. The text goes to a file beside path first and replaces path
-// only once it is completely written, so a failed save leaves an existing file as it was.
+// any double quote inside doubled (so that the file reads back), separated by commas, ended by CR LF.
+// A file the user may not write (as access() judges it) is refused. The text goes to a file beside
+// path first and replaces path only once it is completely written, so a failed save leaves an
+// existing file as it was; a file with several hard links, of another owner, or in a folder where
+// nothing new can be made is written in place instead, so that it stays the file it is.
 std::optional<SaveFailure> SaveCsv(const QByteArray& bytes, const QString& path);
 
 }  // namespace logwindow

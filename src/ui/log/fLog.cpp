@@ -7,6 +7,7 @@
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/WindowPlacement.h"
 #include "ui/log/LogModel.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -112,6 +114,8 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
 
     resize(px(8850), px(5130));
     Form_Resize();
+    for (int column = 0; column < 3; ++column)
+        m_initialWidths[size_t(column)] = OstLog->header()->sectionSize(column);
 }
 
 fLog::~fLog() = default;
@@ -148,6 +152,9 @@ void fLog::Clear()
 {
     m_model->clear();
     m_widest.fill(0);
+    // An empty list fits in any window: the columns go back to the widths a new window has.
+    for (int column = 0; column < 3; ++column)
+        OstLog->header()->resizeSection(column, m_initialWidths[size_t(column)]);
 }
 
 void fLog::append(const QString& icon, const QString& action, const QString& results)
@@ -193,8 +200,18 @@ void fLog::scrollToNewest()
     });
 }
 
+void fLog::SetAnchorWindow(QWidget* anchor)
+{
+    m_anchor = anchor;
+}
+
 void fLog::showEvent(QShowEvent* event)
 {
+    // Placed once; after that it opens where the user left it.
+    if (!m_placed && !event->spontaneous()) {
+        m_placed = true;
+        toolkit::PlaceBeside(this, m_anchor.data());
+    }
     QWidget::showEvent(event);
     scrollToNewest();
 }

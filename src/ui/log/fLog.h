@@ -16,6 +16,7 @@
 // The window can also be made on its own (tests do, one per test); instance() is the program's one.
 #include <QHash>
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -38,6 +39,10 @@ public:
     ~fLog() override;
 
     static fLog& instance();
+
+    // The window the log belongs with: the log opens beside it the first time it is shown, on its
+    // screen (without one, centred on the screen).
+    void SetAnchorWindow(QWidget* anchor);
 
     void LogCommand(const QString& command, const QString& Results);
     void LogError(const QString& message);
@@ -74,5 +79,9 @@ private:
     // The widest cell of each column so far: a new row can only widen a column, so fitting costs one
     // row's measuring, however long the log is.
     std::array<int, 3> m_widest{};
+    // The columns' widths in a new window, taken again after a Clear.
+    std::array<int, 3> m_initialWidths{};
     bool m_scrollPending = false;
+    QPointer<QWidget> m_anchor;
+    bool m_placed = false;
 };

@@ -14,6 +14,7 @@
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/ProgramImages.h"
+#include "platform/toolkit/WindowPlacement.h"
 #include "registration/ResourceFiles.h"
 #include "ui/log/fLog.h"
 #include "ui/main/modBitmap.h"
@@ -28,7 +29,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -56,6 +56,23 @@ void setControlText(QWidget* control, const QString& text)
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(text);
     }
+}
+
+// Puts an item's value into its text box or combo box, unless the field holds an edit. A variable
+// not read yet shows nothing, rather than whatever the control showed before (a combo box's first
+// entry, another device's value): see ShownValue.
+void ShowInField(const CNvCtrlTable& item)
+{
+    QWidget* control = item.TheControl.data();
+    if (!(qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) ||
+        fMain::ForeColor(control) == fMain::ModifiedColor())
+        return;
+    const QString shown = item.ShownValue();
+    setControlText(control, shown);
+    // A box that keeps the caret through a read would otherwise go back to the text of an earlier
+    // read (another device's) when its next entry is refused.
+    if (qobject_cast<QLineEdit*>(control))
+        control->setProperty("Tag", shown);
 }
 
 }  // namespace
@@ -102,10 +119,8 @@ void fMain::Form_Load()
 {
     setWindowTitle(framework::PlugInName());
     adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move((area.width() - frameGeometry().width()) / 2, (area.height() - frameGeometry().height()) / 2);
-    }
+    // Centred, and whole on the screen even when larger than it (a large scale factor).
+    toolkit::CentreOnScreen(this);
 
     const QUrl contact = ResolveResAddress(ContactPageAddress());
     // Named as HTML: guessing the page's type would read the whole MIME database first.
@@ -114,8 +129,8 @@ void fMain::Form_Load()
 
     const QImage bitmap = toolkit::ProgramImage(QStringLiteral(":/res/bitmap/301"), "bmp");
     if (!bitmap.isNull()) {
-        const QImage recoloured =
-            modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, palette().color(QPalette::Button));
+        // The colour of what the picture sits on: the tab page, not a button.
+        const QImage recoloured = modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, modBitmap::TabPageColor(ui.tabData));
         ui.Picture1->setPixmap(QPixmap::fromImage(recoloured));
         ui.Picture1->setVisible(true);
         // Small pictures sit lower, as on the design: 375 twips down unless that pushes them past
@@ -128,6 +143,9 @@ void fMain::Form_Load()
 
     ui.txtMajorVersion->setText(QString::number(framework::BuildVersionMajor()));
     ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));
+
+    // The log opens beside this window.
+    fLog::instance().SetAnchorWindow(this);
 
     HelpFile = modHtmlHelp::HelpFilePath();
     HelpContextID = 1004;
@@ -322,6 +340,10 @@ bool fMain::InitDevice()
         /*1*/ Step::Do([&] {
             Specific::BuildNvTables(m_Nvs);
             Specific::BuildDataItems(ui.windowControls());
+            // Nothing is read yet: a read that is abandoned must not leave the last device's values
+            // on show as this one's.
+            for (const auto& item : DataItems())
+                ShowInField(*item);
         }),
         /*2*/ Step::Do([&] { ui.StatusBarPanel[2]->setText(framework::Connection().CurrentObjectName); }),
         /*3*/ Step::Do([] {}),
@@ -479,13 +501,7 @@ void fMain::ShowValues()
                                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
-            if (ForeColor(control) != ModifiedColor()) {
-                setControlText(control, item->Value());
-                // A box that keeps the caret through a read would otherwise go back to the text of an
-                // earlier read (another device's) when its next entry is refused.
-                if (qobject_cast<QLineEdit*>(control))
-                    control->setProperty("Tag", item->Value());
-            }
+            ShowInField(*item);
         } else if (qobject_cast<QLabel*>(control)) {
             setControlText(control, item->Value());
         }

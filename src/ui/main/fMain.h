@@ -99,8 +99,6 @@ public:
     void cbNvi_KeyDown(int Index, int KeyCode, int Shift);
     void cbNvi_DropDown(int Index);
 
-    // Text boxes that take no decimal point.
-    static const std::set<int>& IntegerFields();
     // The step of Page Up / Page Down for a modifier state.
     static double PageStep(int Shift);
 
@@ -128,6 +126,10 @@ private:
     // Wires the field controls, the Apply / Cancel buttons and the unit options to their handlers.
     void connectEditing();
     bool isLocked(int Index) const;
+    // The data item a text box shows; none before a device was configured.
+    const CNvCtrlTable* itemOfBox(int Index) const;
+    // True when the text is an entry the box can take: a number its item accepts.
+    bool isValidEntry(int Index, const QString& text) const;
     // An edit gesture: the control turns modified, Apply and Cancel become available.
     void MarkModified(QWidget* control);
     // Runs an event handler; a failure ends it and is reported instead of leaving the event loop.

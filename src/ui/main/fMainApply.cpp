@@ -75,19 +75,24 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         return;
     if (item.Typee != QLatin1String("NVI") && item.Typee != QLatin1String("CP"))
         return;
+    // A variable whose last read failed (or that was never read) holds no value the device is known
+    // to have: the fields written along with the edit could be stale, or in the units of an earlier
+    // read. The edit waits, in the edit colour, for a read; one message per variable.
+    if (item.NvCpTable && !item.NvCpTable->LastReadSucceeded()) {
+        const bool reported = std::any_of(m_refusedStores.begin(), m_refusedStores.end(),
+                                          [&](const CNvCtrlTable* refused) { return refused->NvCpTable == item.NvCpTable; });
+        m_refusedStores.insert(&item);
+        if (!reported)
+            throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("fMain"),
+                                item.NvCpTable->Name + QStringLiteral(" could not be read from the device, so its changes were not applied.") +
+                                    CrLf + QStringLiteral("Use Refresh All, then apply again."));
+        return;
+    }
     if (auto* combo = qobject_cast<QComboBox*>(control)) {
         item.SetValue(combo->currentText());
         return;
     }
     auto* box = qobject_cast<QLineEdit*>(control);
-    // After a switch of units whose re-read failed, the variable still holds values in the old units:
-    // a value typed in the units shown would reach the device as a value in the old ones.
-    if (item.NvCpTable && item.NvCpTable->ValuesInOtherUnits() && item.DependsOnUnits()) {
-        m_refusedStores.insert(&item);
-        throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("fMain"),
-                            item.Description + QStringLiteral(" was not read in the units shown.") + CrLf +
-                                QStringLiteral("Use Refresh All, then apply again."));
-    }
     const int units = framework::DisplayUnits();
     const QString maxText = item.MaxLimit(units);
     const QString minText = item.MinLimit(units);
@@ -109,10 +114,11 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         item.SetValue(framework::ShortestNumber(max - InwardOffset()));
     else if (limited && item.OffsetValue && text == minText)
         item.SetValue(framework::ShortestNumber(min + InwardOffset()));
-    else if (const auto value = framework::ToNumber(text); value && !framework::IsPlainNumber(text)) {
-        // "21.", ".5", " 22" or "2e1" pass as numbers here but not at the device, which would refuse
-        // the whole variable: the same number goes, written as the device writes it.
-        box->setText(framework::PlainNumber(*value));
+    else if (const auto value = framework::ToNumber(text); value && text != framework::ShortestNumber(*value)) {
+        // "21.", ".5", " 22", "+16" or "2e1" pass as numbers here but not all of them at the device,
+        // which would refuse the whole variable: the same number goes, written as the device writes
+        // it, and the box and the log show it so.
+        box->setText(framework::ShortestNumber(*value));
         item.SetValue(box->text());
     } else {
         item.SetValue(text);
@@ -182,7 +188,7 @@ void fMain::cmdCancel_Click()
     for (const auto& item : DataItems()) {
         QWidget* control = item->TheControl.data();
         if (control && IsField(control) && ForeColor(control) == ModifiedColor()) {
-            ShowInControl(control, item->Value());
+            ShowInControl(control, item->ShownValue());
             SetForeColor(control, NormalTextColor());
         }
     }

@@ -3,6 +3,8 @@
 // combo boxes' edit gestures. The fore colour of a control is the record of its edit.
 #include "ui/main/fMain.h"
 
+#include "device/CNvCtrlTable.h"
+#include "device/Collections.h"
 #include "device/Global.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
@@ -120,12 +122,6 @@ double Checked(double value)
 
 }  // namespace
 
-const std::set<int>& fMain::IntegerFields()
-{
-    static const std::set<int> fields{7, 8, 9, 17, 18};
-    return fields;
-}
-
 double fMain::PageStep(int Shift)
 {
     if (Shift == 0)
@@ -139,6 +135,24 @@ bool fMain::isLocked(int Index) const
 {
     const auto it = ui.txtNvi.find(Index);
     return it == ui.txtNvi.end() || it->second->isReadOnly();
+}
+
+const CNvCtrlTable* fMain::itemOfBox(int Index) const
+{
+    const auto it = ui.txtNvi.find(Index);
+    if (it == ui.txtNvi.end())
+        return nullptr;
+    for (const auto& item : DataItems())
+        if (item->TheControl.data() == it->second)
+            return item.get();
+    return nullptr;
+}
+
+bool fMain::isValidEntry(int Index, const QString& text) const
+{
+    // Which numbers a field takes is the device definition's to say.
+    const CNvCtrlTable* item = itemOfBox(Index);
+    return item ? item->AcceptsText(text) : framework::IsNumeric(text);
 }
 
 void fMain::MarkModified(QWidget* control)
@@ -350,7 +364,8 @@ void fMain::txtNvi_KeyPress(int Index, int& KeyAscii)
         return;
     const bool accepted = (KeyAscii >= '0' && KeyAscii <= '9') || KeyAscii == vbKeyBack || KeyAscii == '.' ||
                           KeyAscii == '-' || KeyAscii == ':';
-    if (!accepted || (KeyAscii == '.' && IntegerFields().count(Index)))
+    const CNvCtrlTable* item = itemOfBox(Index);
+    if (!accepted || (KeyAscii == '.' && item && item->WholeNumbers))
         KeyAscii = 0;
     // Discarded or not, the key was an edit gesture.
     MarkModified(ui.txtNvi.at(Index));
@@ -362,9 +377,12 @@ void fMain::txtNvi_KeyDown(int Index, int KeyCode, int Shift)
         return;
     QLineEdit* box = ui.txtNvi.at(Index);
     const std::optional<double> value = framework::ToNumber(box->text());
-    if (!value)
+    // Text the box would refuse on leaving is not stepped either.
+    if (!value || !isValidEntry(Index, box->text()))
         return;
-    const double step = KeyCode == vbKeyPageUp ? PageStep(Shift) : -PageStep(Shift);
+    const CNvCtrlTable* item = itemOfBox(Index);
+    const double size = item ? item->PageStep(PageStep(Shift)) : PageStep(Shift);
+    const double step = KeyCode == vbKeyPageUp ? size : -size;
     // No limit check here: Apply enforces the limits.
     box->setText(framework::ShortestNumber(framework::RoundHalfEven((*value + step) * 10) / 10));
     MarkModified(box);
@@ -383,7 +401,7 @@ void fMain::txtNvi_Validate(int Index, bool& Cancel)
     if (isLocked(Index))
         return;
     QLineEdit* box = ui.txtNvi.at(Index);
-    if (framework::IsNumeric(box->text()))
+    if (isValidEntry(Index, box->text()))
         return;
     MsgBox(QStringLiteral("Value must be numerical"), Buttons::Ok, Icon::Exclamation, QStringLiteral("Invalid value"));
     box->setText(box->property("Tag").toString());

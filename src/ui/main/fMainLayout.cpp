@@ -92,6 +92,8 @@ public:
         combo->setObjectName(Indexed("cbNvi", index));
         combo->setEditable(false);
         combo->addItems(ChoiceLists().at(index));
+        // No entry until the device's value is read: the first choice is nobody's value.
+        combo->setCurrentIndex(-1);
         c.cbNvi[index] = combo;
         return combo;
     }

@@ -1,5 +1,10 @@
 #include "ui/main/modBitmap.h"
 
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabWidget>
+
 namespace modBitmap {
 
 QImage ReplaceColor(const QImage& image, QRgb from, const QColor& to)
@@ -14,6 +19,21 @@ QImage ReplaceColor(const QImage& image, QRgb from, const QColor& to)
                 line[x] = replacement;
     }
     return out;
+}
+
+QColor TabPageColor(const QTabWidget* tabs)
+{
+    // The pane painted the way the tab widget paints it, read in its middle, away from its border.
+    QStyleOptionTabWidgetFrame option;
+    option.initFrom(tabs);
+    option.rect = QRect(0, 0, 64, 64);
+    option.shape = tabs->tabBar() ? tabs->tabBar()->shape() : QTabBar::RoundedNorth;
+    QImage pane(option.rect.size(), QImage::Format_ARGB32);
+    pane.fill(tabs->palette().color(QPalette::Window));
+    QPainter painter(&pane);
+    tabs->style()->drawPrimitive(QStyle::PE_FrameTabWidget, &option, &painter, tabs);
+    painter.end();
+    return pane.pixelColor(32, 32);
 }
 
 }  // namespace modBitmap

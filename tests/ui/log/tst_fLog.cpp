@@ -17,8 +17,20 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
+#include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::ExpectedBox;
 using testsupport::ScriptedMessageBoxes;
@@ -152,6 +164,28 @@ private:
     int rows() const { return log->OstLog->model()->rowCount(); }
     int px(int twips) const { return qRound(twips / 15.0 * log->logicalDpiX() / 96.0); }
     QString path(const QString& name) const { return folder->filePath(name); }
+
+    // Root may write any file. Run as root, a test that needs a user who may not runs its current
+    // row again in a child process as nobody, and passes when that run passes; returns true then.
+    bool runAgainUnprivileged()
+    {
+        if (::geteuid() != 0)
+            return false;
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        const QString test = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':') +
+                             QString::fromLatin1(QTest::currentDataTag());
+        child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                               QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                               QCoreApplication::applicationFilePath(), test});
+        const bool finished = child.waitForFinished(120000);
+        const QByteArray output = child.readAll();
+        [&] {
+            QVERIFY2(finished, output.constData());
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        }();
+        return true;
+    }
 
 private slots:
     void init()
@@ -427,6 +461,92 @@ private slots:
         QCOMPARE(QFile::permissions(target) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
     }
 
+    // A file the user may not write is refused with the failure box: its path and the system's
+    // reason, a blank, the system's error number. Judged as the system judges it (access()), which
+    // for root allows everything: as root the rows run again as an unprivileged user.
+    void aFileTheUserMayNotWriteIsRefused_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::newRow("a read-only file") << false << false;
+        QTest::newRow("a read-only file in a read-only folder") << false << true;
+        QTest::newRow("a link to a read-only file") << true << false;
+    }
+    void aFileTheUserMayNotWriteIsRefused()
+    {
+        if (runAgainUnprivileged())
+            return;
+        QFETCH(bool, throughLink);
+        QFETCH(bool, folderReadOnly);
+        const QString file = path(QStringLiteral("kept.csv"));
+        writeFile(file, "\"earlier\",\"log\",\"kept\"\r\n");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QString chosen = file;
+        if (throughLink) {
+            chosen = path(QStringLiteral("link.csv"));
+            QVERIFY(QFile::link(file, chosen));
+        }
+        if (folderReadOnly)
+            QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(::access(QFile::encodeName(file).constData(), W_OK) != 0);
+        log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
+
+        ScriptedMessageBoxes boxes;
+        boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
+        boxes.expect(box(chosen + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EACCES)) + QStringLiteral(" ") +
+                             QString::number(EACCES),
+                         Buttons::Ok, Icon::None));
+        ScriptedFileDialogs dialogs(chosen);
+        log->cmdSave->click();
+        QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        VERIFY_BOXES(boxes);
+        QCOMPARE(readAll(file), QByteArray("\"earlier\",\"log\",\"kept\"\r\n"));
+        QCOMPARE(QFile::permissions(file) & QFileDevice::WriteOwner, QFileDevice::Permissions());
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), throughLink ? 2 : 1);
+    }
+
+    // A file that a replacement would cut from what it is, written in place: its other hard links
+    // see the new log, and a writable file in a folder where nothing new can be made is written.
+    void aFileWithMoreThanItsNameIsWrittenInPlace_data()
+    {
+        QTest::addColumn<bool>("hardLink");
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::newRow("a file with a second hard link") << true << false;
+        QTest::newRow("a file in a read-only folder") << false << true;
+    }
+    void aFileWithMoreThanItsNameIsWrittenInPlace()
+    {
+        QFETCH(bool, hardLink);
+        QFETCH(bool, folderReadOnly);
+        if (folderReadOnly && runAgainUnprivileged())
+            return;
+        const QString file = path(QStringLiteral("log.csv"));
+        const QString other = path(QStringLiteral("other name.csv"));
+        writeFile(file, "old\r\n");
+        if (hardLink)
+            QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(other).constData()), 0);
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
+        if (folderReadOnly)
+            QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        log->LogCommand(QStringLiteral("Reading nvoTemp"), QStringLiteral("20"));
+
+        ScriptedMessageBoxes boxes;
+        boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
+        ScriptedFileDialogs dialogs(file);
+        log->cmdSave->click();
+        QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        VERIFY_BOXES(boxes);
+        const QByteArray expected("\"13:04:05\",\"Reading nvoTemp\",\"20\"\r\n");
+        QCOMPARE(readAll(file), expected);
+        if (hardLink)
+            QCOMPARE(readAll(other), expected);
+        struct stat after {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+    }
+
     // A new file gets the permissions any new file of the user gets.
     void aNewFileFollowsTheUmask()
     {
@@ -574,6 +694,109 @@ private slots:
         }
         if (size.width() > 200)
             QCOMPARE(size.width() - (frame.left() + frame.width()), px(75));  // right margin kept
+    }
+
+    // An empty list has nothing to scroll to: Clear gives the columns the widths of a new window.
+    void clearGivesTheColumnsTheirFirstWidths_data()
+    {
+        QTest::addColumn<bool>("button");
+        QTest::newRow("Clear") << false;
+        QTest::newRow("the Clear button") << true;
+    }
+    void clearGivesTheColumnsTheirFirstWidths()
+    {
+        QFETCH(bool, button);
+        const fLog fresh;
+        log->show();
+        QVERIFY(QTest::qWaitForWindowExposed(log.get()));
+        log->LogCommand(QStringLiteral("Reading nciSetPoints with a long name that is wider than the window itself"),
+                        QStringLiteral("21.5,23.0,24.5,26.0,27.5,29.0 and more results than the window can show at once"));
+        QVERIFY(log->OstLog->columnWidth(1) > fresh.OstLog->columnWidth(1));
+        ScriptedMessageBoxes boxes;
+        if (button) {
+            boxes.expect(box(QStringLiteral("Clear Log file ?"), Buttons::OkCancel, Icon::Exclamation));
+            log->cmdClear->click();
+        } else {
+            log->Clear();
+        }
+        VERIFY_BOXES(boxes);
+        QCOMPARE(rows(), 0);
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(log->OstLog->columnWidth(c), fresh.OstLog->columnWidth(c));
+        QTRY_COMPARE(log->OstLog->horizontalScrollBar()->maximum(), 0);
+    }
+
+    // The save dialog shows the filter's own text and still takes a file whatever the case of its
+    // extension.
+    void theSaveDialogShowsTheFilterAsWritten()
+    {
+        for (const char* name : {"upper.CSV", "lower.csv", "other.txt"})
+            writeFile(path(QString::fromLatin1(name)), "x");
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder->path()));
+        QStringList filters;
+        QStringList shown;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            for (int i = 0; i < types->count(); ++i)
+                filters << types->itemText(i);
+            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            QVERIFY(list);
+            // The folder is listed in the background.
+            for (int wait = 0; wait < 100 && list->model()->rowCount(list->rootIndex()) < 2; ++wait)
+                QTest::qWait(50);
+            for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                shown << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            dialog->reject();
+        });
+        ScriptedMessageBoxes boxes;
+        boxes.expect(canceledBox());
+        log->cmdSave->click();
+        QDir::setCurrent(previous);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(filters, (QStringList{QStringLiteral("Comma separated values (*.csv)"), QStringLiteral("All Files (*.*)")}));
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("lower.csv"), QStringLiteral("upper.CSV")}));
+    }
+
+    // The log opens beside the window it belongs with, on that window's screen, or centred on it
+    // when there is no room beside it.
+    void opensBesideItsWindow_data()
+    {
+        // The window it belongs with, in the offscreen screen's 800 x 600 pixels.
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<int>("where");  // 1 to its right, -1 to its left, 0 centred on it
+        QTest::newRow("room to the right") << QRect(0, 100, 160, 200) << 1;
+        QTest::newRow("room to the left only") << QRect(640, 100, 160, 200) << -1;
+        QTest::newRow("no room beside it") << QRect(50, 50, 700, 500) << 0;
+    }
+    void opensBesideItsWindow()
+    {
+        QFETCH(QRect, anchor);
+        QFETCH(int, where);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(area.width() >= 800 && area.height() >= 600);
+        QWidget owner;
+        owner.setGeometry(anchor.translated(area.topLeft()));
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        log->SetAnchorWindow(&owner);
+        log->show();
+        QVERIFY(QTest::qWaitForWindowExposed(log.get()));
+        const QRect placed = log->frameGeometry();
+        const QRect beside = owner.frameGeometry();
+        QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())));
+        if (where == 1)
+            QCOMPARE(placed.left(), beside.right() + 1);
+        else if (where == -1)
+            QCOMPARE(placed.right() + 1, beside.left());
+        else
+            QVERIFY(std::abs(placed.center().x() - beside.center().x()) <= 1 && std::abs(placed.center().y() - beside.center().y()) <= 1);
+        if (where != 0)
+            QCOMPARE(placed.top(), beside.top());
     }
 
     void theProgramHasOneLogWindow()

@@ -43,7 +43,8 @@ private slots:
         QTest::newRow("metric above the maximum") << 0 << 0 << "40" << RangeMessage(heating, "maximum", " 32") << "32"
                                                   << "nciSetPts" << 3 << "31.95";
         QTest::newRow("metric exactly on the maximum") << 0 << 0 << "32" << "" << "32" << "nciSetPts" << 3 << "31.95";
-        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0" << "" << "32.0" << "nciSetPts" << 3 << "32.0";
+        // Not the limit's text, so not moved inside; shown and written in its plain form.
+        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0" << "" << "32" << "nciSetPts" << 3 << "32";
         QTest::newRow("metric below the minimum") << 0 << 0 << "3" << RangeMessage(heating, "minimum", " 4.5") << "4.5"
                                                   << "nciSetPts" << 3 << "4.55";
         QTest::newRow("imperial exactly on the maximum") << 1 << 0 << "90" << "" << "90" << "nciSetPts" << 3 << "89.975";
@@ -67,26 +68,37 @@ private slots:
         QTest::newRow("a leading point") << 0 << 6 << "-.5" << "" << "-0.5" << "nciGenOpts" << 19 << "-0.5";
     }
 
+    // The box and the log show the number as it went, in its plain shortest form.
     void pastedNumbersGoAsTheDeviceWritesThem_data()
     {
         QTest::addColumn<QString>("pasted");
-        QTest::newRow("blanks around it") << " 22 ";
-        QTest::newRow("an exponent") << "2.2e1";
+        QTest::addColumn<QString>("written");
+        QTest::newRow("blanks around it") << " 22 " << "22";
+        QTest::newRow("an exponent") << "2.2e1" << "22";
+        QTest::newRow("a plus sign") << "+16" << "16";
+        QTest::newRow("trailing zeros") << "21.50" << "21.5";
+        QTest::newRow("a leading zero") << "07" << "7";
     }
     void pastedNumbersGoAsTheDeviceWritesThem()
     {
         QFETCH(QString, pasted);
+        QFETCH(QString, written);
         QVERIFY(m.makeWorld());
         m.setDeviceBox(OccCool, QStringLiteral("45"));
+        m.setDeviceBox(UnoccCool, QStringLiteral("45"));
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
-        m.paste(OccHeat, pasted);
+        // The unoccupied heating set point: its minimum (4.5) lets every row through.
+        m.paste(UnoccHeat, pasted);
         m.leave();
+        fLog::instance().Clear();
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
-        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("22"));
+        QCOMPARE(m.box(UnoccHeat)->text(), written);
         QVERIFY(!m.w->ChangesPending);
-        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(OccHeat)).toDouble(), 22.0);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(UnoccHeat)).toDouble(), written.toDouble());
+        QCOMPARE(LogActions(), QStringList{QStringLiteral("Updating nciSetPts")});
+        QCOMPARE(LogResults(0).split(QLatin1Char(',')).value(SetPointField(UnoccHeat)), written);
     }
     void limits()
     {
@@ -297,50 +309,87 @@ private slots:
         }
     }
 
-    void applyFailure_data()
+    // An edit of a variable whose last read failed (or that was never read) is not written: the
+    // other fields of the variable would go with values the device may no longer hold. One message
+    // per variable says so; the edits stay pending until a read lets them through.
+    void anEditOfAnUnreadVariableIsNotWritten_data()
     {
+        QTest::addColumn<bool>("everRead");
         QTest::addColumn<int>("answer");
-        QTest::newRow("abort") << int(Answer::Abort);
-        QTest::newRow("ignore") << int(Answer::Ignore);
+        QTest::newRow("never read, ignored") << false << int(Answer::Ignore);
+        QTest::newRow("never read, aborted") << false << int(Answer::Abort);
+        QTest::newRow("its last read failed, ignored") << true << int(Answer::Ignore);
+        QTest::newRow("its last read failed, aborted") << true << int(Answer::Abort);
     }
-    void applyFailure()
+    void anEditOfAnUnreadVariableIsNotWritten()
     {
+        QFETCH(bool, everRead);
         QFETCH(int, answer);
         QVERIFY(m.makeWorld());
-        // A thermostat whose values could not be read: nothing in memory to store an edit into.
-        m.path = m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
-        m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m.path);
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
-        for (int i = 0; i < 11; ++i)
-            boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
-        boxes.expect({QStringLiteral("is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
-        QVERIFY(m.configure());
+        DeviceFaults unreachable;
+        unreachable.unreachable = true;
+        if (everRead) {
+            QVERIFY(m.configure());
+            m.setFaults(unreachable);
+            for (int i = 0; i < 11; ++i)
+                boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+            m.ui().cmdRefresh->click();
+        } else {
+            m.path = m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
+            m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m.path);
+            boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+            for (int i = 0; i < 11; ++i)
+                boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+            boxes.expect({QStringLiteral("is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+            QVERIFY(m.configure());
+        }
         VERIFY_BOXES(boxes);
-        // Temporary occupied time: no rule involves it.
+        // The thermostat answers again; what the window holds of it has not been read since.
+        m.setFaults(DeviceFaults{});
+        const QStringList genOpts = m.deviceFields(QStringLiteral("nciGenOpts"));
+        const QStringList rhModel = m.deviceFields(QStringLiteral("nciRHmodel"));
+        // Two fields of one variable (a choice and the temporary occupied time), one of another.
+        m.enter(m.combo(0));
+        QTest::keyClick(m.combo(0), Qt::Key_Down);
         m.ui().tabData->setCurrentIndex(1);
         m.type(17, QStringLiteral("3"));
+        m.ui().tabData->setCurrentIndex(3);
+        m.type(7, QStringLiteral("55"));
         m.leave();
+        const QString choice = m.combo(0)->currentText();
+        QVERIFY(!choice.isEmpty());
         fLog::instance().Clear();
-        boxes.expect({QStringLiteral("Subscript out of range"), Answer(answer), QStringLiteral("fMain cmdApply_Click"),
-                      Buttons::AbortRetryIgnore, Icon::Information});
+        const auto refusal = [&](const QString& nv) {
+            return testsupport::ExpectedBox{nv + QStringLiteral(" could not be read from the device, so its changes were not applied.") +
+                                                CrLf + QStringLiteral("Use Refresh All, then apply again."),
+                                            Answer(answer), QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore,
+                                            Icon::Information, true};
+        };
+        boxes.expect(refusal(QStringLiteral("nciGenOpts")));
+        if (Answer(answer) == Answer::Ignore)
+            boxes.expect(refusal(QStringLiteral("nciRHmodel")));
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
-        const QStringList rows = LogActions();
-        QCOMPARE(rows.size(), 1);
-        QVERIFY(rows[0].startsWith(QStringLiteral("Subscript out of range")));
-        if (Answer(answer) == Answer::Abort) {
-            // Ended at once: no write pass, no recolouring.
-            QVERIFY(m.isRed(m.box(17)));
-            QVERIFY(m.buttonsEnabled());
-            QVERIFY(m.w->ChangesPending);
-        } else {
-            // Nothing was stored, so nothing is written, and the field shows the device's colour.
-            QVERIFY(!m.isRed(m.box(17)));
-            QVERIFY(m.buttonsDisabled());
-            QVERIFY(!m.w->ChangesPending);
-        }
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")), genOpts);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")), rhModel);
+        QVERIFY(RowsStartingWith(QStringLiteral("Updating")).isEmpty());
+        QCOMPARE(RowsStartingWith(QStringLiteral("nciGenOpts could not be read")).size(), 1);
+        for (QWidget* control : {static_cast<QWidget*>(m.combo(0)), static_cast<QWidget*>(m.box(17)), static_cast<QWidget*>(m.box(7))})
+            QVERIFY(m.isRed(control));
+        QVERIFY(m.buttonsEnabled());
+        QVERIFY(m.w->ChangesPending);
         QCOMPARE(toolkit::CurrentMousePointer(), toolkit::MousePointer::Default);
+
+        // Read again, the edits go through.
+        m.ui().cmdRefresh->click();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")).value(15), choice);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")).value(16), QStringLiteral("3"));
+        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1), QStringLiteral("55"));
+        QVERIFY(!m.isRed(m.box(17)));
+        QVERIFY(m.buttonsDisabled());
     }
 
     // A configure command for another device while an edit is pending (the caret still in the edited

@@ -170,14 +170,25 @@ private slots:
     void unreachableDevice_data()
     {
         QTest::addColumn<bool>("abort");
-        QTest::newRow("ignore every failure") << false;
-        QTest::newRow("abort at the first read") << true;
+        QTest::addColumn<bool>("afterAnother");  // a thermostat that answered was shown before
+        QTest::newRow("ignore every failure") << false << false;
+        QTest::newRow("abort at the first read") << true << false;
+        QTest::newRow("ignore every failure, after another thermostat") << false << true;
+        QTest::newRow("abort at the first read, after another thermostat") << true << true;
     }
     void unreachableDevice()
     {
         QFETCH(bool, abort);
+        QFETCH(bool, afterAnother);
         const QString path = m_world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
         QVERIFY2(!path.isEmpty(), "the demo has an unreachable thermostat");
+        if (afterAnother) {
+            testsupport::ScriptedMessageBoxes none;
+            configure(QStringLiteral("Demo"), m_world->findDevice(QStringLiteral("Demo"), onlineAndWell), 7);
+            VERIFY_BOXES(none);
+            QVERIFY(!LNSPlugInAPI::Window()->controls().cbNvi.at(0)->currentText().isEmpty());
+            fLog::instance().Clear();
+        }
         testsupport::ScriptedMessageBoxes boxes;
         // The state cannot be read: ignored, its description becomes the state text.
         boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice"),
@@ -199,6 +210,21 @@ private slots:
         QVERIFY(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(1)->text().contains(QStringLiteral("does not answer")));
         QVERIFY(!fProgress::IsLoaded());
         QVERIFY(!LNSPlugInAPI::Window()->DeviceOnline);
+        // Nothing was read from this thermostat, so no field shows a value as if it held one: no
+        // combo box shows a choice (not its first one, nor the other thermostat's), no box a number.
+        const FMainControls& ui = LNSPlugInAPI::Window()->controls();
+        for (const auto& [index, combo] : ui.cbNvi) {
+            QVERIFY2(combo->currentIndex() == -1, qPrintable(QStringLiteral("cbNvi %1 shows %2").arg(index).arg(combo->currentText())));
+            QVERIFY(combo->currentText().isEmpty());
+        }
+        for (const auto& [index, box] : ui.txtNvi)
+            QVERIFY2(box->text().isEmpty(), qPrintable(QStringLiteral("txtNvi %1 shows %2").arg(index).arg(box->text())));
+        // A choice made and cancelled leaves nothing behind that could pass for the device's.
+        ui.cbNvi.at(0)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(ui.cbNvi.at(0), Qt::Key_Down);
+        QVERIFY(!ui.cbNvi.at(0)->currentText().isEmpty());
+        LNSPlugInAPI::Window()->cmdCancel_Click();
+        QCOMPARE(ui.cbNvi.at(0)->currentIndex(), -1);
     }
 
     void retryRepeatsTheFailedRead()
@@ -553,11 +579,19 @@ private slots:
         QVERIFY(page->toHtml().contains(QStringLiteral("WORLDMAP.GIF")));
         const QUrl map = page->source().resolved(QUrl(QStringLiteral("WORLDMAP.GIF")));
         QVERIFY(!QImage::fromData(page->loadResource(QTextDocument::ImageResource, map).toByteArray(), "GIF").isNull());
-        // Bitmap 301, with the design button face repainted in the running one.
-        const QImage picture = w->controls().Picture1->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        // Bitmap 301, with the design button face repainted in the colour of what it sits on: on the
+        // screen, the logo's background is the About page's own, no box of another grey around it.
+        QLabel* label = w->controls().Picture1;
+        const QImage picture = label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!picture.isNull());
-        const QRgb corner = picture.pixel(0, 0);
-        QCOMPARE(QColor(corner), w->palette().color(QPalette::Button));
+        w->controls().tabData->setCurrentIndex(6);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QImage shot = w->grab().toImage();
+        // Inside the label's top margin, where the page shows through.
+        const QPoint behind = label->mapTo(w, QPoint(1, 1)) * shot.devicePixelRatio();
+        QVERIFY(label->contentsMargins().top() > 1);
+        QCOMPARE(QColor(picture.pixel(0, 0)), shot.pixelColor(behind));
         QCOMPARE(w->controls().txtMajorVersion->text(), QString::number(framework::BuildVersionMajor()));
     }
 

@@ -41,6 +41,7 @@ private slots:
         QTest::newRow("a point in the maximum cooling output") << 9 << "." << "";
         QTest::newRow("a point in the temporary occupied time") << 17 << "." << "";
         QTest::newRow("a point in the door time") << 18 << "3.5" << "35";
+        QTest::newRow("a point in the RH calibration") << 10 << "1.5" << "15";
         QTest::newRow("a point in the output heartbeat") << 39 << "0.5" << "0.5";
     }
     void keystrokeFilter()
@@ -173,6 +174,66 @@ private slots:
         QTest::keyClick(m.box(OccHeat), Qt::Key_PageUp);
         QTest::keyClick(m.box(OccHeat), Qt::Key_PageUp);
         QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("22.5"));
+    }
+
+    // Fields whose variable holds whole numbers: Page Up / Page Down step by whole numbers, and a
+    // decimal that arrives without typing (pasted) is refused as any other text that is no value.
+    void wholeNumberFields_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("pasted");  // empty: nothing pasted
+        QTest::addColumn<int>("key");         // 0: no key
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("shown");  // before leaving
+        QTest::addColumn<bool>("refused");
+        const int up = Qt::Key_PageUp;
+        const int down = Qt::Key_PageDown;
+        const int none = int(Qt::NoModifier);
+        QTest::newRow("Page Up in the RH set point") << 7 << "45" << "" << up << none << "46" << false;
+        QTest::newRow("Page Down in the hysteresis") << 8 << "5" << "" << down << none << "4" << false;
+        QTest::newRow("Page Up in the maximum cooling output") << 9 << "80" << "" << up << none << "81" << false;
+        QTest::newRow("Page Down in the RH calibration") << 10 << "0" << "" << down << none << "-1" << false;
+        QTest::newRow("Page Up in the temporary occupied time") << 17 << "3" << "" << up << none << "4" << false;
+        QTest::newRow("Shift Page Up in the door time") << 18 << "5" << "" << up << int(Qt::ShiftModifier) << "15" << false;
+        QTest::newRow("Ctrl Page Up still leaves the number") << 18 << "5" << "" << up << int(Qt::ControlModifier) << "5" << false;
+        QTest::newRow("a pasted decimal in the RH set point") << 7 << "45" << "45.5" << 0 << none << "45.5" << true;
+        QTest::newRow("a pasted decimal in the RH calibration") << 10 << "0" << "1.5" << 0 << none << "1.5" << true;
+        QTest::newRow("a pasted whole number with a point") << 9 << "80" << "50.0" << 0 << none << "50.0" << true;
+        QTest::newRow("a pasted decimal is not stepped") << 17 << "3" << "2.5" << up << none << "2.5" << true;
+        QTest::newRow("a pasted whole number") << 8 << "5" << "7" << 0 << none << "7" << false;
+        QTest::newRow("a pasted decimal in a set point") << 0 << "21" << "21.5" << 0 << none << "21.5" << false;
+    }
+    void wholeNumberFields()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, start);
+        QFETCH(QString, pasted);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, shown);
+        QFETCH(bool, refused);
+        // Cooling well above heating: no rule fires.
+        m.setDeviceBox(OccCool, QStringLiteral("35"));
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.ui().tabData->setCurrentWidget(tabOf(m.box(index)));
+        QLineEdit* box = m.box(index);
+        // As if the device held it: the box is clean.
+        box->setText(start);
+        if (pasted.isEmpty())
+            m.enter(box);
+        else
+            m.paste(index, pasted);
+        if (key)
+            QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(box->text(), shown);
+        if (refused)
+            boxes.expect(NotNumerical);
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(box->text(), refused ? start : shown);
+        QCOMPARE(m.isRed(box), !refused);
     }
 
     void nonNumericEntryIsRefused_data()
@@ -437,6 +498,8 @@ private slots:
         QTest::newRow("passing through heating that breaks the dead band") << with({{3, "22"}}) << 0 << "" << I{3} << L{"23"}
                                                                             << L{DeadBandNotice};
         QTest::newRow("passing through the heating maximum") << with({{0, "31"}}) << 2 << "" << I{0} << L{"30"} << L{HeatingNotice};
+        QTest::newRow("a result written out in full") << with({{3, "22"}}) << 0 << "100000000000000000000" << I{3}
+                                                     << L{"100000000000000000000"} << L{DeadBandNotice};
         QTest::newRow("passing through an unrelated box") << with({{3, "22"}}) << 6 << "" << I{} << L{} << L{};
     }
     void crossFieldRules()
