@@ -44,9 +44,13 @@ public:
     }
 };
 
-qint16 leadingInt16(const QString& text)
+// The leading number as a 16-bit integer; one that does not fit marks the pair out of range.
+qint16 leadingInt16(const QString& text, VersionPair& pair)
 {
-    return framework::ToInt16(framework::Val(text)).value_or(0);
+    const std::optional<qint16> number = framework::ToInt16(framework::Val(text));
+    if (!number)
+        pair.outOfRange = true;
+    return number.value_or(0);
 }
 
 }  // namespace
@@ -55,7 +59,7 @@ VersionPair ReadVersionPair(const QString& version)
 {
     VersionPair pair;
     const int dot = version.indexOf(QLatin1Char('.'));
-    pair.major = leadingInt16(dot < 0 ? version : version.left(dot));
+    pair.major = leadingInt16(dot < 0 ? version : version.left(dot), pair);
     if (dot < 0)
         return pair;
     QString minor = version.mid(dot + 1);
@@ -69,12 +73,14 @@ VersionPair ReadVersionPair(const QString& version)
     minor = minor.left(end);
     if (minor.size() == 1)
         minor += QLatin1Char('0');
-    pair.minor = leadingInt16(minor);
+    pair.minor = leadingInt16(minor, pair);
     return pair;
 }
 
 bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours)
 {
+    if (registered.outOfRange)
+        return true;
     return ours.major < registered.major || (ours.major == registered.major && ours.minor < registered.minor);
 }
 

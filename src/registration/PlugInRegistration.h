@@ -10,11 +10,13 @@ enum class RegisterOutcome { Registered, Updated, NewerRegistered, ServerRegistr
 struct VersionPair {
     qint16 major = 0;
     qint16 minor = 0;
+    bool outOfRange = false;  // a number that does not fit 16 bits (major and minor then mean nothing)
 };
 // "1.5.0" gives 1 / 50 (a one-digit minor gets a 0 appended), "1.12.0" gives 1 / 12, "" gives 0 / 0.
 VersionPair ReadVersionPair(const QString& version);
 // True when the registered version is newer than ours (ours has a smaller major, or an equal major
-// and a smaller minor).
+// and a smaller minor). A registered version out of range counts as newer: it cannot be compared,
+// and overwriting a registration nobody understands would lose it.
 bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours);
 
 RegisterOutcome RegisterPlugIn(bool interactive);

@@ -85,6 +85,10 @@ private slots:
         QTest::newRow("same version") << "1.0.0" << "1.0.0" << false;
         QTest::newRow("missing compares as 0.0") << "" << "1.0.0" << false;
         QTest::newRow("newer major") << "2.0.0" << "1.9.0" << true;
+        // A number that does not fit 16 bits cannot be compared: it is taken as newer.
+        QTest::newRow("major out of range") << "65536.0" << "1.0.0" << true;
+        QTest::newRow("minor out of range") << "1.99999" << "1.0.0" << true;
+        QTest::newRow("negative major out of range") << "-40000.0" << "1.0.0" << true;
     }
     void newerDecision()
     {

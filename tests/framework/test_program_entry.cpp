@@ -40,13 +40,21 @@ private slots:
         QVERIFY(!QFile::exists(activationFile()));
     }
 
+    void refusedAsNewerChangesNothing_data()
+    {
+        QTest::addColumn<QString>("registeredVersion");
+        QTest::newRow("newer major") << "99.1.0";
+        QTest::newRow("version out of range") << "65536.0";
+    }
     void refusedAsNewerChangesNothing()
     {
+        QFETCH(QString, registeredVersion);
         framework::CRegistry r;
         r.SetMachineSetting(framework::PlugInKey(), QString(), QStringLiteral("Newer.ProgId"));
-        r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), QStringLiteral("99.1.0"));
+        r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), registeredVersion);
         QCOMPARE(run({QStringLiteral("/regplugin")}), 3);
         QCOMPARE(r.MachineSetting(framework::PlugInKey(), QString()), QStringLiteral("Newer.ProgId"));
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), QStringLiteral("Version")), registeredVersion);
         QVERIFY(!QFile::exists(activationFile()));
     }
 
