@@ -4,6 +4,7 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
+#include "platform/automation/Activation.h"
 #include "platform/base/ComError.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/objectserver/ObjectServerFactory.h"
@@ -123,17 +124,22 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         update = true;
     }
 
+    // A registration that fails puts back what was there before it: the server registration as it was
+    // (another version's, or none), and the registry key untouched (its values go in one write).
+    const std::optional<QByteArray> previousActivation = automation::ReadActivationFile(id.PlugInProgId);
+
     // Always register the server, from the command line and from the registration window alike:
     // nothing else on this platform would, and the plug-in could not be activated otherwise.
     QString reason;
     if (!RunServerRegistration(false, &reason)) {
+        automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         if (interactive)
             MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
                    Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
         return RegisterOutcome::ServerRegistrationFailed;
     }
 
-    const QList<QPair<QString, QString>> values = {
+    const QList<std::pair<QString, QString>> values = {
         {QString(), id.PlugInProgId},
         {QStringLiteral("Name"), id.PlugInName},
         {QStringLiteral("Description"), id.PlugInDescription},
@@ -145,17 +151,11 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         {QStringLiteral("MultiObject"), QStringLiteral("-1")},
         {QStringLiteral("SingleInstance"), QStringLiteral("1")},
     };
-    // A failed write only records itself in the error state: check it, so that success is reported
-    // only when every value is there.
-    bool allWritten = true;
-    for (const auto& value : values) {
-        com::ClearErr();
-        registry.SetMachineSetting(key, value.first, value.second);
-        if (com::Err().number == framework::RegistryWriteError)
-            allWritten = false;
-    }
+    // Success is reported only when every value is there.
+    const bool allWritten = registry.SetMachineSettings(key, values);
     com::ClearErr();
     if (!allWritten) {
+        automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         if (interactive)
             MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
                        QStringLiteral(" could not be registered: the registry key HKEY_LOCAL_MACHINE\\") + key +

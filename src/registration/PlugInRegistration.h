@@ -5,7 +5,13 @@
 
 namespace registration {
 
-enum class RegisterOutcome { Registered, Updated, NewerRegistered, ServerRegistrationFailed, RegistryWriteFailed };
+enum class RegisterOutcome {
+    Registered,
+    Updated,
+    NewerRegistered,
+    ServerRegistrationFailed,
+    RegistryWriteFailed,  // nothing changed: the key and the server registration are as they were
+};
 
 struct VersionPair {
     qint16 major = 0;

@@ -4,6 +4,7 @@
 #include "framework/CRegistry.h"
 #include "framework/Identity.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/RegistryFaults.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -58,13 +59,13 @@ private slots:
         QVERIFY(!QFile::exists(activationFile()));
     }
 
-    void failedRegistryWriteExitsNonZero()
+    // A registration that fails part-way ends with 1 and leaves neither a key nor an activation file.
+    void failedRegistrationLeavesNothingBehind()
     {
-        QFile hive(m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite"));
-        QVERIFY(hive.open(QIODevice::WriteOnly));
-        hive.write(QByteArray(4096, 'x'));
-        hive.close();
+        QVERIFY(testsupport::RefuseMachineValue(QStringLiteral("Version")));
         QCOMPARE(run({QStringLiteral("/regplugin")}), 1);
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+        QVERIFY(!QFile::exists(activationFile()));
     }
 
     void anythingElseOpensTheRegistrationWindow_data()
