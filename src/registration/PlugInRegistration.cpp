@@ -14,6 +14,8 @@
 #include "ui/progress/fProgress.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
 
 using framework::CRegistry;
 using framework::PlugInKey;
@@ -52,6 +54,32 @@ qint16 leadingInt16(const QString& text, VersionPair& pair)
     if (!number)
         pair.outOfRange = true;
     return number.value_or(0);
+}
+
+// The machine hive's file when it exists and cannot be read as a registry; empty otherwise. Reads
+// through CRegistry answer such a hive with "missing", which would make a registration look absent.
+QString UnreadableMachineHive()
+{
+    registry::RegistryStore store(registry::Hive::LocalMachine);
+    if (!QFileInfo::exists(store.fileName()) || store.readable())
+        return QString();
+    return store.fileName();
+}
+
+// A failure the user must learn of: a box in the window, a line on standard error on the command line.
+void ReportFailure(const QString& text, bool interactive)
+{
+    if (interactive)
+        MsgBox(text, Buttons::Ok, Icon::Critical, framework::PlugInName());
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+QString UnreadableHiveText(const QString& file, bool registering)
+{
+    return QStringLiteral("Plug-in ") + framework::PlugInProgId() +
+           (registering ? QStringLiteral(" could not be registered") : QStringLiteral(" could not be deregistered")) +
+           QStringLiteral(": the registry file ") + file + QStringLiteral(" cannot be read as a registry");
 }
 
 }  // namespace
@@ -110,6 +138,10 @@ bool RunServerRegistration(bool unregister, QString* reason)
 RegisterOutcome RegisterPlugIn(bool interactive)
 {
     const framework::PlugInIdentity& id = framework::Identity();
+    if (const QString hive = UnreadableMachineHive(); !hive.isEmpty()) {
+        ReportFailure(UnreadableHiveText(hive, true), interactive);
+        return RegisterOutcome::RegistryUnreadable;
+    }
     CRegistry registry;
     const QString key = PlugInKey();
     bool update = false;
@@ -204,6 +236,10 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
 
 bool DeregisterPlugIn(qint16 mode, bool interactive)
 {
+    if (const QString hive = UnreadableMachineHive(); !hive.isEmpty()) {
+        ReportFailure(UnreadableHiveText(hive, false), interactive);
+        return false;
+    }
     framework::SetShowProgress(interactive);
     if (mode == 0 || mode == 1) {
         // A stand-alone process has no window with an object server: the walk gets one of its own.

@@ -11,6 +11,7 @@ enum class RegisterOutcome {
     NewerRegistered,
     ServerRegistrationFailed,
     RegistryWriteFailed,  // nothing changed: the key and the server registration are as they were
+    RegistryUnreadable,   // the machine hive's file is not a readable registry; nothing was tried
 };
 
 struct VersionPair {
@@ -34,7 +35,8 @@ enum class RemovalOutcome {
     RegistryDeleteFailed,   // the key could not be deleted; the server registration was put back
 };
 RemovalOutcome RemovePlugInRegistration(bool interactive);
-// True when the plug-in is no longer registered afterwards (also when it was not registered).
+// True when the plug-in is no longer registered afterwards (also when it was not registered). False,
+// with nothing changed, when the machine hive cannot be read (interactive says so in a box).
 bool DeregisterPlugIn(qint16 mode, bool interactive);
 
 // Starts the program's own executable with "/regserver" or "/unregserver" and waits for it to end;

@@ -222,6 +222,38 @@ private slots:
         QCOMPARE(ActivationFile(), activationBefore);
     }
 
+    // A machine hive that is there but is no registry: nothing is tried, and the box names the file
+    // (reads would take it for an empty registry and report the plug-in as not registered).
+    void unreadableHiveIsNamed_data()
+    {
+        QTest::addColumn<bool>("registering");
+        QTest::newRow("register") << true;
+        QTest::newRow("deregister") << false;
+    }
+    void unreadableHiveIsNamed()
+    {
+        QFETCH(bool, registering);
+        const QString hive = m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite");
+        QFile file(hive);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        RecordedProcesses processes;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be ") +
+                          (registering ? QStringLiteral("registered") : QStringLiteral("deregistered")) +
+                          QStringLiteral(": the registry file ") + hive + QStringLiteral(" cannot be read as a registry"),
+                      Answer::Ok, framework::PlugInName(), toolkit::Buttons::Ok, Icon::Critical, true});
+        if (registering)
+            QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryUnreadable);
+        else
+            QVERIFY(!registration::DeregisterPlugIn(-1, true));
+        VERIFY_BOXES(boxes);
+        QVERIFY(processes.starts.isEmpty());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
+    }
+
     void silentRegistrationShowsNothing()
     {
         RecordedProcesses processes;

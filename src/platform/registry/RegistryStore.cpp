@@ -116,6 +116,15 @@ std::optional<qint64> RegistryStore::findKey(const QString& keyPath)
     return id;
 }
 
+bool RegistryStore::readable()
+{
+    if (!open())
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    return q.exec(QStringLiteral("SELECT id, parent, name, lname FROM keys LIMIT 1")) &&
+           q.exec(QStringLiteral("SELECT key, name, lname, type, data FROM vals LIMIT 1"));
+}
+
 bool RegistryStore::keyExists(const QString& keyPath)
 {
     return findKey(keyPath).has_value();

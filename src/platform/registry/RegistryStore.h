@@ -39,6 +39,9 @@ public:
     static QString DefaultFolder();
     QString fileName() const { return m_file; }
 
+    // True when the hive opens and reads as a registry; false for a file that is something else (or
+    // that another process keeps from being read).
+    bool readable();
     bool keyExists(const QString& keyPath);
     // Creates the key and every missing key above it.
     bool createKey(const QString& keyPath);
