@@ -245,7 +245,16 @@ bool DeregisterPlugIn(qint16 mode, bool interactive)
         // A stand-alone process has no window with an object server: the walk gets one of its own.
         const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
         DeregistrationWalk hooks;
-        framework::ForEachNetworkDeregister(mode == 1, *server, hooks);
+        if (const auto uncleaned = framework::ForEachNetworkDeregister(mode == 1, *server, hooks)) {
+            // Commands left in a network still name the plug-in: it stays registered, server and key,
+            // so that they keep working and a later deregistration can remove them.
+            if (interactive)
+                MsgBox(QStringLiteral("Plug-in ") + framework::PlugInProgId() +
+                           QStringLiteral(" could not be deregistered: its commands could not be removed from the network ") +
+                           uncleaned->name + QLatin1Char('\r') + uncleaned->reason,
+                       Buttons::Ok, Icon::Critical, framework::PlugInName());
+            return false;
+        }
     }
     const RemovalOutcome outcome = RemovePlugInRegistration(interactive);
     return outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NotRegistered;

@@ -36,7 +36,8 @@ enum class RemovalOutcome {
 };
 RemovalOutcome RemovePlugInRegistration(bool interactive);
 // True when the plug-in is no longer registered afterwards (also when it was not registered). False,
-// with nothing changed, when the machine hive cannot be read (interactive says so in a box).
+// with the registration kept whole, when the machine hive cannot be read or (modes 0 and 1) the
+// commands of a network could not be removed; interactive says which in a box.
 bool DeregisterPlugIn(qint16 mode, bool interactive);
 
 // Starts the program's own executable with "/regserver" or "/unregserver" and waits for it to end;
