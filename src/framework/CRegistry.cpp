@@ -23,12 +23,16 @@ QString readText(Hive hive, const QString& keyPath, const QString& valueName)
     return QString::fromUtf8(data);
 }
 
+void recordWriteError(const QString& description)
+{
+    com::RaiseToErr(com::ComError(RegistryWriteError, QStringLiteral("CRegistry"), description));
+}
+
 void writeText(Hive hive, const QString& keyPath, const QString& valueName, const QString& text)
 {
     RegistryStore store(hive);
     if (!store.createKey(keyPath) || !store.setValue(keyPath, valueName, registry::StringValue(text)))
-        com::RaiseToErr(com::ComError(RegistryWriteError, QStringLiteral("CRegistry"),
-                                      QStringLiteral("Unable to write the registry value %1\\%2").arg(keyPath, valueName)));
+        recordWriteError(QStringLiteral("Unable to write the registry value %1\\%2").arg(keyPath, valueName));
 }
 
 QString appKey(const QString& section)
@@ -71,6 +75,17 @@ QString CRegistry::MachineSetting(const QString& keyPath, const QString& valueNa
 void CRegistry::SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text)
 {
     writeText(Hive::LocalMachine, keyPath, valueName, text);
+}
+
+bool CRegistry::SetMachineSettings(const QString& keyPath, const QList<std::pair<QString, QString>>& values)
+{
+    QList<std::pair<QString, registry::RegValue>> stored;
+    for (const auto& [name, text] : values)
+        stored.append({name, registry::StringValue(text)});
+    if (RegistryStore(Hive::LocalMachine).setValues(keyPath, stored))
+        return true;
+    recordWriteError(QStringLiteral("Unable to write the registry values of %1").arg(keyPath));
+    return false;
 }
 
 QString CRegistry::AppSetting(const QString& section, const QString& valueName)

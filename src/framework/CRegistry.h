@@ -4,7 +4,9 @@
 //
 // Reads never fail (any problem reads as empty); a failed write records 0x80040201 in the error
 // state and returns normally; deletion reports through its result.
+#include <QList>
 #include <QString>
+#include <utility>
 
 namespace framework {
 
@@ -14,6 +16,9 @@ class CRegistry {
 public:
     QString MachineSetting(const QString& keyPath, const QString& valueName);
     void SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text);
+    // Several text values of one key in one write: all of them, or (recording the error as a single
+    // write does) none, the key left as it was.
+    bool SetMachineSettings(const QString& keyPath, const QList<std::pair<QString, QString>>& values);
     QString AppSetting(const QString& section, const QString& valueName);
     void SetAppSetting(const QString& section, const QString& valueName, const QString& text);
     bool DeleteMachineKey(const QString& keyPath);

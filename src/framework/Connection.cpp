@@ -215,7 +215,7 @@ void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispat
         window.ProcessLonMarkObjectCommand(object.lonMarkObject, entry);
 }
 
-void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks)
+std::optional<UncleanedNetwork> ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks)
 {
     LoadPlugInCommands();
     const bool progress = ShowProgress();
@@ -241,9 +241,13 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
     } catch (const com::ComError&) {
         count = 0;
     }
-    for (qint32 i = 1; i <= count; ++i) {
+    std::optional<UncleanedNetwork> uncleaned;
+    // A network whose commands could not be removed ends the walk: the plug-in stays registered
+    // anyway, and the other networks, in the same database, would each wait out the same lock.
+    for (qint32 i = 1; i <= count && !uncleaned; ++i) {
         lns::Ptr<lns::Network> network;
         lns::Ptr<lns::System> system;
+        QString networkName;
         // Every failure here is ignored: only a network that cannot be opened is skipped.
         const auto ignoring = [](const auto& action) {
             try {
@@ -253,8 +257,10 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
         };
         ignoring([&] { network = networks->Item(i); });
         ignoring([&] {
-            if (network)
-                status(QStringLiteral("Opening ") + network->NetworkName() + QStringLiteral("..."));
+            if (network) {
+                networkName = network->NetworkName();
+                status(QStringLiteral("Opening ") + networkName + QStringLiteral("..."));
+            }
         });
         try {
             if (network)
@@ -265,6 +271,7 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
         if (network) {
             lns::Ptr<lns::NetworkServiceDevice> nsd;
             lns::Ptr<lns::NetworkInterface> kept;
+            bool detached = false;
             bool opened = false;
             ignoring([&] { system = network->NetworkSystems()->Item(1); });
             ignoring([&] {
@@ -277,8 +284,10 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
             });
             // Unattached if the system allows it: nothing on the network needs to answer.
             ignoring([&] {
-                if (nsd)
+                if (nsd) {
                     nsd->SetNsdNetworkInterface(nullptr);
+                    detached = true;
+                }
             });
             ignoring([&] {
                 if (system)
@@ -293,8 +302,10 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
             }
             if (system && !opened) {
                 ignoring([&] {
-                    if (nsd)
+                    if (nsd && detached) {
                         nsd->SetNsdNetworkInterface(kept);
+                        detached = false;
+                    }
                 });
                 ignoring([&] {
                     status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nNetwork Interface '") +
@@ -311,18 +322,19 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
                 const lns::Ptr<lns::System> previousSystem = c.CurrentSystem;
                 c.CurrentNetwork = network;
                 c.CurrentSystem = system;
+                status(QStringLiteral("Deregister commands..."));
                 try {
-                    status(QStringLiteral("Deregister commands..."));
                     hooks.DeregisterCommands(exhaustive, i == 1);
-                } catch (const com::ComError&) {
+                } catch (const com::ComError& e) {
+                    uncleaned = UncleanedNetwork{networkName, e.description()};
                 }
                 c.CurrentNetwork = previousNetwork;
                 c.CurrentSystem = previousSystem;
             }
             // The network keeps its interface whichever way the system opened: the walk must not
-            // leave every network detached.
+            // leave every network detached. One the walk could not detach needs no write.
             try {
-                if (nsd && kept)
+                if (nsd && kept && detached)
                     nsd->SetNsdNetworkInterface(kept);
             } catch (const com::ComError&) {
             }
@@ -346,6 +358,7 @@ void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, Networ
     } catch (const com::ComError&) {
     }
     BindObjectServer(nullptr);
+    return uncleaned;
 }
 
 void CloseConnection()

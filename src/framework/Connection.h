@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 namespace framework {
@@ -76,14 +77,22 @@ public:
     virtual ~NetworkWalkHooks() = default;
     virtual void DisplayStatus(const QString& text) = 0;  // shows the progress window when needed
     virtual void UnloadProgress() = 0;
+    // Raises when a removal could not be written.
     virtual void DeregisterCommands(bool exhaustive, bool firstNetwork) = 0;
 };
 
+// A network whose commands could not be removed, with the object server's reason.
+struct UncleanedNetwork {
+    QString name;
+    QString reason;
+};
+
 // Opens every network the object server knows, one after the other, with its system (unattached if it
-// can, through its network interface otherwise), and has the commands removed from each. Failures only
-// skip a network. Progress is shown when ShowProgress() is set. The object server is left closed and
-// unbound.
-void ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks);
+// can, through its network interface otherwise), and has the commands removed from each. A network
+// that cannot be opened is skipped; one whose commands could not be removed (the hook raised) ends
+// the walk and is returned. Progress is shown when ShowProgress() is set. The object server is left
+// closed and unbound.
+std::optional<UncleanedNetwork> ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks);
 
 // Closes system, network and object server (each only if open), ignoring failures.
 void CloseConnection();

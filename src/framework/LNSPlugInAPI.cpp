@@ -87,7 +87,13 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
     }
     if (commandId == 51) {
         fProgress::instance().DisplayStatus(QStringLiteral("Unregistering plug-in . . ."));
-        registration::DeregisterCommands(false, true);
+        try {
+            registration::DeregisterCommands(false, true);
+        } catch (const com::ComError& e) {
+            fProgress::Unload();
+            throw PlugInError(framework::ErrUnableToRegister,
+                              QStringLiteral("Unable to remove Supported Commands: ") + e.description());
+        }
         fProgress::Unload();
         toolkit::DoEvents();
         return;

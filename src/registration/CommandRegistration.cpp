@@ -360,11 +360,19 @@ void DeregisterCommand(qint16 scope, const PlugInCommandInfo& entry, const QStri
             const Ptr<lns::ComponentApp> item = apps->ComponentAppsItem(k);
             if (item->AppProgId() != framework::PlugInProgId() || item->AppCommandId() != entry.CommandId)
                 continue;
-            if (framework::ShowProgress())
-                ShowStatus(programId + CrLf + QStringLiteral("Deregister Command ") + QString::number(entry.CommandId) +
-                           QStringLiteral("..."));
-            apps->ComponentAppsRemove(k);
         } catch (const com::ComError&) {
+            continue;
+        }
+        if (framework::ShowProgress())
+            ShowStatus(programId + CrLf + QStringLiteral("Deregister Command ") + QString::number(entry.CommandId) +
+                       QStringLiteral("..."));
+        try {
+            apps->ComponentAppsRemove(k);
+        } catch (const com::ComError& e) {
+            // An entry someone else removed meanwhile is gone as wanted. One that could not be written
+            // stays: going on would only wait out the same lock for every other entry.
+            if (e.number() != lns::ObjectServerError(lns::ErrItemNotFound))
+                throw;
         }
     }
 }
@@ -379,23 +387,24 @@ void DeregisterCommands(bool exhaustive, bool firstNetwork)
         return;
     }
     const QStringList templateList = SurveyTemplates(templates);
-    try {
-        for (const QString& programId : templateList) {
-            const Ptr<lns::DeviceTemplate> deviceTemplate = templates->DeviceTemplatesFindByProgramId(programId);
-            for (int idx = 0; idx < framework::PlugInCommandCount; ++idx) {
-                const PlugInCommandInfo& entry = PlugInCommands(idx);
-                // Entries on the object server are shared by all networks: removed once per walk.
-                if (firstNetwork || entry.RegistrationScope != 1)
-                    DeregisterCommand(static_cast<qint16>(entry.RegistrationScope), entry, deviceTemplate->TemplateProgramId(),
-                                      entry.LonMarkObjectName);
-            }
+    for (const QString& programId : templateList) {
+        QString templateProgramId;
+        try {
+            templateProgramId = templates->DeviceTemplatesFindByProgramId(programId)->TemplateProgramId();
+        } catch (const com::ComError&) {
+            return;
         }
-        PlugInCommandInfo registerEntry;
-        registerEntry.CommandId = RegisterCommandId;
-        DeregisterCommand(2, registerEntry, QString(), QString());
-    } catch (const com::ComError&) {
-        return;
+        for (int idx = 0; idx < framework::PlugInCommandCount; ++idx) {
+            const PlugInCommandInfo& entry = PlugInCommands(idx);
+            // Entries on the object server are shared by all networks: removed once per walk.
+            if (firstNetwork || entry.RegistrationScope != 1)
+                DeregisterCommand(static_cast<qint16>(entry.RegistrationScope), entry, templateProgramId,
+                                  entry.LonMarkObjectName);
+        }
     }
+    PlugInCommandInfo registerEntry;
+    registerEntry.CommandId = RegisterCommandId;
+    DeregisterCommand(2, registerEntry, QString(), QString());
 
     if (!exhaustive || !framework::ShowProgress())
         return;

@@ -17,10 +17,13 @@ bool RegisterCommands();
 // Removes the plug-in's component applications from the templates of the open system and its
 // command-50 entries from the system. Entries on the object server itself (scope 1) only when
 // firstNetwork. exhaustive (with ShowProgress) offers to delete templates no device uses any more.
+// Missing templates, collections and entries are skipped; a removal that cannot be written stops it
+// and raises the object server's failure.
 void DeregisterCommands(bool exhaustive, bool firstNetwork);
 
 // Removes, last to first, every component application of this plug-in with the entry's command from
-// the collection of the scope. Failures are ignored.
+// the collection of the scope. Anything missing is skipped; a removal that cannot be written raises
+// the object server's failure at once.
 void DeregisterCommand(qint16 scope, const framework::PlugInCommandInfo& entry, const QString& programId,
                        const QString& lonMarkObjectName);
 

@@ -4,6 +4,7 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
+#include "platform/automation/Activation.h"
 #include "platform/base/ComError.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/objectserver/ObjectServerFactory.h"
@@ -13,6 +14,8 @@
 #include "ui/progress/fProgress.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
 
 using framework::CRegistry;
 using framework::PlugInKey;
@@ -44,9 +47,39 @@ public:
     }
 };
 
-qint16 leadingInt16(const QString& text)
+// The leading number as a 16-bit integer; one that does not fit marks the pair out of range.
+qint16 leadingInt16(const QString& text, VersionPair& pair)
 {
-    return framework::ToInt16(framework::Val(text)).value_or(0);
+    const std::optional<qint16> number = framework::ToInt16(framework::Val(text));
+    if (!number)
+        pair.outOfRange = true;
+    return number.value_or(0);
+}
+
+// The machine hive's file when it exists and cannot be read as a registry; empty otherwise. Reads
+// through CRegistry answer such a hive with "missing", which would make a registration look absent.
+QString UnreadableMachineHive()
+{
+    registry::RegistryStore store(registry::Hive::LocalMachine);
+    if (!QFileInfo::exists(store.fileName()) || store.readable())
+        return QString();
+    return store.fileName();
+}
+
+// A failure the user must learn of: a box in the window, a line on standard error on the command line.
+void ReportFailure(const QString& text, bool interactive)
+{
+    if (interactive)
+        MsgBox(text, Buttons::Ok, Icon::Critical, framework::PlugInName());
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+QString UnreadableHiveText(const QString& file, bool registering)
+{
+    return QStringLiteral("Plug-in ") + framework::PlugInProgId() +
+           (registering ? QStringLiteral(" could not be registered") : QStringLiteral(" could not be deregistered")) +
+           QStringLiteral(": the registry file ") + file + QStringLiteral(" cannot be read as a registry");
 }
 
 }  // namespace
@@ -55,7 +88,7 @@ VersionPair ReadVersionPair(const QString& version)
 {
     VersionPair pair;
     const int dot = version.indexOf(QLatin1Char('.'));
-    pair.major = leadingInt16(dot < 0 ? version : version.left(dot));
+    pair.major = leadingInt16(dot < 0 ? version : version.left(dot), pair);
     if (dot < 0)
         return pair;
     QString minor = version.mid(dot + 1);
@@ -69,12 +102,14 @@ VersionPair ReadVersionPair(const QString& version)
     minor = minor.left(end);
     if (minor.size() == 1)
         minor += QLatin1Char('0');
-    pair.minor = leadingInt16(minor);
+    pair.minor = leadingInt16(minor, pair);
     return pair;
 }
 
 bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours)
 {
+    if (registered.outOfRange)
+        return true;
     return ours.major < registered.major || (ours.major == registered.major && ours.minor < registered.minor);
 }
 
@@ -103,6 +138,10 @@ bool RunServerRegistration(bool unregister, QString* reason)
 RegisterOutcome RegisterPlugIn(bool interactive)
 {
     const framework::PlugInIdentity& id = framework::Identity();
+    if (const QString hive = UnreadableMachineHive(); !hive.isEmpty()) {
+        ReportFailure(UnreadableHiveText(hive, true), interactive);
+        return RegisterOutcome::RegistryUnreadable;
+    }
     CRegistry registry;
     const QString key = PlugInKey();
     bool update = false;
@@ -117,17 +156,22 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         update = true;
     }
 
+    // A registration that fails puts back what was there before it: the server registration as it was
+    // (another version's, or none), and the registry key untouched (its values go in one write).
+    const std::optional<QByteArray> previousActivation = automation::ReadActivationFile(id.PlugInProgId);
+
     // Always register the server, from the command line and from the registration window alike:
     // nothing else on this platform would, and the plug-in could not be activated otherwise.
     QString reason;
     if (!RunServerRegistration(false, &reason)) {
+        automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         if (interactive)
             MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
                    Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
         return RegisterOutcome::ServerRegistrationFailed;
     }
 
-    const QList<QPair<QString, QString>> values = {
+    const QList<std::pair<QString, QString>> values = {
         {QString(), id.PlugInProgId},
         {QStringLiteral("Name"), id.PlugInName},
         {QStringLiteral("Description"), id.PlugInDescription},
@@ -139,17 +183,11 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         {QStringLiteral("MultiObject"), QStringLiteral("-1")},
         {QStringLiteral("SingleInstance"), QStringLiteral("1")},
     };
-    // A failed write only records itself in the error state: check it, so that success is reported
-    // only when every value is there.
-    bool allWritten = true;
-    for (const auto& value : values) {
-        com::ClearErr();
-        registry.SetMachineSetting(key, value.first, value.second);
-        if (com::Err().number == framework::RegistryWriteError)
-            allWritten = false;
-    }
+    // Success is reported only when every value is there.
+    const bool allWritten = registry.SetMachineSettings(key, values);
     com::ClearErr();
     if (!allWritten) {
+        automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         if (interactive)
             MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
                        QStringLiteral(" could not be registered: the registry key HKEY_LOCAL_MACHINE\\") + key +
@@ -198,12 +236,25 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
 
 bool DeregisterPlugIn(qint16 mode, bool interactive)
 {
+    if (const QString hive = UnreadableMachineHive(); !hive.isEmpty()) {
+        ReportFailure(UnreadableHiveText(hive, false), interactive);
+        return false;
+    }
     framework::SetShowProgress(interactive);
     if (mode == 0 || mode == 1) {
         // A stand-alone process has no window with an object server: the walk gets one of its own.
         const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
         DeregistrationWalk hooks;
-        framework::ForEachNetworkDeregister(mode == 1, *server, hooks);
+        if (const auto uncleaned = framework::ForEachNetworkDeregister(mode == 1, *server, hooks)) {
+            // Commands left in a network still name the plug-in: it stays registered, server and key,
+            // so that they keep working and a later deregistration can remove them.
+            if (interactive)
+                MsgBox(QStringLiteral("Plug-in ") + framework::PlugInProgId() +
+                           QStringLiteral(" could not be deregistered: its commands could not be removed from the network ") +
+                           uncleaned->name + QLatin1Char('\r') + uncleaned->reason,
+                       Buttons::Ok, Icon::Critical, framework::PlugInName());
+            return false;
+        }
     }
     const RemovalOutcome outcome = RemovePlugInRegistration(interactive);
     return outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::NotRegistered;

@@ -5,16 +5,25 @@
 
 namespace registration {
 
-enum class RegisterOutcome { Registered, Updated, NewerRegistered, ServerRegistrationFailed, RegistryWriteFailed };
+enum class RegisterOutcome {
+    Registered,
+    Updated,
+    NewerRegistered,
+    ServerRegistrationFailed,
+    RegistryWriteFailed,  // nothing changed: the key and the server registration are as they were
+    RegistryUnreadable,   // the machine hive's file is not a readable registry; nothing was tried
+};
 
 struct VersionPair {
     qint16 major = 0;
     qint16 minor = 0;
+    bool outOfRange = false;  // a number that does not fit 16 bits (major and minor then mean nothing)
 };
 // "1.5.0" gives 1 / 50 (a one-digit minor gets a 0 appended), "1.12.0" gives 1 / 12, "" gives 0 / 0.
 VersionPair ReadVersionPair(const QString& version);
 // True when the registered version is newer than ours (ours has a smaller major, or an equal major
-// and a smaller minor).
+// and a smaller minor). A registered version out of range counts as newer: it cannot be compared,
+// and overwriting a registration nobody understands would lose it.
 bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours);
 
 RegisterOutcome RegisterPlugIn(bool interactive);
@@ -26,7 +35,9 @@ enum class RemovalOutcome {
     RegistryDeleteFailed,   // the key could not be deleted; the server registration was put back
 };
 RemovalOutcome RemovePlugInRegistration(bool interactive);
-// True when the plug-in is no longer registered afterwards (also when it was not registered).
+// True when the plug-in is no longer registered afterwards (also when it was not registered). False,
+// with the registration kept whole, when the machine hive cannot be read or (modes 0 and 1) the
+// commands of a network could not be removed; interactive says which in a box.
 bool DeregisterPlugIn(qint16 mode, bool interactive);
 
 // Starts the program's own executable with "/regserver" or "/unregserver" and waits for it to end;

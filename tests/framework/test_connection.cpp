@@ -22,12 +22,17 @@ public:
     void DeregisterCommands(bool exhaustive, bool firstNetwork) override
     {
         const auto& c = Connection();
+        const QString network = c.CurrentNetwork ? c.CurrentNetwork->NetworkName() : QStringLiteral("?");
         calls << QStringLiteral("%1 exhaustive=%2 first=%3 open=%4")
-                     .arg(c.CurrentNetwork ? c.CurrentNetwork->NetworkName() : QStringLiteral("?"))
+                     .arg(network)
                      .arg(exhaustive)
                      .arg(firstNetwork)
                      .arg(c.CurrentSystem && c.CurrentSystem->SystemIsOpen());
+        if (network == failIn)
+            throw com::ComError(lns::ObjectServerError(lns::ErrDatabase), QStringLiteral("ComponentApps"),
+                                QStringLiteral("database is locked"));
     }
+    QString failIn;  // the network whose removals cannot be written
     QStringList statuses;
     QStringList calls;
     int unloads = 0;
@@ -274,7 +279,7 @@ private slots:
         framework::SetShowProgress(showProgress);
         auto server = lns::CreateObjectServer(m_path);
         RecordingHooks hooks;
-        framework::ForEachNetworkDeregister(exhaustive, *server, hooks);
+        QVERIFY(!framework::ForEachNetworkDeregister(exhaustive, *server, hooks));
         framework::SetShowProgress(false);
 
         QCOMPARE(hooks.calls, (QStringList{QStringLiteral("Demo exhaustive=%1 first=1 open=1").arg(exhaustive),
@@ -296,6 +301,39 @@ private slots:
             QVERIFY(hooks.statuses.isEmpty());
             QCOMPARE(hooks.unloads, 0);
         }
+    }
+
+    // A network whose commands could not be removed ends the walk and is reported with the reason;
+    // it keeps its interface, and the object server is left closed as after any walk.
+    void walkStopsAtTheNetworkThatKeptItsCommands_data()
+    {
+        QTest::addColumn<QString>("failIn");
+        QTest::addColumn<QStringList>("walked");
+        QTest::newRow("first network") << "Demo" << QStringList{"Demo exhaustive=0 first=1 open=1"};
+        QTest::newRow("second network") << "Plant"
+                                        << QStringList{"Demo exhaustive=0 first=1 open=1", "Plant exhaustive=0 first=0 open=1"};
+    }
+    void walkStopsAtTheNetworkThatKeptItsCommands()
+    {
+        QFETCH(QString, failIn);
+        QFETCH(QStringList, walked);
+        makeNetworks();
+        lns::admin::ObjectServerAdmin admin(m_path);
+        lns::admin::NetworkSpec yard;
+        yard.name = QStringLiteral("Yard");
+        admin.createNetwork(yard);
+        auto server = lns::CreateObjectServer(m_path);
+        RecordingHooks hooks;
+        hooks.failIn = failIn;
+        const auto uncleaned = framework::ForEachNetworkDeregister(false, *server, hooks);
+        QVERIFY(uncleaned);
+        QCOMPARE(uncleaned->name, failIn);
+        QCOMPARE(uncleaned->reason, QStringLiteral("database is locked"));
+        QCOMPARE(hooks.calls, walked);
+        QCOMPARE(admin.nsdInterface(QStringLiteral("Demo")), QStringLiteral("LON0"));
+        QCOMPARE(admin.nsdInterface(QStringLiteral("Plant")), QStringLiteral("LON1"));
+        QVERIFY(!server->ObjectServerIsOpen());
+        QVERIFY(Connection().objectServer == nullptr);
     }
 
 private:

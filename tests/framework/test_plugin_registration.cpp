@@ -2,9 +2,11 @@
 // registration it starts, and what the user is told.
 #include "framework/CRegistry.h"
 #include "framework/Identity.h"
+#include "platform/automation/Activation.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/toolkit/Process.h"
 #include "registration/PlugInRegistration.h"
+#include "support/RegistryFaults.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestEnvironment.h"
 
@@ -30,6 +32,9 @@ public:
     {
         starts << (QStringList{program} + arguments);
         waits << waitMs;
+        // What the real server registration leaves behind, when the test needs it.
+        if (writesActivationFile && canStart && arguments == QStringList{QStringLiteral("/regserver")})
+            automation::WriteActivationFile(framework::PlugInProgId(), program);
         toolkit::ProcessOutcome o;
         o.started = canStart;
         o.finished = canStart;
@@ -42,7 +47,13 @@ public:
     QList<int> waits;
     bool canStart = true;
     int exitCode = 0;
+    bool writesActivationFile = false;
 };
+
+std::optional<QByteArray> ActivationFile()
+{
+    return automation::ReadActivationFile(framework::PlugInProgId());
+}
 
 }  // namespace
 
@@ -85,6 +96,10 @@ private slots:
         QTest::newRow("same version") << "1.0.0" << "1.0.0" << false;
         QTest::newRow("missing compares as 0.0") << "" << "1.0.0" << false;
         QTest::newRow("newer major") << "2.0.0" << "1.9.0" << true;
+        // A number that does not fit 16 bits cannot be compared: it is taken as newer.
+        QTest::newRow("major out of range") << "65536.0" << "1.0.0" << true;
+        QTest::newRow("minor out of range") << "1.99999" << "1.0.0" << true;
+        QTest::newRow("negative major out of range") << "-40000.0" << "1.0.0" << true;
     }
     void newerDecision()
     {
@@ -171,22 +186,72 @@ private slots:
         QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
     }
 
-    void failedRegistryWriteIsReportedNotCelebrated()
+    // A registry write that fails part-way (the hive refuses the "Version" value) is reported, not
+    // celebrated, and puts back what was there: the key's values and the server registration.
+    void failedRegistryWritePutsBackWhatWasThere_data()
     {
-        // A hive that is not a database: every write fails.
-        QFile file(m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite"));
+        QTest::addColumn<bool>("registeredBefore");
+        QTest::newRow("first registration") << false;
+        QTest::newRow("update of an older one") << true;
+    }
+    void failedRegistryWritePutsBackWhatWasThere()
+    {
+        QFETCH(bool, registeredBefore);
+        if (registeredBefore) {
+            framework::CRegistry r;
+            r.SetMachineSetting(framework::PlugInKey(), QString(), framework::PlugInProgId());
+            r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), QStringLiteral("0.1.0"));
+            r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QStringLiteral("0"));
+            QVERIFY(automation::WriteActivationFile(framework::PlugInProgId(), QStringLiteral("/opt/older/KR5MHUConfigure")));
+        }
+        const QStringList valuesBefore = testsupport::MachineKeySnapshot(framework::PlugInKey());
+        const std::optional<QByteArray> activationBefore = ActivationFile();
+        QCOMPARE(activationBefore.has_value(), registeredBefore);
+        QVERIFY(testsupport::RefuseMachineValue(QStringLiteral("Version")));
+        RecordedProcesses processes;
+        processes.writesActivationFile = true;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be registered: the registry key "
+                                     "HKEY_LOCAL_MACHINE\\") + framework::PlugInKey() + QStringLiteral(" could not be written"),
+                      Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Critical, true});
+        QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryWriteFailed);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(processes.starts.size(), 1);
+        QCOMPARE(testsupport::MachineKeySnapshot(framework::PlugInKey()), valuesBefore);
+        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()), registeredBefore);
+        QCOMPARE(ActivationFile(), activationBefore);
+    }
+
+    // A machine hive that is there but is no registry: nothing is tried, and the box names the file
+    // (reads would take it for an empty registry and report the plug-in as not registered).
+    void unreadableHiveIsNamed_data()
+    {
+        QTest::addColumn<bool>("registering");
+        QTest::newRow("register") << true;
+        QTest::newRow("deregister") << false;
+    }
+    void unreadableHiveIsNamed()
+    {
+        QFETCH(bool, registering);
+        const QString hive = m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite");
+        QFile file(hive);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, 'x'));
         file.close();
         RecordedProcesses processes;
         testsupport::ScriptedMessageBoxes boxes;
-        testsupport::ExpectedBox box;
-        box.textContains = QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Plug-Ins\\Kestrova KR5M-HU Configure");
-        box.icon = Icon::Critical;
-        boxes.expect(box);
-        QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryWriteFailed);
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be ") +
+                          (registering ? QStringLiteral("registered") : QStringLiteral("deregistered")) +
+                          QStringLiteral(": the registry file ") + hive + QStringLiteral(" cannot be read as a registry"),
+                      Answer::Ok, framework::PlugInName(), toolkit::Buttons::Ok, Icon::Critical, true});
+        if (registering)
+            QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryUnreadable);
+        else
+            QVERIFY(!registration::DeregisterPlugIn(-1, true));
         VERIFY_BOXES(boxes);
-        QVERIFY(!boxes.seen().first().text.contains(QStringLiteral("registered as")));
+        QVERIFY(processes.starts.isEmpty());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
     }
 
     void silentRegistrationShowsNothing()

@@ -4,9 +4,12 @@
 #include "framework/CRegistry.h"
 #include "framework/Identity.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/RegistryFaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QProcess>
@@ -40,23 +43,67 @@ private slots:
         QVERIFY(!QFile::exists(activationFile()));
     }
 
+    void refusedAsNewerChangesNothing_data()
+    {
+        QTest::addColumn<QString>("registeredVersion");
+        QTest::newRow("newer major") << "99.1.0";
+        QTest::newRow("version out of range") << "65536.0";
+    }
     void refusedAsNewerChangesNothing()
     {
+        QFETCH(QString, registeredVersion);
         framework::CRegistry r;
         r.SetMachineSetting(framework::PlugInKey(), QString(), QStringLiteral("Newer.ProgId"));
-        r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), QStringLiteral("99.1.0"));
+        r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), registeredVersion);
         QCOMPARE(run({QStringLiteral("/regplugin")}), 3);
         QCOMPARE(r.MachineSetting(framework::PlugInKey(), QString()), QStringLiteral("Newer.ProgId"));
+        QCOMPARE(r.MachineSetting(framework::PlugInKey(), QStringLiteral("Version")), registeredVersion);
         QVERIFY(!QFile::exists(activationFile()));
     }
 
-    void failedRegistryWriteExitsNonZero()
+    // A registration that fails part-way ends with 1 and leaves neither a key nor an activation file.
+    void failedRegistrationLeavesNothingBehind()
     {
-        QFile hive(m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite"));
-        QVERIFY(hive.open(QIODevice::WriteOnly));
-        hive.write(QByteArray(4096, 'x'));
-        hive.close();
+        QVERIFY(testsupport::RefuseMachineValue(QStringLiteral("Version")));
         QCOMPARE(run({QStringLiteral("/regplugin")}), 1);
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+        QVERIFY(!QFile::exists(activationFile()));
+    }
+
+    // A machine hive that is there but is no registry: registration and every deregistration say so,
+    // naming the file, end with 1 and change nothing.
+    void unreadableHiveEndsNonZeroNamingIt_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("register") << QStringList{QStringLiteral("/regplugin")};
+        QTest::newRow("deregister, complete") << QStringList{QStringLiteral("/deregplugin")};
+        QTest::newRow("deregister, minimal") << QStringList{QStringLiteral("/deregplugin"), QStringLiteral("/deregmode:-1")};
+    }
+    void unreadableHiveEndsNonZeroNamingIt()
+    {
+        QFETCH(QStringList, arguments);
+        const QString hive = m_env->registryDir() + QStringLiteral("/HKEY_LOCAL_MACHINE.sqlite");
+        QFile file(hive);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        QVERIFY(QDir().mkpath(QFileInfo(activationFile()).absolutePath()));
+        QFile service(activationFile());
+        QVERIFY(service.open(QIODevice::WriteOnly));
+        service.write("kept\n");
+        service.close();
+
+        QProcess process;
+        process.start(executable(), arguments);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(said.contains(hive + QStringLiteral(" cannot be read as a registry")), qPrintable(said));
+        QVERIFY(service.open(QIODevice::ReadOnly));
+        QCOMPARE(service.readAll(), QByteArray("kept\n"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
     }
 
     void anythingElseOpensTheRegistrationWindow_data()

@@ -21,6 +21,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -144,6 +146,34 @@ struct OpenedNetwork {
     {
         return framework::Connection().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
     }
+};
+
+// Another writer on the object server's database, on a connection of its own: it holds the write lock
+// from its start until it goes, so every write the plug-in tries meets a locked database.
+class DatabaseWriter {
+public:
+    explicit DatabaseWriter(const QString& lonWorks)
+        : m_connection(QStringLiteral("writer-%1").arg(reinterpret_cast<quintptr>(this)))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(lns::ObjectServerDatabasePath(lonWorks));
+        locked = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~DatabaseWriter()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+    DatabaseWriter(const DatabaseWriter&) = delete;
+    DatabaseWriter& operator=(const DatabaseWriter&) = delete;
+    bool locked = false;
+
+private:
+    QString m_connection;
 };
 
 // What a process remembers between registrations; a test starts from none of it.

@@ -9,6 +9,7 @@
 #include "registration/fRegisterPlugIn.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -253,6 +254,57 @@ private slots:
         QVERIFY(!fProgress::IsLoaded());
         QVERIFY(framework::Connection().objectServer == nullptr);
         VERIFY_BOXES(boxes);
+    }
+
+    // A removal that cannot be written (another writer holds the database) stops the walk at once:
+    // the plug-in stays registered, server and key, and the window says which network kept its
+    // commands.
+    void lockedDatabaseKeepsTheRegistration_data()
+    {
+        QTest::addColumn<bool>("fromWindow");
+        QTest::newRow("registration window, Complete Mode") << true;
+        QTest::newRow("command line") << false;
+    }
+    void lockedDatabaseKeepsTheRegistration()
+    {
+        QFETCH(bool, fromWindow);
+        Installation world;
+        PrepareNetwork(world, Net, false);
+        PrepareNetwork(world, Site, true);
+        RegisterKey();
+        const QStringList before = world.ourApps(Net) + world.ourApps(Site);
+        SelfRegistrationStarts starts;
+        testsupport::ScriptedMessageBoxes boxes;
+        if (fromWindow)
+            boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be deregistered: its commands could not "
+                                         "be removed from the network Demo\r"),
+                          Answer::Ok, framework::PlugInName(), Buttons::Ok, Icon::Critical});
+        bool closed = false;
+        fRegisterPlugIn window([&] { closed = true; });
+        QElapsedTimer clock;
+        {
+            DatabaseWriter writer(world.lonWorks);
+            QVERIFY(writer.locked);
+            clock.start();
+            if (fromWindow) {
+                window.show();
+                QTest::mouseClick(window.bDeregister, Qt::LeftButton);
+                QVERIFY(closed);
+            } else {
+                QVERIFY(!registration::DeregisterPlugIn(0, false));
+            }
+        }
+        // The walk waits for the lock at its first write that matters, not once per entry.
+        QVERIFY2(clock.elapsed() < 40000, qPrintable(QString::number(clock.elapsed())));
+        VERIFY_BOXES(boxes);
+        if (fromWindow)
+            QVERIFY(boxes.seen().first().text.contains(QStringLiteral("locked")));
+        QCOMPARE(world.ourApps(Net) + world.ourApps(Site), before);
+        QVERIFY(KeyExists());
+        QVERIFY(starts.starts.isEmpty());
+        QCOMPARE(world.admin.nsdInterface(Net), QStringLiteral("LON1"));
+        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(framework::Connection().objectServer == nullptr);
     }
 
     // The window's Deregister button: the list position is the mode; list and buttons are locked

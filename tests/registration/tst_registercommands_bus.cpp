@@ -3,6 +3,7 @@
 #include "RegistrationWorld.h"
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QtTest>
 
@@ -98,6 +99,42 @@ private slots:
         QVERIFY2(dereg.exitCode == 0, qPrintable(dereg.out + dereg.err));
         QCOMPARE(OurAppLines(Net), QStringList{});
         QCOMPARE(world.admin.templateNames(Net).size(), 2);
+        QVERIFY2(ReadAll(m_record).isEmpty(), ReadAll(m_record).constData());
+    }
+
+    // Another writer holds the database: the first removal that cannot be written ends command 51
+    // with 20000 and the object server's reason, and every entry is still there.
+    void deregisterCommandsOnALockedDatabaseFails()
+    {
+        // The bus's world is shared by the tests: a network of its own.
+        const QString network = QStringLiteral("Locked");
+        Installation world;
+        QVERIFY(world.installConverter());
+        world.createNetwork(network);
+        world.putXif(ModelA, QStringLiteral("KR5M-HU.xif"));
+        world.putXif(ModelB, QStringLiteral("KR5M-HU-RoHS.xif"));
+        const Run reg = Director({QStringLiteral("register-commands"), network});
+        QVERIFY2(reg.exitCode == 0, qPrintable(reg.out + reg.err));
+        const QStringList registered = OurAppLines(network);
+        QCOMPARE(registered.size(), 4);
+
+        Run dereg;
+        QElapsedTimer clock;
+        {
+            DatabaseWriter writer(world.lonWorks);
+            QVERIFY(writer.locked);
+            clock.start();
+            dereg = Director({QStringLiteral("deregister-commands"), network});
+        }
+        // One wait for the lock, not one per entry.
+        QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+        const QString said = dereg.out + dereg.err;
+        QCOMPARE(dereg.exitCode, 1);
+        QVERIFY2(said.contains(QStringLiteral("error 20000 ") + framework::PlugInName() +
+                               QStringLiteral(": Unable to remove Supported Commands: ")),
+                 qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("locked")), qPrintable(said));
+        QCOMPARE(OurAppLines(network), registered);
         QVERIFY2(ReadAll(m_record).isEmpty(), ReadAll(m_record).constData());
     }
 

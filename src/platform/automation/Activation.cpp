@@ -76,4 +76,26 @@ bool RemoveActivationFile(const QString& serviceName)
     return QFile::remove(path);
 }
 
+std::optional<QByteArray> ReadActivationFile(const QString& serviceName)
+{
+    QFile file(ActivationFilePath(serviceName));
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+bool RestoreActivationFile(const QString& serviceName, const std::optional<QByteArray>& content)
+{
+    if (!content)
+        return RemoveActivationFile(serviceName);
+    const QString path = ActivationFilePath(serviceName);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(*content);
+    return file.commit();
+}
+
 }  // namespace automation

@@ -116,6 +116,15 @@ std::optional<qint64> RegistryStore::findKey(const QString& keyPath)
     return id;
 }
 
+bool RegistryStore::readable()
+{
+    if (!open())
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    return q.exec(QStringLiteral("SELECT id, parent, name, lname FROM keys LIMIT 1")) &&
+           q.exec(QStringLiteral("SELECT key, name, lname, type, data FROM vals LIMIT 1"));
+}
+
 bool RegistryStore::keyExists(const QString& keyPath)
 {
     return findKey(keyPath).has_value();
@@ -138,31 +147,53 @@ bool RegistryStore::inWriteTransaction(const std::function<bool(QSqlDatabase&)>&
     return false;
 }
 
+namespace {
+
+// Inside a write transaction: the key's id, created with every missing key above it.
+std::optional<qint64> createKeyIn(QSqlDatabase& db, const QString& keyPath)
+{
+    QSqlQuery find(db), insert(db);
+    find.prepare(QStringLiteral("SELECT id FROM keys WHERE parent = ? AND lname = ?"));
+    insert.prepare(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (?, ?, ?)"));
+    qint64 id = 0;
+    for (const QString& part : KeyComponents(keyPath)) {
+        find.addBindValue(id);
+        find.addBindValue(lowered(part));
+        if (!find.exec())
+            return std::nullopt;
+        if (find.next()) {
+            id = find.value(0).toLongLong();
+            continue;
+        }
+        insert.addBindValue(id);
+        insert.addBindValue(part);
+        insert.addBindValue(lowered(part));
+        if (!insert.exec())
+            return std::nullopt;
+        id = insert.lastInsertId().toLongLong();
+    }
+    return id;
+}
+
+// Inside a write transaction: stores one value of the key.
+bool setValueIn(QSqlDatabase& db, qint64 key, const QString& valueName, const RegValue& value)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO vals (key, name, lname, type, data) VALUES (?, ?, ?, ?, ?) "
+                             "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data"));
+    q.addBindValue(key);
+    q.addBindValue(nonNull(valueName));
+    q.addBindValue(lowered(valueName));
+    q.addBindValue(static_cast<int>(value.type));
+    q.addBindValue(value.data.isNull() ? QByteArray("") : value.data);
+    return q.exec();
+}
+
+}  // namespace
+
 bool RegistryStore::createKey(const QString& keyPath)
 {
-    return inWriteTransaction([&](QSqlDatabase& db) {
-        QSqlQuery find(db), insert(db);
-        find.prepare(QStringLiteral("SELECT id FROM keys WHERE parent = ? AND lname = ?"));
-        insert.prepare(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (?, ?, ?)"));
-        qint64 id = 0;
-        for (const QString& part : KeyComponents(keyPath)) {
-            find.addBindValue(id);
-            find.addBindValue(lowered(part));
-            if (!find.exec())
-                return false;
-            if (find.next()) {
-                id = find.value(0).toLongLong();
-                continue;
-            }
-            insert.addBindValue(id);
-            insert.addBindValue(part);
-            insert.addBindValue(lowered(part));
-            if (!insert.exec())
-                return false;
-            id = insert.lastInsertId().toLongLong();
-        }
-        return true;
-    });
+    return inWriteTransaction([&](QSqlDatabase& db) { return createKeyIn(db, keyPath).has_value(); });
 }
 
 std::optional<RegValue> RegistryStore::queryValue(const QString& keyPath, const QString& valueName)
@@ -185,17 +216,20 @@ bool RegistryStore::setValue(const QString& keyPath, const QString& valueName, c
     // process cannot leave a value behind that a later key with its number would inherit.
     return inWriteTransaction([&](QSqlDatabase& db) {
         const auto key = findKey(keyPath);
+        return key && setValueIn(db, *key, valueName, value);
+    });
+}
+
+bool RegistryStore::setValues(const QString& keyPath, const QList<std::pair<QString, RegValue>>& values)
+{
+    return inWriteTransaction([&](QSqlDatabase& db) {
+        const auto key = createKeyIn(db, keyPath);
         if (!key)
             return false;
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("INSERT INTO vals (key, name, lname, type, data) VALUES (?, ?, ?, ?, ?) "
-                                 "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data"));
-        q.addBindValue(*key);
-        q.addBindValue(nonNull(valueName));
-        q.addBindValue(lowered(valueName));
-        q.addBindValue(static_cast<int>(value.type));
-        q.addBindValue(value.data.isNull() ? QByteArray("") : value.data);
-        return q.exec();
+        for (const auto& [name, value] : values)
+            if (!setValueIn(db, *key, name, value))
+                return false;
+        return true;
     });
 }
 

@@ -6,10 +6,12 @@
 // Nothing here raises: a store that cannot be opened or read answers every read with "missing" and
 // every write with false.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QSqlDatabase;
 
@@ -37,12 +39,18 @@ public:
     static QString DefaultFolder();
     QString fileName() const { return m_file; }
 
+    // True when the hive opens and reads as a registry; false for a file that is something else (or
+    // that another process keeps from being read).
+    bool readable();
     bool keyExists(const QString& keyPath);
     // Creates the key and every missing key above it.
     bool createKey(const QString& keyPath);
     std::optional<RegValue> queryValue(const QString& keyPath, const QString& valueName);
     // The key must exist.
     bool setValue(const QString& keyPath, const QString& valueName, const RegValue& value);
+    // Creates the key when missing and writes the values, in one transaction: all of them or, on
+    // failure, nothing (the key stays as it was).
+    bool setValues(const QString& keyPath, const QList<std::pair<QString, RegValue>>& values);
     bool deleteValue(const QString& keyPath, const QString& valueName);
     // Deletes a key that has no subkeys; false when it is missing or still has subkeys.
     bool deleteKey(const QString& keyPath);

@@ -551,9 +551,19 @@ bool fMain::DrfLookUp()
         // One step per LonMark object: Ignore goes on with the next object.
         std::vector<Step> lookUps;
         qint32 count = 0;
+        bool fileSetUnopenable = false;
+        // Ignore after a listed file set that cannot be opened has nothing to skip to: the modes it
+        // describes cannot be known, so the look-up ends in failure and the caller asks about it.
+        const auto ignoreUnopenable = [&](const com::ComError&) {
+            if (!fileSetUnopenable)
+                return Step::Next;
+            failed = true;
+            return Step::Finish;
+        };
         ran = framework::RunSteps({Step::Do([&] { count = objects ? objects->LonMarkObjectsCount() : 0; })}, policy);
         for (qint32 i = 1; ran && i <= count; ++i) {
             lookUps.push_back(Step::Do([&, i] {
+                fileSetUnopenable = false;
                 const lns::Ptr<lns::LonMarkObject> object = objects->LonMarkObjectsItem(i);
                 const qint16 key = object->LonMarkObjectProfileKey();
                 for (qint16 scope = 6; scope >= 3; --scope) {
@@ -565,6 +575,7 @@ bool fMain::DrfLookUp()
                     if (fileSets.FileSetOpen(fileName, 4, value1, 0, fileSet) != catalog::ResultOk) {
                         fileSets.FileSetClose(fileSet);
                         // A listed file set that cannot be opened: the failure box, with nothing to describe.
+                        fileSetUnopenable = true;
                         throw com::ComError(0, QStringLiteral("DrfLookUp"), QString());
                     }
                     const bool found = profiles.FileSetFindProfile(fileSets, fileSet, key) == catalog::ResultOk;
@@ -578,6 +589,7 @@ bool fMain::DrfLookUp()
                         break;
                 }
             }));
+            lookUps.back().ignore = ignoreUnopenable;
         }
         if (ran)
             ran = framework::RunSteps(lookUps, policy);

@@ -17,6 +17,7 @@
 #include "ui/progress/fProgress.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -305,6 +306,34 @@ private slots:
                  programId.endsWith(QLatin1String("040B")) ? 6 : 4);
         QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("RhSensor"))), 3);
         QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("NodeObject"))), 1);
+    }
+
+    // A file set the catalog lists but that cannot be opened: Ignore has no object to go on with, so
+    // the look-up fails and the user is asked whether to proceed without the modes.
+    void unopenableFileSetIgnoredEndsTheLookUpInFailure()
+    {
+        const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
+        const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
+        m_world->admin().setLonMarkObjectMode(ref, QStringLiteral("FanCoil"), 1);
+        // The index still lists the file sets; the files themselves are broken.
+        QDir sets(m_world->lonWorksPath() + QStringLiteral("/types/User/Kestrova"));
+        const QStringList files = sets.entryList({QStringLiteral("*.fset.json")}, QDir::Files);
+        QVERIFY(!files.isEmpty());
+        for (const QString& name : files) {
+            QFile file(sets.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("{");
+        }
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QString(), Answer::Ignore, QStringLiteral("fMain DrfLookUp"), toolkit::Buttons::AbortRetryIgnore,
+                      Icon::Critical, true});
+        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Answer::No,
+                      framework::ApplicationTitle(), toolkit::Buttons::YesNo, Icon::Exclamation, true});
+        configure(QStringLiteral("Demo"), path, 7);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("FanCoil"))), 1);
+        QVERIFY(readingRows().isEmpty());
+        QVERIFY(!fProgress::IsLoaded());
     }
 
     void missingResourceFilesAreAskedAbout_data()
