@@ -1,5 +1,6 @@
 #include "framework/Connection.h"
 
+#include "platform/base/ShownText.h"
 #include "platform/toolkit/Events.h"
 
 namespace framework {
@@ -30,7 +31,7 @@ namespace {
 
 com::ComError cannotOpen(const QString& networkName)
 {
-    return PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + networkName);
+    return PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + shown::Shown(networkName));
 }
 
 // Opens the named network and its first system on the open object server and makes them current.

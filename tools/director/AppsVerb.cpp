@@ -3,6 +3,7 @@
 #include "Verbs.h"
 
 #include "platform/base/ComError.h"
+#include "platform/base/ShownText.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 
 namespace director {
@@ -21,7 +22,7 @@ int runApps(const QStringList& arguments)
     try {
         lns::admin::ObjectServerAdmin admin;
         if (!admin.hasNetwork(arguments[0])) {
-            Err(QStringLiteral("lnsdirector apps: no network named '%1'").arg(arguments[0]));
+            Err(QStringLiteral("lnsdirector apps: no network named '%1'").arg(shown::Shown(arguments[0])));
             return 1;
         }
         for (const lns::admin::ComponentAppInfo& app : admin.componentApps(arguments[0]))

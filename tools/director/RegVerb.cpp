@@ -1,6 +1,7 @@
 // reg query | add | delete: the registry store, in the manner of reg.exe.
 #include "Verbs.h"
 
+#include "platform/base/ShownText.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QtEndian>
@@ -68,7 +69,7 @@ Options parseOptions(const QStringList& args)
         } else if (a == QLatin1String("/f")) {
             // reg.exe's "no question": we never ask.
         } else {
-            o.error = QStringLiteral("ERROR: Invalid syntax near '%1'.").arg(args[i]);
+            o.error = QStringLiteral("ERROR: Invalid syntax near '%1'.").arg(shown::Shown(args[i]));
         }
     }
     return o;
@@ -121,12 +122,12 @@ int add(RegistryStore& store, const KeyName& key, const Options& o)
         const quint32 n = o.data.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? o.data.mid(2).toUInt(&ok, 16)
                                                                                       : o.data.toUInt(&ok, 10);
         if (!ok) {
-            Err(QStringLiteral("ERROR: Invalid value for REG_DWORD: '%1'.").arg(o.data));
+            Err(QStringLiteral("ERROR: Invalid value for REG_DWORD: '%1'.").arg(shown::Shown(o.data)));
             return 1;
         }
         value = registry::NumberValue(n);
     } else {
-        Err(QStringLiteral("ERROR: Unsupported type '%1' (REG_SZ or REG_DWORD).").arg(o.type));
+        Err(QStringLiteral("ERROR: Unsupported type '%1' (REG_SZ or REG_DWORD).").arg(shown::Shown(o.type)));
         return 1;
     }
     if (!store.setValue(key.path, o.valueName.value_or(QString()), value)) {

@@ -2,6 +2,7 @@
 #include "Verbs.h"
 
 #include "framework/MMain.h"
+#include "platform/base/ShownText.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -99,7 +100,7 @@ public:
             waitForEnd();
             Out(QStringLiteral("ended"));
         } else {
-            throw StepFailed{QStringLiteral("error 0 lnsdirector: unknown or incomplete step '%1'").arg(line)};
+            throw StepFailed{QStringLiteral("error 0 lnsdirector: unknown or incomplete step '%1'").arg(shown::Shown(line))};
         }
     }
 

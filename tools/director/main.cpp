@@ -1,6 +1,7 @@
 // lnsdirector: what a person or a script uses instead of a network-management program.
 #include "Verbs.h"
 
+#include "platform/base/ShownText.h"
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -65,6 +66,6 @@ int main(int argc, char** argv)
         }
         return v.run(args);
     }
-    director::Err(QStringLiteral("lnsdirector: unknown verb '%1'\n%2").arg(name, usage()));
+    director::Err(QStringLiteral("lnsdirector: unknown verb '%1'\n%2").arg(shown::Shown(name), usage()));
     return 2;
 }
