@@ -166,7 +166,9 @@ bool fMain::PropagateChanges()
     for (const auto& table : NvTables()) {
         const int afterLog = int(steps.size()) + 2;
         steps.push_back(Step{[table, afterLog] {
-                                 if (!table->ValueAsChanges)
+                                 // A change stored before a read that then failed waits for a read,
+                                 // as an edit made after it does.
+                                 if (!table->ValueAsChanges || !table->LastReadSucceeded())
                                      return afterLog;
                                  table->SendNetworkValue();
                                  return Step::Next;

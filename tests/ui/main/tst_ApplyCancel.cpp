@@ -392,6 +392,60 @@ private slots:
         QVERIFY(m.buttonsDisabled());
     }
 
+    // A write left undone (failure ignored, or the pass aborted) keeps its variable marked; a read of
+    // it that then fails must hold that variable back too, though it was stored before the read.
+    void anUnwrittenVariableIsHeldBackAfterAFailedRead_data()
+    {
+        QTest::addColumn<int>("writeAnswer");
+        QTest::newRow("write failure ignored") << int(Answer::Ignore);
+        QTest::newRow("write pass aborted") << int(Answer::Abort);
+    }
+    void anUnwrittenVariableIsHeldBackAfterAFailedRead()
+    {
+        QFETCH(int, writeAnswer);
+        QVERIFY(m.makeWorld());
+        QVERIFY(m.configure());
+        const double heatingBefore = m.deviceSetPoint(OccHeat);
+        m.type(OccHeat, QStringLiteral("20"));
+        m.leave();
+        testsupport::ScriptedMessageBoxes boxes;
+        DeviceFaults refusing;
+        refusing.refusesWrites = true;
+        m.setFaults(refusing);
+        boxes.expect(WriteFailure(QStringLiteral("nciSetPts"), Answer(writeAnswer)));
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QVERIFY(m.isRed(m.box(OccHeat)));
+
+        DeviceFaults unreachable;
+        unreachable.unreachable = true;
+        m.setFaults(unreachable);
+        for (int i = 0; i < 11; ++i)
+            boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+        m.ui().cmdRefresh->click();
+        VERIFY_BOXES(boxes);
+
+        // The thermostat answers again, but nciSetPts has not been read since.
+        m.setFaults(DeviceFaults{});
+        fLog::instance().Clear();
+        boxes.expect({QStringLiteral("nciSetPts could not be read from the device, so its changes were not applied.") + CrLf +
+                          QStringLiteral("Use Refresh All, then apply again."),
+                      Answer::Ignore, QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore, Icon::Information, true});
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceSetPoint(OccHeat), heatingBefore);
+        QVERIFY(RowsStartingWith(QStringLiteral("Updating nciSetPts")).isEmpty());
+        QVERIFY(m.isRed(m.box(OccHeat)));
+        QVERIFY(m.buttonsEnabled());
+
+        // Read again, the edit goes through.
+        m.ui().cmdRefresh->click();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceSetPoint(OccHeat), 20.0);
+        QVERIFY(!m.isRed(m.box(OccHeat)));
+    }
+
     // A configure command for another device while an edit is pending (the caret still in the edited
     // box): asked, the edits go to the device they were made for or are dropped, and the next device is
     // shown clean with its own values. The same device, through any of its objects, keeps them.
