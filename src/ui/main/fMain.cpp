@@ -217,18 +217,11 @@ void fMain::SetForeColor(QWidget* control, const QColor& color)
 
 // ---- Configure commands
 
-void fMain::SettleEditsForDevice(qint32 objectClassId)
+void fMain::SettleEditsForDevice(const QString& device)
 {
-    const QString path = framework::Connection().CurrentObjectName;
-    // A LonMark object's path ends in the object's name: the rest names its device.
-    const QString device = framework::Connection().CurrentNetworkName + QLatin1Char('/') +
-                           (objectClassId == 28 ? path.section(QLatin1Char('/'), 0, -2) : path);
     const QString oldPath = m_shownPath;
-    const QString oldDevice = m_shownDevice;
-    m_shownPath = path;
-    m_shownDevice = device;
     // The same device again keeps its edits, as Refresh All does.
-    if (device == oldDevice)
+    if (device == m_shownDevice)
         return;
     if (AnyFieldModified())
         LeaveFocusedBox(nullptr);
@@ -256,7 +249,11 @@ void fMain::SettleEditsForDevice(qint32 objectClassId)
 
 void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo& entry)
 {
-    SettleEditsForDevice(entry.ObjectClassId);
+    const QString path = framework::Connection().CurrentObjectName;
+    // A LonMark object's path ends in the object's name: the rest names its device.
+    const QString shownDevice = framework::Connection().CurrentNetworkName + QLatin1Char('/') +
+                                (entry.ObjectClassId == 28 ? path.section(QLatin1Char('/'), 0, -2) : path);
+    SettleEditsForDevice(shownDevice);
     TheDevice = device;
     if (!registration::ResourceFilesPresent()) {
         if (MsgBox(QStringLiteral("The resource files required for this device are not present on this computer. Browsing and "
@@ -270,8 +267,13 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
                    Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
     }
-    if (SetDevTemplateLabel())
+    if (SetDevTemplateLabel()) {
+        // Only now do the window's values start to be this device's: a command that stopped before
+        // left the last device's values, and edits of them are that device's.
+        m_shownPath = path;
+        m_shownDevice = shownDevice;
         InitDevice();
+    }
 }
 
 void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const framework::PlugInCommandInfo& entry)

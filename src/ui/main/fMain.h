@@ -148,7 +148,7 @@ private:
     // Before a configure command puts another device in the window: its edits not yet applied are
     // written to the device they were made for or dropped, as the user answers; either way the next
     // device is shown clean. The same device (another of its objects included) keeps them.
-    void SettleEditsForDevice(qint32 objectClassId);
+    void SettleEditsForDevice(const QString& device);
     bool textBoxEvent(int Index, QEvent* event);
     bool comboBoxEvent(int Index, QEvent* event);
     // Stores one edited field into its data item, range-checked (fMainApply.cpp).
@@ -164,8 +164,8 @@ private:
     int m_focusedBox = -1;
     // True while the cross-field rules move the focus: those moves run no leaving handlers.
     bool m_inRules = false;
-    // The object path the window was last configured with, and the device it names (network and
-    // device part of the path): kept here because the next command replaces the connection's.
+    // The object path of the device whose values the window holds, and the device it names (network
+    // and device part of the path): kept here because the next command replaces the connection's.
     QString m_shownPath;
     QString m_shownDevice;
 

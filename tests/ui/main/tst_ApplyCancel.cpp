@@ -4,6 +4,10 @@
 // object server's provisioning side.
 #include "ConfiguredWindow.h"
 
+#include <QDir>
+#include <QFile>
+#include <map>
+
 using namespace windowtest;
 
 namespace {
@@ -562,6 +566,86 @@ private slots:
         VERIFY_BOXES(boxes);
         if (answer)
             QCOMPARE(boxes.seen().at(questionAt).defaultButton, 0);  // Yes
+    }
+
+    // A command for another device that stops before reading it (here at the missing resource files
+    // question) leaves the first device shown: edits made then belong to the first device.
+    void aCommandStoppedBeforeTheReadLeavesTheShownDevice_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<double>("firstHolds");
+        QTest::newRow("Yes applies them to the shown device") << int(Answer::Yes) << 20.0;
+        QTest::newRow("No drops them") << int(Answer::No) << 21.0;
+    }
+    void aCommandStoppedBeforeTheReadLeavesTheShownDevice()
+    {
+        QFETCH(int, answer);
+        QFETCH(double, firstHolds);
+        QVERIFY(m.makeWorld());
+        m.setDeviceBox(OccHeat, QStringLiteral("21"));
+        const QString first = m.path;
+        const auto firstRef = m.ref;
+        QString second;
+        for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
+            const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+            if (p != first && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 && !f.refusesWrites) {
+                second = p;
+                break;
+            }
+        }
+        QVERIFY(!second.isEmpty());
+        const auto secondRef = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), second);
+        m.ref = secondRef;
+        m.setDeviceBox(OccHeat, QStringLiteral("19.5"));
+        m.ref = firstRef;
+        QVERIFY(m.configure());
+
+        m.world->admin().setLonMarkObjectMode(secondRef, QStringLiteral("FanCoil"), 1);
+        // The catalog still lists the file sets; the files themselves are broken for a while.
+        QDir sets(m.world->lonWorksPath() + QStringLiteral("/types/User/Kestrova"));
+        std::map<QString, QByteArray> saved;
+        for (const QString& name : sets.entryList({QStringLiteral("*.fset.json")}, QDir::Files)) {
+            QFile file(sets.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            saved[name] = file.readAll();
+            QVERIFY(file.resize(0));
+            file.write("{");
+        }
+        QVERIFY(!saved.empty());
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QString(), Answer::Ignore, QStringLiteral("fMain DrfLookUp"), Buttons::AbortRetryIgnore, Icon::Critical, true});
+        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Answer::No,
+                      framework::ApplicationTitle(), Buttons::YesNo, Icon::Exclamation, true});
+        m.objects.back()->SendCommand(13, 7, second);
+        VERIFY_BOXES(boxes);
+        for (const auto& [name, bytes] : saved) {
+            QFile file(sets.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+        }
+        QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("21"));
+
+        // The user edits what the window shows, then the other device is asked for again.
+        m.w->activateWindow();
+        QApplication::setActiveWindow(m.w);
+        QVERIFY(QTest::qWaitForWindowActive(m.w));
+        m.type(OccHeat, QStringLiteral("20"));
+        m.leave();
+        boxes.expect({QStringLiteral("There are changes that have not been applied to ") + first +
+                          QStringLiteral(". Apply them to that device first?"),
+                      Answer(answer), framework::ApplicationTitle(), Buttons::YesNo, Icon::Question, true});
+        try {
+            m.objects.back()->SendCommand(13, 7, second);
+        } catch (const com::ComError& e) {
+            QFAIL(qPrintable(e.description()));
+        }
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.deviceSetPoint(OccHeat), firstHolds);
+        m.ref = secondRef;
+        QCOMPARE(m.deviceSetPoint(OccHeat), 19.5);
+        QCOMPARE(m.box(OccHeat)->text().toDouble(), 19.5);
+        QVERIFY(!m.isRed(m.box(OccHeat)));
+        QVERIFY(m.buttonsDisabled());
     }
 
     void cancelRestoresFromMemory()
