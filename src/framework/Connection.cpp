@@ -116,19 +116,30 @@ void ChangeRemoteMode(lns::ObjectServer& server, bool remote)
     server.SetRemoteMode(remote);
     if (!wasOpen)
         return;
-    server.OpenObjectServer();
-    if (!c.NetworkOpen)
-        return;
-    // The network and system handles died with the session that was closed: left as they were, the
-    // current network would answer nothing any more, and naming it again would change nothing.
+    // Whatever fails from here, the network of the closed session is forgotten: left current, it
+    // would answer nothing, and naming it again would change nothing.
     const QString networkName = c.CurrentNetworkName;
-    try {
-        openNetworkAndSystem(server, networkName, false);
-    } catch (const com::ComError&) {
+    const auto forgetNetwork = [&c] {
         c.NetworkOpen = false;
         c.CurrentNetworkName.clear();
         c.CurrentNetwork.reset();
         c.CurrentSystem.reset();
+    };
+    try {
+        server.OpenObjectServer();
+    } catch (const com::ComError&) {
+        c.ObjectServerOpen = false;
+        if (!c.NetworkOpen)
+            throw;
+        forgetNetwork();
+        throw cannotOpen(networkName);
+    }
+    if (!c.NetworkOpen)
+        return;
+    try {
+        openNetworkAndSystem(server, networkName, false);
+    } catch (const com::ComError&) {
+        forgetNetwork();
         throw cannotOpen(networkName);
     }
 }

@@ -159,14 +159,17 @@ private slots:
     {
         QTest::addColumn<bool>("remote");
         QTest::addColumn<bool>("reopenFails");
-        QTest::newRow("same mode") << false << false;
-        QTest::newRow("other mode") << true << false;
-        QTest::newRow("network cannot open again") << false << true;
+        QTest::addColumn<bool>("serverFails");  // the object server itself cannot open again
+        QTest::newRow("same mode") << false << false << false;
+        QTest::newRow("other mode") << true << false << false;
+        QTest::newRow("network cannot open again") << false << true << false;
+        QTest::newRow("object server cannot open again") << false << true << true;
     }
     void remoteWriteReopensTheOpenNetwork()
     {
         QFETCH(bool, remote);
         QFETCH(bool, reopenFails);
+        QFETCH(bool, serverFails);
         makeNetworks();
         makeDevice();
         auto server = lns::CreateObjectServer(m_path);
@@ -174,7 +177,14 @@ private slots:
         framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
         const QString device = QStringLiteral("Demo/System 1/Floor 1/TS-101");
         lns::admin::ObjectServerAdmin admin(m_path);
-        if (reopenFails) {
+        QFile database(m_path + QStringLiteral("/ObjectServer/objectserver.sqlite"));
+        QByteArray saved;
+        if (serverFails) {
+            QVERIFY(database.open(QIODevice::ReadWrite));
+            saved = database.readAll();
+            QVERIFY(database.resize(0));
+            database.close();
+        } else if (reopenFails) {
             admin.setRequiresInterface(QStringLiteral("Demo"), true);
             admin.setNsdInterface(QStringLiteral("Demo"), QString());
         }
@@ -188,6 +198,11 @@ private slots:
             QCOMPARE(e.source(), framework::PlugInName());
             QVERIFY(!Connection().NetworkOpen);
             QCOMPARE(Connection().CurrentNetworkName, QString());
+            if (serverFails) {
+                QVERIFY(database.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                database.write(saved);
+                database.close();
+            }
             admin.setRequiresInterface(QStringLiteral("Demo"), false);
             framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
         }
