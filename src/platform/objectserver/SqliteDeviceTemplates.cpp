@@ -1,0 +1,183 @@
+// Device templates and the template library of a system.
+#include "platform/objectserver/SqliteHandles.h"
+
+namespace lns::sqlite {
+
+namespace {
+
+class SqliteDeviceTemplate final : public lns::DeviceTemplate {
+public:
+    SqliteDeviceTemplate(State s, qint64 systemId, qint64 networkId, qint64 id, QString name)
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_id(id), m_name(std::move(name)) {}
+
+    QString TemplateName() override
+    {
+        m_s->record(QStringLiteral("TemplateName"), {m_name});
+        return m_name;
+    }
+    QString TemplateProgramId() override
+    {
+        m_s->record(QStringLiteral("TemplateProgramId"), {m_name});
+        const auto row = db().row("SELECT program_id FROM templates WHERE id = ?", {m_id});
+        if (!row)
+            gone();
+        return row->value(0).toString();
+    }
+    void TemplateImportXif(const QString& xifPath) override
+    {
+        m_s->record(QStringLiteral("TemplateImportXif"), {m_name, xifPath});
+        Database& d = db();
+        const xif::InterfaceDefinition definition = ReadInterfaceFiles(xifPath, DeviceTemplateSource);
+        Database::Transaction transaction(d);
+        if (!d.row("SELECT id FROM templates WHERE id = ?", {m_id}))
+            gone();
+        ImportInterface(d, m_id, definition, DeviceTemplateSource);
+        transaction.commit();
+    }
+    Ptr<ComponentApps> TemplateComponentApps() override
+    {
+        m_s->record(QStringLiteral("TemplateComponentApps"), {m_name});
+        db();
+        return MakeComponentApps(m_s, AppOwner::Template, m_id, m_systemId);
+    }
+    Ptr<Interface> TemplateInterface() override
+    {
+        m_s->record(QStringLiteral("TemplateInterface"), {m_name});
+        db();
+        return makeInterface(m_s, InterfaceOwner{m_systemId, m_networkId, m_id, 0, QString()});
+    }
+    Ptr<AppDevices> TemplateAppDevices() override
+    {
+        m_s->record(QStringLiteral("TemplateAppDevices"), {m_name});
+        db();
+        return makeAppDevices(m_s, m_systemId, m_networkId, DevicesOf::Template, m_id);
+    }
+
+private:
+    Database& db() { return m_s->systemDatabase(m_systemId, DeviceTemplateSource); }
+    [[noreturn]] void gone() { notFound(DeviceTemplateSource, QStringLiteral("device template %1 any more").arg(m_name)); }
+
+    State m_s;
+    qint64 m_systemId;
+    qint64 m_networkId;
+    qint64 m_id;
+    QString m_name;
+};
+
+class SqliteDeviceTemplates final : public DeviceTemplates {
+public:
+    SqliteDeviceTemplates(State s, qint64 systemId, qint64 networkId)
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId) {}
+
+    qint32 Count() override
+    {
+        m_s->record(QStringLiteral("DeviceTemplates.Count"));
+        return db().row("SELECT COUNT(*) FROM templates WHERE network_id = ?", {m_networkId})->value(0).toInt();
+    }
+    Ptr<lns::DeviceTemplate> DeviceTemplatesItem(qint32 index) override
+    {
+        m_s->record(QStringLiteral("DeviceTemplatesItem"), {Text(index)});
+        Database& d = db();
+        const auto row = d.row("SELECT id, name FROM templates WHERE network_id = ? ORDER BY id LIMIT 1 OFFSET ?",
+                               {m_networkId, offsetOf(index, DeviceTemplatesSource, QStringLiteral("the device templates"))});
+        if (!row)
+            notFound(DeviceTemplatesSource, QStringLiteral("device template at position %1").arg(index));
+        return make(*row);
+    }
+    Ptr<lns::DeviceTemplate> DeviceTemplatesItem(const QString& name) override
+    {
+        m_s->record(QStringLiteral("DeviceTemplatesItem"), {name});
+        const auto row = db().row("SELECT id, name FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
+        if (!row)
+            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
+        return make(*row);
+    }
+    Ptr<lns::DeviceTemplate> DeviceTemplatesFindByProgramId(const QString& programId) override
+    {
+        m_s->record(QStringLiteral("DeviceTemplatesFindByProgramId"), {programId});
+        const auto row = db().row("SELECT id, name FROM templates WHERE network_id = ? AND program_id <> ''"
+                                  " AND upper(program_id) = upper(?) ORDER BY id LIMIT 1",
+                                  {m_networkId, programId});
+        if (!row)
+            notFound(DeviceTemplatesSource, QStringLiteral("device template with the program ID %1").arg(Shown(programId)));
+        return make(*row);
+    }
+    Ptr<lns::DeviceTemplate> DeviceTemplatesAdd(const QString& name, qint32 kind) override
+    {
+        m_s->record(QStringLiteral("DeviceTemplatesAdd"), {name, Text(kind)});
+        Database& d = db();
+        if (name.trimmed().isEmpty())
+            Raise(ErrInvalidName, DeviceTemplatesSource, QStringLiteral("A device template needs a name."));
+        Database::Transaction transaction(d);
+        if (d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name}))
+            Raise(ErrNameInUse, DeviceTemplatesSource,
+                  QStringLiteral("The template library already holds a device template named '%1'.").arg(Shown(name)));
+        const qint64 id = d.exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, ?)",
+                                 {m_networkId, name, kind});
+        transaction.commit();
+        return makeTemplate(m_s, m_systemId, m_networkId, id, name);
+    }
+    void DeviceTemplatesRemove(const QString& name) override
+    {
+        m_s->record(QStringLiteral("DeviceTemplatesRemove"), {name});
+        Database& d = db();
+        Database::Transaction transaction(d);
+        const auto row = d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
+        if (!row)
+            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
+        const qint64 id = row->value(0).toLongLong();
+        const int devices = d.row("SELECT COUNT(*) FROM devices WHERE template_id = ?", {id})->value(0).toInt();
+        if (devices > 0)
+            Raise(ErrInvalidArgument, DeviceTemplatesSource,
+                  QStringLiteral("The device template '%1' is used by %2 devices.").arg(name).arg(devices));
+        d.exec("DELETE FROM component_apps WHERE owner_kind = 3 AND owner_id IN"
+               " (SELECT id FROM template_lmos WHERE template_id = ?)",
+               {id});
+        d.exec("DELETE FROM component_apps WHERE owner_kind = 2 AND owner_id = ?", {id});
+        d.exec("DELETE FROM templates WHERE id = ?", {id});
+        transaction.commit();
+    }
+
+private:
+    Database& db() { return m_s->systemDatabase(m_systemId, DeviceTemplatesSource); }
+    Ptr<lns::DeviceTemplate> make(const Row& row)
+    {
+        return makeTemplate(m_s, m_systemId, m_networkId, row[0].toLongLong(), row[1].toString());
+    }
+
+    State m_s;
+    qint64 m_systemId;
+    qint64 m_networkId;
+};
+
+class SqliteTemplateLibrary final : public TemplateLibrary {
+public:
+    SqliteTemplateLibrary(State s, qint64 systemId, qint64 networkId)
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId) {}
+
+    Ptr<DeviceTemplates> TemplateLibraryDeviceTemplates() override
+    {
+        m_s->record(QStringLiteral("TemplateLibraryDeviceTemplates"));
+        m_s->systemDatabase(m_systemId, TemplateLibrarySource);
+        return std::make_shared<SqliteDeviceTemplates>(m_s, m_systemId, m_networkId);
+    }
+
+private:
+    State m_s;
+    qint64 m_systemId;
+    qint64 m_networkId;
+};
+
+}  // namespace
+
+Ptr<lns::DeviceTemplate> makeTemplate(const State& s, qint64 systemId, qint64 networkId, qint64 id, const QString& name)
+{
+    return std::make_shared<SqliteDeviceTemplate>(s, systemId, networkId, id, name);
+}
+
+Ptr<lns::TemplateLibrary> makeTemplateLibrary(const State& s, qint64 systemId, qint64 networkId)
+{
+    return std::make_shared<SqliteTemplateLibrary>(s, systemId, networkId);
+}
+
+}  // namespace lns::sqlite

@@ -1,0 +1,50 @@
+// The interface of a template or of a device made from it.
+#include "platform/objectserver/SqliteHandles.h"
+
+namespace lns::sqlite {
+
+namespace {
+
+class SqliteInterface final : public Interface {
+public:
+    SqliteInterface(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
+
+    Ptr<LonMarkObjects> InterfaceLonMarkObjects() override
+    {
+        m_s->record(QStringLiteral("InterfaceLonMarkObjects"));
+        db();
+        return makeLonMarkObjects(m_s, m_owner);
+    }
+    Ptr<NetworkVariables> InterfaceNetworkVariables() override
+    {
+        m_s->record(QStringLiteral("InterfaceNetworkVariables"));
+        db();
+        return makeNetworkVariables(m_s, m_owner);
+    }
+    Ptr<AppDevice> InterfaceDevice() override
+    {
+        m_s->record(QStringLiteral("InterfaceDevice"));
+        Database& d = db();
+        if (!m_owner.deviceId)
+            notFound(InterfaceSource, QStringLiteral("device: the interface belongs to a device template"));
+        const auto row = d.row("SELECT id, name, template_id FROM devices WHERE id = ?", {m_owner.deviceId});
+        if (!row)
+            notFound(InterfaceSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
+        return makeDevice(m_s, m_owner.systemId, m_owner.networkId, *row);
+    }
+
+private:
+    Database& db() { return m_s->systemDatabase(m_owner.systemId, InterfaceSource); }
+
+    State m_s;
+    InterfaceOwner m_owner;
+};
+
+}  // namespace
+
+Ptr<lns::Interface> makeInterface(const State& s, const InterfaceOwner& owner)
+{
+    return std::make_shared<SqliteInterface>(s, owner);
+}
+
+}  // namespace lns::sqlite

@@ -1,0 +1,162 @@
+// The network variables of an interface, and their values in the formats ValueFormats knows.
+#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/ValueFormats.h"
+
+namespace lns::sqlite {
+
+namespace {
+
+class SqliteNetworkVariable final : public NetworkVariable {
+public:
+    SqliteNetworkVariable(State s, const InterfaceOwner& owner, const Row& row)
+        : m_s(std::move(s)), m_owner(owner), m_id(row[0].toLongLong()), m_name(row[1].toString()),
+          m_typeName(row[2].toString()), m_size(row[3].toInt()), m_format(m_typeName) {}
+
+    QString Name() override
+    {
+        m_s->record(QStringLiteral("NetworkVariable.Name"), {m_name});
+        return m_name;
+    }
+    QString NvTypeName() override
+    {
+        m_s->record(QStringLiteral("NvTypeName"), {m_name});
+        return m_typeName;
+    }
+    void SetNvAccessOption(qint32 option) override
+    {
+        m_s->record(QStringLiteral("SetNvAccessOption"), {m_name, Text(option)});
+        m_accessOption = option;
+    }
+    QString NvFormatSpec() override
+    {
+        m_s->record(QStringLiteral("NvFormatSpec"), {m_name});
+        return m_format;
+    }
+    void SetNvFormatSpec(const QString& formatName) override
+    {
+        m_s->record(QStringLiteral("SetNvFormatSpec"), {m_name, formatName});
+        m_format = formatName;
+    }
+
+    QString NvFormattedValue() override
+    {
+        m_s->record(QStringLiteral("NvFormattedValue"), {m_name});
+        Database& db = deviceDatabase();
+        const auto row = db.row("SELECT d.unreachable, v.value FROM devices d"
+                                " LEFT JOIN device_nv_values v ON v.device_id = d.id AND v.nv_id = ?"
+                                " WHERE d.id = ?",
+                                {m_id, m_owner.deviceId});
+        if (!row)
+            notFound(NetworkVariableSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
+        if (row->value(0).toInt() != 0)
+            unreachable();
+        // A variable never written holds zeros, as a freshly loaded device does.
+        const QByteArray raw = row->value(1).isNull() ? QByteArray(m_size, '\0') : row->value(1).toByteArray();
+        try {
+            return formats::Format(m_format, raw, m_s->lonWorksPath);
+        } catch (const com::ComError& e) {
+            throw com::ComError(e.number(), NetworkVariableSource, e.description());
+        }
+    }
+
+    void SetNvFormattedValue(const QString& text) override
+    {
+        m_s->record(QStringLiteral("SetNvFormattedValue"), {m_name, text});
+        Database& db = deviceDatabase();
+        // A text that does not parse never reaches the device.
+        QByteArray raw;
+        try {
+            raw = formats::Parse(m_format, text, m_size, m_s->lonWorksPath);
+        } catch (const com::ComError& e) {
+            throw com::ComError(e.number(), NetworkVariableSource, e.description());
+        }
+        // One statement, so one transaction: the device's answer and the value change together.
+        const qint64 written =
+            db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
+                    " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
+                    " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
+                    {m_id, raw, m_owner.deviceId});
+        if (written > 0)
+            return;
+        // Nothing written: find out why.
+        const auto row = db.row("SELECT unreachable, refuses_writes FROM devices WHERE id = ?", {m_owner.deviceId});
+        if (!row)
+            notFound(NetworkVariableSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
+        if (row->value(0).toInt() != 0)
+            unreachable();
+        Raise(ErrWriteFailed, NetworkVariableSource,
+              QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
+    }
+
+private:
+    Database& deviceDatabase()
+    {
+        Database& db = m_s->systemDatabase(m_owner.systemId, NetworkVariableSource);
+        if (!m_owner.deviceId)
+            Raise(ErrDeviceCommunication, NetworkVariableSource,
+                  QStringLiteral("%1 belongs to a device template, which has no device to talk to.").arg(m_name));
+        return db;
+    }
+    [[noreturn]] void unreachable()
+    {
+        Raise(ErrDeviceCommunication, NetworkVariableSource,
+              QStringLiteral("The device %1 does not answer.").arg(m_owner.deviceName));
+    }
+
+    State m_s;
+    InterfaceOwner m_owner;
+    qint64 m_id;
+    QString m_name;
+    QString m_typeName;
+    qint32 m_size;
+    QString m_format;
+    qint32 m_accessOption = 0;
+};
+
+class SqliteNetworkVariables final : public NetworkVariables {
+public:
+    SqliteNetworkVariables(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
+
+    qint32 Count() override
+    {
+        m_s->record(QStringLiteral("NetworkVariables.Count"));
+        return db().row("SELECT COUNT(*) FROM template_nvs WHERE template_id = ?", {m_owner.templateId})
+            ->value(0)
+            .toInt();
+    }
+    Ptr<NetworkVariable> Item(qint32 index) override
+    {
+        m_s->record(QStringLiteral("NetworkVariables.Item"), {Text(index)});
+        Database& d = db();
+        const auto row = d.row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ?"
+                               " ORDER BY id LIMIT 1 OFFSET ?",
+                               {m_owner.templateId, offsetOf(index, NetworkVariablesSource, QStringLiteral("the network variables"))});
+        if (!row)
+            notFound(NetworkVariablesSource, QStringLiteral("network variable at position %1").arg(index));
+        return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);
+    }
+    Ptr<NetworkVariable> NvCollectionItem(const QString& name) override
+    {
+        m_s->record(QStringLiteral("NvCollectionItem"), {name});
+        const auto row = db().row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ? AND name = ?",
+                                  {m_owner.templateId, name});
+        if (!row)
+            notFound(NetworkVariablesSource, QStringLiteral("network variable named '%1'").arg(Shown(name)));
+        return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);
+    }
+
+private:
+    Database& db() { return m_s->systemDatabase(m_owner.systemId, NetworkVariablesSource); }
+
+    State m_s;
+    InterfaceOwner m_owner;
+};
+
+}  // namespace
+
+Ptr<lns::NetworkVariables> makeNetworkVariables(const State& s, const InterfaceOwner& owner)
+{
+    return std::make_shared<SqliteNetworkVariables>(s, owner);
+}
+
+}  // namespace lns::sqlite
