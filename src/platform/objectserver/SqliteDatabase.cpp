@@ -1,6 +1,7 @@
 #include "platform/objectserver/SqliteDatabase.h"
 
 #include "platform/objectserver/ObjectServer.h"
+#include "platform/objectserver/SqliteDialect.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -11,94 +12,6 @@
 #include <QUrl>
 
 namespace lns::sqlite {
-namespace {
-
-// Bumped when the tables change shape; a file of another version is refused rather than misread.
-constexpr int SchemaVersion = 1;
-
-const char* const SchemaStatements[] = {
-    "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS network_interfaces (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
-    "CREATE TABLE IF NOT EXISTS networks (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
-    "CREATE TABLE IF NOT EXISTS systems ("
-    " id INTEGER PRIMARY KEY,"
-    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
-    " name TEXT NOT NULL,"
-    " network_mode INTEGER NOT NULL DEFAULT 0,"
-    " requires_interface INTEGER NOT NULL DEFAULT 0,"
-    " import_folder TEXT NOT NULL DEFAULT '',"
-    " nsd_interface_id INTEGER REFERENCES network_interfaces(id) ON DELETE SET NULL)",
-    "CREATE TABLE IF NOT EXISTS subsystems ("
-    " id INTEGER PRIMARY KEY,"
-    " system_id INTEGER NOT NULL REFERENCES systems(id) ON DELETE CASCADE,"
-    " name TEXT NOT NULL,"
-    " UNIQUE (system_id, name))",
-    "CREATE TABLE IF NOT EXISTS templates ("
-    " id INTEGER PRIMARY KEY,"
-    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
-    " name TEXT NOT NULL,"
-    " kind INTEGER NOT NULL DEFAULT 0,"
-    " program_id TEXT NOT NULL DEFAULT '',"
-    " UNIQUE (network_id, name))",
-    "CREATE TABLE IF NOT EXISTS template_nvs ("
-    " id INTEGER PRIMARY KEY,"
-    " template_id INTEGER NOT NULL REFERENCES templates(id) ON DELETE CASCADE,"
-    " nv_index INTEGER NOT NULL,"
-    " name TEXT NOT NULL,"
-    " type_name TEXT NOT NULL,"
-    " size INTEGER NOT NULL,"
-    " input INTEGER NOT NULL,"
-    " config INTEGER NOT NULL,"
-    " UNIQUE (template_id, name))",
-    "CREATE TABLE IF NOT EXISTS template_lmos ("
-    " id INTEGER PRIMARY KEY,"
-    " template_id INTEGER NOT NULL REFERENCES templates(id) ON DELETE CASCADE,"
-    " lmo_index INTEGER NOT NULL,"
-    " name TEXT NOT NULL,"
-    " display_name TEXT NOT NULL,"
-    " profile_key INTEGER NOT NULL,"
-    " mode INTEGER NOT NULL DEFAULT 0,"
-    " UNIQUE (template_id, name))",
-    "CREATE TABLE IF NOT EXISTS devices ("
-    " id INTEGER PRIMARY KEY,"
-    " subsystem_id INTEGER NOT NULL REFERENCES subsystems(id) ON DELETE CASCADE,"
-    " template_id INTEGER NOT NULL REFERENCES templates(id),"
-    " name TEXT NOT NULL,"
-    " commissioned INTEGER NOT NULL DEFAULT 1,"
-    " state_code INTEGER NOT NULL DEFAULT 4,"
-    " test_result INTEGER NOT NULL DEFAULT 0,"
-    " unreachable INTEGER NOT NULL DEFAULT 0,"
-    " refuses_writes INTEGER NOT NULL DEFAULT 0,"
-    " UNIQUE (subsystem_id, name))",
-    "CREATE TABLE IF NOT EXISTS device_nv_values ("
-    " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"
-    " nv_id INTEGER NOT NULL REFERENCES template_nvs(id) ON DELETE CASCADE,"
-    " value BLOB NOT NULL,"
-    " PRIMARY KEY (device_id, nv_id))",
-    "CREATE TABLE IF NOT EXISTS device_lmo_modes ("
-    " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"
-    " lmo_id INTEGER NOT NULL REFERENCES template_lmos(id) ON DELETE CASCADE,"
-    " mode INTEGER NOT NULL,"
-    " PRIMARY KEY (device_id, lmo_id))",
-    // owner_kind: 0 the object server (owner_id 0), 1 a system, 2 a template, 3 a LonMark object of a
-    // template. Owners are of several tables, so their removal deletes these rows explicitly.
-    "CREATE TABLE IF NOT EXISTS component_apps ("
-    " id INTEGER PRIMARY KEY,"
-    " owner_kind INTEGER NOT NULL,"
-    " owner_id INTEGER NOT NULL,"
-    " name TEXT NOT NULL,"
-    " prog_id TEXT NOT NULL,"
-    " object_class INTEGER NOT NULL,"
-    " command_id INTEGER NOT NULL DEFAULT 0,"
-    " description TEXT NOT NULL DEFAULT '',"
-    " is_default INTEGER NOT NULL DEFAULT 0,"
-    " version TEXT NOT NULL DEFAULT '',"
-    " manufacturer_id TEXT NOT NULL DEFAULT '',"
-    " UNIQUE (owner_kind, owner_id, name))",
-    "CREATE INDEX IF NOT EXISTS devices_by_template ON devices(template_id)",
-};
-
-}  // namespace
 
 Database::Database(const QString& file, const QString& source) : m_file(file), m_source(source)
 {
@@ -144,16 +57,16 @@ Database::Database(const QString& file, const QString& source) : m_file(file), m
                 fail(QStringLiteral("open"), db.lastError().text());
         }
         // A file that is not a database fails on its first statement.
-        exec("PRAGMA foreign_keys = ON");
+        exec(dialect::ForeignKeysOn);
         if (!readOnly) {
-            const auto mode = row("PRAGMA journal_mode = WAL");
+            const auto mode = row(dialect::WriteAheadLog);
             if (!mode)
                 fail(QStringLiteral("open"), QStringLiteral("the journal mode cannot be set"));
             // In WAL mode this still survives a crash of the process; only a power cut may lose the last commit.
-            exec("PRAGMA synchronous = NORMAL");
+            exec(dialect::SynchronousNormal);
         }
-        const auto check = row("PRAGMA quick_check");
-        if (!check || check->value(0).toString() != QLatin1String("ok"))
+        const auto check = row(dialect::QuickCheck);
+        if (!check || check->value(0).toString() != QLatin1String(dialect::QuickCheckOk))
             fail(QStringLiteral("check"), check ? check->value(0).toString() : QStringLiteral("no answer"));
         createSchema();
     } catch (...) {
@@ -181,20 +94,21 @@ void Database::close()
 void Database::createSchema()
 {
     // An existing database of this schema needs no write: opening stays a read, as it is most times.
-    if (row("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'meta'")) {
+    if (row(dialect::MetaTableExists)) {
         const auto existing = row("SELECT value FROM meta WHERE key = 'schema'");
-        if (existing && existing->value(0).toString() == QString::number(SchemaVersion))
+        if (existing && existing->value(0).toString() == QString::number(dialect::SchemaVersion))
             return;
     }
     Transaction transaction(*this);
-    for (const char* statement : SchemaStatements)
+    for (const char* statement : dialect::SchemaStatements)
         exec(statement);
     const auto version = row("SELECT value FROM meta WHERE key = 'schema'");
     if (!version)
-        exec("INSERT INTO meta (key, value) VALUES ('schema', ?)", {QString::number(SchemaVersion)});
-    else if (version->value(0).toString() != QString::number(SchemaVersion))
-        fail(QStringLiteral("open"),
-             QStringLiteral("its schema version %1 is not %2").arg(version->value(0).toString()).arg(SchemaVersion));
+        exec("INSERT INTO meta (key, value) VALUES ('schema', ?)", {QString::number(dialect::SchemaVersion)});
+    else if (version->value(0).toString() != QString::number(dialect::SchemaVersion))
+        fail(QStringLiteral("open"), QStringLiteral("its schema version %1 is not %2")
+                                         .arg(version->value(0).toString())
+                                         .arg(dialect::SchemaVersion));
     transaction.commit();
 }
 
@@ -285,14 +199,14 @@ QList<Row> Database::rows(const char* sql, std::initializer_list<QVariant> value
 
 Database::Transaction::Transaction(Database& db) : m_db(db)
 {
-    m_db.exec("BEGIN IMMEDIATE");
+    m_db.exec(dialect::BeginWrite);
 }
 
 Database::Transaction::~Transaction()
 {
     if (!m_done) {
         try {
-            m_db.exec("ROLLBACK");
+            m_db.exec(dialect::Rollback);
         } catch (const com::ComError&) {
             // Nothing more can be done: the connection drops the transaction when it closes.
         }
@@ -301,7 +215,7 @@ Database::Transaction::~Transaction()
 
 void Database::Transaction::commit()
 {
-    m_db.exec("COMMIT");
+    m_db.exec(dialect::Commit);
     m_done = true;
 }
 

@@ -1,0 +1,112 @@
+#pragma once
+// The statements of the object server that are SQLite's own, in one place for a second database to
+// replace: the tables' shape (INTEGER PRIMARY KEY row ids, BLOB), the connection's settings and check,
+// how a new file is told from one already made, and how a write transaction takes the write lock at
+// its start. The handles' statements keep to what PostgreSQL reads alike (? placeholders through Qt,
+// LIMIT / OFFSET, ON CONFLICT ... DO UPDATE with excluded, ||, upper, COALESCE). Outside it, being the
+// connection's and not SQL: the driver and its options (SqliteDatabase.cpp), and Database::exec
+// answering an INSERT's new row id, which PostgreSQL gives only through RETURNING.
+namespace lns::sqlite::dialect {
+
+// Bumped when the tables change shape; a file of another version is refused rather than misread.
+inline constexpr int SchemaVersion = 1;
+
+// The tables and indexes, each made only when missing.
+inline constexpr const char* SchemaStatements[] = {
+    "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS network_interfaces (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE IF NOT EXISTS networks (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE IF NOT EXISTS systems ("
+    " id INTEGER PRIMARY KEY,"
+    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " network_mode INTEGER NOT NULL DEFAULT 0,"
+    " requires_interface INTEGER NOT NULL DEFAULT 0,"
+    " import_folder TEXT NOT NULL DEFAULT '',"
+    " nsd_interface_id INTEGER REFERENCES network_interfaces(id) ON DELETE SET NULL)",
+    "CREATE TABLE IF NOT EXISTS subsystems ("
+    " id INTEGER PRIMARY KEY,"
+    " system_id INTEGER NOT NULL REFERENCES systems(id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " UNIQUE (system_id, name))",
+    "CREATE TABLE IF NOT EXISTS templates ("
+    " id INTEGER PRIMARY KEY,"
+    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " kind INTEGER NOT NULL DEFAULT 0,"
+    " program_id TEXT NOT NULL DEFAULT '',"
+    " UNIQUE (network_id, name))",
+    "CREATE TABLE IF NOT EXISTS template_nvs ("
+    " id INTEGER PRIMARY KEY,"
+    " template_id INTEGER NOT NULL REFERENCES templates(id) ON DELETE CASCADE,"
+    " nv_index INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " type_name TEXT NOT NULL,"
+    " size INTEGER NOT NULL,"
+    " input INTEGER NOT NULL,"
+    " config INTEGER NOT NULL,"
+    " UNIQUE (template_id, name))",
+    "CREATE TABLE IF NOT EXISTS template_lmos ("
+    " id INTEGER PRIMARY KEY,"
+    " template_id INTEGER NOT NULL REFERENCES templates(id) ON DELETE CASCADE,"
+    " lmo_index INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " display_name TEXT NOT NULL,"
+    " profile_key INTEGER NOT NULL,"
+    " mode INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE (template_id, name))",
+    "CREATE TABLE IF NOT EXISTS devices ("
+    " id INTEGER PRIMARY KEY,"
+    " subsystem_id INTEGER NOT NULL REFERENCES subsystems(id) ON DELETE CASCADE,"
+    " template_id INTEGER NOT NULL REFERENCES templates(id),"
+    " name TEXT NOT NULL,"
+    " commissioned INTEGER NOT NULL DEFAULT 1,"
+    " state_code INTEGER NOT NULL DEFAULT 4,"
+    " test_result INTEGER NOT NULL DEFAULT 0,"
+    " unreachable INTEGER NOT NULL DEFAULT 0,"
+    " refuses_writes INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE (subsystem_id, name))",
+    "CREATE TABLE IF NOT EXISTS device_nv_values ("
+    " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"
+    " nv_id INTEGER NOT NULL REFERENCES template_nvs(id) ON DELETE CASCADE,"
+    " value BLOB NOT NULL,"
+    " PRIMARY KEY (device_id, nv_id))",
+    "CREATE TABLE IF NOT EXISTS device_lmo_modes ("
+    " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"
+    " lmo_id INTEGER NOT NULL REFERENCES template_lmos(id) ON DELETE CASCADE,"
+    " mode INTEGER NOT NULL,"
+    " PRIMARY KEY (device_id, lmo_id))",
+    // owner_kind: 0 the object server (owner_id 0), 1 a system, 2 a template, 3 a LonMark object of a
+    // template. Owners are of several tables, so their removal deletes these rows explicitly.
+    "CREATE TABLE IF NOT EXISTS component_apps ("
+    " id INTEGER PRIMARY KEY,"
+    " owner_kind INTEGER NOT NULL,"
+    " owner_id INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " prog_id TEXT NOT NULL,"
+    " object_class INTEGER NOT NULL,"
+    " command_id INTEGER NOT NULL DEFAULT 0,"
+    " description TEXT NOT NULL DEFAULT '',"
+    " is_default INTEGER NOT NULL DEFAULT 0,"
+    " version TEXT NOT NULL DEFAULT '',"
+    " manufacturer_id TEXT NOT NULL DEFAULT '',"
+    " UNIQUE (owner_kind, owner_id, name))",
+    "CREATE INDEX IF NOT EXISTS devices_by_template ON devices(template_id)",
+};
+
+// Whether the file holds the tables already: a read, so that opening stays one.
+inline constexpr const char* MetaTableExists = "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'meta'";
+
+// Connection settings, run once per connection before anything else.
+inline constexpr const char* ForeignKeysOn = "PRAGMA foreign_keys = ON";
+inline constexpr const char* WriteAheadLog = "PRAGMA journal_mode = WAL";
+inline constexpr const char* SynchronousNormal = "PRAGMA synchronous = NORMAL";
+// The integrity check; a sound file answers QuickCheckOk.
+inline constexpr const char* QuickCheck = "PRAGMA quick_check";
+inline constexpr const char* QuickCheckOk = "ok";
+
+inline constexpr const char* BeginWrite = "BEGIN IMMEDIATE";
+inline constexpr const char* Commit = "COMMIT";
+inline constexpr const char* Rollback = "ROLLBACK";
+
+}  // namespace lns::sqlite::dialect
