@@ -3,20 +3,27 @@
 // table, wrong argument types, release of a dead client's objects, and the end of the process when
 // the last object goes while the window is hidden.
 #include "platform/automation/Activation.h"
+#include "platform/automation/AutomationServer.h"
+#include "platform/base/ComError.h"
+#include "platform/objectserver/ObjectServer.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <QtTest>
+#include <signal.h>
+#include <sys/types.h>
 
 namespace {
 
@@ -139,6 +146,84 @@ public:
     int requests = 0;
 };
 
+// An object whose one method fails with the number it was made with.
+class FailingObject : public automation::Dispatchable {
+public:
+    explicit FailingObject(qint32 number) : m_number(number) {}
+    const QList<automation::Member>& members() const override
+    {
+        static const QList<automation::Member> table{{automation::Member::Kind::Method, QStringLiteral("Fail"), 1, {}, true, {}}};
+        return table;
+    }
+    QVariant getProperty(const QString&) override { return {}; }
+    void setProperty(const QString&, const QVariant&) override {}
+    QVariant callMethod(const QString&, const QVariantList&) override
+    {
+        throw com::ComError(m_number, QStringLiteral("Failing"), QStringLiteral("it failed"));
+    }
+
+private:
+    qint32 m_number;
+};
+
+// Serves FailingObject under its own name on a connection of its own, and takes it off the bus
+// however the test ends.
+class FailingServer {
+public:
+    static constexpr const char* Name = "KR5MHUConfigure.Test.Failing";
+    explicit FailingServer(qint32 number)
+        : m_connection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("failing"))),
+          m_server({QLatin1String(Name), QStringLiteral("KR5MHUConfigure.ClassFactory"), Interface,
+                    QStringLiteral("/LNSPlugInAPI"), QStringLiteral("KR5MHUConfigure.Error."), QString()},
+                   [number] { return std::make_unique<FailingObject>(number); }, m_connection)
+    {
+    }
+    ~FailingServer()
+    {
+        m_connection.unregisterService(QLatin1String(Name));
+        QDBusConnection::disconnectFromBus(QStringLiteral("failing"));
+    }
+    bool start() { return m_server.start(true); }
+
+private:
+    QDBusConnection m_connection;
+    automation::AutomationServer m_server;
+};
+
+// Closes the named connections when it goes, however the test function ends.
+struct NamedConnections {
+    QStringList names;
+    ~NamedConnections()
+    {
+        for (const QString& name : names)
+            QDBusConnection::disconnectFromBus(name);
+    }
+};
+
+bool waitUntilNotServed(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (QDBusConnection::sessionBus().interface()->isServiceRegistered(Service)) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// A call answered by this process itself: the event loop must run while it waits.
+QDBusMessage callServedHere(const QString& path, const QString& iface, const QString& member)
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(QLatin1String(FailingServer::Name), path, iface, member);
+    QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(m, 20000);
+    QElapsedTimer timer;
+    timer.start();
+    while (!pending.isFinished() && timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return pending.reply();
+}
+
 }  // namespace
 
 class TestPlugInObjectBus : public QObject {
@@ -152,6 +237,23 @@ private slots:
         reg.start(testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"), {QStringLiteral("/regserver")});
         QVERIFY(reg.waitForFinished(20000));
         QCOMPARE(reg.exitCode(), 0);
+    }
+    // A test that failed half-way leaves its objects, and with them the server: end it here, so that
+    // the next test starts a process of its own instead of failing on this one's leftovers.
+    void cleanup()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("idle"));
+        if (!QDBusConnection::sessionBus().interface()->isServiceRegistered(Service))
+            return;
+        for (const QString& path : objectsSeenBy(QDBusConnection::sessionBus()))
+            call(path, Interface, QStringLiteral("Release"));
+        if (waitUntilNotServed(5000))
+            return;
+        const uint pid = QDBusConnection::sessionBus().interface()->servicePid(Service);
+        if (pid != 0 && qint64(pid) != QCoreApplication::applicationPid())
+            ::kill(pid_t(pid), SIGKILL);
+        QVERIFY(waitUntilNotServed(10000));
     }
 
     void wholeLife()
@@ -293,6 +395,7 @@ private slots:
     void directorAsksAgainWhenTheServerLeaves()
     {
         EndingServer ending;
+        const NamedConnections gone{{QStringLiteral("ending")}};
         {
             // Held by name only, so that leaving the bus really closes it.
             QDBusConnection fake = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("ending"));
@@ -448,6 +551,32 @@ private slots:
             QCOMPARE(QStringLiteral("= ") + reply.arguments().value(0).value<QDBusVariant>().variant().toString(), expected);
         else
             QCOMPARE(reply.errorName(), expected);
+    }
+
+    // A failure number travels in the error's name as unsigned, in the arguments as it was raised.
+    void failureNumbers_data()
+    {
+        QTest::addColumn<qint32>("number");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the plug-in's own") << qint32(20003) << "KR5MHUConfigure.Error.E20003";
+        QTest::newRow("the object server's, negative when signed")
+            << lns::ObjectServerError(lns::ErrDatabase) << "KR5MHUConfigure.Error.E2147749792";
+    }
+    void failureNumbers()
+    {
+        QFETCH(qint32, number);
+        QFETCH(QString, name);
+        FailingServer server(number);
+        QVERIFY(server.start());
+        const QString path = callServedHere(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
+                                            QStringLiteral("CreateInstance"))
+                                 .arguments().value(0).value<QDBusObjectPath>().path();
+        QVERIFY(!path.isEmpty());
+        const QDBusMessage reply = callServedHere(path, Interface, QStringLiteral("Fail"));
+        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(reply.errorName(), name);
+        QCOMPARE(reply.errorMessage(), QStringLiteral("it failed"));
+        QCOMPARE(reply.arguments().value(2).toInt(), number);
     }
 
     // A size is kept between the window's smallest and the screen's available size; the write

@@ -120,14 +120,27 @@ private slots:
     void deregisterCommands_data()
     {
         QTest::addColumn<bool>("showProgress");
-        QTest::newRow("quietly") << false;
-        QTest::newRow("with progress") << true;
+        QTest::addColumn<int>("moreOfOurs");  // further entries of ours after another plug-in's, on a template and the system
+        QTest::newRow("quietly") << false << 0;
+        QTest::newRow("with progress") << true << 0;
+        QTest::newRow("several of ours side by side") << false << 3;
     }
     void deregisterCommands()
     {
         QFETCH(bool, showProgress);
+        QFETCH(int, moreOfOurs);
         Installation world;
         PrepareNetwork(world, Net, false);
+        if (moreOfOurs) {
+            OpenedNetwork network(Net);
+            const auto system = framework::Connection().CurrentSystem->SystemComponentApps();
+            const auto used = network.templates()->DeviceTemplatesItem(QStringLiteral("Used"))->TemplateComponentApps();
+            for (int i = 0; i < moreOfOurs; ++i) {
+                system->ComponentAppsAdd(QStringLiteral("Register %1").arg(i), framework::PlugInProgId(), 0)->SetAppCommandId(50);
+                used->ComponentAppsAdd(QStringLiteral("Configure %1").arg(i), framework::PlugInProgId(), 7)->SetAppCommandId(13);
+            }
+            QCOMPARE(world.ourApps(Net).size(), 5 + 2 * moreOfOurs);
+        }
         const QStringList others = OtherApps(world, Net);
         testsupport::ScriptedMessageBoxes boxes;
         ProgressTexts progress;

@@ -76,6 +76,9 @@ private slots:
         // A line beginning after "8" holds character codes; "00" stands for a blank.
         QTest::newRow("text form") << "a.xif" << XifWithIdLine("C4:41:42:00:43:44:45:46")
                                    << QString::fromLatin1("\xC4" "AB CDEF        ");
+        // "9" is the first character after "8".
+        QTest::newRow("text form from a first 9") << "a.xif" << XifWithIdLine("90:41:42:00:43:44:45:46")
+                                                  << QString::fromLatin1("\x90" "AB CDEF        ");
         QTest::newRow("text form, odd pairs") << "a.xif" << XifWithIdLine("Zz:41")
                                               << QString::fromLatin1(" A              ");
         QTest::newRow("upper-case extension") << "A.XIF" << XifWithIdLine(a) << ModelA;

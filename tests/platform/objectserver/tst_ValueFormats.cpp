@@ -117,6 +117,8 @@ void TestValueFormats::roundTrip_data()
     QTest::newRow("set points, imperial") << "SNVT_temp_setpt#US" << setPoints << "73.4,77,80.6,69.8,66.2,62.6";
     QTest::newRow("set points, hundredths")
         << "SNVT_temp_setpt#SI" << words({2155, 2105, -5, 0, 1, -27317}) << "21.55,21.05,-0.05,0,0.01,-273.17";
+    QTest::newRow("set points, zero-padded hundredths")
+        << "SNVT_temp_setpt#SI" << words({15, -25, 99, -10, 100, 2100}) << "0.15,-0.25,0.99,-0.1,1,21";
     QTest::newRow("set points, hundredths in F")
         << "SNVT_temp_setpt#US" << words({2155, 0, -1778, 10000, -500, 3700}) << "70.79,32,0,212,23,98.6";
     QTest::newRow("set points, invalid field")
@@ -177,6 +179,7 @@ void TestValueFormats::parseRoundsToResolution_data()
     QTest::newRow("halfway between tenths") << "SNVT_time_sec" << "1.25" << words({13}) << "1.3";
     QTest::newRow("halfway between tenths, above") << "SNVT_time_sec" << "1.35" << words({14}) << "1.4";
     QTest::newRow("halfway between hundredths") << "SNVT_temp_p#SI" << "21.005" << words({2101}) << "21.01";
+    QTest::newRow("the lowest temperature") << "SNVT_temp_p#SI" << "-273.17" << words({-27317}) << "-273.17";
     QTest::newRow("difference in F") << "SNVT_temp_diff_p#US" << "1" << words({56}) << "1.01";
     QTest::newRow("enum by number") << "SNVT_hvac_type" << "3" << bytes({3}) << "HVT_HEAT_PUMP";
 }

@@ -152,7 +152,13 @@ public:
     const FMainControls& ui() const { return w->controls(); }
     QLineEdit* box(int index) const { return ui().txtNvi.at(index); }
     QComboBox* combo(int index) const { return ui().cbNvi.at(index); }
-    bool isRed(const QWidget* control) const { return fMain::ForeColor(control) == fMain::ModifiedColor(); }
+    // The colours a user sees: pure red on an unapplied edit, the application's text colour otherwise.
+    bool isRed(const QWidget* control) const { return fMain::ForeColor(control) == QColor(255, 0, 0); }
+    bool isNormal(const QWidget* control) const
+    {
+        const auto role = qobject_cast<const QComboBox*>(control) ? QPalette::ButtonText : QPalette::Text;
+        return fMain::ForeColor(control) == QApplication::palette().color(role);
+    }
     bool buttonsEnabled() const { return ui().cmdApply->isEnabled() && ui().cmdCancel->isEnabled(); }
     bool buttonsDisabled() const { return !ui().cmdApply->isEnabled() && !ui().cmdCancel->isEnabled(); }
 

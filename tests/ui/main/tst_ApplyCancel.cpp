@@ -66,6 +66,14 @@ private slots:
                                                     << "nciRHmodel" << 1 << "100";
         QTest::newRow("door time above its maximum") << 0 << 18 << "15" << RangeMessage("Door Time", "maximum", " 10") << "10"
                                                      << "nciGenOpts" << 17 << "10";
+        // Limits from 0: a bound of 0 is still a bound.
+        const QString tOcc = QStringLiteral("Temporary occupied time");
+        QTest::newRow("0 to 24, above") << 0 << 17 << "30" << RangeMessage(tOcc, "maximum", " 24") << "24" << "nciGenOpts" << 16 << "24";
+        QTest::newRow("0 to 24, below") << 0 << 17 << "-1" << RangeMessage(tOcc, "minimum", " 0") << "0" << "nciGenOpts" << 16 << "0";
+        QTest::newRow("input heartbeat above its maximum") << 1 << 41 << "7000" << RangeMessage("Input heartbeat", "maximum", " 6553.4")
+                                                           << "6553.4" << "nciRcvHrtBt" << 0 << "6553.4";
+        QTest::newRow("output heartbeat below 0") << 0 << 39 << "-3" << RangeMessage("Output heartbeat", "minimum", " 0") << "0"
+                                                  << "nciSndHrtBt" << 0 << "0";
         QTest::newRow("within the limits") << 0 << 0 << "22.5" << "" << "22.5" << "nciSetPts" << 3 << "22.5";
         // Numbers the device would refuse as written go as it writes them.
         QTest::newRow("a trailing point") << 0 << 0 << "21." << "" << "21" << "nciSetPts" << 3 << "21";
@@ -123,14 +131,17 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         if (!message.isEmpty())
             boxes.expect({message, Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true});
-        m.ui().tabData->setCurrentIndex(index == 6 ? 2 : index == 7 ? 3 : index == 18 ? 1 : 0);
+        for (int tab = 0; tab < m.ui().tabData->count(); ++tab) {
+            if (m.ui().tabData->widget(tab)->isAncestorOf(m.box(index)))
+                m.ui().tabData->setCurrentIndex(tab);
+        }
         m.type(index, typed);
         m.leave();
         fLog::instance().Clear();
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         QCOMPARE(m.box(index)->text(), shown);
-        QVERIFY(!m.isRed(m.box(index)));
+        QVERIFY(m.isNormal(m.box(index)));
         QVERIFY(m.buttonsDisabled());
         QVERIFY(!m.w->ChangesPending);
 
@@ -292,7 +303,7 @@ private slots:
             VERIFY_BOXES(boxes);
             QCOMPARE(m.deviceSetPoint(OccHeat), 20.0);
             QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1), QStringLiteral("45"));
-            QVERIFY(!m.isRed(m.box(OccHeat)) && !m.isRed(m.box(7)));
+            QVERIFY(m.isNormal(m.box(OccHeat)) && m.isNormal(m.box(7)));
             QVERIFY(!m.w->ChangesPending);
             QVERIFY(m.buttonsDisabled());
         }
@@ -304,8 +315,8 @@ private slots:
             m.ui().cmdCancel->click();
             QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
             QCOMPARE(m.box(7)->text(), QStringLiteral("45"));
-            QVERIFY(!m.isRed(m.box(OccHeat)));
-            QVERIFY(!m.isRed(m.box(7)));
+            QVERIFY(m.isNormal(m.box(OccHeat)));
+            QVERIFY(m.isNormal(m.box(7)));
             QVERIFY(m.buttonsDisabled());
             QVERIFY(!m.w->ChangesPending);
             QVERIFY(LogActions().isEmpty());

@@ -60,8 +60,15 @@ private slots:
         //                          model  rh     ctrl   cycles acting autoL  autoC  autoK  fan    seq
         QTest::newRow("30 all") << 30 << true << true << true << true << true << true << true << true << true;
         QTest::newRow("41") << 41 << false << false << true << false << true << true << true << true << true;
+        QTest::newRow("42") << 42 << false << false << true << false << true << true << true << true << true;
+        QTest::newRow("43") << 43 << true << true << true << false << true << true << true << true << true;
+        QTest::newRow("44") << 44 << false << true << true << false << true << true << true << true << true;
         QTest::newRow("45 reverse only") << 45 << true << true << true << false << true << true << true << true << true;
+        QTest::newRow("46") << 46 << false << true << true << false << true << true << true << true << true;
         QTest::newRow("47") << 47 << true << false << false << true << true << true << true << true << true;
+        QTest::newRow("48") << 48 << false << false << false << true << true << true << true << true << true;
+        QTest::newRow("49") << 49 << true << false << false << true << true << true << true << true << true;
+        QTest::newRow("50") << 50 << false << false << false << true << true << true << true << true << true;
         QTest::newRow("51 most off") << 51 << false << false << false << true << false << false << false << false << false;
         QTest::newRow("60") << 60 << false << true << true << false << true << false << true << false << true;
         QTest::newRow("61") << 61 << false << false << false << true << true << false << true << false << true;
