@@ -13,12 +13,13 @@
 
 namespace testsupport {
 
+// Every member has a default, so that a designated initialiser names only what the test checks.
 struct ExpectedBox {
     QString textContains;  // a part of the text (the whole text when exact is set)
     toolkit::Answer answer = toolkit::Answer::Ok;
-    std::optional<QString> title;
-    std::optional<toolkit::Buttons> buttons;
-    std::optional<toolkit::Icon> icon;
+    std::optional<QString> title = {};
+    std::optional<toolkit::Buttons> buttons = {};
+    std::optional<toolkit::Icon> icon = {};
     bool exact = false;
 };
 
