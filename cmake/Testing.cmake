@@ -6,8 +6,9 @@ function(kr5m_add_test)
   cmake_parse_arguments(T "BUS" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   # The program's resources (string table, animation, ...) link into every test directly: inside a
-  # static library their initialisers would be dropped.
-  target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS} kr5m_resources)
+  # static library their initialisers would be dropped. So does the guard that fails a test on a
+  # message box nobody scripted.
+  target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS} kr5m_resources test_box_guard)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(T_BUS)
     add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/cmake/run-on-bus.sh $<TARGET_FILE:${T_NAME}>)

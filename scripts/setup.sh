@@ -21,5 +21,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# KR5M_WERROR=ON (the test command sets it) makes every compiler warning an error.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR5M_WERROR="${KR5M_WERROR:-OFF}" >/dev/null
 cmake --build build -j"$(nproc)"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up and builds (scripts/setup.sh), then runs the whole test suite through CTest.
+# Sets up and builds (scripts/setup.sh) with every compiler warning an error, then runs the whole
+# test suite through CTest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+KR5M_WERROR=ON bash scripts/setup.sh
 ctest --test-dir build --output-on-failure -j2

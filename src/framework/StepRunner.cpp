@@ -1,5 +1,8 @@
 #include "framework/StepRunner.h"
 
+#include <QHash>
+#include <stdexcept>
+
 namespace framework {
 
 com::ComError AsComError(const std::exception& e)
@@ -11,12 +14,20 @@ com::ComError AsComError(const std::exception& e)
 
 bool RunSteps(const std::vector<Step>& steps, const StepFailurePolicy& policy)
 {
-    int i = 0;
-    const int count = int(steps.size());
-    while (i >= 0 && i < count) {
-        int next = Step::Next;
+    QHash<QString, size_t> byName;
+    for (size_t k = 0; k < steps.size(); ++k) {
+        const QString& name = steps[k].name;
+        if (name.isEmpty())
+            continue;
+        if (byName.contains(name))
+            throw std::logic_error("two steps of one procedure are named " + name.toStdString());
+        byName.insert(name, k);
+    }
+    size_t i = 0;
+    while (i < steps.size()) {
+        Go next = Step::Next;
         try {
-            next = steps[size_t(i)].run();
+            next = steps[i].run();
         } catch (const std::exception& e) {
             const com::ComError failure = AsComError(e);
             if (policy.beforeBox)
@@ -30,11 +41,19 @@ bool RunSteps(const std::vector<Step>& steps, const StepFailurePolicy& policy)
                     policy.onAbort();
                 return false;
             }
-            next = steps[size_t(i)].ignore ? steps[size_t(i)].ignore(failure) : Step::Next;
+            next = steps[i].ignore ? steps[i].ignore(failure) : Step::Next;
         }
-        if (next == Step::Finish)
-            return true;
-        i = next == Step::Next ? i + 1 : next;
+        switch (next.kind) {
+        case Go::Kind::Finish: return true;
+        case Go::Kind::Next: ++i; break;
+        case Go::Kind::Named: {
+            const auto found = byName.constFind(next.step);
+            if (found == byName.constEnd())
+                throw std::logic_error("no step of the procedure is named " + next.step.toStdString());
+            i = *found;
+            break;
+        }
+        }
     }
     return true;
 }

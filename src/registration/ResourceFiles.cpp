@@ -52,7 +52,7 @@ struct CatalogSession {
     bool open = false;
     bool failed = false;  // a catalog result other than success: failure without a box
 
-    int fail()
+    framework::Go fail()
     {
         failed = true;
         return Step::Finish;
@@ -74,7 +74,7 @@ struct CatalogSession {
                             return fail();
                         return Step::Next;
                     },
-                    {}};
+                    {}, {}};
     }
 
     // The first two steps of every session: the installation path, then the catalog of its types
@@ -93,7 +93,7 @@ struct CatalogSession {
                      open = true;
                      return Step::Next;
                  },
-                 {}},
+                 {}, {}},
         };
     }
 };
@@ -147,7 +147,7 @@ bool AddResourceFiles()
                      return s.fail();
                  return Step::Next;
              },
-             {}},
+             {}, {}},
         s.closingStep(),
         Step::Do([] {
             if (framework::Connection().RemoteAtRegistration)
@@ -184,7 +184,7 @@ bool ResourceFilesPresent()
                      return s.fail();
                  return Step::Next;
              },
-             {}},
+             {}, {}},
         s.closingStep(),
     });
     const bool ran = framework::RunSteps(steps, failurePolicy());

@@ -1,17 +1,23 @@
 #include "support/ScriptedMessageBoxes.h"
 
+#include <QTest>
+
 using toolkit::Answer;
 
 namespace testsupport {
 
 ScriptedMessageBoxes::ScriptedMessageBoxes()
 {
-    toolkit::SetMessageBoxService(this);
+    m_previous = toolkit::SetMessageBoxService(this);
 }
 
 ScriptedMessageBoxes::~ScriptedMessageBoxes()
 {
-    toolkit::SetMessageBoxService(nullptr);
+    // A test that has failed already says why; the boxes it then left unanswered are a consequence.
+    QString why;
+    if (!QTest::currentTestFailed() && !allAnswered(&why))
+        QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+    toolkit::SetMessageBoxService(m_previous);
 }
 
 ScriptedMessageBoxes& ScriptedMessageBoxes::expect(const ExpectedBox& box)

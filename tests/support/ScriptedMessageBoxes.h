@@ -2,7 +2,9 @@
 // The message-box service of the tests: every box must have been announced with expect(); the box
 // that appears is checked against it (text, and title / buttons / icon when given) and answered. A
 // box nobody expected, or one that differs from the announcement, fails the test. Installed for its
-// lifetime.
+// lifetime; when it goes (at the latest when the test function ends) it fails the test if a box went
+// wrong or an announced one never appeared, so no test has to remember to check. Without one, every
+// box fails the test (UnscriptedBoxes.cpp, linked into each test program).
 #include "platform/toolkit/MessageBox.h"
 
 #include <QList>
@@ -11,12 +13,13 @@
 
 namespace testsupport {
 
+// Every member has a default, so that a designated initialiser names only what the test checks.
 struct ExpectedBox {
     QString textContains;  // a part of the text (the whole text when exact is set)
     toolkit::Answer answer = toolkit::Answer::Ok;
-    std::optional<QString> title;
-    std::optional<toolkit::Buttons> buttons;
-    std::optional<toolkit::Icon> icon;
+    std::optional<QString> title = {};
+    std::optional<toolkit::Buttons> buttons = {};
+    std::optional<toolkit::Icon> icon = {};
     bool exact = false;
 };
 
@@ -45,6 +48,7 @@ private:
     QList<ExpectedBox> m_expected;
     QList<toolkit::MessageBoxRequest> m_seen;
     QStringList m_failures;
+    toolkit::MessageBoxService* m_previous = nullptr;
 };
 
 }  // namespace testsupport

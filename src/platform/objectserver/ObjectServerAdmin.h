@@ -31,13 +31,14 @@ class Database;
 
 namespace lns::admin {
 
+// Every member of the specs has a default, so that a designated initialiser names only what it needs.
 struct NetworkSpec {
     QString name;
-    QString importFolder;                            // SystemImportFolder
+    QString importFolder = {};                       // SystemImportFolder
     qint32 networkMode = 0;                          // SystemNetworkMode: 1 = off-net
     QString systemName = QStringLiteral("System 1");
     bool requiresInterface = false;                  // OpenSystem refuses while the NSD has no interface
-    QString nsdInterface;                            // the NSD's network interface; empty = none;
+    QString nsdInterface = {};                       // the NSD's network interface; empty = none;
                                                      // created object-server wide when missing
 };
 
@@ -54,7 +55,7 @@ struct DeviceSpec {
     QString subsystem;
     QString name;
     QString templateName;  // a template of the network with an imported interface
-    DeviceFaults faults;
+    DeviceFaults faults = {};
 };
 
 // A device by its names; names are unique within a subsystem.

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextStream>
+#include <utility>
 
 namespace toolkit {
 namespace {
@@ -87,9 +88,9 @@ Answer MsgBox(const MessageBoxRequest& request)
     return service->ask(request);
 }
 
-void SetMessageBoxService(MessageBoxService* service)
+MessageBoxService* SetMessageBoxService(MessageBoxService* service)
 {
-    current() = service;
+    return std::exchange(current(), service);
 }
 
 QList<Answer> AnswersOf(Buttons buttons)

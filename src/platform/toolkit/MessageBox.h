@@ -31,8 +31,9 @@ Answer MsgBox(const QString& text, Buttons buttons = Buttons::Ok, Icon icon = Ic
               const QString& title = QString(), int defaultButton = 0);
 Answer MsgBox(const MessageBoxRequest& request);
 
-// Replaces the service; nullptr restores the window service. The caller keeps ownership.
-void SetMessageBoxService(MessageBoxService* service);
+// Replaces the service and returns the one it replaces, so that it can be put back; nullptr
+// restores the window service. The caller keeps ownership.
+MessageBoxService* SetMessageBoxService(MessageBoxService* service);
 
 // The answers a set of buttons offers, in order.
 QList<Answer> AnswersOf(Buttons buttons);

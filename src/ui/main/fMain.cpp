@@ -34,6 +34,7 @@
 #include <QTextBrowser>
 #include <algorithm>
 
+using framework::Go;
 using framework::Step;
 using framework::StepFailurePolicy;
 using toolkit::Answer;
@@ -335,11 +336,12 @@ bool fMain::InitDevice()
     DeviceOnline = false;
     qint32 stateCode = 0;
     qint32 testResult = 0;
-    // Step indices of the branches of the device state.
-    enum { ReadMode = 4, Commissioned = 5, Test = 6, State = 7, ShowState = 8 };
+    // The steps that the branches of the device state go on with.
+    const QString ReadMode = QStringLiteral("ReadMode"), Commissioned = QStringLiteral("Commissioned"),
+                  Test = QStringLiteral("Test"), State = QStringLiteral("State"), ShowState = QStringLiteral("ShowState");
     const std::vector<Step> steps{
-        /*0*/ Step::Do([&] { m_Nvs = Device()->DeviceInterface()->InterfaceNetworkVariables(); }),
-        /*1*/ Step::Do([&] {
+        Step::Do([&] { m_Nvs = Device()->DeviceInterface()->InterfaceNetworkVariables(); }),
+        Step::Do([&] {
             Specific::BuildNvTables(m_Nvs);
             Specific::BuildDataItems(ui.windowControls());
             // Nothing is read yet: a read that is abandoned must not leave the last device's values
@@ -347,46 +349,44 @@ bool fMain::InitDevice()
             for (const auto& item : DataItems())
                 ShowInField(*item);
         }),
-        /*2*/ Step::Do([&] { ui.StatusBarPanel[2]->setText(framework::Connection().CurrentObjectName); }),
-        /*3*/ Step::Do([] {}),
-        /*4 ReadMode*/
+        Step::Do([&] { ui.StatusBarPanel[2]->setText(framework::Connection().CurrentObjectName); }),
         Step{[&] {
                  if (framework::Connection().CurrentSystem->SystemNetworkMode() != 1)
-                     return int(Commissioned);
+                     return Go::To(Commissioned);
                  stateText = QStringLiteral("Offnet");
-                 return int(ShowState);
+                 return Go::To(ShowState);
              },
              [&](const com::ComError& e) {
                  stateText = e.description();
                  // The branch the failed test guards: off-net.
                  stateText = QStringLiteral("Offnet");
-                 return int(ShowState);
-             }},
-        /*5 Commissioned*/
+                 return Go::To(ShowState);
+             },
+             ReadMode},
         Step{[&] {
                  if (Device()->DeviceCommissioned())
-                     return int(Test);
+                     return Go::To(Test);
                  stateText = QStringLiteral("Not Commissioned yet");
-                 return int(ShowState);
+                 return Go::To(ShowState);
              },
              [&](const com::ComError& e) {
                  stateText = e.description();
-                 return int(Test);
-             }},
-        /*6 Test*/
+                 return Go::To(Test);
+             },
+             Commissioned},
         Step{[&] {
                  setStatus(QStringLiteral("Testing the device..."));
                  testResult = Device()->TestDevice();
                  if (testResult == 0)
-                     return int(State);
+                     return Go::To(State);
                  stateText = QStringLiteral("?");
-                 return int(ShowState);
+                 return Go::To(ShowState);
              },
              [&](const com::ComError&) {
                  stateText = QStringLiteral("?");
-                 return int(ShowState);
-             }},
-        /*7 State*/
+                 return Go::To(ShowState);
+             },
+             Test},
         Step{[&] {
                  setStatus(QStringLiteral("Reading the device state..."));
                  stateCode = Device()->DeviceState();
@@ -404,17 +404,18 @@ bool fMain::InitDevice()
                      default: stateText = QStringLiteral("?"); break;
                      }
                  }
-                 return int(ShowState);
+                 return Go::To(ShowState);
              },
              [&](const com::ComError& e) {
                  stateText = e.description();
-                 return int(ShowState);
-             }},
-        /*8 ShowState*/ Step::Do([&] { ui.StatusBarPanel[1]->setText(stateText); }),
-        /*9*/ Step{[&] { return SetNvControlsEnabled(DeviceOnline) ? Step::Next : Step::Finish; }, {}},
-        /*10*/ Step{[&] { return InitNvTable() ? Step::Next : Step::Finish; }, {}},
-        /*11*/ Step{[&] { return ReadInitValues() ? Step::Next : Step::Finish; }, {}},
-        /*12*/ Step::Do([&] { ShowValues(); }),
+                 return Go::To(ShowState);
+             },
+             State},
+        Step::Do(ShowState, [&] { ui.StatusBarPanel[1]->setText(stateText); }),
+        Step{[&] { return SetNvControlsEnabled(DeviceOnline) ? Step::Next : Step::Finish; }, {}, {}},
+        Step{[&] { return InitNvTable() ? Step::Next : Step::Finish; }, {}, {}},
+        Step{[&] { return ReadInitValues() ? Step::Next : Step::Finish; }, {}, {}},
+        Step::Do([&] { ShowValues(); }),
     };
     bool completedAll = false;
     std::vector<Step> all = steps;
@@ -546,7 +547,7 @@ bool fMain::DrfLookUp()
                  catalogOpen = true;
                  return Step::Next;
              },
-             {}},
+             {}, {}},
     };
     bool ran = framework::RunSteps(opening, policy);
     if (ran && !failed) {

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <memory>
 
 using framework::Step;
 using framework::StepFailurePolicy;
@@ -164,19 +165,19 @@ bool fMain::PropagateChanges()
 {
     std::vector<Step> steps;
     for (const auto& table : NvTables()) {
-        const int afterLog = int(steps.size()) + 2;
-        steps.push_back(Step{[table, afterLog] {
-                                 // A change stored before a read that then failed waits for a read,
-                                 // as an edit made after it does.
-                                 if (!table->ValueAsChanges || !table->LastReadSucceeded())
-                                     return afterLog;
-                                 table->SendNetworkValue();
-                                 return Step::Next;
-                             },
-                             {}});
+        // Whether this pass writes the variable: one it holds back is neither written nor logged.
+        const auto writing = std::make_shared<bool>(false);
+        steps.push_back(Step::Do([table, writing] {
+            // A change stored before a read that then failed waits for a read, as an edit made
+            // after it does.
+            *writing = table->ValueAsChanges && table->LastReadSucceeded();
+            if (*writing)
+                table->SendNetworkValue();
+        }));
         // Logged after an ignored failure too; the object then stays marked for the next Apply.
-        steps.push_back(Step::Do([table] {
-            fLog::instance().LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
+        steps.push_back(Step::Do([table, writing] {
+            if (*writing)
+                fLog::instance().LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
         }));
     }
     return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("PropagateChanges"), Icon::Critical,
