@@ -22,6 +22,11 @@ bool isIntrospection(const QDBusMessage& message)
     return message.interface() == IntrospectableInterface && message.member() == QLatin1String("Introspect");
 }
 
+QDBusMessage noSuchMethod(const QDBusMessage& message, const QString& member)
+{
+    return message.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("No such method: %1").arg(member));
+}
+
 QString introspectionDocument(const QString& body)
 {
     return QStringLiteral("<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\" "
@@ -219,7 +224,7 @@ private:
         }
         const Member* m = FindMember(members, member);
         if (!m || m->kind != Member::Kind::Method)
-            return message.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("No such method: %1").arg(member));
+            return noSuchMethod(message, member);
         QString signature;
         for (const Argument& a : m->arguments)
             signature += a.signature;
@@ -321,8 +326,7 @@ public:
             }
             return true;
         }
-        connection.send(message.createErrorReply(QDBusError::UnknownMethod,
-                                                 QStringLiteral("No such method: %1").arg(message.member())));
+        connection.send(noSuchMethod(message, message.member()));
         return true;
     }
 
@@ -343,8 +347,7 @@ public:
             connection.send(message.createReply(introspectionDocument(childNodes(m_server->objectsOf(message.service())))));
             return true;
         }
-        connection.send(message.createErrorReply(QDBusError::UnknownMethod,
-                                                 QStringLiteral("No such method: %1").arg(message.member())));
+        connection.send(noSuchMethod(message, message.member()));
         return true;
     }
 
