@@ -1,6 +1,7 @@
 // lnsdirector demo-setup, list and nv as a person runs them: the real program as a process in a fresh
 // world, judged by its output, its exit status, the files and registry it leaves and the database.
 #include "platform/objectserver/ObjectServerAdmin.h"
+#include "platform/objectserver/ObjectServerFactory.h"
 #include "support/TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -594,6 +595,23 @@ void TestDirectorDemo::longInputIsCutInErrors()
 {
     QFETCH(QStringList, args);
     setUp();
+    {
+        // Two component applications, so that apps has lines of both flags to show.
+        const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+        server->OpenObjectServer();
+        const lns::Ptr<lns::Network> network = server->Networks()->Item(QString("Demo"));
+        network->OpenNetwork();
+        const lns::Ptr<lns::System> system = network->NetworkSystems()->Item(1);
+        system->OpenSystem();
+        const lns::Ptr<lns::ComponentApps> apps = system->SystemComponentApps();
+        apps->ComponentAppsAdd("Browse", "Other.PlugIn", 7)->SetAppCommandId(20);
+        const lns::Ptr<lns::ComponentApp> registerApp = apps->ComponentAppsAdd("Register", "Other.PlugIn", 0);
+        registerApp->SetAppCommandId(50);
+        registerApp->SetAppIsDefault(true);
+        system->CloseSystem();
+        network->CloseNetwork();
+        server->CloseObjectServer();
+    }
     const QString longText = QString(100000, QLatin1Char('7'));
     args.replaceInStrings("LONG", longText);
     const Run run = Director(args);
@@ -774,6 +792,23 @@ void TestDirectorDemo::jsonCarriesTheLines()
 {
     QFETCH(QStringList, args);
     setUp();
+    {
+        // Two component applications, so that apps has lines of both flags to show.
+        const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+        server->OpenObjectServer();
+        const lns::Ptr<lns::Network> network = server->Networks()->Item(QString("Demo"));
+        network->OpenNetwork();
+        const lns::Ptr<lns::System> system = network->NetworkSystems()->Item(1);
+        system->OpenSystem();
+        const lns::Ptr<lns::ComponentApps> apps = system->SystemComponentApps();
+        apps->ComponentAppsAdd("Browse", "Other.PlugIn", 7)->SetAppCommandId(20);
+        const lns::Ptr<lns::ComponentApp> registerApp = apps->ComponentAppsAdd("Register", "Other.PlugIn", 0);
+        registerApp->SetAppCommandId(50);
+        registerApp->SetAppIsDefault(true);
+        system->CloseSystem();
+        network->CloseNetwork();
+        server->CloseObjectServer();
+    }
     for (const QStringList& add : {QStringList({"/v", "Count", "/t", "REG_DWORD", "/d", "0x2a"}),
                                    QStringList({"/v", "Name", "/d", "Floor 1"}), QStringList({"/ve", "/d", "default"})})
         QCOMPARE(Director(QStringList({"reg", "add", "HKCU\\SOFTWARE\\Json"}) + add).exitCode, 0);
@@ -781,6 +816,7 @@ void TestDirectorDemo::jsonCarriesTheLines()
 
     const Run lines = Director(args);
     QCOMPARE(lines.exitCode, 0);
+    QVERIFY(!lines.out.isEmpty());
     QProcess process;
     process.start(testsupport::BinDir() + "/lnsdirector", args + QStringList{"--json"});
     QVERIFY(process.waitForFinished(60000));
