@@ -100,14 +100,14 @@ bool ReadProgramIdLine(const QString& line, QString& programId)
 bool Tokenize(const QString& line, QStringList& tokens)
 {
     tokens.clear();
-    int i = 0;
+    qsizetype i = 0;
     while (i < line.size()) {
         if (line.at(i).isSpace()) {
             ++i;
             continue;
         }
         if (line.at(i) == QLatin1Char('"')) {
-            const int end = line.indexOf(QLatin1Char('"'), i + 1);
+            const qsizetype end = line.indexOf(QLatin1Char('"'), i + 1);
             if (end < 0)
                 return false;
             if (end + 1 < line.size() && !line.at(end + 1).isSpace())
@@ -116,7 +116,7 @@ bool Tokenize(const QString& line, QStringList& tokens)
             i = end + 1;
             continue;
         }
-        int end = i;
+        qsizetype end = i;
         while (end < line.size() && !line.at(end).isSpace()) {
             if (line.at(end) == QLatin1Char('"'))
                 return false;
