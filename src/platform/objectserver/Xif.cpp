@@ -18,8 +18,8 @@ namespace {
 
 // An XIF describes at most 4096 variables in short lines; a few MB is far beyond any real one, and
 // the cap keeps a wrong file (a disk image named .xif) from being read whole.
-constexpr qint64 MaxXifSize = 4 * 1024 * 1024;
-constexpr qint64 MaxXfbSize = 16 * 1024 * 1024;
+constexpr qint64 MaxXifSize = qint64(4) * 1024 * 1024;
+constexpr qint64 MaxXfbSize = qint64(16) * 1024 * 1024;
 
 constexpr int MaxIndex = 4095;
 constexpr int MaxNvSize = 31;
