@@ -181,7 +181,7 @@ private:
     {
         if (m_data.size() - m_position < count)
             Fail("ReadXfb", QStringLiteral("The XFB file %1 is corrupted: its contents end too early.").arg(m_path));
-        const QByteArray part = m_data.mid(m_position, count);
+        QByteArray part = m_data.mid(m_position, count);
         m_position += count;
         return part;
     }
@@ -201,7 +201,7 @@ QByteArray ReadCapped(const char* operation, const QString& path, const QString&
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         Fail(operation, QStringLiteral("The %1 file %2 cannot be read: %3").arg(kind, path, file.errorString()));
-    const QByteArray bytes = file.read(cap + 1);
+    QByteArray bytes = file.read(cap + 1);
     if (bytes.size() > cap)
         Fail(operation, QStringLiteral("The file %1 is too large to be an %2 file (more than %3 bytes).")
                             .arg(path, kind)
