@@ -322,7 +322,7 @@ bool ValidateFileSet(const QJsonObject& document, IndexedFileSet& entry, QString
 QString StoredPath(const QString& typesFolder, const QString& absolutePath)
 {
     const QString base = CleanAbsolute(typesFolder);
-    const QString path = CleanAbsolute(absolutePath);
+    QString path = CleanAbsolute(absolutePath);
     if (path == base)
         return QStringLiteral(".");
     if (path.startsWith(base + QLatin1Char('/')))
