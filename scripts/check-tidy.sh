@@ -22,7 +22,7 @@ start=$(date +%s)
 if "$runner" -p build -j2 -quiet -header-filter="^$root/($folders)/" "^$root/($folders)/" > build/clang-tidy.log 2>&1; then
   echo "check-tidy: clean ($(( $(date +%s) - start )) s)"
 else
-  grep -E '(error|warning):' build/clang-tidy.log | sort -u || true
+  sed 's/\x1b\[[0-9;]*m//g' build/clang-tidy.log | grep -E '(error|warning):' | sort -u || true
   echo "check-tidy: findings above (whole output in build/clang-tidy.log)" >&2
   exit 1
 fi
