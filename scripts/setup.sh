@@ -12,6 +12,7 @@ packages=(
   xvfb xauth                                     # running the window on a machine without a display
   desktop-file-utils appstream man-db python3    # the install test: desktop entry, metainfo, manual pages, JSON
   dpkg-dev                                       # cpack -G DEB: dependencies from the linked libraries
+  clang-format clang-tidy                        # the format and lint checks of the test command
 )
 missing=()
 for p in "${packages[@]}"; do

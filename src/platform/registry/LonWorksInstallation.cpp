@@ -17,7 +17,7 @@ QString LonWorksPathSetting()
     if (!value || value->type != ValueType::String)
         return QString();
     QByteArray data = value->data;
-    const int nul = data.indexOf('\0');
+    const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
     return QString::fromUtf8(data);
