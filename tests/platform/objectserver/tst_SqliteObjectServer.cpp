@@ -5,6 +5,8 @@
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/SqliteObjectServer.h"
 #include "platform/objectserver/StoreLocation.h"
+#include "platform/registry/LonWorksInstallation.h"
+#include "platform/registry/RegistryStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -111,6 +113,8 @@ private slots:
     void settingsBelongToTheInstance();
     void systemValuesKeepTheLastSet();
     void lostConnectionFailsThenReconnects();
+    void storeChoice_data();
+    void storeChoice();
     void templates();
     void importXif_data();
     void importXif();
@@ -886,6 +890,45 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
         QVERIFY2(e.description().contains(QUrl(address).toString()), qPrintable(e.description()));
     }
     QCOMPARE(networks->Count(), 1);
+}
+
+void TestSqliteObjectServer::storeChoice_data()
+{
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("registry");
+    QTest::addColumn<QString>("uri");  // empty: the SQLite file
+    QTest::addColumn<QStringList>("keywords");
+    QTest::newRow("neither") << "" << "" << "" << QStringList{};
+    QTest::newRow("environment") << "postgresql://tech@db.site:5433/lon" << ""
+                                 << "postgresql://tech@db.site:5433/lon"
+                                 << QStringList{"host=db.site", "port=5433", "dbname=lon", "user=tech"};
+    QTest::newRow("registry") << "" << " postgres:///lon?host=/run/pg&port=5499 " << "postgres:///lon?host=/run/pg&port=5499"
+                              << QStringList{"dbname=lon", "host=/run/pg", "port=5499"};
+    QTest::newRow("environment before registry") << "postgresql://a/one" << "postgresql://b/two" << "postgresql://a/one"
+                                                 << QStringList{"host=a", "dbname=one"};
+}
+
+void TestSqliteObjectServer::storeChoice()
+{
+    QFETCH(QString, environment);
+    QFETCH(QString, registry);
+    QFETCH(QString, uri);
+    QFETCH(QStringList, keywords);
+    m_env->set(lns::sqlite::ObjectServerEnvironment, environment);
+    if (!registry.isEmpty()) {
+        registry::RegistryStore store(registry::Hive::LocalMachine);
+        QVERIFY(store.createKey(QString::fromLatin1(registry::LonWorksKey)));
+        QVERIFY(store.setValue(QString::fromLatin1(registry::LonWorksKey), QString::fromLatin1(lns::sqlite::ObjectServerValue),
+                               registry::StringValue(registry)));
+    }
+    const lns::sqlite::StoreLocation location = lns::sqlite::ChooseStore(path());
+    QCOMPARE(location.postgres, !uri.isEmpty());
+    QCOMPARE(location.uri, uri);
+    QCOMPARE(location.file, uri.isEmpty() ? lns::ObjectServerDatabasePath(path()) : QString());
+    QStringList found;
+    for (const auto& [key, value] : lns::sqlite::ConnectionKeywords(uri))
+        found << key + QLatin1Char('=') + value;
+    QCOMPARE(found, keywords);
 }
 
 void TestSqliteObjectServer::templates()
