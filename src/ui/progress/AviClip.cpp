@@ -10,6 +10,9 @@ namespace {
 
 // Frames larger than this are refused rather than allocated: no clip of ours comes near it.
 constexpr int MaxSide = 4096;
+// What a clip may decode in all (frames x frame size): a few hundred bytes of chunks can name
+// thousands of frames, each of them as large as MaxSide allows.
+constexpr qint64 MaxDecodedBytes = 64 * 1024 * 1024;
 
 struct Chunk {
     QByteArray id;
@@ -238,6 +241,8 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
         }
     };
     collect(movi->dataAt + 4, movi->dataAt + movi->size);
+    if (qint64(frameChunks.size()) * canvas.sizeInBytes() > MaxDecodedBytes)
+        return std::nullopt;
     for (const Chunk& c : frameChunks) {
         const QByteArray data = d.mid(c.dataAt, c.size);
         // An empty chunk repeats the previous frame.
@@ -247,7 +252,11 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
             else
                 decodeRgb8(data, canvas);
         }
-        clip.frames << canvas.copy();
+        // A frame like the one before shares its pixels instead of holding a copy of its own.
+        if (!clip.frames.isEmpty() && canvas == clip.frames.last())
+            clip.frames << clip.frames.last();
+        else
+            clip.frames << canvas.copy();
     }
     if (clip.frames.isEmpty())
         return std::nullopt;
