@@ -188,7 +188,9 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
                             continue;
                         const quint32 headerSize = u32At(d, s.dataAt);
                         const int width = int(u32At(d, s.dataAt + 4));
-                        const int height = int(u32At(d, s.dataAt + 8));
+                        // Negative for rows stored top-down; read wide, so that the smallest is no
+                        // overflow when made positive.
+                        const qint64 height = qint32(u32At(d, s.dataAt + 8));
                         const quint16 bits = u16At(d, s.dataAt + 14);
                         if (bits != 8 || headerSize < 40 || headerSize > quint32(s.size))
                             return std::nullopt;
@@ -204,7 +206,7 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
                         }
                         if (clip.width <= 0 || clip.height <= 0) {
                             clip.width = width;
-                            clip.height = qAbs(height);
+                            clip.height = int(qMin(qAbs(height), qint64(MaxSide) + 1));
                         }
                     }
                 }

@@ -419,6 +419,7 @@ private slots:
         QTest::newRow("clip cut after its headers") << clip.left(0x104);
         // Five frames of 16 MiB: more than a clip may decode, however few bytes name them.
         QTest::newRow("frames beyond the decode bound") << handMadeClip(4096, 4096, QList<QByteArray>(5));
+        QTest::newRow("height of the smallest int") << handMadeClip(16, 0x80000000u, {QByteArray(2, 0)});
     }
 
     void notAClipIsRefused()
