@@ -10,6 +10,7 @@ packages=(
   libqt6sql6-sqlite                              # SQLite driver for the object server and the registry
   dbus-daemon dbus-bin                           # the session bus: automation server, tests (dbus-run-session)
   xvfb xauth                                     # running the window on a machine without a display
+  clang libclang-rt-14-dev                       # the fuzz targets (scripts/fuzz.sh, run by the test command)
 )
 missing=()
 for p in "${packages[@]}"; do

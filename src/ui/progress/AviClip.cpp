@@ -131,8 +131,6 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
     }
 }
 
-std::optional<AviClip> readAviUncached(const QByteArray& d);
-
 std::optional<AviClip> ReadAvi(const QByteArray& d)
 {
     // The progress window opens the same clip at every load; decoding it once per process is enough.
@@ -140,7 +138,7 @@ std::optional<AviClip> ReadAvi(const QByteArray& d)
     static std::optional<AviClip> lastClip;
     if (lastClip && d == lastData)
         return lastClip;
-    std::optional<AviClip> clip = readAviUncached(d);
+    std::optional<AviClip> clip = ReadAviUncached(d);
     if (clip) {
         lastData = d;
         lastClip = clip;
@@ -148,7 +146,7 @@ std::optional<AviClip> ReadAvi(const QByteArray& d)
     return clip;
 }
 
-std::optional<AviClip> readAviUncached(const QByteArray& d)
+std::optional<AviClip> ReadAviUncached(const QByteArray& d)
 {
     if (d.size() < 12 || !d.startsWith("RIFF") || d.mid(8, 4) != "AVI ")
         return std::nullopt;
