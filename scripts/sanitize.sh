@@ -5,8 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR5M_SANITIZE=ON \
-  -DKR5M_WERROR="${KR5M_WERROR:-OFF}" "${launcher[@]}" >/dev/null
+# Warnings stay warnings here: g++'s flow warnings (-Warray-bounds) misfire on instrumented code, and
+# the normal build already holds every warning as an error.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR5M_SANITIZE=ON -DKR5M_WERROR=OFF \
+  "${launcher[@]}" >/dev/null
 cmake --build build-asan -j"$(nproc)"
 
 # Leak detection is off: Qt and fontconfig keep caches and singletons to the end of the process,
