@@ -7,4 +7,21 @@ trap 'rm -rf "$world"' EXIT
 mkdir -p "$world/registry" "$world/data" "$world/config"
 export LONWORKS_REGISTRY_DIR="$world/registry" XDG_DATA_HOME="$world/data" XDG_CONFIG_HOME="$world/config"
 export KR5M_TEST_WORLD="$world"
-dbus-run-session -- "$@"
+# Under the sanitizers (scripts/sanitize.sh), processes the bus activates write their output to the
+# bus daemon, where a report would fail nothing: every process of the test writes its reports to files
+# in the world instead, and the test fails when one appears.
+if [ -n "${KR5M_SANITIZER_REPORTS:-}" ]; then
+  mkdir -p "$world/sanitizer"
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$world/sanitizer/asan"
+  export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}log_path=$world/sanitizer/ubsan"
+fi
+status=0
+dbus-run-session -- "$@" || status=$?
+if [ -n "${KR5M_SANITIZER_REPORTS:-}" ] && [ -n "$(ls -A "$world/sanitizer")" ]; then
+  for report in "$world"/sanitizer/*; do
+    echo "== sanitizer report $(basename "$report")" >&2
+    cat "$report" >&2
+  done
+  status=1
+fi
+exit $status

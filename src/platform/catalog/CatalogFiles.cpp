@@ -206,6 +206,19 @@ bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error)
         error = QStringLiteral("%1 is too large").arg(path);
         return false;
     }
+    if (!ParseJsonObject(bytes, path, object, error))
+        return false;
+    if (stamp.size >= 0) {
+        QMutexLocker lock(&parsedMutex);
+        if (parsedFiles.size() >= ParsedFilesKept)
+            parsedFiles.clear();
+        parsedFiles.insert(path, ParsedFile{stamp, object});
+    }
+    return true;
+}
+
+bool ParseJsonObject(const QByteArray& bytes, const QString& path, QJsonObject& object, QString& error)
+{
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -219,12 +232,6 @@ bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error)
         return false;
     }
     object = document.object();
-    if (stamp.size >= 0) {
-        QMutexLocker lock(&parsedMutex);
-        if (parsedFiles.size() >= ParsedFilesKept)
-            parsedFiles.clear();
-        parsedFiles.insert(path, ParsedFile{stamp, object});
-    }
     return true;
 }
 
@@ -344,8 +351,12 @@ bool ReadIndex(const QString& typesFolder, CatalogIndex& index, QString& error)
     if (!QFileInfo::exists(path))
         return true;
     QJsonObject root;
-    if (!ReadJsonObject(path, root, error))
-        return false;
+    return ReadJsonObject(path, root, error) && ParseIndex(root, path, index, error);
+}
+
+bool ParseIndex(const QJsonObject& root, const QString& path, CatalogIndex& index, QString& error)
+{
+    index = CatalogIndex();
     if (root.value(QStringLiteral("format")).toString() != QLatin1String(IndexFormat)
         || root.value(QStringLiteral("version")).toInt() != IndexVersion) {
         error = QStringLiteral("%1 is not a catalog index of version %2").arg(path).arg(IndexVersion);

@@ -62,6 +62,10 @@ struct FileStamp {
 // Reads a JSON object from a file of at most MaxJsonFileSize bytes. A file read before and unchanged
 // since is not parsed again (the catalog reads the same index and file sets many times per device).
 bool ReadJsonObject(const QString& path, QJsonObject& object, QString& error);
+// The same on bytes already read from path (which names the file in messages), without the cache.
+bool ParseJsonObject(const QByteArray& bytes, const QString& path, QJsonObject& object, QString& error);
+// The index in an index file's object, read from path.
+bool ParseIndex(const QJsonObject& root, const QString& path, CatalogIndex& index, QString& error);
 
 // Checks a file-set document; on success fills entry (all but its file).
 bool ValidateFileSet(const QJsonObject& document, IndexedFileSet& entry, QString& error);

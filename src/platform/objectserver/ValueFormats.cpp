@@ -262,9 +262,10 @@ Type resolveType(const QString& typeName, int size, const QString& lonWorksPath)
 
 qint64 minimumOf(const Field& f)
 {
-    qint64 limit = f.isSigned ? -(qint64(1) << (8 * f.bytes - 1)) : 0;
-    if (f.bytes == 8)
-        limit = std::numeric_limits<qint64>::min();
+    // The smallest of eight bytes is no negated power of two: its magnitude does not fit.
+    qint64 limit = 0;
+    if (f.isSigned)
+        limit = f.bytes == 8 ? std::numeric_limits<qint64>::min() : -(qint64(1) << (8 * f.bytes - 1));
     return f.minRaw ? std::max(limit, *f.minRaw) : limit;
 }
 
@@ -390,13 +391,15 @@ std::optional<qint64> shiftedDecimal(const QString& number, int shift)
     QString fraction = point < 0 ? QString() : text.mid(point + 1);
     while (fraction.size() < shift + 1)
         fraction += QLatin1Char('0');
+    // Unsigned, so that the smallest 64-bit number, one beyond the largest, has its magnitude too.
+    const quint64 largest = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
     bool ok = false;
-    qint64 magnitude = ((point < 0 ? text : text.left(point)) + fraction.left(shift)).toLongLong(&ok);
-    if (!ok || magnitude > std::numeric_limits<qint64>::max() - 1)
+    quint64 magnitude = ((point < 0 ? text : text.left(point)) + fraction.left(shift)).toULongLong(&ok);
+    if (!ok || magnitude > largest)
         return std::nullopt;
-    if (fraction.at(shift) >= QLatin1Char('5'))
-        ++magnitude;
-    return negative ? -magnitude : magnitude;
+    if (fraction.at(shift) >= QLatin1Char('5') && magnitude++ == largest)
+        return std::nullopt;
+    return negative ? qint64(0 - magnitude) : qint64(magnitude);
 }
 
 qint64 parseField(const Field& f, const QString& text, UnitSystem units, const QString& formatName)

@@ -215,7 +215,11 @@ QByteArray ReadCapped(const char* operation, const QString& path, const QString&
 
 InterfaceDefinition ParseXif(const QString& xifPath)
 {
-    const QByteArray bytes = ReadCapped("ParseXif", xifPath, QStringLiteral("XIF"), MaxXifSize);
+    return ParseXifData(ReadCapped("ParseXif", xifPath, QStringLiteral("XIF"), MaxXifSize), xifPath);
+}
+
+InterfaceDefinition ParseXifData(const QByteArray& bytes, const QString& xifPath)
+{
     auto refuse = [&xifPath](const QString& why) {
         Fail("ParseXif", QStringLiteral("The file %1 is not a usable XIF file: %2").arg(xifPath, why));
     };
@@ -308,7 +312,7 @@ InterfaceDefinition ParseXif(const QString& xifPath)
     return definition;
 }
 
-void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath)
+QByteArray XfbData(const InterfaceDefinition& definition, const QString& xfbPath)
 {
     if (definition.networkVariables.size() > 0xFFFF || definition.lonMarkObjects.size() > 0xFFFF)
         Fail("WriteXfb", QStringLiteral("The XFB file %1 cannot be written: too many declarations.").arg(xfbPath));
@@ -336,7 +340,12 @@ void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath)
     PutU32(file, static_cast<quint32>(payload.size()));
     PutU32(file, Crc32(payload));
     file.append(payload);
+    return file;
+}
 
+void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath)
+{
+    const QByteArray file = XfbData(definition, xfbPath);
     const QFileInfo target(xfbPath);
     // Written through a link, the XFB would land wherever the link points (a dangling one would create
     // its target there): the XFB is only ever a plain file of its own.
@@ -353,7 +362,11 @@ void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath)
 
 InterfaceDefinition ReadXfb(const QString& xfbPath)
 {
-    const QByteArray bytes = ReadCapped("ReadXfb", xfbPath, QStringLiteral("XFB"), MaxXfbSize);
+    return ReadXfbData(ReadCapped("ReadXfb", xfbPath, QStringLiteral("XFB"), MaxXfbSize), xfbPath);
+}
+
+InterfaceDefinition ReadXfbData(const QByteArray& bytes, const QString& xfbPath)
+{
     const QByteArray magic(XfbMagic.data(), XfbMagic.size());
     if (bytes.size() < magic.size()) {
         if (magic.startsWith(bytes) && !bytes.isEmpty())

@@ -37,6 +37,12 @@ InterfaceDefinition ParseXif(const QString& xifPath);
 InterfaceDefinition ReadXfb(const QString& xfbPath);
 void WriteXfb(const InterfaceDefinition& definition, const QString& xfbPath);
 
+// The same on bytes already read (or to be written); name stands for the file in messages. The size
+// caps belong to reading the files and are not applied here.
+InterfaceDefinition ParseXifData(const QByteArray& bytes, const QString& name);
+InterfaceDefinition ReadXfbData(const QByteArray& bytes, const QString& name);
+QByteArray XfbData(const InterfaceDefinition& definition, const QString& name);
+
 // The XFB path of an XIF path: the last three characters replaced by "XFB".
 QString XfbPathOf(const QString& xifPath);
 

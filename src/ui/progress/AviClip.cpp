@@ -10,6 +10,9 @@ namespace {
 
 // Frames larger than this are refused rather than allocated: no clip of ours comes near it.
 constexpr int MaxSide = 4096;
+// What a clip may decode in all (frames x frame size): a few hundred bytes of chunks can name
+// thousands of frames, each of them as large as MaxSide allows.
+constexpr qint64 MaxDecodedBytes = 64 * 1024 * 1024;
 
 struct Chunk {
     QByteArray id;
@@ -128,8 +131,6 @@ void DecodeRle8(const QByteArray& data, QImage& frame)
     }
 }
 
-std::optional<AviClip> readAviUncached(const QByteArray& d);
-
 std::optional<AviClip> ReadAvi(const QByteArray& d)
 {
     // The progress window opens the same clip at every load; decoding it once per process is enough.
@@ -137,7 +138,7 @@ std::optional<AviClip> ReadAvi(const QByteArray& d)
     static std::optional<AviClip> lastClip;
     if (lastClip && d == lastData)
         return lastClip;
-    std::optional<AviClip> clip = readAviUncached(d);
+    std::optional<AviClip> clip = ReadAviUncached(d);
     if (clip) {
         lastData = d;
         lastClip = clip;
@@ -145,7 +146,7 @@ std::optional<AviClip> ReadAvi(const QByteArray& d)
     return clip;
 }
 
-std::optional<AviClip> readAviUncached(const QByteArray& d)
+std::optional<AviClip> ReadAviUncached(const QByteArray& d)
 {
     if (d.size() < 12 || !d.startsWith("RIFF") || d.mid(8, 4) != "AVI ")
         return std::nullopt;
@@ -185,7 +186,9 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
                             continue;
                         const quint32 headerSize = u32At(d, s.dataAt);
                         const int width = int(u32At(d, s.dataAt + 4));
-                        const int height = int(u32At(d, s.dataAt + 8));
+                        // Negative for rows stored top-down; read wide, so that the smallest is no
+                        // overflow when made positive.
+                        const qint64 height = qint32(u32At(d, s.dataAt + 8));
                         const quint16 bits = u16At(d, s.dataAt + 14);
                         if (bits != 8 || headerSize < 40 || headerSize > quint32(s.size))
                             return std::nullopt;
@@ -201,7 +204,7 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
                         }
                         if (clip.width <= 0 || clip.height <= 0) {
                             clip.width = width;
-                            clip.height = qAbs(height);
+                            clip.height = int(qMin(qAbs(height), qint64(MaxSide) + 1));
                         }
                     }
                 }
@@ -238,6 +241,8 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
         }
     };
     collect(movi->dataAt + 4, movi->dataAt + movi->size);
+    if (qint64(frameChunks.size()) * canvas.sizeInBytes() > MaxDecodedBytes)
+        return std::nullopt;
     for (const Chunk& c : frameChunks) {
         const QByteArray data = d.mid(c.dataAt, c.size);
         // An empty chunk repeats the previous frame.
@@ -247,7 +252,11 @@ std::optional<AviClip> readAviUncached(const QByteArray& d)
             else
                 decodeRgb8(data, canvas);
         }
-        clip.frames << canvas.copy();
+        // A frame like the one before shares its pixels instead of holding a copy of its own.
+        if (!clip.frames.isEmpty() && canvas == clip.frames.last())
+            clip.frames << clip.frames.last();
+        else
+            clip.frames << canvas.copy();
     }
     if (clip.frames.isEmpty())
         return std::nullopt;

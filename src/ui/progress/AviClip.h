@@ -19,6 +19,8 @@ struct AviClip {
 
 // The clip in data, or nothing when data is not a RIFF AVI with a playable video stream.
 std::optional<AviClip> ReadAvi(const QByteArray& data);
+// The same without ReadAvi's memory of the last clip it read.
+std::optional<AviClip> ReadAviUncached(const QByteArray& data);
 
 // Decodes one Microsoft RLE8 bitmap onto frame (Format_Indexed8), rows stored bottom-up. Pixels the
 // data skips (delta and end-of-line escapes) keep their previous values, which is how a frame builds

@@ -143,6 +143,9 @@ void TestValueFormats::roundTrip_data()
     QTest::newRow("INT, one byte negative") << "INT" << bytes({0xFE}) << "-2";
     QTest::newRow("INT, two bytes") << "INT" << bytes({0x01, 0x02}) << "258";
     QTest::newRow("INT, four bytes") << "INT" << bytes({0x80, 0, 0, 0}) << "-2147483648";
+    QTest::newRow("INT, eight bytes, smallest") << "INT" << bytes({0x80, 0, 0, 0, 0, 0, 0, 0}) << "-9223372036854775808";
+    QTest::newRow("INT, eight bytes, largest")
+        << "INT" << bytes({0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}) << "9223372036854775807";
     QTest::newRow("RAW") << "RAW" << bytes({41, 16}) << "41\t16";
     QTest::newRow("RAW, extremes") << "RAW" << bytes({0, 255, 128}) << "0\t255\t128";
     QTest::newRow("names ignore case") << "snvt_TIME_sec#si" << words({10}) << "1";
@@ -233,6 +236,7 @@ void TestValueFormats::refusedTexts_data()
     QTest::newRow("INVALID where there is none") << "INT" << "INVALID" << 1;
     QTest::newRow("INT fraction") << "INT" << "1.5" << 1;
     QTest::newRow("INT out of range") << "INT" << "128" << 1;
+    QTest::newRow("INT, eight bytes, beyond the smallest") << "INT" << "-9223372036854775809" << 8;
     QTest::newRow("INT of no size") << "INT" << "0" << 0;
     QTest::newRow("RAW byte out of range") << "RAW" << "41\t256" << 2;
     QTest::newRow("RAW negative byte") << "RAW" << "41\t-1" << 2;

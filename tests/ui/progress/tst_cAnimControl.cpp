@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,30 @@ QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A hand-made clip of one 8-bit stream (one colour) whose size only its stream format gives, with the
+// given frame chunks.
+QByteArray handMadeClip(quint32 width, quint32 height, const QList<QByteArray>& frames, quint32 compression = 1)
+{
+    const auto u32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    const auto chunk = [&](const char* id, const QByteArray& data) {
+        return QByteArray(id, 4) + u32(quint32(data.size())) + data + QByteArray(data.size() & 1, 0);
+    };
+    const auto list = [&](const char* form, const QByteArray& content) { return chunk("LIST", form + content); };
+    const QByteArray strh = "vids" + QByteArray(16, 0) + u32(1) + u32(10) + QByteArray(28, 0);
+    const QByteArray strf = u32(40) + u32(width) + u32(height) + QByteArray("\x01\x00\x08\x00", 4) + u32(compression)
+                            + QByteArray(12, 0) + u32(1) + u32(0) + QByteArray("\x10\x20\x30\x00", 4);
+    QByteArray movi;
+    for (const QByteArray& frame : frames)
+        movi += chunk("00dc", frame);
+    const QByteArray body = "AVI " + list("hdrl", chunk("avih", QByteArray(56, 0)) + list("strl", chunk("strh", strh) + chunk("strf", strf)))
+                            + list("movi", movi);
+    return "RIFF" + u32(quint32(body.size())) + body;
 }
 
 anim::AnimationWindow* windowOf(const cAnimControl& control)
@@ -166,6 +191,8 @@ private slots:
                                       << "Failed to open the file '" + missingClip + "'";
         QTest::newRow("file that is no clip") << QString() << 0 << QStringLiteral("<text>") << 45002
                                               << QStringLiteral("Failed to open the file '<text>'");
+        QTest::newRow("clip beyond the decode bound") << QString() << 0 << QStringLiteral("<big>") << 45002
+                                                      << QStringLiteral("Failed to open the file '<big>'");
     }
 
     void failuresNameTheirCause()
@@ -179,6 +206,11 @@ private slots:
         resourceFile.replace(QStringLiteral("<text>"), text);
         file.replace(QStringLiteral("<text>"), text);
         description.replace(QStringLiteral("<text>"), text);
+        const QString big = folder->filePath(QStringLiteral("big.avi"));
+        if (QFile f(big); file == QLatin1String("<big>") && f.open(QIODevice::WriteOnly))
+            f.write(handMadeClip(4096, 4096, QList<QByteArray>(5)));
+        file.replace(QStringLiteral("<big>"), big);
+        description.replace(QStringLiteral("<big>"), big);
 
         control->setOwner(host);  // no source yet: nothing to open, nothing fails
         QVERIFY(control->hwnd() != 0);
@@ -385,12 +417,35 @@ private slots:
         QTest::newRow("text") << QByteArray("RIFF is a word, AVI too");
         QTest::newRow("a WAVE file header") << QByteArray("RIFF\x24\x00\x00\x00WAVEfmt ", 16);
         QTest::newRow("clip cut after its headers") << clip.left(0x104);
+        // Five frames of 16 MiB: more than a clip may decode, however few bytes name them.
+        QTest::newRow("frames beyond the decode bound") << handMadeClip(4096, 4096, QList<QByteArray>(5));
+        QTest::newRow("height of the smallest int") << handMadeClip(16, 0x80000000u, {QByteArray(2, 0)});
     }
 
     void notAClipIsRefused()
     {
         QFETCH(QByteArray, data);
         QVERIFY(!anim::ReadAvi(data));
+    }
+
+    void aFrameLikeTheOneBeforeSharesItsPixels()
+    {
+        const QByteArray unchanged("\x00\x01", 2);  // end of bitmap at once
+        const QByteArray oneRun("\x02\x07\x00\x01", 4);
+        const QByteArray otherRun("\x03\x05\x00\x01", 4);
+        const std::optional<anim::AviClip> clip =
+            anim::ReadAvi(handMadeClip(64, 64, {oneRun, QByteArray(), unchanged, oneRun, otherRun}));
+        QVERIFY(clip);
+        QCOMPARE(clip->frames.size(), 5);
+        const auto pixels = [&](int i) { return clip->frames[i].constBits(); };
+        QCOMPARE(pixels(1), pixels(0));
+        QCOMPARE(pixels(2), pixels(0));
+        QCOMPARE(pixels(3), pixels(0));  // the same run again changes nothing
+        QVERIFY(pixels(4) != pixels(0));
+        QCOMPARE(clip->frames[0].pixelIndex(2, 63), 0);
+        QCOMPARE(clip->frames[4].pixelIndex(2, 63), 5);
+        // A clip of exactly the bound still opens.
+        QVERIFY(anim::ReadAvi(handMadeClip(4096, 4096, QList<QByteArray>(4))));
     }
 
     void rle8Decodes_data()
