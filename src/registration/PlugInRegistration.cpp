@@ -185,7 +185,6 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     };
     // Success is reported only when every value is there.
     const bool allWritten = registry.SetMachineSettings(key, values);
-    com::ClearErr();
     if (!allWritten) {
         automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         if (interactive)
