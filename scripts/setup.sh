@@ -10,6 +10,8 @@ packages=(
   libqt6sql6-sqlite                              # SQLite driver for the object server and the registry
   dbus-daemon dbus-bin                           # the session bus: automation server, tests (dbus-run-session)
   xvfb xauth                                     # running the window on a machine without a display
+  desktop-file-utils appstream man-db python3    # the install test: desktop entry, metainfo, manual pages, JSON
+  dpkg-dev                                       # cpack -G DEB: dependencies from the linked libraries
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -59,7 +59,6 @@ public:
         system->OpenSystem();
         auto device = system->SystemSubsystems()->Item(Floor)->SubsystemAppDevices()->Item(Thermostat);
         nvs = device->DeviceInterface()->InterfaceNetworkVariables();
-        server->clearJournal();
     }
 
     lns::admin::DeviceRef ref() const { return {Network, Floor, Thermostat}; }
@@ -70,17 +69,6 @@ public:
         admin->setNvText(ref(), nv, text, format);
     }
     QString text(const QString& nv, const QString& format = QString()) { return admin->nvText(ref(), nv, format); }
-
-    // The journal entries about one variable, from the clear on.
-    QStringList journalOf(const QString& nv) const
-    {
-        QStringList entries;
-        for (const QString& entry : server->journal()) {
-            if (entry.section(QLatin1Char(' '), 1, 1) == nv)
-                entries << entry;
-        }
-        return entries;
-    }
 
     testsupport::TestEnvironment environment;
     std::unique_ptr<lns::admin::ObjectServerAdmin> admin;

@@ -5,6 +5,7 @@
 #include "device/CNvCtrlTable.h"
 #include "device/Global.h"
 #include "framework/PlugInSettings.h"
+#include "support/RecordingObjectServer.h"
 
 #include <QtTest>
 #include <functional>
@@ -18,6 +19,9 @@ const QString CrLf = QStringLiteral("\r\n");
 // The display units the tables of a test read and write in, as a session's would be.
 qint16 units = 0;
 
+// What the access objects of the running test asked of their variable.
+const testsupport::CallLog Calls = std::make_shared<QStringList>();
+
 std::shared_ptr<CNvCpTable> Table(DeviceWorld& world, const QString& nv, const QString& format,
                                   const QString& separator, bool localizationSpecific)
 {
@@ -27,8 +31,8 @@ std::shared_ptr<CNvCpTable> Table(DeviceWorld& world, const QString& nv, const Q
     table->Separator = separator;
     table->LocalizationSpecific = localizationSpecific;
     table->Units = &units;
-    table->MyNetworkVariable = world.nvs->NvCollectionItem(nv);
-    world.server->clearJournal();
+    table->MyNetworkVariable = testsupport::Recorded(world.nvs, Calls)->NvCollectionItem(nv);
+    Calls->clear();
     return table;
 }
 
@@ -87,7 +91,7 @@ private slots:
         auto table = Table(world, nv, format, QStringLiteral(" "), localized);
         ::units = qint16(units);
         table->GetNetworkValue();
-        QCOMPARE(world.journalOf(nv), (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " " + asked,
+        QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " " + asked,
                                                    "NvFormattedValue " + nv}));
         QCOMPARE(table->LastReadFormat(), asked);
         QCOMPARE(table->ValueAsChanges, false);
@@ -138,11 +142,11 @@ private slots:
         occHeat.Initialize();
         occHeat.SetValue(QStringLiteral("22"));
         QVERIFY(table->ValueAsChanges);
-        world.server->clearJournal();
+        Calls->clear();
 
         QVERIFY(table->SendNetworkValue());
         QVERIFY(!table->ValueAsChanges);
-        QCOMPARE(world.journalOf("nciSetPts"),
+        QCOMPARE(*Calls,
                  (QStringList{"SetNvAccessOption nciSetPts 0", "SetNvFormatSpec nciSetPts SNVT_temp_setpt#SI",
                               "SetNvFormattedValue nciSetPts 23,25,27,22,19,17"}));
         QCOMPARE(world.text("nciSetPts", "SNVT_temp_setpt#SI"), QStringLiteral("23,25,27,22,19,17"));

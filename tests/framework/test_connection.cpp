@@ -4,8 +4,8 @@
 #include "framework/Identity.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
-#include "platform/objectserver/SqliteObjectServer.h"
 #include "platform/objectserver/Xif.h"
+#include "support/RecordingObjectServer.h"
 #include "support/TestEnvironment.h"
 
 #include <QtTest>
@@ -239,23 +239,21 @@ private slots:
         QFETCH(QString, interfaceName);
         QFETCH(QStringList, expected);
         makeNetworks();
-        auto server = lns::CreateObjectServer(m_path);
-        auto* sqlite = dynamic_cast<lns::SqliteObjectServer*>(server.get());
-        QVERIFY(sqlite);
-        server->SetRemoteMode(remoteAtEntry);
-        server->SetRemoteFlags(0x30 | 0x1);
-        sqlite->clearJournal();
-        m_c.objectServer = server.get();
+        testsupport::RecordingObjectServer server(lns::CreateObjectServer(m_path));
+        server.SetRemoteMode(remoteAtEntry);
+        server.SetRemoteFlags(0x30 | 0x1);
+        server.clearCalls();
+        m_c.objectServer = &server;
         framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), interfaceName);
         QCOMPARE(m_c.CurrentNetworkName, QStringLiteral("Demo"));
         QVERIFY(m_c.NetworkOpen);
         // Bits 0x10 and 0x20 replaced, the others kept.
-        QCOMPARE(relevant(sqlite->journal()).join(QLatin1Char('|')), expected.join(QLatin1Char('|')));
+        QCOMPARE(relevant(server.calls()).join(QLatin1Char('|')), expected.join(QLatin1Char('|')));
 
         // The same name again costs nothing.
-        sqlite->clearJournal();
+        server.clearCalls();
         framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), interfaceName);
-        QVERIFY(sqlite->journal().isEmpty());
+        QVERIFY(server.calls().isEmpty());
         framework::CloseConnection(m_c);
     }
 
@@ -388,11 +386,11 @@ private:
         admin.createNetworkInterface(QStringLiteral("Internet"));
     }
 
-    // The journal without the look-ups that only find objects.
-    static QStringList relevant(const QStringList& journal)
+    // The calls without the look-ups that only find objects.
+    static QStringList relevant(const QStringList& calls)
     {
         QStringList out;
-        for (const QString& entry : journal) {
+        for (const QString& entry : calls) {
             const QString name = entry.section(QLatin1Char(' '), 0, 0);
             if (name.contains(QLatin1Char('.')) || name == QLatin1String("ObjectServerIsOpen") ||
                 name == QLatin1String("NetworkName") || name == QLatin1String("Networks") ||

@@ -6,13 +6,16 @@
 #include "platform/base/ShownText.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 
+#include <QJsonArray>
+
 namespace director {
 namespace {
 
-int runApps(const QStringList& arguments)
+int runApps(QStringList arguments)
 {
+    const bool json = TakeJsonOption(arguments);
     if (arguments.size() != 1 || arguments[0].isEmpty()) {
-        Err(QStringLiteral("usage: lnsdirector apps NETWORK"));
+        Err(QStringLiteral("usage: lnsdirector apps NETWORK [--json]"));
         return 2;
     }
     if (const QString missing = MissingInstallation(QStringLiteral("apps")); !missing.isEmpty()) {
@@ -25,10 +28,22 @@ int runApps(const QStringList& arguments)
             Err(QStringLiteral("lnsdirector apps: no network named '%1'").arg(shown::Shown(arguments[0])));
             return 1;
         }
-        for (const lns::admin::ComponentAppInfo& app : admin.componentApps(arguments[0]))
-            Out(QStringList{app.owner, app.name, app.progId, QString::number(app.objectClass), QString::number(app.commandId),
-                            app.isDefault ? QStringLiteral("true") : QStringLiteral("false")}
-                    .join(QLatin1Char('\t')));
+        QJsonArray apps;
+        for (const lns::admin::ComponentAppInfo& app : admin.componentApps(arguments[0])) {
+            if (json)
+                apps.append(QJsonObject{{QStringLiteral("owner"), app.owner},
+                                        {QStringLiteral("name"), app.name},
+                                        {QStringLiteral("progId"), app.progId},
+                                        {QStringLiteral("objectClass"), app.objectClass},
+                                        {QStringLiteral("command"), app.commandId},
+                                        {QStringLiteral("default"), app.isDefault}});
+            else
+                Out(QStringList{app.owner, app.name, app.progId, QString::number(app.objectClass),
+                                QString::number(app.commandId), app.isDefault ? QStringLiteral("true") : QStringLiteral("false")}
+                        .join(QLatin1Char('\t')));
+        }
+        if (json)
+            OutJson({{QStringLiteral("network"), arguments[0]}, {QStringLiteral("apps"), apps}});
     } catch (const com::ComError& e) {
         Err(QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), e.description()));
         return 1;
@@ -38,11 +53,13 @@ int runApps(const QStringList& arguments)
 
 const bool appsRegistered = RegisterVerb(Verb{
     QStringLiteral("apps"),
-    QStringLiteral("apps NETWORK   one line per component application of the network"),
-    QStringLiteral("usage: lnsdirector apps NETWORK\n"
+    QStringLiteral("apps NETWORK [--json]   one line per component application of the network"),
+    QStringLiteral("usage: lnsdirector apps NETWORK [--json]\n"
                    "Prints one line per component application of NETWORK, tab-separated: where it lives (empty\n"
                    "for the object server, \"system\", a template's name, or template/LonMark object), its name,\n"
-                   "ProgID, object class, command and default flag (true or false)."),
+                   "ProgID, object class, command and default flag (true or false).\n"
+                   "--json prints one JSON object instead: {\"network\": NETWORK, \"apps\": [{\"owner\", \"name\",\n"
+                   "\"progId\", \"objectClass\", \"command\", \"default\"}, ...]}."),
     runApps});
 
 }  // namespace

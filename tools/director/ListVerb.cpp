@@ -5,13 +5,16 @@
 
 #include "platform/objectserver/ObjectServerAdmin.h"
 
+#include <QJsonArray>
+
 namespace director {
 namespace {
 
-int runList(const QStringList& arguments)
+int runList(QStringList arguments)
 {
+    const bool json = TakeJsonOption(arguments);
     if (arguments.size() != 1 || arguments.first().startsWith(QLatin1Char('-'))) {
-        Err(QStringLiteral("usage: lnsdirector list NETWORK"));
+        Err(QStringLiteral("usage: lnsdirector list NETWORK [--json]"));
         return 2;
     }
     if (const QString missing = MissingInstallation(QStringLiteral("list")); !missing.isEmpty()) {
@@ -20,8 +23,12 @@ int runList(const QStringList& arguments)
     }
     try {
         lns::admin::ObjectServerAdmin admin;
-        for (const QString& path : admin.devicePaths(arguments.first()))
-            Out(path);
+        const QStringList paths = admin.devicePaths(arguments.first());
+        if (json)
+            OutJson({{QStringLiteral("network"), arguments.first()}, {QStringLiteral("devices"), QJsonArray::fromStringList(paths)}});
+        else
+            for (const QString& path : paths)
+                Out(path);
     } catch (const com::ComError& e) {
         Err(ErrorLine(e));
         return 1;
@@ -31,12 +38,13 @@ int runList(const QStringList& arguments)
 
 const bool registered = RegisterVerb(Verb{
     QStringLiteral("list"),
-    QStringLiteral("list NETWORK   one device path a line"),
-    QStringLiteral("usage: lnsdirector list NETWORK\n"
+    QStringLiteral("list NETWORK [--json]   one device path a line"),
+    QStringLiteral("usage: lnsdirector list NETWORK [--json]\n"
                    "Prints the network's devices, one a line, as NETWORK/SYSTEM/SUBSYSTEM/DEVICE: the object path\n"
                    "a director passes to SendCommand, and what nv get / nv set take as PATH. The installation is\n"
                    "the one the registry's \"LonWorks Path\" names. An unknown network, or no installation there (make\n"
-                   "one with demo-setup), is an error (status 1)."),
+                   "one with demo-setup), is an error (status 1).\n"
+                   "--json prints one JSON object instead: {\"network\": NETWORK, \"devices\": [PATH, ...]}."),
     runList});
 
 }  // namespace

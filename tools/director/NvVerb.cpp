@@ -16,8 +16,8 @@ namespace {
 
 using shown::Shown;
 
-const QString Usage = QStringLiteral("usage: lnsdirector nv get NETWORK PATH NV [--format NAME]\n"
-                                     "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME]");
+const QString Usage = QStringLiteral("usage: lnsdirector nv get NETWORK PATH NV [--format NAME] [--json]\n"
+                                     "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME] [--json]");
 
 struct Request {
     bool write = false;
@@ -28,6 +28,7 @@ struct Request {
     QString nv;
     QString text;
     std::optional<QString> format;
+    bool json = false;
 };
 
 struct UsageError {
@@ -43,6 +44,8 @@ Request ParseRequest(const QStringList& arguments)
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
                 throw UsageError{QStringLiteral("lnsdirector nv: --format needs a format name")};
             r.format = arguments[++i];
+        } else if (arguments[i] == QLatin1String("--json")) {
+            r.json = true;
         } else {
             words.append(arguments[i]);
         }
@@ -132,12 +135,21 @@ int runNv(const QStringList& arguments)
             format = DefaultFormat(nv->NvTypeName(), admin.nvRaw(ref, r.nv).size(), admin.lonWorksPath());
         }
         nv->SetNvFormatSpec(format);
-        Out(QStringLiteral("%1/%2/%3/%4 %5 %6")
-                .arg(r.network, system->SystemName(), r.subsystem, r.device, r.nv, format));
+        const QString devicePath =
+            QStringLiteral("%1/%2/%3/%4").arg(r.network, system->SystemName(), r.subsystem, r.device);
+        if (!r.json)
+            Out(QStringLiteral("%1 %2 %3").arg(devicePath, r.nv, format));
         if (r.write)
             nv->SetNvFormattedValue(r.text);
         // After a write, what the device holds now.
-        Out(nv->NvFormattedValue());
+        const QString value = nv->NvFormattedValue();
+        if (r.json)
+            OutJson({{QStringLiteral("path"), devicePath},
+                     {QStringLiteral("nv"), r.nv},
+                     {QStringLiteral("format"), format},
+                     {QStringLiteral("value"), value}});
+        else
+            Out(value);
     } catch (const UsageError& e) {
         Err(e.message);
         status = 2;
@@ -160,10 +172,10 @@ int runNv(const QStringList& arguments)
 
 const bool registered = RegisterVerb(Verb{
     QStringLiteral("nv"),
-    QStringLiteral("nv get|set NETWORK PATH NV [TEXT] [--format NAME]   one value through the object server"),
+    QStringLiteral("nv get|set NETWORK PATH NV [TEXT] [--format NAME] [--json]   one value through the object server"),
     QStringLiteral(
-        "usage: lnsdirector nv get NETWORK PATH NV [--format NAME]\n"
-        "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME]\n"
+        "usage: lnsdirector nv get NETWORK PATH NV [--format NAME] [--json]\n"
+        "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME] [--json]\n"
         "Reads (get) or writes (set) the network variable NV of one device through the object server.\n"
         "PATH is a line of lnsdirector list (NETWORK/SYSTEM/SUBSYSTEM/DEVICE) or just SUBSYSTEM/DEVICE.\n"
         "The format is NAME, or by default the variable's type, with \"#SI\" where its text differs between\n"
@@ -173,7 +185,8 @@ const bool registered = RegisterVerb(Verb{
         "on standard error with status 1: 18200 the device does not answer, 18034 it refused the write,\n"
         "18035 the text does not fit the format (nothing is written), 4010 no such network, subsystem,\n"
         "device or variable, 4020 the system opens only through its network interface. Status 2 is a\n"
-        "command line that is not understood."),
+        "command line that is not understood. --json prints one JSON object instead of the two lines:\n"
+        "{\"path\": DEVICE PATH, \"nv\": NV, \"format\": FORMAT, \"value\": TEXT}."),
     runNv});
 
 }  // namespace

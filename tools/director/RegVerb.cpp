@@ -4,6 +4,8 @@
 #include "platform/base/ShownText.h"
 #include "platform/registry/RegistryStore.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QtEndian>
 #include <optional>
 
@@ -31,17 +33,35 @@ std::optional<KeyName> parseKey(const QString& text)
     return std::nullopt;
 }
 
+struct ShownValue {
+    QString type;  // REG_SZ, REG_DWORD, REG_BINARY
+    QString data;  // as reg.exe shows it
+};
+
+ShownValue shownValue(const registry::RegValue& value)
+{
+    if (value.type == ValueType::Number && value.data.size() == 4)
+        return {QStringLiteral("REG_DWORD"),
+                QStringLiteral("0x%1").arg(qFromLittleEndian<quint32>(value.data.constData()), 0, 16)};
+    if (value.type == ValueType::String)
+        return {QStringLiteral("REG_SZ"), QString::fromUtf8(value.data)};
+    return {QStringLiteral("REG_BINARY"), QString::fromLatin1(value.data.toHex())};
+}
+
 QString valueLine(const QString& name, const registry::RegValue& value)
 {
-    QString type, data;
-    if (value.type == ValueType::Number && value.data.size() == 4) {
-        type = QStringLiteral("REG_DWORD");
-        data = QStringLiteral("0x%1").arg(qFromLittleEndian<quint32>(value.data.constData()), 0, 16);
-    } else {
-        type = value.type == ValueType::String ? QStringLiteral("REG_SZ") : QStringLiteral("REG_BINARY");
-        data = value.type == ValueType::String ? QString::fromUtf8(value.data) : QString::fromLatin1(value.data.toHex());
-    }
-    return QStringLiteral("    %1    %2    %3").arg(name.isEmpty() ? QStringLiteral("(Default)") : name, type, data);
+    const ShownValue shown = shownValue(value);
+    return QStringLiteral("    %1    %2    %3").arg(name.isEmpty() ? QStringLiteral("(Default)") : name, shown.type, shown.data);
+}
+
+// The same value for a script: a number stays a number; "(Default)" is the empty name.
+QJsonObject valueJson(const QString& name, const registry::RegValue& value)
+{
+    const ShownValue shown = shownValue(value);
+    QJsonObject o{{QStringLiteral("name"), name}, {QStringLiteral("type"), shown.type}, {QStringLiteral("data"), shown.data}};
+    if (shown.type == QLatin1String("REG_DWORD"))
+        o[QStringLiteral("data")] = static_cast<qint64>(qFromLittleEndian<quint32>(value.data.constData()));
+    return o;
 }
 
 struct Options {
@@ -75,32 +95,44 @@ Options parseOptions(const QStringList& args)
     return o;
 }
 
-int query(RegistryStore& store, const KeyName& key, const Options& o)
+int query(RegistryStore& store, const KeyName& key, const Options& o, bool json)
 {
     if (!store.keyExists(key.path)) {
         Err(QStringLiteral("ERROR: The system was unable to find the specified registry key or value."));
         return 1;
     }
     const QString full = key.hiveName + (key.path.isEmpty() ? QString() : QLatin1Char('\\') + key.path);
+    QStringList names;
     if (o.valueName) {
-        const auto value = store.queryValue(key.path, *o.valueName);
-        if (!value) {
+        if (!store.queryValue(key.path, *o.valueName)) {
             Err(QStringLiteral("ERROR: The system was unable to find the specified registry key or value."));
             return 1;
         }
-        Out(full);
-        Out(valueLine(*o.valueName, *value));
-        return 0;
+        names << *o.valueName;
+    } else {
+        names = store.valueNames(key.path);
     }
-    Out(full);
-    for (const QString& name : store.valueNames(key.path))
-        Out(valueLine(name, *store.queryValue(key.path, name)));
-    for (int i = 0;; ++i) {
+    QStringList subkeys;
+    for (int i = 0; !o.valueName; ++i) {
         const auto sub = store.subkeyName(key.path, i);
         if (!sub)
             break;
-        Out(full + QLatin1Char('\\') + *sub);
+        subkeys << full + QLatin1Char('\\') + *sub;
     }
+    if (json) {
+        QJsonArray values;
+        for (const QString& name : names)
+            values.append(valueJson(name, *store.queryValue(key.path, name)));
+        OutJson({{QStringLiteral("key"), full},
+                 {QStringLiteral("values"), values},
+                 {QStringLiteral("subkeys"), QJsonArray::fromStringList(subkeys)}});
+        return 0;
+    }
+    Out(full);
+    for (const QString& name : names)
+        Out(valueLine(name, *store.queryValue(key.path, name)));
+    for (const QString& subkey : subkeys)
+        Out(subkey);
     return 0;
 }
 
@@ -160,13 +192,18 @@ int remove(RegistryStore& store, const KeyName& key, const Options& o)
     return 0;
 }
 
-int runReg(const QStringList& arguments)
+int runReg(QStringList arguments)
 {
+    const bool json = TakeJsonOption(arguments);
     if (arguments.size() < 2) {
         Err(QStringLiteral("usage: lnsdirector reg query|add|delete KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] [/d DATA]"));
         return 2;
     }
     const QString operation = arguments[0].toLower();
+    if (json && operation != QLatin1String("query")) {
+        Err(QStringLiteral("ERROR: --json is for reg query only."));
+        return 2;
+    }
     const auto key = parseKey(arguments[1]);
     if (!key) {
         Err(QStringLiteral("ERROR: The key must begin with HKLM\\ or HKCU\\: '%1'.").arg(arguments[1]));
@@ -179,7 +216,7 @@ int runReg(const QStringList& arguments)
     }
     RegistryStore store(key->hive);
     if (operation == QLatin1String("query"))
-        return query(store, *key, o);
+        return query(store, *key, o, json);
     if (operation == QLatin1String("add"))
         return add(store, *key, o);
     if (operation == QLatin1String("delete"))
@@ -190,13 +227,14 @@ int runReg(const QStringList& arguments)
 
 const bool registered = RegisterVerb(Verb{
     QStringLiteral("reg"),
-    QStringLiteral("reg query|add|delete KEY [/v NAME] [/t TYPE] [/d DATA]   the registry store"),
-    QStringLiteral("usage: lnsdirector reg query KEY [/v NAME | /ve]\n"
+    QStringLiteral("reg query|add|delete KEY [/v NAME] [/t TYPE] [/d DATA] [--json]   the registry store"),
+    QStringLiteral("usage: lnsdirector reg query KEY [/v NAME | /ve] [--json]\n"
                    "       lnsdirector reg add KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] [/d DATA]\n"
                    "       lnsdirector reg delete KEY [/v NAME | /ve]\n"
                    "KEY begins with HKLM\\ or HKCU\\. The hives are SQLite files in LONWORKS_REGISTRY_DIR\n"
                    "(default $XDG_CONFIG_HOME/lonworks-registry). delete without /v removes the key and\n"
-                   "everything below it."),
+                   "everything below it. query --json prints one JSON object: {\"key\": KEY, \"values\":\n"
+                   "[{\"name\", \"type\", \"data\"}, ...], \"subkeys\": [KEY, ...]}, a REG_DWORD's data as a number."),
     runReg});
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 // The director's verbs: each file defines its verbs with a static Verb registration.
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,5 +25,10 @@ int RunSessionSteps(const QStringList& steps);
 // Prints to standard output / standard error (UTF-8).
 void Out(const QString& line);
 void Err(const QString& line);
+
+// "--json" among a verb's arguments: takes it out and says whether it was there. Such a verb prints one
+// JSON document on standard output instead of its lines; errors stay lines on standard error.
+bool TakeJsonOption(QStringList& arguments);
+void OutJson(const QJsonObject& document);
 
 }  // namespace director

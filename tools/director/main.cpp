@@ -3,6 +3,7 @@
 
 #include "platform/base/ShownText.h"
 #include <QCoreApplication>
+#include <QJsonDocument>
 #include <cstdio>
 
 namespace director {
@@ -40,14 +41,29 @@ void Err(const QString& line)
     std::fflush(stderr);
 }
 
+bool TakeJsonOption(QStringList& arguments)
+{
+    return arguments.removeAll(QStringLiteral("--json")) > 0;
+}
+
+void OutJson(const QJsonObject& document)
+{
+    std::fputs(QJsonDocument(document).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fflush(stdout);
+}
+
 }  // namespace director
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.size() == 1 && (args.first() == QLatin1String("--version") || args.first() == QLatin1String("-V"))) {
+        director::Out(QStringLiteral("lnsdirector " KR5M_VERSION));
+        return 0;
+    }
     const auto usage = [] {
-        QString text = QStringLiteral("usage: lnsdirector VERB [ARGUMENTS]   (VERB --help for each)\n\nverbs:\n");
+        QString text = QStringLiteral("usage: lnsdirector VERB [ARGUMENTS]   (VERB --help for each)\n       lnsdirector --version\n\nverbs:\n");
         for (const director::Verb& v : director::Verbs())
             text += QStringLiteral("  %1\n").arg(v.usage);
         return text.trimmed();

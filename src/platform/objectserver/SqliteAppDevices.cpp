@@ -13,18 +13,15 @@ public:
 
     QString Name() override
     {
-        m_s->record(QStringLiteral("AppDevice.Name"), {m_name});
         return m_name;
     }
     Ptr<Interface> DeviceInterface() override
     {
-        m_s->record(QStringLiteral("DeviceInterface"), {m_name});
         db();
         return makeInterface(m_s, InterfaceOwner{m_systemId, m_networkId, m_templateId, m_id, m_name});
     }
     Ptr<lns::DeviceTemplate> DeviceTemplate() override
     {
-        m_s->record(QStringLiteral("DeviceTemplate"), {m_name});
         const auto row = db().row("SELECT name FROM templates WHERE id = ?", {m_templateId});
         if (!row)
             notFound(AppDeviceSource, QStringLiteral("template of the device %1").arg(m_name));
@@ -32,18 +29,15 @@ public:
     }
     QString DeviceProgramId() override
     {
-        m_s->record(QStringLiteral("DeviceProgramId"), {m_name});
         return value("SELECT t.program_id FROM devices d JOIN templates t ON t.id = d.template_id WHERE d.id = ?")
             .toString();
     }
     bool DeviceCommissioned() override
     {
-        m_s->record(QStringLiteral("DeviceCommissioned"), {m_name});
         return value("SELECT commissioned FROM devices WHERE id = ?").toInt() != 0;
     }
     qint32 DeviceState() override
     {
-        m_s->record(QStringLiteral("DeviceState"), {m_name});
         const auto row = db().row("SELECT unreachable, state_code FROM devices WHERE id = ?", {m_id});
         if (!row)
             notFound(AppDeviceSource, QStringLiteral("device %1 any more").arg(m_name));
@@ -53,7 +47,6 @@ public:
     }
     qint32 TestDevice() override
     {
-        m_s->record(QStringLiteral("TestDevice"), {m_name});
         return value("SELECT test_result FROM devices WHERE id = ?").toInt();
     }
 
@@ -84,7 +77,6 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("AppDevices.Count"));
         Database& d = db();
         const auto row = m_of == Of::Subsystem
                              ? d.row("SELECT COUNT(*) FROM devices WHERE subsystem_id = ?", {m_ownerId})
@@ -93,7 +85,6 @@ public:
     }
     Ptr<AppDevice> Item(qint32 index) override
     {
-        m_s->record(QStringLiteral("AppDevices.Item"), {Text(index)});
         Database& d = db();
         const qint64 offset = offsetOf(index, AppDevicesSource, QStringLiteral("the devices"));
         const auto row = m_of == Of::Subsystem
@@ -109,7 +100,6 @@ public:
     }
     Ptr<AppDevice> Item(const QString& name) override
     {
-        m_s->record(QStringLiteral("AppDevices.Item"), {name});
         Database& d = db();
         const auto row = m_of == Of::Subsystem
                              ? d.row("SELECT id, name, template_id FROM devices WHERE subsystem_id = ? AND name = ?",

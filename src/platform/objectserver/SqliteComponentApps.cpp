@@ -13,51 +13,50 @@ public:
 
     QString Name() override
     {
-        m_s->record(QStringLiteral("ComponentApp.Name"), {m_name});
         return m_name;
     }
-    QString AppProgId() override { return text("AppProgId", "SELECT prog_id FROM component_apps WHERE id = ?"); }
+    QString AppProgId() override { return text("SELECT prog_id FROM component_apps WHERE id = ?"); }
     qint32 AppObjectClass() override
     {
-        return text("AppObjectClass", "SELECT object_class FROM component_apps WHERE id = ?").toInt();
+        return text("SELECT object_class FROM component_apps WHERE id = ?").toInt();
     }
     qint32 AppCommandId() override
     {
-        return text("AppCommandId", "SELECT command_id FROM component_apps WHERE id = ?").toInt();
+        return text("SELECT command_id FROM component_apps WHERE id = ?").toInt();
     }
     void SetAppCommandId(qint32 commandId) override
     {
-        set("SetAppCommandId", Text(commandId), "UPDATE component_apps SET command_id = ? WHERE id = ?", commandId);
+        set("UPDATE component_apps SET command_id = ? WHERE id = ?", commandId);
     }
     QString AppDescription() override
     {
-        return text("AppDescription", "SELECT description FROM component_apps WHERE id = ?");
+        return text("SELECT description FROM component_apps WHERE id = ?");
     }
     void SetAppDescription(const QString& description) override
     {
-        set("SetAppDescription", description, "UPDATE component_apps SET description = ? WHERE id = ?", description);
+        set("UPDATE component_apps SET description = ? WHERE id = ?", description);
     }
     bool AppIsDefault() override
     {
-        return text("AppIsDefault", "SELECT is_default FROM component_apps WHERE id = ?").toInt() != 0;
+        return text("SELECT is_default FROM component_apps WHERE id = ?").toInt() != 0;
     }
     void SetAppIsDefault(bool isDefault) override
     {
-        set("SetAppIsDefault", Text(isDefault), "UPDATE component_apps SET is_default = ? WHERE id = ?",
+        set("UPDATE component_apps SET is_default = ? WHERE id = ?",
             isDefault ? 1 : 0);
     }
-    QString AppVersion() override { return text("AppVersion", "SELECT version FROM component_apps WHERE id = ?"); }
+    QString AppVersion() override { return text("SELECT version FROM component_apps WHERE id = ?"); }
     void SetAppVersion(const QString& version) override
     {
-        set("SetAppVersion", version, "UPDATE component_apps SET version = ? WHERE id = ?", version);
+        set("UPDATE component_apps SET version = ? WHERE id = ?", version);
     }
     QString AppManufacturerId() override
     {
-        return text("AppManufacturerId", "SELECT manufacturer_id FROM component_apps WHERE id = ?");
+        return text("SELECT manufacturer_id FROM component_apps WHERE id = ?");
     }
     void SetAppManufacturerId(const QString& manufacturerId) override
     {
-        set("SetAppManufacturerId", manufacturerId, "UPDATE component_apps SET manufacturer_id = ? WHERE id = ?",
+        set("UPDATE component_apps SET manufacturer_id = ? WHERE id = ?",
             manufacturerId);
     }
 
@@ -66,17 +65,15 @@ private:
     {
         return m_systemId ? m_s->systemDatabase(m_systemId, ComponentAppSource) : m_s->database(ComponentAppSource);
     }
-    QString text(const char* operation, const char* sql)
+    QString text(const char* sql)
     {
-        m_s->record(QString::fromLatin1(operation), {m_name});
         const auto row = db().row(sql, {m_id});
         if (!row)
             notFound(ComponentAppSource, QStringLiteral("component application %1 any more").arg(m_name));
         return row->value(0).toString();
     }
-    void set(const char* operation, const QString& shown, const char* sql, const QVariant& value)
+    void set(const char* sql, const QVariant& value)
     {
-        m_s->record(QString::fromLatin1(operation), {m_name, shown});
         if (db().exec(sql, {value, m_id}) == 0)
             notFound(ComponentAppSource, QStringLiteral("component application %1 any more").arg(m_name));
     }
@@ -94,7 +91,6 @@ public:
 
     qint32 ComponentAppsCount() override
     {
-        m_s->record(QStringLiteral("ComponentAppsCount"));
         return db().row("SELECT COUNT(*) FROM component_apps WHERE owner_kind = ? AND owner_id = ?",
                         {m_owner, m_ownerId})
             ->value(0)
@@ -102,7 +98,6 @@ public:
     }
     Ptr<ComponentApp> ComponentAppsItem(qint32 index) override
     {
-        m_s->record(QStringLiteral("ComponentAppsItem"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
                                " ORDER BY id LIMIT 1 OFFSET ?",
@@ -113,7 +108,6 @@ public:
     }
     Ptr<ComponentApp> ComponentAppsItem(const QString& name) override
     {
-        m_s->record(QStringLiteral("ComponentAppsItem"), {name});
         const auto row = db().row("SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
                                   {m_owner, m_ownerId, name});
         if (!row)
@@ -122,7 +116,6 @@ public:
     }
     Ptr<ComponentApp> ComponentAppsAdd(const QString& name, const QString& progId, qint32 objectClass) override
     {
-        m_s->record(QStringLiteral("ComponentAppsAdd"), {name, progId, Text(objectClass)});
         Database& d = db();
         if (name.trimmed().isEmpty())
             Raise(ErrInvalidName, ComponentAppsSource, QStringLiteral("A component application needs a name."));
@@ -139,7 +132,6 @@ public:
     }
     void ComponentAppsRemove(qint32 index) override
     {
-        m_s->record(QStringLiteral("ComponentAppsRemove"), {Text(index)});
         Database& d = db();
         Database::Transaction transaction(d);
         const auto row = d.row("SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ?"

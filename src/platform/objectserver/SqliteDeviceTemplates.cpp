@@ -12,12 +12,10 @@ public:
 
     QString TemplateName() override
     {
-        m_s->record(QStringLiteral("TemplateName"), {m_name});
         return m_name;
     }
     QString TemplateProgramId() override
     {
-        m_s->record(QStringLiteral("TemplateProgramId"), {m_name});
         const auto row = db().row("SELECT program_id FROM templates WHERE id = ?", {m_id});
         if (!row)
             gone();
@@ -25,7 +23,6 @@ public:
     }
     void TemplateImportXif(const QString& xifPath) override
     {
-        m_s->record(QStringLiteral("TemplateImportXif"), {m_name, xifPath});
         Database& d = db();
         const xif::InterfaceDefinition definition = ReadInterfaceFiles(xifPath, DeviceTemplateSource);
         Database::Transaction transaction(d);
@@ -36,19 +33,16 @@ public:
     }
     Ptr<ComponentApps> TemplateComponentApps() override
     {
-        m_s->record(QStringLiteral("TemplateComponentApps"), {m_name});
         db();
         return MakeComponentApps(m_s, AppOwner::Template, m_id, m_systemId);
     }
     Ptr<Interface> TemplateInterface() override
     {
-        m_s->record(QStringLiteral("TemplateInterface"), {m_name});
         db();
         return makeInterface(m_s, InterfaceOwner{m_systemId, m_networkId, m_id, 0, QString()});
     }
     Ptr<AppDevices> TemplateAppDevices() override
     {
-        m_s->record(QStringLiteral("TemplateAppDevices"), {m_name});
         db();
         return makeAppDevices(m_s, m_systemId, m_networkId, DevicesOf::Template, m_id);
     }
@@ -71,12 +65,10 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("DeviceTemplates.Count"));
         return db().row("SELECT COUNT(*) FROM templates WHERE network_id = ?", {m_networkId})->value(0).toInt();
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesItem(qint32 index) override
     {
-        m_s->record(QStringLiteral("DeviceTemplatesItem"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name FROM templates WHERE network_id = ? ORDER BY id LIMIT 1 OFFSET ?",
                                {m_networkId, offsetOf(index, DeviceTemplatesSource, QStringLiteral("the device templates"))});
@@ -86,7 +78,6 @@ public:
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesItem(const QString& name) override
     {
-        m_s->record(QStringLiteral("DeviceTemplatesItem"), {name});
         const auto row = db().row("SELECT id, name FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
         if (!row)
             notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
@@ -94,7 +85,6 @@ public:
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesFindByProgramId(const QString& programId) override
     {
-        m_s->record(QStringLiteral("DeviceTemplatesFindByProgramId"), {programId});
         const auto row = db().row("SELECT id, name FROM templates WHERE network_id = ? AND program_id <> ''"
                                   " AND upper(program_id) = upper(?) ORDER BY id LIMIT 1",
                                   {m_networkId, programId});
@@ -104,7 +94,6 @@ public:
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesAdd(const QString& name, qint32 kind) override
     {
-        m_s->record(QStringLiteral("DeviceTemplatesAdd"), {name, Text(kind)});
         Database& d = db();
         if (name.trimmed().isEmpty())
             Raise(ErrInvalidName, DeviceTemplatesSource, QStringLiteral("A device template needs a name."));
@@ -119,7 +108,6 @@ public:
     }
     void DeviceTemplatesRemove(const QString& name) override
     {
-        m_s->record(QStringLiteral("DeviceTemplatesRemove"), {name});
         Database& d = db();
         Database::Transaction transaction(d);
         const auto row = d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
@@ -157,7 +145,6 @@ public:
 
     Ptr<DeviceTemplates> TemplateLibraryDeviceTemplates() override
     {
-        m_s->record(QStringLiteral("TemplateLibraryDeviceTemplates"));
         m_s->systemDatabase(m_systemId, TemplateLibrarySource);
         return std::make_shared<SqliteDeviceTemplates>(m_s, m_systemId, m_networkId);
     }

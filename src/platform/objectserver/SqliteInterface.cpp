@@ -11,19 +11,16 @@ public:
 
     Ptr<LonMarkObjects> InterfaceLonMarkObjects() override
     {
-        m_s->record(QStringLiteral("InterfaceLonMarkObjects"));
         db();
         return makeLonMarkObjects(m_s, m_owner);
     }
     Ptr<NetworkVariables> InterfaceNetworkVariables() override
     {
-        m_s->record(QStringLiteral("InterfaceNetworkVariables"));
         db();
         return makeNetworkVariables(m_s, m_owner);
     }
     Ptr<AppDevice> InterfaceDevice() override
     {
-        m_s->record(QStringLiteral("InterfaceDevice"));
         Database& d = db();
         if (!m_owner.deviceId)
             notFound(InterfaceSource, QStringLiteral("device: the interface belongs to a device template"));

@@ -13,22 +13,18 @@ public:
 
     QString Name() override
     {
-        m_s->record(QStringLiteral("LonMarkObject.Name"), {m_name});
         return m_name;
     }
     QString LonMarkObjectDisplayName() override
     {
-        m_s->record(QStringLiteral("LonMarkObjectDisplayName"), {m_name});
         return m_displayName;
     }
     qint16 LonMarkObjectProfileKey() override
     {
-        m_s->record(QStringLiteral("LonMarkObjectProfileKey"), {m_name});
         return m_profileKey;
     }
     qint16 LonMarkObjectMode() override
     {
-        m_s->record(QStringLiteral("LonMarkObjectMode"), {m_name});
         Database& d = db();
         // A device's object starts with the mode its template's object has.
         const auto row = d.row("SELECT COALESCE((SELECT mode FROM device_lmo_modes WHERE device_id = ? AND lmo_id = ?),"
@@ -40,7 +36,6 @@ public:
     }
     void SetLonMarkObjectMode(qint16 mode) override
     {
-        m_s->record(QStringLiteral("SetLonMarkObjectMode"), {m_name, Text(mode)});
         Database& d = db();
         const qint64 changed =
             m_owner.deviceId
@@ -53,14 +48,12 @@ public:
     }
     Ptr<ComponentApps> LonMarkObjectComponentApps() override
     {
-        m_s->record(QStringLiteral("LonMarkObjectComponentApps"), {m_name});
         db();
         // A device's object shows the collection of its template's object, where directors keep them.
         return MakeComponentApps(m_s, AppOwner::TemplateLonMarkObject, m_id, m_owner.systemId);
     }
     Ptr<LonMarkObjects> LonMarkObjectCollection() override
     {
-        m_s->record(QStringLiteral("LonMarkObjectCollection"), {m_name});
         db();
         return makeLonMarkObjects(m_s, m_owner);
     }
@@ -82,14 +75,12 @@ public:
 
     qint32 LonMarkObjectsCount() override
     {
-        m_s->record(QStringLiteral("LonMarkObjectsCount"));
         return db().row("SELECT COUNT(*) FROM template_lmos WHERE template_id = ?", {m_owner.templateId})
             ->value(0)
             .toInt();
     }
     Ptr<LonMarkObject> LonMarkObjectsItem(qint32 index) override
     {
-        m_s->record(QStringLiteral("LonMarkObjectsItem"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name, display_name, profile_key FROM template_lmos WHERE template_id = ?"
                                " ORDER BY id LIMIT 1 OFFSET ?",
@@ -100,7 +91,6 @@ public:
     }
     Ptr<LonMarkObject> LonMarkObjectsItem(const QString& name) override
     {
-        m_s->record(QStringLiteral("LonMarkObjectsItem"), {name});
         const auto row = db().row("SELECT id, name, display_name, profile_key FROM template_lmos"
                                   " WHERE template_id = ? AND name = ?",
                                   {m_owner.templateId, name});
@@ -110,7 +100,6 @@ public:
     }
     Ptr<Interface> CollectionInterface() override
     {
-        m_s->record(QStringLiteral("CollectionInterface"));
         db();
         return makeInterface(m_s, m_owner);
     }

@@ -11,7 +11,6 @@ public:
 
     QString InterfaceName() override
     {
-        m_s->record(QStringLiteral("InterfaceName"), {m_name});
         return m_name;
     }
     qint64 id() const { return m_id; }
@@ -29,12 +28,10 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("NetworkInterfaces.Count"));
         return db().row("SELECT COUNT(*) FROM network_interfaces")->value(0).toInt();
     }
     Ptr<NetworkInterface> Item(qint32 index) override
     {
-        m_s->record(QStringLiteral("NetworkInterfaces.Item"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name FROM network_interfaces ORDER BY id LIMIT 1 OFFSET ?",
                                {offsetOf(index, NetworkInterfacesSource, QStringLiteral("the network interfaces"))});
@@ -44,7 +41,6 @@ public:
     }
     Ptr<NetworkInterface> Item(const QString& name) override
     {
-        m_s->record(QStringLiteral("NetworkInterfaces.Item"), {name});
         const auto row = db().row("SELECT id, name FROM network_interfaces WHERE name = ?", {name});
         if (!row)
             notFound(NetworkInterfacesSource, QStringLiteral("network interface named '%1'").arg(Shown(name)));
@@ -64,7 +60,6 @@ public:
 
     Ptr<NetworkInterface> NsdNetworkInterface() override
     {
-        m_s->record(QStringLiteral("NsdNetworkInterface"));
         const auto row = db().row("SELECT i.id, i.name FROM systems s JOIN network_interfaces i"
                                   " ON i.id = s.nsd_interface_id WHERE s.id = ?",
                                   {m_systemId});
@@ -74,8 +69,6 @@ public:
     }
     void SetNsdNetworkInterface(const Ptr<NetworkInterface>& networkInterface) override
     {
-        m_s->record(QStringLiteral("SetNsdNetworkInterface"),
-                    {networkInterface ? NetworkInterfaceNameOf(networkInterface) : QStringLiteral("none")});
         Database& d = db();
         const qint64 id = NetworkInterfaceId(networkInterface, NsdSource);
         if (d.exec("UPDATE systems SET nsd_interface_id = ? WHERE id = ?", {id ? QVariant(id) : nullId(), m_systemId}) == 0)

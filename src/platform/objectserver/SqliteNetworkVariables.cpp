@@ -14,33 +14,27 @@ public:
 
     QString Name() override
     {
-        m_s->record(QStringLiteral("NetworkVariable.Name"), {m_name});
         return m_name;
     }
     QString NvTypeName() override
     {
-        m_s->record(QStringLiteral("NvTypeName"), {m_name});
         return m_typeName;
     }
     void SetNvAccessOption(qint32 option) override
     {
-        m_s->record(QStringLiteral("SetNvAccessOption"), {m_name, Text(option)});
         m_accessOption = option;
     }
     QString NvFormatSpec() override
     {
-        m_s->record(QStringLiteral("NvFormatSpec"), {m_name});
         return m_format;
     }
     void SetNvFormatSpec(const QString& formatName) override
     {
-        m_s->record(QStringLiteral("SetNvFormatSpec"), {m_name, formatName});
         m_format = formatName;
     }
 
     QString NvFormattedValue() override
     {
-        m_s->record(QStringLiteral("NvFormattedValue"), {m_name});
         Database& db = deviceDatabase();
         const auto row = db.row("SELECT d.unreachable, v.value FROM devices d"
                                 " LEFT JOIN device_nv_values v ON v.device_id = d.id AND v.nv_id = ?"
@@ -61,7 +55,6 @@ public:
 
     void SetNvFormattedValue(const QString& text) override
     {
-        m_s->record(QStringLiteral("SetNvFormattedValue"), {m_name, text});
         Database& db = deviceDatabase();
         // A text that does not parse never reaches the device.
         QByteArray raw;
@@ -119,14 +112,12 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("NetworkVariables.Count"));
         return db().row("SELECT COUNT(*) FROM template_nvs WHERE template_id = ?", {m_owner.templateId})
             ->value(0)
             .toInt();
     }
     Ptr<NetworkVariable> Item(qint32 index) override
     {
-        m_s->record(QStringLiteral("NetworkVariables.Item"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ?"
                                " ORDER BY id LIMIT 1 OFFSET ?",
@@ -137,7 +128,6 @@ public:
     }
     Ptr<NetworkVariable> NvCollectionItem(const QString& name) override
     {
-        m_s->record(QStringLiteral("NvCollectionItem"), {name});
         const auto row = db().row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ? AND name = ?",
                                   {m_owner.templateId, name});
         if (!row)

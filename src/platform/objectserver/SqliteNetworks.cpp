@@ -11,7 +11,6 @@ public:
 
     void OpenNetwork() override
     {
-        m_s->record(QStringLiteral("OpenNetwork"), {m_name});
         Database& d = m_s->database(NetworkSource);
         if (!d.row("SELECT id FROM networks WHERE id = ?", {m_id}))
             notFound(NetworkSource, QStringLiteral("network %1 any more").arg(m_name));
@@ -20,7 +19,6 @@ public:
     }
     void CloseNetwork() override
     {
-        m_s->record(QStringLiteral("CloseNetwork"), {m_name});
         if (m_s->db) {
             for (const Row& row : m_s->db->rows("SELECT id FROM systems WHERE network_id = ?", {m_id}))
                 m_s->openSystems.remove(row[0].toLongLong());
@@ -29,17 +27,14 @@ public:
     }
     bool NetworkIsOpen() override
     {
-        m_s->record(QStringLiteral("NetworkIsOpen"), {m_name});
         return m_s->openNetworks.contains(m_id);
     }
     QString NetworkName() override
     {
-        m_s->record(QStringLiteral("NetworkName"), {m_name});
         return m_name;
     }
     Ptr<Systems> NetworkSystems() override
     {
-        m_s->record(QStringLiteral("NetworkSystems"), {m_name});
         m_s->networkDatabase(m_id, NetworkSource);
         return makeSystems(m_s, m_id);
     }
@@ -56,12 +51,10 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("Networks.Count"));
         return db().row("SELECT COUNT(*) FROM networks")->value(0).toInt();
     }
     Ptr<Network> Item(qint32 index) override
     {
-        m_s->record(QStringLiteral("Networks.Item"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name FROM networks ORDER BY id LIMIT 1 OFFSET ?",
                                {offsetOf(index, NetworksSource, QStringLiteral("the networks"))});
@@ -71,7 +64,6 @@ public:
     }
     Ptr<Network> Item(const QString& name) override
     {
-        m_s->record(QStringLiteral("Networks.Item"), {name});
         const auto row = db().row("SELECT id, name FROM networks WHERE name = ?", {name});
         if (!row)
             notFound(NetworksSource, QStringLiteral("network named '%1'").arg(Shown(name)));

@@ -28,7 +28,6 @@ SqliteObjectServer::~SqliteObjectServer()
 
 void SqliteObjectServer::OpenObjectServer()
 {
-    m_state->record(QStringLiteral("OpenObjectServer"));
     if (m_state->db)
         return;
     const QString path = m_state->requestedPath.isEmpty() ? registry::LonWorksPath() : m_state->requestedPath;
@@ -38,7 +37,6 @@ void SqliteObjectServer::OpenObjectServer()
 
 void SqliteObjectServer::CloseObjectServer()
 {
-    m_state->record(QStringLiteral("CloseObjectServer"));
     m_state->openSystems.clear();
     m_state->openNetworks.clear();
     m_state->db.reset();
@@ -46,19 +44,16 @@ void SqliteObjectServer::CloseObjectServer()
 
 bool SqliteObjectServer::ObjectServerIsOpen()
 {
-    m_state->record(QStringLiteral("ObjectServerIsOpen"));
     return m_state->db != nullptr;
 }
 
 bool SqliteObjectServer::RemoteMode()
 {
-    m_state->record(QStringLiteral("RemoteMode"));
     return m_state->remoteMode;
 }
 
 void SqliteObjectServer::SetRemoteMode(bool remote)
 {
-    m_state->record(QStringLiteral("SetRemoteMode"), {sqlite::Text(remote)});
     // The access mode is chosen before the connection is made, never under it.
     if (m_state->db && remote != m_state->remoteMode)
         sqlite::Raise(ErrInvalidArgument, Source,
@@ -68,40 +63,33 @@ void SqliteObjectServer::SetRemoteMode(bool remote)
 
 qint32 SqliteObjectServer::RemoteFlags()
 {
-    m_state->record(QStringLiteral("RemoteFlags"));
     return m_state->remoteFlags;
 }
 
 void SqliteObjectServer::SetRemoteFlags(qint32 flags)
 {
-    m_state->record(QStringLiteral("SetRemoteFlags"), {sqlite::Text(flags)});
     m_state->remoteFlags = flags;
 }
 
 void SqliteObjectServer::SetPreOpenOption(bool option)
 {
-    m_state->record(QStringLiteral("SetPreOpenOption"), {sqlite::Text(option)});
     m_state->preOpenOption = option;
 }
 
 Ptr<Networks> SqliteObjectServer::Networks()
 {
-    m_state->record(QStringLiteral("Networks"));
     m_state->database(Source);
     return sqlite::MakeNetworks(m_state);
 }
 
 Ptr<NetworkInterfaces> SqliteObjectServer::NetworkInterfaces()
 {
-    m_state->record(QStringLiteral("NetworkInterfaces"));
     m_state->database(Source);
     return sqlite::MakeNetworkInterfaces(m_state);
 }
 
 void SqliteObjectServer::SelectNetworkInterface(const Ptr<NetworkInterface>& networkInterface)
 {
-    m_state->record(QStringLiteral("SelectNetworkInterface"),
-                    {networkInterface ? sqlite::NetworkInterfaceNameOf(networkInterface) : QStringLiteral("none")});
     m_state->database(Source);
     m_state->selectedInterfaceId = sqlite::NetworkInterfaceId(networkInterface, Source);
     m_state->selectedInterfaceName = sqlite::NetworkInterfaceNameOf(networkInterface);
@@ -109,19 +97,8 @@ void SqliteObjectServer::SelectNetworkInterface(const Ptr<NetworkInterface>& net
 
 Ptr<ComponentApps> SqliteObjectServer::ObjectServerComponentApps()
 {
-    m_state->record(QStringLiteral("ObjectServerComponentApps"));
     m_state->database(Source);
     return sqlite::MakeComponentApps(m_state, sqlite::AppOwner::ObjectServer, 0, 0);
-}
-
-const QStringList& SqliteObjectServer::journal() const
-{
-    return m_state->journal;
-}
-
-void SqliteObjectServer::clearJournal()
-{
-    m_state->journal.clear();
 }
 
 QString SqliteObjectServer::lonWorksPath() const

@@ -1,28 +1,11 @@
 #pragma once
 // The object server on a SQLite file (ObjectServerDatabasePath). CreateObjectServer answers one of
-// these; tests reach it with dynamic_cast<lns::SqliteObjectServer*> to read its journal.
+// these; tests and tools reach it with dynamic_cast<lns::SqliteObjectServer*> for what only they need.
 //
 // What belongs to this instance and not to the database: remote mode and flags, the pre-open option,
-// the selected network interface, which networks and systems are open, the system option / tuning
-// values, and the journal. Everything else (networks, devices, values, faults, component
-// applications, the network service device's interface) is in the database at once.
-//
-// The journal has one entry per operation called on this server or on any object it handed out,
-// failed calls included, in call order. An entry is the operation's name as ObjectServer.h declares
-// it, then its words separated by one blank each:
-//   - the name of the object it is called on, for networks, devices, templates, LonMark objects,
-//     network variables, component applications, subsystems and network interfaces
-//     ("OpenNetwork Demo", "NvFormattedValue nciSetPts", "TemplateComponentApps KR5M-HU-1");
-//     not for the object server, systems, collections, interfaces and the network service device
-//     ("OpenSystem", "SystemSubsystems");
-//   - then the arguments: texts as given, numbers in decimal, booleans true / false, a network
-//     interface by its name or "none" ("SetRemoteFlags 32", "SetSystemOptionFlag true",
-//     "SetNvFormattedValue nciSetPts 21,23,25,20,18,16", "SetNsdNetworkInterface none").
-// Names that several classes share are qualified by the class: "Networks.Count", "Networks.Item Demo",
-// "Systems.Item 1", "Subsystems.Item Floor 1", "AppDevices.Item Thermostat 1", "AppDevices.Count",
-// "NetworkVariables.Item 3", "NetworkInterfaces.Item LON1", "DeviceTemplates.Count",
-// "AppDevice.Name Thermostat 1", "Subsystem.Name Floor 1", "NetworkVariable.Name nciSetPts",
-// "LonMarkObject.Name Thermostat", "ComponentApp.Name Configure".
+// the selected network interface, which networks and systems are open, and the system option / tuning
+// values. Everything else (networks, devices, values, faults, component applications, the network
+// service device's interface) is in the database at once.
 #include "platform/objectserver/ObjectServer.h"
 
 #include <QStringList>
@@ -54,9 +37,7 @@ public:
     void SelectNetworkInterface(const Ptr<NetworkInterface>& networkInterface) override;
     Ptr<ComponentApps> ObjectServerComponentApps() override;
 
-    // ---- For tests and tools; none of these is journaled.
-    const QStringList& journal() const;
-    void clearJournal();
+    // ---- For tests and tools.
     // The installation folder (resolved once the server was opened) and the database file.
     QString lonWorksPath() const;
     QString databasePath() const;

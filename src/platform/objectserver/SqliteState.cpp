@@ -1,22 +1,7 @@
-// What the handles of one object server share: the open connection and the call journal.
+// What the handles of one object server share: the open connection and what is open.
 #include "platform/objectserver/SqliteState.h"
 
 namespace lns::sqlite {
-
-void ServerState::record(const QString& operation, const QStringList& arguments)
-{
-    qsizetype size = operation.size();
-    for (const QString& argument : arguments)
-        size += 1 + argument.size();
-    QString entry;
-    entry.reserve(size);
-    entry += operation;
-    for (const QString& argument : arguments) {
-        entry += QLatin1Char(' ');
-        entry += argument;
-    }
-    journal.append(std::move(entry));
-}
 
 Database& ServerState::database(const QString& source)
 {

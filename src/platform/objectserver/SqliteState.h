@@ -1,6 +1,6 @@
 #pragma once
 // What every handle of one SQLite object server shares: the connection, what is open, the settings
-// that belong to this object-server instance and not to the database, and the call journal.
+// that belong to this object-server instance and not to the database.
 // Handles are a row id plus a pointer to this.
 #include "platform/objectserver/ObjectServer.h"
 #include "platform/objectserver/SqliteDatabase.h"
@@ -37,9 +37,6 @@ struct ServerState {
     QSet<qint64> openSystems;
     QHash<qint64, SystemSettings> systemSettings;  // by network id (one system per network)
     QHash<QString, qint64> networkIds;             // by name, of every network opened so far
-    QStringList journal;
-
-    void record(const QString& operation, const QStringList& arguments = {});
 
     // The connection, or ErrNotOpen while the object server is closed.
     Database& database(const QString& source);
@@ -52,28 +49,13 @@ using State = std::shared_ptr<ServerState>;
 
 [[noreturn]] void Raise(ErrorCode code, const QString& source, const QString& description);
 
-inline QString Text(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
-
-inline QString Text(int value)
-{
-    return QString::number(value);
-}
-
-inline QString Text(qint64 value)
-{
-    return QString::number(value);
-}
-
 // Handles the object server itself hands out.
 Ptr<Networks> MakeNetworks(const State& state);
 Ptr<NetworkInterfaces> MakeNetworkInterfaces(const State& state);
 Ptr<ComponentApps> MakeComponentApps(const State& state, AppOwner owner, qint64 ownerId, qint64 systemId);
 // The row id behind a network-interface handle of this implementation; 0 for none.
 qint64 NetworkInterfaceId(const Ptr<NetworkInterface>& networkInterface, const QString& source);
-// Its name, without a journal entry; empty for none.
+// Its name; empty for none.
 QString NetworkInterfaceNameOf(const Ptr<NetworkInterface>& networkInterface);
 
 // Template import, shared by TemplateImportXif and the provisioning API. ReadInterfaceFiles reads the

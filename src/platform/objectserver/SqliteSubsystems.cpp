@@ -13,12 +13,10 @@ public:
 
     QString Name() override
     {
-        m_s->record(QStringLiteral("Subsystem.Name"), {m_name});
         return m_name;
     }
     Ptr<AppDevices> SubsystemAppDevices() override
     {
-        m_s->record(QStringLiteral("SubsystemAppDevices"), {m_name});
         m_s->systemDatabase(m_systemId, SubsystemSource);
         return makeAppDevices(m_s, m_systemId, m_networkId, DevicesOf::Subsystem, m_id);
     }
@@ -38,12 +36,10 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("Subsystems.Count"));
         return db().row("SELECT COUNT(*) FROM subsystems WHERE system_id = ?", {m_systemId})->value(0).toInt();
     }
     Ptr<Subsystem> Item(qint32 index) override
     {
-        m_s->record(QStringLiteral("Subsystems.Item"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name FROM subsystems WHERE system_id = ? ORDER BY id LIMIT 1 OFFSET ?",
                                {m_systemId, offsetOf(index, SubsystemsSource, QStringLiteral("the subsystems"))});
@@ -53,7 +49,6 @@ public:
     }
     Ptr<Subsystem> Item(const QString& name) override
     {
-        m_s->record(QStringLiteral("Subsystems.Item"), {name});
         const auto row = db().row("SELECT id, name FROM subsystems WHERE system_id = ? AND name = ?", {m_systemId, name});
         if (!row)
             notFound(SubsystemsSource, QStringLiteral("subsystem named '%1'").arg(Shown(name)));

@@ -12,7 +12,6 @@ public:
 
     void OpenSystem() override
     {
-        m_s->record(QStringLiteral("OpenSystem"));
         Database& d = m_s->networkDatabase(m_networkId, SystemSource);
         const auto row = d.row("SELECT requires_interface, nsd_interface_id FROM systems WHERE id = ?", {m_id});
         if (!row)
@@ -24,69 +23,57 @@ public:
     }
     void CloseSystem() override
     {
-        m_s->record(QStringLiteral("CloseSystem"));
         m_s->openSystems.remove(m_id);
     }
     bool SystemIsOpen() override
     {
-        m_s->record(QStringLiteral("SystemIsOpen"));
         return m_s->openSystems.contains(m_id);
     }
     QString SystemName() override
     {
-        m_s->record(QStringLiteral("SystemName"));
         return m_name;
     }
     qint32 SystemNetworkMode() override
     {
-        m_s->record(QStringLiteral("SystemNetworkMode"));
         return column("SELECT network_mode FROM systems WHERE id = ?", m_s->networkDatabase(m_networkId, SystemSource))
             .toInt();
     }
     Ptr<Subsystems> SystemSubsystems() override
     {
-        m_s->record(QStringLiteral("SystemSubsystems"));
         openDb();
         return makeSubsystems(m_s, m_id, m_networkId);
     }
     Ptr<ComponentApps> SystemComponentApps() override
     {
-        m_s->record(QStringLiteral("SystemComponentApps"));
         openDb();
         return MakeComponentApps(m_s, AppOwner::System, m_id, m_id);
     }
     Ptr<TemplateLibrary> SystemTemplateLibrary() override
     {
-        m_s->record(QStringLiteral("SystemTemplateLibrary"));
         openDb();
         return makeTemplateLibrary(m_s, m_id, m_networkId);
     }
     QString SystemImportFolder() override
     {
-        m_s->record(QStringLiteral("SystemImportFolder"));
         return column("SELECT import_folder FROM systems WHERE id = ?", openDb()).toString();
     }
     void SetSystemOptionFlag(bool flag) override
     {
-        m_s->record(QStringLiteral("SetSystemOptionFlag"), {Text(flag)});
         openDb();
         m_s->systemSettings[m_networkId].optionFlag = flag;
     }
     void SetSystemOptionValue(qint32 value) override
     {
-        m_s->record(QStringLiteral("SetSystemOptionValue"), {Text(value)});
         openDb();
         m_s->systemSettings[m_networkId].optionValue = value;
     }
     void SetSystemTuningValue(qint32 value) override
     {
-        m_s->record(QStringLiteral("SetSystemTuningValue"), {Text(value)});
         openDb();
         m_s->systemSettings[m_networkId].tuningValue = value;
     }
     Ptr<NetworkServiceDevice> SystemNetworkServiceDevice() override
     {
-        m_s->record(QStringLiteral("SystemNetworkServiceDevice"));
         m_s->networkDatabase(m_networkId, SystemSource);
         return makeNetworkServiceDevice(m_s, m_id, m_networkId);
     }
@@ -113,12 +100,10 @@ public:
 
     qint32 Count() override
     {
-        m_s->record(QStringLiteral("Systems.Count"));
         return db().row("SELECT COUNT(*) FROM systems WHERE network_id = ?", {m_networkId})->value(0).toInt();
     }
     Ptr<System> Item(qint32 index) override
     {
-        m_s->record(QStringLiteral("Systems.Item"), {Text(index)});
         Database& d = db();
         const auto row = d.row("SELECT id, name FROM systems WHERE network_id = ? ORDER BY id LIMIT 1 OFFSET ?",
                                {m_networkId, offsetOf(index, SystemsSource, QStringLiteral("the systems"))});

@@ -4,12 +4,26 @@
 #include "platform/toolkit/HelpViewer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+
+#ifndef KR5M_DATA_FROM_BIN
+#define KR5M_DATA_FROM_BIN "../share/KR5MHUConfigure"
+#endif
 
 namespace modHtmlHelp {
 
 QString HelpFilePath()
 {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + framework::LoadResString(160);
+    return FindHelpFile(QCoreApplication::applicationDirPath(), framework::LoadResString(160));
+}
+
+QString FindHelpFile(const QString& programDir, const QString& fileName)
+{
+    const QString beside = programDir + QLatin1Char('/') + fileName;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QFileInfo(programDir + QStringLiteral("/" KR5M_DATA_FROM_BIN "/") + fileName).absoluteFilePath();
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 
 void ShowContext(QWidget* owner, const QString& helpFile, int context)

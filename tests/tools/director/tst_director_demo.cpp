@@ -1,6 +1,7 @@
 // lnsdirector demo-setup, list and nv as a person runs them: the real program as a process in a fresh
 // world, judged by its output, its exit status, the files and registry it leaves and the database.
 #include "platform/objectserver/ObjectServerAdmin.h"
+#include "platform/objectserver/ObjectServerFactory.h"
 #include "support/TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -9,7 +10,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -181,6 +186,9 @@ private slots:
     void help();
     void regDeleteRefusesTheHive_data();
     void regDeleteRefusesTheHive();
+    void jsonCarriesTheLines_data();
+    void jsonCarriesTheLines();
+    void version();
 
 private:
     void setUp();
@@ -587,6 +595,23 @@ void TestDirectorDemo::longInputIsCutInErrors()
 {
     QFETCH(QStringList, args);
     setUp();
+    {
+        // Two component applications, so that apps has lines of both flags to show.
+        const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+        server->OpenObjectServer();
+        const lns::Ptr<lns::Network> network = server->Networks()->Item(QString("Demo"));
+        network->OpenNetwork();
+        const lns::Ptr<lns::System> system = network->NetworkSystems()->Item(1);
+        system->OpenSystem();
+        const lns::Ptr<lns::ComponentApps> apps = system->SystemComponentApps();
+        apps->ComponentAppsAdd("Browse", "Other.PlugIn", 7)->SetAppCommandId(20);
+        const lns::Ptr<lns::ComponentApp> registerApp = apps->ComponentAppsAdd("Register", "Other.PlugIn", 0);
+        registerApp->SetAppCommandId(50);
+        registerApp->SetAppIsDefault(true);
+        system->CloseSystem();
+        network->CloseNetwork();
+        server->CloseObjectServer();
+    }
     const QString longText = QString(100000, QLatin1Char('7'));
     args.replaceInStrings("LONG", longText);
     const Run run = Director(args);
@@ -712,6 +737,106 @@ void TestDirectorDemo::regDeleteRefusesTheHive()
     QCOMPARE(Director({"reg", "delete", key}).exitCode, 1);
     for (const QString hive : {"HKLM", "HKCU"})
         QCOMPARE(Director({"reg", "query", hive + "\\SOFTWARE\\Keep", "/v", "v"}).exitCode, 0);
+}
+
+// The lines a verb prints, rebuilt from its --json document the way the verb writes them.
+QStringList LinesFromJson(const QString& verb, const QJsonObject& doc)
+{
+    QStringList lines;
+    if (verb == "list") {
+        for (const QJsonValue& path : doc["devices"].toArray())
+            lines << path.toString();
+    } else if (verb == "nv") {
+        lines << doc["path"].toString() + " " + doc["nv"].toString() + " " + doc["format"].toString()
+              << doc["value"].toString();
+    } else if (verb == "apps") {
+        for (const QJsonValue& v : doc["apps"].toArray()) {
+            const QJsonObject app = v.toObject();
+            lines << QStringList({app["owner"].toString(), app["name"].toString(), app["progId"].toString(),
+                                  QString::number(app["objectClass"].toInt()), QString::number(app["command"].toInt()),
+                                  app["default"].toBool() ? "true" : "false"})
+                         .join('\t');
+        }
+    } else if (verb == "reg") {
+        lines << doc["key"].toString();
+        for (const QJsonValue& v : doc["values"].toArray()) {
+            const QJsonObject value = v.toObject();
+            const QString data = value["data"].isDouble()
+                                     ? "0x" + QString::number(value["data"].toInteger(), 16)
+                                     : value["data"].toString();
+            lines << QString("    %1    %2    %3")
+                         .arg(value["name"].toString().isEmpty() ? "(Default)" : value["name"].toString(),
+                              value["type"].toString(), data);
+        }
+        for (const QJsonValue& subkey : doc["subkeys"].toArray())
+            lines << subkey.toString();
+    }
+    return lines;
+}
+
+// --json prints one JSON document holding exactly what the lines say, and nothing else.
+void TestDirectorDemo::jsonCarriesTheLines_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("list") << QStringList({"list", "Demo"});
+    QTest::newRow("nv get") << QStringList({"nv", "get", "Demo", "Demo/System 1/Floor 1/TS-101", "nciSetPts"});
+    QTest::newRow("nv get, format given")
+        << QStringList({"nv", "get", "Demo", "Floor 1/TS-102", "nciSetPts", "--format", "SNVT_temp_setpt#US"});
+    QTest::newRow("nv set") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSndHrtBt", "90"});
+    QTest::newRow("apps") << QStringList({"apps", "Demo"});
+    QTest::newRow("reg query, key") << QStringList({"reg", "query", "HKCU\\SOFTWARE\\Json"});
+    QTest::newRow("reg query, one value") << QStringList({"reg", "query", "HKLM\\SOFTWARE\\LonWorks", "/v", "LonWorks Path"});
+}
+
+void TestDirectorDemo::jsonCarriesTheLines()
+{
+    QFETCH(QStringList, args);
+    setUp();
+    {
+        // Two component applications, so that apps has lines of both flags to show.
+        const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+        server->OpenObjectServer();
+        const lns::Ptr<lns::Network> network = server->Networks()->Item(QString("Demo"));
+        network->OpenNetwork();
+        const lns::Ptr<lns::System> system = network->NetworkSystems()->Item(1);
+        system->OpenSystem();
+        const lns::Ptr<lns::ComponentApps> apps = system->SystemComponentApps();
+        apps->ComponentAppsAdd("Browse", "Other.PlugIn", 7)->SetAppCommandId(20);
+        const lns::Ptr<lns::ComponentApp> registerApp = apps->ComponentAppsAdd("Register", "Other.PlugIn", 0);
+        registerApp->SetAppCommandId(50);
+        registerApp->SetAppIsDefault(true);
+        system->CloseSystem();
+        network->CloseNetwork();
+        server->CloseObjectServer();
+    }
+    for (const QStringList& add : {QStringList({"/v", "Count", "/t", "REG_DWORD", "/d", "0x2a"}),
+                                   QStringList({"/v", "Name", "/d", "Floor 1"}), QStringList({"/ve", "/d", "default"})})
+        QCOMPARE(Director(QStringList({"reg", "add", "HKCU\\SOFTWARE\\Json"}) + add).exitCode, 0);
+    QCOMPARE(Director({"reg", "add", "HKCU\\SOFTWARE\\Json\\Below"}).exitCode, 0);
+
+    const Run lines = Director(args);
+    QCOMPARE(lines.exitCode, 0);
+    QVERIFY(!lines.out.isEmpty());
+    QProcess process;
+    process.start(testsupport::BinDir() + "/lnsdirector", args + QStringList{"--json"});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), QString());
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(process.readAllStandardOutput(), &error);
+    QCOMPARE(error.errorString(), QJsonParseError().errorString());
+    QVERIFY(doc.isObject());
+    QCOMPARE(LinesFromJson(args.first(), doc.object()), lines.out);
+}
+
+void TestDirectorDemo::version()
+{
+    const Run run = Director({"--version"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out.size(), 1);
+    QVERIFY2(QRegularExpression("^lnsdirector \\d+\\.\\d+\\.\\d+$").match(run.out.first()).hasMatch(),
+             qPrintable(run.out.first()));
 }
 
 QTEST_GUILESS_MAIN(TestDirectorDemo)
