@@ -1,3 +1,7 @@
+// The window's own life: loading, settings, the configure commands, reading a device into the tabs,
+// the buttons and ending. Kept as one file past 600 lines on purpose: these steps share the window's
+// order of events (InitDevice's steps, the reads and the settle-before-next-device rule call each
+// other), and editing, Apply and units already live in fMainEditing, fMainApply and fMainUnits.
 #include "ui/main/fMain.h"
 
 #include "device/CNvCpTable.h"
