@@ -19,3 +19,33 @@ function(kr5m_add_test)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KR5M_BIN_DIR=${CMAKE_BINARY_DIR}/bin;KR5M_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     TIMEOUT 300)
 endfunction()
+
+# kr5m_add_postgres_variant(<test> [<command...>])
+# The test once more against a private PostgreSQL cluster (cmake/pg-cluster.sh), started before the
+# first such test and stopped after the last, also when one fails. Skipped where PostgreSQL's server
+# or Qt's driver for it is not installed.
+file(GLOB KR5M_PG_BIN /usr/lib/postgresql/*/bin/initdb)
+find_file(KR5M_QPSQL libqsqlpsql.so PATHS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}/sqldrivers
+  /usr/lib/x86_64-linux-gnu/qt6/plugins/sqldrivers /usr/lib/qt6/plugins/sqldrivers)
+string(MD5 KR5M_BUILD_TAG "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${KR5M_BUILD_TAG}" 0 10 KR5M_BUILD_TAG)
+set(KR5M_PG_DIR /tmp/kr5m-pg-${KR5M_BUILD_TAG})
+function(kr5m_add_postgres_variant test)
+  if(NOT KR5M_PG_BIN OR NOT KR5M_QPSQL)
+    return()
+  endif()
+  if(NOT TEST postgres_cluster_start)
+    add_test(NAME postgres_cluster_start COMMAND ${CMAKE_SOURCE_DIR}/cmake/pg-cluster.sh start ${KR5M_PG_DIR})
+    add_test(NAME postgres_cluster_stop COMMAND ${CMAKE_SOURCE_DIR}/cmake/pg-cluster.sh stop ${KR5M_PG_DIR})
+    set_tests_properties(postgres_cluster_start PROPERTIES FIXTURES_SETUP postgres)
+    set_tests_properties(postgres_cluster_stop PROPERTIES FIXTURES_CLEANUP postgres)
+  endif()
+  get_test_property(${test} ENVIRONMENT environment)
+  if(ARGN)
+    add_test(NAME ${test}_pg COMMAND ${ARGN})
+  else()
+    add_test(NAME ${test}_pg COMMAND ${test})
+  endif()
+  set_tests_properties(${test}_pg PROPERTIES FIXTURES_REQUIRED postgres TIMEOUT 600
+    ENVIRONMENT "${environment};LONWORKS_OBJECT_SERVER=postgresql:///postgres?host=${KR5M_PG_DIR}&port=5432&user=postgres")
+endfunction()

@@ -8,10 +8,12 @@ packages=(
   cmake ninja-build g++                          # the build
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev # Qt 6 Widgets, SQL, D-Bus, Test (+ the GL headers Qt's CMake files ask for)
   libqt6sql6-sqlite                              # SQLite driver for the object server and the registry
+  libqt6sql6-psql postgresql                     # PostgreSQL store: Qt's driver, and the private server the tests start
   dbus-daemon dbus-bin                           # the session bus: automation server, tests (dbus-run-session)
   xvfb xauth                                     # running the window on a machine without a display
   desktop-file-utils appstream man-db python3    # the install test: desktop entry, metainfo, manual pages, JSON
   dpkg-dev                                       # cpack -G DEB: dependencies from the linked libraries
+  clang-format clang-tidy                        # the format and lint checks of the test command
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -30,6 +30,8 @@ struct NvRow {
 };
 
 // The variables of the device, in the order the window reads them.
+// One variable a line: the formatter leaves the table alone.
+// clang-format off
 const NvRow NvRows[] = {
     {"nciSetPts", "nciSetPts", "nciSetPts", "Heating / Cooling Setpoints", "SNVT_temp_setpt", ",", true, "Network Variables:0"},
     {"nciRHmodel", "nciRHmodel", "nciRHmodel", "", "UNVT_rh_model", " ", false, "Network Variables:4"},
@@ -44,6 +46,7 @@ const NvRow NvRows[] = {
     // The model variable once more, raw, only for the numeric model code.
     {"nciSccModel (Raw)", "nciSccModelRaw", "nciSccModel", "Model number and version", "RAW", "\t", false, "Network Variables:4"},
 };
+// clang-format on
 
 enum class Ctl { Txt, Cb, LbModel, LbHvacType, None };
 
@@ -82,6 +85,8 @@ const Limits DoorLimits{"1", "10", "1", "10", true};
 const Limits TimeLimits{"0", "6553.4", "0", "6553.4", false};
 
 // Position in DataItems = position in this table.
+// One item a line: the formatter leaves the table alone.
+// clang-format off
 const ItemRow ItemRows[] = {
     {"nciSetPts.occ_heat", "Occupied heating setpoint", "nciSetPts", 3, Ctl::Txt, 0, 0.5, true, false, &HeatLimits},
     {"nciSetPts.unocc_heat", "Unoccupied heating setpoint", "nciSetPts", 5, Ctl::Txt, 1, 0.5, true, false, &HeatLimits},
@@ -125,6 +130,7 @@ const ItemRow ItemRows[] = {
     {"nciRcvHrtBt", "Input heartbeat", "nciRcvHrtBt", 0, Ctl::Txt, 41, 0, false, false, &TimeLimits},
     {"thermostat_model", nullptr, "nciSccModelRaw", 0, Ctl::None, 0, 0, false, false, nullptr},
 };
+// clang-format on
 
 template <class T>
 T* Control(const std::map<int, T*>& controls, int index, const char* operation)

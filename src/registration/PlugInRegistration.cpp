@@ -91,14 +91,14 @@ QString UnreadableHiveText(const QString& file, bool registering)
 VersionPair ReadVersionPair(const QString& version)
 {
     VersionPair pair;
-    const int dot = version.indexOf(QLatin1Char('.'));
+    const qsizetype dot = version.indexOf(QLatin1Char('.'));
     pair.major = leadingInt16(dot < 0 ? version : version.left(dot), pair);
     if (dot < 0)
         return pair;
     QString minor = version.mid(dot + 1);
-    const int blank = minor.indexOf(QLatin1Char(' '));
-    const int nextDot = minor.indexOf(QLatin1Char('.'));
-    int end = minor.size();
+    const qsizetype blank = minor.indexOf(QLatin1Char(' '));
+    const qsizetype nextDot = minor.indexOf(QLatin1Char('.'));
+    qsizetype end = minor.size();
     if (blank >= 0)
         end = qMin(end, blank);
     if (nextDot >= 0)

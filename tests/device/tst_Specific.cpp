@@ -1,5 +1,5 @@
-// The thermostat's definition on a real device: the eleven access objects, the 41 data items and
-// what they show after a read; rebuilding for a second device; failures part-way.
+// The thermostat's definition on a real device: which value of the device each field shows after a
+// read, the 41 data items in order, rebuilding for a second device, failures part-way.
 #include "support/Failures.h"
 #include "DeviceWorld.h"
 #include "device/CNvCpTable.h"
@@ -64,60 +64,71 @@ private slots:
     }
     void cleanup() { m_session.reset(); }
 
-    void accessObjects_data()
+    // What a field shows after a read is the device's value of the field it stands for, read in
+    // that variable's format and display units and rounded to the field's step.
+    void eachFieldShowsItsValueOfTheDevice_data()
     {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("separator");
-        QTest::addColumn<bool>("localized");
-        QTest::addColumn<QString>("relative");
-        const QString nv4 = QStringLiteral("Network Variables:4");
-        QTest::newRow("1") << 1 << "nciSetPts" << "nciSetPts" << "nciSetPts" << "Heating / Cooling Setpoints"
-                           << "SNVT_temp_setpt" << "," << true << "Network Variables:0";
-        QTest::newRow("2") << 2 << "nciRHmodel" << "nciRHmodel" << "nciRHmodel" << "" << "UNVT_rh_model" << " " << false << nv4;
-        QTest::newRow("3") << 3 << "nciGenOpts" << "nciGenOpts" << "nciGenOpts" << "Device General Options"
-                           << "UNVT_fc_gen_opts" << " " << true << nv4;
-        QTest::newRow("4") << 4 << "nciSccModel" << "nciSccModel" << "nciSccModel" << "Model number and version"
-                           << "UNVT_model_info2" << " " << false << nv4;
-        QTest::newRow("5") << 5 << "nciHvacType" << "nciHvacType" << "nciHvacType" << "" << "SNVT_hvac_type" << " " << false << nv4;
-        QTest::newRow("6") << 6 << "nciSndHrtBt" << "nciSndHrtBt" << "nciSndHrtBt" << "" << "SNVT_time_sec" << " " << false << nv4;
-        QTest::newRow("7") << 7 << "nciMinOutTm" << "nciMinOutTm" << "nciMinOutTm" << "" << "SNVT_time_sec" << " " << false << nv4;
-        QTest::newRow("8") << 8 << "nciRcvHrtBt" << "nciRcvHrtBt" << "nciRcvHrtBt" << "" << "SNVT_time_sec" << " " << false << nv4;
-        QTest::newRow("9") << 9 << "nciMajVer" << "nciMajVer" << "nciMajVer" << "nciMajVer" << "INT" << " " << false << nv4;
-        QTest::newRow("10") << 10 << "nciMinVer" << "nciMinVer" << "nciMinVer" << "nciMinVer" << "INT" << " " << false << nv4;
-        QTest::newRow("11 raw") << 11 << "nciSccModelRaw" << "nciSccModel (Raw)" << "nciSccModel"
-                                << "Model number and version" << "RAW" << "\t" << false << nv4;
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("nv");
+        QTest::addColumn<int>("field");     // in the device's text
+        QTest::addColumn<QString>("value");  // put into that field, in the device's plain format
+        QTest::addColumn<int>("units");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("occupied heating") << "txtNvi_0" << "nciSetPts" << 3 << "21.25" << 0 << "21";
+        QTest::newRow("unoccupied heating") << "txtNvi_1" << "nciSetPts" << 5 << "17.75" << 0 << "18";
+        QTest::newRow("occupied cooling, imperial") << "txtNvi_3" << "nciSetPts" << 0 << "25" << 1 << "77";
+        QTest::newRow("unoccupied cooling") << "txtNvi_4" << "nciSetPts" << 2 << "27" << 0 << "27";
+        QTest::newRow("heating limit, imperial") << "txtNvi_2" << "nciGenOpts" << 13 << "30" << 1 << "86";
+        QTest::newRow("cooling limit") << "txtNvi_5" << "nciGenOpts" << 14 << "15.5" << 0 << "15.5";
+        QTest::newRow("dead band") << "txtNvi_16" << "nciGenOpts" << 18 << "1.5" << 0 << "1.5";
+        QTest::newRow("room sensor offset") << "txtNvi_6" << "nciGenOpts" << 19 << "-1.5" << 0 << "-1.5";
+        QTest::newRow("actuator timing, unrounded") << "txtNvi_14" << "nciGenOpts" << 1 << "2.3" << 0 << "2.3";
+        QTest::newRow("temporary occupied time") << "txtNvi_17" << "nciGenOpts" << 16 << "3" << 0 << "3";
+        QTest::newRow("door time, whole minutes") << "txtNvi_18" << "nciGenOpts" << 17 << "7" << 0 << "7";
+        QTest::newRow("system type") << "cbNvi_11" << "nciGenOpts" << 10 << "FOUR_PIPE" << 0 << "FOUR_PIPE";
+        QTest::newRow("control type") << "cbNvi_5" << "nciGenOpts" << 0 << "FLOATING" << 0 << "FLOATING";
+        QTest::newRow("sequence of operations") << "cbNvi_15" << "nciGenOpts" << 11 << "HEAT_COOL" << 0 << "HEAT_COOL";
+        QTest::newRow("RH set point") << "txtNvi_7" << "nciRHmodel" << 1 << "55" << 0 << "55";
+        QTest::newRow("RH calibration") << "txtNvi_10" << "nciRHmodel" << 4 << "-3" << 0 << "-3";
+        QTest::newRow("RH display") << "cbNvi_9" << "nciRHmodel" << 0 << "ON" << 0 << "ON";
+        QTest::newRow("model") << "txtNvi_11" << "nciSccModel" << 0 << "51" << 0 << "51";
+        QTest::newRow("model label") << "lbModel" << "nciSccModel" << 0 << "47" << 0 << "47";
+        QTest::newRow("software version") << "txtNvi_12" << "nciSccModel" << 1 << "2.3" << 0 << "2.3";
+        QTest::newRow("HVAC type") << "lbHvacType" << "nciHvacType" << 0 << "HVT_HEAT_PUMP" << 0 << "HVT_HEAT_PUMP";
+        QTest::newRow("output heartbeat") << "txtNvi_39" << "nciSndHrtBt" << 0 << "300" << 0 << "300";
+        QTest::newRow("output throttle") << "txtNvi_40" << "nciMinOutTm" << 0 << "12.5" << 0 << "12.5";
+        QTest::newRow("input heartbeat") << "txtNvi_41" << "nciRcvHrtBt" << 0 << "600" << 0 << "600";
+        QTest::newRow("module major version") << "txtNvi_13" << "nciMajVer" << 0 << "4" << 0 << "4";
+        QTest::newRow("module minor version") << "txtNvi_15" << "nciMinVer" << 0 << "9" << 0 << "9";
     }
-    void accessObjects()
+    void eachFieldShowsItsValueOfTheDevice()
     {
-        QFETCH(int, position);
-        QFETCH(QString, key);
-        QFETCH(QString, name);
-        QFETCH(QString, variable);
-        QFETCH(QString, description);
-        QFETCH(QString, format);
-        QFETCH(QString, separator);
-        QFETCH(bool, localized);
-        QFETCH(QString, relative);
+        QFETCH(QString, control);
+        QFETCH(QString, nv);
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(int, units);
+        QFETCH(QString, shown);
         DeviceWorld world;
+        const QChar separator = nv == QLatin1String("nciSetPts") ? QLatin1Char(',') : QLatin1Char(' ');
+        QStringList fields = world.text(nv).split(separator);
+        QVERIFY(field < fields.size());
+        fields[field] = value;
+        world.setText(nv, fields.join(separator));
+        m_session->DisplayUnits = qint16(units);
+        Controls controls;
         Specific::BuildNvTables(*m_session, world.nvs);
-        QCOMPARE(tables().NvTables.Count(), 11);
-        const auto& table = tables().NvTables.Item(position);
-        QCOMPARE(tables().NvTables.Item(key).get(), table.get());
-        QCOMPARE(table->Name, name);
-        QCOMPARE(table->Description, description);
-        QCOMPARE(table->Format, format);
-        QCOMPARE(table->Separator, separator);
-        QCOMPARE(table->LocalizationSpecific, localized);
-        QCOMPARE(table->Relative, relative);
-        QVERIFY(table->MyNetworkVariable);
-        QCOMPARE(table->MyNetworkVariable->Name(), variable);
-        QVERIFY(!table->NvAsArray.has_value());
-        QVERIFY(!table->ValueAsChanges);
+        Specific::BuildDataItems(*m_session, controls.w);
+        for (const auto& table : tables().NvTables)
+            table->GetNetworkValue();
+        QWidget* widget = controls.parent.findChild<QWidget*>(control);
+        QVERIFY(widget);
+        QStringList values;
+        for (const auto& item : tables().DataItems) {
+            if (item->TheControl == widget)
+                values << item->Value();
+        }
+        QCOMPARE(values, QStringList{shown});
     }
 
     void modelVariableHasTwoHandles()
@@ -141,79 +152,6 @@ private slots:
         QCOMPARE(tables().NvTables.Count(), 6);
         QCOMPARE(tables().NvTables.Item(6)->Name, QStringLiteral("nciSndHrtBt"));
         QVERIFY(!tables().NvTables.Contains(QStringLiteral("nciMinOutTm")));
-    }
-
-    void dataItems_data()
-    {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<double>("step");  // 0: not rounded
-        QTest::addColumn<bool>("offset");
-        QTest::addColumn<QStringList>("limits");  // min 0, max 0, min 1, max 1
-        const QStringList none{"0", "0", "0", "0"};
-        QTest::newRow("1") << 1 << "nciSetPts.occ_heat" << "Occupied heating setpoint" << "nciSetPts" << 3 << "txtNvi_0"
-                           << 0.5 << true << QStringList{"4.5", "32", "40", "90"};
-        QTest::newRow("3") << 3 << "nciSetPts.occ_cool" << "Occupied cooling setpoint" << "nciSetPts" << 0 << "txtNvi_3"
-                           << 0.5 << true << QStringList{"12", "37.5", "54", "100"};
-        QTest::newRow("5") << 5 << "HeatMax" << "Maximum heating setpoint limit" << "nciGenOpts" << 13 << "txtNvi_2"
-                           << 0.5 << true << QStringList{"4.5", "32", "40", "90"};
-        QTest::newRow("7") << 7 << "SetpointType" << "" << "nciGenOpts" << 15 << "cbNvi_0" << 0.0 << false << none;
-        QTest::newRow("9") << 9 << "DeadBand" << "Dead Band" << "nciGenOpts" << 18 << "txtNvi_16" << 0.5 << true
-                           << QStringList{"1", "2.5", "2", "5"};
-        QTest::newRow("14") << 14 << "DriveTime" << "Floating actuator timing" << "nciGenOpts" << 1 << "txtNvi_14"
-                            << 0.0 << false << QStringList{"0.5", "9", "0.5", "9"};
-        QTest::newRow("18") << 18 << "CalibRS" << "Room sensor offset" << "nciGenOpts" << 19 << "txtNvi_6" << 0.5
-                            << true << QStringList{"-2.5", "2.5", "-5", "5"};
-        QTest::newRow("21") << 21 << "DehumHyst" << "Dehumidifiacation hysteresis" << "nciRHmodel" << 2 << "txtNvi_8"
-                            << 0.0 << false << QStringList{"2", "20", "2", "20"};
-        QTest::newRow("23") << 23 << "RHcalib" << "RH sensor calibration offset" << "nciRHmodel" << 4 << "txtNvi_10"
-                            << 0.0 << false << QStringList{"-15", "15", "-15", "15"};
-        QTest::newRow("24") << 24 << "thermostat_model" << "" << "nciSccModel" << 0 << "txtNvi_11" << 0.0 << false << none;
-        QTest::newRow("27") << 27 << "MinorVersion" << "" << "nciMinVer" << 0 << "txtNvi_15" << 0.0 << false << none;
-        QTest::newRow("28") << 28 << "nciHvacType" << "" << "nciHvacType" << 0 << "lbHvacType" << 0.0 << false << none;
-        QTest::newRow("30") << 30 << "TOccTime" << "Temporary occupied time" << "nciGenOpts" << 16 << "txtNvi_17"
-                            << 0.0 << false << QStringList{"0", "24", "0", "24"};
-        QTest::newRow("34") << 34 << "Pipes" << "" << "nciGenOpts" << 10 << "cbNvi_11" << 0.0 << false << none;
-        QTest::newRow("35") << 35 << "DoorTime" << "Door Time" << "nciGenOpts" << 17 << "txtNvi_18" << 1.0 << false
-                            << QStringList{"1", "10", "1", "10"};
-        QTest::newRow("37") << 37 << "thermostat_model" << "" << "nciSccModel" << 0 << "lbModel" << 0.0 << false << none;
-        QTest::newRow("39") << 39 << "nciMinOutTm" << "Output trottle" << "nciMinOutTm" << 0 << "txtNvi_40" << 0.0
-                            << false << QStringList{"0", "6553.4", "0", "6553.4"};
-        QTest::newRow("40") << 40 << "nciRcvHrtBt" << "Input heartbeat" << "nciRcvHrtBt" << 0 << "txtNvi_41" << 0.0
-                            << false << QStringList{"0", "6553.4", "0", "6553.4"};
-        QTest::newRow("41") << 41 << "thermostat_model" << "" << "nciSccModelRaw" << 0 << "" << 0.0 << false << none;
-    }
-    void dataItems()
-    {
-        QFETCH(int, position);
-        QFETCH(QString, name);
-        QFETCH(QString, description);
-        QFETCH(QString, key);
-        QFETCH(int, field);
-        QFETCH(QString, control);
-        QFETCH(double, step);
-        QFETCH(bool, offset);
-        QFETCH(QStringList, limits);
-        DeviceWorld world;
-        Controls controls;
-        Specific::BuildNvTables(*m_session, world.nvs);
-        Specific::BuildDataItems(*m_session, controls.w);
-        QCOMPARE(tables().DataItems.Count(), 41);
-        const auto& item = tables().DataItems.Item(position);
-        QCOMPARE(item->Name, name);
-        QCOMPARE(item->Description, description);
-        QCOMPARE(item->Typee, QStringLiteral("CP"));
-        QCOMPARE(item->NvCpTable.get(), tables().NvTables.Item(key).get());
-        QCOMPARE(int(item->ItemArrayIndex), field);
-        QCOMPARE(item->TheControl ? item->TheControl->objectName() : QString(), control);
-        QCOMPARE(item->RoundValue, step != 0);
-        QCOMPARE(item->Ceiling, step);
-        QCOMPARE(item->OffsetValue, offset);
-        QCOMPARE((QStringList{item->MinLimit(0), item->MaxLimit(0), item->MinLimit(1), item->MaxLimit(1)}), limits);
     }
 
     void everyItemInOrder()

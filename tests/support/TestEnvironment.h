@@ -2,7 +2,8 @@
 // A fresh, private world for one test: a temporary folder that holds the registry hives
 // (LONWORKS_REGISTRY_DIR) and XDG data / config folders, restored when the object goes. Under a test
 // bus (KR5M_TEST_WORLD set by cmake/run-on-bus.sh) it is that bus's world instead, shared with the
-// servers the bus starts.
+// servers the bus starts. On a PostgreSQL store (LONWORKS_OBJECT_SERVER set) the world also has a
+// database of its own on that server, dropped when the object goes.
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -24,7 +25,12 @@ public:
     void set(const char* name, const QString& value);
 
 private:
+    void makeDatabase(const QString& server);
+    void dropDatabase();
+
     QTemporaryDir m_dir;
+    QString m_server;    // the server's address as given, to reach it again for the drop
+    QString m_database;  // the world's own database on it
     QString m_world;
     QMap<QByteArray, std::optional<QByteArray>> m_saved;
 };

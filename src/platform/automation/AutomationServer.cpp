@@ -437,7 +437,7 @@ void AutomationServer::prepareForEnd()
 QString AutomationServer::createObject(const QString& owner)
 {
     auto entry = std::make_shared<Entry>();
-    const QString path = m_config.objectPathPrefix + QLatin1Char('/') + QString::number(m_nextId++);
+    QString path = m_config.objectPathPrefix + QLatin1Char('/') + QString::number(m_nextId++);
     entry->owner = owner;
     entry->node = std::make_unique<ObjectNode>(this, path);
     m_objects.insert(path, entry);

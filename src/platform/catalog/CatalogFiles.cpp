@@ -282,7 +282,7 @@ bool ValidateFileSet(const QJsonObject& document, IndexedFileSet& entry, QString
         error = QStringLiteral("profiles must be a list");
         return false;
     }
-    for (const QJsonValue& profile : profiles.toArray()) {
+    for (const QJsonValue profile : profiles.toArray()) {
         const QJsonValue key = profile.toObject().value(QStringLiteral("key"));
         if (!IsWholeNumber(key) || key.toDouble() < 0 || key.toDouble() > 65535) {
             error = QStringLiteral("a profile key must be a number from 0 to 65535");
@@ -322,7 +322,7 @@ bool ValidateFileSet(const QJsonObject& document, IndexedFileSet& entry, QString
 QString StoredPath(const QString& typesFolder, const QString& absolutePath)
 {
     const QString base = CleanAbsolute(typesFolder);
-    const QString path = CleanAbsolute(absolutePath);
+    QString path = CleanAbsolute(absolutePath);
     if (path == base)
         return QStringLiteral(".");
     if (path.startsWith(base + QLatin1Char('/')))
@@ -357,23 +357,23 @@ bool ReadIndex(const QString& typesFolder, CatalogIndex& index, QString& error)
         error = QStringLiteral("%1 lacks its folders or file sets").arg(path);
         return false;
     }
-    for (const QJsonValue& folder : folders.toArray()) {
+    for (const QJsonValue folder : folders.toArray()) {
         if (!folder.isString() || folder.toString().isEmpty()) {
             error = QStringLiteral("%1 records a folder that is not a path").arg(path);
             return false;
         }
         index.folders.append(folder.toString());
     }
-    for (const QJsonValue& value : fileSets.toArray()) {
+    for (const QJsonValue value : fileSets.toArray()) {
         const QJsonObject object = value.toObject();
         IndexedFileSet entry;
         entry.file = object.value(QStringLiteral("file")).toString();
         entry.name = object.value(QStringLiteral("name")).toString();
         entry.programIdTemplate = object.value(QStringLiteral("programIdTemplate")).toString();
         entry.scope = object.value(QStringLiteral("scope")).toInt();
-        for (const QJsonValue& key : object.value(QStringLiteral("profiles")).toArray())
+        for (const QJsonValue key : object.value(QStringLiteral("profiles")).toArray())
             entry.profileKeys.append(static_cast<quint16>(key.toInt()));
-        for (const QJsonValue& type : object.value(QStringLiteral("types")).toArray())
+        for (const QJsonValue type : object.value(QStringLiteral("types")).toArray())
             entry.typeNames.append(type.toString());
         if (entry.file.isEmpty() || !IsProgramId(entry.programIdTemplate) || DigitsComparedAt(entry.scope) == 0) {
             error = QStringLiteral("%1 lists a file set without file, program-ID template or scope").arg(path);
@@ -381,7 +381,7 @@ bool ReadIndex(const QString& typesFolder, CatalogIndex& index, QString& error)
         }
         index.fileSets.append(entry);
     }
-    for (const QJsonValue& skipped : root.value(QStringLiteral("skipped")).toArray())
+    for (const QJsonValue skipped : root.value(QStringLiteral("skipped")).toArray())
         index.skipped.append(skipped.toString());
     return true;
 }

@@ -36,7 +36,7 @@ void requireName(const QString& name, const QString& what)
 
 ObjectServerAdmin::ObjectServerAdmin(const QString& lonWorksPath)
     : m_lonWorksPath(winpath::Resolve(lonWorksPath.isEmpty() ? registry::LonWorksPath() : lonWorksPath)),
-      m_db(std::make_unique<Database>(ObjectServerDatabasePath(m_lonWorksPath), Source))
+      m_db(std::make_unique<Database>(sqlite::ChooseStore(m_lonWorksPath), Source))
 {
 }
 

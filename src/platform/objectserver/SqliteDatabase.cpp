@@ -1,7 +1,7 @@
 #include "platform/objectserver/SqliteDatabase.h"
 
 #include "platform/objectserver/ObjectServer.h"
-#include "platform/objectserver/SqliteDialect.h"
+#include "platform/objectserver/Dialect.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -13,11 +13,64 @@
 
 namespace lns::sqlite {
 
-Database::Database(const QString& file, const QString& source) : m_file(file), m_source(source)
+Database::Database(const StoreLocation& location, const QString& source)
+    : m_file(location.postgres ? location.uri : location.file), m_source(source), m_postgres(location.postgres)
 {
     static QAtomicInt counter;
     m_connection = QStringLiteral("objectserver-%1").arg(counter.fetchAndAddRelaxed(1));
+    if (m_postgres)
+        openPostgres(location.uri);
+    else
+        openSqlite(location.file);
+}
 
+void Database::openPostgres(const QString& uri)
+{
+    // The server is named in messages without a password the URI may hold.
+    QUrl shown(uri);
+    shown.setPassword(QString());
+    m_file = shown.toString();
+    const auto keywords = ConnectionKeywords(uri);
+    if (keywords.isEmpty())
+        fail(QStringLiteral("open"), QStringLiteral("it is not a postgresql:// address"));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        fail(QStringLiteral("open"), QStringLiteral("the PostgreSQL driver of Qt SQL is not installed"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
+        QStringList options;
+        for (const auto& [key, value] : keywords) {
+            if (key == QLatin1String("host"))
+                db.setHostName(value);
+            else if (key == QLatin1String("port"))
+                db.setPort(value.toInt());
+            else if (key == QLatin1String("dbname"))
+                db.setDatabaseName(value);
+            else if (key == QLatin1String("user"))
+                db.setUserName(value);
+            else if (key == QLatin1String("password"))
+                db.setPassword(value);
+            else
+                options << key + QLatin1Char('=') + value;
+        }
+        // A server that does not answer is reported, not waited for.
+        options << QStringLiteral("connect_timeout=10");
+        db.setConnectOptions(options.join(QLatin1Char(';')));
+    }
+    try {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            if (!db.open())
+                fail(QStringLiteral("open"), db.lastError().text());
+        }
+        createSchema();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Database::openSqlite(const QString& file)
+{
     const QFileInfo info(file);
     if (!QDir().mkpath(info.absolutePath()))
         fail(QStringLiteral("create the folder of"), QStringLiteral("the folder cannot be created"));
@@ -80,10 +133,16 @@ Database::~Database()
     close();
 }
 
-void Database::close()
+void Database::dropStatements()
 {
     qDeleteAll(m_prepared);
     m_prepared.clear();
+    m_direct.clear();
+}
+
+void Database::close()
+{
+    dropStatements();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         db.close();
@@ -94,7 +153,7 @@ void Database::close()
 void Database::createSchema()
 {
     // An existing database of this schema needs no write: opening stays a read, as it is most times.
-    if (row(dialect::MetaTableExists)) {
+    if (row(m_postgres ? dialect::PgMetaTableExists : dialect::MetaTableExists)) {
         const auto existing = row("SELECT value FROM meta WHERE key = 'schema'");
         if (existing && existing->value(0).toString() == QString::number(dialect::SchemaVersion))
             return;
@@ -124,10 +183,14 @@ QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values
     if (!query) {
         query = new QSqlQuery(QSqlDatabase::database(m_connection, false));
         query->setForwardOnly(true);
-        if (!query->prepare(QString::fromLatin1(sql))) {
+        const QString text = m_postgres ? dialect::PgStatement(sql) : QString::fromLatin1(sql);
+        if (m_postgres && dialect::PgRunsDirect(text)) {
+            m_direct.insert(sql, text);
+        } else if (!query->prepare(text)) {
             const QString reason = query->lastError().text();
             delete query;
             m_prepared.remove(sql);
+            reconnectIfLost();
             fail(QStringLiteral("use"), reason);
         }
     }
@@ -139,20 +202,43 @@ QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values
         else
             query->bindValue(position++, value);
     }
-    if (!query->exec()) {
+    const auto direct = m_direct.constFind(sql);
+    if (!(direct == m_direct.cend() ? query->exec() : query->exec(*direct))) {
         const QString reason = query->lastError().text();
         query->finish();
+        reconnectIfLost();
         fail(QStringLiteral("use"), reason);
     }
     return *query;
 }
 
+void Database::reconnectIfLost()
+{
+    // A server that went away fails this call; the next one finds the server again if it is back.
+    if (!m_postgres)
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    {
+        QSqlQuery probe(db);
+        if (probe.exec(QStringLiteral("SELECT 1")))
+            return;
+        if (probe.lastError().text().contains(QLatin1String("transaction is aborted")))
+            return;
+    }
+    dropStatements();
+    db.close();
+    db.open();
+}
+
 qint64 Database::exec(const char* sql, std::initializer_list<QVariant> values)
 {
     QSqlQuery& query = run(sql, values);
-    const qint64 result = query.isSelect() ? 0
-                          : (qstrncmp(sql, "INSERT", 6) == 0 ? query.lastInsertId().toLongLong()
-                                                              : query.numRowsAffected());
+    const bool insert = qstrncmp(sql, "INSERT", 6) == 0;
+    qint64 result = 0;
+    if (m_postgres && insert)
+        result = query.isSelect() && query.next() ? query.value(0).toLongLong() : 0;  // RETURNING id
+    else if (!query.isSelect())
+        result = insert ? query.lastInsertId().toLongLong() : query.numRowsAffected();
     query.finish();
     return result;
 }
@@ -199,7 +285,17 @@ QList<Row> Database::rows(const char* sql, std::initializer_list<QVariant> value
 
 Database::Transaction::Transaction(Database& db) : m_db(db)
 {
-    m_db.exec(dialect::BeginWrite);
+    if (m_db.m_postgres) {
+        m_db.exec(dialect::PgBegin);
+        try {
+            m_db.exec(dialect::PgWriteLock);
+        } catch (...) {
+            m_db.exec(dialect::Rollback);
+            throw;
+        }
+    } else {
+        m_db.exec(dialect::BeginWrite);
+    }
 }
 
 Database::Transaction::~Transaction()

@@ -1,9 +1,10 @@
 #pragma once
-// One connection to the object server's SQLite file, shared by the object server and the provisioning
-// API. Statements are prepared once per connection and every result is read out and released at once,
+// One connection to the object server's database (a SQLite file or a PostgreSQL server, see
+// StoreLocation.h), shared by the object server and the provisioning API. Statements are prepared once per connection and every result is read out and released at once,
 // so no statement keeps a read transaction (and with it an old snapshot) open between calls: a value
 // written by another process is seen by the next read.
 #include "platform/base/ComError.h"
+#include "platform/objectserver/StoreLocation.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -27,12 +28,16 @@ public:
     // database (an empty one included) raises ErrDatabase with source as the error's source. A file
     // that the user may not write, or that lies in a folder the user may not write, is opened for
     // reading only: writes then fail with ErrDatabase.
-    Database(const QString& file, const QString& source);
+    // On PostgreSQL the tables are made when missing; a server that cannot be reached or refuses the
+    // login raises ErrDatabase naming the server.
+    Database(const StoreLocation& location, const QString& source);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The SQLite file, or the PostgreSQL server's URI.
     const QString& file() const { return m_file; }
+    bool postgres() const { return m_postgres; }
 
     // Runs a statement; ErrDatabase on failure. exec answers the new row id of an INSERT, else the
     // number of rows changed.
@@ -58,13 +63,19 @@ public:
 private:
     QSqlQuery& run(const char* sql, std::initializer_list<QVariant> values);
     [[noreturn]] void fail(const QString& what, const QString& reason) const;
+    void openSqlite(const QString& file);
+    void openPostgres(const QString& uri);
     void createSchema();
     void close();
+    void dropStatements();
+    void reconnectIfLost();
 
     QString m_file;
     QString m_source;
     QString m_connection;
+    bool m_postgres = false;
     QHash<const char*, QSqlQuery*> m_prepared;
+    QHash<const char*, QString> m_direct;  // PostgreSQL's statements that are not prepared, by text
 };
 
 }  // namespace lns::sqlite

@@ -31,7 +31,7 @@ void SqliteObjectServer::OpenObjectServer()
     if (m_state->db)
         return;
     const QString path = m_state->requestedPath.isEmpty() ? registry::LonWorksPath() : m_state->requestedPath;
-    m_state->db = std::make_unique<sqlite::Database>(ObjectServerDatabasePath(path), Source);
+    m_state->db = std::make_unique<sqlite::Database>(sqlite::ChooseStore(path), Source);
     m_state->lonWorksPath = winpath::Resolve(path);
 }
 

@@ -18,8 +18,8 @@ namespace {
 
 // An XIF describes at most 4096 variables in short lines; a few MB is far beyond any real one, and
 // the cap keeps a wrong file (a disk image named .xif) from being read whole.
-constexpr qint64 MaxXifSize = 4 * 1024 * 1024;
-constexpr qint64 MaxXfbSize = 16 * 1024 * 1024;
+constexpr qint64 MaxXifSize = qint64(4) * 1024 * 1024;
+constexpr qint64 MaxXfbSize = qint64(16) * 1024 * 1024;
 
 constexpr int MaxIndex = 4095;
 constexpr int MaxNvSize = 31;
@@ -100,14 +100,14 @@ bool ReadProgramIdLine(const QString& line, QString& programId)
 bool Tokenize(const QString& line, QStringList& tokens)
 {
     tokens.clear();
-    int i = 0;
+    qsizetype i = 0;
     while (i < line.size()) {
         if (line.at(i).isSpace()) {
             ++i;
             continue;
         }
         if (line.at(i) == QLatin1Char('"')) {
-            const int end = line.indexOf(QLatin1Char('"'), i + 1);
+            const qsizetype end = line.indexOf(QLatin1Char('"'), i + 1);
             if (end < 0)
                 return false;
             if (end + 1 < line.size() && !line.at(end + 1).isSpace())
@@ -116,7 +116,7 @@ bool Tokenize(const QString& line, QStringList& tokens)
             i = end + 1;
             continue;
         }
-        int end = i;
+        qsizetype end = i;
         while (end < line.size() && !line.at(end).isSpace()) {
             if (line.at(end) == QLatin1Char('"'))
                 return false;
@@ -181,7 +181,7 @@ private:
     {
         if (m_data.size() - m_position < count)
             Fail("ReadXfb", QStringLiteral("The XFB file %1 is corrupted: its contents end too early.").arg(m_path));
-        const QByteArray part = m_data.mid(m_position, count);
+        QByteArray part = m_data.mid(m_position, count);
         m_position += count;
         return part;
     }
@@ -201,7 +201,7 @@ QByteArray ReadCapped(const char* operation, const QString& path, const QString&
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         Fail(operation, QStringLiteral("The %1 file %2 cannot be read: %3").arg(kind, path, file.errorString()));
-    const QByteArray bytes = file.read(cap + 1);
+    QByteArray bytes = file.read(cap + 1);
     if (bytes.size() > cap)
         Fail(operation, QStringLiteral("The file %1 is too large to be an %2 file (more than %3 bytes).")
                             .arg(path, kind)

@@ -7,20 +7,25 @@
 
 namespace registry {
 
-QString LonWorksPathSetting()
+QString LonWorksSetting(const QString& valueName)
 {
     RegistryStore store(Hive::LocalMachine);
     // A machine without a registry has no setting; looking one up must not create the hive.
     if (!QFileInfo::exists(store.fileName()))
         return QString();
-    const auto value = store.queryValue(QString::fromLatin1(LonWorksKey), QString::fromLatin1(LonWorksPathValue));
+    const auto value = store.queryValue(QString::fromLatin1(LonWorksKey), valueName);
     if (!value || value->type != ValueType::String)
         return QString();
     QByteArray data = value->data;
-    const int nul = data.indexOf('\0');
+    const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
     return QString::fromUtf8(data);
+}
+
+QString LonWorksPathSetting()
+{
+    return LonWorksSetting(QString::fromLatin1(LonWorksPathValue));
 }
 
 QString DefaultLonWorksPath()

@@ -8,6 +8,8 @@ namespace registry {
 inline const char* const LonWorksKey = "SOFTWARE\\LonWorks";
 inline const char* const LonWorksPathValue = "LonWorks Path";
 
+// A text value under the LonWorks key, as stored (empty when missing).
+QString LonWorksSetting(const QString& valueName);
 // The folder named by the registry value (as stored, which may be empty).
 QString LonWorksPathSetting();
 // The folder to use when the value is missing: $XDG_DATA_HOME/LonWorks.

@@ -42,7 +42,7 @@ QStringList KeyComponents(const QString& keyPath)
 
 QString RegistryStore::DefaultFolder()
 {
-    const QString env = qEnvironmentVariable("LONWORKS_REGISTRY_DIR");
+    QString env = qEnvironmentVariable("LONWORKS_REGISTRY_DIR");
     if (!env.isEmpty())
         return env;
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");

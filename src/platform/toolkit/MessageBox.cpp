@@ -31,7 +31,7 @@ public:
         if (request.defaultButton >= 0 && request.defaultButton < buttons.size())
             box.setDefaultButton(qobject_cast<QPushButton*>(buttons[request.defaultButton]));
         box.exec();
-        const int index = buttons.indexOf(box.clickedButton());
+        const qsizetype index = buttons.indexOf(box.clickedButton());
         if (index < 0)  // closed with Escape or the title bar: the cancelling answer, if any
             return answers.contains(Answer::Cancel) ? Answer::Cancel : answers.last();
         return answers[index];

@@ -42,6 +42,12 @@ inline lns::xif::InterfaceDefinition ThermostatInterface(const QString& programI
     return d;
 }
 
+// Whether the tests run on a PostgreSQL store; the checks of a SQLite file's own do not apply there.
+inline bool OnPostgres()
+{
+    return !qEnvironmentVariableIsEmpty("LONWORKS_OBJECT_SERVER");
+}
+
 inline lns::admin::DeviceRef Device(const QString& name)
 {
     return {Network, Floor, name};

@@ -4,6 +4,9 @@
 #include "ObjectServerWorld.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/SqliteObjectServer.h"
+#include "platform/objectserver/StoreLocation.h"
+#include "platform/registry/LonWorksInstallation.h"
+#include "platform/registry/RegistryStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <map>
 
 using namespace objectservertest;
@@ -108,6 +112,9 @@ private slots:
     void networkServiceDeviceInterface();
     void settingsBelongToTheInstance();
     void systemValuesKeepTheLastSet();
+    void lostConnectionFailsThenReconnects();
+    void storeChoice_data();
+    void storeChoice();
     void templates();
     void importXif_data();
     void importXif();
@@ -115,7 +122,8 @@ private slots:
     void systemProperties();
 
 private:
-    testsupport::TestEnvironment m_env;
+    // One per test function, so that on PostgreSQL each starts on an empty database.
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<lns::admin::ObjectServerAdmin> m_admin;
     QString path() const { return m_dir->path(); }
@@ -123,6 +131,7 @@ private:
 
 void TestSqliteObjectServer::init()
 {
+    m_env = std::make_unique<testsupport::TestEnvironment>();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_admin = std::make_unique<lns::admin::ObjectServerAdmin>(m_dir->path());
@@ -133,6 +142,7 @@ void TestSqliteObjectServer::cleanup()
 {
     m_admin.reset();
     m_dir.reset();
+    m_env.reset();
 }
 
 void TestSqliteObjectServer::databaseIsCreatedOnOpen_data()
@@ -146,6 +156,8 @@ void TestSqliteObjectServer::databaseIsCreatedOnOpen_data()
 
 void TestSqliteObjectServer::databaseIsCreatedOnOpen()
 {
+    if (objectservertest::OnPostgres())
+        QSKIP("the checks of a SQLite file");
     QFETCH(QString, existingFolder);
     QFETCH(QString, expectedFolder);
     QTemporaryDir fresh;
@@ -177,6 +189,8 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused_data()
 
 void TestSqliteObjectServer::damagedDatabaseIsRefused()
 {
+    if (objectservertest::OnPostgres())
+        QSKIP("the checks of a SQLite file");
     QFETCH(QString, damage);
     const QString file = lns::ObjectServerDatabasePath(path());
     m_admin.reset();  // the last connection folds the write-ahead log into the file
@@ -842,6 +856,79 @@ void TestSqliteObjectServer::systemValuesKeepTheLastSet()
     QVERIFY(!sqlite->systemOptionFlag(Network));
     QCOMPARE(sqlite->systemOptionValue(Network), 7);
     QCOMPARE(sqlite->systemTuningValue(Network), 200);
+}
+
+// The server ends this client's sessions (as a restart or a dropped link would): the call that finds
+// its connection gone fails naming the server, and the next one connects again.
+void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
+{
+    if (!OnPostgres())
+        QSKIP("a SQLite file has no connection to lose");
+    auto server = lns::CreateObjectServer(path());
+    server->OpenObjectServer();
+    auto networks = server->Networks();
+    QCOMPARE(networks->Count(), 1);
+    const QString address = qEnvironmentVariable("LONWORKS_OBJECT_SERVER");
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
+        QStringList options;
+        for (const auto& [key, value] : lns::sqlite::ConnectionKeywords(address))
+            options << key + QLatin1Char('=') + value;
+        other.setConnectOptions(options.join(QLatin1Char(';')));
+        QVERIFY(other.open());
+        QSqlQuery end(other);
+        QVERIFY(end.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                        " WHERE datname = current_database() AND pid <> pg_backend_pid()")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    try {
+        networks->Count();
+        QFAIL("a lost connection answered");
+    } catch (const com::ComError& e) {
+        QCOMPARE(e.number(), Err(lns::ErrDatabase));
+        QVERIFY2(e.description().contains(QUrl(address).toString()), qPrintable(e.description()));
+    }
+    QCOMPARE(networks->Count(), 1);
+}
+
+void TestSqliteObjectServer::storeChoice_data()
+{
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("registry");
+    QTest::addColumn<QString>("uri");  // empty: the SQLite file
+    QTest::addColumn<QStringList>("keywords");
+    QTest::newRow("neither") << "" << "" << "" << QStringList{};
+    QTest::newRow("environment") << "postgresql://tech@db.site:5433/lon" << ""
+                                 << "postgresql://tech@db.site:5433/lon"
+                                 << QStringList{"host=db.site", "port=5433", "dbname=lon", "user=tech"};
+    QTest::newRow("registry") << "" << " postgres:///lon?host=/run/pg&port=5499 " << "postgres:///lon?host=/run/pg&port=5499"
+                              << QStringList{"dbname=lon", "host=/run/pg", "port=5499"};
+    QTest::newRow("environment before registry") << "postgresql://a/one" << "postgresql://b/two" << "postgresql://a/one"
+                                                 << QStringList{"host=a", "dbname=one"};
+}
+
+void TestSqliteObjectServer::storeChoice()
+{
+    QFETCH(QString, environment);
+    QFETCH(QString, registry);
+    QFETCH(QString, uri);
+    QFETCH(QStringList, keywords);
+    m_env->set(lns::sqlite::ObjectServerEnvironment, environment);
+    if (!registry.isEmpty()) {
+        registry::RegistryStore store(registry::Hive::LocalMachine);
+        QVERIFY(store.createKey(QString::fromLatin1(registry::LonWorksKey)));
+        QVERIFY(store.setValue(QString::fromLatin1(registry::LonWorksKey), QString::fromLatin1(lns::sqlite::ObjectServerValue),
+                               registry::StringValue(registry)));
+    }
+    const lns::sqlite::StoreLocation location = lns::sqlite::ChooseStore(path());
+    QCOMPARE(location.postgres, !uri.isEmpty());
+    QCOMPARE(location.uri, uri);
+    QCOMPARE(location.file, uri.isEmpty() ? lns::ObjectServerDatabasePath(path()) : QString());
+    QStringList found;
+    for (const auto& [key, value] : lns::sqlite::ConnectionKeywords(uri))
+        found << key + QLatin1Char('=') + value;
+    QCOMPARE(found, keywords);
 }
 
 void TestSqliteObjectServer::templates()

@@ -74,6 +74,26 @@ private slots:
                                                            << "6553.4" << "nciRcvHrtBt" << 0 << "6553.4";
         QTest::newRow("output heartbeat below 0") << 0 << 39 << "-3" << RangeMessage("Output heartbeat", "minimum", " 0") << "0"
                                                   << "nciSndHrtBt" << 0 << "0";
+        // Every other limited field, each with the name its box gives it.
+        QTest::newRow("unoccupied heating below its minimum") << 1 << 1 << "30" << RangeMessage("Unoccupied heating setpoint", "minimum", " 40")
+                                                             << "40" << "nciSetPts" << 5 << "40.025";
+        QTest::newRow("heating limit above its maximum") << 0 << 2 << "40" << RangeMessage("Maximum heating setpoint limit", "maximum", " 32")
+                                                         << "32" << "nciGenOpts" << 13 << "31.95";
+        QTest::newRow("cooling limit below its minimum") << 0 << 5 << "10" << RangeMessage("Minimum cooling setpoint limit", "minimum", " 12")
+                                                         << "12" << "nciGenOpts" << 14 << "12.05";
+        QTest::newRow("dead band above its maximum") << 0 << 16 << "4" << RangeMessage("Dead Band", "maximum", " 2.5") << "2.5"
+                                                     << "nciGenOpts" << 18 << "2.45";
+        QTest::newRow("actuator timing above its maximum") << 0 << 14 << "12" << RangeMessage("Floating actuator timing", "maximum", " 9")
+                                                           << "9" << "nciGenOpts" << 1 << "9";
+        QTest::newRow("hysteresis below its minimum") << 0 << 8 << "1" << RangeMessage("Dehumidifiacation hysteresis", "minimum", " 2")
+                                                      << "2" << "nciRHmodel" << 2 << "2";
+        QTest::newRow("cooling output above its maximum")
+            << 0 << 9 << "120" << RangeMessage("Dehumidifiacation maximum cooling output", "maximum", " 100") << "100"
+            << "nciRHmodel" << 3 << "100";
+        QTest::newRow("RH calibration below its minimum") << 0 << 10 << "-20" << RangeMessage("RH sensor calibration offset", "minimum", "-15")
+                                                          << "-15" << "nciRHmodel" << 4 << "-15";
+        QTest::newRow("output throttle above its maximum") << 0 << 40 << "7000" << RangeMessage("Output trottle", "maximum", " 6553.4")
+                                                           << "6553.4" << "nciMinOutTm" << 0 << "6553.4";
         QTest::newRow("within the limits") << 0 << 0 << "22.5" << "" << "22.5" << "nciSetPts" << 3 << "22.5";
         // Numbers the device would refuse as written go as it writes them.
         QTest::newRow("a trailing point") << 0 << 0 << "21." << "" << "21" << "nciSetPts" << 3 << "21";

@@ -1,11 +1,13 @@
 #pragma once
-// The statements of the object server that are SQLite's own, in one place for a second database to
-// replace: the tables' shape (INTEGER PRIMARY KEY row ids, BLOB), the connection's settings and check,
-// how a new file is told from one already made, and how a write transaction takes the write lock at
-// its start. The handles' statements keep to what PostgreSQL reads alike (? placeholders through Qt,
-// LIMIT / OFFSET, ON CONFLICT ... DO UPDATE with excluded, ||, upper, COALESCE). Outside it, being the
-// connection's and not SQL: the driver and its options (SqliteDatabase.cpp), and Database::exec
-// answering an INSERT's new row id, which PostgreSQL gives only through RETURNING.
+// What the object server's SQL needs to differ between its two stores, in one place: the tables'
+// shape (SQLite's INTEGER PRIMARY KEY row ids and BLOB; PostgreSQL's BIGSERIAL and BYTEA), an INSERT's
+// new row id (PostgreSQL answers it only through RETURNING), the connection's settings and check, how
+// a database already made is told from a new one, and how a write transaction takes the write lock at
+// its start. Every other statement is written once, in what both read alike (? placeholders through
+// Qt, LIMIT / OFFSET, ON CONFLICT ... DO UPDATE with excluded, ||, upper, COALESCE). The drivers and
+// their options are the connection's (SqliteDatabase.cpp).
+#include <QString>
+
 namespace lns::sqlite::dialect {
 
 // Bumped when the tables change shape; a file of another version is refused rather than misread.
@@ -108,5 +110,46 @@ inline constexpr const char* QuickCheckOk = "ok";
 inline constexpr const char* BeginWrite = "BEGIN IMMEDIATE";
 inline constexpr const char* Commit = "COMMIT";
 inline constexpr const char* Rollback = "ROLLBACK";
+
+// ---- PostgreSQL.
+inline constexpr const char* PgMetaTableExists =
+    "SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = 'meta'";
+inline constexpr const char* PgBegin = "BEGIN";
+// One writer at a time, as on SQLite, so that a check made inside a write still holds when it
+// commits; readers are not held up. A lock by number needs no table, so it also guards the schema's
+// creation by two workstations at once.
+inline constexpr const char* PgWriteLock = "SELECT pg_advisory_xact_lock(5240001)";
+
+// The tables whose rows have a row id (the others are keyed by their owners).
+inline bool HasRowId(const QString& table)
+{
+    return table != QLatin1String("meta") && table != QLatin1String("device_nv_values") &&
+           table != QLatin1String("device_lmo_modes");
+}
+
+// A statement as PostgreSQL reads it: the schema's types, and an INSERT into a table with row ids
+// answers the new id.
+inline QString PgStatement(const char* sql)
+{
+    QString text = QString::fromLatin1(sql);
+    if (text.startsWith(QLatin1String("CREATE TABLE"))) {
+        text.replace(QLatin1String("INTEGER PRIMARY KEY"), QLatin1String("BIGSERIAL PRIMARY KEY"));
+        text.replace(QLatin1String(" INTEGER"), QLatin1String(" BIGINT"));
+        text.replace(QLatin1String(" BLOB"), QLatin1String(" BYTEA"));
+    } else if (text.startsWith(QLatin1String("INSERT INTO "))) {
+        const QString table = text.mid(12).section(QLatin1Char(' '), 0, 0);
+        if (HasRowId(table))
+            text += QLatin1String(" RETURNING id");
+    }
+    return text;
+}
+
+// Statements PostgreSQL does not prepare: transaction control and the schema's.
+inline bool PgRunsDirect(const QString& text)
+{
+    return !(text.startsWith(QLatin1String("SELECT")) || text.startsWith(QLatin1String("INSERT")) ||
+             text.startsWith(QLatin1String("UPDATE")) || text.startsWith(QLatin1String("DELETE")) ||
+             text.startsWith(QLatin1String("WITH")));
+}
 
 }  // namespace lns::sqlite::dialect

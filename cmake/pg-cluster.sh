@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# A private PostgreSQL cluster for the tests: pg-cluster.sh start|stop FOLDER. The server listens
+# only on a Unix socket in FOLDER and trusts local logins; it refuses to run as root, so as root it
+# runs as the postgres user.
+set -eu
+action=$1 dir=$2
+bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
+as_server() {
+    if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+case $action in
+start)
+    if [ -d "$dir/data" ]; then as_server "$bin/pg_ctl" -D "$dir/data" -m immediate stop >/dev/null 2>&1 || true; fi
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    if [ "$(id -u)" = 0 ]; then chown postgres "$dir"; fi
+    as_server "$bin/initdb" -D "$dir/data" --auth=trust -U postgres -E UTF8 >"$dir/initdb.log"
+    as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
+        -o "-k $dir -c listen_addresses= -p 5432 -c fsync=off -c max_connections=200" start >/dev/null
+    ;;
+stop)
+    if [ -d "$dir/data" ]; then as_server "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null || true; fi
+    rm -rf "$dir"
+    ;;
+esac

@@ -1,0 +1,26 @@
+#pragma once
+// Where the network database is. One setting chooses the store: a PostgreSQL connection URI as psql
+// takes it (postgresql://user@host:port/db, or a socket folder as ?host=/dir&port=N) in the
+// environment variable LONWORKS_OBJECT_SERVER, else in the registry value "Object Server" under the
+// LonWorks installation's key; without either, the SQLite file of the installation. The password
+// comes from where PostgreSQL's client looks for it (PGPASSFILE, ~/.pgpass), not from here.
+#include <QString>
+
+namespace lns::sqlite {
+
+inline const char* const ObjectServerEnvironment = "LONWORKS_OBJECT_SERVER";
+inline const char* const ObjectServerValue = "Object Server";
+
+struct StoreLocation {
+    bool postgres = false;
+    QString file;  // the SQLite file
+    QString uri;   // the PostgreSQL connection URI
+};
+
+StoreLocation ChooseStore(const QString& lonWorksPath);
+
+// The URI's parts as the PostgreSQL client's connection keywords (host, port, dbname, user, ...);
+// empty when the text is not a postgresql:// or postgres:// URI.
+QList<std::pair<QString, QString>> ConnectionKeywords(const QString& uri);
+
+}  // namespace lns::sqlite
