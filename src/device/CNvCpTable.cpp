@@ -6,12 +6,6 @@
 
 #include <exception>
 
-device::Collection<CNvCpTable>& NvTables()
-{
-    static device::Collection<CNvCpTable> tables(QStringLiteral("NvTables"));
-    return tables;
-}
-
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
@@ -48,7 +42,7 @@ QString CNvCpTable::CurrentFormatName() const
 {
     if (!LocalizationSpecific)
         return Format;
-    return Format + framework::UnitSuffix(framework::DisplayUnits());
+    return Format + framework::UnitSuffix(Units ? *Units : qint16(0));
 }
 
 void CNvCpTable::GetNetworkValue()

@@ -17,6 +17,8 @@ public:
     bool ValueAsChanges = false;
     lns::Ptr<lns::NetworkVariable> MyNetworkVariable;
     bool LocalizationSpecific = false;
+    // The display units of the session the table belongs to (none: metric).
+    const qint16* Units = nullptr;
     // The fields as last read or as edited since; nullopt until the first successful read.
     std::optional<QStringList> NvAsArray;
 

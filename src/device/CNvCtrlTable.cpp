@@ -11,12 +11,6 @@
 #include <algorithm>
 #include <cmath>
 
-device::Collection<CNvCtrlTable>& DataItems()
-{
-    static device::Collection<CNvCtrlTable> items(QStringLiteral("DataItems"));
-    return items;
-}
-
 namespace {
 
 int LimitIndex(int index, const char* operation)

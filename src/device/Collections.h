@@ -1,8 +1,9 @@
 #pragma once
-// The program-wide collections of the data model: NvTables (access objects by key, in creation
-// order) and DataItems (data items by 1-based position). Both live for the whole process; Specific
-// empties them before a device's tables are built again (Specific::ResetTables).
+// The collections of the data model: NvTables (access objects by key, in creation order) and
+// DataItems (data items by 1-based position), kept per session (Tables); Specific empties them
+// before a device's tables are built again (Specific::ResetTables).
 #include "device/Global.h"
+#include "framework/PlugInSession.h"
 
 #include <QHash>
 #include <QString>
@@ -72,9 +73,17 @@ private:
     QHash<QString, int> m_keys;
 };
 
-}  // namespace device
+// The access objects and data items of the device a session shows.
+struct DeviceTables {
+    // The eleven access objects of the configured device, keyed by their key name.
+    Collection<CNvCpTable> NvTables{QStringLiteral("NvTables")};
+    // The 41 data items of the configured device, by position.
+    Collection<CNvCtrlTable> DataItems{QStringLiteral("DataItems")};
+};
 
-// The eleven access objects of the configured device, keyed by their key name.
-device::Collection<CNvCpTable>& NvTables();
-// The 41 data items of the configured device, by position.
-device::Collection<CNvCtrlTable>& DataItems();
+inline DeviceTables& Tables(framework::PlugInSession& session)
+{
+    return session.Get<DeviceTables>();
+}
+
+}  // namespace device

@@ -162,15 +162,15 @@ void Clear(QComboBox* combo)
 
 }  // namespace
 
-void ResetTables()
+void ResetTables(framework::PlugInSession& session)
 {
-    DataItems().Clear();
-    NvTables().Clear();
+    device::Tables(session).DataItems.Clear();
+    device::Tables(session).NvTables.Clear();
 }
 
-void BuildNvTables(const lns::Ptr<lns::NetworkVariables>& nvs)
+void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs)
 {
-    ResetTables();
+    ResetTables(session);
     Required(nvs.get(), "BuildNvTables");
     for (const NvRow& row : NvRows) {
         auto table = std::make_shared<CNvCpTable>();
@@ -180,14 +180,16 @@ void BuildNvTables(const lns::Ptr<lns::NetworkVariables>& nvs)
         table->Format = QString::fromLatin1(row.format);
         table->Relative = QString::fromLatin1(row.relative);
         table->LocalizationSpecific = row.localizationSpecific;
+        table->Units = &session.DisplayUnits;
         table->MyNetworkVariable = nvs->NvCollectionItem(QString::fromLatin1(row.lookedUpAs));
-        NvTables().Add(std::move(table), QString::fromLatin1(row.key));
+        device::Tables(session).NvTables.Add(std::move(table), QString::fromLatin1(row.key));
     }
 }
 
-void BuildDataItems(const device::WindowControls& controls)
+void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls)
 {
-    DataItems().Clear();
+    device::DeviceTables& tables = device::Tables(session);
+    tables.DataItems.Clear();
     for (const ItemRow& row : ItemRows) {
         auto item = std::make_shared<CNvCtrlTable>();
         item->Name = QString::fromLatin1(row.name);
@@ -202,7 +204,7 @@ void BuildDataItems(const device::WindowControls& controls)
         }
         item->Typee = QStringLiteral("CP");
         item->ItemArrayIndex = row.field;
-        item->NvCpTable = NvTables().Item(QString::fromLatin1(row.key));
+        item->NvCpTable = tables.NvTables.Item(QString::fromLatin1(row.key));
         item->RoundValue = row.step != 0;
         if (item->RoundValue)
             item->Ceiling = row.step;
@@ -215,16 +217,16 @@ void BuildDataItems(const device::WindowControls& controls)
             item->SetMaxLimit(1, QString::fromLatin1(row.limits->max1));
             item->WholeNumbers = row.limits->wholeNumbers;
         }
-        DataItems().Add(std::move(item));
+        tables.DataItems.Add(std::move(item));
     }
 }
 
-void ApplyModelOptions(qint16 m, const device::WindowControls& c)
+void ApplyModelOptions(const framework::PlugInSession& session, qint16 m, const device::WindowControls& c)
 {
     const char* const op = "ApplyModelOptions";
 
     // 1. The model can be tried by hand in debug mode.
-    if (framework::DebugMode() == 1) {
+    if (session.DebugMode == 1) {
         Required(c.cmdDebug, op)->setVisible(true);
         Required(c.txtDebug, op)->setVisible(true);
     }

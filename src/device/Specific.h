@@ -7,6 +7,7 @@
 // BuildNvTables starts by emptying both collections (the items of a previous device point at that
 // device's access objects) and BuildDataItems starts by emptying DataItems, so a second configure
 // in the same process rebuilds them instead of adding to them. ResetTables empties both directly.
+#include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServer.h"
 
 #include <QString>
@@ -48,20 +49,20 @@ namespace Specific {
 inline constexpr int RhOptionsTab = 3;
 
 // Empties NvTables and DataItems.
-void ResetTables();
+void ResetTables(framework::PlugInSession& session);
 
 // Creates the eleven access objects on the variables of nvs (NvCollectionItem) and files them in
 // NvTables under their keys. A variable the device lacks ends the build there with the object
 // server's failure; what was built before it stays.
-void BuildNvTables(const lns::Ptr<lns::NetworkVariables>& nvs);
+void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs);
 
 // Creates the 41 data items on the filled NvTables and appends them to DataItems. A control index
 // missing from controls raises ErrSubscriptOutOfRange and ends the build at that row.
-void BuildDataItems(const device::WindowControls& controls);
+void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls);
 
 // Enables, disables and clears parts of the window for the thermostat model. "Switching off" the
 // RH Options tab greys it (setTabEnabled): the tab keeps its place, so tab numbers stay the ones
 // the help contexts are keyed on.
-void ApplyModelOptions(qint16 modelCode, const device::WindowControls& controls);
+void ApplyModelOptions(const framework::PlugInSession& session, qint16 modelCode, const device::WindowControls& controls);
 
 }  // namespace Specific

@@ -1,7 +1,6 @@
 #include "framework/CRegistry.h"
 
 #include "framework/Identity.h"
-#include "platform/base/ComError.h"
 #include "platform/registry/RegistryStore.h"
 
 using registry::Hive;
@@ -23,16 +22,10 @@ QString readText(Hive hive, const QString& keyPath, const QString& valueName)
     return QString::fromUtf8(data);
 }
 
-void recordWriteError(const QString& description)
-{
-    com::RaiseToErr(com::ComError(RegistryWriteError, QStringLiteral("CRegistry"), description));
-}
-
-void writeText(Hive hive, const QString& keyPath, const QString& valueName, const QString& text)
+bool writeText(Hive hive, const QString& keyPath, const QString& valueName, const QString& text)
 {
     RegistryStore store(hive);
-    if (!store.createKey(keyPath) || !store.setValue(keyPath, valueName, registry::StringValue(text)))
-        recordWriteError(QStringLiteral("Unable to write the registry value %1\\%2").arg(keyPath, valueName));
+    return store.createKey(keyPath) && store.setValue(keyPath, valueName, registry::StringValue(text));
 }
 
 QString appKey(const QString& section)
@@ -72,9 +65,9 @@ QString CRegistry::MachineSetting(const QString& keyPath, const QString& valueNa
     return readText(Hive::LocalMachine, keyPath, valueName);
 }
 
-void CRegistry::SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text)
+bool CRegistry::SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text)
 {
-    writeText(Hive::LocalMachine, keyPath, valueName, text);
+    return writeText(Hive::LocalMachine, keyPath, valueName, text);
 }
 
 bool CRegistry::SetMachineSettings(const QString& keyPath, const QList<std::pair<QString, QString>>& values)
@@ -82,10 +75,7 @@ bool CRegistry::SetMachineSettings(const QString& keyPath, const QList<std::pair
     QList<std::pair<QString, registry::RegValue>> stored;
     for (const auto& [name, text] : values)
         stored.append({name, registry::StringValue(text)});
-    if (RegistryStore(Hive::LocalMachine).setValues(keyPath, stored))
-        return true;
-    recordWriteError(QStringLiteral("Unable to write the registry values of %1").arg(keyPath));
-    return false;
+    return RegistryStore(Hive::LocalMachine).setValues(keyPath, stored);
 }
 
 QString CRegistry::AppSetting(const QString& section, const QString& valueName)
@@ -93,9 +83,9 @@ QString CRegistry::AppSetting(const QString& section, const QString& valueName)
     return readText(Hive::CurrentUser, appKey(section), valueName);
 }
 
-void CRegistry::SetAppSetting(const QString& section, const QString& valueName, const QString& text)
+bool CRegistry::SetAppSetting(const QString& section, const QString& valueName, const QString& text)
 {
-    writeText(Hive::CurrentUser, appKey(section), valueName, text);
+    return writeText(Hive::CurrentUser, appKey(section), valueName, text);
 }
 
 bool CRegistry::DeleteMachineKey(const QString& keyPath)

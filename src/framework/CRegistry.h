@@ -2,25 +2,22 @@
 // The few registry operations the program needs: text values of the local-machine hive, per-user
 // settings of the plug-in, enumeration of a machine key's subkeys, and recursive deletion.
 //
-// Reads never fail (any problem reads as empty); a failed write records 0x80040201 in the error
-// state and returns normally; deletion reports through its result.
+// Reads never fail (any problem reads as empty); writes and deletion report through their result
+// (false: nothing was written), and a caller that does not care may ignore it.
 #include <QList>
 #include <QString>
 #include <utility>
 
 namespace framework {
 
-inline constexpr qint32 RegistryWriteError = static_cast<qint32>(0x80040201u);
-
 class CRegistry {
 public:
     QString MachineSetting(const QString& keyPath, const QString& valueName);
-    void SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text);
-    // Several text values of one key in one write: all of them, or (recording the error as a single
-    // write does) none, the key left as it was.
+    bool SetMachineSetting(const QString& keyPath, const QString& valueName, const QString& text);
+    // Several text values of one key in one write: all of them, or none, the key left as it was.
     bool SetMachineSettings(const QString& keyPath, const QList<std::pair<QString, QString>>& values);
     QString AppSetting(const QString& section, const QString& valueName);
-    void SetAppSetting(const QString& section, const QString& valueName, const QString& text);
+    bool SetAppSetting(const QString& section, const QString& valueName, const QString& text);
     bool DeleteMachineKey(const QString& keyPath);
     QString FindFirstMachineKey(const QString& keyPath);
     QString GetNextMachineKey();

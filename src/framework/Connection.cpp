@@ -5,26 +5,9 @@
 
 namespace framework {
 
-ConnectionState& Connection()
-{
-    static ConnectionState state;
-    return state;
-}
-
-qint16& PlugInInstanceCount()
-{
-    static qint16 count = 0;
-    return count;
-}
-
 com::ComError PlugInError(qint32 number, const QString& description)
 {
     return com::ComError(number, PlugInName(), description);
-}
-
-void BindObjectServer(lns::ObjectServer* server)
-{
-    Connection().objectServer = server;
 }
 
 namespace {
@@ -35,9 +18,8 @@ com::ComError cannotOpen(const QString& networkName)
 }
 
 // Opens the named network and its first system on the open object server and makes them current.
-void openNetworkAndSystem(lns::ObjectServer& os, const QString& networkName, bool internet)
+void openNetworkAndSystem(ConnectionState& c, lns::ObjectServer& os, const QString& networkName, bool internet)
 {
-    ConnectionState& c = Connection();
     c.CurrentNetwork = os.Networks()->Item(networkName);
     c.CurrentNetwork->OpenNetwork();
     c.CurrentNetworkName = c.CurrentNetwork->NetworkName();
@@ -54,9 +36,8 @@ void openNetworkAndSystem(lns::ObjectServer& os, const QString& networkName, boo
 
 }  // namespace
 
-void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
+void OpenNetworkByName(ConnectionState& c, const QString& networkName, const QString& interfaceName)
 {
-    ConnectionState& c = Connection();
     toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
     if (networkName == c.CurrentNetworkName && c.NetworkOpen) {
         toolkit::SetMousePointer(toolkit::MousePointer::Default);
@@ -96,7 +77,7 @@ void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
         }
         if (!interfaceName.isEmpty() && !internet)
             os.SelectNetworkInterface(os.NetworkInterfaces()->Item(interfaceName));
-        openNetworkAndSystem(os, networkName, internet);
+        openNetworkAndSystem(c, os, networkName, internet);
     } catch (const com::ComError&) {
         c.NetworkOpen = false;
         c.CurrentNetworkName.clear();
@@ -106,9 +87,8 @@ void OpenNetworkByName(const QString& networkName, const QString& interfaceName)
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
 }
 
-void ChangeRemoteMode(lns::ObjectServer& server, bool remote)
+void ChangeRemoteMode(ConnectionState& c, lns::ObjectServer& server, bool remote)
 {
-    ConnectionState& c = Connection();
     const bool wasOpen = server.ObjectServerIsOpen();
     c.ObjectServerOpen = wasOpen;
     if (wasOpen)
@@ -137,16 +117,15 @@ void ChangeRemoteMode(lns::ObjectServer& server, bool remote)
     if (!c.NetworkOpen)
         return;
     try {
-        openNetworkAndSystem(server, networkName, false);
+        openNetworkAndSystem(c, server, networkName, false);
     } catch (const com::ComError&) {
         forgetNetwork();
         throw cannotOpen(networkName);
     }
 }
 
-qsizetype ParseObjectPath(const QString& path)
+qsizetype ParseObjectPath(ConnectionState& c, const QString& path)
 {
-    ConnectionState& c = Connection();
     c.ParsedPath = path;
     c.PathComponents.clear();
     // A component runs to the next "/". The text after a "/" is trimmed: its leading blanks are skipped
@@ -175,9 +154,8 @@ qsizetype ParseObjectPath(const QString& path)
     return c.PathComponents.size();
 }
 
-QString PathComponent(qsizetype index, bool stripLabel)
+QString PathComponent(const ConnectionState& c, qsizetype index, bool stripLabel)
 {
-    const ConnectionState& c = Connection();
     if (index < 1 || index > c.PathComponents.size())
         return QString();
     const auto [start, length] = c.PathComponents.at(index - 1);
@@ -193,22 +171,21 @@ QString PathComponent(qsizetype index, bool stripLabel)
     return component;
 }
 
-ResolvedObject ResolveObject(qint16 objectClassId)
+ResolvedObject ResolveObject(const ConnectionState& c, qint16 objectClassId)
 {
     ResolvedObject result;
-    const ConnectionState& c = Connection();
     const qsizetype count = c.PathComponents.size();
     try {
         if (!c.CurrentSystem)
             return result;
         if (objectClassId == 7) {
-            const auto subsystem = c.CurrentSystem->SystemSubsystems()->Item(PathComponent(count - 1, true));
-            result.device = subsystem->SubsystemAppDevices()->Item(PathComponent(count, true));
+            const auto subsystem = c.CurrentSystem->SystemSubsystems()->Item(PathComponent(c, count - 1, true));
+            result.device = subsystem->SubsystemAppDevices()->Item(PathComponent(c, count, true));
         } else if (objectClassId == 28) {
-            const auto subsystem = c.CurrentSystem->SystemSubsystems()->Item(PathComponent(count - 2, true));
-            const auto device = subsystem->SubsystemAppDevices()->Item(PathComponent(count - 1, true));
+            const auto subsystem = c.CurrentSystem->SystemSubsystems()->Item(PathComponent(c, count - 2, true));
+            const auto device = subsystem->SubsystemAppDevices()->Item(PathComponent(c, count - 1, true));
             result.lonMarkObject =
-                device->DeviceInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(PathComponent(count, true));
+                device->DeviceInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(PathComponent(c, count, true));
         }
     } catch (const com::ComError&) {
         return ResolvedObject{};
@@ -227,8 +204,11 @@ void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispat
         window.ProcessLonMarkObjectCommand(object.lonMarkObject, entry);
 }
 
-std::optional<UncleanedNetwork> ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks)
+std::optional<UncleanedNetwork> ForEachNetworkDeregister(ConnectionState& c, bool exhaustive, NetworkWalkHooks& hooks)
 {
+    if (!c.objectServer)
+        return std::nullopt;
+    lns::ObjectServer& server = *c.objectServer;
     LoadPlugInCommands();
     const bool progress = ShowProgress();
     const auto status = [&](const QString& text) {
@@ -238,8 +218,6 @@ std::optional<UncleanedNetwork> ForEachNetworkDeregister(bool exhaustive, lns::O
         }
     };
     status(QStringLiteral("Opening the Object Server..."));
-    ConnectionState& c = Connection();
-    BindObjectServer(&server);
     try {
         server.SetRemoteMode(false);
         server.OpenObjectServer();
@@ -369,13 +347,12 @@ std::optional<UncleanedNetwork> ForEachNetworkDeregister(bool exhaustive, lns::O
         server.CloseObjectServer();
     } catch (const com::ComError&) {
     }
-    BindObjectServer(nullptr);
+    c.ObjectServerOpen = false;
     return uncleaned;
 }
 
-void CloseConnection()
+void CloseConnection(ConnectionState& c)
 {
-    ConnectionState& c = Connection();
     try {
         if (c.CurrentSystem && c.CurrentSystem->SystemIsOpen())
             c.CurrentSystem->CloseSystem();

@@ -1,7 +1,8 @@
 #pragma once
-// The program's one connection to the object server and the one network and system it works on:
-// opening a network by name, resolving the object a configure command names, handing it to the
-// window, and closing everything at the end.
+// A session's connection to its object server and the one network and system it works on: opening
+// a network by name, resolving the object a configure command names, handing it to the window, and
+// closing everything at the end. Each operation works on the ConnectionState it is given (the
+// session's, see PlugInSession).
 #include "framework/Identity.h"
 #include "platform/objectserver/ObjectServer.h"
 
@@ -36,27 +37,19 @@ struct ConnectionState {
     bool RemoteAtRegistration = false;
 };
 
-ConnectionState& Connection();
-
-// Live plug-in objects of the process (the window asks before closing while there are any).
-qint16& PlugInInstanceCount();
-
-// Makes server the connection's object server (the window's lcaOS).
-void BindObjectServer(lns::ObjectServer* server);
-
 // Opens the object server, the network and its first system; raises 20006 "Cannot open the network "
 // + name on any failure.
-void OpenNetworkByName(const QString& networkName, const QString& interfaceName);
+void OpenNetworkByName(ConnectionState& c, const QString& networkName, const QString& interfaceName);
 
 // Splits the path into its components and returns their count, however many there are.
 // The Remote write: closes the object server around the change of its remote mode and opens it again
 // if it was open. A network that was open is opened again with its system on the reopened server;
 // when that fails the network is forgotten (so that naming it again opens it afresh) and 20006
 // "Cannot open the network " + its name is raised.
-void ChangeRemoteMode(lns::ObjectServer& server, bool remote);
+void ChangeRemoteMode(ConnectionState& c, lns::ObjectServer& server, bool remote);
 
-qsizetype ParseObjectPath(const QString& path);
-QString PathComponent(qsizetype index, bool stripLabel);
+qsizetype ParseObjectPath(ConnectionState& c, const QString& path);
+QString PathComponent(const ConnectionState& c, qsizetype index, bool stripLabel);
 
 struct ResolvedObject {
     lns::Ptr<lns::AppDevice> device;
@@ -65,7 +58,7 @@ struct ResolvedObject {
 };
 // The object of the class (7 application device, 28 LonMark object) named by the path components;
 // none when anything fails.
-ResolvedObject ResolveObject(qint16 objectClassId);
+ResolvedObject ResolveObject(const ConnectionState& c, qint16 objectClassId);
 
 // Raises 20005 "Object not found" for none; otherwise calls the window for the entry's class.
 void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window);
@@ -90,12 +83,12 @@ struct UncleanedNetwork {
 // Opens every network the object server knows, one after the other, with its system (unattached if it
 // can, through its network interface otherwise), and has the commands removed from each. A network
 // that cannot be opened is skipped; one whose commands could not be removed (the hook raised) ends
-// the walk and is returned. Progress is shown when ShowProgress() is set. The object server is left
-// closed and unbound.
-std::optional<UncleanedNetwork> ForEachNetworkDeregister(bool exhaustive, lns::ObjectServer& server, NetworkWalkHooks& hooks);
+// the walk and is returned. Progress is shown when ShowProgress() is set. The connection's object
+// server is left closed.
+std::optional<UncleanedNetwork> ForEachNetworkDeregister(ConnectionState& c, bool exhaustive, NetworkWalkHooks& hooks);
 
 // Closes system, network and object server (each only if open), ignoring failures.
-void CloseConnection();
+void CloseConnection(ConnectionState& c);
 
 // The failure numbers returned to the director.
 inline constexpr qint32 ErrUnableToRegister = 20000;

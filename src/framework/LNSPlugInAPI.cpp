@@ -8,7 +8,6 @@
 #include "ui/main/fMain.h"
 #include "ui/progress/fProgress.h"
 
-#include <QPointer>
 #include <QScreen>
 
 #include <algorithm>
@@ -19,86 +18,63 @@ using framework::PlugInError;
 
 namespace {
 
-qint16& instanceCount()
-{
-    return framework::PlugInInstanceCount();
-}
-
-QPointer<fMain>& window()
-{
-    static QPointer<fMain> w;
-    return w;
-}
-
-QString& developmentProgramId()
-{
-    static QString id;
-    return id;
-}
-
 const QString MovedWhileMinimized = QStringLiteral("Plug-in can't be moved or sized while minimized or maximized");
 
 }  // namespace
 
-LNSPlugInAPI::LNSPlugInAPI()
+PlugInHost::~PlugInHost()
 {
-    if (instanceCount() == 0) {
+    delete window;
+}
+
+LNSPlugInAPI::LNSPlugInAPI(PlugInHost& host) : m_host(host)
+{
+    if (m_host.instanceCount == 0) {
         framework::LoadPlugInCommands();
         registration::LoadResourceTable();
-        framework::Connection().ObjectServerOpen = false;
-        framework::Connection().NetworkOpen = false;
-        if (!window())
-            window() = new fMain;
-        framework::BindObjectServer(&window()->lcaOS());
+        link().ObjectServerOpen = false;
+        link().NetworkOpen = false;
+        if (!m_host.window)
+            m_host.window = new fMain(m_host.session, [&host] { return host.instanceCount; });
     }
-    ++instanceCount();
+    ++m_host.instanceCount;
 }
 
 LNSPlugInAPI::~LNSPlugInAPI()
 {
-    --instanceCount();
-    if (window() && !window()->isVisible() && instanceCount() == 0)
+    --m_host.instanceCount;
+    if (window() && !window()->isVisible() && m_host.instanceCount == 0)
         window()->EndPlugIn();
-}
-
-qint16 LNSPlugInAPI::InstanceCount()
-{
-    return instanceCount();
-}
-
-fMain* LNSPlugInAPI::Window()
-{
-    return window();
 }
 
 void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName)
 {
-    fProgress::instance().show();
+    fProgress::Of(m_host.session).show();
     toolkit::DoEvents();
     if (commandId == 50) {
-        fProgress::instance().DisplayStatus(QStringLiteral("Registering plug-in . . ."));
-        if (!registration::RegisterCommands()) {
-            fProgress::Unload();
+        fProgress::Of(m_host.session).DisplayStatus(QStringLiteral("Registering plug-in . . ."));
+        if (!registration::RegisterCommands(m_host.session)) {
+            fProgress::Unload(m_host.session);
             throw PlugInError(framework::ErrUnableToRegister, QStringLiteral("Unable to register Supported Commands"));
         }
-        fProgress::Unload();
+        fProgress::Unload(m_host.session);
         toolkit::DoEvents();
         return;
     }
     if (commandId == 51) {
-        fProgress::instance().DisplayStatus(QStringLiteral("Unregistering plug-in . . ."));
+        fProgress::Of(m_host.session).DisplayStatus(QStringLiteral("Unregistering plug-in . . ."));
         try {
-            registration::DeregisterCommands(false, true);
+            registration::DeregisterCommands(m_host.session, false, true);
         } catch (const com::ComError& e) {
-            fProgress::Unload();
+            fProgress::Unload(m_host.session);
             throw PlugInError(framework::ErrUnableToRegister,
                               QStringLiteral("Unable to remove Supported Commands: ") + e.description());
         }
-        fProgress::Unload();
+        fProgress::Unload(m_host.session);
         toolkit::DoEvents();
         return;
     }
-    fProgress::instance().DisplayStatus(QStringLiteral("Initializing plug-in . . ."));
+    fProgress::Of(m_host.session).DisplayStatus(QStringLiteral("Initializing plug-in . . ."));
     bool known = false;
     int found = -1;
     for (int i = 0; i < framework::PlugInCommandCount; ++i) {
@@ -111,15 +87,15 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
             }
         }
     }
-    fProgress::Unload();
+    fProgress::Unload(m_host.session);
     toolkit::DoEvents();
     if (found < 0)
         throw PlugInError(known ? framework::ErrObjectTypeNotSupported : framework::ErrCommandNotSupported,
                           known ? QStringLiteral("Object type not supported for this command")
                                 : QStringLiteral("Command not supported"));
-    framework::Connection().CurrentObjectName = objectName;
-    framework::ParseObjectPath(objectName);
-    const framework::ResolvedObject object = framework::ResolveObject(objectClassId);
+    link().CurrentObjectName = objectName;
+    framework::ParseObjectPath(link(), objectName);
+    const framework::ResolvedObject object = framework::ResolveObject(link(), objectClassId);
     framework::DispatchToWindow(found, object, *window());
 }
 
@@ -135,22 +111,22 @@ void LNSPlugInAPI::SetVisible(bool visible)
 
 QString LNSPlugInAPI::networkName() const
 {
-    return framework::Connection().CurrentNetworkName;
+    return link().CurrentNetworkName;
 }
 
 void LNSPlugInAPI::SetnetworkName(const QString& name)
 {
-    framework::OpenNetworkByName(name, m_networkInterfaceName);
+    framework::OpenNetworkByName(link(), name, m_networkInterfaceName);
 }
 
 bool LNSPlugInAPI::Remote() const
 {
-    return window()->lcaOS().RemoteMode();
+    return m_host.session.ObjectServer().RemoteMode();
 }
 
 void LNSPlugInAPI::SetRemote(bool remote)
 {
-    framework::ChangeRemoteMode(window()->lcaOS(), remote);
+    framework::ChangeRemoteMode(link(), m_host.session.ObjectServer(), remote);
 }
 
 qint32 LNSPlugInAPI::Height() const
@@ -270,12 +246,12 @@ QString LNSPlugInAPI::Name() const
 
 QString LNSPlugInAPI::DevelopmentProgramId() const
 {
-    return developmentProgramId();
+    return m_host.developmentProgramId;
 }
 
 void LNSPlugInAPI::SetDevelopmentProgramId(const QString& programId)
 {
-    developmentProgramId() = programId.size() == 16 ? programId : QString();
+    m_host.developmentProgramId = programId.size() == 16 ? programId : QString();
 }
 
 // ---- The members as the bus and Invoke see them: order, types and dispatch ids are what

@@ -1,17 +1,34 @@
 #pragma once
 // The plug-in object a director creates: identity and window properties, the network to work on,
 // and SendCommand. A thin facade over the connection, command registration and the configuration
-// window; every object of the process shares the one connection and the one window.
+// window; the objects made by one PlugInHost share its session and its one window.
+#include "framework/PlugInSession.h"
 #include "platform/automation/Dispatch.h"
 
+#include <QPointer>
 #include <QString>
 #include <Qt>
 
 class fMain;
 
+// What the plug-in objects of one program share, owned by the program entry (or a test): the session
+// they work in, the configuration window (made hidden by the first object), how many objects are
+// alive, and the development program ID.
+struct PlugInHost {
+    explicit PlugInHost(framework::PlugInSession& s) : session(s) {}
+    PlugInHost(const PlugInHost&) = delete;
+    PlugInHost& operator=(const PlugInHost&) = delete;
+    ~PlugInHost();
+
+    framework::PlugInSession& session;
+    QPointer<fMain> window;
+    qint16 instanceCount = 0;
+    QString developmentProgramId;
+};
+
 class LNSPlugInAPI : public automation::Dispatchable {
 public:
-    LNSPlugInAPI();
+    explicit LNSPlugInAPI(PlugInHost& host);
     ~LNSPlugInAPI() override;
 
     void SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName);
@@ -42,10 +59,10 @@ public:
     QString DevelopmentProgramId() const;
     void SetDevelopmentProgramId(const QString& programId);
 
-    // Live plug-in objects of the process.
-    static qint16 InstanceCount();
+    // Live plug-in objects of the host.
+    qint16 InstanceCount() const { return m_host.instanceCount; }
     // The configuration window, created hidden by the first object; null before.
-    static fMain* Window();
+    fMain* Window() const { return m_host.window; }
 
     // Dispatchable
     const QList<automation::Member>& members() const override;
@@ -59,5 +76,8 @@ private:
     // The inner width or height for an outer one, kept between the window's smallest size and the
     // screen's available size.
     int innerExtent(qint32 outer, Qt::Orientation orientation) const;
+    fMain* window() const { return m_host.window; }
+    framework::ConnectionState& link() const { return m_host.session.Link(); }
+    PlugInHost& m_host;
     QString m_networkInterfaceName;
 };

@@ -1,6 +1,6 @@
 #include "framework/MMain.h"
 
-#include "framework/Connection.h"
+#include "framework/PlugInSession.h"
 #include "framework/Identity.h"
 #include "framework/LNSPlugInAPI.h"
 #include "platform/automation/Activation.h"
@@ -70,12 +70,15 @@ void preloadForTheWindow()
 
 int serveBus()
 {
+    // The process's one configuration session, shared by the plug-in objects directors create.
+    framework::PlugInSession session;
+    PlugInHost host(session);
     modSnapshot::InstallFromEnvironment();
     automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
                                     QString::fromLatin1(ErrorPrefix), QString::fromLatin1(ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
-        config, [] { return std::make_unique<LNSPlugInAPI>(); }, QDBusConnection::sessionBus(), qApp);
+        config, [&host] { return std::make_unique<LNSPlugInAPI>(host); }, QDBusConnection::sessionBus(), qApp);
     // Ending the process must neither swallow the reply of the call that ended it nor take with it a
     // director's next request: the name goes first, then the replies, then the process.
     toolkit::SetBeforeProgramEnd([server] { server->prepareForEnd(); });
@@ -93,20 +96,22 @@ int serveBus()
     // CreateInstance whose caller left before it arrived), the server would have nothing to serve and
     // nothing to end it: it ends by itself when no object has come after a while.
     constexpr int EndWithoutObjectsMs = 3000;
-    QTimer::singleShot(EndWithoutObjectsMs, server, [server] {
-        if (server->objectCount() == 0 && !LNSPlugInAPI::Window())
+    QTimer::singleShot(EndWithoutObjectsMs, server, [server, &host] {
+        if (server->objectCount() == 0 && !host.window)
             toolkit::EndProgram(0);
     });
     const int status = QApplication::exec();
     QThreadPool::globalInstance()->waitForDone();
+    // The objects go before the session they work in.
+    delete server;
     return status;
 }
 
 int showRegistrationWindow()
 {
+    // It opens no network: deregistration walks the networks in a session of its own.
     auto* window = new fRegisterPlugIn([] {
         // Closing the registration window ends the program, as closing the configuration window does.
-        framework::CloseConnection();
         toolkit::EndProgram(0);
     });
     window->setAttribute(Qt::WA_DeleteOnClose, false);

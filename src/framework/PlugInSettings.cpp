@@ -5,18 +5,6 @@
 
 namespace framework {
 
-qint16& DisplayUnits()
-{
-    static qint16 units = 0;
-    return units;
-}
-
-qint16& DebugMode()
-{
-    static qint16 mode = 0;
-    return mode;
-}
-
 QString UnitSymbol(qint16 units)
 {
     switch (units) {

@@ -1,14 +1,9 @@
 #pragma once
 // The plug-in's two settings, kept as text values in its registry key: the display units and the
-// debug switch, and the program-wide values they load into.
+// debug switch (a session loads them into its own DisplayUnits and DebugMode).
 #include <QString>
 
 namespace framework {
-
-// 0 metric, 1 imperial.
-qint16& DisplayUnits();
-// 1 on, 0 off.
-qint16& DebugMode();
 
 // "ºC", "ºF" or "ºX" (the first character is U+00BA, the masculine ordinal indicator).
 QString UnitSymbol(qint16 units);

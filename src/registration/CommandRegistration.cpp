@@ -26,10 +26,10 @@ const QString CrLf = QStringLiteral("\r\n");
 
 // The progress window paints the text and lets pending events run; a window that cannot be loaded
 // (its animation missing) must not stop the registration it only reports on.
-void ShowStatus(const QString& text)
+void ShowStatus(framework::PlugInSession& session, const QString& text)
 {
     try {
-        fProgress::instance().DisplayStatus(text);
+        fProgress::Of(session).DisplayStatus(text);
     } catch (const com::ComError&) {
         toolkit::DoEvents();
     }
@@ -41,9 +41,9 @@ com::ComError ObjectNotSet()
     return com::ComError(91, framework::ApplicationTitle(), QStringLiteral("Object variable or With block variable not set"));
 }
 
-Ptr<lns::DeviceTemplates> DeviceTemplates()
+Ptr<lns::DeviceTemplates> DeviceTemplates(const framework::ConnectionState& c)
 {
-    const Ptr<lns::System>& system = framework::Connection().CurrentSystem;
+    const Ptr<lns::System>& system = c.CurrentSystem;
     if (!system)
         throw ObjectNotSet();
     return system->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
@@ -64,17 +64,17 @@ QStringList SurveyTemplates(const Ptr<lns::DeviceTemplates>& templates)
 }
 
 // The collection a scope's entries live in; nothing for an unknown scope or anything missing.
-Ptr<lns::ComponentApps> CollectionOfScope(qint32 scope, const Ptr<lns::DeviceTemplate>& deviceTemplate,
+Ptr<lns::ComponentApps> CollectionOfScope(const framework::ConnectionState& c, qint32 scope, const Ptr<lns::DeviceTemplate>& deviceTemplate,
                                           const QString& lonMarkObjectName)
 {
     try {
         switch (scope) {
         case 1: {
-            lns::ObjectServer* server = framework::Connection().objectServer;
+            lns::ObjectServer* server = c.objectServer;
             return server ? server->ObjectServerComponentApps() : nullptr;
         }
         case 2: {
-            const Ptr<lns::System>& system = framework::Connection().CurrentSystem;
+            const Ptr<lns::System>& system = c.CurrentSystem;
             return system ? system->SystemComponentApps() : nullptr;
         }
         case 3:
@@ -123,7 +123,7 @@ bool RegistrationFailed(MousePointerKeeper& pointer, const QString& pendingDescr
 }
 
 // Creates the templates of the supported models from their XIFs. Empty message when all went well.
-QString ImportTemplates(const Ptr<lns::DeviceTemplates>& templates, QStringList& templateList, QString& pending)
+QString ImportTemplates(framework::PlugInSession& session, const Ptr<lns::DeviceTemplates>& templates, QStringList& templateList, QString& pending)
 {
     for (int i = 0; i < framework::PlugInCommandCount; ++i) {
         const PlugInCommandInfo& entry = PlugInCommands(i);
@@ -132,7 +132,7 @@ QString ImportTemplates(const Ptr<lns::DeviceTemplates>& templates, QStringList&
                 continue;  // imported for an earlier entry of the same model
         } catch (const com::ComError&) {
         }
-        QString path = FindXifFile(entry.ProgramId);
+        QString path = FindXifFile(session.Link(), entry.ProgramId);
         if (path.isEmpty())
             path = AskForXifFile(entry.ProgramId);
         if (path.isEmpty())
@@ -163,7 +163,7 @@ QString ImportTemplates(const Ptr<lns::DeviceTemplates>& templates, QStringList&
 }
 
 // Puts the entries on every template of the list and decides the default action.
-void AttachCommands(const Ptr<lns::DeviceTemplates>& templates, const QStringList& templateList)
+void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemplates>& templates, const QStringList& templateList)
 {
     QList<std::pair<QString, bool>> defaultDecisions;
     for (const QString& programId : templateList) {
@@ -171,14 +171,14 @@ void AttachCommands(const Ptr<lns::DeviceTemplates>& templates, const QStringLis
         for (qint16 idx = 0; idx < framework::PlugInCommandCount; ++idx) {
             const PlugInCommandInfo& entry = PlugInCommands(idx);
             const Ptr<lns::ComponentApps> apps =
-                CollectionOfScope(entry.RegistrationScope, deviceTemplate, entry.LonMarkObjectName);
+                CollectionOfScope(session.Link(), entry.RegistrationScope, deviceTemplate, entry.LonMarkObjectName);
             if (!apps) {
-                ShowStatus(QStringLiteral("Error adding command ") + CommandIdName(entry) +
+                ShowStatus(session, QStringLiteral("Error adding command ") + CommandIdName(entry) +
                            QStringLiteral(" for Device Template") + deviceTemplate->TemplateName() + QStringLiteral(". ") +
                            CrLf + QStringLiteral("ComponentApp was not created."));
                 continue;
             }
-            ShowStatus(deviceTemplate->TemplateName() + CrLf + QStringLiteral("Adding command ") + CommandIdName(entry) +
+            ShowStatus(session, deviceTemplate->TemplateName() + CrLf + QStringLiteral("Adding command ") + CommandIdName(entry) +
                        QStringLiteral(" for ") + ObjectClassName(static_cast<qint16>(entry.ObjectClassId)) +
                        QStringLiteral(" objects..."));
             Ptr<lns::ComponentApp> app;
@@ -295,16 +295,16 @@ Ptr<lns::ComponentApp> AddComponentApp(const Ptr<lns::ComponentApps>& collection
     }
 }
 
-bool RegisterCommands()
+bool RegisterCommands(framework::PlugInSession& session)
 {
     MousePointerKeeper pointer;
-    framework::ConnectionState& c = framework::Connection();
+    framework::ConnectionState& c = session.Link();
     Ptr<lns::DeviceTemplates> templates;
     try {
         if (!c.objectServer)
             throw ObjectNotSet();
         c.RemoteAtRegistration = c.objectServer->RemoteMode();
-        templates = DeviceTemplates();
+        templates = DeviceTemplates(session.Link());
     } catch (const com::ComError& e) {
         return RegistrationFailed(pointer, e.description(), QString());
     }
@@ -314,19 +314,19 @@ bool RegisterCommands()
     // was set up by someone who chose what to have.
     if (templateList.isEmpty()) {
         QString pending;
-        const QString message = ImportTemplates(templates, templateList, pending);
+        const QString message = ImportTemplates(session, templates, templateList, pending);
         if (!message.isEmpty())
             return RegistrationFailed(pointer, pending, message);
     }
 
     try {
-        AttachCommands(templates, templateList);
+        AttachCommands(session, templates, templateList);
     } catch (const com::ComError& e) {
         return RegistrationFailed(pointer, e.description(), QString());
     }
 
-    const std::vector<framework::Step> resourceSteps = {framework::Step::Do([] {
-        if (!AddResourceFiles())
+    const std::vector<framework::Step> resourceSteps = {framework::Step::Do([&c] {
+        if (!AddResourceFiles(c.RemoteAtRegistration))
             throw com::ComError(0, framework::ApplicationTitle(),
                                 QStringLiteral("Unable to add the resources listed in the ResourceTable to the catalog"));
     })};
@@ -335,14 +335,14 @@ bool RegisterCommands()
     return true;
 }
 
-void DeregisterCommand(qint16 scope, const PlugInCommandInfo& entry, const QString& programId, const QString& lonMarkObjectName)
+void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const PlugInCommandInfo& entry, const QString& programId, const QString& lonMarkObjectName)
 {
     Ptr<lns::ComponentApps> apps;
     try {
         Ptr<lns::DeviceTemplate> deviceTemplate;
         if (scope == 3 || scope == 4)
-            deviceTemplate = DeviceTemplates()->DeviceTemplatesFindByProgramId(programId);
-        apps = CollectionOfScope(scope, deviceTemplate, lonMarkObjectName);
+            deviceTemplate = DeviceTemplates(session.Link())->DeviceTemplatesFindByProgramId(programId);
+        apps = CollectionOfScope(session.Link(), scope, deviceTemplate, lonMarkObjectName);
     } catch (const com::ComError&) {
         return;
     }
@@ -364,7 +364,7 @@ void DeregisterCommand(qint16 scope, const PlugInCommandInfo& entry, const QStri
             continue;
         }
         if (framework::ShowProgress())
-            ShowStatus(programId + CrLf + QStringLiteral("Deregister Command ") + QString::number(entry.CommandId) +
+            ShowStatus(session, programId + CrLf + QStringLiteral("Deregister Command ") + QString::number(entry.CommandId) +
                        QStringLiteral("..."));
         try {
             apps->ComponentAppsRemove(k);
@@ -377,12 +377,12 @@ void DeregisterCommand(qint16 scope, const PlugInCommandInfo& entry, const QStri
     }
 }
 
-void DeregisterCommands(bool exhaustive, bool firstNetwork)
+void DeregisterCommands(framework::PlugInSession& session, bool exhaustive, bool firstNetwork)
 {
     MousePointerKeeper pointer;
     Ptr<lns::DeviceTemplates> templates;
     try {
-        templates = DeviceTemplates();
+        templates = DeviceTemplates(session.Link());
     } catch (const com::ComError&) {
         return;
     }
@@ -398,13 +398,13 @@ void DeregisterCommands(bool exhaustive, bool firstNetwork)
             const PlugInCommandInfo& entry = PlugInCommands(idx);
             // Entries on the object server are shared by all networks: removed once per walk.
             if (firstNetwork || entry.RegistrationScope != 1)
-                DeregisterCommand(static_cast<qint16>(entry.RegistrationScope), entry, templateProgramId,
+                DeregisterCommand(session, static_cast<qint16>(entry.RegistrationScope), entry, templateProgramId,
                                   entry.LonMarkObjectName);
         }
     }
     PlugInCommandInfo registerEntry;
     registerEntry.CommandId = RegisterCommandId;
-    DeregisterCommand(2, registerEntry, QString(), QString());
+    DeregisterCommand(session, 2, registerEntry, QString(), QString());
 
     if (!exhaustive || !framework::ShowProgress())
         return;

@@ -3,6 +3,7 @@
 // supported models (templates imported from the models' XIFs when the network has none), and their
 // removal again.
 #include "framework/Identity.h"
+#include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServer.h"
 
 #include <QString>
@@ -12,19 +13,19 @@ namespace registration {
 // Puts one component application per PlugInCommands entry on each supported template of the open
 // system and makes it the default action; then has the resource files added to the catalog. False
 // after the failure box (or after Abort on the resource files).
-bool RegisterCommands();
+bool RegisterCommands(framework::PlugInSession& session);
 
 // Removes the plug-in's component applications from the templates of the open system and its
 // command-50 entries from the system. Entries on the object server itself (scope 1) only when
 // firstNetwork. exhaustive (with ShowProgress) offers to delete templates no device uses any more.
 // Missing templates, collections and entries are skipped; a removal that cannot be written stops it
 // and raises the object server's failure.
-void DeregisterCommands(bool exhaustive, bool firstNetwork);
+void DeregisterCommands(framework::PlugInSession& session, bool exhaustive, bool firstNetwork);
 
 // Removes, last to first, every component application of this plug-in with the entry's command from
 // the collection of the scope. Anything missing is skipped; a removal that cannot be written raises
 // the object server's failure at once.
-void DeregisterCommand(qint16 scope, const framework::PlugInCommandInfo& entry, const QString& programId,
+void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const framework::PlugInCommandInfo& entry, const QString& programId,
                        const QString& lonMarkObjectName);
 
 // A component application for entry entryIndex under the entry's command name, or that name + " (1)",

@@ -4,10 +4,10 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
+#include "framework/PlugInSession.h"
 #include "platform/automation/Activation.h"
 #include "platform/base/ComError.h"
 #include "platform/toolkit/MessageBox.h"
-#include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/toolkit/Process.h"
 #include "registration/CommandRegistration.h"
@@ -32,19 +32,23 @@ constexpr int ServerRegistrationWaitMs = 10000;
 // The walk over all networks reports through the progress window and removes our commands from each.
 class DeregistrationWalk : public framework::NetworkWalkHooks {
 public:
+    explicit DeregistrationWalk(framework::PlugInSession& session) : m_session(session) {}
     void DisplayStatus(const QString& text) override
     {
         try {
-            fProgress::instance().DisplayStatus(text);
+            fProgress::Of(m_session).DisplayStatus(text);
         } catch (const com::ComError&) {
             // Without its animation the window cannot show; the walk goes on without it.
         }
     }
-    void UnloadProgress() override { fProgress::Unload(); }
+    void UnloadProgress() override { fProgress::Unload(m_session); }
     void DeregisterCommands(bool exhaustive, bool firstNetwork) override
     {
-        registration::DeregisterCommands(exhaustive, firstNetwork);
+        registration::DeregisterCommands(m_session, exhaustive, firstNetwork);
     }
+
+private:
+    framework::PlugInSession& m_session;
 };
 
 // The leading number as a 16-bit integer; one that does not fit marks the pair out of range.
@@ -185,7 +189,6 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     };
     // Success is reported only when every value is there.
     const bool allWritten = registry.SetMachineSettings(key, values);
-    com::ClearErr();
     if (!allWritten) {
         automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         if (interactive)
@@ -242,10 +245,10 @@ bool DeregisterPlugIn(qint16 mode, bool interactive)
     }
     framework::SetShowProgress(interactive);
     if (mode == 0 || mode == 1) {
-        // A stand-alone process has no window with an object server: the walk gets one of its own.
-        const std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
-        DeregistrationWalk hooks;
-        if (const auto uncleaned = framework::ForEachNetworkDeregister(mode == 1, *server, hooks)) {
+        // The walk opens every network in turn: it is a session of its own, beside any window's.
+        framework::PlugInSession walk;
+        DeregistrationWalk hooks(walk);
+        if (const auto uncleaned = framework::ForEachNetworkDeregister(walk.Link(), mode == 1, hooks)) {
             // Commands left in a network still name the plug-in: it stays registered, server and key,
             // so that they keep working and a later deregistration can remove them.
             if (interactive)

@@ -120,7 +120,7 @@ void LoadResourceTable()
     entry.ResourceScope = 4;
 }
 
-bool AddResourceFiles()
+bool AddResourceFiles(bool remoteAtRegistration)
 {
     CatalogSession s;
     QString path;
@@ -149,8 +149,8 @@ bool AddResourceFiles()
              },
              {}, {}},
         s.closingStep(),
-        Step::Do([] {
-            if (framework::Connection().RemoteAtRegistration)
+        Step::Do([remoteAtRegistration] {
+            if (remoteAtRegistration)
                 toolkit::MsgBox(QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
                                                "required by this Plug-In are available to the server. Failure to do so may "
                                                "cause unexpected errors."),

@@ -19,7 +19,7 @@ void LoadResourceTable();
 // Makes sure the catalog lists the set, adding its folder and rebuilding when it does not. Unexpected
 // failures are offered with Abort / Retry / Ignore (Abort: false); a catalog result other than 0 (or 4
 // on the look-up) gives false without a box. In remote mode the user is told to register on the server.
-bool AddResourceFiles();
+bool AddResourceFiles(bool remoteAtRegistration);
 
 // Whether the catalog lists the set. Once it did, the catalog is not consulted again in this process.
 bool ResourceFilesPresent();

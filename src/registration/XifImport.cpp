@@ -42,9 +42,8 @@ QString Xif32BinPath()
     return winpath::Resolve(LonWorksPath() + QStringLiteral("\\bin\\XIF32BIN"));
 }
 
-QString FindXifFile(const QString& programId)
+QString FindXifFile(const framework::ConnectionState& c, const QString& programId)
 {
-    framework::ConnectionState& c = framework::Connection();
     if (!c.RemoteAtRegistration) {
         try {
             if (c.CurrentSystem)

@@ -1,6 +1,7 @@
 #pragma once
 // Finding the XIF of a supported model for a new device template: first below the network's import
 // folder, then by asking the user; making sure its binary form (XFB) exists; a free template name.
+#include "framework/Connection.h"
 #include "platform/objectserver/ObjectServer.h"
 
 #include <QString>
@@ -13,7 +14,7 @@ QString& ImportFolder();
 
 // A matching XIF below ImportFolder whose XFB exists (converted when needed), or empty. With no import
 // folder known there is nothing to search: empty at once, so that the caller asks the user.
-QString FindXifFile(const QString& programId);
+QString FindXifFile(const framework::ConnectionState& c, const QString& programId);
 
 // Asks the user for the XIF (fHidden's DlgXIF, starting in ImportFolder); a file of another model is
 // refused without a word. The chosen XIF with its XFB, or empty.

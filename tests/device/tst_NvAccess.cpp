@@ -16,6 +16,9 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 
+// The display units the tables of a test read and write in, as a session's would be.
+qint16 units = 0;
+
 // What the access objects of the running test asked of their variable.
 const testsupport::CallLog Calls = std::make_shared<QStringList>();
 
@@ -27,6 +30,7 @@ std::shared_ptr<CNvCpTable> Table(DeviceWorld& world, const QString& nv, const Q
     table->Format = format;
     table->Separator = separator;
     table->LocalizationSpecific = localizationSpecific;
+    table->Units = &units;
     table->MyNetworkVariable = testsupport::Recorded(world.nvs, Calls)->NvCollectionItem(nv);
     Calls->clear();
     return table;
@@ -59,8 +63,8 @@ class TestNvAccess : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { framework::DisplayUnits() = 0; }
-    void cleanup() { framework::DisplayUnits() = 0; }
+    void init() { units = 0; }
+    void cleanup() { units = 0; }
 
     void readAsksForTheFormatOfTheUnits_data()
     {
@@ -85,7 +89,7 @@ private slots:
         QFETCH(QString, asked);
         DeviceWorld world;
         auto table = Table(world, nv, format, QStringLiteral(" "), localized);
-        framework::DisplayUnits() = qint16(units);
+        ::units = qint16(units);
         table->GetNetworkValue();
         QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " " + asked,
                                                    "NvFormattedValue " + nv}));
@@ -168,11 +172,11 @@ private slots:
         DeviceWorld world;
         world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
         auto table = SetPoints(world);
-        framework::DisplayUnits() = qint16(readUnits);
+        units = qint16(readUnits);
         table->GetNetworkValue();
         const QStringList read = *table->NvAsArray;
 
-        framework::DisplayUnits() = qint16(switchedTo);
+        units = qint16(switchedTo);
         world.setFaults({.unreachable = true});
         const Raised failed = FailureOf([&] { table->GetNetworkValue(); });
         QCOMPARE(failed.number, lns::ObjectServerError(lns::ErrDeviceCommunication));
@@ -199,7 +203,7 @@ private slots:
         world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
         auto table = SetPoints(world);
         table->GetNetworkValue();
-        framework::DisplayUnits() = 1;
+        units = 1;
         table->GetNetworkValue();
         QCOMPARE(table->NvAsArray->value(3), world.text("nciSetPts", "SNVT_temp_setpt#US").split(',').value(3));
         (*table->NvAsArray)[3] = QStringLiteral("71.6");
@@ -322,7 +326,7 @@ private slots:
         auto table = SetPoints(world);
         CNvCtrlTable item;
         item.NvCpTable = table;
-        framework::DisplayUnits() = 1;
+        units = 1;
         table->GetNetworkValue();
         QCOMPARE(item.DsFormatType(), QStringLiteral("SNVT_temp_setpt#US"));
         item.SetDsFormatType(QStringLiteral("SNVT_temp_setpt#SI"));

@@ -60,10 +60,9 @@ class TestSpecific : public QObject {
 private slots:
     void init()
     {
-        framework::DisplayUnits() = 0;
-        Specific::ResetTables();
+        m_session = std::make_unique<framework::PlugInSession>();
     }
-    void cleanup() { Specific::ResetTables(); }
+    void cleanup() { m_session.reset(); }
 
     // What a field shows after a read is the device's value of the field it stands for, read in
     // that variable's format and display units and rounded to the field's step.
@@ -116,16 +115,16 @@ private slots:
         QVERIFY(field < fields.size());
         fields[field] = value;
         world.setText(nv, fields.join(separator));
-        framework::DisplayUnits() = qint16(units);
+        m_session->DisplayUnits = qint16(units);
         Controls controls;
-        Specific::BuildNvTables(world.nvs);
-        Specific::BuildDataItems(controls.w);
-        for (const auto& table : NvTables())
+        Specific::BuildNvTables(*m_session, world.nvs);
+        Specific::BuildDataItems(*m_session, controls.w);
+        for (const auto& table : tables().NvTables)
             table->GetNetworkValue();
         QWidget* widget = controls.parent.findChild<QWidget*>(control);
         QVERIFY(widget);
         QStringList values;
-        for (const auto& item : DataItems()) {
+        for (const auto& item : tables().DataItems) {
             if (item->TheControl == widget)
                 values << item->Value();
         }
@@ -136,36 +135,36 @@ private slots:
     {
         DeviceWorld world;
         world.setText(QStringLiteral("nciSccModel"), QStringLiteral("51 2.3"));
-        Specific::BuildNvTables(world.nvs);
-        for (const auto& table : NvTables())
+        Specific::BuildNvTables(*m_session, world.nvs);
+        for (const auto& table : tables().NvTables)
             table->GetNetworkValue();
-        QCOMPARE(*NvTables().Item("nciSccModel")->NvAsArray, (QStringList{"51", "2.3"}));
-        QCOMPARE(NvTables().Item("nciSccModelRaw")->NvAsArray->value(0), QStringLiteral("51"));
-        QCOMPARE(NvTables().Item("nciSccModel")->MyNetworkVariable->NvFormatSpec(), QStringLiteral("UNVT_model_info2"));
-        QCOMPARE(NvTables().Item("nciSccModelRaw")->MyNetworkVariable->NvFormatSpec(), QStringLiteral("RAW"));
+        QCOMPARE(*tables().NvTables.Item("nciSccModel")->NvAsArray, (QStringList{"51", "2.3"}));
+        QCOMPARE(tables().NvTables.Item("nciSccModelRaw")->NvAsArray->value(0), QStringLiteral("51"));
+        QCOMPARE(tables().NvTables.Item("nciSccModel")->MyNetworkVariable->NvFormatSpec(), QStringLiteral("UNVT_model_info2"));
+        QCOMPARE(tables().NvTables.Item("nciSccModelRaw")->MyNetworkVariable->NvFormatSpec(), QStringLiteral("RAW"));
     }
 
     void missingVariableEndsTheBuild()
     {
         DeviceWorld world(QStringLiteral("nciMinOutTm"));
-        QCOMPARE(FailureOf([&] { Specific::BuildNvTables(world.nvs); }), lns::ObjectServerError(lns::ErrItemNotFound));
+        QCOMPARE(FailureOf([&] { Specific::BuildNvTables(*m_session, world.nvs); }), lns::ObjectServerError(lns::ErrItemNotFound));
         // The six objects before it stay.
-        QCOMPARE(NvTables().Count(), 6);
-        QCOMPARE(NvTables().Item(6)->Name, QStringLiteral("nciSndHrtBt"));
-        QVERIFY(!NvTables().Contains(QStringLiteral("nciMinOutTm")));
+        QCOMPARE(tables().NvTables.Count(), 6);
+        QCOMPARE(tables().NvTables.Item(6)->Name, QStringLiteral("nciSndHrtBt"));
+        QVERIFY(!tables().NvTables.Contains(QStringLiteral("nciMinOutTm")));
     }
 
     void everyItemInOrder()
     {
         DeviceWorld world;
         Controls controls;
-        Specific::BuildNvTables(world.nvs);
-        Specific::BuildDataItems(controls.w);
+        Specific::BuildNvTables(*m_session, world.nvs);
+        Specific::BuildDataItems(*m_session, controls.w);
         int withControl = 0;
         int rounded = 0;
         int offset = 0;
         QSet<QWidget*> bound;
-        for (const auto& item : DataItems()) {
+        for (const auto& item : tables().DataItems) {
             QCOMPARE(item->Typee, QStringLiteral("CP"));
             QVERIFY(item->NvCpTable);
             if (item->TheControl) {
@@ -180,10 +179,10 @@ private slots:
         // Every text box and combo box and both labels, each once; only item 41 has none.
         QCOMPARE(withControl, 40);
         QCOMPARE(bound.size(), 40);
-        QVERIFY(!DataItems().Item(41)->TheControl);
+        QVERIFY(!tables().DataItems.Item(41)->TheControl);
         QCOMPARE(rounded, 9);
         QCOMPARE(offset, 8);
-        QCOMPARE(DataItems().Item(20)->OffsetValue, false);
+        QCOMPARE(tables().DataItems.Item(20)->OffsetValue, false);
     }
 
     void valuesAfterARead()
@@ -194,30 +193,30 @@ private slots:
         world.setText(QStringLiteral("nciSndHrtBt"), QStringLiteral("300"));
         Controls controls;
         controls.w.txtNvi.at(0)->setText(QStringLiteral("shown before"));
-        Specific::BuildNvTables(world.nvs);
-        Specific::BuildDataItems(controls.w);
-        for (const auto& item : DataItems())
+        Specific::BuildNvTables(*m_session, world.nvs);
+        Specific::BuildDataItems(*m_session, controls.w);
+        for (const auto& item : tables().DataItems)
             item->Initialize();
         // Unread: the controls keep what they show.
-        QCOMPARE(DataItems().Item(1)->Value(), QStringLiteral("shown before"));
-        QCOMPARE(DataItems().Item(37)->Value(), QStringLiteral("Undefined model"));
-        QCOMPARE(DataItems().Item(41)->Value(), QString());
+        QCOMPARE(tables().DataItems.Item(1)->Value(), QStringLiteral("shown before"));
+        QCOMPARE(tables().DataItems.Item(37)->Value(), QStringLiteral("Undefined model"));
+        QCOMPARE(tables().DataItems.Item(41)->Value(), QString());
 
-        for (const auto& table : NvTables())
+        for (const auto& table : tables().NvTables)
             table->GetNetworkValue();
-        QCOMPARE(DataItems().Item(1)->Value(), QStringLiteral("21"));
-        QCOMPARE(DataItems().Item(2)->Value(), QStringLiteral("18"));
-        QCOMPARE(DataItems().Item(3)->Value(), QStringLiteral("23"));
-        QCOMPARE(DataItems().Item(24)->Value(), QStringLiteral("51"));
-        QCOMPARE(DataItems().Item(25)->Value(), QStringLiteral("2.3"));
-        QCOMPARE(DataItems().Item(37)->Value(), QStringLiteral("51"));
-        QCOMPARE(DataItems().Item(41)->Value(), QStringLiteral("51"));
-        QCOMPARE(DataItems().Item(38)->Value(), QStringLiteral("300"));
-        QCOMPARE(NvTables().Item("nciGenOpts")->NvAsArray->size(), 22);
+        QCOMPARE(tables().DataItems.Item(1)->Value(), QStringLiteral("21"));
+        QCOMPARE(tables().DataItems.Item(2)->Value(), QStringLiteral("18"));
+        QCOMPARE(tables().DataItems.Item(3)->Value(), QStringLiteral("23"));
+        QCOMPARE(tables().DataItems.Item(24)->Value(), QStringLiteral("51"));
+        QCOMPARE(tables().DataItems.Item(25)->Value(), QStringLiteral("2.3"));
+        QCOMPARE(tables().DataItems.Item(37)->Value(), QStringLiteral("51"));
+        QCOMPARE(tables().DataItems.Item(41)->Value(), QStringLiteral("51"));
+        QCOMPARE(tables().DataItems.Item(38)->Value(), QStringLiteral("300"));
+        QCOMPARE(tables().NvTables.Item("nciGenOpts")->NvAsArray->size(), 22);
         // A device that was never configured holds zeros: the first name of each enumeration.
-        QCOMPARE(DataItems().Item(34)->Value(), QStringLiteral("TWO_PIPE"));
-        QCOMPARE(DataItems().Item(13)->Value(), QStringLiteral("ON_OFF"));
-        for (const auto& table : NvTables())
+        QCOMPARE(tables().DataItems.Item(34)->Value(), QStringLiteral("TWO_PIPE"));
+        QCOMPARE(tables().DataItems.Item(13)->Value(), QStringLiteral("ON_OFF"));
+        for (const auto& table : tables().NvTables)
             QVERIFY(!table->ValueAsChanges);
     }
 
@@ -225,25 +224,25 @@ private slots:
     {
         DeviceWorld first;
         Controls controls;
-        Specific::BuildNvTables(first.nvs);
-        Specific::BuildDataItems(controls.w);
-        const auto oldTable = NvTables().Item(1);
+        Specific::BuildNvTables(*m_session, first.nvs);
+        Specific::BuildDataItems(*m_session, controls.w);
+        const auto oldTable = tables().NvTables.Item(1);
 
         DeviceWorld second;
-        Specific::BuildNvTables(second.nvs);
+        Specific::BuildNvTables(*m_session, second.nvs);
         // The items of the first device are gone with its tables.
-        QCOMPARE(DataItems().Count(), 0);
-        Specific::BuildDataItems(controls.w);
-        QCOMPARE(NvTables().Count(), 11);
-        QCOMPARE(DataItems().Count(), 41);
-        QVERIFY(NvTables().Item(1).get() != oldTable.get());
-        QCOMPARE(DataItems().Item(1)->NvCpTable.get(), NvTables().Item(1).get());
-        Specific::BuildDataItems(controls.w);
-        QCOMPARE(DataItems().Count(), 41);
+        QCOMPARE(tables().DataItems.Count(), 0);
+        Specific::BuildDataItems(*m_session, controls.w);
+        QCOMPARE(tables().NvTables.Count(), 11);
+        QCOMPARE(tables().DataItems.Count(), 41);
+        QVERIFY(tables().NvTables.Item(1).get() != oldTable.get());
+        QCOMPARE(tables().DataItems.Item(1)->NvCpTable.get(), tables().NvTables.Item(1).get());
+        Specific::BuildDataItems(*m_session, controls.w);
+        QCOMPARE(tables().DataItems.Count(), 41);
 
-        Specific::ResetTables();
-        QCOMPARE(NvTables().Count(), 0);
-        QCOMPARE(DataItems().Count(), 0);
+        Specific::ResetTables(*m_session);
+        QCOMPARE(tables().NvTables.Count(), 0);
+        QCOMPARE(tables().DataItems.Count(), 0);
     }
 
     void missingControlEndsTheItems_data()
@@ -268,18 +267,22 @@ private slots:
             controls.w.txtNvi.erase(41);
         else
             controls.w.lbHvacType = nullptr;
-        Specific::BuildNvTables(world.nvs);
-        QCOMPARE(FailureOf([&] { Specific::BuildDataItems(controls.w); }), number);
-        QCOMPARE(DataItems().Count(), built);
+        Specific::BuildNvTables(*m_session, world.nvs);
+        QCOMPARE(FailureOf([&] { Specific::BuildDataItems(*m_session, controls.w); }), number);
+        QCOMPARE(tables().DataItems.Count(), built);
     }
 
     void itemsNeedTheirTables()
     {
         Controls controls;
-        QCOMPARE(FailureOf([&] { Specific::BuildDataItems(controls.w); }), Global::ErrSubscriptOutOfRange);
-        QCOMPARE(DataItems().Count(), 0);
-        QCOMPARE(FailureOf([&] { Specific::BuildNvTables(nullptr); }), Global::ErrObjectNotSet);
+        QCOMPARE(FailureOf([&] { Specific::BuildDataItems(*m_session, controls.w); }), Global::ErrSubscriptOutOfRange);
+        QCOMPARE(tables().DataItems.Count(), 0);
+        QCOMPARE(FailureOf([&] { Specific::BuildNvTables(*m_session, nullptr); }), Global::ErrObjectNotSet);
     }
+
+private:
+    device::DeviceTables& tables() { return device::Tables(*m_session); }
+    std::unique_ptr<framework::PlugInSession> m_session;
 };
 
 QTEST_MAIN(TestSpecific)

@@ -10,18 +10,16 @@
 
 #include <QtTest>
 
-using framework::Connection;
-
 namespace {
 
 // What the walk asked of the layers above it.
 class RecordingHooks : public framework::NetworkWalkHooks {
 public:
+    explicit RecordingHooks(const framework::ConnectionState& connection) : c(connection) {}
     void DisplayStatus(const QString& text) override { statuses << text; }
     void UnloadProgress() override { ++unloads; }
     void DeregisterCommands(bool exhaustive, bool firstNetwork) override
     {
-        const auto& c = Connection();
         const QString network = c.CurrentNetwork ? c.CurrentNetwork->NetworkName() : QStringLiteral("?");
         calls << QStringLiteral("%1 exhaustive=%2 first=%3 open=%4")
                      .arg(network)
@@ -32,6 +30,7 @@ public:
             throw com::ComError(lns::ObjectServerError(lns::ErrDatabase), QStringLiteral("ComponentApps"),
                                 QStringLiteral("database is locked"));
     }
+    const framework::ConnectionState& c;
     QString failIn;  // the network whose removals cannot be written
     QStringList statuses;
     QStringList calls;
@@ -48,11 +47,11 @@ private slots:
     {
         m_env = std::make_unique<testsupport::TestEnvironment>();
         m_path = m_env->root() + QStringLiteral("/LonWorks");
-        Connection() = framework::ConnectionState{};
+        m_c = framework::ConnectionState{};
     }
     void cleanup()
     {
-        Connection() = framework::ConnectionState{};
+        m_c = framework::ConnectionState{};
         m_env.reset();
     }
 
@@ -73,7 +72,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QStringList, components);
-        QCOMPARE(framework::ParseObjectPath(path), components.size());
+        QCOMPARE(framework::ParseObjectPath(m_c, path), components.size());
         QCOMPARE(parsedComponents(), components);
     }
 
@@ -90,11 +89,11 @@ private slots:
         timer.start();
         const qsizetype listed = path.split(QLatin1Char('/')).size();
         const qint64 splitMs = timer.restart();
-        const qsizetype count = framework::ParseObjectPath(path);
+        const qsizetype count = framework::ParseObjectPath(m_c, path);
         const qint64 parseMs = timer.elapsed();
         QCOMPARE(count, listed);
-        QCOMPARE(framework::PathComponent(2, false), QStringLiteral("System 1 "));
-        QCOMPARE(framework::PathComponent(count, false), QStringLiteral("ab"));
+        QCOMPARE(framework::PathComponent(m_c, 2, false), QStringLiteral("System 1 "));
+        QCOMPARE(framework::PathComponent(m_c, count, false), QStringLiteral("ab"));
         QVERIFY2(parseMs <= 10 * splitMs + 200, qPrintable(QStringLiteral("parse %1 ms, split %2 ms").arg(parseMs).arg(splitMs)));
     }
 
@@ -116,8 +115,8 @@ private slots:
         QFETCH(int, index);
         QFETCH(bool, strip);
         QFETCH(QString, expected);
-        framework::ParseObjectPath(QStringLiteral("Demo/a:b:c/Subsystem:  Floor 1 /Dev:"));
-        QCOMPARE(framework::PathComponent(qint16(index), strip), expected);
+        framework::ParseObjectPath(m_c, QStringLiteral("Demo/a:b:c/Subsystem:  Floor 1 /Dev:"));
+        QCOMPARE(framework::PathComponent(m_c, qint16(index), strip), expected);
     }
 
     // The component count is not held in a narrow number: a device path followed by many more
@@ -138,19 +137,19 @@ private slots:
         makeNetworks();
         makeDevice();
         auto server = lns::CreateObjectServer(m_path);
-        framework::BindObjectServer(server.get());
-        framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+        m_c.objectServer = server.get();
+        framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), QString());
 
         QString path = QStringLiteral("Demo/System 1/Floor 1/TS-101");
         for (int i = 0; i < padding; ++i)
             path += QStringLiteral("/x");
         path += tail;
-        QCOMPARE(framework::ParseObjectPath(path), qsizetype(4 + padding + tail.count(QLatin1Char('/'))));
-        const framework::ResolvedObject object = framework::ResolveObject(7);
+        QCOMPARE(framework::ParseObjectPath(m_c, path), qsizetype(4 + padding + tail.count(QLatin1Char('/'))));
+        const framework::ResolvedObject object = framework::ResolveObject(m_c, 7);
         QCOMPARE(!object.isNone(), found);
         if (found)
             QCOMPARE(object.device->Name(), QStringLiteral("TS-101"));
-        framework::CloseConnection();
+        framework::CloseConnection(m_c);
     }
 
     // The Remote write closes and reopens the object server; the open network comes back with it, or
@@ -173,8 +172,8 @@ private slots:
         makeNetworks();
         makeDevice();
         auto server = lns::CreateObjectServer(m_path);
-        framework::BindObjectServer(server.get());
-        framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+        m_c.objectServer = server.get();
+        framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), QString());
         const QString device = QStringLiteral("Demo/System 1/Floor 1/TS-101");
         lns::admin::ObjectServerAdmin admin(m_path);
         QFile database(m_path + QStringLiteral("/ObjectServer/objectserver.sqlite"));
@@ -189,31 +188,31 @@ private slots:
             admin.setNsdInterface(QStringLiteral("Demo"), QString());
         }
         try {
-            framework::ChangeRemoteMode(*server, remote);
+            framework::ChangeRemoteMode(m_c, *server, remote);
             QVERIFY2(!reopenFails, "the write succeeded without its network");
         } catch (const com::ComError& e) {
             QVERIFY2(reopenFails, qPrintable(e.description()));
             QCOMPARE(e.number(), 20006);
             QCOMPARE(e.description(), QStringLiteral("Cannot open the network Demo"));
             QCOMPARE(e.source(), framework::PlugInName());
-            QVERIFY(!Connection().NetworkOpen);
-            QCOMPARE(Connection().CurrentNetworkName, QString());
+            QVERIFY(!m_c.NetworkOpen);
+            QCOMPARE(m_c.CurrentNetworkName, QString());
             if (serverFails) {
                 QVERIFY(database.open(QIODevice::WriteOnly | QIODevice::Truncate));
                 database.write(saved);
                 database.close();
             }
             admin.setRequiresInterface(QStringLiteral("Demo"), false);
-            framework::OpenNetworkByName(QStringLiteral("Demo"), QString());
+            framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), QString());
         }
         QCOMPARE(server->RemoteMode(), remote);
         QVERIFY(server->ObjectServerIsOpen());
-        QVERIFY(Connection().NetworkOpen);
-        framework::ParseObjectPath(device);
-        const framework::ResolvedObject object = framework::ResolveObject(7);
+        QVERIFY(m_c.NetworkOpen);
+        framework::ParseObjectPath(m_c, device);
+        const framework::ResolvedObject object = framework::ResolveObject(m_c, 7);
         QVERIFY(object.device);
         QCOMPARE(object.device->Name(), QStringLiteral("TS-101"));
-        framework::CloseConnection();
+        framework::CloseConnection(m_c);
     }
 
     void openByNameRunsItsStepsInOrder_data()
@@ -244,37 +243,37 @@ private slots:
         server.SetRemoteMode(remoteAtEntry);
         server.SetRemoteFlags(0x30 | 0x1);
         server.clearCalls();
-        framework::BindObjectServer(&server);
-        framework::OpenNetworkByName(QStringLiteral("Demo"), interfaceName);
-        QCOMPARE(Connection().CurrentNetworkName, QStringLiteral("Demo"));
-        QVERIFY(Connection().NetworkOpen);
+        m_c.objectServer = &server;
+        framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), interfaceName);
+        QCOMPARE(m_c.CurrentNetworkName, QStringLiteral("Demo"));
+        QVERIFY(m_c.NetworkOpen);
         // Bits 0x10 and 0x20 replaced, the others kept.
         QCOMPARE(relevant(server.calls()).join(QLatin1Char('|')), expected.join(QLatin1Char('|')));
 
         // The same name again costs nothing.
         server.clearCalls();
-        framework::OpenNetworkByName(QStringLiteral("Demo"), interfaceName);
+        framework::OpenNetworkByName(m_c, QStringLiteral("Demo"), interfaceName);
         QVERIFY(server.calls().isEmpty());
-        framework::CloseConnection();
+        framework::CloseConnection(m_c);
     }
 
     void unknownNetworkFailsWith20006()
     {
         makeNetworks();
         auto server = lns::CreateObjectServer(m_path);
-        framework::BindObjectServer(server.get());
+        m_c.objectServer = server.get();
         try {
-            framework::OpenNetworkByName(QStringLiteral("Nowhere"), QString());
+            framework::OpenNetworkByName(m_c, QStringLiteral("Nowhere"), QString());
             QFAIL("an unknown network opened");
         } catch (const com::ComError& e) {
             QCOMPARE(e.number(), 20006);
             QCOMPARE(e.description(), QStringLiteral("Cannot open the network Nowhere"));
             QCOMPARE(e.source(), framework::PlugInName());
         }
-        QVERIFY(!Connection().NetworkOpen);
-        QVERIFY(Connection().CurrentNetworkName.isEmpty());
+        QVERIFY(!m_c.NetworkOpen);
+        QVERIFY(m_c.CurrentNetworkName.isEmpty());
         QVERIFY(server->ObjectServerIsOpen());  // as it was at the failure
-        framework::CloseConnection();
+        framework::CloseConnection(m_c);
     }
 
     void walkDeregistersEveryNetworkAndKeepsTheirInterfaces_data()
@@ -291,8 +290,9 @@ private slots:
         makeNetworks();
         framework::SetShowProgress(showProgress);
         auto server = lns::CreateObjectServer(m_path);
-        RecordingHooks hooks;
-        QVERIFY(!framework::ForEachNetworkDeregister(exhaustive, *server, hooks));
+        m_c.objectServer = server.get();
+        RecordingHooks hooks(m_c);
+        QVERIFY(!framework::ForEachNetworkDeregister(m_c, exhaustive, hooks));
         framework::SetShowProgress(false);
 
         QCOMPARE(hooks.calls, (QStringList{QStringLiteral("Demo exhaustive=%1 first=1 open=1").arg(exhaustive),
@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(admin.nsdInterface(QStringLiteral("Demo")), QStringLiteral("LON0"));
         QCOMPARE(admin.nsdInterface(QStringLiteral("Plant")), QStringLiteral("LON1"));
         QVERIFY(!server->ObjectServerIsOpen());
-        QVERIFY(Connection().objectServer == nullptr);
+        QVERIFY(!m_c.ObjectServerOpen);
         if (showProgress) {
             QVERIFY(hooks.statuses.contains(QStringLiteral("Opening the Object Server...")));
             QVERIFY(hooks.statuses.contains(QStringLiteral("Opening Demo...")));
@@ -336,9 +336,10 @@ private slots:
         yard.name = QStringLiteral("Yard");
         admin.createNetwork(yard);
         auto server = lns::CreateObjectServer(m_path);
-        RecordingHooks hooks;
+        m_c.objectServer = server.get();
+        RecordingHooks hooks(m_c);
         hooks.failIn = failIn;
-        const auto uncleaned = framework::ForEachNetworkDeregister(false, *server, hooks);
+        const auto uncleaned = framework::ForEachNetworkDeregister(m_c, false, hooks);
         QVERIFY(uncleaned);
         QCOMPARE(uncleaned->name, failIn);
         QCOMPARE(uncleaned->reason, QStringLiteral("database is locked"));
@@ -346,15 +347,15 @@ private slots:
         QCOMPARE(admin.nsdInterface(QStringLiteral("Demo")), QStringLiteral("LON0"));
         QCOMPARE(admin.nsdInterface(QStringLiteral("Plant")), QStringLiteral("LON1"));
         QVERIFY(!server->ObjectServerIsOpen());
-        QVERIFY(Connection().objectServer == nullptr);
+        QVERIFY(!m_c.ObjectServerOpen);
     }
 
 private:
-    static QStringList parsedComponents()
+    QStringList parsedComponents() const
     {
         QStringList out;
-        for (qsizetype i = 1; i <= Connection().PathComponents.size(); ++i)
-            out << framework::PathComponent(i, false);
+        for (qsizetype i = 1; i <= m_c.PathComponents.size(); ++i)
+            out << framework::PathComponent(m_c, i, false);
         return out;
     }
 
@@ -402,6 +403,7 @@ private:
 
     std::unique_ptr<testsupport::TestEnvironment> m_env;
     QString m_path;
+    framework::ConnectionState m_c;
 };
 
 QTEST_GUILESS_MAIN(TestConnection)

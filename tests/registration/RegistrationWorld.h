@@ -4,6 +4,7 @@
 // through the object server's provisioning API, and the seams a test scripts (file dialog, boxes
 // with an action while they are open, the progress window's texts as they are shown).
 #include "framework/Connection.h"
+#include "framework/PlugInSession.h"
 #include "framework/Identity.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
@@ -17,6 +18,7 @@
 #include "support/TestEnvironment.h"
 #include "ui/progress/fProgress.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -129,22 +131,16 @@ struct Installation {
 
 // The connection to one network, as the plug-in object has it when the director named the network.
 struct OpenedNetwork {
-    std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
+    framework::PlugInSession session;
 
     explicit OpenedNetwork(const QString& network, const QString& interfaceName = QString())
     {
-        framework::BindObjectServer(server.get());
-        framework::OpenNetworkByName(network, interfaceName);
+        framework::OpenNetworkByName(session.Link(), network, interfaceName);
     }
-    ~OpenedNetwork()
-    {
-        framework::CloseConnection();
-        framework::BindObjectServer(nullptr);
-        framework::Connection() = framework::ConnectionState{};
-    }
+    ~OpenedNetwork() { framework::CloseConnection(session.Link()); }
     lns::Ptr<lns::DeviceTemplates> templates()
     {
-        return framework::Connection().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
+        return session.Link().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
     }
 };
 
@@ -181,9 +177,16 @@ inline void ForgetProcessState()
 {
     registration::ImportFolder().clear();
     registration::ResetResourcesPresent();
-    framework::Connection() = framework::ConnectionState{};
     framework::SetShowProgress(false);
-    fProgress::Unload();
+}
+
+// The progress window on the screen, of whichever session shows one; none when nothing is loaded.
+inline fProgress* LoadedProgress()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<fProgress*>(widget))
+            return window;
+    return nullptr;
 }
 
 // The open-file dialog as the user answers it: each request recorded, each answer taken from the
@@ -261,9 +264,10 @@ public:
     {
         m_timer.setInterval(0);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (!fProgress::IsLoaded() || !fProgress::instance().isVisible())
+            const fProgress* window = LoadedProgress();
+            if (!window || !window->isVisible())
                 return;
-            const QString text = fProgress::instance().Status->text();
+            const QString text = window->Status->text();
             if (texts.isEmpty() || texts.last() != text)
                 texts << text;
         });

@@ -127,7 +127,7 @@ private slots:
         ScriptedFileDialog dialog;
         ProgressTexts progress;
         OpenedNetwork network(Net);
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
 
         QStringList expected = EntriesOn(QStringLiteral("Tmpl A"));
         if (withB)
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(progress.texts.contains(QStringLiteral("Tmpl B\r\nAdding command Configure for Application Device objects...")), withB);
         // The resource files are now in the catalog.
         QVERIFY(registration::ResourceFilesPresent());
-        QVERIFY(!framework::Connection().RemoteAtRegistration);
+        QVERIFY(!network.session.Link().RemoteAtRegistration);
         VERIFY_BOXES(boxes);
     }
 
@@ -181,7 +181,7 @@ private slots:
         if (!inImportFolder)
             dialog.answers << std::optional<QString>(xifA) << std::optional<QString>(xifB);
         OpenedNetwork network(Net);
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
 
         const QString templateA = nameTaken ? NameA + QStringLiteral(" (1)") : NameA;
         QCOMPARE(world.ourApps(Net), EntriesOn(templateA) + EntriesOn(NameB));
@@ -232,7 +232,7 @@ private slots:
             boxes.expect(box);
         }
         OpenedNetwork network(Net);
-        QVERIFY(!registration::RegisterCommands());
+        QVERIFY(!registration::RegisterCommands(network.session));
         QVERIFY(world.admin.templateNames(Net).isEmpty());
         QVERIFY(world.ourApps(Net).isEmpty());
         if (situation == QLatin1String("import refused")) {
@@ -262,9 +262,9 @@ private slots:
         ScriptedFileDialog dialog;
         dialog.answers << std::optional<QString>(xifA) << std::optional<QString>(xifB);
         OpenedNetwork network(Net, QStringLiteral("LON1"));
-        QVERIFY(framework::Connection().objectServer->RemoteMode());
-        QVERIFY(registration::RegisterCommands());
-        QVERIFY(framework::Connection().RemoteAtRegistration);
+        QVERIFY(network.session.Link().objectServer->RemoteMode());
+        QVERIFY(registration::RegisterCommands(network.session));
+        QVERIFY(network.session.Link().RemoteAtRegistration);
         QCOMPARE(dialog.requests.size(), 2);
         QCOMPARE(dialog.requests[0].initialFolder, QString());
         QVERIFY(registration::ImportFolder().isEmpty());
@@ -281,11 +281,11 @@ private slots:
         world.addTemplate(Net, QStringLiteral("Tmpl B"), ModelB);
         testsupport::ScriptedMessageBoxes boxes;
         OpenedNetwork network(Net);
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
         const QStringList first = world.ourApps(Net);
         // Someone edited our entry's description meanwhile; the registration writes it back.
         AppsOf(network, QStringLiteral("Tmpl A"))->ComponentAppsItem(DeviceCommand)->SetAppDescription(QStringLiteral("edited"));
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
         QCOMPARE(world.ourApps(Net), first);
         QCOMPARE(world.admin.componentApps(Net).size(), 4);
         QCOMPARE(AppsOf(network, QStringLiteral("Tmpl A"))->ComponentAppsItem(DeviceCommand)->AppDescription(),
@@ -304,7 +304,7 @@ private slots:
         world.addTemplate(Net, QStringLiteral("Tmpl B"), ModelB);
         testsupport::ScriptedMessageBoxes boxes;
         OpenedNetwork network(Net);
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
         const auto apps = AppsOf(network, QStringLiteral("Tmpl A"));
         const auto other = apps->ComponentAppsAdd(QStringLiteral("Browse it"), QStringLiteral("Other.PlugIn"), 7);
         other->SetAppCommandId(20);
@@ -316,7 +316,7 @@ private slots:
         elsewhere->SetAppIsDefault(true);
         AppsOf(network, QStringLiteral("Tmpl B"))->ComponentAppsItem(DeviceCommand)->SetAppIsDefault(false);
 
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
         QCOMPARE(world.ourApps(Net), EntriesOn(QStringLiteral("Tmpl A")) + EntriesOn(QStringLiteral("Tmpl B")));
         QVERIFY(!apps->ComponentAppsItem(QStringLiteral("Browse it"))->AppIsDefault());
         QVERIFY(!AppsOf(network, QStringLiteral("Tmpl B"))->ComponentAppsItem(QStringLiteral("Browse it"))->AppIsDefault());
@@ -347,7 +347,7 @@ private slots:
         OpenedNetwork network(Net);
         for (const QString& name : taken)
             AppsOf(network, QStringLiteral("Tmpl A"))->ComponentAppsAdd(name, QStringLiteral("Other.PlugIn"), 7);
-        QVERIFY(registration::RegisterCommands());
+        QVERIFY(registration::RegisterCommands(network.session));
         QCOMPARE(world.ourApps(Net), EntriesOn(QStringLiteral("Tmpl A"), lonMarkName, deviceName));
         VERIFY_BOXES(boxes);
     }
@@ -380,7 +380,7 @@ private slots:
         if (answer == Answer::Retry)
             actions.whileOpen(1, [&](const toolkit::MessageBoxRequest&) { QDir(index).removeRecursively(); });
         OpenedNetwork network(Net);
-        QCOMPARE(registration::RegisterCommands(), result);
+        QCOMPARE(registration::RegisterCommands(network.session), result);
         // The commands were attached before the resource files were looked at.
         QCOMPARE(world.ourApps(Net), EntriesOn(QStringLiteral("Tmpl A")));
         if (!present)
@@ -395,7 +395,8 @@ private slots:
         Installation world;
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect(FailureBox(QStringLiteral("Object variable or With block variable not set\r\n")));
-        QVERIFY(!registration::RegisterCommands());
+        framework::PlugInSession session;
+        QVERIFY(!registration::RegisterCommands(session));
         VERIFY_BOXES(boxes);
     }
 };

@@ -68,8 +68,8 @@ void PrepareNetwork(Installation& world, const QString& name, bool requiresInter
     world.admin.setRequiresInterface(name, false);
     {
         OpenedNetwork network(name);
-        QVERIFY(registration::RegisterCommands());
-        const auto system = framework::Connection().CurrentSystem->SystemComponentApps();
+        QVERIFY(registration::RegisterCommands(network.session));
+        const auto system = network.session.Link().CurrentSystem->SystemComponentApps();
         system->ComponentAppsAdd(QStringLiteral("Register"), framework::PlugInProgId(), 0)->SetAppCommandId(50);
         system->ComponentAppsAdd(QStringLiteral("Register other"), QStringLiteral("Other.PlugIn"), 0)->SetAppCommandId(50);
         network.templates()
@@ -80,7 +80,6 @@ void PrepareNetwork(Installation& world, const QString& name, bool requiresInter
     }
     world.admin.setRequiresInterface(name, requiresInterface);
     // Whoever sent the registration command closes its progress window.
-    fProgress::Unload();
     QCOMPARE(world.ourApps(name).size(), 5);
 }
 
@@ -133,7 +132,7 @@ private slots:
         PrepareNetwork(world, Net, false);
         if (moreOfOurs) {
             OpenedNetwork network(Net);
-            const auto system = framework::Connection().CurrentSystem->SystemComponentApps();
+            const auto system = network.session.Link().CurrentSystem->SystemComponentApps();
             const auto used = network.templates()->DeviceTemplatesItem(QStringLiteral("Used"))->TemplateComponentApps();
             for (int i = 0; i < moreOfOurs; ++i) {
                 system->ComponentAppsAdd(QStringLiteral("Register %1").arg(i), framework::PlugInProgId(), 0)->SetAppCommandId(50);
@@ -147,7 +146,7 @@ private slots:
         framework::SetShowProgress(showProgress);
         {
             OpenedNetwork network(Net);
-            registration::DeregisterCommands(false, true);
+            registration::DeregisterCommands(network.session, false, true);
         }
         QVERIFY(world.ourApps(Net).isEmpty());
         QCOMPARE(OtherApps(world, Net), others);
@@ -165,7 +164,7 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         framework::SetShowProgress(true);
         OpenedNetwork network(Net);
-        registration::DeregisterCommands(true, true);
+        registration::DeregisterCommands(network.session, true, true);
         QVERIFY(world.admin.componentApps(Net).isEmpty());
         VERIFY_BOXES(boxes);
     }
@@ -206,7 +205,7 @@ private slots:
         framework::SetShowProgress(showProgress);
         {
             OpenedNetwork network(Net);
-            registration::DeregisterCommands(exhaustive, true);
+            registration::DeregisterCommands(network.session, exhaustive, true);
         }
         QCOMPARE(world.admin.templateNames(Net), templatesAfter);
         QVERIFY(world.ourApps(Net).isEmpty());
@@ -264,8 +263,7 @@ private slots:
         QCOMPARE(progress.texts.contains(QStringLiteral("Opening Site...")), walked);
         QCOMPARE(progress.texts.contains(QStringLiteral("Opening System 1...\r\nNetwork Interface 'LON1'")), walked);
         QCOMPARE(progress.texts.contains(QStringLiteral("Deregister commands...")), walked);
-        QVERIFY(!fProgress::IsLoaded());
-        QVERIFY(framework::Connection().objectServer == nullptr);
+        QVERIFY(!LoadedProgress());
         VERIFY_BOXES(boxes);
     }
 
@@ -316,8 +314,7 @@ private slots:
         QVERIFY(KeyExists());
         QVERIFY(starts.starts.isEmpty());
         QCOMPARE(world.admin.nsdInterface(Net), QStringLiteral("LON1"));
-        QVERIFY(!fProgress::IsLoaded());
-        QVERIFY(framework::Connection().objectServer == nullptr);
+        QVERIFY(!LoadedProgress());
     }
 
     // The window's Deregister button: the list position is the mode; list and buttons are locked

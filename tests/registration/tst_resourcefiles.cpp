@@ -51,12 +51,12 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         QVERIFY(!registration::ResourceFilesPresent());
         QVERIFY(!registration::ResourcesPresent());
-        QVERIFY(registration::AddResourceFiles());
+        QVERIFY(registration::AddResourceFiles(false));
         QCOMPARE(Index(world).value(QStringLiteral("folders")).toArray(), QJsonArray{QStringLiteral("User")});
         const QByteArray indexAfterFirst = ReadAll(IndexPath(world));
         const QDateTime written = QFileInfo(IndexPath(world)).lastModified();
         QTest::qWait(20);
-        QVERIFY(registration::AddResourceFiles());
+        QVERIFY(registration::AddResourceFiles(false));
         QCOMPARE(ReadAll(IndexPath(world)), indexAfterFirst);
         QCOMPARE(QFileInfo(IndexPath(world)).lastModified(), written);
         QVERIFY(registration::ResourceFilesPresent());
@@ -68,7 +68,7 @@ private slots:
     {
         Installation world;
         testsupport::ScriptedMessageBoxes boxes;
-        QVERIFY(registration::AddResourceFiles());
+        QVERIFY(registration::AddResourceFiles(false));
         QVERIFY(registration::ResourceFilesPresent());
         QVERIFY(QFile::remove(IndexPath(world)));
         QVERIFY(registration::ResourceFilesPresent());
@@ -95,7 +95,7 @@ private slots:
         else
             QVERIFY(WriteFile(IndexPath(world), index));
         testsupport::ScriptedMessageBoxes boxes;
-        QVERIFY(!registration::AddResourceFiles());
+        QVERIFY(!registration::AddResourceFiles(false));
         QVERIFY(!registration::ResourceFilesPresent());
         VERIFY_BOXES(boxes);
     }
@@ -106,7 +106,7 @@ private slots:
         Installation world;
         QVERIFY(QDir(world.lonWorks + QStringLiteral("/types/User/Kestrova")).removeRecursively());
         testsupport::ScriptedMessageBoxes boxes;
-        QVERIFY(registration::AddResourceFiles());
+        QVERIFY(registration::AddResourceFiles(false));
         QVERIFY(!registration::ResourceFilesPresent());
         VERIFY_BOXES(boxes);
     }
@@ -122,14 +122,13 @@ private slots:
     {
         QFETCH(bool, remote);
         Installation world;
-        framework::Connection().RemoteAtRegistration = remote;
         testsupport::ScriptedMessageBoxes boxes;
         if (remote)
             boxes.expect({QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
                                          "required by this Plug-In are available to the server. Failure to do so may cause "
                                          "unexpected errors."),
                           Answer::Ok, framework::ApplicationTitle(), toolkit::Buttons::Ok, toolkit::Icon::Exclamation, true});
-        QVERIFY(registration::AddResourceFiles());
+        QVERIFY(registration::AddResourceFiles(remote));
         VERIFY_BOXES(boxes);
     }
 };

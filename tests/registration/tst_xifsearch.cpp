@@ -405,9 +405,9 @@ private slots:
         QDir().mkpath(old);
         registration::ImportFolder() = knownFolder.isEmpty() ? QString() : old;
         OpenedNetwork network(Net);
-        framework::Connection().RemoteAtRegistration = remote;
+        network.session.Link().RemoteAtRegistration = remote;
         testsupport::ScriptedMessageBoxes boxes;
-        QCOMPARE(registration::FindXifFile(ModelA), found ? xif : QString());
+        QCOMPARE(registration::FindXifFile(network.session.Link(), ModelA), found ? xif : QString());
         QCOMPARE(registration::ImportFolder(), remote ? (knownFolder.isEmpty() ? QString() : old) : world.import);
         QCOMPARE(QFile::exists(lns::xif::XfbPathOf(xif)), found);
         VERIFY_BOXES(boxes);

@@ -26,15 +26,4 @@ private:
     std::string m_what;
 };
 
-// The program's error state, in the manner of a runtime's "last error": operations that must not raise
-// (registry writes, for one) record a failure here, and a caller that cares checks it after the call.
-struct ErrorState {
-    qint32 number = 0;
-    QString source;
-    QString description;
-};
-ErrorState& Err();
-void ClearErr();
-void RaiseToErr(const ComError& e);
-
 }  // namespace com

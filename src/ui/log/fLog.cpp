@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "framework/Identity.h"
+#include "framework/PlugInSession.h"
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/MessageBox.h"
@@ -120,11 +121,10 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
 
 fLog::~fLog() = default;
 
-fLog& fLog::instance()
+fLog& fLog::Of(framework::PlugInSession& session)
 {
-    // Lives until the program ends, like the window it stands for.
-    static fLog* const window = new fLog;
-    return *window;
+    // Lives as long as the session, like the work it records.
+    return session.Get<fLog>();
 }
 
 int fLog::px(int twips) const

@@ -1,19 +1,19 @@
 #pragma once
-// fLog: the activity log window "Network activity logging". One window per process, made hidden on
-// first use, alive until the program ends; hiding it (Close button or title bar) keeps its rows.
+// fLog: the activity log window "Network activity logging". One window per session, made hidden on
+// first use, alive as long as the session; hiding it (Close button or title bar) keeps its rows.
 //
-//   fLog::instance().LogCommand(command, results)  a green row: Action = command, Results = results
-//   fLog::instance().LogError(message)             a red row: the message split at CR LF, the first
-//                                                  piece in Action, the second in Results, the rest
-//                                                  dropped; with "Show on error" checked the window
-//                                                  is shown and brought forward
-//   fLog::instance().Clear()                       removes every row, without asking
-//   fLog::instance().show()                        the log button's plain modeless show
+//   fLog::Of(session).LogCommand(command, results)  a green row: Action = command, Results = results
+//   fLog::Of(session).LogError(message)             a red row: the message split at CR LF, the first
+//                                                   piece in Action, the second in Results, the rest
+//                                                   dropped; with "Show on error" checked the window
+//                                                   is shown and brought forward
+//   fLog::Of(session).Clear()                       removes every row, without asking
+//   fLog::Of(session).show()                        the log button's plain modeless show
 //
 // None of them reports a failure to its caller. The Time column is the time of day from the
 // program's clock (toolkit::Now()), formatted "hh:mm:ss".
 //
-// The window can also be made on its own (tests do, one per test); instance() is the program's one.
+// The window can also be made on its own (tests do, one per test); Of(session) is the session's one.
 #include <QHash>
 #include <QIcon>
 #include <QPointer>
@@ -28,6 +28,10 @@ class QPushButton;
 class QStatusBar;
 class QTreeView;
 
+namespace framework {
+class PlugInSession;
+}
+
 namespace logwindow {
 class LogModel;
 }
@@ -38,7 +42,7 @@ public:
     explicit fLog(QWidget* parent = nullptr);
     ~fLog() override;
 
-    static fLog& instance();
+    static fLog& Of(framework::PlugInSession& session);
 
     // The window the log belongs with: the log opens beside it the first time it is shown, on its
     // screen (without one, centred on the screen).

@@ -1,3 +1,7 @@
+// The window's own life: loading, settings, the configure commands, reading a device into the tabs,
+// the buttons and ending. Kept as one file past 600 lines on purpose: these steps share the window's
+// order of events (InitDevice's steps, the reads and the settle-before-next-device rule call each
+// other), and editing, Apply and units already live in fMainEditing, fMainApply and fMainUnits.
 #include "ui/main/fMain.h"
 
 #include "device/CNvCpTable.h"
@@ -10,7 +14,6 @@
 #include "framework/PlugInSettings.h"
 #include "framework/StepRunner.h"
 #include "platform/catalog/ResourceCatalog.h"
-#include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/ProgramImages.h"
@@ -78,10 +81,11 @@ void ShowInField(const CNvCtrlTable& item)
 
 }  // namespace
 
-fMain::fMain(QWidget* parent) : QMainWindow(parent), m_lcaOS(lns::CreateObjectServer())
+fMain::fMain(framework::PlugInSession& session, std::function<qint16()> liveObjects, QWidget* parent)
+    : QMainWindow(parent), m_session(session), m_liveObjects(std::move(liveObjects))
 {
     setObjectName(QStringLiteral("fMain"));
-    ui = BuildFMainLayout(this);
+    ui = BuildFMainLayout(this, m_session.DisplayUnits);
     connectControls();
     Form_Load();
 }
@@ -146,7 +150,7 @@ void fMain::Form_Load()
     ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));
 
     // The log opens beside this window.
-    fLog::instance().SetAnchorWindow(this);
+    fLog::Of(m_session).SetAnchorWindow(this);
 
     HelpFile = modHtmlHelp::HelpFilePath();
     HelpContextID = 1004;
@@ -154,7 +158,7 @@ void fMain::Form_Load()
     GetDisplayUnits();
     GetDebug();
 
-    connect(m_lcaOS.get(), &lns::ObjectServer::RefreshEvent, this, [] {
+    connect(&m_session.ObjectServer(), &lns::ObjectServer::RefreshEvent, this, [] {
         if (QWidget* active = QApplication::activeWindow())
             active->update();
     });
@@ -176,22 +180,22 @@ void fMain::connectControls()
 
 void fMain::GetDisplayUnits()
 {
-    framework::DisplayUnits() = framework::ReadDisplayUnitsSetting();
-    if (auto it = ui.obUnits.find(framework::DisplayUnits()); it != ui.obUnits.end())
+    m_session.DisplayUnits = framework::ReadDisplayUnitsSetting();
+    if (auto it = ui.obUnits.find(m_session.DisplayUnits); it != ui.obUnits.end())
         it->second->setChecked(true);
-    const QString symbol = framework::UnitSymbol(framework::DisplayUnits());
+    const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
 }
 
 void fMain::SetDisplayUnits()
 {
-    framework::WriteDisplayUnitsSetting(framework::DisplayUnits());
+    framework::WriteDisplayUnitsSetting(m_session.DisplayUnits);
 }
 
 void fMain::GetDebug()
 {
-    framework::DebugMode() = framework::ReadDebugSetting();
+    m_session.DebugMode = framework::ReadDebugSetting();
 }
 
 // ---- Colours
@@ -233,14 +237,14 @@ void fMain::SettleEditsForDevice(const QString& device)
                Buttons::YesNo, Icon::Question, framework::ApplicationTitle(), 0) == Answer::Yes) {
         // The tables still belong to the device the edits were made for.
         cmdApply_Click();
-        for (const auto& table : NvTables()) {
-            const bool unwritten = std::any_of(DataItems().begin(), DataItems().end(), [&](const auto& item) {
+        for (const auto& table : tables().NvTables) {
+            const bool unwritten = std::any_of(tables().DataItems.begin(), tables().DataItems.end(), [&](const auto& item) {
                 QWidget* control = item->TheControl.data();
                 return item->NvCpTable == table && control && ForeColor(control) == ModifiedColor() &&
                        (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control));
             });
             if (unwritten)
-                fLog::instance().LogError(QStringLiteral("Changes to ") + table->Name + QStringLiteral(" discarded") +
+                fLog::Of(m_session).LogError(QStringLiteral("Changes to ") + table->Name + QStringLiteral(" discarded") +
                                           QStringLiteral("\r\n") + QStringLiteral("They could not be written to ") + oldPath);
         }
     }
@@ -250,9 +254,9 @@ void fMain::SettleEditsForDevice(const QString& device)
 
 void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo& entry)
 {
-    const QString path = framework::Connection().CurrentObjectName;
+    const QString path = m_session.Link().CurrentObjectName;
     // A LonMark object's path ends in the object's name: the rest names its device.
-    const QString shownDevice = framework::Connection().CurrentNetworkName + QLatin1Char('/') +
+    const QString shownDevice = m_session.Link().CurrentNetworkName + QLatin1Char('/') +
                                 (entry.ObjectClassId == 28 ? path.section(QLatin1Char('/'), 0, -2) : path);
     SettleEditsForDevice(shownDevice);
     TheDevice = device;
@@ -262,7 +266,7 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
                                   "profile templates. Do you want to continue?"),
                    Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
-    } else if (!framework::Connection().RemoteAtRegistration) {
+    } else if (!m_session.Link().RemoteAtRegistration) {
         if (!DrfLookUp() &&
             MsgBox(QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Buttons::YesNo,
                    Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
@@ -302,12 +306,12 @@ const lns::Ptr<lns::AppDevice>& fMain::Device() const
 
 void fMain::unloadProgress()
 {
-    fProgress::Unload();
+    fProgress::Unload(m_session);
 }
 
 void fMain::setStatus(const QString& text)
 {
-    fProgress::instance().DisplayStatus(text);
+    fProgress::Of(m_session).DisplayStatus(text);
 }
 
 bool fMain::SetDevTemplateLabel()
@@ -342,16 +346,16 @@ bool fMain::InitDevice()
     const std::vector<Step> steps{
         Step::Do([&] { m_Nvs = Device()->DeviceInterface()->InterfaceNetworkVariables(); }),
         Step::Do([&] {
-            Specific::BuildNvTables(m_Nvs);
-            Specific::BuildDataItems(ui.windowControls());
+            Specific::BuildNvTables(m_session, m_Nvs);
+            Specific::BuildDataItems(m_session, ui.windowControls());
             // Nothing is read yet: a read that is abandoned must not leave the last device's values
             // on show as this one's.
-            for (const auto& item : DataItems())
+            for (const auto& item : tables().DataItems)
                 ShowInField(*item);
         }),
-        Step::Do([&] { ui.StatusBarPanel[2]->setText(framework::Connection().CurrentObjectName); }),
+        Step::Do([&] { ui.StatusBarPanel[2]->setText(m_session.Link().CurrentObjectName); }),
         Step{[&] {
-                 if (framework::Connection().CurrentSystem->SystemNetworkMode() != 1)
+                 if (m_session.Link().CurrentSystem->SystemNetworkMode() != 1)
                      return Go::To(Commissioned);
                  stateText = QStringLiteral("Offnet");
                  return Go::To(ShowState);
@@ -438,7 +442,7 @@ bool fMain::InitDevice()
 bool fMain::SetNvControlsEnabled(bool enabled)
 {
     std::vector<Step> steps;
-    for (const auto& item : DataItems()) {
+    for (const auto& item : tables().DataItems) {
         steps.push_back(Step::Do([item, enabled] {
             auto* box = qobject_cast<QLineEdit*>(item->TheControl.data());
             if (!box)
@@ -460,7 +464,7 @@ bool fMain::InitNvTable()
 {
     toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
     std::vector<Step> steps;
-    for (const auto& item : DataItems())
+    for (const auto& item : tables().DataItems)
         steps.push_back(Step::Do([item] { item->Initialize(); }));
     const bool ok = framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("InitNvTable"), Icon::Critical, {}, {}});
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
@@ -471,17 +475,17 @@ bool fMain::ReadInitValues()
 {
     toolkit::SetMousePointer(toolkit::MousePointer::Hourglass);
     std::vector<Step> steps;
-    for (const auto& table : NvTables()) {
+    for (const auto& table : tables().NvTables) {
         steps.push_back(Step::Do([table] { table->GetNetworkValue(); }));
         // The row is logged even after an ignored failure, with whatever the object holds.
-        steps.push_back(Step::Do([table] {
-            fLog::instance().LogCommand(QStringLiteral("Reading ") + table->Name,
-                                        table->NvAsArray ? table->NvAsString() : QString());
+        steps.push_back(Step::Do([this, table] {
+            fLog::Of(m_session).LogCommand(QStringLiteral("Reading ") + table->Name,
+                                           table->NvAsArray ? table->NvAsString() : QString());
         }));
     }
     const bool ok = framework::RunSteps(
         steps, StepFailurePolicy{ModuleName + QStringLiteral("ReadInitValues"), Icon::Critical,
-                                 [](const com::ComError& e) { fLog::instance().LogError(e.description()); },
+                                 [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
                                  [this] {
                                      toolkit::SetMousePointer(toolkit::MousePointer::Default);
                                      unloadProgress();
@@ -495,7 +499,7 @@ bool fMain::ReadInitValues()
 
 void fMain::ShowValues()
 {
-    for (const auto& item : DataItems()) {
+    for (const auto& item : tables().DataItems) {
         QWidget* control = item->TheControl.data();
         if (!control) {
             const auto code = framework::ToInt16(framework::Val(item->Value()));
@@ -509,7 +513,7 @@ void fMain::ShowValues()
             setControlText(control, item->Value());
         }
     }
-    Specific::ApplyModelOptions(ModelCode, ui.windowControls());
+    Specific::ApplyModelOptions(m_session, ModelCode, ui.windowControls());
 }
 
 bool fMain::DrfLookUp()
@@ -615,7 +619,7 @@ void fMain::cmdExit_Click()
 
 void fMain::cmdViewLog_Click()
 {
-    fLog::instance().show();
+    fLog::Of(m_session).show();
 }
 
 void fMain::cmdRefresh_Click()
@@ -627,7 +631,7 @@ void fMain::cmdRefresh_Click()
 void fMain::cmdDebug_Click()
 {
     const auto code = framework::ToInt16(framework::Val(ui.txtDebug->text()));
-    Specific::ApplyModelOptions(code.value_or(0), ui.windowControls());
+    Specific::ApplyModelOptions(m_session, code.value_or(0), ui.windowControls());
 }
 
 void fMain::cmdHelp_Click()
@@ -644,7 +648,7 @@ void fMain::tabData_Click(int tab)
 
 void fMain::ExitConfirmation()
 {
-    if (framework::PlugInInstanceCount() >= 1) {
+    if (m_liveObjects() >= 1) {
         if (MsgBox(QStringLiteral("Are you sure that you want to exit?"), Buttons::YesNo, Icon::None, framework::PlugInName(),
                    1) != Answer::Yes)
             return;
@@ -660,7 +664,7 @@ void fMain::closeEvent(QCloseEvent* event)
         return;
     }
     // The title bar's close asks first while a director holds the plug-in.
-    if (event->spontaneous() && framework::PlugInInstanceCount() >= 1) {
+    if (event->spontaneous() && m_liveObjects() >= 1) {
         event->ignore();
         StartAction(ui.cmdExit, [this] { ExitConfirmation(); });
         return;
@@ -677,8 +681,8 @@ void fMain::EndPlugIn()
     TheDevice.reset();
     m_Nvs.reset();
     // Ending must not fail: the connection ignores every failure while closing.
-    framework::CloseConnection();
-    framework::Connection().ObjectServerOpen = false;
-    framework::Connection().NetworkOpen = false;
+    framework::CloseConnection(m_session.Link());
+    m_session.Link().ObjectServerOpen = false;
+    m_session.Link().NetworkOpen = false;
     toolkit::EndProgram(0);
 }

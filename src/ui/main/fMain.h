@@ -1,8 +1,10 @@
 #pragma once
-// The configuration window: one per process, created hidden by the first plug-in object. It owns the
-// object server (lcaOS) that the connection works through, receives the configure commands, reads the
-// device into its tabs, and ends the process when it closes.
+// The configuration window: one per session, created hidden by the first plug-in object. It works
+// through the session's object server (lcaOS) and connection, receives the configure commands, reads
+// the device into its tabs, and ends the process when it closes.
+#include "device/Collections.h"
 #include "framework/Connection.h"
+#include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServer.h"
 #include "ui/main/fMainLayout.h"
 
@@ -20,11 +22,13 @@ class fMain : public QMainWindow, public framework::WindowDispatch {
 public:
     enum class BorderStyle { None, FixedSingle, Sizable, FixedDialog, FixedToolWindow, SizableToolWindow };
 
-    explicit fMain(QWidget* parent = nullptr);
+    // liveObjects: how many plug-in objects are alive (the window asks before closing while any are).
+    fMain(framework::PlugInSession& session, std::function<qint16()> liveObjects, QWidget* parent = nullptr);
     ~fMain() override;
 
+    framework::PlugInSession& session() const { return m_session; }
     // The object server control of the window.
-    lns::ObjectServer& lcaOS() { return *m_lcaOS; }
+    lns::ObjectServer& lcaOS() { return m_session.ObjectServer(); }
     BorderStyle borderStyle() const { return m_borderStyle; }
     const FMainControls& controls() const { return ui; }
 
@@ -169,7 +173,10 @@ private:
     QString m_shownPath;
     QString m_shownDevice;
 
-    std::unique_ptr<lns::ObjectServer> m_lcaOS;
+    device::DeviceTables& tables() const { return device::Tables(m_session); }
+
+    framework::PlugInSession& m_session;
+    std::function<qint16()> m_liveObjects;
     FMainControls ui;
     BorderStyle m_borderStyle = BorderStyle::Sizable;
     bool m_ending = false;

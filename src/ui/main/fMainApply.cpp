@@ -34,9 +34,9 @@ const QString CrLf = QStringLiteral("\r\n");
 
 // A value entered exactly on a limit is written this far inside it: the device's own conversion
 // must not carry it past the limit.
-double InwardOffset()
+double InwardOffset(qint16 units)
 {
-    return framework::DisplayUnits() == 0 ? 0.05 : 0.025;
+    return units == 0 ? 0.05 : 0.025;
 }
 
 // A limit as the messages write a number: a blank where a minus sign would stand.
@@ -94,7 +94,7 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         return;
     }
     auto* box = qobject_cast<QLineEdit*>(control);
-    const int units = framework::DisplayUnits();
+    const int units = m_session.DisplayUnits;
     const QString maxText = item.MaxLimit(units);
     const QString minText = item.MinLimit(units);
     const double max = framework::Val(maxText);
@@ -112,9 +112,9 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
     // The box keeps the limit's text; only the stored value moves inside the range.
     const QString text = box->text();
     if (limited && item.OffsetValue && text == maxText)
-        item.SetValue(framework::ShortestNumber(max - InwardOffset()));
+        item.SetValue(framework::ShortestNumber(max - InwardOffset(m_session.DisplayUnits)));
     else if (limited && item.OffsetValue && text == minText)
-        item.SetValue(framework::ShortestNumber(min + InwardOffset()));
+        item.SetValue(framework::ShortestNumber(min + InwardOffset(m_session.DisplayUnits)));
     else if (const auto value = framework::ToNumber(text); value && text != framework::ShortestNumber(*value)) {
         // "21.", ".5", " 22", "+16" or "2e1" pass as numbers here but not all of them at the device,
         // which would refuse the whole variable: the same number goes, written as the device writes
@@ -131,14 +131,14 @@ void fMain::cmdApply_Click()
     m_refusedStores.clear();
     std::vector<Step> steps;
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Hourglass); }));
-    for (const auto& item : DataItems())
+    for (const auto& item : tables().DataItems)
         steps.push_back(Step::Do([this, item] { StoreEditedItem(*item); }));
     steps.push_back(Step::Do([this] {
         // A refused field, or a variable whose write failed and was ignored, stays an edit still to
         // be applied: Apply can try it again, and switching units asks before dropping it.
         // (An aborted pass leaves its variable unwritten too.)
         PropagateChanges();
-        const bool unwritten = std::any_of(NvTables().begin(), NvTables().end(),
+        const bool unwritten = std::any_of(tables().NvTables.begin(), tables().NvTables.end(),
                                            [](const auto& table) { return table->ValueAsChanges; });
         if (m_refusedStores.empty() && !unwritten) {
             ChangesPending = false;
@@ -147,7 +147,7 @@ void fMain::cmdApply_Click()
         }
     }));
     // Whatever the write pass did: a field whose variable holds no unwritten change shows the device.
-    for (const auto& item : DataItems()) {
+    for (const auto& item : tables().DataItems) {
         steps.push_back(Step::Do([this, item] {
             QWidget* control = item->TheControl.data();
             if (control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges &&
@@ -157,14 +157,14 @@ void fMain::cmdApply_Click()
     }
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }));
     framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("cmdApply_Click"), Icon::Information,
-                                                 [](const com::ComError& e) { fLog::instance().LogError(e.description()); },
+                                                 [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
                                                  [] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }});
 }
 
 bool fMain::PropagateChanges()
 {
     std::vector<Step> steps;
-    for (const auto& table : NvTables()) {
+    for (const auto& table : tables().NvTables) {
         // Whether this pass writes the variable: one it holds back is neither written nor logged.
         const auto writing = std::make_shared<bool>(false);
         steps.push_back(Step::Do([table, writing] {
@@ -175,27 +175,27 @@ bool fMain::PropagateChanges()
                 table->SendNetworkValue();
         }));
         // Logged after an ignored failure too; the object then stays marked for the next Apply.
-        steps.push_back(Step::Do([table, writing] {
+        steps.push_back(Step::Do([this, table, writing] {
             if (*writing)
-                fLog::instance().LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
+                fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
         }));
     }
     return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("PropagateChanges"), Icon::Critical,
-                                                        [](const com::ComError& e) { fLog::instance().LogError(e.description()); },
+                                                        [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
                                                         {}});
 }
 
 void fMain::cmdCancel_Click()
 {
     // The values in memory: the last read, or what an Apply stored and could not write.
-    for (const auto& item : DataItems()) {
+    for (const auto& item : tables().DataItems) {
         QWidget* control = item->TheControl.data();
         if (control && IsField(control) && ForeColor(control) == ModifiedColor()) {
             ShowInControl(control, item->ShownValue());
             SetForeColor(control, NormalTextColor());
         }
     }
-    for (const auto& table : NvTables())
+    for (const auto& table : tables().NvTables)
         table->ValueAsChanges = false;
     ChangesPending = false;
     ui.cmdApply->setEnabled(false);

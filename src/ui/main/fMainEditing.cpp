@@ -142,7 +142,7 @@ const CNvCtrlTable* fMain::itemOfBox(int Index) const
     const auto it = ui.txtNvi.find(Index);
     if (it == ui.txtNvi.end())
         return nullptr;
-    for (const auto& item : DataItems())
+    for (const auto& item : tables().DataItems)
         if (item->TheControl.data() == it->second)
             return item.get();
     return nullptr;

@@ -51,7 +51,7 @@ const std::map<int, QStringList>& ChoiceLists()
 
 class Builder {
 public:
-    explicit Builder(FMainControls& c) : c(c) {}
+    Builder(FMainControls& c, qint16 units) : c(c), units(units) {}
 
     QGroupBox* Frame(const char* name, const QString& caption)
     {
@@ -100,7 +100,7 @@ public:
 
     QLabel* TempUnits(int index)
     {
-        auto* label = new QLabel(framework::UnitSymbol(framework::DisplayUnits()));
+        auto* label = new QLabel(framework::UnitSymbol(units));
         label->setObjectName(Indexed("txtTempUnits", index));
         c.txtTempUnits[index] = label;
         return label;
@@ -151,6 +151,7 @@ public:
     static void EndPage(QGridLayout* grid) { grid->setRowStretch(grid->rowCount(), 1); }
 
     FMainControls& c;
+    qint16 units;
 };
 
 void BuildHeatingCooling(Builder& b, QTabWidget* tabs)
@@ -390,10 +391,10 @@ device::WindowControls FMainControls::windowControls() const
     return w;
 }
 
-FMainControls BuildFMainLayout(QMainWindow* window)
+FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
 {
     FMainControls c;
-    Builder b(c);
+    Builder b(c, units);
 
     auto* central = new QWidget;
     central->setObjectName(QStringLiteral("centralWidget"));
@@ -440,7 +441,7 @@ FMainControls BuildFMainLayout(QMainWindow* window)
         c.obUnits[index] = option;
         unitsColumn->addWidget(option);
     }
-    c.obUnits[framework::DisplayUnits() == 0 ? 0 : 1]->setChecked(true);
+    c.obUnits[units == 0 ? 0 : 1]->setChecked(true);
     side->addWidget(c.frmUnits);
 
     c.cmdApply = Button("cmdApply", QStringLiteral("&Apply"));

@@ -73,5 +73,5 @@ struct FMainControls {
 };
 
 // Builds the whole content into window (which must have no central widget yet) and returns its
-// controls. The buttons are not connected to anything.
-FMainControls BuildFMainLayout(QMainWindow* window);
+// controls, showing units (0 metric, 1 imperial). The buttons are not connected to anything.
+FMainControls BuildFMainLayout(QMainWindow* window, qint16 units = 0);

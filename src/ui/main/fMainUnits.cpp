@@ -15,21 +15,21 @@ using toolkit::MsgBox;
 
 void fMain::obUnits_Click(int Index)
 {
-    if (Index == framework::DisplayUnits())
+    if (Index == m_session.DisplayUnits)
         return;
     if (ChangesPending &&
         MsgBox(QStringLiteral("This action will discard all changes") + QStringLiteral("\r\n\r\n") +
                    QStringLiteral("Proceed and lose all changes ?"),
                Buttons::OkCancel, Icon::Exclamation, QStringLiteral("Warning")) != Answer::Ok) {
         // The current option again; its own click finds nothing to change.
-        ui.obUnits.at(framework::DisplayUnits())->setChecked(true);
+        ui.obUnits.at(m_session.DisplayUnits)->setChecked(true);
         return;
     }
     // Edits typed in the old units would mean something else in the new ones.
     cmdCancel_Click();
     // Saved only when the user confirms the exit.
-    framework::DisplayUnits() = qint16(Index);
-    const QString symbol = framework::UnitSymbol(framework::DisplayUnits());
+    m_session.DisplayUnits = qint16(Index);
+    const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
     // The values on screen must belong to the new units, whatever the reading gives.

@@ -111,7 +111,7 @@ QString WriteSnapshot(fMain& window, const QString& folder)
     tabs->setCurrentIndex(shown);
 
     QStringList values;
-    for (const auto& item : DataItems()) {
+    for (const auto& item : device::Tables(window.session()).DataItems) {
         if (!item->TheControl || !item->NvCpTable)
             continue;
         values << QStringList{Cell(item->Name), Cell(item->NvCpTable->Name), QString::number(item->ItemArrayIndex),
@@ -124,7 +124,7 @@ QString WriteSnapshot(fMain& window, const QString& folder)
         return QStringLiteral("cannot write %1").arg(dir.filePath(QStringLiteral("values.tsv")));
 
     QStringList log;
-    if (auto* model = qobject_cast<logwindow::LogModel*>(fLog::instance().OstLog->model())) {
+    if (auto* model = qobject_cast<logwindow::LogModel*>(fLog::Of(window.session()).OstLog->model())) {
         for (const logwindow::LogRow& row : model->rows())
             log << QStringList{Cell(row.time), row.icon == QLatin1String("Red") ? QStringLiteral("error") : QStringLiteral("ok"),
                                Cell(row.action), Cell(row.results)}

@@ -1,6 +1,7 @@
 #include "ui/progress/fProgress.h"
 
 #include "framework/Identity.h"
+#include "framework/PlugInSession.h"
 #include "platform/toolkit/Events.h"
 
 #include <QCoreApplication>
@@ -8,11 +9,15 @@
 
 namespace {
 
-fProgress*& loaded()
-{
-    static fProgress* window = nullptr;
-    return window;
-}
+}  // namespace
+
+// Where a session keeps its progress window while it is loaded.
+struct fProgress::Slot {
+    fProgress* window = nullptr;
+    ~Slot() { delete window; }
+};
+
+namespace {
 
 // Layout numbers are design twips: 15 to a pixel at 96 dpi.
 int px(const QWidget* w, int twips)
@@ -22,32 +27,36 @@ int px(const QWidget* w, int twips)
 
 }  // namespace
 
-fProgress& fProgress::instance()
+fProgress& fProgress::Of(framework::PlugInSession& session)
 {
-    if (!loaded()) {
-        loaded() = new fProgress;
+    Slot& slot = session.Get<Slot>();
+    if (!slot.window) {
+        slot.window = new fProgress(slot);
         try {
-            loaded()->Form_Load();
+            slot.window->Form_Load();
         } catch (...) {
-            Unload();
+            Unload(session);
             throw;
         }
     }
-    return *loaded();
+    return *slot.window;
 }
 
-bool fProgress::IsLoaded()
+bool fProgress::IsLoaded(const framework::PlugInSession& session)
 {
-    return loaded() != nullptr;
+    const Slot* slot = session.Find<Slot>();
+    return slot && slot->window;
 }
 
-void fProgress::Unload()
+void fProgress::Unload(framework::PlugInSession& session)
 {
-    delete loaded();
+    if (Slot* slot = session.Find<Slot>())
+        delete slot->window;
 }
 
-fProgress::fProgress()
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_animation(std::make_unique<cAnimControl>())
+fProgress::fProgress(Slot& slot)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_animation(std::make_unique<cAnimControl>()),
+      m_slot(slot)
 {
     setObjectName(QStringLiteral("fProgress"));
     // The operation's owner decides when the window goes; closing it never ends the program.
@@ -69,8 +78,8 @@ fProgress::~fProgress()
 {
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
     m_animation.reset();
-    if (loaded() == this)
-        loaded() = nullptr;
+    if (m_slot.window == this)
+        m_slot.window = nullptr;
 }
 
 void fProgress::Form_Load()

@@ -1,38 +1,43 @@
 #pragma once
 // fProgress: the small modeless window that shows what a long operation is doing, a looping
-// animation above one status line. One instance per process, loaded on demand and unloaded by the
+// animation above one status line. One instance per session, loaded on demand and unloaded by the
 // owner of the operation:
 //
-//   fProgress::instance()                   loads the window (hidden) if it is not loaded and returns it;
+//   fProgress::Of(session)                  loads the window (hidden) if it is not loaded and returns it;
 //                                           loading sets the caption to PlugInName, the hourglass
 //                                           pointer, and starts the animation (clip 201 of the
 //                                           program). Throws com::ComError (45001..45003) when the
 //                                           animation cannot be set up; the window is then unloaded.
-//   fProgress::instance().DisplayStatus(t)  shows the window if it is not visible, sets the status
+//   fProgress::Of(session).DisplayStatus(t) shows the window if it is not visible, sets the status
 //                                           text to t and lets pending events run so that it paints.
-//   fProgress::instance().Status->setText(t)  sets the text only: no show, no event pumping.
-//   fProgress::instance().show()            a plain modeless show.
-//   fProgress::IsLoaded()                   whether the window is loaded (without loading it).
-//   fProgress::Unload()                     unloads it (if loaded): the default arrow pointer comes
-//                                           back and the animation is released. The next instance()
+//   fProgress::Of(session).Status->setText(t)
+//                                           sets the text only: no show, no event pumping.
+//   fProgress::Of(session).show()           a plain modeless show.
+//   fProgress::IsLoaded(session)            whether the window is loaded (without loading it).
+//   fProgress::Unload(session)              unloads it (if loaded): the default arrow pointer comes
+//                                           back and the animation is released. The next Of(session)
 //                                           loads a fresh window.
 //
 // A typical operation:
-//   fProgress::instance().DisplayStatus("Opening network . . .");
+//   fProgress::Of(session).DisplayStatus("Opening network . . .");
 //   ...  DisplayStatus(...) between the steps ...
-//   fProgress::Unload();   // also on the failure path
+//   fProgress::Unload(session);   // also on the failure path
 #include "ui/progress/cAnimControl.h"
 
 #include <QLabel>
 #include <QWidget>
 #include <memory>
 
+namespace framework {
+class PlugInSession;
+}
+
 class fProgress : public QWidget {
     Q_OBJECT
 public:
-    static fProgress& instance();
-    static bool IsLoaded();
-    static void Unload();
+    static fProgress& Of(framework::PlugInSession& session);
+    static bool IsLoaded(const framework::PlugInSession& session);
+    static void Unload(framework::PlugInSession& session);
 
     void DisplayStatus(const QString& newval);
 
@@ -45,8 +50,10 @@ public:
     ~fProgress() override;
 
 private:
-    fProgress();
+    struct Slot;
+    explicit fProgress(Slot& slot);
     void Form_Load();
 
     std::unique_ptr<cAnimControl> m_animation;
+    Slot& m_slot;
 };

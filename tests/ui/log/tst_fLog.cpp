@@ -3,6 +3,7 @@
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "framework/PlugInSession.h"
 #include "ui/log/fLog.h"
 
 #include <QCheckBox>
@@ -799,12 +800,19 @@ private slots:
             QCOMPARE(placed.top(), beside.top());
     }
 
-    void theProgramHasOneLogWindow()
+    // Each session has its one log, made hidden and empty on first use; another session's is its own.
+    void aSessionHasOneLogWindow()
     {
-        fLog& first = fLog::instance();
-        QCOMPARE(&fLog::instance(), &first);
+        framework::PlugInSession session;
+        fLog& first = fLog::Of(session);
+        QCOMPARE(&fLog::Of(session), &first);
         QVERIFY(!first.isVisible());
         QCOMPARE(first.OstLog->model()->rowCount(), 0);
+        first.LogCommand(QStringLiteral("Reading nviSpaceTemp"), QStringLiteral("21"));
+        framework::PlugInSession other;
+        QVERIFY(&fLog::Of(other) != &first);
+        QCOMPARE(fLog::Of(other).OstLog->model()->rowCount(), 0);
+        QCOMPARE(first.OstLog->model()->rowCount(), 1);
     }
 };
 

@@ -9,6 +9,7 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/LNSPlugInAPI.h"
+#include "framework/PlugInSession.h"
 #include "framework/PlugInSettings.h"
 #include "platform/toolkit/Events.h"
 #include "registration/ResourceFiles.h"
@@ -63,38 +64,6 @@ inline int GenOptsField(int box)
     }
 }
 
-inline QStringList LogActions()
-{
-    QStringList actions;
-    QAbstractItemModel* model = fLog::instance().OstLog->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        actions << model->index(row, 1).data().toString();
-    return actions;
-}
-
-inline QString LogResults(int row)
-{
-    QAbstractItemModel* model = fLog::instance().OstLog->model();
-    return model->index(row, 2).data().toString();
-}
-
-inline QStringList RowsStartingWith(const QString& prefix)
-{
-    QStringList rows;
-    for (const QString& a : LogActions())
-        if (a.startsWith(prefix))
-            rows << a;
-    return rows;
-}
-
-inline QStringList AllReadingRows()
-{
-    QStringList expected;
-    for (const auto& table : NvTables())
-        expected << QStringLiteral("Reading ") + table->Name;
-    return expected;
-}
-
 inline bool OnlineAndWell(int modelCode, const DeviceFaults& f)
 {
     // Model 30: every frame of the window enabled.
@@ -115,8 +84,9 @@ public:
         framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"),
                                                  QString::number(units));
         registration::ResetResourcesPresent();
-        framework::Connection() = framework::ConnectionState{};
-        fLog::instance().Clear();
+        // A session of the test's own, on the world just made.
+        session = std::make_unique<framework::PlugInSession>();
+        host = std::make_unique<PlugInHost>(*session);
         path = world->findDevice(QStringLiteral("Demo"), OnlineAndWell);
         ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
         return !path.isEmpty();
@@ -125,16 +95,16 @@ public:
     void tearDown()
     {
         objects.clear();
-        delete LNSPlugInAPI::Window();
-        fProgress::Unload();
-        framework::Connection() = framework::ConnectionState{};
+        host.reset();
+        session.reset();
+        w = nullptr;
         world.reset();
     }
 
     // Configures the device, shows the window and makes it the active one; true when it went well.
     bool configure()
     {
-        objects.push_back(std::make_unique<LNSPlugInAPI>());
+        objects.push_back(std::make_unique<LNSPlugInAPI>(*host));
         try {
             objects.back()->SetnetworkName(QStringLiteral("Demo"));
             objects.back()->SendCommand(13, 7, path);
@@ -143,13 +113,41 @@ public:
             qWarning("configure: %d %s", e.number(), qPrintable(e.description()));
             return false;
         }
-        w = LNSPlugInAPI::Window();
+        w = host->window;
         w->activateWindow();
         QApplication::setActiveWindow(w);
         return QTest::qWaitForWindowActive(w) && w->isActiveWindow();
     }
 
     const FMainControls& ui() const { return w->controls(); }
+    device::DeviceTables& tables() const { return device::Tables(*session); }
+    fLog& log() const { return fLog::Of(*session); }
+
+    // The activity log's Action column, row by row.
+    QStringList LogActions() const
+    {
+        QStringList actions;
+        QAbstractItemModel* model = log().OstLog->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            actions << model->index(row, 1).data().toString();
+        return actions;
+    }
+    QString LogResults(int row) const { return log().OstLog->model()->index(row, 2).data().toString(); }
+    QStringList RowsStartingWith(const QString& prefix) const
+    {
+        QStringList rows;
+        for (const QString& a : LogActions())
+            if (a.startsWith(prefix))
+                rows << a;
+        return rows;
+    }
+    QStringList AllReadingRows() const
+    {
+        QStringList expected;
+        for (const auto& table : tables().NvTables)
+            expected << QStringLiteral("Reading ") + table->Name;
+        return expected;
+    }
     QLineEdit* box(int index) const { return ui().txtNvi.at(index); }
     QComboBox* combo(int index) const { return ui().cbNvi.at(index); }
     // The colours a user sees: pure red on an unapplied edit, the application's text colour otherwise.
@@ -229,6 +227,8 @@ public:
     void setFaults(const DeviceFaults& faults) const { world->admin().setDeviceFaults(ref, faults); }
 
     std::unique_ptr<testsupport::DemoWorld> world;
+    std::unique_ptr<framework::PlugInSession> session;
+    std::unique_ptr<PlugInHost> host;
     std::vector<std::unique_ptr<LNSPlugInAPI>> objects;
     QString path;
     lns::admin::DeviceRef ref;

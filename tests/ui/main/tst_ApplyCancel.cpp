@@ -123,14 +123,14 @@ private slots:
         // The unoccupied heating set point: its minimum (4.5) lets every row through.
         m.paste(UnoccHeat, pasted);
         m.leave();
-        fLog::instance().Clear();
+        m.log().Clear();
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         QCOMPARE(m.box(UnoccHeat)->text(), written);
         QVERIFY(!m.w->ChangesPending);
         QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(UnoccHeat)).toDouble(), written.toDouble());
-        QCOMPARE(LogActions(), QStringList{QStringLiteral("Updating nciSetPts")});
-        QCOMPARE(LogResults(0).split(QLatin1Char(',')).value(SetPointField(UnoccHeat)), written);
+        QCOMPARE(m.LogActions(), QStringList{QStringLiteral("Updating nciSetPts")});
+        QCOMPARE(m.LogResults(0).split(QLatin1Char(',')).value(SetPointField(UnoccHeat)), written);
     }
     void limits()
     {
@@ -147,7 +147,7 @@ private slots:
         m.setDeviceBox(UnoccCool, QStringLiteral("45"));
         m.setDeviceBox(OccCool, QStringLiteral("45"));
         QVERIFY(m.configure());
-        QCOMPARE(int(framework::DisplayUnits()), units);
+        QCOMPARE(int(m.session->DisplayUnits), units);
         testsupport::ScriptedMessageBoxes boxes;
         if (!message.isEmpty())
             boxes.expect({message, Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true});
@@ -157,7 +157,7 @@ private slots:
         }
         m.type(index, typed);
         m.leave();
-        fLog::instance().Clear();
+        m.log().Clear();
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         QCOMPARE(m.box(index)->text(), shown);
@@ -166,10 +166,10 @@ private slots:
         QVERIFY(!m.w->ChangesPending);
 
         // The whole variable was written once, with the stored field in it.
-        const auto& table = NvTables().Item(nv);
+        const auto& table = m.tables().NvTables.Item(nv);
         QCOMPARE(table->NvAsArray->value(field), stored);
-        QCOMPARE(LogActions(), QStringList{QStringLiteral("Updating ") + nv});
-        QCOMPARE(LogResults(0), table->NvAsString());
+        QCOMPARE(m.LogActions(), QStringList{QStringLiteral("Updating ") + nv});
+        QCOMPARE(m.LogResults(0), table->NvAsString());
         QVERIFY(!table->ValueAsChanges);
         // The device holds it, in the units it was entered in.
         const QString format = nv == QLatin1String("nciRHmodel") ? QString()
@@ -213,7 +213,7 @@ private slots:
             m.type(index, QString::number(cooling ? now + 1 : now - 1));
         }
         m.leave();
-        fLog::instance().Clear();
+        m.log().Clear();
         if (edited.isEmpty())
             m.w->cmdApply_Click();
         else
@@ -222,7 +222,7 @@ private slots:
         QStringList rows;
         for (const QString& nv : written)
             rows << QStringLiteral("Updating ") + nv;
-        QCOMPARE(LogActions(), rows);
+        QCOMPARE(m.LogActions(), rows);
         QVERIFY(m.buttonsDisabled());
         QVERIFY(!m.w->ChangesPending);
 
@@ -285,7 +285,7 @@ private slots:
         DeviceFaults refusing;
         refusing.refusesWrites = true;
         m.setFaults(refusing);
-        fLog::instance().Clear();
+        m.log().Clear();
 
         testsupport::ScriptedMessageBoxes boxes;
         const QStringList nvs{QStringLiteral("nciSetPts"), QStringLiteral("nciRHmodel")};
@@ -294,21 +294,21 @@ private slots:
         QStringList logAtBox;
         boxes.onAsk = [&](int n) {
             // The failure is logged before the box.
-            logAtBox = LogActions();
+            logAtBox = m.LogActions();
             if (n == 1 && fixedAtFirstBox)
                 m.setFaults(DeviceFaults{});
         };
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         QCOMPARE(logAtBox.last(), QStringLiteral("Error updating ") + nvs[answers.size() - 1] + QStringLiteral(" "));
-        QCOMPARE(LogActions(), rows);
+        QCOMPARE(m.LogActions(), rows);
 
         QCOMPARE(m.deviceSetPoint(OccHeat), heatingWritten ? 20.0 : heatingBefore);
         QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1), humidityWritten ? QStringLiteral("45") : humidityBefore);
         QCOMPARE(m.isRed(m.box(OccHeat)), !heatingWritten);
         QCOMPARE(m.isRed(m.box(7)), !humidityWritten);
-        QCOMPARE(NvTables().Item(QStringLiteral("nciSetPts"))->ValueAsChanges, !heatingWritten);
-        QCOMPARE(NvTables().Item(QStringLiteral("nciRHmodel"))->ValueAsChanges, !humidityWritten);
+        QCOMPARE(m.tables().NvTables.Item(QStringLiteral("nciSetPts"))->ValueAsChanges, !heatingWritten);
+        QCOMPARE(m.tables().NvTables.Item(QStringLiteral("nciRHmodel"))->ValueAsChanges, !humidityWritten);
         // A variable left unwritten, by an ignored failure or an aborted pass, stays pending: Apply can
         // try it again, and nothing drops it without asking.
         const bool allWritten = heatingWritten && humidityWritten;
@@ -331,7 +331,7 @@ private slots:
         if (!passEnded) {
             // Cancel shows what is in memory, the values stored by the Apply, in the normal colour.
             m.setFaults(DeviceFaults{});
-            fLog::instance().Clear();
+            m.log().Clear();
             m.ui().cmdCancel->click();
             QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
             QCOMPARE(m.box(7)->text(), QStringLiteral("45"));
@@ -339,7 +339,7 @@ private slots:
             QVERIFY(m.isNormal(m.box(7)));
             QVERIFY(m.buttonsDisabled());
             QVERIFY(!m.w->ChangesPending);
-            QVERIFY(LogActions().isEmpty());
+            QVERIFY(m.LogActions().isEmpty());
             QCOMPARE(m.deviceSetPoint(OccHeat), heatingBefore);
         }
     }
@@ -394,7 +394,7 @@ private slots:
         m.leave();
         const QString choice = m.combo(0)->currentText();
         QVERIFY(!choice.isEmpty());
-        fLog::instance().Clear();
+        m.log().Clear();
         const auto refusal = [&](const QString& nv) {
             return testsupport::ExpectedBox{nv + QStringLiteral(" could not be read from the device, so its changes were not applied.") +
                                                 CrLf + QStringLiteral("Use Refresh All, then apply again."),
@@ -408,8 +408,8 @@ private slots:
         VERIFY_BOXES(boxes);
         QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")), genOpts);
         QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")), rhModel);
-        QVERIFY(RowsStartingWith(QStringLiteral("Updating")).isEmpty());
-        QCOMPARE(RowsStartingWith(QStringLiteral("nciGenOpts could not be read")).size(), 1);
+        QVERIFY(m.RowsStartingWith(QStringLiteral("Updating")).isEmpty());
+        QCOMPARE(m.RowsStartingWith(QStringLiteral("nciGenOpts could not be read")).size(), 1);
         for (QWidget* control : {static_cast<QWidget*>(m.combo(0)), static_cast<QWidget*>(m.box(17)), static_cast<QWidget*>(m.box(7))})
             QVERIFY(m.isRed(control));
         QVERIFY(m.buttonsEnabled());
@@ -462,14 +462,14 @@ private slots:
 
         // The thermostat answers again, but nciSetPts has not been read since.
         m.setFaults(DeviceFaults{});
-        fLog::instance().Clear();
+        m.log().Clear();
         boxes.expect({QStringLiteral("nciSetPts could not be read from the device, so its changes were not applied.") + CrLf +
                           QStringLiteral("Use Refresh All, then apply again."),
                       Answer::Ignore, QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore, Icon::Information, true});
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         QCOMPARE(m.deviceSetPoint(OccHeat), heatingBefore);
-        QVERIFY(RowsStartingWith(QStringLiteral("Updating nciSetPts")).isEmpty());
+        QVERIFY(m.RowsStartingWith(QStringLiteral("Updating nciSetPts")).isEmpty());
         QVERIFY(m.isRed(m.box(OccHeat)));
         QVERIFY(m.buttonsEnabled());
 
@@ -549,7 +549,7 @@ private slots:
             refusing.refusesWrites = true;
             m.setFaults(refusing);
         }
-        fLog::instance().Clear();
+        m.log().Clear();
 
         const int questionAt = int(boxes.seen().size()) + (typed.isEmpty() && !leftBefore ? 1 : 0);
         if (typed.isEmpty() && !leftBefore)
@@ -570,7 +570,7 @@ private slots:
 
         QCOMPARE(m.deviceSetPoint(OccHeat), firstHolds);
         QStringList errors;
-        for (const QString& action : LogActions())
+        for (const QString& action : m.LogActions())
             if (action.startsWith(QStringLiteral("Changes to ")))
                 errors << action;
         QCOMPARE(errors, refusesWrites ? QStringList{QStringLiteral("Changes to nciSetPts discarded")} : QStringList{});
@@ -592,7 +592,7 @@ private slots:
             QVERIFY2(!m.isRed(combo), qPrintable(combo->objectName()));
         QVERIFY(m.buttonsDisabled());
         QVERIFY(!m.w->ChangesPending);
-        for (const auto& table : NvTables())
+        for (const auto& table : m.tables().NvTables)
             QVERIFY(!table->ValueAsChanges);
         VERIFY_BOXES(boxes);
         if (answer)
@@ -694,7 +694,7 @@ private slots:
         QTest::keyClick(m.combo(0), Qt::Key_Down);
         m.leave();
         QVERIFY(m.combo(0)->currentText() != setPointType);
-        fLog::instance().Clear();
+        m.log().Clear();
         const QString setPointsBefore = m.world->admin().nvText(m.ref, QStringLiteral("nciSetPts"));
         m.ui().cmdCancel->click();
         VERIFY_BOXES(boxes);
@@ -706,10 +706,10 @@ private slots:
             QVERIFY(!m.isRed(control));
         QVERIFY(m.buttonsDisabled());
         QVERIFY(!m.w->ChangesPending);
-        for (const auto& table : NvTables())
+        for (const auto& table : m.tables().NvTables)
             QVERIFY(!table->ValueAsChanges);
         // Nothing read, nothing written.
-        QVERIFY(LogActions().isEmpty());
+        QVERIFY(m.LogActions().isEmpty());
         QCOMPARE(m.world->admin().nvText(m.ref, QStringLiteral("nciSetPts")), setPointsBefore);
     }
 

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -34,19 +35,19 @@ using toolkit::Icon;
 
 namespace {
 
-QStringList logActions()
+QStringList logActions(framework::PlugInSession& session)
 {
     QStringList actions;
-    QAbstractItemModel* model = fLog::instance().OstLog->model();
+    QAbstractItemModel* model = fLog::Of(session).OstLog->model();
     for (int row = 0; row < model->rowCount(); ++row)
         actions << model->index(row, 1).data().toString();
     return actions;
 }
 
-QStringList readingRows()
+QStringList readingRows(framework::PlugInSession& session)
 {
     QStringList rows;
-    for (const QString& a : logActions())
+    for (const QString& a : logActions(session))
         if (a.startsWith(QLatin1String("Reading ")))
             rows << a;
     return rows;
@@ -79,16 +80,15 @@ private slots:
         // Metric, so the values compare with the device's °C texts.
         framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QStringLiteral("0"));
         registration::ResetResourcesPresent();
-        framework::Connection() = framework::ConnectionState{};
-        fLog::instance().Clear();
+        m_session = std::make_unique<framework::PlugInSession>();
+        m_host = std::make_unique<PlugInHost>(*m_session);
     }
 
     void cleanup()
     {
         m_objects.clear();  // the last release ends the (recorded) program
-        delete LNSPlugInAPI::Window();
-        fProgress::Unload();
-        framework::Connection() = framework::ConnectionState{};
+        m_host.reset();
+        m_session.reset();
         m_world.reset();
     }
 
@@ -100,17 +100,17 @@ private slots:
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
 
-        fMain* w = LNSPlugInAPI::Window();
+        fMain* w = m_host->window;
         const FMainControls& ui = w->controls();
         QCOMPARE(ui.StatusBarPanel.at(1)->text(), QStringLiteral("Cnfg Online"));
         QCOMPARE(ui.StatusBarPanel.at(2)->text(), path);
         QVERIFY(w->DeviceOnline);
         QStringList expected;
-        for (const auto& table : NvTables())
+        for (const auto& table : device::Tables(*m_session).NvTables)
             expected << QStringLiteral("Reading ") + table->Name;
         QCOMPARE(expected.size(), 11);
-        QCOMPARE(readingRows(), expected);
-        QCOMPARE(DataItems().Count(), 41);
+        QCOMPARE(readingRows(*m_session), expected);
+        QCOMPARE(device::Tables(*m_session).DataItems.Count(), 41);
 
         const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
         const QStringList setPoints = m_world->admin().nvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt#SI")).split(QLatin1Char(','));
@@ -122,7 +122,70 @@ private slots:
         QCOMPARE(ui.lbHvacType->text(), m_world->admin().nvText(ref, QStringLiteral("nciHvacType")));
         QVERIFY(!ui.cbNvi.at(11)->currentText().isEmpty());
         QVERIFY(ui.lblDeviceTemplate->text().startsWith(QStringLiteral("Kestrova Inc. [")));
-        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(!fProgress::IsLoaded(*m_session));
+    }
+
+    // Two sessions side by side, each with its window on its own device: each shows its own device,
+    // an Apply through one writes only to its device, and closing that one leaves the other working.
+    void twoSessionsSideBySide_data()
+    {
+        QTest::addColumn<int>("writer");
+        QTest::newRow("the first writes and closes") << 0;
+        QTest::newRow("the second writes and closes") << 1;
+    }
+    void twoSessionsSideBySide()
+    {
+        QFETCH(int, writer);
+        const QStringList paths = m_world->devicePaths(QStringLiteral("Demo")).mid(0, 2);
+        QCOMPARE(paths.size(), 2);
+        const QStringList cooling{QStringLiteral("25"), QStringLiteral("27.5")};
+        std::vector<lns::admin::DeviceRef> refs;
+        for (int i = 0; i < 2; ++i) {
+            refs.push_back(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), paths[i]));
+            m_world->admin().setDeviceFaults(refs.back(), lns::admin::DeviceFaults{});
+            QStringList fields = m_world->admin().nvText(refs.back(), QStringLiteral("nciSetPts")).split(QLatin1Char(','));
+            fields[0] = cooling[i];  // occupied cooling
+            m_world->admin().setNvText(refs.back(), QStringLiteral("nciSetPts"), fields.join(QLatin1Char(',')));
+        }
+        framework::PlugInSession secondSession;
+        PlugInHost secondHost(secondSession);
+        std::vector<PlugInHost*> hosts{m_host.get(), &secondHost};
+        std::vector<std::unique_ptr<LNSPlugInAPI>> objects;
+        testsupport::ScriptedMessageBoxes boxes;
+        for (int i = 0; i < 2; ++i) {
+            objects.push_back(std::make_unique<LNSPlugInAPI>(*hosts[size_t(i)]));
+            objects.back()->SetnetworkName(QStringLiteral("Demo"));
+            objects.back()->SendCommand(13, 7, paths[i]);
+        }
+        QVERIFY(m_host->window != secondHost.window);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(hosts[size_t(i)]->window->controls().StatusBarPanel.at(2)->text(), paths[i]);
+            QCOMPARE(hosts[size_t(i)]->window->controls().txtNvi.at(3)->text(), cooling[i]);
+            QCOMPARE(readingRows(hosts[size_t(i)]->session).size(), 11);
+        }
+
+        fMain* written = hosts[size_t(writer)]->window;
+        fMain* other = hosts[size_t(1 - writer)]->window;
+        written->controls().txtNvi.at(3)->setText(QStringLiteral("26"));
+        written->txtNvi_Change(3);
+        written->cmdApply_Click();
+        const auto occupiedCooling = [&](int i) {
+            return m_world->admin().nvText(refs[size_t(i)], QStringLiteral("nciSetPts")).section(QLatin1Char(','), 0, 0).toDouble();
+        };
+        QCOMPARE(occupiedCooling(writer), 26.0);
+        QCOMPARE(occupiedCooling(1 - writer), cooling[1 - writer].toDouble());
+        QCOMPARE(other->controls().txtNvi.at(3)->text(), cooling[1 - writer]);
+
+        written->EndPlugIn();
+        QVERIFY(!hosts[size_t(writer)]->session.Link().NetworkOpen);
+        QVERIFY(hosts[size_t(1 - writer)]->session.Link().NetworkOpen);
+        m_world->admin().setNvText(refs[size_t(1 - writer)], QStringLiteral("nciSetPts"),
+                                   m_world->admin().nvText(refs[size_t(1 - writer)], QStringLiteral("nciSetPts"))
+                                       .replace(QRegularExpression(QStringLiteral("^[^,]*")), QStringLiteral("24")));
+        other->cmdRefresh_Click();
+        QCOMPARE(other->controls().txtNvi.at(3)->text(), QStringLiteral("24"));
+        VERIFY_BOXES(boxes);
+        objects.clear();
     }
 
     void deviceStates_data()
@@ -162,10 +225,10 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
-        QCOMPARE(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(1)->text(), text);
-        QCOMPARE(LNSPlugInAPI::Window()->DeviceOnline, online);
+        QCOMPARE(m_host->window->controls().StatusBarPanel.at(1)->text(), text);
+        QCOMPARE(m_host->window->DeviceOnline, online);
         // Values are read in every state.
-        QCOMPARE(readingRows().size(), 11);
+        QCOMPARE(readingRows(*m_session).size(), 11);
     }
 
     void unreachableDevice_data()
@@ -187,8 +250,8 @@ private slots:
             testsupport::ScriptedMessageBoxes none;
             configure(QStringLiteral("Demo"), m_world->findDevice(QStringLiteral("Demo"), onlineAndWell), 7);
             VERIFY_BOXES(none);
-            QVERIFY(!LNSPlugInAPI::Window()->controls().cbNvi.at(0)->currentText().isEmpty());
-            fLog::instance().Clear();
+            QVERIFY(!m_host->window->controls().cbNvi.at(0)->currentText().isEmpty());
+            fLog::Of(*m_session).Clear();
         }
         testsupport::ScriptedMessageBoxes boxes;
         // The state cannot be read: ignored, its description becomes the state text.
@@ -205,15 +268,15 @@ private slots:
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
         QVERIFY(boxes.seen()[1].text.startsWith(QStringLiteral("Error reading nciSetPts \r\nFailed to communicate with target device.")));
-        const QStringList actions = logActions();
+        const QStringList actions = logActions(*m_session);
         QCOMPARE(actions.count(QStringLiteral("Error reading nciSetPts ")), 1);
-        QCOMPARE(readingRows().size(), abort ? 0 : 11);
-        QVERIFY(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(1)->text().contains(QStringLiteral("does not answer")));
-        QVERIFY(!fProgress::IsLoaded());
-        QVERIFY(!LNSPlugInAPI::Window()->DeviceOnline);
+        QCOMPARE(readingRows(*m_session).size(), abort ? 0 : 11);
+        QVERIFY(m_host->window->controls().StatusBarPanel.at(1)->text().contains(QStringLiteral("does not answer")));
+        QVERIFY(!fProgress::IsLoaded(*m_session));
+        QVERIFY(!m_host->window->DeviceOnline);
         // Nothing was read from this thermostat, so no field shows a value as if it held one: no
         // combo box shows a choice (not its first one, nor the other thermostat's), no box a number.
-        const FMainControls& ui = LNSPlugInAPI::Window()->controls();
+        const FMainControls& ui = m_host->window->controls();
         for (const auto& [index, combo] : ui.cbNvi) {
             QVERIFY2(combo->currentIndex() == -1, qPrintable(QStringLiteral("cbNvi %1 shows %2").arg(index).arg(combo->currentText())));
             QVERIFY(combo->currentText().isEmpty());
@@ -224,7 +287,7 @@ private slots:
         ui.cbNvi.at(0)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(ui.cbNvi.at(0), Qt::Key_Down);
         QVERIFY(!ui.cbNvi.at(0)->currentText().isEmpty());
-        LNSPlugInAPI::Window()->cmdCancel_Click();
+        m_host->window->cmdCancel_Click();
         QCOMPARE(ui.cbNvi.at(0)->currentIndex(), -1);
     }
 
@@ -242,7 +305,7 @@ private slots:
         installBeforeBox(&boxes, 2, [&] { m_world->admin().setDeviceFaults(ref, DeviceFaults{}); });
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
-        QCOMPARE(readingRows().size(), 11);
+        QCOMPARE(readingRows(*m_session).size(), 11);
     }
 
     void lonMarkObjectPathConfiguresItsDevice()
@@ -251,11 +314,11 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), path + QStringLiteral("/FanCoil"), 28);
         VERIFY_BOXES(boxes);
-        fMain* w = LNSPlugInAPI::Window();
+        fMain* w = m_host->window;
         QVERIFY(w->TheLMObject);
         QCOMPARE(w->TheLMObject->Name(), QStringLiteral("FanCoil"));
         QCOMPARE(w->TheDevice->Name(), path.section(QLatin1Char('/'), -1));
-        QCOMPARE(readingRows().size(), 11);
+        QCOMPARE(readingRows(*m_session).size(), 11);
     }
 
     void lonMarkObjectWithoutDeviceReachesTheBoxesNotACrash_data()
@@ -268,9 +331,9 @@ private slots:
     {
         QFETCH(bool, proceed);
         // A template's LonMark object has no device to reach.
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
         m_objects.back()->SetnetworkName(QStringLiteral("Demo"));
-        const auto templates = framework::Connection().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
+        const auto templates = m_session->Link().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
         const auto object = templates->DeviceTemplatesItem(1)->TemplateInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(
             QStringLiteral("FanCoil"));
         testsupport::ScriptedMessageBoxes boxes;
@@ -281,13 +344,13 @@ private slots:
         if (proceed)
             boxes.expect({QStringLiteral("Object variable or With block variable not set"), Answer::Abort,
                           QStringLiteral("fMain SetDevTemplateLabel")});
-        fMain* w = LNSPlugInAPI::Window();
+        fMain* w = m_host->window;
         w->ProcessLonMarkObjectCommand(object, framework::PlugInCommands(0));
         VERIFY_BOXES(boxes);
         QCOMPARE(w->TheLMObject, object);
         QVERIFY(!w->TheDevice);
-        QVERIFY(readingRows().isEmpty());
-        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(readingRows(*m_session).isEmpty());
+        QVERIFY(!fProgress::IsLoaded(*m_session));
     }
 
     void drfLookUpSetsTheModeOfTheScopeThatDescribesEachObject()
@@ -301,7 +364,7 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
-        const QString programId = LNSPlugInAPI::Window()->TheDevice->DeviceProgramId();
+        const QString programId = m_host->window->TheDevice->DeviceProgramId();
         QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("FanCoil"))),
                  programId.endsWith(QLatin1String("040B")) ? 6 : 4);
         QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("RhSensor"))), 3);
@@ -332,8 +395,8 @@ private slots:
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
         QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("FanCoil"))), 1);
-        QVERIFY(readingRows().isEmpty());
-        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(readingRows(*m_session).isEmpty());
+        QVERIFY(!fProgress::IsLoaded(*m_session));
     }
 
     void missingResourceFilesAreAskedAbout_data()
@@ -359,7 +422,7 @@ private slots:
         }
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
-        QCOMPARE(readingRows().size(), goOn ? 11 : 0);
+        QCOMPARE(readingRows(*m_session).size(), goOn ? 11 : 0);
     }
 
     void templateNameIsCutAtItsBracket()
@@ -373,7 +436,7 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), subsystem + QStringLiteral("/Bracketed"), 7);
         VERIFY_BOXES(boxes);
-        QCOMPARE(LNSPlugInAPI::Window()->controls().lblDeviceTemplate->text(),
+        QCOMPARE(m_host->window->controls().lblDeviceTemplate->text(),
                  QStringLiteral("Kestrova Inc. [T7 (%1)]").arg(definition.programId));
     }
 
@@ -398,14 +461,14 @@ private slots:
         boxes.expect({QString(), abort ? Answer::Abort : Answer::Ignore, QStringLiteral("fMain InitDevice")});
         configure(QStringLiteral("Demo"), subsystem + QStringLiteral("/NoModel"), 7);
         VERIFY_BOXES(boxes);
-        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(!fProgress::IsLoaded(*m_session));
         // The window stays usable: another device configures afterwards.
         const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
-        fLog::instance().Clear();
+        fLog::Of(*m_session).Clear();
         testsupport::ScriptedMessageBoxes again;
         send(path, 7);
         VERIFY_BOXES(again);
-        QCOMPARE(readingRows().size(), 11);
+        QCOMPARE(readingRows(*m_session).size(), 11);
     }
 
     void secondConfigureRebuildsWithoutDuplicates()
@@ -419,12 +482,12 @@ private slots:
         configure(QStringLiteral("Demo"), paths[0], 7);
         send(paths[1], 7);
         VERIFY_BOXES(boxes);
-        QCOMPARE(DataItems().Count(), 41);
-        QCOMPARE(NvTables().Count(), 11);
-        QCOMPARE(readingRows().size(), 22);
-        QCOMPARE(LNSPlugInAPI::Window()->controls().StatusBarPanel.at(2)->text(), paths[1]);
+        QCOMPARE(device::Tables(*m_session).DataItems.Count(), 41);
+        QCOMPARE(device::Tables(*m_session).NvTables.Count(), 11);
+        QCOMPARE(readingRows(*m_session).size(), 22);
+        QCOMPARE(m_host->window->controls().StatusBarPanel.at(2)->text(), paths[1]);
         const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), paths[1]);
-        QCOMPARE(LNSPlugInAPI::Window()->controls().lbModel->text(),
+        QCOMPARE(m_host->window->controls().lbModel->text(),
                  m_world->admin().nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW")).section(QLatin1Char('\t'), 0, 0));
     }
 
@@ -449,7 +512,7 @@ private slots:
         QFETCH(int, number);
         QFETCH(QString, description);
         testsupport::ScriptedMessageBoxes boxes;
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
         m_objects.back()->SetnetworkName(network);
         try {
             m_objects.back()->SendCommand(13, qint16(objectClass), path);
@@ -460,12 +523,12 @@ private slots:
             QCOMPARE(e.source(), framework::PlugInName());
         }
         VERIFY_BOXES(boxes);
-        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(!fProgress::IsLoaded(*m_session));
     }
 
     void unknownNetwork()
     {
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
         try {
             m_objects.back()->SetnetworkName(QStringLiteral("Atlantis"));
             QFAIL("an unknown network opened");
@@ -488,10 +551,10 @@ private slots:
         const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), path, 7);
-        fMain* w = LNSPlugInAPI::Window();
+        fMain* w = m_host->window;
         m_objects.back()->SetVisible(true);
         // The units changed since load; only a confirmed exit keeps them.
-        framework::DisplayUnits() = 1;
+        m_session->DisplayUnits = 1;
         boxes.expect({QStringLiteral("Are you sure that you want to exit?"), yes ? Answer::Yes : Answer::No,
                       framework::PlugInName(), toolkit::Buttons::YesNo, std::nullopt, true});
         w->cmdExit_Click();
@@ -501,21 +564,21 @@ private slots:
         QCOMPARE(w->isVisible(), !yes);
         QCOMPARE(framework::CRegistry().MachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits")),
                  yes ? QStringLiteral("1") : QStringLiteral("0"));
-        QCOMPARE(framework::Connection().NetworkOpen, !yes);
+        QCOMPARE(m_session->Link().NetworkOpen, !yes);
     }
 
     void releasingTheLastObjectWhileHiddenEndsWithoutAsking()
     {
         testsupport::ScriptedMessageBoxes boxes;
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
         m_objects.back()->SetnetworkName(QStringLiteral("Demo"));
         m_objects.pop_back();
         QCOMPARE(m_world->programEnds(), 0);
         m_objects.pop_back();
         QCOMPARE(m_world->programEnds(), 1);
         VERIFY_BOXES(boxes);
-        QVERIFY(!framework::Connection().NetworkOpen);
+        QVERIFY(!m_session->Link().NetworkOpen);
     }
 
     void helpOpensAtTheTabsContext_data()
@@ -535,8 +598,8 @@ private slots:
         QFETCH(int, tab);
         QFETCH(int, context);
         RecordedHelp help;
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
-        fMain* w = LNSPlugInAPI::Window();
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
+        fMain* w = m_host->window;
         QCOMPARE(w->HelpContextID, 1004);
         w->controls().tabData->setCurrentIndex(tab);
         w->cmdHelp_Click();
@@ -552,11 +615,11 @@ private slots:
         const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
         // Someone else changed the device meanwhile.
         m_world->admin().setNvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("24,26,28,19.5,19,16"));
-        fLog::instance().Clear();
-        LNSPlugInAPI::Window()->cmdRefresh_Click();
+        fLog::Of(*m_session).Clear();
+        m_host->window->cmdRefresh_Click();
         VERIFY_BOXES(boxes);
-        QCOMPARE(readingRows().size(), 11);
-        QCOMPARE(LNSPlugInAPI::Window()->controls().txtNvi.at(0)->text(), QStringLiteral("19.5"));
+        QCOMPARE(readingRows(*m_session).size(), 11);
+        QCOMPARE(m_host->window->controls().txtNvi.at(0)->text(), QStringLiteral("19.5"));
     }
 
     void debugModeOffersTheModelOverride()
@@ -569,7 +632,7 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
-        fMain* w = LNSPlugInAPI::Window();
+        fMain* w = m_host->window;
         const FMainControls& ui = w->controls();
         QVERIFY(!ui.cmdDebug->isHidden());
         QVERIFY(!ui.txtDebug->isHidden());
@@ -584,17 +647,17 @@ private slots:
 
     void viewLogShowsTheLog()
     {
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
-        fLog::instance().hide();
-        LNSPlugInAPI::Window()->cmdViewLog_Click();
-        QVERIFY(fLog::instance().isVisible());
-        fLog::instance().hide();
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
+        fLog::Of(*m_session).hide();
+        m_host->window->cmdViewLog_Click();
+        QVERIFY(fLog::Of(*m_session).isVisible());
+        fLog::Of(*m_session).hide();
     }
 
     void windowLoadsItsDecoration()
     {
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
-        fMain* w = LNSPlugInAPI::Window();
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
+        fMain* w = m_host->window;
         QCOMPARE(w->windowTitle(), framework::PlugInName());
         QVERIFY(!w->windowIcon().isNull());
         // The contact page comes from the program's own resources through its res:// address.
@@ -627,7 +690,7 @@ private slots:
 private:
     void configure(const QString& network, const QString& path, int objectClass)
     {
-        m_objects.push_back(std::make_unique<LNSPlugInAPI>());
+        m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
         m_objects.back()->SetnetworkName(network);
         send(path, objectClass);
     }
@@ -655,6 +718,8 @@ private:
     } m_beforeBox;
 
     std::unique_ptr<testsupport::DemoWorld> m_world;
+    std::unique_ptr<framework::PlugInSession> m_session;
+    std::unique_ptr<PlugInHost> m_host;
     std::vector<std::unique_ptr<LNSPlugInAPI>> m_objects;
 };
 

@@ -35,11 +35,11 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         m.type(OccHeat, QStringLiteral("20"));
         m.leave();
-        fLog::instance().Clear();
+        m.log().Clear();
         m.chooseUnits(0);
         m.w->obUnits_Click(0);
         VERIFY_BOXES(boxes);
-        QVERIFY(LogActions().isEmpty());
+        QVERIFY(m.LogActions().isEmpty());
         QVERIFY(m.isRed(m.box(OccHeat)));
         QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
     }
@@ -66,19 +66,19 @@ private slots:
             m.chooseUnits(1);
             QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("70"));
         }
-        fLog::instance().Clear();
+        m.log().Clear();
         m.chooseUnits(to);
         VERIFY_BOXES(boxes);
-        QCOMPARE(int(framework::DisplayUnits()), to);
+        QCOMPARE(int(m.session->DisplayUnits), to);
         QVERIFY(m.ui().obUnits.at(to)->isChecked());
         QCOMPARE(int(m.ui().txtTempUnits.size()), 8);
         for (const auto& [index, label] : m.ui().txtTempUnits)
             QCOMPARE(label->text(), symbol);
         for (const auto& [index, label] : m.ui().txtPercentUnits)
             QCOMPARE(label->text(), QStringLiteral("%"));
-        QCOMPARE(LogActions(), AllReadingRows());
-        QCOMPARE(LogActions().size(), 11);
-        const QStringList read = LogResults(0).split(QLatin1Char(','));
+        QCOMPARE(m.LogActions(), m.AllReadingRows());
+        QCOMPARE(m.LogActions().size(), 11);
+        const QStringList read = m.LogResults(0).split(QLatin1Char(','));
         QCOMPARE(read.value(3).toDouble(), to ? 69.8 : 21.0);
         QCOMPARE(m.box(OccHeat)->text(), occupiedHeating);
         QVERIFY(!m.isRed(m.box(OccHeat)));
@@ -107,23 +107,23 @@ private slots:
         m.enter(m.combo(0));
         QTest::keyClick(m.combo(0), Qt::Key_Down);
         m.leave();
-        fLog::instance().Clear();
+        m.log().Clear();
         boxes.expect(Warning(Answer(answer)));
         m.chooseUnits(1);
         VERIFY_BOXES(boxes);
-        QCOMPARE(int(framework::DisplayUnits()), proceed ? 1 : 0);
+        QCOMPARE(int(m.session->DisplayUnits), proceed ? 1 : 0);
         QCOMPARE(m.ui().obUnits.at(1)->isChecked(), proceed);
         QCOMPARE(m.ui().obUnits.at(0)->isChecked(), !proceed);
         for (const auto& [index, label] : m.ui().txtTempUnits)
             QCOMPARE(label->text(), proceed ? QStringLiteral("\u00BAF") : QStringLiteral("\u00BAC"));
-        QCOMPARE(LogActions(), proceed ? AllReadingRows() : QStringList{});
+        QCOMPARE(m.LogActions(), proceed ? m.AllReadingRows() : QStringList{});
         QCOMPARE(m.box(OccHeat)->text(), proceed ? QStringLiteral("70") : QStringLiteral("20"));
         QCOMPARE(m.combo(0)->currentIndex(), proceed ? 0 : 1);
         QCOMPARE(m.isRed(m.box(OccHeat)), !proceed);
         QCOMPARE(m.isRed(m.combo(0)), !proceed);
         QCOMPARE(m.w->ChangesPending, !proceed);
         QCOMPARE(m.buttonsEnabled(), !proceed);
-        for (const auto& table : NvTables())
+        for (const auto& table : m.tables().NvTables)
             QVERIFY(!table->ValueAsChanges);
         // The edit was never written.
         QCOMPARE(m.deviceSetPoint(OccHeat), 21.0);
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
         m.chooseUnits(1);
-        QCOMPARE(int(framework::DisplayUnits()), 1);
+        QCOMPARE(int(m.session->DisplayUnits), 1);
         QCOMPARE(SavedUnits(), QStringLiteral("0"));
         if (ending == QLatin1String("director")) {
             // The director hides the window and lets go of its object.
@@ -218,7 +218,7 @@ private slots:
         const QString shown = m.box(HeatMax)->text();
         switchUnitsWhileUnreachable(boxes, 1 - from);
         VERIFY_BOXES(boxes);
-        QCOMPARE(int(framework::DisplayUnits()), 1 - from);
+        QCOMPARE(int(m.session->DisplayUnits), 1 - from);
         QCOMPARE(m.ui().txtTempUnits.at(0)->text(), framework::UnitSymbol(qint16(1 - from)));
         // The fields still show the values of the last read.
         QCOMPARE(m.box(HeatMax)->text(), shown);
@@ -277,7 +277,7 @@ private:
         DeviceFaults unreachable;
         unreachable.unreachable = true;
         m.setFaults(unreachable);
-        for (const auto& table : NvTables())
+        for (const auto& table : m.tables().NvTables)
             boxes.expect({QStringLiteral("Error reading ") + table->Name + QStringLiteral(" "), Answer::Ignore,
                           QStringLiteral("fMain ReadInitValues"), Buttons::AbortRetryIgnore, Icon::Critical});
         m.chooseUnits(units);

@@ -93,7 +93,7 @@ private slots:
         QVERIFY(m.isRed(box));
         QVERIFY(m.buttonsEnabled());
         // Nothing was applied.
-        QVERIFY(RowsStartingWith(QStringLiteral("Updating ")).isEmpty());
+        QVERIFY(m.RowsStartingWith(QStringLiteral("Updating ")).isEmpty());
         VERIFY_BOXES(boxes);
     }
 
@@ -743,7 +743,7 @@ private slots:
         const QString chosen = combo->currentText();
         QTest::keyClick(combo, Qt::Key_Return);
         VERIFY_BOXES(boxes);
-        QCOMPARE(RowsStartingWith(QStringLiteral("Updating ")),
+        QCOMPARE(m.RowsStartingWith(QStringLiteral("Updating ")),
                  QStringList({QStringLiteral("Updating nciSetPts"), QStringLiteral("Updating nciGenOpts")}));
         QCOMPARE(m.deviceSetPoint(UnoccHeat), 17.0);
         QCOMPARE(m.deviceFields(QStringLiteral("nciGenOpts")).value(21), chosen);

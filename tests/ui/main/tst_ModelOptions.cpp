@@ -1,6 +1,7 @@
 // The model options on the real window: which frames, labels and fields each thermostat model
 // switches off, which texts it clears, the RH Options tab, and the debug controls.
 #include "device/Specific.h"
+#include "framework/PlugInSession.h"
 #include "framework/PlugInSettings.h"
 #include "ui/main/fMainLayout.h"
 
@@ -17,6 +18,7 @@
 class TestModelOptions : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<framework::PlugInSession> session;
     std::unique_ptr<QMainWindow> window;
     FMainControls c;
 
@@ -32,7 +34,7 @@ class TestModelOptions : public QObject {
 private slots:
     void init()
     {
-        framework::DebugMode() = 0;
+        session = std::make_unique<framework::PlugInSession>();
         window = std::make_unique<QMainWindow>();
         c = BuildFMainLayout(window.get());
         window->show();
@@ -42,7 +44,7 @@ private slots:
     void cleanup()
     {
         window.reset();
-        framework::DebugMode() = 0;
+        session.reset();
     }
 
     void switchesByModel_data()
@@ -87,7 +89,7 @@ private slots:
         QFETCH(bool, fanMode);
         QFETCH(bool, sequence);
 
-        Specific::ApplyModelOptions(qint16(model), c.windowControls());
+        Specific::ApplyModelOptions(*session, qint16(model), c.windowControls());
 
         QCOMPARE(c.tabData->isTabEnabled(Specific::RhOptionsTab), rhTab);
         QCOMPARE(c.tabData->count(), 7);
@@ -131,8 +133,8 @@ private slots:
 
     void anotherModelEnablesAgainButRestoresNoText()
     {
-        Specific::ApplyModelOptions(51, c.windowControls());
-        Specific::ApplyModelOptions(30, c.windowControls());
+        Specific::ApplyModelOptions(*session, 51, c.windowControls());
+        Specific::ApplyModelOptions(*session, 30, c.windowControls());
         QVERIFY(c.tabData->isTabEnabled(3));
         for (QWidget* w : std::initializer_list<QWidget*>{c.frmControlType, c.frmAccTiming, c.lblCyclePerHour,
                                                           c.cbNvi.at(1), c.frmActing, c.lblAutoMode, c.cbNvi.at(14),
@@ -147,10 +149,10 @@ private slots:
     void rhTabSwitchedOffWhileShown()
     {
         c.tabData->setCurrentIndex(3);
-        Specific::ApplyModelOptions(60, c.windowControls());
+        Specific::ApplyModelOptions(*session, 60, c.windowControls());
         QVERIFY(!c.tabData->isTabEnabled(3));
         QVERIFY(c.tabData->isTabVisible(3));
-        Specific::ApplyModelOptions(45, c.windowControls());
+        Specific::ApplyModelOptions(*session, 45, c.windowControls());
         QVERIFY(c.tabData->isTabEnabled(3));
     }
 
@@ -165,13 +167,13 @@ private slots:
     {
         QFETCH(int, debug);
         QFETCH(bool, shown);
-        framework::DebugMode() = qint16(debug);
-        Specific::ApplyModelOptions(30, c.windowControls());
+        session->DebugMode = qint16(debug);
+        Specific::ApplyModelOptions(*session, 30, c.windowControls());
         QCOMPARE(c.cmdDebug->isVisible(), shown);
         QCOMPARE(c.txtDebug->isVisible(), shown);
         // Off later leaves them as they are.
-        framework::DebugMode() = 0;
-        Specific::ApplyModelOptions(51, c.windowControls());
+        session->DebugMode = 0;
+        Specific::ApplyModelOptions(*session, 51, c.windowControls());
         QCOMPARE(c.cmdDebug->isVisible(), shown);
         QCOMPARE(c.txtDebug->isVisible(), shown);
     }
@@ -181,7 +183,7 @@ private slots:
         device::WindowControls controls = c.windowControls();
         controls.cbNvi.erase(6);
         try {
-            Specific::ApplyModelOptions(45, controls);
+            Specific::ApplyModelOptions(*session, 45, controls);
             QFAIL("no failure");
         } catch (const com::ComError& e) {
             QCOMPARE(e.number(), 9);

@@ -45,8 +45,8 @@ private slots:
         QScreen* narrow = ScreenNamed(QStringLiteral("narrow"));
         QVERIFY(narrow);
         QCOMPARE(QGuiApplication::primaryScreen(), narrow);
-        m.objects.push_back(std::make_unique<LNSPlugInAPI>());
-        fMain* w = LNSPlugInAPI::Window();
+        m.objects.push_back(std::make_unique<LNSPlugInAPI>(*m.host));
+        fMain* w = m.host->window;
         const QRect area = narrow->availableGeometry();
         const QRect frame = w->frameGeometry();
         QVERIFY2(frame.width() > area.width(), qPrintable(Describe(frame)));

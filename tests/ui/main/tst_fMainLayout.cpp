@@ -70,7 +70,6 @@ class TestFMainLayout : public QObject {
 private slots:
     void init()
     {
-        framework::DisplayUnits() = 0;
         window = std::make_unique<QMainWindow>();
         c = BuildFMainLayout(window.get());
     }
@@ -315,9 +314,8 @@ private slots:
     {
         QFETCH(int, units);
         QFETCH(QString, symbol);
-        framework::DisplayUnits() = qint16(units);
         QMainWindow other;
-        FMainControls o = BuildFMainLayout(&other);
+        FMainControls o = BuildFMainLayout(&other, qint16(units));
         QCOMPARE(o.obUnits.at(units)->isChecked(), true);
         QCOMPARE(o.obUnits.at(1 - units)->isChecked(), false);
         QCOMPARE(o.obUnits.at(0)->property("Tag").toString(), QStringLiteral("#SI"));
@@ -328,7 +326,6 @@ private slots:
         // Choosing the other option leaves exactly one chosen.
         o.obUnits.at(1 - units)->click();
         QCOMPARE(o.obUnits.at(units)->isChecked(), false);
-        framework::DisplayUnits() = 0;
     }
 
     void unitCaptionsBesideTheirFields_data()

@@ -3,6 +3,7 @@
 #include "framework/Identity.h"
 #include "platform/toolkit/Events.h"
 #include "ui/progress/AnimationWindow.h"
+#include "framework/PlugInSession.h"
 #include "ui/progress/fProgress.h"
 
 #include <QPointer>
@@ -26,20 +27,22 @@ class tst_fProgress : public QObject {
 private slots:
     void init()
     {
-        QVERIFY(!fProgress::IsLoaded());
+        m_session = std::make_unique<framework::PlugInSession>();
+        QVERIFY(!fProgress::IsLoaded(*m_session));
         QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Default);
     }
 
     void cleanup()
     {
-        fProgress::Unload();
+        fProgress::Unload(*m_session);
+        m_session.reset();
         toolkit::SetMousePointer(MousePointer::Default);
     }
 
     void loadingLeavesItHiddenWithTheHourglass()
     {
-        fProgress& window = fProgress::instance();
-        QVERIFY(fProgress::IsLoaded());
+        fProgress& window = fProgress::Of(*m_session);
+        QVERIFY(fProgress::IsLoaded(*m_session));
         QVERIFY(!window.isVisible());
         QCOMPARE(window.Status->text(), QStringLiteral("Initializating plug-in . . ."));
         QCOMPARE(window.Status->objectName(), QStringLiteral("Status"));
@@ -47,12 +50,12 @@ private slots:
         QVERIFY(!framework::PlugInName().isEmpty());
         QCOMPARE(window.windowTitle(), framework::PlugInName());
         QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Hourglass);
-        QCOMPARE(&fProgress::instance(), &window);
+        QCOMPARE(&fProgress::Of(*m_session), &window);
     }
 
     void loadingSetsTheAnimationUpBeforeItsOwner()
     {
-        fProgress& window = fProgress::instance();
+        fProgress& window = fProgress::Of(*m_session);
         cAnimControl& animation = window.animation();
         QVERIFY(animation.AutoPlay() && animation.Centre() && animation.Transparent());
         QCOMPARE(animation.ResourceId(), 201);
@@ -71,9 +74,9 @@ private slots:
 
     void displayStatusLoadsAndShowsAnUnloadedWindow()
     {
-        fProgress::instance().DisplayStatus(QStringLiteral("Opening network . . ."));
-        QVERIFY(fProgress::IsLoaded());
-        fProgress& window = fProgress::instance();
+        fProgress::Of(*m_session).DisplayStatus(QStringLiteral("Opening network . . ."));
+        QVERIFY(fProgress::IsLoaded(*m_session));
+        fProgress& window = fProgress::Of(*m_session);
         QVERIFY(window.isVisible());
         QCOMPARE(window.Status->text(), QStringLiteral("Opening network . . ."));
         QVERIFY(animationOf(window)->isPlaying());
@@ -82,14 +85,14 @@ private slots:
 
     void displayStatusOnAVisibleWindowOnlyChangesTheText()
     {
-        fProgress& window = fProgress::instance();
+        fProgress& window = fProgress::Of(*m_session);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QPointer<QWidget> clip = animationOf(window);
         const QRect where = window.geometry();
 
         window.DisplayStatus(QStringLiteral("Reading device . . ."));
-        QCOMPARE(&fProgress::instance(), &window);
+        QCOMPARE(&fProgress::Of(*m_session), &window);
         QVERIFY(window.isVisible());
         QCOMPARE(window.Status->text(), QStringLiteral("Reading device . . ."));
         QCOMPARE(animationOf(window), clip.data());
@@ -99,7 +102,7 @@ private slots:
 
     void displayStatusShowsAWindowTheUserHid()
     {
-        fProgress& window = fProgress::instance();
+        fProgress& window = fProgress::Of(*m_session);
         window.DisplayStatus(QStringLiteral("one"));
         window.hide();
         window.DisplayStatus(QStringLiteral("two"));
@@ -111,13 +114,13 @@ private slots:
     {
         bool ran = false;
         QTimer::singleShot(0, this, [&] { ran = true; });
-        fProgress::instance().DisplayStatus(QStringLiteral("Registering commands . . ."));
+        fProgress::Of(*m_session).DisplayStatus(QStringLiteral("Registering commands . . ."));
         QVERIFY(ran);
     }
 
     void writingTheStatusDirectlyNeitherShowsNorRunsEvents()
     {
-        fProgress& window = fProgress::instance();
+        fProgress& window = fProgress::Of(*m_session);
         bool ran = false;
         QTimer::singleShot(0, this, [&] { ran = true; });
         window.Status->setText(QStringLiteral("Looking up resource files . . ."));
@@ -128,27 +131,30 @@ private slots:
 
     void unloadRestoresThePointerAndReleasesTheAnimation()
     {
-        fProgress::instance().DisplayStatus(QStringLiteral("Opening network . . ."));
-        const QPointer<QWidget> clip = animationOf(fProgress::instance());
+        fProgress::Of(*m_session).DisplayStatus(QStringLiteral("Opening network . . ."));
+        const QPointer<QWidget> clip = animationOf(fProgress::Of(*m_session));
         QVERIFY(clip);
         // An operation failing half-way: its own hourglass is still up when the owner unloads.
         try {
             toolkit::SetMousePointer(MousePointer::Hourglass);
             throw std::runtime_error("step failed");
         } catch (const std::exception&) {
-            fProgress::Unload();
+            fProgress::Unload(*m_session);
         }
-        QVERIFY(!fProgress::IsLoaded());
+        QVERIFY(!fProgress::IsLoaded(*m_session));
         QCOMPARE(toolkit::CurrentMousePointer(), MousePointer::Default);
         QVERIFY(clip.isNull());
 
-        fProgress::Unload();  // unloading an unloaded window does nothing
-        QVERIFY(!fProgress::IsLoaded());
+        fProgress::Unload(*m_session);  // unloading an unloaded window does nothing
+        QVERIFY(!fProgress::IsLoaded(*m_session));
 
         // The next use loads a fresh window.
-        QCOMPARE(fProgress::instance().Status->text(), QStringLiteral("Initializating plug-in . . ."));
-        QVERIFY(!fProgress::instance().isVisible());
+        QCOMPARE(fProgress::Of(*m_session).Status->text(), QStringLiteral("Initializating plug-in . . ."));
+        QVERIFY(!fProgress::Of(*m_session).isVisible());
     }
+
+private:
+    std::unique_ptr<framework::PlugInSession> m_session;
 };
 
 QTEST_MAIN(tst_fProgress)
