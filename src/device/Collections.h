@@ -8,7 +8,10 @@
 #include <QHash>
 #include <QString>
 #include <memory>
+#include <set>
 #include <vector>
+
+class QWidget;
 
 class CNvCpTable;
 class CNvCtrlTable;
@@ -79,6 +82,10 @@ struct DeviceTables {
     Collection<CNvCpTable> NvTables{QStringLiteral("NvTables")};
     // The 41 data items of the configured device, by position.
     Collection<CNvCtrlTable> DataItems{QStringLiteral("DataItems")};
+    // The fields holding an edit not yet written to the device. The window paints them; it never
+    // reads the record back from a colour. Kept across a rebuild of the tables: a Refresh All of
+    // the same device keeps its edits.
+    std::set<const QWidget*> EditedFields;
 };
 
 inline DeviceTables& Tables(framework::PlugInSession& session)

@@ -65,11 +65,11 @@ void setControlText(QWidget* control, const QString& text)
 // Puts an item's value into its text box or combo box, unless the field holds an edit. A variable
 // not read yet shows nothing, rather than whatever the control showed before (a combo box's first
 // entry, another device's value): see ShownValue.
-void ShowInField(const CNvCtrlTable& item)
+void ShowInField(const CNvCtrlTable& item, const device::DeviceTables& tables)
 {
     QWidget* control = item.TheControl.data();
     if (!(qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) ||
-        fMain::ForeColor(control) == fMain::ModifiedColor())
+        tables.EditedFields.count(control) > 0)
         return;
     const QString shown = item.ShownValue();
     setControlText(control, shown);
@@ -90,7 +90,11 @@ fMain::fMain(framework::PlugInSession& session, std::function<qint16()> liveObje
     Form_Load();
 }
 
-fMain::~fMain() = default;
+fMain::~fMain()
+{
+    // The record names this window's fields; a later window must not inherit it.
+    tables().EditedFields.clear();
+}
 
 // ---- Loading
 
@@ -212,6 +216,20 @@ QColor fMain::ForeColor(const QWidget* control)
     return control->palette().color(QPalette::Text);
 }
 
+void fMain::SetEdited(QWidget* control, bool edited)
+{
+    if (edited)
+        tables().EditedFields.insert(control);
+    else
+        tables().EditedFields.erase(control);
+    SetForeColor(control, edited ? ModifiedColor() : NormalTextColor());
+}
+
+bool fMain::IsEdited(const QWidget* control) const
+{
+    return tables().EditedFields.count(control) > 0;
+}
+
 void fMain::SetForeColor(QWidget* control, const QColor& color)
 {
     QPalette p = control->palette();
@@ -240,7 +258,7 @@ void fMain::SettleEditsForDevice(const QString& device)
         for (const auto& table : tables().NvTables) {
             const bool unwritten = std::any_of(tables().DataItems.begin(), tables().DataItems.end(), [&](const auto& item) {
                 QWidget* control = item->TheControl.data();
-                return item->NvCpTable == table && control && ForeColor(control) == ModifiedColor() &&
+                return item->NvCpTable == table && control && IsEdited(control) &&
                        (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control));
             });
             if (unwritten)
@@ -351,7 +369,7 @@ bool fMain::InitDevice()
             // Nothing is read yet: a read that is abandoned must not leave the last device's values
             // on show as this one's.
             for (const auto& item : tables().DataItems)
-                ShowInField(*item);
+                ShowInField(*item, tables());
         }),
         Step::Do([&] { ui.StatusBarPanel[2]->setText(m_session.Link().CurrentObjectName); }),
         Step{[&] {
@@ -508,7 +526,7 @@ void fMain::ShowValues()
                                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
-            ShowInField(*item);
+            ShowInField(*item, tables());
         } else if (qobject_cast<QLabel*>(control)) {
             setControlText(control, item->Value());
         }

@@ -69,6 +69,9 @@ public:
     QColor NormalTextColor() const;
     static QColor ForeColor(const QWidget* control);
     static void SetForeColor(QWidget* control, const QColor& color);
+    // Records whether a field holds an unapplied edit and paints it accordingly.
+    void SetEdited(QWidget* control, bool edited);
+    bool IsEdited(const QWidget* control) const;
 
     lns::Ptr<lns::AppDevice> TheDevice;
     lns::Ptr<lns::LonMarkObject> TheLMObject;

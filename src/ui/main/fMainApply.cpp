@@ -72,7 +72,7 @@ void ShowInControl(QWidget* control, const QString& text)
 void fMain::StoreEditedItem(CNvCtrlTable& item)
 {
     QWidget* control = item.TheControl.data();
-    if (!control || !IsField(control) || ForeColor(control) != ModifiedColor())
+    if (!control || !IsField(control) || !IsEdited(control))
         return;
     if (item.Typee != QLatin1String("NVI") && item.Typee != QLatin1String("CP"))
         return;
@@ -152,7 +152,7 @@ void fMain::cmdApply_Click()
             QWidget* control = item->TheControl.data();
             if (control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges &&
                 !m_refusedStores.count(item.get()))
-                SetForeColor(control, NormalTextColor());
+                SetEdited(control, false);
         }));
     }
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }));
@@ -190,9 +190,9 @@ void fMain::cmdCancel_Click()
     // The values in memory: the last read, or what an Apply stored and could not write.
     for (const auto& item : tables().DataItems) {
         QWidget* control = item->TheControl.data();
-        if (control && IsField(control) && ForeColor(control) == ModifiedColor()) {
+        if (control && IsField(control) && IsEdited(control)) {
             ShowInControl(control, item->ShownValue());
-            SetForeColor(control, NormalTextColor());
+            SetEdited(control, false);
         }
     }
     for (const auto& table : tables().NvTables)

@@ -157,7 +157,7 @@ bool fMain::isValidEntry(int Index, const QString& text) const
 
 void fMain::MarkModified(QWidget* control)
 {
-    SetForeColor(control, ModifiedColor());
+    SetEdited(control, true);
     ChangesPending = true;
     ui.cmdApply->setEnabled(true);
     ui.cmdCancel->setEnabled(true);
@@ -212,7 +212,7 @@ void fMain::LeaveTextBox(int Index)
 
 bool fMain::AnyFieldModified() const
 {
-    const auto modified = [](const auto& entry) { return ForeColor(entry.second) == ModifiedColor(); };
+    const auto modified = [this](const auto& entry) { return IsEdited(entry.second); };
     return std::any_of(ui.txtNvi.begin(), ui.txtNvi.end(), modified) ||
            std::any_of(ui.cbNvi.begin(), ui.cbNvi.end(), modified);
 }
@@ -309,7 +309,7 @@ bool fMain::textBoxEvent(int Index, QEvent* event)
     }
     case QEvent::Drop:
         // A drop can change a box that does not have the focus: keep its clean text to go back to.
-        if (ForeColor(box) != ModifiedColor())
+        if (!IsEdited(box))
             box->setProperty("Tag", box->text());
         break;
     default: break;
@@ -353,7 +353,7 @@ void fMain::txtNvi_GotFocus(int Index)
         return;
     QLineEdit* box = ui.txtNvi.at(Index);
     // Only two colours arise; anything but the edit colour is the device's value.
-    if (ForeColor(box) != ModifiedColor())
+    if (!IsEdited(box))
         box->setProperty("Tag", box->text());
     box->setSelection(0, int(box->text().length()));
 }
@@ -405,7 +405,7 @@ void fMain::txtNvi_Validate(int Index, bool& Cancel)
         return;
     MsgBox(QStringLiteral("Value must be numerical"), Buttons::Ok, Icon::Exclamation, QStringLiteral("Invalid value"));
     box->setText(box->property("Tag").toString());
-    SetForeColor(box, NormalTextColor());
+    SetEdited(box, false);
 }
 
 void fMain::txtNvi_LostFocus(int Index)
@@ -418,10 +418,10 @@ void fMain::txtNvi_LostFocus(int Index)
         QLineEdit* box = ui.txtNvi.at(target);
         // The box turns red before it gets the focus, where its restore text would be taken: take
         // it now, while the box still shows the device's value.
-        if (ForeColor(box) != ModifiedColor())
+        if (!IsEdited(box))
             box->setProperty("Tag", box->text());
         box->setText(newText);
-        SetForeColor(box, ModifiedColor());
+        SetEdited(box, true);
         box->setFocus(Qt::OtherFocusReason);
         MsgBox(notice, Buttons::Ok, Icon::None, framework::ApplicationTitle());
     };
