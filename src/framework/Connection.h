@@ -35,6 +35,9 @@ struct ConnectionState {
     QString ParsedPath;
     QList<std::pair<qsizetype, qsizetype>> PathComponents;
     bool RemoteAtRegistration = false;
+    // The root of the XIF search and the first folder of the XIF dialog; empty until a local command
+    // registration read the open system's import folder (remote registrations leave it as it is).
+    QString ImportFolder;
 };
 
 // Opens the object server, the network and its first system; raises 20006 "Cannot open the network "

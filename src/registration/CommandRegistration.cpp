@@ -134,7 +134,7 @@ QString ImportTemplates(framework::PlugInSession& session, const Ptr<lns::Device
         }
         QString path = FindXifFile(session.Link(), entry.ProgramId);
         if (path.isEmpty())
-            path = AskForXifFile(entry.ProgramId);
+            path = AskForXifFile(session.Link().ImportFolder, entry.ProgramId);
         if (path.isEmpty())
             return QStringLiteral("Unable to find XIF file / create a template.");
         const QString name = UniqueTemplateName(entry.ModelName, templates);

@@ -31,42 +31,36 @@ bool fileExists(const QString& path)
 
 }  // namespace
 
-QString& ImportFolder()
-{
-    static QString folder;
-    return folder;
-}
-
 QString Xif32BinPath()
 {
     return winpath::Resolve(LonWorksPath() + QStringLiteral("\\bin\\XIF32BIN"));
 }
 
-QString FindXifFile(const framework::ConnectionState& c, const QString& programId)
+QString FindXifFile(framework::ConnectionState& c, const QString& programId)
 {
     if (!c.RemoteAtRegistration) {
         try {
             if (c.CurrentSystem)
-                ImportFolder() = c.CurrentSystem->SystemImportFolder();
+                c.ImportFolder = c.CurrentSystem->SystemImportFolder();
         } catch (const com::ComError&) {
         }
     }
     // Without a folder there is nothing sensible to search (the root of the file system would take
     // hours): the caller asks the user instead.
-    if (ImportFolder().isEmpty())
+    if (c.ImportFolder.isEmpty())
         return QString();
-    const QString path = WalkDir::FindXifInFolder(winpath::Resolve(ImportFolder() + QStringLiteral("\\")), programId);
+    const QString path = WalkDir::FindXifInFolder(winpath::Resolve(c.ImportFolder + QStringLiteral("\\")), programId);
     if (path.isEmpty())
         return QString();
     return ConvertXifToXfb(path);
 }
 
-QString AskForXifFile(const QString& programId)
+QString AskForXifFile(const QString& importFolder, const QString& programId)
 {
     QString answer;
     {
         fHidden window;
-        answer = window.DlgXIF(ImportFolder(), programId);
+        answer = window.DlgXIF(importFolder, programId);
     }
     if (answer.isEmpty())
         return QString();

@@ -8,17 +8,14 @@
 
 namespace registration {
 
-// The root of the XIF search and the first folder of the XIF dialog; empty until a local command
-// registration read the open system's import folder (remote registrations leave it as it is).
-QString& ImportFolder();
-
-// A matching XIF below ImportFolder whose XFB exists (converted when needed), or empty. With no import
+// A matching XIF below the connection's ImportFolder (read from the open system first, unless the
+// registration runs remotely) whose XFB exists (converted when needed), or empty. With no import
 // folder known there is nothing to search: empty at once, so that the caller asks the user.
-QString FindXifFile(const framework::ConnectionState& c, const QString& programId);
+QString FindXifFile(framework::ConnectionState& c, const QString& programId);
 
-// Asks the user for the XIF (fHidden's DlgXIF, starting in ImportFolder); a file of another model is
+// Asks the user for the XIF (fHidden's DlgXIF, starting in importFolder); a file of another model is
 // refused without a word. The chosen XIF with its XFB, or empty.
-QString AskForXifFile(const QString& programId);
+QString AskForXifFile(const QString& importFolder, const QString& programId);
 
 // Makes the XFB beside the XIF with the installation's XIF32BIN when it is missing. The XIF path when
 // the XFB exists afterwards; otherwise "The file <xfb> could not be found." with the converter's reason

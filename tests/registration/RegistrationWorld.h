@@ -175,7 +175,6 @@ private:
 // What a process remembers between registrations; a test starts from none of it.
 inline void ForgetProcessState()
 {
-    registration::ImportFolder().clear();
     registration::ResetResourcesPresent();
     framework::SetShowProgress(false);
 }

@@ -196,7 +196,7 @@ private slots:
             QCOMPARE(dialog.requests[0].initialFolder, world.import);
         }
         QVERIFY2(dialog.failures.isEmpty(), qPrintable(dialog.failures.join('\n')));
-        QCOMPARE(registration::ImportFolder(), world.import);
+        QCOMPARE(network.session.Link().ImportFolder, world.import);
         VERIFY_BOXES(boxes);
     }
 
@@ -267,7 +267,7 @@ private slots:
         QVERIFY(network.session.Link().RemoteAtRegistration);
         QCOMPARE(dialog.requests.size(), 2);
         QCOMPARE(dialog.requests[0].initialFolder, QString());
-        QVERIFY(registration::ImportFolder().isEmpty());
+        QVERIFY(network.session.Link().ImportFolder.isEmpty());
         QCOMPARE(world.ourApps(Net), EntriesOn(NameA) + EntriesOn(NameB));
         VERIFY_BOXES(boxes);
     }

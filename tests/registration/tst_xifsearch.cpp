@@ -363,12 +363,11 @@ private slots:
         QFETCH(bool, accepted);
         Installation world;
         QVERIFY(world.installConverter());
-        registration::ImportFolder() = world.import;
         const QString chosen = chosenModel.isEmpty() ? QString() : world.putXif(chosenModel, fileName, world.lonWorks + "/elsewhere");
         testsupport::ScriptedMessageBoxes boxes;
         ScriptedFileDialog dialog;
         dialog.answers << (chosen.isEmpty() ? std::optional<QString>() : std::optional<QString>(chosen));
-        QCOMPARE(registration::AskForXifFile(ModelA), accepted ? chosen : QString());
+        QCOMPARE(registration::AskForXifFile(world.import, ModelA), accepted ? chosen : QString());
         QCOMPARE(dialog.requests.size(), 1);
         const toolkit::FileDialogRequest& r = dialog.requests.first();
         QCOMPARE(r.title, QStringLiteral("Locate the XIF file with Program ID ") + ModelA);
@@ -403,12 +402,12 @@ private slots:
         const QString xif = world.putXif(ModelA, QStringLiteral("sub/KR5M-HU.xif"));
         const QString old = world.lonWorks + QStringLiteral("/old");
         QDir().mkpath(old);
-        registration::ImportFolder() = knownFolder.isEmpty() ? QString() : old;
         OpenedNetwork network(Net);
+        network.session.Link().ImportFolder = knownFolder.isEmpty() ? QString() : old;
         network.session.Link().RemoteAtRegistration = remote;
         testsupport::ScriptedMessageBoxes boxes;
         QCOMPARE(registration::FindXifFile(network.session.Link(), ModelA), found ? xif : QString());
-        QCOMPARE(registration::ImportFolder(), remote ? (knownFolder.isEmpty() ? QString() : old) : world.import);
+        QCOMPARE(network.session.Link().ImportFolder, remote ? (knownFolder.isEmpty() ? QString() : old) : world.import);
         QCOMPARE(QFile::exists(lns::xif::XfbPathOf(xif)), found);
         VERIFY_BOXES(boxes);
     }
