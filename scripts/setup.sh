@@ -14,7 +14,7 @@ packages=(
   desktop-file-utils appstream man-db python3    # the install test: desktop entry, metainfo, manual pages, JSON
   dpkg-dev                                       # cpack -G DEB: dependencies from the linked libraries
   clang-format clang-tidy                        # the format and lint checks of the test command
-  clang libclang-rt-14-dev                       # the fuzz targets (scripts/fuzz.sh, run by the test command)
+  clang libclang-rt-14-dev                       # the fuzz targets (scripts/fuzz.sh)
 )
 missing=()
 for p in "${packages[@]}"; do

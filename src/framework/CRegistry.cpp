@@ -16,7 +16,7 @@ QString readText(Hive hive, const QString& keyPath, const QString& valueName)
     if (!value || value->type != registry::ValueType::String || value->data.isEmpty())
         return QString();
     QByteArray data = value->data;
-    const int nul = data.indexOf('\0');
+    const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
     return QString::fromUtf8(data);
@@ -44,7 +44,7 @@ bool deleteRecursively(RegistryStore& store, const QString& keyPath)
         if (!first)
             break;
         QString name = *first;
-        const int nul = name.indexOf(QChar(0));
+        const qsizetype nul = name.indexOf(QChar(0));
         if (nul >= 0)
             name.truncate(nul);
         if (!deleteRecursively(store, keyPath + QLatin1Char('\\') + name.left(260)))

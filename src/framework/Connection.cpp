@@ -159,11 +159,11 @@ QString PathComponent(const ConnectionState& c, qsizetype index, bool stripLabel
     if (index < 1 || index > c.PathComponents.size())
         return QString();
     const auto [start, length] = c.PathComponents.at(index - 1);
-    const QString component = c.ParsedPath.mid(start, length);
+    QString component = c.ParsedPath.mid(start, length);
     if (stripLabel) {
         const qsizetype colon = component.indexOf(QLatin1Char(':'));
         if (colon >= 0) {
-            const QString name = component.mid(colon + 1).trimmed();
+            QString name = component.mid(colon + 1).trimmed();
             if (!name.isEmpty())
                 return name;
         }

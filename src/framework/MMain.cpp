@@ -44,12 +44,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
         parsed.command = Command::UnregServer;
     else if (line == QLatin1String("/regplugin"))
         parsed.command = Command::RegPlugIn;
-    else if (line == QLatin1String("/deregplugin"))
+    else if (line == QLatin1String("/deregplugin") || line == QLatin1String("/deregplugin /deregmode:0"))
         parsed = {Command::DeregPlugIn, 0};
     else if (line == QLatin1String("/deregplugin /deregmode:-1"))
         parsed = {Command::DeregPlugIn, -1};
-    else if (line == QLatin1String("/deregplugin /deregmode:0"))
-        parsed = {Command::DeregPlugIn, 0};
     else if (line == QLatin1String("/deregplugin /deregmode:1"))
         parsed = {Command::DeregPlugIn, 1};
     return parsed;

@@ -19,7 +19,7 @@ namespace {
 
 // The header lines of an XIF are short; a file whose fifth line does not begin within this many bytes
 // is not an XIF we can use, however large it is.
-constexpr qsizetype HeaderLimit = 64 * 1024;
+constexpr qsizetype HeaderLimit = qsizetype(64) * 1024;
 constexpr qsizetype ReadChunk = 4096;
 
 bool endsWithXif(const char* name, size_t length)
@@ -71,7 +71,7 @@ QList<QByteArray> headerLines(const QByteArray& path)
 
 QString programIdOfLine(const QByteArray& line)
 {
-    const auto pair = [&](int b) { return line.mid(3 * b, 2); };
+    const auto pair = [&](qsizetype b) { return line.mid(3 * b, 2); };
     // The first character decides: up to "8" the ID is written as hexadecimal digits, after it as text.
     const bool textForm = !line.isEmpty() && static_cast<unsigned char>(line.at(0)) > '8';
     QString id;

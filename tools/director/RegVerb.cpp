@@ -79,7 +79,7 @@ Options parseOptions(const QStringList& args)
         if (a == QLatin1String("/ve")) {
             o.valueName = QString();
         } else if ((a == QLatin1String("/v") || a == QLatin1String("/t") || a == QLatin1String("/d")) && i + 1 < args.size()) {
-            const QString v = args[++i];
+            const QString& v = args[++i];
             if (a == QLatin1String("/v"))
                 o.valueName = v;
             else if (a == QLatin1String("/t"))

@@ -204,7 +204,7 @@ int runConfigure(const QStringList& arguments)
 {
     QStringList args = arguments;
     QString objectClass = QStringLiteral("7");
-    const int option = args.indexOf(QStringLiteral("--class"));
+    const qsizetype option = args.indexOf(QStringLiteral("--class"));
     if (option >= 0) {
         if (option + 1 >= args.size()) {
             Err(QStringLiteral("lnsdirector configure: --class takes 7 or 28"));

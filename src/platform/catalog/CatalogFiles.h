@@ -12,7 +12,7 @@ namespace catalog::files {
 inline constexpr const char* IndexFileName = "catalog-index.json";
 inline constexpr const char* FileSetSuffix = ".fset.json";
 // Nothing we write comes near this; a bigger file is not ours.
-inline constexpr qint64 MaxJsonFileSize = 4 * 1024 * 1024;
+inline constexpr qint64 MaxJsonFileSize = qint64(4) * 1024 * 1024;
 
 struct IndexedFileSet {
     QString file;  // relative to the types folder when inside it, else absolute

@@ -190,7 +190,7 @@ qint32 FunctionalProfiles::FileSetFindProfile(const FileSets& fileSets, qint32 f
         return ResultBadHandle;
     // Keys travel as 16-bit signed numbers; the file set writes them 0 to 65535.
     const int wanted = static_cast<quint16>(profileKey);
-    for (const QJsonValue& profile : document->value(QStringLiteral("profiles")).toArray()) {
+    for (const QJsonValue profile : document->value(QStringLiteral("profiles")).toArray()) {
         if (profile.toObject().value(QStringLiteral("key")).toInt(-1) == wanted)
             return ResultOk;
     }

@@ -36,9 +36,9 @@ QList<std::pair<QString, QString>> ConnectionKeywords(const QString& uri)
     if (!url.password().isEmpty())
         keywords.append({QStringLiteral("password"), url.password()});
     // Query parameters (a socket folder as host, sslmode, ...) win over the parts before them.
-    for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
-        keywords.removeIf([&](const auto& k) { return k.first == key; });
-        keywords.append({key, value});
+    for (const auto& item : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+        keywords.removeIf([&](const auto& k) { return k.first == item.first; });
+        keywords.append(item);
     }
     return keywords;
 }

@@ -181,7 +181,7 @@ Type typeFromDefinition(const QString& name, const std::optional<QJsonObject>& d
     const QJsonArray fields = definition->value(QLatin1String("fields")).toArray();
     if (fields.isEmpty())
         unusable(QStringLiteral("it has no fields"));
-    for (const QJsonValue& value : fields) {
+    for (const QJsonValue value : fields) {
         const QJsonObject o = value.toObject();
         Field f;
         f.name = o.value(QLatin1String("name")).toString();
@@ -355,19 +355,19 @@ QString formatField(const Field& f, qint64 raw, UnitSystem units)
 
 bool isDecimalNumber(const QString& text, bool& hasFraction)
 {
-    int i = 0;
-    const int n = text.size();
+    qsizetype i = 0;
+    const qsizetype n = text.size();
     if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
         ++i;
     // Digits on both sides of a decimal point: "5." and ".5" are typing slips, not numbers.
-    const int integerStart = i;
+    const qsizetype integerStart = i;
     while (i < n && text[i].isDigit())
         ++i;
     if (i == integerStart)
         return false;
     hasFraction = false;
     if (i < n && text[i] == QLatin1Char('.')) {
-        const int fractionStart = ++i;
+        const qsizetype fractionStart = ++i;
         while (i < n && text[i].isDigit()) {
             if (text[i] != QLatin1Char('0'))
                 hasFraction = true;
@@ -387,7 +387,7 @@ std::optional<qint64> shiftedDecimal(const QString& number, int shift)
     const bool negative = text.startsWith(QLatin1Char('-'));
     if (negative || text.startsWith(QLatin1Char('+')))
         text.remove(0, 1);
-    const int point = text.indexOf(QLatin1Char('.'));
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
     QString fraction = point < 0 ? QString() : text.mid(point + 1);
     while (fraction.size() < shift + 1)
         fraction += QLatin1Char('0');

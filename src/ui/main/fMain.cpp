@@ -111,7 +111,7 @@ QUrl fMain::ResolveResAddress(const QString& address)
         return QUrl();
     QString rest = address.mid(6);
     rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const int slash = rest.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = rest.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)
         return QUrl();
     QString module = rest.left(slash);
@@ -338,7 +338,7 @@ bool fMain::SetDevTemplateLabel()
     const std::vector<Step> steps{
         Step::Do([&] { name = Device()->DeviceTemplate()->TemplateName(); }),
         Step::Do([&] {
-            const int bracket = name.indexOf(QLatin1Char('['));
+            const qsizetype bracket = name.indexOf(QLatin1Char('['));
             if (bracket >= 0)
                 name = name.left(bracket);
         }),

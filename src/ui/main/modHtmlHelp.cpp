@@ -19,7 +19,7 @@ QString HelpFilePath()
 
 QString FindHelpFile(const QString& programDir, const QString& fileName)
 {
-    const QString beside = programDir + QLatin1Char('/') + fileName;
+    QString beside = programDir + QLatin1Char('/') + fileName;
     if (QFileInfo::exists(beside))
         return beside;
     const QString installed = QFileInfo(programDir + QStringLiteral("/" KR5M_DATA_FROM_BIN "/") + fileName).absoluteFilePath();

@@ -12,7 +12,7 @@ namespace {
 constexpr int MaxSide = 4096;
 // What a clip may decode in all (frames x frame size): a few hundred bytes of chunks can name
 // thousands of frames, each of them as large as MaxSide allows.
-constexpr qint64 MaxDecodedBytes = 64 * 1024 * 1024;
+constexpr qint64 MaxDecodedBytes = qint64(64) * 1024 * 1024;
 
 struct Chunk {
     QByteArray id;
@@ -198,7 +198,7 @@ std::optional<AviClip> ReadAviUncached(const QByteArray& d)
                         if (colours == 0 || colours > 256)
                             colours = 256;
                         const qsizetype paletteAt = s.dataAt + headerSize;
-                        for (quint32 c = 0; c < colours && paletteAt + 4 * (c + 1) <= s.dataAt + s.size; ++c) {
+                        for (qsizetype c = 0; c < qsizetype(colours) && paletteAt + 4 * (c + 1) <= s.dataAt + s.size; ++c) {
                             const auto* q = reinterpret_cast<const uchar*>(d.constData() + paletteAt + 4 * c);
                             video.palette << qRgb(q[2], q[1], q[0]);
                         }
