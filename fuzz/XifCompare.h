@@ -8,14 +8,14 @@ namespace fuzzing {
 
 inline bool sameTemplate(const lns::xif::InterfaceDefinition& a, const lns::xif::InterfaceDefinition& b)
 {
-    if (a.programId != b.programId || a.networkVariables.size() != b.networkVariables.size()
-        || a.lonMarkObjects.size() != b.lonMarkObjects.size())
+    if (a.programId != b.programId || a.networkVariables.size() != b.networkVariables.size() ||
+        a.lonMarkObjects.size() != b.lonMarkObjects.size())
         return false;
     for (qsizetype i = 0; i < a.networkVariables.size(); ++i) {
         const auto& x = a.networkVariables[i];
         const auto& y = b.networkVariables[i];
-        if (x.index != y.index || x.name != y.name || x.typeName != y.typeName || x.size != y.size
-            || x.input != y.input || x.config != y.config)
+        if (x.index != y.index || x.name != y.name || x.typeName != y.typeName || x.size != y.size ||
+            x.input != y.input || x.config != y.config)
             return false;
     }
     for (qsizetype i = 0; i < a.lonMarkObjects.size(); ++i) {

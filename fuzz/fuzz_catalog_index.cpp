@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Every file set the index lists has its file, its template and a scope the catalog knows.
     if (catalog::files::ParseIndex(root, path, index, error)) {
         for (const catalog::files::IndexedFileSet& entry : index.fileSets)
-            if (entry.file.isEmpty() || !catalog::files::IsProgramId(entry.programIdTemplate)
-                || catalog::files::DigitsComparedAt(entry.scope) == 0)
+            if (entry.file.isEmpty() || !catalog::files::IsProgramId(entry.programIdTemplate) ||
+                catalog::files::DigitsComparedAt(entry.scope) == 0)
                 std::abort();
     } else if (error.isEmpty()) {
         std::abort();

@@ -16,10 +16,10 @@
 namespace {
 
 QString lonWorksPath;
-QStringList formats{QStringLiteral("RAW"), QStringLiteral("INT"), QStringLiteral("SNVT_count"),
-                    QStringLiteral("SNVT_hvac_type"), QStringLiteral("SNVT_time_sec"),
-                    QStringLiteral("SNVT_temp_diff_p"), QStringLiteral("SNVT_temp_p"),
-                    QStringLiteral("SNVT_temp_setpt")};
+QStringList formats{QStringLiteral("RAW"),           QStringLiteral("INT"),
+                    QStringLiteral("SNVT_count"),    QStringLiteral("SNVT_hvac_type"),
+                    QStringLiteral("SNVT_time_sec"), QStringLiteral("SNVT_temp_diff_p"),
+                    QStringLiteral("SNVT_temp_p"),   QStringLiteral("SNVT_temp_setpt")};
 // The absolute temperatures stop at absolute zero, below what their two bytes hold.
 constexpr qsizetype FirstNarrowed = 6;
 

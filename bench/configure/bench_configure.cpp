@@ -11,19 +11,19 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
 #include <QMainWindow>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QDBusServiceWatcher>
-#include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -76,14 +76,16 @@ int main(int argc, char** argv)
         widgets = int(window.findChildren<QWidget*>().size()) + 1;
     }
 
-    if (!run(bin + QStringLiteral("/lnsdirector"), {QStringLiteral("demo-setup"), world.path() + QStringLiteral("/LonWorks")}) ||
+    if (!run(bin + QStringLiteral("/lnsdirector"),
+             {QStringLiteral("demo-setup"), world.path() + QStringLiteral("/LonWorks")}) ||
         !run(bin + QStringLiteral("/KR5MHUConfigure"), {QStringLiteral("/regserver")})) {
         std::fprintf(stderr, "bench_configure: cannot set up the demo installation\n");
         return 1;
     }
 
     QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     if (!daemon.waitForReadyRead(10000)) {
         std::fprintf(stderr, "bench_configure: cannot start a session bus\n");
         return 1;
@@ -91,7 +93,8 @@ int main(int argc, char** argv)
     const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
     QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("bench"));
 
-    const auto call = [&](const QString& path, const QString& iface, const QString& member, const QVariantList& args = {}) {
+    const auto call = [&](const QString& path, const QString& iface, const QString& member,
+                          const QVariantList& args = {}) {
         QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
         m.setArguments(args);
         return bus.call(m, QDBus::Block, 120000);
@@ -138,12 +141,16 @@ int main(int argc, char** argv)
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer t;
         t.start();
-        const QString path = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
-                                 .arguments().value(0).value<QDBusObjectPath>().path();
+        const QString path =
+            call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
+                .arguments()
+                .value(0)
+                .value<QDBusObjectPath>()
+                .path();
         double asked = 0;
         const uint pid = processOf(asked);
-        if (path.isEmpty() || pid == 0 || call(path, Interface, QStringLiteral("Release")).type() != QDBusMessage::ReplyMessage ||
-            !waitForEnd(pid)) {
+        if (path.isEmpty() || pid == 0 ||
+            call(path, Interface, QStringLiteral("Release")).type() != QDBusMessage::ReplyMessage || !waitForEnd(pid)) {
             std::fprintf(stderr, "bench_configure: an empty round failed\n");
             return 1;
         }
@@ -162,16 +169,20 @@ int main(int argc, char** argv)
             step.restart();
             return true;
         };
-        const QDBusMessage created = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+        const QDBusMessage created =
+            call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
         const QString path = created.arguments().value(0).value<QDBusObjectPath>().path();
         double asked = 0;
         const uint pid = path.isEmpty() ? 0 : processOf(asked);
-        bool ok = pid != 0 && lap(0) &&
-                  setProp(path, QStringLiteral("networkName"), QStringLiteral("Demo")).type() == QDBusMessage::ReplyMessage && lap(1) &&
-                  call(path, Interface, QStringLiteral("SendCommand"), {13, QVariant::fromValue<qint16>(7), device}).type() == QDBusMessage::ReplyMessage &&
-                  lap(2) && setProp(path, QStringLiteral("Visible"), true).type() == QDBusMessage::ReplyMessage &&
-                  setProp(path, QStringLiteral("Visible"), false).type() == QDBusMessage::ReplyMessage && lap(3) &&
-                  call(path, Interface, QStringLiteral("Release")).type() == QDBusMessage::ReplyMessage;
+        bool ok =
+            pid != 0 && lap(0) &&
+            setProp(path, QStringLiteral("networkName"), QStringLiteral("Demo")).type() == QDBusMessage::ReplyMessage &&
+            lap(1) &&
+            call(path, Interface, QStringLiteral("SendCommand"), {13, QVariant::fromValue<qint16>(7), device}).type() ==
+                QDBusMessage::ReplyMessage &&
+            lap(2) && setProp(path, QStringLiteral("Visible"), true).type() == QDBusMessage::ReplyMessage &&
+            setProp(path, QStringLiteral("Visible"), false).type() == QDBusMessage::ReplyMessage && lap(3) &&
+            call(path, Interface, QStringLiteral("Release")).type() == QDBusMessage::ReplyMessage;
         // The round ends when the process has left the bus.
         ok = ok && waitForEnd(pid) && lap(4);
         if (!ok) {
@@ -193,14 +204,17 @@ int main(int argc, char** argv)
 
     const double p = median(plugin), b = median(baseline);
     std::printf("rounds %d, widgets %d\n", rounds, widgets);
-    std::printf("plug-in: activation, open, configure (11 reads), show, hide, release, end: median %.1f ms (min %.1f, max %.1f)\n", p,
-                *std::min_element(plugin.begin(), plugin.end()), *std::max_element(plugin.begin(), plugin.end()));
+    std::printf("plug-in: activation, open, configure (11 reads), show, hide, release, end: median %.1f ms (min %.1f, "
+                "max %.1f)\n",
+                p, *std::min_element(plugin.begin(), plugin.end()), *std::max_element(plugin.begin(), plugin.end()));
     std::printf("  of which: activation and the hidden window %.1f, network %.1f, configure %.1f, show and hide %.1f, "
                 "release and end (the process gone) %.1f ms (medians)\n",
                 median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
-    std::printf("floor: activation, one object, release, end (no network, no window shown): median %.1f ms\n", median(floor));
+    std::printf("floor: activation, one object, release, end (no network, no window shown): median %.1f ms\n",
+                median(floor));
     std::printf("baseline: minimal widgets program start, show, exit: median %.1f ms (min %.1f, max %.1f)\n", b,
-                *std::min_element(baseline.begin(), baseline.end()), *std::max_element(baseline.begin(), baseline.end()));
+                *std::min_element(baseline.begin(), baseline.end()),
+                *std::max_element(baseline.begin(), baseline.end()));
     std::printf("RESULT configure %.2f target 2\n", b > 0 ? p / b : 0.0);
     return 0;
 }

@@ -2,10 +2,10 @@
 // shows it, lets it paint once and exits.
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>

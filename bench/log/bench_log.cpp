@@ -54,7 +54,8 @@ Texts makeTexts(int count)
     t.results.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         t.actions.push_back(QStringLiteral("Reading %1").arg(QLatin1String(names[i % 8])));
-        t.results.push_back(QStringLiteral("%1.%2 %3.0 \"auto\", %4").arg(18 + i % 9).arg(i % 10).arg(20 + i % 7).arg(i));
+        t.results.push_back(
+            QStringLiteral("%1.%2 %3.0 \"auto\", %4").arg(18 + i % 9).arg(i % 10).arg(20 + i % 7).arg(i));
     }
     return t;
 }

@@ -59,9 +59,9 @@ void installTypes(const QString& lonWorksPath)
         QFile::copy(source + QLatin1Char('/') + file, target + QLatin1Char('/') + file);
     catalog::ResourceCatalog catalog;
     qint32 handle = 0;
-    if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk
-        || catalog.CatalogAddFolder(handle, typesFolder + QStringLiteral("/User")) != catalog::ResultOk
-        || catalog.CatalogRebuild(handle) != catalog::ResultOk || catalog.CatalogClose(handle) != catalog::ResultOk)
+    if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk ||
+        catalog.CatalogAddFolder(handle, typesFolder + QStringLiteral("/User")) != catalog::ResultOk ||
+        catalog.CatalogRebuild(handle) != catalog::ResultOk || catalog.CatalogClose(handle) != catalog::ResultOk)
         die(QStringLiteral("cannot index the resource files of %1").arg(source));
 }
 
@@ -114,7 +114,8 @@ int main(int argc, char** argv)
         definition.programId = QStringLiteral("8000D3550004040B");
         int index = 0;
         for (const Variable& v : Variables)
-            definition.networkVariables.append({index++, QString::fromLatin1(v.name), QString::fromLatin1(v.type), v.size, true, true});
+            definition.networkVariables.append(
+                {index++, QString::fromLatin1(v.name), QString::fromLatin1(v.type), v.size, true, true});
         admin.addTemplate(network, QStringLiteral("KR5M-HU"), definition);
         admin.addDevice(network, {device.subsystem, device.device, QStringLiteral("KR5M-HU"), {}});
         admin.setNvText(device, QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
@@ -135,8 +136,12 @@ int main(int argc, char** argv)
         net->OpenNetwork();
         auto system = net->NetworkSystems()->Item(1);
         system->OpenSystem();
-        auto nvs = system->SystemSubsystems()->Item(device.subsystem)->SubsystemAppDevices()->Item(device.device)
-                       ->DeviceInterface()->InterfaceNetworkVariables();
+        auto nvs = system->SystemSubsystems()
+                       ->Item(device.subsystem)
+                       ->SubsystemAppDevices()
+                       ->Item(device.device)
+                       ->DeviceInterface()
+                       ->InterfaceNetworkVariables();
         for (const Variable& v : Variables)
             handles.append(nvs->NvCollectionItem(QString::fromLatin1(v.name)));
         // Every variable gets its stored row, which the bare side reads and rewrites.
@@ -232,8 +237,12 @@ int main(int argc, char** argv)
 
     QTextStream out(stdout);
     out << "ten variables x " << n << ", best of " << rounds << " rounds, per variable:\n";
-    out << QStringLiteral("  read   object server %1 us   bare SQL %2 us\n").arg(serverRead / 1000, 0, 'f', 2).arg(bareRead / 1000, 0, 'f', 2);
-    out << QStringLiteral("  write  object server %1 us   bare SQL %2 us\n").arg(serverWrite / 1000, 0, 'f', 2).arg(bareWrite / 1000, 0, 'f', 2);
+    out << QStringLiteral("  read   object server %1 us   bare SQL %2 us\n")
+               .arg(serverRead / 1000, 0, 'f', 2)
+               .arg(bareRead / 1000, 0, 'f', 2);
+    out << QStringLiteral("  write  object server %1 us   bare SQL %2 us\n")
+               .arg(serverWrite / 1000, 0, 'f', 2)
+               .arg(bareWrite / 1000, 0, 'f', 2);
     out << QStringLiteral("RESULT objectserver-read %1 target 3\n").arg(serverRead / bareRead, 0, 'f', 2);
     out << QStringLiteral("RESULT objectserver-write %1 target 3\n").arg(serverWrite / bareWrite, 0, 'f', 2);
     return 0;

@@ -18,8 +18,8 @@
 namespace {
 
 constexpr int TopFolders = 50;
-constexpr int SubFolders = 99;     // below each top folder: 50 + 50 * 99 = 5,000 folders
-constexpr int FilesPerFolder = 10; // one XIF and nine others: 50,000 files
+constexpr int SubFolders = 99;      // below each top folder: 50 + 50 * 99 = 5,000 folders
+constexpr int FilesPerFolder = 10;  // one XIF and nine others: 50,000 files
 constexpr int Rounds = 7;
 
 const char* const Wanted = "8000D3550004040B";
@@ -67,9 +67,10 @@ double FindAndHead(const QString& root)
     process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    process.start(QStringLiteral("find"), {root, QStringLiteral("-type"), QStringLiteral("f"), QStringLiteral("-iname"),
-                                           QStringLiteral("*.xif"), QStringLiteral("-exec"), QStringLiteral("head"),
-                                           QStringLiteral("-n"), QStringLiteral("5"), QStringLiteral("{}"), QStringLiteral("+")});
+    process.start(QStringLiteral("find"),
+                  {root, QStringLiteral("-type"), QStringLiteral("f"), QStringLiteral("-iname"),
+                   QStringLiteral("*.xif"), QStringLiteral("-exec"), QStringLiteral("head"), QStringLiteral("-n"),
+                   QStringLiteral("5"), QStringLiteral("{}"), QStringLiteral("+")});
     process.waitForFinished(-1);
     return clock.nsecsElapsed() / 1e6;
 }

@@ -16,7 +16,9 @@ void Raise(qint32 number, const QString& source)
     case ErrDivisionByZero: description = QStringLiteral("Division by zero"); break;
     case ErrTypeMismatch: description = QStringLiteral("Type mismatch"); break;
     case ErrObjectNotSet: description = QStringLiteral("Object variable not set"); break;
-    case ErrKeyInUse: description = QStringLiteral("This key is already associated with an element of this collection"); break;
+    case ErrKeyInUse:
+        description = QStringLiteral("This key is already associated with an element of this collection");
+        break;
     default: description = QStringLiteral("Application-defined or object-defined error"); break;
     }
     throw com::ComError(number, source, description);
@@ -39,8 +41,8 @@ double RoundToStep(double value, double step)
     if (step == 0)
         Raise(ErrDivisionByZero, QStringLiteral("RoundToStep"));
     const double quotient = framework::RoundHalfEven(value / step);
-    if (!std::isfinite(quotient) || quotient < std::numeric_limits<qint32>::min()
-        || quotient > std::numeric_limits<qint32>::max())
+    if (!std::isfinite(quotient) || quotient < std::numeric_limits<qint32>::min() ||
+        quotient > std::numeric_limits<qint32>::max())
         Raise(ErrOverflow, QStringLiteral("RoundToStep"));
     return static_cast<qint32>(quotient) * step;
 }

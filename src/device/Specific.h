@@ -63,6 +63,7 @@ void BuildDataItems(framework::PlugInSession& session, const device::WindowContr
 // Enables, disables and clears parts of the window for the thermostat model. "Switching off" the
 // RH Options tab greys it (setTabEnabled): the tab keeps its place, so tab numbers stay the ones
 // the help contexts are keyed on.
-void ApplyModelOptions(const framework::PlugInSession& session, qint16 modelCode, const device::WindowControls& controls);
+void ApplyModelOptions(const framework::PlugInSession& session, qint16 modelCode,
+                       const device::WindowControls& controls);
 
 }  // namespace Specific

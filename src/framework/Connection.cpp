@@ -281,7 +281,8 @@ std::optional<UncleanedNetwork> ForEachNetworkDeregister(ConnectionState& c, boo
             });
             ignoring([&] {
                 if (system)
-                    status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nEngineered system mode"));
+                    status(QStringLiteral("Opening ") + system->SystemName() +
+                           QStringLiteral("...\r\nEngineered system mode"));
             });
             try {
                 if (system) {
@@ -298,8 +299,9 @@ std::optional<UncleanedNetwork> ForEachNetworkDeregister(ConnectionState& c, boo
                     }
                 });
                 ignoring([&] {
-                    status(QStringLiteral("Opening ") + system->SystemName() + QStringLiteral("...\r\nNetwork Interface '") +
-                           (kept ? kept->InterfaceName() : QString()) + QStringLiteral("'"));
+                    status(QStringLiteral("Opening ") + system->SystemName() +
+                           QStringLiteral("...\r\nNetwork Interface '") + (kept ? kept->InterfaceName() : QString()) +
+                           QStringLiteral("'"));
                 });
                 try {
                     system->OpenSystem();

@@ -19,7 +19,8 @@ class WindowDispatch {
 public:
     virtual ~WindowDispatch() = default;
     virtual void ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const PlugInCommandInfo& entry) = 0;
-    virtual void ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const PlugInCommandInfo& entry) = 0;
+    virtual void ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object,
+                                             const PlugInCommandInfo& entry) = 0;
 };
 
 struct ConnectionState {

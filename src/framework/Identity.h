@@ -23,8 +23,14 @@ QString LoadResString(int id);
 void LoadPlugInIdentity();
 const PlugInIdentity& Identity();
 // Shorthands for the identity values every part quotes.
-inline const QString& PlugInName() { return Identity().PlugInName; }
-inline const QString& PlugInProgId() { return Identity().PlugInProgId; }
+inline const QString& PlugInName()
+{
+    return Identity().PlugInName;
+}
+inline const QString& PlugInProgId()
+{
+    return Identity().PlugInProgId;
+}
 QString ApplicationTitle();
 
 // "major.minor.revision" of this build.

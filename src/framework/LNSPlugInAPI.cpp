@@ -300,36 +300,61 @@ const QList<automation::Member>& LNSPlugInAPI::members() const
 
 QVariant LNSPlugInAPI::getProperty(const QString& name)
 {
-    if (name == QLatin1String("Visible")) return Visible();
-    if (name == QLatin1String("networkName")) return networkName();
-    if (name == QLatin1String("NetworkInterfaceName")) return NetworkInterfaceName();
-    if (name == QLatin1String("Remote")) return Remote();
-    if (name == QLatin1String("Height")) return Height();
-    if (name == QLatin1String("Width")) return Width();
-    if (name == QLatin1String("left")) return left();
-    if (name == QLatin1String("Minimized")) return Minimized();
-    if (name == QLatin1String("ManufacturerID")) return ManufacturerID();
-    if (name == QLatin1String("ManufacturerName")) return ManufacturerName();
-    if (name == QLatin1String("LcaVersion")) return LcaVersion();
-    if (name == QLatin1String("Version")) return Version();
-    if (name == QLatin1String("top")) return top();
-    if (name == QLatin1String("Name")) return Name();
-    if (name == QLatin1String("DevelopmentProgramId")) return DevelopmentProgramId();
+    if (name == QLatin1String("Visible"))
+        return Visible();
+    if (name == QLatin1String("networkName"))
+        return networkName();
+    if (name == QLatin1String("NetworkInterfaceName"))
+        return NetworkInterfaceName();
+    if (name == QLatin1String("Remote"))
+        return Remote();
+    if (name == QLatin1String("Height"))
+        return Height();
+    if (name == QLatin1String("Width"))
+        return Width();
+    if (name == QLatin1String("left"))
+        return left();
+    if (name == QLatin1String("Minimized"))
+        return Minimized();
+    if (name == QLatin1String("ManufacturerID"))
+        return ManufacturerID();
+    if (name == QLatin1String("ManufacturerName"))
+        return ManufacturerName();
+    if (name == QLatin1String("LcaVersion"))
+        return LcaVersion();
+    if (name == QLatin1String("Version"))
+        return Version();
+    if (name == QLatin1String("top"))
+        return top();
+    if (name == QLatin1String("Name"))
+        return Name();
+    if (name == QLatin1String("DevelopmentProgramId"))
+        return DevelopmentProgramId();
     return QVariant();
 }
 
 void LNSPlugInAPI::setProperty(const QString& name, const QVariant& value)
 {
-    if (name == QLatin1String("Visible")) return SetVisible(value.toBool());
-    if (name == QLatin1String("networkName")) return SetnetworkName(value.toString());
-    if (name == QLatin1String("NetworkInterfaceName")) return SetNetworkInterfaceName(value.toString());
-    if (name == QLatin1String("Remote")) return SetRemote(value.toBool());
-    if (name == QLatin1String("Height")) return SetHeight(value.toInt());
-    if (name == QLatin1String("Width")) return SetWidth(value.toInt());
-    if (name == QLatin1String("left")) return Setleft(value.toInt());
-    if (name == QLatin1String("Minimized")) return SetMinimized(value.toBool());
-    if (name == QLatin1String("top")) return Settop(value.toInt());
-    if (name == QLatin1String("DevelopmentProgramId")) return SetDevelopmentProgramId(value.toString());
+    if (name == QLatin1String("Visible"))
+        return SetVisible(value.toBool());
+    if (name == QLatin1String("networkName"))
+        return SetnetworkName(value.toString());
+    if (name == QLatin1String("NetworkInterfaceName"))
+        return SetNetworkInterfaceName(value.toString());
+    if (name == QLatin1String("Remote"))
+        return SetRemote(value.toBool());
+    if (name == QLatin1String("Height"))
+        return SetHeight(value.toInt());
+    if (name == QLatin1String("Width"))
+        return SetWidth(value.toInt());
+    if (name == QLatin1String("left"))
+        return Setleft(value.toInt());
+    if (name == QLatin1String("Minimized"))
+        return SetMinimized(value.toBool());
+    if (name == QLatin1String("top"))
+        return Settop(value.toInt());
+    if (name == QLatin1String("DevelopmentProgramId"))
+        return SetDevelopmentProgramId(value.toString());
     // ManufacturerID, ManufacturerName, LcaVersion, Version, Name
     throw PlugInError(ErrReadOnlyProperty, QStringLiteral("Attempt to write to read-only property"));
 }

@@ -1,8 +1,8 @@
 #include "framework/MMain.h"
 
-#include "framework/PlugInSession.h"
 #include "framework/Identity.h"
 #include "framework/LNSPlugInAPI.h"
+#include "framework/PlugInSession.h"
 #include "platform/automation/Activation.h"
 #include "platform/automation/AutomationServer.h"
 #include "platform/toolkit/Events.h"
@@ -72,9 +72,9 @@ int serveBus()
     framework::PlugInSession session;
     PlugInHost host(session);
     modSnapshot::InstallFromEnvironment();
-    automation::ServerConfig config{QString::fromLatin1(ServiceName), QString::fromLatin1(FactoryInterface),
+    automation::ServerConfig config{QString::fromLatin1(ServiceName),     QString::fromLatin1(FactoryInterface),
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
-                                    QString::fromLatin1(ErrorPrefix), QString::fromLatin1(ObjectInterfaceHelp)};
+                                    QString::fromLatin1(ErrorPrefix),     QString::fromLatin1(ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
         config, [&host] { return std::make_unique<LNSPlugInAPI>(host); }, QDBusConnection::sessionBus(), qApp);
     // Ending the process must neither swallow the reply of the call that ended it nor take with it a
@@ -132,12 +132,13 @@ int Main(int argc, char** argv)
     framework::LoadPlugInIdentity();
 
     switch (parsed.command) {
-    case Command::ComStart:
-        return serveBus();
+    case Command::ComStart: return serveBus();
     case Command::RegServer:
-        return automation::WriteActivationFile(QString::fromLatin1(ServiceName), QCoreApplication::applicationFilePath()) ? 0 : 1;
-    case Command::UnregServer:
-        return automation::RemoveActivationFile(QString::fromLatin1(ServiceName)) ? 0 : 1;
+        return automation::WriteActivationFile(QString::fromLatin1(ServiceName),
+                                               QCoreApplication::applicationFilePath())
+                   ? 0
+                   : 1;
+    case Command::UnregServer: return automation::RemoveActivationFile(QString::fromLatin1(ServiceName)) ? 0 : 1;
     case Command::RegPlugIn:
     case Command::DeregPlugIn:
         try {
@@ -157,8 +158,7 @@ int Main(int argc, char** argv)
             // A failure escaping the command-line handling leaves the user the window to retry by hand.
         }
         return showRegistrationWindow();
-    case Command::ShowWindow:
-        return showRegistrationWindow();
+    case Command::ShowWindow: return showRegistrationWindow();
     }
     return 0;
 }

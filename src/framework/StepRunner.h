@@ -55,10 +55,10 @@ struct Step {
 };
 
 struct StepFailurePolicy {
-    QString title;                                            // the box's title
+    QString title;  // the box's title
     toolkit::Icon icon = toolkit::Icon::Critical;
-    std::function<void(const com::ComError&)> beforeBox;      // e.g. log the failure, unload the progress window
-    std::function<void()> onAbort;                            // undo visible side effects
+    std::function<void(const com::ComError&)> beforeBox;  // e.g. log the failure, unload the progress window
+    std::function<void()> onAbort;                        // undo visible side effects
 };
 
 // Runs the steps from the first; true when they ran to the end (or Finish), false after Abort.

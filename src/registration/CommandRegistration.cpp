@@ -38,7 +38,8 @@ void ShowStatus(framework::PlugInSession& session, const QString& text)
 // What a call on a missing object fails with.
 com::ComError ObjectNotSet()
 {
-    return com::ComError(91, framework::ApplicationTitle(), QStringLiteral("Object variable or With block variable not set"));
+    return com::ComError(91, framework::ApplicationTitle(),
+                         QStringLiteral("Object variable or With block variable not set"));
 }
 
 Ptr<lns::DeviceTemplates> DeviceTemplates(const framework::ConnectionState& c)
@@ -64,7 +65,8 @@ QStringList SurveyTemplates(const Ptr<lns::DeviceTemplates>& templates)
 }
 
 // The collection a scope's entries live in; nothing for an unknown scope or anything missing.
-Ptr<lns::ComponentApps> CollectionOfScope(const framework::ConnectionState& c, qint32 scope, const Ptr<lns::DeviceTemplate>& deviceTemplate,
+Ptr<lns::ComponentApps> CollectionOfScope(const framework::ConnectionState& c, qint32 scope,
+                                          const Ptr<lns::DeviceTemplate>& deviceTemplate,
                                           const QString& lonMarkObjectName)
 {
     try {
@@ -77,8 +79,7 @@ Ptr<lns::ComponentApps> CollectionOfScope(const framework::ConnectionState& c, q
             const Ptr<lns::System>& system = c.CurrentSystem;
             return system ? system->SystemComponentApps() : nullptr;
         }
-        case 3:
-            return deviceTemplate ? deviceTemplate->TemplateComponentApps() : nullptr;
+        case 3: return deviceTemplate ? deviceTemplate->TemplateComponentApps() : nullptr;
         case 4:
             if (!deviceTemplate)
                 return nullptr;
@@ -86,8 +87,7 @@ Ptr<lns::ComponentApps> CollectionOfScope(const framework::ConnectionState& c, q
                 ->InterfaceLonMarkObjects()
                 ->LonMarkObjectsItem(lonMarkObjectName)
                 ->LonMarkObjectComponentApps();
-        default:
-            return nullptr;
+        default: return nullptr;
         }
     } catch (const com::ComError&) {
         return nullptr;
@@ -123,7 +123,8 @@ bool RegistrationFailed(MousePointerKeeper& pointer, const QString& pendingDescr
 }
 
 // Creates the templates of the supported models from their XIFs. Empty message when all went well.
-QString ImportTemplates(framework::PlugInSession& session, const Ptr<lns::DeviceTemplates>& templates, QStringList& templateList, QString& pending)
+QString ImportTemplates(framework::PlugInSession& session, const Ptr<lns::DeviceTemplates>& templates,
+                        QStringList& templateList, QString& pending)
 {
     for (int i = 0; i < framework::PlugInCommandCount; ++i) {
         const PlugInCommandInfo& entry = PlugInCommands(i);
@@ -163,7 +164,8 @@ QString ImportTemplates(framework::PlugInSession& session, const Ptr<lns::Device
 }
 
 // Puts the entries on every template of the list and decides the default action.
-void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemplates>& templates, const QStringList& templateList)
+void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemplates>& templates,
+                    const QStringList& templateList)
 {
     QList<std::pair<QString, bool>> defaultDecisions;
     for (const QString& programId : templateList) {
@@ -174,13 +176,14 @@ void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemp
                 CollectionOfScope(session.Link(), entry.RegistrationScope, deviceTemplate, entry.LonMarkObjectName);
             if (!apps) {
                 ShowStatus(session, QStringLiteral("Error adding command ") + CommandIdName(entry) +
-                           QStringLiteral(" for Device Template") + deviceTemplate->TemplateName() + QStringLiteral(". ") +
-                           CrLf + QStringLiteral("ComponentApp was not created."));
+                                        QStringLiteral(" for Device Template") + deviceTemplate->TemplateName() +
+                                        QStringLiteral(". ") + CrLf + QStringLiteral("ComponentApp was not created."));
                 continue;
             }
-            ShowStatus(session, deviceTemplate->TemplateName() + CrLf + QStringLiteral("Adding command ") + CommandIdName(entry) +
-                       QStringLiteral(" for ") + ObjectClassName(static_cast<qint16>(entry.ObjectClassId)) +
-                       QStringLiteral(" objects..."));
+            ShowStatus(session, deviceTemplate->TemplateName() + CrLf + QStringLiteral("Adding command ") +
+                                    CommandIdName(entry) + QStringLiteral(" for ") +
+                                    ObjectClassName(static_cast<qint16>(entry.ObjectClassId)) +
+                                    QStringLiteral(" objects..."));
             Ptr<lns::ComponentApp> app;
             const qint32 count = apps->ComponentAppsCount();
             for (qint32 k = 1; k <= count && !app; ++k) {
@@ -228,17 +231,28 @@ void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemp
 QString CommandIdName(qint32 commandId)
 {
     static const QHash<qint32, QString> names = {
-        {1, QStringLiteral("New")},           {2, QStringLiteral("Edit Source")},
-        {10, QStringLiteral("Build Image")},  {11, QStringLiteral("Commission")},
-        {12, QStringLiteral("Load")},         {13, QStringLiteral("Configure")},
-        {14, QStringLiteral("Calibrate")},    {15, QStringLiteral("Connect")},
-        {20, QStringLiteral("Browse")},       {21, QStringLiteral("Monitor")},
-        {22, QStringLiteral("Control")},      {23, QStringLiteral("Report")},
-        {30, QStringLiteral("Online")},       {31, QStringLiteral("Offline")},
-        {32, QStringLiteral("Reset")},        {33, QStringLiteral("Test")},
-        {34, QStringLiteral("Wink")},         {40, QStringLiteral("Uninstall")},
-        {41, QStringLiteral("Replace")},      {50, QStringLiteral("Register")},
-        {60, QStringLiteral("Recover")},      {61, QStringLiteral("Monitor Recovery")},
+        {1, QStringLiteral("New")},
+        {2, QStringLiteral("Edit Source")},
+        {10, QStringLiteral("Build Image")},
+        {11, QStringLiteral("Commission")},
+        {12, QStringLiteral("Load")},
+        {13, QStringLiteral("Configure")},
+        {14, QStringLiteral("Calibrate")},
+        {15, QStringLiteral("Connect")},
+        {20, QStringLiteral("Browse")},
+        {21, QStringLiteral("Monitor")},
+        {22, QStringLiteral("Control")},
+        {23, QStringLiteral("Report")},
+        {30, QStringLiteral("Online")},
+        {31, QStringLiteral("Offline")},
+        {32, QStringLiteral("Reset")},
+        {33, QStringLiteral("Test")},
+        {34, QStringLiteral("Wink")},
+        {40, QStringLiteral("Uninstall")},
+        {41, QStringLiteral("Replace")},
+        {50, QStringLiteral("Register")},
+        {60, QStringLiteral("Recover")},
+        {61, QStringLiteral("Monitor Recovery")},
         {70, QStringLiteral("Security Level")},
     };
     const auto it = names.constFind(commandId);
@@ -253,17 +267,59 @@ QString CommandIdName(const PlugInCommandInfo& entry)
 QString ObjectClassName(qint16 classId)
 {
     // Classes 0 to 52 in order; 49 has no name.
-    static const std::array<const char*, 53> names = {
-        "Object Server", "Network", "Networks", "System", "Systems", "Subsystem", "Subsystems",
-        "Application Device", "Application Devices", "Router", "Routers", "Router Side", "Channel", "Channels",
-        "Network Interface", "Network Interfaces", "Subnet", "Subnets", "Connections", "Interface", "Interfaces",
-        "Template Library", "Network Variable", "Network Variables", "Message Tag", "Message Tags",
-        "Configuration Property", "Configuration Properties", "LonMark Object", "LonMark Objects",
-        "Component Application", "Component Applications", "Hardware Template", "Hardware Templates",
-        "Build Template", "Build Templates", "Device Template", "Device Templates", "Program Template",
-        "Program Templates", "Network Service Device", "Network Service Devices", "Connection Description Template",
-        "Connection Description Templates", "Error", "LonMark Alarm", "Object Status", "Network Variable Field",
-        "Detail Info", nullptr, "Extension", "Extensions", "Recovery Status"};
+    static const std::array<const char*, 53> names = {"Object Server",
+                                                      "Network",
+                                                      "Networks",
+                                                      "System",
+                                                      "Systems",
+                                                      "Subsystem",
+                                                      "Subsystems",
+                                                      "Application Device",
+                                                      "Application Devices",
+                                                      "Router",
+                                                      "Routers",
+                                                      "Router Side",
+                                                      "Channel",
+                                                      "Channels",
+                                                      "Network Interface",
+                                                      "Network Interfaces",
+                                                      "Subnet",
+                                                      "Subnets",
+                                                      "Connections",
+                                                      "Interface",
+                                                      "Interfaces",
+                                                      "Template Library",
+                                                      "Network Variable",
+                                                      "Network Variables",
+                                                      "Message Tag",
+                                                      "Message Tags",
+                                                      "Configuration Property",
+                                                      "Configuration Properties",
+                                                      "LonMark Object",
+                                                      "LonMark Objects",
+                                                      "Component Application",
+                                                      "Component Applications",
+                                                      "Hardware Template",
+                                                      "Hardware Templates",
+                                                      "Build Template",
+                                                      "Build Templates",
+                                                      "Device Template",
+                                                      "Device Templates",
+                                                      "Program Template",
+                                                      "Program Templates",
+                                                      "Network Service Device",
+                                                      "Network Service Devices",
+                                                      "Connection Description Template",
+                                                      "Connection Description Templates",
+                                                      "Error",
+                                                      "LonMark Alarm",
+                                                      "Object Status",
+                                                      "Network Variable Field",
+                                                      "Detail Info",
+                                                      nullptr,
+                                                      "Extension",
+                                                      "Extensions",
+                                                      "Recovery Status"};
     if (classId >= 0 && classId < qint16(names.size()) && names[size_t(classId)])
         return QString::fromLatin1(names[size_t(classId)]);
     // A sign position before the number: a blank for zero and positive numbers.
@@ -327,15 +383,17 @@ bool RegisterCommands(framework::PlugInSession& session)
 
     const std::vector<framework::Step> resourceSteps = {framework::Step::Do([&c] {
         if (!AddResourceFiles(c.RemoteAtRegistration))
-            throw com::ComError(0, framework::ApplicationTitle(),
-                                QStringLiteral("Unable to add the resources listed in the ResourceTable to the catalog"));
+            throw com::ComError(
+                0, framework::ApplicationTitle(),
+                QStringLiteral("Unable to add the resources listed in the ResourceTable to the catalog"));
     })};
     if (!framework::RunSteps(resourceSteps, {framework::ApplicationTitle(), toolkit::Icon::Information, {}, {}}))
         return false;
     return true;
 }
 
-void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const PlugInCommandInfo& entry, const QString& programId, const QString& lonMarkObjectName)
+void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const PlugInCommandInfo& entry,
+                       const QString& programId, const QString& lonMarkObjectName)
 {
     Ptr<lns::ComponentApps> apps;
     try {
@@ -364,8 +422,8 @@ void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const Pl
             continue;
         }
         if (framework::ShowProgress())
-            ShowStatus(session, programId + CrLf + QStringLiteral("Deregister Command ") + QString::number(entry.CommandId) +
-                       QStringLiteral("..."));
+            ShowStatus(session, programId + CrLf + QStringLiteral("Deregister Command ") +
+                                    QString::number(entry.CommandId) + QStringLiteral("..."));
         try {
             apps->ComponentAppsRemove(k);
         } catch (const com::ComError& e) {
@@ -428,8 +486,9 @@ void DeregisterCommands(framework::PlugInSession& session, bool exhaustive, bool
         toolkit::DoEvents();
         const toolkit::Answer answer = toolkit::MsgBox(
             QStringLiteral("The device template '") + name +
-                QStringLiteral("' is no longer referenced by any device in the current network. Do you want to remove the "
-                               "device template from the template library?"),
+                QStringLiteral(
+                    "' is no longer referenced by any device in the current network. Do you want to remove the "
+                    "device template from the template library?"),
             toolkit::Buttons::YesNo, toolkit::Icon::Exclamation, framework::ApplicationTitle());
         if (answer != toolkit::Answer::Yes)
             continue;

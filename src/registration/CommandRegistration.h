@@ -25,8 +25,8 @@ void DeregisterCommands(framework::PlugInSession& session, bool exhaustive, bool
 // Removes, last to first, every component application of this plug-in with the entry's command from
 // the collection of the scope. Anything missing is skipped; a removal that cannot be written raises
 // the object server's failure at once.
-void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const framework::PlugInCommandInfo& entry, const QString& programId,
-                       const QString& lonMarkObjectName);
+void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const framework::PlugInCommandInfo& entry,
+                       const QString& programId, const QString& lonMarkObjectName);
 
 // A component application for entry entryIndex under the entry's command name, or that name + " (1)",
 // " (2)", ... when taken. Nothing (after a box with the failure) when the collection refuses it.

@@ -7,8 +7,8 @@
 #include "framework/PlugInSession.h"
 #include "platform/automation/Activation.h"
 #include "platform/base/ComError.h"
-#include "platform/toolkit/MessageBox.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/Process.h"
 #include "registration/CommandRegistration.h"
 #include "ui/progress/fProgress.h"
@@ -121,10 +121,9 @@ bool RunServerRegistration(bool unregister, QString* reason)
 {
     // The full path: a bare name is not found here, and we wait so that nobody sees the plug-in
     // registered before its server is.
-    const toolkit::ProcessOutcome outcome =
-        toolkit::StartProcess(QCoreApplication::applicationFilePath(),
-                              {unregister ? QStringLiteral("/unregserver") : QStringLiteral("/regserver")},
-                              ServerRegistrationWaitMs);
+    const toolkit::ProcessOutcome outcome = toolkit::StartProcess(
+        QCoreApplication::applicationFilePath(),
+        {unregister ? QStringLiteral("/unregserver") : QStringLiteral("/regserver")}, ServerRegistrationWaitMs);
     if (!outcome.started) {
         if (reason)
             *reason = outcome.errorText;
@@ -132,8 +131,9 @@ bool RunServerRegistration(bool unregister, QString* reason)
     }
     if (!outcome.finished || outcome.exitCode != 0) {
         if (reason)
-            *reason = outcome.finished ? QStringLiteral("The server registration ended with code %1").arg(outcome.exitCode)
-                                       : QStringLiteral("The server registration did not end in time");
+            *reason = outcome.finished
+                          ? QStringLiteral("The server registration ended with code %1").arg(outcome.exitCode)
+                          : QStringLiteral("The server registration did not end in time");
         return false;
     }
     return true;
@@ -199,7 +199,8 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         return RegisterOutcome::RegistryWriteFailed;
     }
     if (interactive)
-        MsgBox((update ? QStringLiteral("Updated version of plug-in registered as ") : QStringLiteral("Plug-in registered as ")) +
+        MsgBox((update ? QStringLiteral("Updated version of plug-in registered as ")
+                       : QStringLiteral("Plug-in registered as ")) +
                    id.PlugInProgId,
                Buttons::Ok, Icon::Information, id.PlugInName);
     return update ? RegisterOutcome::Updated : RegisterOutcome::Registered;
@@ -211,9 +212,9 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
     QString reason;
     if (!RunServerRegistration(true, &reason)) {
         if (interactive)
-            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" deregistration as COM server failed") +
-                       QLatin1Char('\r') + QStringLiteral("Verify that there are not instances running") +
-                       QLatin1Char('\r') + reason,
+            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
+                       QStringLiteral(" deregistration as COM server failed") + QLatin1Char('\r') +
+                       QStringLiteral("Verify that there are not instances running") + QLatin1Char('\r') + reason,
                    Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
         return RemovalOutcome::ServerRemovalFailed;
     }
@@ -224,8 +225,8 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
         RunServerRegistration(false, nullptr);
         if (interactive)
             MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
-                       QStringLiteral(" could not be deregistered: the registry key HKEY_LOCAL_MACHINE\\") + PlugInKey() +
-                       QStringLiteral(" could not be deleted"),
+                       QStringLiteral(" could not be deregistered: the registry key HKEY_LOCAL_MACHINE\\") +
+                       PlugInKey() + QStringLiteral(" could not be deleted"),
                    Buttons::Ok, Icon::Critical, id.PlugInName);
         return RemovalOutcome::RegistryDeleteFailed;
     }
@@ -253,7 +254,8 @@ bool DeregisterPlugIn(qint16 mode, bool interactive)
             // so that they keep working and a later deregistration can remove them.
             if (interactive)
                 MsgBox(QStringLiteral("Plug-in ") + framework::PlugInProgId() +
-                           QStringLiteral(" could not be deregistered: its commands could not be removed from the network ") +
+                           QStringLiteral(
+                               " could not be deregistered: its commands could not be removed from the network ") +
                            uncleaned->name + QLatin1Char('\r') + uncleaned->reason,
                        Buttons::Ok, Icon::Critical, framework::PlugInName());
             return false;

@@ -29,10 +29,10 @@ bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours);
 RegisterOutcome RegisterPlugIn(bool interactive);
 
 enum class RemovalOutcome {
-    Removed,                // server registration and registry key removed
-    NotRegistered,          // server registration removed; there was no registry key
-    ServerRemovalFailed,    // nothing changed
-    RegistryDeleteFailed,   // the key could not be deleted; the server registration was put back
+    Removed,               // server registration and registry key removed
+    NotRegistered,         // server registration removed; there was no registry key
+    ServerRemovalFailed,   // nothing changed
+    RegistryDeleteFailed,  // the key could not be deleted; the server registration was put back
 };
 RemovalOutcome RemovePlugInRegistration(bool interactive);
 // True when the plug-in is no longer registered afterwards (also when it was not registered). False,

@@ -74,7 +74,8 @@ struct CatalogSession {
                             return fail();
                         return Step::Next;
                     },
-                    {}, {}};
+                    {},
+                    {}};
     }
 
     // The first two steps of every session: the installation path, then the catalog of its types
@@ -93,7 +94,8 @@ struct CatalogSession {
                      open = true;
                      return Step::Next;
                  },
-                 {}, {}},
+                 {},
+                 {}},
         };
     }
 };
@@ -125,38 +127,44 @@ bool AddResourceFiles(bool remoteAtRegistration)
     CatalogSession s;
     QString path;
     std::vector<Step> steps = s.openingSteps(path, CatalogAdding);
-    steps.insert(steps.end(), {
-        Step::Do([] { LoadResourceTable(); }),
-        Step{[&] {
-                 const ResourceTableEntry& entry = ResourceTable(0);
-                 QString fileName;
-                 qint32 value1 = 0;
-                 qint32 value2 = 0;
-                 const qint32 found = s.catalog->CatalogFindFileSet(s.handle, entry.ProgramIdTemplate, entry.ResourceScope,
-                                                                    FileSetKindCheck, 0, fileName, value1, value2);
-                 if (found == catalog::ResultOk)
+    steps.insert(
+        steps.end(),
+        {
+            Step::Do([] { LoadResourceTable(); }),
+            Step{[&] {
+                     const ResourceTableEntry& entry = ResourceTable(0);
+                     QString fileName;
+                     qint32 value1 = 0;
+                     qint32 value2 = 0;
+                     const qint32 found =
+                         s.catalog->CatalogFindFileSet(s.handle, entry.ProgramIdTemplate, entry.ResourceScope,
+                                                       FileSetKindCheck, 0, fileName, value1, value2);
+                     if (found == catalog::ResultOk)
+                         return Step::Next;
+                     if (found != catalog::ResultNotFound)
+                         return s.fail();
+                     // The folder above the set's own ("...\types\User"), so that the catalog also sees
+                     // sets that sit beside ours.
+                     const QString folder =
+                         entry.ResourceFolder.left(entry.ResourceFolder.lastIndexOf(QLatin1Char('\\'))).trimmed();
+                     if (s.catalog->CatalogAddFolder(s.handle, folder) != catalog::ResultOk)
+                         return s.fail();
+                     if (s.catalog->CatalogRebuild(s.handle) != catalog::ResultOk)
+                         return s.fail();
                      return Step::Next;
-                 if (found != catalog::ResultNotFound)
-                     return s.fail();
-                 // The folder above the set's own ("...\types\User"), so that the catalog also sees
-                 // sets that sit beside ours.
-                 const QString folder = entry.ResourceFolder.left(entry.ResourceFolder.lastIndexOf(QLatin1Char('\\'))).trimmed();
-                 if (s.catalog->CatalogAddFolder(s.handle, folder) != catalog::ResultOk)
-                     return s.fail();
-                 if (s.catalog->CatalogRebuild(s.handle) != catalog::ResultOk)
-                     return s.fail();
-                 return Step::Next;
-             },
-             {}, {}},
-        s.closingStep(),
-        Step::Do([remoteAtRegistration] {
-            if (remoteAtRegistration)
-                toolkit::MsgBox(QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
-                                               "required by this Plug-In are available to the server. Failure to do so may "
-                                               "cause unexpected errors."),
-                                toolkit::Buttons::Ok, toolkit::Icon::Exclamation, framework::ApplicationTitle());
-        }),
-    });
+                 },
+                 {},
+                 {}},
+            s.closingStep(),
+            Step::Do([remoteAtRegistration] {
+                if (remoteAtRegistration)
+                    toolkit::MsgBox(
+                        QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
+                                       "required by this Plug-In are available to the server. Failure to do so may "
+                                       "cause unexpected errors."),
+                        toolkit::Buttons::Ok, toolkit::Icon::Exclamation, framework::ApplicationTitle());
+            }),
+        });
     // A step ignored after a failure leaves nothing for the next one to work on: that, too, is a failure.
     const bool ran = framework::RunSteps(steps, failurePolicy());
     if (!ran || s.failed || !s.catalog) {
@@ -174,19 +182,21 @@ bool ResourceFilesPresent()
     QString path;
     std::vector<Step> steps = s.openingSteps(path, CatalogReading);
     steps.insert(steps.end(), {
-        Step{[&] {
-                 const ResourceTableEntry& entry = ResourceTable(0);
-                 QString fileName;
-                 qint32 value1 = 0;
-                 qint32 value2 = 0;
-                 if (s.catalog->CatalogFindFileSet(s.handle, entry.ProgramIdTemplate, entry.ResourceScope, FileSetKindCheck, 0,
-                                                   fileName, value1, value2) != catalog::ResultOk)
-                     return s.fail();
-                 return Step::Next;
-             },
-             {}, {}},
-        s.closingStep(),
-    });
+                                  Step{[&] {
+                                           const ResourceTableEntry& entry = ResourceTable(0);
+                                           QString fileName;
+                                           qint32 value1 = 0;
+                                           qint32 value2 = 0;
+                                           if (s.catalog->CatalogFindFileSet(
+                                                   s.handle, entry.ProgramIdTemplate, entry.ResourceScope,
+                                                   FileSetKindCheck, 0, fileName, value1, value2) != catalog::ResultOk)
+                                               return s.fail();
+                                           return Step::Next;
+                                       },
+                                       {},
+                                       {}},
+                                  s.closingStep(),
+                              });
     const bool ran = framework::RunSteps(steps, failurePolicy());
     const bool present = ran && !s.failed && s.catalog;
     if (!present)

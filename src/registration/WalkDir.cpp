@@ -1,16 +1,16 @@
 #include "registration/WalkDir.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QByteArray>
 #include <QFile>
 #include <QList>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 

@@ -22,7 +22,8 @@ fRegisterPlugIn::fRegisterPlugIn(std::function<void()> onClosed, QWidget* parent
     cmbDeregMode = new QComboBox(this);
     cmbDeregMode->setObjectName(QStringLiteral("cmbDeregMode"));
     // List positions 0, 1, 2 are the modes -1, 0, 1.
-    cmbDeregMode->addItems({QStringLiteral("Minimal Mode"), QStringLiteral("Complete Mode"), QStringLiteral("Exhaustive Mode")});
+    cmbDeregMode->addItems(
+        {QStringLiteral("Minimal Mode"), QStringLiteral("Complete Mode"), QStringLiteral("Exhaustive Mode")});
     cmbDeregMode->setCurrentIndex(1);
 
     bRegister = new QPushButton(QStringLiteral("&Register Plug-in"), this);

@@ -1,9 +1,9 @@
 // Data items over access objects whose fields are in memory: rounding, the control fallback, stores
 // and the changed flag, limits, and the failures a caller sees.
-#include "support/Failures.h"
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
 #include "device/Global.h"
+#include "support/Failures.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -199,9 +199,12 @@ private slots:
                                                << "24,26,28,23,19,16";
         QTest::newRow("blank, empty field kept") << " " << QStringList{"ON", "", "3", "OFF"} << 2 << "5"
                                                  << "ON  5 OFF";
-        QTest::newRow("tab, single field") << "\t" << QStringList{"51"} << 0 << "60" << "60";
-        QTest::newRow("tab, empty fields around") << "\t" << QStringList{"", "7", ""} << 1 << "8" << "\t8\t";
-        QTest::newRow("store an empty text") << "," << QStringList{"1", "2"} << 0 << "" << ",2";
+        QTest::newRow("tab, single field") << "\t" << QStringList{"51"} << 0 << "60"
+                                           << "60";
+        QTest::newRow("tab, empty fields around") << "\t" << QStringList{"", "7", ""} << 1 << "8"
+                                                  << "\t8\t";
+        QTest::newRow("store an empty text") << "," << QStringList{"1", "2"} << 0 << ""
+                                             << ",2";
     }
     void storeChangesOnlyItsField()
     {
@@ -260,8 +263,7 @@ private slots:
         QCOMPARE(FailureOf([&] { item.SetValue(QStringLiteral("5")); }), number);
         if (item.NvCpTable) {
             QVERIFY(!item.NvCpTable->ValueAsChanges);
-            QCOMPARE(item.NvCpTable->NvAsArray.value_or(QStringList{"unread"}).size(),
-                     state == "unread" ? 1 : 2);
+            QCOMPARE(item.NvCpTable->NvAsArray.value_or(QStringList{"unread"}).size(), state == "unread" ? 1 : 2);
         }
     }
 
@@ -302,14 +304,22 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("readBack");
-        QTest::newRow("min 0 4.5") << false << 0 << "4.5" << "4.5";
-        QTest::newRow("max 1 90") << true << 1 << "90" << "90";
-        QTest::newRow("max 0 37.5") << true << 0 << "37.5" << "37.5";
-        QTest::newRow("min 0 -2.5") << false << 0 << "-2.5" << "-2.5";
-        QTest::newRow("max 1 6553.4") << true << 1 << "6553.4" << "6553.4";
-        QTest::newRow("max 0 32.0 shortest") << true << 0 << "32.0" << "32";
-        QTest::newRow("min 1 blanks around") << false << 1 << " 40 " << "40";
-        QTest::newRow("min 1 zero") << false << 1 << "0" << "0";
+        QTest::newRow("min 0 4.5") << false << 0 << "4.5"
+                                   << "4.5";
+        QTest::newRow("max 1 90") << true << 1 << "90"
+                                  << "90";
+        QTest::newRow("max 0 37.5") << true << 0 << "37.5"
+                                    << "37.5";
+        QTest::newRow("min 0 -2.5") << false << 0 << "-2.5"
+                                    << "-2.5";
+        QTest::newRow("max 1 6553.4") << true << 1 << "6553.4"
+                                      << "6553.4";
+        QTest::newRow("max 0 32.0 shortest") << true << 0 << "32.0"
+                                             << "32";
+        QTest::newRow("min 1 blanks around") << false << 1 << " 40 "
+                                             << "40";
+        QTest::newRow("min 1 zero") << false << 1 << "0"
+                                    << "0";
     }
     void limitsRoundTrip()
     {

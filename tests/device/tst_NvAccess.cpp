@@ -73,12 +73,18 @@ private slots:
         QTest::addColumn<bool>("localized");
         QTest::addColumn<int>("units");
         QTest::addColumn<QString>("asked");
-        QTest::newRow("set points metric") << "nciSetPts" << "SNVT_temp_setpt" << true << 0 << "SNVT_temp_setpt#SI";
-        QTest::newRow("set points imperial") << "nciSetPts" << "SNVT_temp_setpt" << true << 1 << "SNVT_temp_setpt#US";
-        QTest::newRow("options imperial") << "nciGenOpts" << "UNVT_fc_gen_opts" << true << 1 << "UNVT_fc_gen_opts#US";
-        QTest::newRow("humidity in either units") << "nciRHmodel" << "UNVT_rh_model" << false << 1 << "UNVT_rh_model";
-        QTest::newRow("time metric") << "nciSndHrtBt" << "SNVT_time_sec" << false << 0 << "SNVT_time_sec";
-        QTest::newRow("raw") << "nciSccModel" << "RAW" << false << 1 << "RAW";
+        QTest::newRow("set points metric") << "nciSetPts"
+                                           << "SNVT_temp_setpt" << true << 0 << "SNVT_temp_setpt#SI";
+        QTest::newRow("set points imperial") << "nciSetPts"
+                                             << "SNVT_temp_setpt" << true << 1 << "SNVT_temp_setpt#US";
+        QTest::newRow("options imperial") << "nciGenOpts"
+                                          << "UNVT_fc_gen_opts" << true << 1 << "UNVT_fc_gen_opts#US";
+        QTest::newRow("humidity in either units") << "nciRHmodel"
+                                                  << "UNVT_rh_model" << false << 1 << "UNVT_rh_model";
+        QTest::newRow("time metric") << "nciSndHrtBt"
+                                     << "SNVT_time_sec" << false << 0 << "SNVT_time_sec";
+        QTest::newRow("raw") << "nciSccModel"
+                             << "RAW" << false << 1 << "RAW";
     }
     void readAsksForTheFormatOfTheUnits()
     {
@@ -92,7 +98,7 @@ private slots:
         ::units = qint16(units);
         table->GetNetworkValue();
         QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " " + asked,
-                                                   "NvFormattedValue " + nv}));
+                                      "NvFormattedValue " + nv}));
         QCOMPARE(table->LastReadFormat(), asked);
         QCOMPARE(table->ValueAsChanges, false);
     }
@@ -103,14 +109,25 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QStringList>("fields");
-        QTest::newRow("six set points") << "nciSetPts" << "SNVT_temp_setpt" << "," << QStringList{"23", "25", "27", "21", "19", "17"};
-        QTest::newRow("raw model, tab") << "nciSccModel" << "RAW" << "\t" << QStringList{"51", "23"};
-        QTest::newRow("model and version, blank") << "nciSccModel" << "UNVT_model_info2" << " " << QStringList{"51", "2.3"};
-        QTest::newRow("single field") << "nciSndHrtBt" << "SNVT_time_sec" << " " << QStringList{"120"};
+        QTest::newRow("six set points") << "nciSetPts"
+                                        << "SNVT_temp_setpt"
+                                        << "," << QStringList{"23", "25", "27", "21", "19", "17"};
+        QTest::newRow("raw model, tab") << "nciSccModel"
+                                        << "RAW"
+                                        << "\t" << QStringList{"51", "23"};
+        QTest::newRow("model and version, blank") << "nciSccModel"
+                                                  << "UNVT_model_info2"
+                                                  << " " << QStringList{"51", "2.3"};
+        QTest::newRow("single field") << "nciSndHrtBt"
+                                      << "SNVT_time_sec"
+                                      << " " << QStringList{"120"};
         // Every occurrence counts, one at the start gives an empty first field.
-        QTest::newRow("separator inside numbers") << "nciSetPts" << "SNVT_temp_setpt" << "2"
-                                                  << QStringList{"", "3,", "5,", "7,", "1,19,17"};
-        QTest::newRow("case-sensitive, no match") << "nciSccModel" << "UNVT_model_info2" << "X" << QStringList{"51 2.3"};
+        QTest::newRow("separator inside numbers") << "nciSetPts"
+                                                  << "SNVT_temp_setpt"
+                                                  << "2" << QStringList{"", "3,", "5,", "7,", "1,19,17"};
+        QTest::newRow("case-sensitive, no match") << "nciSccModel"
+                                                  << "UNVT_model_info2"
+                                                  << "X" << QStringList{"51 2.3"};
     }
     void readSplitsAtEverySeparator()
     {
@@ -119,7 +136,8 @@ private slots:
         QFETCH(QString, separator);
         QFETCH(QStringList, fields);
         DeviceWorld world;
-        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"),
+                      QStringLiteral("SNVT_temp_setpt#SI"));
         world.setText(QStringLiteral("nciSccModel"), QStringLiteral("51 2.3"));
         world.setText(QStringLiteral("nciSndHrtBt"), QStringLiteral("120"));
         auto table = Table(world, nv, format, separator, false);
@@ -133,7 +151,8 @@ private slots:
     void storeAndWriteSendsAllFields()
     {
         DeviceWorld world;
-        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"),
+                      QStringLiteral("SNVT_temp_setpt#SI"));
         auto table = SetPoints(world);
         table->GetNetworkValue();
         CNvCtrlTable occHeat;
@@ -146,9 +165,8 @@ private slots:
 
         QVERIFY(table->SendNetworkValue());
         QVERIFY(!table->ValueAsChanges);
-        QCOMPARE(*Calls,
-                 (QStringList{"SetNvAccessOption nciSetPts 0", "SetNvFormatSpec nciSetPts SNVT_temp_setpt#SI",
-                              "SetNvFormattedValue nciSetPts 23,25,27,22,19,17"}));
+        QCOMPARE(*Calls, (QStringList{"SetNvAccessOption nciSetPts 0", "SetNvFormatSpec nciSetPts SNVT_temp_setpt#SI",
+                                      "SetNvFormattedValue nciSetPts 23,25,27,22,19,17"}));
         QCOMPARE(world.text("nciSetPts", "SNVT_temp_setpt#SI"), QStringLiteral("23,25,27,22,19,17"));
     }
 
@@ -160,8 +178,10 @@ private slots:
         QTest::addColumn<int>("switchedTo");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("metricOnDevice");
-        QTest::newRow("metric read, imperial shown") << 0 << 1 << "22" << "22";
-        QTest::newRow("imperial read, metric shown") << 1 << 0 << "71.6" << "22";
+        QTest::newRow("metric read, imperial shown") << 0 << 1 << "22"
+                                                     << "22";
+        QTest::newRow("imperial read, metric shown") << 1 << 0 << "71.6"
+                                                     << "22";
     }
     void writeUsesTheUnitsOfTheLastGoodRead()
     {
@@ -170,7 +190,8 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, metricOnDevice);
         DeviceWorld world;
-        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"),
+                      QStringLiteral("SNVT_temp_setpt#SI"));
         auto table = SetPoints(world);
         units = qint16(readUnits);
         table->GetNetworkValue();
@@ -193,14 +214,15 @@ private slots:
         QCOMPARE(onDevice.value(3), metricOnDevice);
         QCOMPARE(onDevice.value(0), QStringLiteral("23"));
         QCOMPARE(table->MyNetworkVariable->NvFormatSpec(), table->LastReadFormat());
-        QCOMPARE(table->LastReadFormat(), readUnits == 0 ? QStringLiteral("SNVT_temp_setpt#SI")
-                                                         : QStringLiteral("SNVT_temp_setpt#US"));
+        QCOMPARE(table->LastReadFormat(),
+                 readUnits == 0 ? QStringLiteral("SNVT_temp_setpt#SI") : QStringLiteral("SNVT_temp_setpt#US"));
     }
 
     void goodRereadInNewUnitsWritesInThem()
     {
         DeviceWorld world;
-        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"),
+                      QStringLiteral("SNVT_temp_setpt#SI"));
         auto table = SetPoints(world);
         table->GetNetworkValue();
         units = 1;
@@ -225,7 +247,8 @@ private slots:
         QFETCH(qint32, code);
         QFETCH(bool, fixedText);
         DeviceWorld world;
-        auto table = Table(world, QStringLiteral("nciGenOpts"), QStringLiteral("UNVT_fc_gen_opts"), QStringLiteral(" "), true);
+        auto table =
+            Table(world, QStringLiteral("nciGenOpts"), QStringLiteral("UNVT_fc_gen_opts"), QStringLiteral(" "), true);
         table->GetNetworkValue();
         const QStringList before = *table->NvAsArray;
         QCOMPARE(before.size(), 22);
@@ -243,7 +266,8 @@ private slots:
         const Raised raised = FailureOf([&] { table->GetNetworkValue(); });
         QCOMPARE(raised.number, lns::ObjectServerError(code));
         QCOMPARE(raised.source, QStringLiteral("GetNetworkValue"));
-        const QString reason = fixedText ? QStringLiteral("Failed to communicate with target device.") : own.description;
+        const QString reason =
+            fixedText ? QStringLiteral("Failed to communicate with target device.") : own.description;
         QCOMPARE(raised.description, "Error reading nciGenOpts " + CrLf + reason);
         QCOMPARE(*table->NvAsArray, before);
     }
@@ -254,8 +278,10 @@ private slots:
         QTest::addColumn<qint32>("number");
         QTest::addColumn<QString>("reason");  // empty: the failure's own description
         const qint32 base = Global::ObjectServerErrorBase;
-        QTest::newRow("18034 refused") << "refuses" << base + 18034 << "Failed to write data to the network variable object.";
-        QTest::newRow("18035 text does not fit") << "text" << base + 18035 << "An attempt to format the requested data has failed.";
+        QTest::newRow("18034 refused") << "refuses" << base + 18034
+                                       << "Failed to write data to the network variable object.";
+        QTest::newRow("18035 text does not fit")
+            << "text" << base + 18035 << "An attempt to format the requested data has failed.";
         QTest::newRow("18200 on a write") << "unreachable" << base + 18200 << "";
         QTest::newRow("never read") << "unread" << Global::ErrTypeMismatch << "Type mismatch";
         QTest::newRow("no variable") << "novariable" << Global::ErrObjectNotSet << "Object variable not set";
@@ -266,7 +292,8 @@ private slots:
         QFETCH(qint32, number);
         QFETCH(QString, reason);
         DeviceWorld world;
-        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"), QStringLiteral("SNVT_temp_setpt#SI"));
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"),
+                      QStringLiteral("SNVT_temp_setpt#SI"));
         auto table = SetPoints(world);
         if (fault != "unread")
             table->GetNetworkValue();

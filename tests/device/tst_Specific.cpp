@@ -1,6 +1,5 @@
 // The thermostat's definition on a real device: which value of the device each field shows after a
 // read, the 41 data items in order, rebuilding for a second device, failures part-way.
-#include "support/Failures.h"
 #include "DeviceWorld.h"
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
@@ -8,6 +7,7 @@
 #include "device/Global.h"
 #include "device/Specific.h"
 #include "framework/PlugInSettings.h"
+#include "support/Failures.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -58,10 +58,7 @@ class TestSpecific : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_session = std::make_unique<framework::PlugInSession>();
-    }
+    void init() { m_session = std::make_unique<framework::PlugInSession>(); }
     void cleanup() { m_session.reset(); }
 
     // What a field shows after a read is the device's value of the field it stands for, read in
@@ -70,36 +67,62 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("nv");
-        QTest::addColumn<int>("field");     // in the device's text
+        QTest::addColumn<int>("field");      // in the device's text
         QTest::addColumn<QString>("value");  // put into that field, in the device's plain format
         QTest::addColumn<int>("units");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("occupied heating") << "txtNvi_0" << "nciSetPts" << 3 << "21.25" << 0 << "21";
-        QTest::newRow("unoccupied heating") << "txtNvi_1" << "nciSetPts" << 5 << "17.75" << 0 << "18";
-        QTest::newRow("occupied cooling, imperial") << "txtNvi_3" << "nciSetPts" << 0 << "25" << 1 << "77";
-        QTest::newRow("unoccupied cooling") << "txtNvi_4" << "nciSetPts" << 2 << "27" << 0 << "27";
-        QTest::newRow("heating limit, imperial") << "txtNvi_2" << "nciGenOpts" << 13 << "30" << 1 << "86";
-        QTest::newRow("cooling limit") << "txtNvi_5" << "nciGenOpts" << 14 << "15.5" << 0 << "15.5";
-        QTest::newRow("dead band") << "txtNvi_16" << "nciGenOpts" << 18 << "1.5" << 0 << "1.5";
-        QTest::newRow("room sensor offset") << "txtNvi_6" << "nciGenOpts" << 19 << "-1.5" << 0 << "-1.5";
-        QTest::newRow("actuator timing, unrounded") << "txtNvi_14" << "nciGenOpts" << 1 << "2.3" << 0 << "2.3";
-        QTest::newRow("temporary occupied time") << "txtNvi_17" << "nciGenOpts" << 16 << "3" << 0 << "3";
-        QTest::newRow("door time, whole minutes") << "txtNvi_18" << "nciGenOpts" << 17 << "7" << 0 << "7";
-        QTest::newRow("system type") << "cbNvi_11" << "nciGenOpts" << 10 << "FOUR_PIPE" << 0 << "FOUR_PIPE";
-        QTest::newRow("control type") << "cbNvi_5" << "nciGenOpts" << 0 << "FLOATING" << 0 << "FLOATING";
-        QTest::newRow("sequence of operations") << "cbNvi_15" << "nciGenOpts" << 11 << "HEAT_COOL" << 0 << "HEAT_COOL";
-        QTest::newRow("RH set point") << "txtNvi_7" << "nciRHmodel" << 1 << "55" << 0 << "55";
-        QTest::newRow("RH calibration") << "txtNvi_10" << "nciRHmodel" << 4 << "-3" << 0 << "-3";
-        QTest::newRow("RH display") << "cbNvi_9" << "nciRHmodel" << 0 << "ON" << 0 << "ON";
-        QTest::newRow("model") << "txtNvi_11" << "nciSccModel" << 0 << "51" << 0 << "51";
-        QTest::newRow("model label") << "lbModel" << "nciSccModel" << 0 << "47" << 0 << "47";
-        QTest::newRow("software version") << "txtNvi_12" << "nciSccModel" << 1 << "2.3" << 0 << "2.3";
-        QTest::newRow("HVAC type") << "lbHvacType" << "nciHvacType" << 0 << "HVT_HEAT_PUMP" << 0 << "HVT_HEAT_PUMP";
-        QTest::newRow("output heartbeat") << "txtNvi_39" << "nciSndHrtBt" << 0 << "300" << 0 << "300";
-        QTest::newRow("output throttle") << "txtNvi_40" << "nciMinOutTm" << 0 << "12.5" << 0 << "12.5";
-        QTest::newRow("input heartbeat") << "txtNvi_41" << "nciRcvHrtBt" << 0 << "600" << 0 << "600";
-        QTest::newRow("module major version") << "txtNvi_13" << "nciMajVer" << 0 << "4" << 0 << "4";
-        QTest::newRow("module minor version") << "txtNvi_15" << "nciMinVer" << 0 << "9" << 0 << "9";
+        QTest::newRow("occupied heating") << "txtNvi_0"
+                                          << "nciSetPts" << 3 << "21.25" << 0 << "21";
+        QTest::newRow("unoccupied heating") << "txtNvi_1"
+                                            << "nciSetPts" << 5 << "17.75" << 0 << "18";
+        QTest::newRow("occupied cooling, imperial") << "txtNvi_3"
+                                                    << "nciSetPts" << 0 << "25" << 1 << "77";
+        QTest::newRow("unoccupied cooling") << "txtNvi_4"
+                                            << "nciSetPts" << 2 << "27" << 0 << "27";
+        QTest::newRow("heating limit, imperial") << "txtNvi_2"
+                                                 << "nciGenOpts" << 13 << "30" << 1 << "86";
+        QTest::newRow("cooling limit") << "txtNvi_5"
+                                       << "nciGenOpts" << 14 << "15.5" << 0 << "15.5";
+        QTest::newRow("dead band") << "txtNvi_16"
+                                   << "nciGenOpts" << 18 << "1.5" << 0 << "1.5";
+        QTest::newRow("room sensor offset") << "txtNvi_6"
+                                            << "nciGenOpts" << 19 << "-1.5" << 0 << "-1.5";
+        QTest::newRow("actuator timing, unrounded") << "txtNvi_14"
+                                                    << "nciGenOpts" << 1 << "2.3" << 0 << "2.3";
+        QTest::newRow("temporary occupied time") << "txtNvi_17"
+                                                 << "nciGenOpts" << 16 << "3" << 0 << "3";
+        QTest::newRow("door time, whole minutes") << "txtNvi_18"
+                                                  << "nciGenOpts" << 17 << "7" << 0 << "7";
+        QTest::newRow("system type") << "cbNvi_11"
+                                     << "nciGenOpts" << 10 << "FOUR_PIPE" << 0 << "FOUR_PIPE";
+        QTest::newRow("control type") << "cbNvi_5"
+                                      << "nciGenOpts" << 0 << "FLOATING" << 0 << "FLOATING";
+        QTest::newRow("sequence of operations") << "cbNvi_15"
+                                                << "nciGenOpts" << 11 << "HEAT_COOL" << 0 << "HEAT_COOL";
+        QTest::newRow("RH set point") << "txtNvi_7"
+                                      << "nciRHmodel" << 1 << "55" << 0 << "55";
+        QTest::newRow("RH calibration") << "txtNvi_10"
+                                        << "nciRHmodel" << 4 << "-3" << 0 << "-3";
+        QTest::newRow("RH display") << "cbNvi_9"
+                                    << "nciRHmodel" << 0 << "ON" << 0 << "ON";
+        QTest::newRow("model") << "txtNvi_11"
+                               << "nciSccModel" << 0 << "51" << 0 << "51";
+        QTest::newRow("model label") << "lbModel"
+                                     << "nciSccModel" << 0 << "47" << 0 << "47";
+        QTest::newRow("software version") << "txtNvi_12"
+                                          << "nciSccModel" << 1 << "2.3" << 0 << "2.3";
+        QTest::newRow("HVAC type") << "lbHvacType"
+                                   << "nciHvacType" << 0 << "HVT_HEAT_PUMP" << 0 << "HVT_HEAT_PUMP";
+        QTest::newRow("output heartbeat") << "txtNvi_39"
+                                          << "nciSndHrtBt" << 0 << "300" << 0 << "300";
+        QTest::newRow("output throttle") << "txtNvi_40"
+                                         << "nciMinOutTm" << 0 << "12.5" << 0 << "12.5";
+        QTest::newRow("input heartbeat") << "txtNvi_41"
+                                         << "nciRcvHrtBt" << 0 << "600" << 0 << "600";
+        QTest::newRow("module major version") << "txtNvi_13"
+                                              << "nciMajVer" << 0 << "4" << 0 << "4";
+        QTest::newRow("module minor version") << "txtNvi_15"
+                                              << "nciMinVer" << 0 << "9" << 0 << "9";
     }
     void eachFieldShowsItsValueOfTheDevice()
     {
@@ -140,14 +163,16 @@ private slots:
             table->GetNetworkValue();
         QCOMPARE(*tables().NvTables.Item("nciSccModel")->NvAsArray, (QStringList{"51", "2.3"}));
         QCOMPARE(tables().NvTables.Item("nciSccModelRaw")->NvAsArray->value(0), QStringLiteral("51"));
-        QCOMPARE(tables().NvTables.Item("nciSccModel")->MyNetworkVariable->NvFormatSpec(), QStringLiteral("UNVT_model_info2"));
+        QCOMPARE(tables().NvTables.Item("nciSccModel")->MyNetworkVariable->NvFormatSpec(),
+                 QStringLiteral("UNVT_model_info2"));
         QCOMPARE(tables().NvTables.Item("nciSccModelRaw")->MyNetworkVariable->NvFormatSpec(), QStringLiteral("RAW"));
     }
 
     void missingVariableEndsTheBuild()
     {
         DeviceWorld world(QStringLiteral("nciMinOutTm"));
-        QCOMPARE(FailureOf([&] { Specific::BuildNvTables(*m_session, world.nvs); }), lns::ObjectServerError(lns::ErrItemNotFound));
+        QCOMPARE(FailureOf([&] { Specific::BuildNvTables(*m_session, world.nvs); }),
+                 lns::ObjectServerError(lns::ErrItemNotFound));
         // The six objects before it stay.
         QCOMPARE(tables().NvTables.Count(), 6);
         QCOMPARE(tables().NvTables.Item(6)->Name, QStringLiteral("nciSndHrtBt"));
@@ -188,7 +213,8 @@ private slots:
     void valuesAfterARead()
     {
         DeviceWorld world;
-        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21.25,19,17.75"), QStringLiteral("SNVT_temp_setpt#SI"));
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21.25,19,17.75"),
+                      QStringLiteral("SNVT_temp_setpt#SI"));
         world.setText(QStringLiteral("nciSccModel"), QStringLiteral("51 2.3"));
         world.setText(QStringLiteral("nciSndHrtBt"), QStringLiteral("300"));
         Controls controls;

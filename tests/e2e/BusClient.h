@@ -17,7 +17,8 @@ namespace e2e {
 inline const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
 inline const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
 
-inline QDBusMessage call(const QString& path, const QString& iface, const QString& member, const QVariantList& args = {})
+inline QDBusMessage call(const QString& path, const QString& iface, const QString& member,
+                         const QVariantList& args = {})
 {
     QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
     m.setArguments(args);
@@ -27,7 +28,8 @@ inline QDBusMessage call(const QString& path, const QString& iface, const QStrin
 
 inline QString createObject()
 {
-    const QDBusMessage reply = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+    const QDBusMessage reply =
+        call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
     return reply.arguments().value(0).value<QDBusObjectPath>().path();
 }
 
@@ -39,14 +41,16 @@ inline QDBusMessage setBusProperty(const QString& path, const QString& name, con
 
 inline QDBusMessage sendCommand(const QString& path, qint32 command, qint16 objectClass, const QString& object)
 {
-    return call(path, Interface, QStringLiteral("SendCommand"), {command, QVariant::fromValue<qint16>(objectClass), object});
+    return call(path, Interface, QStringLiteral("SendCommand"),
+                {command, QVariant::fromValue<qint16>(objectClass), object});
 }
 
 // Pushes variables into the environment of servers the bus starts from now on.
 inline bool setActivationEnvironment(const QMap<QString, QString>& variables)
 {
-    QDBusMessage m = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
+    QDBusMessage m = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
     qDBusRegisterMetaType<QMap<QString, QString>>();
     QMap<QString, QString> copy = variables;
     m << QVariant::fromValue(copy);

@@ -20,7 +20,8 @@ private slots:
         QCOMPARE(reg.exitCode(), 0);
         m_answers = m_world->lonWorksPath() + QStringLiteral("/../answers.txt");
         m_record = m_world->lonWorksPath() + QStringLiteral("/../record.txt");
-        QVERIFY(setActivationEnvironment({{QStringLiteral("KR5M_ANSWERS"), m_answers}, {QStringLiteral("KR5M_RECORD"), m_record}}));
+        QVERIFY(setActivationEnvironment(
+            {{QStringLiteral("KR5M_ANSWERS"), m_answers}, {QStringLiteral("KR5M_RECORD"), m_record}}));
     }
     void cleanupTestCase() { m_world.reset(); }
 
@@ -35,8 +36,12 @@ private slots:
         answer({});
         const QString object = createObject();
         QVERIFY(!object.isEmpty());
-        QCOMPARE(setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Demo")).type(), QDBusMessage::ReplyMessage);
-        const QDBusMessage reply = sendCommand(object, 13, 7, device([](const auto& f) { return f.stateCode == 4 && f.commissioned && !f.unreachable && f.testResult == 0; }));
+        QCOMPARE(setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Demo")).type(),
+                 QDBusMessage::ReplyMessage);
+        const QDBusMessage reply =
+            sendCommand(object, 13, 7, device([](const auto& f) {
+                            return f.stateCode == 4 && f.commissioned && !f.unreachable && f.testResult == 0;
+                        }));
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
         QCOMPARE(setBusProperty(object, QStringLiteral("Visible"), true).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(setBusProperty(object, QStringLiteral("Visible"), false).type(), QDBusMessage::ReplyMessage);
@@ -49,12 +54,16 @@ private slots:
         // The state, eleven reads, and the model code that could not be read.
         answer(QStringList(13, QStringLiteral("Ignore")));
         const QString object = createObject();
-        QCOMPARE(setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Demo")).type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(sendCommand(object, 13, 7, device([](const auto& f) { return f.unreachable; })).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Demo")).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(sendCommand(object, 13, 7, device([](const auto& f) { return f.unreachable; })).type(),
+                 QDBusMessage::ReplyMessage);
         const QStringList boxes = readLines(m_record);
         QCOMPARE(boxes.size(), 13);
         QVERIFY(boxes[0].startsWith(QStringLiteral("fMain InitDevice\t")));
-        QVERIFY(boxes[1].startsWith(QStringLiteral("fMain ReadInitValues\tError reading nciSetPts \\r\\nFailed to communicate with target device.\tAbort/Retry/Ignore\tCritical\tIgnore")));
+        QVERIFY(boxes[1].startsWith(
+            QStringLiteral("fMain ReadInitValues\tError reading nciSetPts \\r\\nFailed to communicate with target "
+                           "device.\tAbort/Retry/Ignore\tCritical\tIgnore")));
         QVERIFY(boxes[11].startsWith(QStringLiteral("fMain ReadInitValues\tError reading nciSccModel (Raw) ")));
         for (const QString& line : boxes)
             QVERIFY2(!line.contains(QStringLiteral("UNEXPECTED")), qPrintable(line));
@@ -65,10 +74,12 @@ private slots:
     {
         answer({});
         const QString object = createObject();
-        const QDBusMessage badNetwork = setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Atlantis"));
+        const QDBusMessage badNetwork =
+            setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Atlantis"));
         QCOMPARE(badNetwork.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20006"));
         QCOMPARE(badNetwork.errorMessage(), QStringLiteral("Cannot open the network Atlantis"));
-        QCOMPARE(setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Demo")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(setBusProperty(object, QStringLiteral("networkName"), QStringLiteral("Demo")).type(),
+                 QDBusMessage::ReplyMessage);
         const QDBusMessage missing = sendCommand(object, 13, 7, QStringLiteral("Demo/System 1/Nowhere/Nobody"));
         QCOMPARE(missing.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20005"));
         QCOMPARE(missing.errorMessage(), QStringLiteral("Object not found"));
@@ -88,7 +99,8 @@ private:
     }
     QString device(const std::function<bool(const lns::admin::DeviceFaults&)>& predicate)
     {
-        return m_world->findDevice(QStringLiteral("Demo"), [&](int, const lns::admin::DeviceFaults& f) { return predicate(f); });
+        return m_world->findDevice(QStringLiteral("Demo"),
+                                   [&](int, const lns::admin::DeviceFaults& f) { return predicate(f); });
     }
 
     std::unique_ptr<testsupport::DemoWorld> m_world;

@@ -6,7 +6,10 @@
 class TestE2eDemo : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY2(!qEnvironmentVariable("KR5M_TEST_WORLD").isEmpty(), "started by cmake/run-on-bus.sh"); }
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariable("KR5M_TEST_WORLD").isEmpty(), "started by cmake/run-on-bus.sh");
+    }
 
     void endsByItself_data()
     {
@@ -14,8 +17,8 @@ private slots:
         QTest::addColumn<QString>("failure");  // empty: the demo succeeds
         QTest::newRow("two-pipe") << QStringLiteral("Demo/System 1/Floor 1/TS-101") << QString();
         QTest::newRow("RoHS, other network") << QStringLiteral("Plant/System 1/Plant Room/TS-202") << QString();
-        QTest::newRow("device not answering") << QStringLiteral("Demo/System 1/Floor 1/TS-107")
-                                              << QStringLiteral("The device TS-107 does not answer.");
+        QTest::newRow("device not answering")
+            << QStringLiteral("Demo/System 1/Floor 1/TS-107") << QStringLiteral("The device TS-107 does not answer.");
         QTest::newRow("no such device") << QStringLiteral("Demo/System 1/Floor 1/TS-999")
                                         << QStringLiteral("Object not found");
     }
@@ -70,10 +73,12 @@ private slots:
             if (!read.contains(key)) {
                 QProcess nv;
                 nv.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
-                         {QStringLiteral("nv"), QStringLiteral("get"), network, device, cells[1], QStringLiteral("--format"), cells[3]});
+                         {QStringLiteral("nv"), QStringLiteral("get"), network, device, cells[1],
+                          QStringLiteral("--format"), cells[3]});
                 QVERIFY(nv.waitForFinished(20000));
                 QCOMPARE(nv.exitCode(), 0);
-                const QString value = QString::fromUtf8(nv.readAllStandardOutput()).trimmed().section(QLatin1Char('\n'), -1);
+                const QString value =
+                    QString::fromUtf8(nv.readAllStandardOutput()).trimmed().section(QLatin1Char('\n'), -1);
                 read.insert(key, value.split(QRegularExpression(QStringLiteral("[, ]"))));
             }
             const QString expected = read[key].value(cells[2].toInt());

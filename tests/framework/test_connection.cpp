@@ -60,13 +60,15 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QStringList>("components");
         QTest::newRow("four") << "Demo/System 1/Floor 1/TS-101" << QStringList{"Demo", "System 1", "Floor 1", "TS-101"};
-        QTest::newRow("rest trimmed, component not") << "Demo/  Floor 1 /TS-101" << QStringList{"Demo", "Floor 1 ", "TS-101"};
+        QTest::newRow("rest trimmed, component not")
+            << "Demo/  Floor 1 /TS-101" << QStringList{"Demo", "Floor 1 ", "TS-101"};
         QTest::newRow("leading slash ends at once") << "/Demo/Floor" << QStringList{};
         QTest::newRow("doubled slash after the first") << "Demo//Floor/TS" << QStringList{"Demo"};
         QTest::newRow("trailing slash") << "Demo/Floor/" << QStringList{"Demo", "Floor"};
         QTest::newRow("one component") << "TS-101" << QStringList{"TS-101"};
         QTest::newRow("empty") << "" << QStringList{};
-        QTest::newRow("labels kept whole") << "Subsystem: Floor 1/Device:TS" << QStringList{"Subsystem: Floor 1", "Device:TS"};
+        QTest::newRow("labels kept whole")
+            << "Subsystem: Floor 1/Device:TS" << QStringList{"Subsystem: Floor 1", "Device:TS"};
     }
     void parsePath()
     {
@@ -94,7 +96,8 @@ private slots:
         QCOMPARE(count, listed);
         QCOMPARE(framework::PathComponent(m_c, 2, false), QStringLiteral("System 1 "));
         QCOMPARE(framework::PathComponent(m_c, count, false), QStringLiteral("ab"));
-        QVERIFY2(parseMs <= 10 * splitMs + 200, qPrintable(QStringLiteral("parse %1 ms, split %2 ms").arg(parseMs).arg(splitMs)));
+        QVERIFY2(parseMs <= 10 * splitMs + 200,
+                 qPrintable(QStringLiteral("parse %1 ms, split %2 ms").arg(parseMs).arg(splitMs)));
     }
 
     void pathComponent_data()
@@ -220,18 +223,31 @@ private slots:
         QTest::addColumn<bool>("remoteAtEntry");
         QTest::addColumn<QString>("interfaceName");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("local") << false << QString()
-                               << QStringList{"RemoteMode", "SetPreOpenOption false", "OpenObjectServer", "OpenNetwork Demo",
-                                              "OpenSystem", "SetSystemTuningValue 200"};
+        QTest::newRow("local") << false << QString() << QStringList{"RemoteMode",       "SetPreOpenOption false",
+                                                                    "OpenObjectServer", "OpenNetwork Demo",
+                                                                    "OpenSystem",       "SetSystemTuningValue 200"};
         QTest::newRow("remote, Internet") << true << "Internet"
-                                          << QStringList{"RemoteMode", "SetPreOpenOption false", "RemoteFlags",
-                                                         "SetRemoteFlags 17", "OpenObjectServer", "OpenNetwork Demo", "OpenSystem",
-                                                         "SetSystemOptionFlag true", "SetSystemOptionValue 0",
-                                                         "SetSystemOptionFlag false", "SetSystemTuningValue 200"};
+                                          << QStringList{"RemoteMode",
+                                                         "SetPreOpenOption false",
+                                                         "RemoteFlags",
+                                                         "SetRemoteFlags 17",
+                                                         "OpenObjectServer",
+                                                         "OpenNetwork Demo",
+                                                         "OpenSystem",
+                                                         "SetSystemOptionFlag true",
+                                                         "SetSystemOptionValue 0",
+                                                         "SetSystemOptionFlag false",
+                                                         "SetSystemTuningValue 200"};
         QTest::newRow("remote, named interface") << true << "LON1"
-                                                 << QStringList{"RemoteMode", "SetPreOpenOption false", "RemoteFlags",
-                                                                "SetRemoteFlags 33", "OpenObjectServer", "SelectNetworkInterface LON1",
-                                                                "OpenNetwork Demo", "OpenSystem", "SetSystemTuningValue 200"};
+                                                 << QStringList{"RemoteMode",
+                                                                "SetPreOpenOption false",
+                                                                "RemoteFlags",
+                                                                "SetRemoteFlags 33",
+                                                                "OpenObjectServer",
+                                                                "SelectNetworkInterface LON1",
+                                                                "OpenNetwork Demo",
+                                                                "OpenSystem",
+                                                                "SetSystemTuningValue 200"};
     }
     void openByNameRunsItsStepsInOrder()
     {
@@ -324,7 +340,8 @@ private slots:
         QTest::addColumn<QStringList>("walked");
         QTest::newRow("first network") << "Demo" << QStringList{"Demo exhaustive=0 first=1 open=1"};
         QTest::newRow("second network") << "Plant"
-                                        << QStringList{"Demo exhaustive=0 first=1 open=1", "Plant exhaustive=0 first=0 open=1"};
+                                        << QStringList{"Demo exhaustive=0 first=1 open=1",
+                                                       "Plant exhaustive=0 first=0 open=1"};
     }
     void walkStopsAtTheNetworkThatKeptItsCommands()
     {
@@ -367,7 +384,8 @@ private:
         definition.programId = QStringLiteral("8000D3550004040B");
         admin.addTemplate(QStringLiteral("Demo"), QStringLiteral("Thermostat"), definition);
         admin.addSubsystem(QStringLiteral("Demo"), QStringLiteral("Floor 1"));
-        admin.addDevice(QStringLiteral("Demo"), {QStringLiteral("Floor 1"), QStringLiteral("TS-101"), QStringLiteral("Thermostat"), {}});
+        admin.addDevice(QStringLiteral("Demo"),
+                        {QStringLiteral("Floor 1"), QStringLiteral("TS-101"), QStringLiteral("Thermostat"), {}});
     }
 
     void makeNetworks()

@@ -8,6 +8,8 @@
 #include "platform/objectserver/ObjectServer.h"
 #include "support/TestEnvironment.h"
 
+#include <signal.h>
+#include <sys/types.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -22,8 +24,6 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <QtTest>
-#include <signal.h>
-#include <sys/types.h>
 
 namespace {
 
@@ -47,14 +47,20 @@ QDBusMessage call(const QString& path, const QString& iface, const QString& memb
 // A new plug-in object of the connection; its path, empty on failure.
 QString create(const QDBusConnection& connection = QDBusConnection::sessionBus())
 {
-    return callOn(connection, QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
-        .arguments().value(0).value<QDBusObjectPath>().path();
+    return callOn(connection, QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
+                  QStringLiteral("CreateInstance"))
+        .arguments()
+        .value(0)
+        .value<QDBusObjectPath>()
+        .path();
 }
 
 QString introspect(const QDBusConnection& connection, const QString& path)
 {
     return callOn(connection, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
-        .arguments().value(0).toString();
+        .arguments()
+        .value(0)
+        .toString();
 }
 
 // The innermost nodes an introspection document lists, nested ones included, as paths below base.
@@ -73,7 +79,8 @@ QStringList listedNodes(const QString& document, const QString& base)
             hasChildren << false;
         } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("node")) {
             if (names.size() > 1 && !hasChildren.last())
-                found << (base == QLatin1String("/") ? QString() : base) + QLatin1Char('/') + names.mid(1).join(QLatin1Char('/'));
+                found << (base == QLatin1String("/") ? QString() : base) + QLatin1Char('/') +
+                             names.mid(1).join(QLatin1Char('/'));
             names.removeLast();
             hasChildren.removeLast();
         }
@@ -116,7 +123,8 @@ QVariant get(const QString& path, const QString& property)
 
 QDBusMessage set(const QString& path, const QString& property, const QVariant& value)
 {
-    return call(path, Properties, QStringLiteral("Set"), {Interface, property, QVariant::fromValue(QDBusVariant(value))});
+    return call(path, Properties, QStringLiteral("Set"),
+                {Interface, property, QVariant::fromValue(QDBusVariant(value))});
 }
 
 // The failure's number as the plug-in raised it: from the error name and from the arguments.
@@ -152,7 +160,8 @@ public:
     explicit FailingObject(qint32 number) : m_number(number) {}
     const QList<automation::Member>& members() const override
     {
-        static const QList<automation::Member> table{{automation::Member::Kind::Method, QStringLiteral("Fail"), 1, {}, true, {}}};
+        static const QList<automation::Member> table{
+            {automation::Member::Kind::Method, QStringLiteral("Fail"), 1, {}, true, {}}};
         return table;
     }
     QVariant getProperty(const QString&) override { return {}; }
@@ -173,9 +182,10 @@ public:
     static constexpr const char* Name = "KR5MHUConfigure.Test.Failing";
     explicit FailingServer(qint32 number)
         : m_connection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("failing"))),
-          m_server({QLatin1String(Name), QStringLiteral("KR5MHUConfigure.ClassFactory"), Interface,
-                    QStringLiteral("/LNSPlugInAPI"), QStringLiteral("KR5MHUConfigure.Error."), QString()},
-                   [number] { return std::make_unique<FailingObject>(number); }, m_connection)
+          m_server(
+              {QLatin1String(Name), QStringLiteral("KR5MHUConfigure.ClassFactory"), Interface,
+               QStringLiteral("/LNSPlugInAPI"), QStringLiteral("KR5MHUConfigure.Error."), QString()},
+              [number] { return std::make_unique<FailingObject>(number); }, m_connection)
     {
     }
     ~FailingServer()
@@ -259,11 +269,16 @@ private slots:
     void wholeLife()
     {
         // Activation by the bus, two objects.
-        const QDBusMessage a = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+        const QDBusMessage a =
+            call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
         QCOMPARE(a.type(), QDBusMessage::ReplyMessage);
         const QString first = a.arguments().value(0).value<QDBusObjectPath>().path();
-        const QString second = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
-                                    QStringLiteral("CreateInstance")).arguments().value(0).value<QDBusObjectPath>().path();
+        const QString second =
+            call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"))
+                .arguments()
+                .value(0)
+                .value<QDBusObjectPath>()
+                .path();
         QVERIFY(first.startsWith(QStringLiteral("/LNSPlugInAPI/")));
         QVERIFY(second != first);
 
@@ -272,44 +287,57 @@ private slots:
         QCOMPARE(get(second, "ManufacturerName").toString(), QStringLiteral("Kestrova Inc."));
         QCOMPARE(get(first, "ManufacturerID").toString(), QStringLiteral("211"));
         QCOMPARE(get(first, "LcaVersion").toString(), QStringLiteral("3.0"));
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(get(first, "Version").toString()).hasMatch());
-        verifyPlugInError(set(first, "Name", QStringLiteral("Other")), 20002, QStringLiteral("Attempt to write to read-only property"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
+                    .match(get(first, "Version").toString())
+                    .hasMatch());
+        verifyPlugInError(set(first, "Name", QStringLiteral("Other")), 20002,
+                          QStringLiteral("Attempt to write to read-only property"));
         QCOMPARE(get(first, "Name").toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
 
         // Dispatch against the command table.
-        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")}), 20003,
-                          QStringLiteral("Command not supported"));
-        verifyPlugInError(call(first, Interface, "SendCommand", {qint32(13), QVariant::fromValue<qint16>(9), QStringLiteral("a/b")}), 20004,
-                          QStringLiteral("Object type not supported for this command"));
+        verifyPlugInError(
+            call(first, Interface, "SendCommand", {qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")}),
+            20003, QStringLiteral("Command not supported"));
+        verifyPlugInError(
+            call(first, Interface, "SendCommand", {qint32(13), QVariant::fromValue<qint16>(9), QStringLiteral("a/b")}),
+            20004, QStringLiteral("Object type not supported for this command"));
 
         // The development program ID is kept only at 16 characters.
-        QCOMPARE(set(first, "DevelopmentProgramId", QStringLiteral("8000D3550004040B")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(set(first, "DevelopmentProgramId", QStringLiteral("8000D3550004040B")).type(),
+                 QDBusMessage::ReplyMessage);
         QCOMPARE(get(second, "DevelopmentProgramId").toString(), QStringLiteral("8000D3550004040B"));
-        QCOMPARE(set(first, "DevelopmentProgramId", QStringLiteral("8000D3550004040")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(set(first, "DevelopmentProgramId", QStringLiteral("8000D3550004040")).type(),
+                 QDBusMessage::ReplyMessage);
         QCOMPARE(get(first, "DevelopmentProgramId").toString(), QString());
 
         // Invoke by dispatch id.
         const QDBusMessage byId = call(first, Interface, "Invoke", {qint32(0x68030001), qint32(2), QVariantList{}});
-        QCOMPARE(byId.arguments().value(0).value<QDBusVariant>().variant().toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
-        verifyPlugInError(call(first, Interface, "Invoke", {qint32(0x68030005), qint32(4),
-                                                            QVariantList{QVariant::fromValue(QDBusVariant(QStringLiteral("x")))}}),
-                          20002, QStringLiteral("Attempt to write to read-only property"));
+        QCOMPARE(byId.arguments().value(0).value<QDBusVariant>().variant().toString(),
+                 QStringLiteral("Kestrova KR5M-HU Configure"));
+        verifyPlugInError(
+            call(first, Interface, "Invoke",
+                 {qint32(0x68030005), qint32(4), QVariantList{QVariant::fromValue(QDBusVariant(QStringLiteral("x")))}}),
+            20002, QStringLiteral("Attempt to write to read-only property"));
 
         // Wrong argument types are D-Bus errors, not crashes.
-        const QDBusMessage wrongArgs = call(first, Interface, "SendCommand", {QStringLiteral("13"), QStringLiteral("7"), QStringLiteral("x")});
+        const QDBusMessage wrongArgs =
+            call(first, Interface, "SendCommand", {QStringLiteral("13"), QStringLiteral("7"), QStringLiteral("x")});
         QCOMPARE(wrongArgs.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
-        QCOMPARE(set(first, "Height", QStringLiteral("tall")).errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        QCOMPARE(set(first, "Height", QStringLiteral("tall")).errorName(),
+                 QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
         QCOMPARE(get(first, "Name").toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
 
         // Minimised while hidden: refused, but applied when the window is shown.
         QCOMPARE(get(first, "Visible").toBool(), false);
-        verifyPlugInError(set(first, "Minimized", true), 20006,
-                          QStringLiteral("Can not modify the minimzed property when invisble. The property will be applied "
-                                         "the next time the plug-in is made visible"));
+        verifyPlugInError(
+            set(first, "Minimized", true), 20006,
+            QStringLiteral("Can not modify the minimzed property when invisble. The property will be applied "
+                           "the next time the plug-in is made visible"));
         QCOMPARE(set(first, "Visible", true).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(get(first, "Visible").toBool(), true);
         QCOMPARE(get(first, "Minimized").toBool(), true);
-        verifyPlugInError(set(first, "left", 10), 20006, QStringLiteral("Plug-in can't be moved or sized while minimized or maximized"));
+        verifyPlugInError(set(first, "left", 10), 20006,
+                          QStringLiteral("Plug-in can't be moved or sized while minimized or maximized"));
         QCOMPARE(set(first, "Minimized", false).type(), QDBusMessage::ReplyMessage);
         // (Still within the offscreen screen's 800 pixels.)
         const int wider = get(first, "Width").toInt() + 20;
@@ -321,7 +349,8 @@ private slots:
 
         // A client that leaves the bus has its objects released.
         QProcess director;
-        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"), {QStringLiteral("session"), QStringLiteral("-c"), QStringLiteral("create")});
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+                       {QStringLiteral("session"), QStringLiteral("-c"), QStringLiteral("create")});
         QVERIFY(director.waitForFinished(30000));
         QCOMPARE(director.exitCode(), 0);
         const QString orphan = QString::fromUtf8(director.readAllStandardOutput()).trimmed();
@@ -330,7 +359,8 @@ private slots:
                                   QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"), 10000);
 
         // Releasing the last object while the window is hidden ends the process.
-        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(),
+                                    QDBusServiceWatcher::WatchForUnregistration);
         QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
         QCOMPARE(call(second, Interface, "Release").type(), QDBusMessage::ReplyMessage);
         QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(Service));
@@ -382,7 +412,8 @@ private slots:
     {
         QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
         QVERIFY(!bus->isServiceRegistered(Service));
-        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(),
+                                    QDBusServiceWatcher::WatchForUnregistration);
         QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
         const QDBusMessage reply = call(QStringLiteral("/LNSPlugInAPI/7"), Interface, QStringLiteral("Release"));
         QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
@@ -421,8 +452,10 @@ private slots:
         QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
         uint previous = 0;
         for (int round = 0; round < 5; ++round) {
-            const QDBusMessage created = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
-            QVERIFY2(created.type() == QDBusMessage::ReplyMessage, qPrintable(created.errorName() + QLatin1Char(' ') + created.errorMessage()));
+            const QDBusMessage created = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
+                                              QStringLiteral("CreateInstance"));
+            QVERIFY2(created.type() == QDBusMessage::ReplyMessage,
+                     qPrintable(created.errorName() + QLatin1Char(' ') + created.errorMessage()));
             const QString path = created.arguments().value(0).value<QDBusObjectPath>().path();
             const uint process = bus->servicePid(Service).value();
             QVERIFY(process != 0 && process != previous);
@@ -442,18 +475,24 @@ private slots:
         QTest::addColumn<QString>("member");
         QTest::addColumn<QVariantList>("args");
         QTest::addColumn<bool>("open");
-        QTest::newRow("property read") << Properties << "Get" << QVariantList{Interface, QStringLiteral("Name")} << false;
+        QTest::newRow("property read") << Properties << "Get" << QVariantList{Interface, QStringLiteral("Name")}
+                                       << false;
         QTest::newRow("property write") << Properties << "Set"
                                         << QVariantList{Interface, QStringLiteral("DevelopmentProgramId"),
-                                                        QVariant::fromValue(QDBusVariant(QStringLiteral("8000D3550004040B")))}
+                                                        QVariant::fromValue(
+                                                            QDBusVariant(QStringLiteral("8000D3550004040B")))}
                                         << false;
         QTest::newRow("all properties") << Properties << "GetAll" << QVariantList{Interface} << false;
         QTest::newRow("command") << Interface << "SendCommand"
-                                 << QVariantList{qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")} << false;
-        QTest::newRow("invoke") << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2), QVariantList{}} << false;
+                                 << QVariantList{qint32(99), QVariant::fromValue<qint16>(7), QStringLiteral("a/b")}
+                                 << false;
+        QTest::newRow("invoke") << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2), QVariantList{}}
+                                << false;
         QTest::newRow("release") << Interface << "Release" << QVariantList{} << false;
-        QTest::newRow("introspection") << "org.freedesktop.DBus.Introspectable" << "Introspect" << QVariantList{} << true;
-        QTest::newRow("peer") << "org.freedesktop.DBus.Peer" << "Ping" << QVariantList{} << true;
+        QTest::newRow("introspection") << "org.freedesktop.DBus.Introspectable"
+                                       << "Introspect" << QVariantList{} << true;
+        QTest::newRow("peer") << "org.freedesktop.DBus.Peer"
+                              << "Ping" << QVariantList{} << true;
     }
     void objectsAnswerOnlyTheirCreator()
     {
@@ -465,7 +504,8 @@ private slots:
         QVERIFY(!path.isEmpty());
         QDBusMessage reply;
         {
-            const QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+            const QDBusConnection stranger =
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
             reply = callOn(stranger, path, iface, member, args);
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
@@ -484,14 +524,16 @@ private slots:
     {
         const QString first = create();
         const QString second = create();
-        QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+        QDBusConnection stranger =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
         QDBusConnection idle = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("idle"));
         const QString theirs = create(stranger);
         QVERIFY(!first.isEmpty() && !second.isEmpty() && !theirs.isEmpty());
         QStringList mine{first, second};
         mine.sort();
 
-        QCOMPARE(listedNodes(introspect(QDBusConnection::sessionBus(), QStringLiteral("/")), QStringLiteral("/")), mine);
+        QCOMPARE(listedNodes(introspect(QDBusConnection::sessionBus(), QStringLiteral("/")), QStringLiteral("/")),
+                 mine);
         QCOMPARE(objectsSeenBy(QDBusConnection::sessionBus()), mine);
         QCOMPARE(objectsSeenBy(stranger), QStringList{theirs});
         QCOMPARE(objectsSeenBy(idle), QStringList{});
@@ -503,7 +545,8 @@ private slots:
             const auto token = xml.readNext();
             if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("interface"))
                 inInterface = xml.attributes().value(QLatin1String("name")) == Interface;
-            else if (token == QXmlStreamReader::StartElement && inInterface && xml.name() == QLatin1String("annotation") &&
+            else if (token == QXmlStreamReader::StartElement && inInterface &&
+                     xml.name() == QLatin1String("annotation") &&
                      xml.attributes().value(QLatin1String("name")) == QLatin1String("org.freedesktop.DBus.Description"))
                 help = xml.attributes().value(QLatin1String("value")).toString();
         }
@@ -525,17 +568,21 @@ private slots:
         QTest::addColumn<QVariantList>("args");
         QTest::addColumn<QString>("expected");  // the error's name, or "= " and the answer's text
         QTest::newRow("method or get, on a property")
-            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(3), QVariantList{}} << "= Kestrova KR5M-HU Configure";
+            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(3), QVariantList{}}
+            << "= Kestrova KR5M-HU Configure";
         QTest::newRow("method or get, on a method")
             << Interface << "Invoke"
             << QVariantList{qint32(0x6003000F), qint32(3),
-                            QVariantList{QVariant::fromValue(QDBusVariant(qint32(99))), QVariant::fromValue(QDBusVariant(qint32(7))),
+                            QVariantList{QVariant::fromValue(QDBusVariant(qint32(99))),
+                                         QVariant::fromValue(QDBusVariant(qint32(7))),
                                          QVariant::fromValue(QDBusVariant(QStringLiteral("a/b")))}}
             << "KR5MHUConfigure.Error.E20003";
         QTest::newRow("Invoke without its arguments")
-            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2)} << "org.freedesktop.DBus.Error.InvalidArgs";
+            << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2)}
+            << "org.freedesktop.DBus.Error.InvalidArgs";
         QTest::newRow("all properties of an unknown interface")
-            << Properties << "GetAll" << QVariantList{QStringLiteral("no.such.Interface")} << "org.freedesktop.DBus.Error.UnknownInterface";
+            << Properties << "GetAll" << QVariantList{QStringLiteral("no.such.Interface")}
+            << "org.freedesktop.DBus.Error.UnknownInterface";
     }
     void automationConventions()
     {
@@ -548,7 +595,8 @@ private slots:
         const QDBusMessage reply = call(path, iface, member, args);
         QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
         if (reply.type() == QDBusMessage::ReplyMessage)
-            QCOMPARE(QStringLiteral("= ") + reply.arguments().value(0).value<QDBusVariant>().variant().toString(), expected);
+            QCOMPARE(QStringLiteral("= ") + reply.arguments().value(0).value<QDBusVariant>().variant().toString(),
+                     expected);
         else
             QCOMPARE(reply.errorName(), expected);
     }
@@ -570,7 +618,10 @@ private slots:
         QVERIFY(server.start());
         const QString path = callServedHere(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
                                             QStringLiteral("CreateInstance"))
-                                 .arguments().value(0).value<QDBusObjectPath>().path();
+                                 .arguments()
+                                 .value(0)
+                                 .value<QDBusObjectPath>()
+                                 .path();
         QVERIFY(!path.isEmpty());
         const QDBusMessage reply = callServedHere(path, Interface, QStringLiteral("Fail"));
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
@@ -618,7 +669,8 @@ private slots:
         QTest::newRow("the plug-in's error") << "create; get Name; send 99 7 a/b; get Name"
                                              << "OBJECT\nKestrova KR5M-HU Configure\n"
                                              << "error 20003 Kestrova KR5M-HU Configure: Command not supported";
-        QTest::newRow("the director's own") << "frobnicate" << ""
+        QTest::newRow("the director's own") << "frobnicate"
+                                            << ""
                                             << "error 0 lnsdirector: unknown or incomplete step 'frobnicate'";
     }
     void directorFailuresGoToStandardError()
@@ -627,11 +679,14 @@ private slots:
         QFETCH(QString, results);
         QFETCH(QString, failure);
         QProcess director;
-        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"), {QStringLiteral("session"), QStringLiteral("-c"), steps});
+        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+                       {QStringLiteral("session"), QStringLiteral("-c"), steps});
         QVERIFY(director.waitForFinished(30000));
         QCOMPARE(director.exitCode(), 1);
         const QString out = QString::fromUtf8(director.readAllStandardOutput());
-        QCOMPARE(QString(out).replace(QRegularExpression(QStringLiteral("^/LNSPlugInAPI/\\d+\n")), QStringLiteral("OBJECT\n")), results);
+        QCOMPARE(QString(out).replace(QRegularExpression(QStringLiteral("^/LNSPlugInAPI/\\d+\n")),
+                                      QStringLiteral("OBJECT\n")),
+                 results);
         // (The first line: Qt's D-Bus thread may add a warning of its own while the process ends.)
         QCOMPARE(QString::fromUtf8(director.readAllStandardError()).section(QLatin1Char('\n'), 0, 0), failure);
     }

@@ -91,22 +91,31 @@ private slots:
         QTest::addColumn<QString>("registered");
         QTest::addColumn<QString>("ours");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("1.5.0 over 1.12.0 proceeds") << "1.12.0" << "1.5.0" << false;
-        QTest::newRow("1.12.0 over 1.5.0 is refused") << "1.5.0" << "1.12.0" << true;
-        QTest::newRow("same version") << "1.0.0" << "1.0.0" << false;
-        QTest::newRow("missing compares as 0.0") << "" << "1.0.0" << false;
-        QTest::newRow("newer major") << "2.0.0" << "1.9.0" << true;
+        QTest::newRow("1.5.0 over 1.12.0 proceeds") << "1.12.0"
+                                                    << "1.5.0" << false;
+        QTest::newRow("1.12.0 over 1.5.0 is refused") << "1.5.0"
+                                                      << "1.12.0" << true;
+        QTest::newRow("same version") << "1.0.0"
+                                      << "1.0.0" << false;
+        QTest::newRow("missing compares as 0.0") << ""
+                                                 << "1.0.0" << false;
+        QTest::newRow("newer major") << "2.0.0"
+                                     << "1.9.0" << true;
         // A number that does not fit 16 bits cannot be compared: it is taken as newer.
-        QTest::newRow("major out of range") << "65536.0" << "1.0.0" << true;
-        QTest::newRow("minor out of range") << "1.99999" << "1.0.0" << true;
-        QTest::newRow("negative major out of range") << "-40000.0" << "1.0.0" << true;
+        QTest::newRow("major out of range") << "65536.0"
+                                            << "1.0.0" << true;
+        QTest::newRow("minor out of range") << "1.99999"
+                                            << "1.0.0" << true;
+        QTest::newRow("negative major out of range") << "-40000.0"
+                                                     << "1.0.0" << true;
     }
     void newerDecision()
     {
         QFETCH(QString, registered);
         QFETCH(QString, ours);
         QFETCH(bool, refused);
-        QCOMPARE(registration::RegisteredIsNewer(registration::ReadVersionPair(registered), registration::ReadVersionPair(ours)),
+        QCOMPARE(registration::RegisteredIsNewer(registration::ReadVersionPair(registered),
+                                                 registration::ReadVersionPair(ours)),
                  refused);
     }
 
@@ -119,7 +128,8 @@ private slots:
         QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::Registered);
         VERIFY_BOXES(boxes);
         QCOMPARE(processes.starts.size(), 1);
-        QCOMPARE(processes.starts[0], (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/regserver")}));
+        QCOMPARE(processes.starts[0],
+                 (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/regserver")}));
         QVERIFY(processes.waits[0] > 0);
         registry::RegistryStore store(registry::Hive::LocalMachine);
         const QStringList names = store.valueNames(framework::PlugInKey());
@@ -137,10 +147,12 @@ private slots:
         QTest::addColumn<QString>("registeredVersion");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("message");
-        QTest::newRow("same version: update") << framework::BuildVersion() << int(RegisterOutcome::Updated)
-                                              << "Updated version of plug-in registered as KR5MHUConfigure.LNSPlugInAPI";
-        QTest::newRow("missing version: update") << QString() << int(RegisterOutcome::Updated)
-                                                 << "Updated version of plug-in registered as KR5MHUConfigure.LNSPlugInAPI";
+        QTest::newRow("same version: update")
+            << framework::BuildVersion() << int(RegisterOutcome::Updated)
+            << "Updated version of plug-in registered as KR5MHUConfigure.LNSPlugInAPI";
+        QTest::newRow("missing version: update")
+            << QString() << int(RegisterOutcome::Updated)
+            << "Updated version of plug-in registered as KR5MHUConfigure.LNSPlugInAPI";
         QTest::newRow("newer major: refused") << "99.0.0" << int(RegisterOutcome::NewerRegistered)
                                               << "A newer version of this plug-in is already registered";
     }
@@ -179,8 +191,8 @@ private slots:
         processes.canStart = canStart;
         processes.exitCode = exitCode;
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI registration as COM server failed"), Answer::Ok,
-                      framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
+        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI registration as COM server failed"),
+                      Answer::Ok, framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
         QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::ServerRegistrationFailed);
         VERIFY_BOXES(boxes);
         QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
@@ -202,7 +214,8 @@ private slots:
             r.SetMachineSetting(framework::PlugInKey(), QString(), framework::PlugInProgId());
             r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("Version"), QStringLiteral("0.1.0"));
             r.SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QStringLiteral("0"));
-            QVERIFY(automation::WriteActivationFile(framework::PlugInProgId(), QStringLiteral("/opt/older/KR5MHUConfigure")));
+            QVERIFY(automation::WriteActivationFile(framework::PlugInProgId(),
+                                                    QStringLiteral("/opt/older/KR5MHUConfigure")));
         }
         const QStringList valuesBefore = testsupport::MachineKeySnapshot(framework::PlugInKey());
         const std::optional<QByteArray> activationBefore = ActivationFile();
@@ -212,13 +225,15 @@ private slots:
         processes.writesActivationFile = true;
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be registered: the registry key "
-                                     "HKEY_LOCAL_MACHINE\\") + framework::PlugInKey() + QStringLiteral(" could not be written"),
+                                     "HKEY_LOCAL_MACHINE\\") +
+                          framework::PlugInKey() + QStringLiteral(" could not be written"),
                       Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Critical, true});
         QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryWriteFailed);
         VERIFY_BOXES(boxes);
         QCOMPARE(processes.starts.size(), 1);
         QCOMPARE(testsupport::MachineKeySnapshot(framework::PlugInKey()), valuesBefore);
-        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()), registeredBefore);
+        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()),
+                 registeredBefore);
         QCOMPARE(ActivationFile(), activationBefore);
     }
 
@@ -242,7 +257,8 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be ") +
                           (registering ? QStringLiteral("registered") : QStringLiteral("deregistered")) +
-                          QStringLiteral(": the registry file ") + hive + QStringLiteral(" cannot be read as a registry"),
+                          QStringLiteral(": the registry file ") + hive +
+                          QStringLiteral(" cannot be read as a registry"),
                       Answer::Ok, framework::PlugInName(), toolkit::Buttons::Ok, Icon::Critical, true});
         if (registering)
             QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::RegistryUnreadable);
@@ -269,7 +285,8 @@ private slots:
         QTest::addColumn<bool>("registered");
         QTest::addColumn<QString>("message");
         QTest::newRow("registered") << true << "Plug-in Kestrova KR5M-HU Configure deregistered";
-        QTest::newRow("not registered") << false << "Plug-in Kestrova KR5M-HU Configure does not exisit in the Windows registery";
+        QTest::newRow("not registered")
+            << false << "Plug-in Kestrova KR5M-HU Configure does not exisit in the Windows registery";
     }
     void removal()
     {
@@ -286,7 +303,8 @@ private slots:
         QCOMPARE(registration::RemovePlugInRegistration(true),
                  registered ? registration::RemovalOutcome::Removed : registration::RemovalOutcome::NotRegistered);
         VERIFY_BOXES(boxes);
-        QCOMPARE(processes.starts.last(), (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/unregserver")}));
+        QCOMPARE(processes.starts.last(),
+                 (QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("/unregserver")}));
         QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
     }
 
@@ -296,9 +314,10 @@ private slots:
         QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
         processes.canStart = false;
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI deregistration as COM server failed\r"
-                                     "Verify that there are not instances running\rThe system cannot find the file specified."),
-                      Answer::Ok, framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
+        boxes.expect(
+            {QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI deregistration as COM server failed\r"
+                            "Verify that there are not instances running\rThe system cannot find the file specified."),
+             Answer::Ok, framework::ApplicationTitle(), std::nullopt, Icon::Critical, true});
         QCOMPARE(registration::RemovePlugInRegistration(true), registration::RemovalOutcome::ServerRemovalFailed);
         VERIFY_BOXES(boxes);
         QVERIFY(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
@@ -313,14 +332,16 @@ private slots:
         registry::RegistryStore store(registry::Hive::LocalMachine);
         QVERIFY(store.keyExists(framework::PlugInKey()));
         // The process's own connection to the hive (one per file) refuses every write from now on.
-        QSqlDatabase hive = QSqlDatabase::database(QStringLiteral("registry:") + QFileInfo(store.fileName()).absoluteFilePath(), false);
+        QSqlDatabase hive =
+            QSqlDatabase::database(QStringLiteral("registry:") + QFileInfo(store.fileName()).absoluteFilePath(), false);
         QVERIFY(hive.isOpen());
         QVERIFY(QSqlQuery(hive).exec(QStringLiteral("PRAGMA query_only = ON")));
 
         QVERIFY(!registration::DeregisterPlugIn(-1, false));
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be deregistered: the registry key "
-                                     "HKEY_LOCAL_MACHINE\\") + framework::PlugInKey() + QStringLiteral(" could not be deleted"),
+                                     "HKEY_LOCAL_MACHINE\\") +
+                          framework::PlugInKey() + QStringLiteral(" could not be deleted"),
                       Answer::Ok, framework::PlugInName(), std::nullopt, Icon::Critical, true});
         QCOMPARE(registration::RemovePlugInRegistration(true), registration::RemovalOutcome::RegistryDeleteFailed);
         VERIFY_BOXES(boxes);

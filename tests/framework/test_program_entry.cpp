@@ -7,11 +7,11 @@
 #include "support/RegistryFaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QtTest>
 
@@ -77,7 +77,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("register") << QStringList{QStringLiteral("/regplugin")};
         QTest::newRow("deregister, complete") << QStringList{QStringLiteral("/deregplugin")};
-        QTest::newRow("deregister, minimal") << QStringList{QStringLiteral("/deregplugin"), QStringLiteral("/deregmode:-1")};
+        QTest::newRow("deregister, minimal")
+            << QStringList{QStringLiteral("/deregplugin"), QStringLiteral("/deregmode:-1")};
     }
     void unreadableHiveEndsNonZeroNamingIt()
     {
@@ -139,7 +140,8 @@ private slots:
         QVERIFY(server.waitForStarted());
         {
             QDBusConnection connection = QDBusConnection::connectToBus(address, QStringLiteral("watch"));
-            QTRY_VERIFY_WITH_TIMEOUT(connection.interface()->isServiceRegistered(QStringLiteral("KR5MHUConfigure.LNSPlugInAPI")), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                connection.interface()->isServiceRegistered(QStringLiteral("KR5MHUConfigure.LNSPlugInAPI")), 10000);
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("watch"));
         QVERIFY(server.state() == QProcess::Running);
@@ -188,7 +190,8 @@ private:
     // A session bus of the test's own; returns its address.
     static QString startBus(QProcess& bus)
     {
-        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         if (!bus.waitForStarted() || !bus.waitForReadyRead(10000))
             return QString();
         return QString::fromUtf8(bus.readLine()).trimmed();

@@ -30,10 +30,13 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("expected");
         QTest::newRow("text") << int(registry::ValueType::String) << QByteArray("abc") << QStringLiteral("abc");
-        QTest::newRow("cut at NUL") << int(registry::ValueType::String) << QByteArray("ab\0cd", 5) << QStringLiteral("ab");
+        QTest::newRow("cut at NUL") << int(registry::ValueType::String) << QByteArray("ab\0cd", 5)
+                                    << QStringLiteral("ab");
         QTest::newRow("empty") << int(registry::ValueType::String) << QByteArray("") << QString();
-        QTest::newRow("number type reads as missing") << int(registry::ValueType::Number) << QByteArray("\1\0\0\0", 4) << QString();
-        QTest::newRow("non-ASCII text") << int(registry::ValueType::String) << QStringLiteral("ºC").toUtf8() << QStringLiteral("ºC");
+        QTest::newRow("number type reads as missing")
+            << int(registry::ValueType::Number) << QByteArray("\1\0\0\0", 4) << QString();
+        QTest::newRow("non-ASCII text") << int(registry::ValueType::String) << QStringLiteral("ºC").toUtf8()
+                                        << QStringLiteral("ºC");
     }
     void readsOnlyStringValues()
     {
@@ -62,8 +65,9 @@ private slots:
         r.SetAppSetting(QStringLiteral("Window"), QStringLiteral("Left"), QStringLiteral("12"));
         QCOMPARE(r.AppSetting(QStringLiteral("Window"), QStringLiteral("Left")), QStringLiteral("12"));
         RegistryStore user(Hive::CurrentUser);
-        const auto value = user.queryValue(
-            QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Applets\\Kestrova KR5M-HU Configure\\Window"), QStringLiteral("Left"));
+        const auto value =
+            user.queryValue(QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Applets\\Kestrova KR5M-HU Configure\\Window"),
+                            QStringLiteral("Left"));
         QVERIFY(value.has_value());
         QVERIFY(!RegistryStore(Hive::LocalMachine).keyExists(QStringLiteral("SOFTWARE\\LonWorks\\LCA\\Applets")));
     }
@@ -125,8 +129,9 @@ private slots:
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other writer"));
                 db.setDatabaseName(file);
                 QSqlQuery q(db);
-                const bool began = db.open() && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
-                                   q.exec(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (0, 'Other', 'other')"));
+                const bool began =
+                    db.open() && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+                    q.exec(QStringLiteral("INSERT INTO keys (parent, name, lname) VALUES (0, 'Other', 'other')"));
                 holding.set_value();
                 if (began) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -137,21 +142,25 @@ private slots:
         });
         holding.get_future().wait();
         const bool created = store.createKey(QStringLiteral("SOFTWARE\\Shared\\Mine"));
-        const bool set = store.setValue(QStringLiteral("SOFTWARE\\Shared\\Mine"), QStringLiteral("v"), registry::StringValue(QStringLiteral("1")));
+        const bool set = store.setValue(QStringLiteral("SOFTWARE\\Shared\\Mine"), QStringLiteral("v"),
+                                        registry::StringValue(QStringLiteral("1")));
         other.join();
         QVERIFY(created);
         QVERIFY(set);
         QVERIFY(store.keyExists(QStringLiteral("Other")));
-        QCOMPARE(store.queryValue(QStringLiteral("SOFTWARE\\Shared\\Mine"), QStringLiteral("v"))->data, QByteArray("1"));
+        QCOMPARE(store.queryValue(QStringLiteral("SOFTWARE\\Shared\\Mine"), QStringLiteral("v"))->data,
+                 QByteArray("1"));
     }
 
     void enumeratesSubkeysInOrderThenEmpty()
     {
         CRegistry r;
         for (const char* name : {"One", "Two", "Three"})
-            r.SetMachineSetting(QStringLiteral("SOFTWARE\\List\\") + QLatin1String(name), QStringLiteral("v"), QStringLiteral("x"));
+            r.SetMachineSetting(QStringLiteral("SOFTWARE\\List\\") + QLatin1String(name), QStringLiteral("v"),
+                                QStringLiteral("x"));
         QStringList seen;
-        for (QString k = r.FindFirstMachineKey(QStringLiteral("SOFTWARE\\List")); !k.isEmpty(); k = r.GetNextMachineKey())
+        for (QString k = r.FindFirstMachineKey(QStringLiteral("SOFTWARE\\List")); !k.isEmpty();
+             k = r.GetNextMachineKey())
             seen << k;
         QCOMPARE(seen, (QStringList{QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")}));
         QCOMPARE(r.FindFirstMachineKey(QStringLiteral("SOFTWARE\\List\\One")), QString());
@@ -207,7 +216,8 @@ private slots:
         QCOMPARE(framework::UnitSymbol(2), QStringLiteral("\u00BAX"));
         QCOMPARE(framework::UnitSymbol(0).at(0).unicode(), ushort(0x00BA));
         framework::WriteDisplayUnitsSetting(0);
-        QCOMPARE(CRegistry().MachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits")), QStringLiteral("0"));
+        QCOMPARE(CRegistry().MachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits")),
+                 QStringLiteral("0"));
     }
 
 private:

@@ -47,14 +47,15 @@ private slots:
         QFETCH(QString, trace);
         QString ran;
         std::vector<Step> steps{
-            Step::Named(QStringLiteral("a"),
-                        [&] {
-                            if (aFails)
-                                throw com::ComError(5, QStringLiteral("a"), QStringLiteral("a failed"));
-                            ran += QLatin1Char('a');
-                            return Go::To(QStringLiteral("c"));
-                        },
-                        [](const com::ComError&) { return Go::To(QStringLiteral("c")); }),
+            Step::Named(
+                QStringLiteral("a"),
+                [&] {
+                    if (aFails)
+                        throw com::ComError(5, QStringLiteral("a"), QStringLiteral("a failed"));
+                    ran += QLatin1Char('a');
+                    return Go::To(QStringLiteral("c"));
+                },
+                [](const com::ComError&) { return Go::To(QStringLiteral("c")); }),
             Traced(QStringLiteral("b"), ran),
             Traced(QStringLiteral("c"), ran),
         };
@@ -63,7 +64,8 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         if (aFails)
             boxes.expect(QStringLiteral("a failed"), toolkit::Answer::Ignore);
-        QVERIFY(framework::RunSteps(steps, StepFailurePolicy{QStringLiteral("Procedure"), toolkit::Icon::Critical, {}, {}}));
+        QVERIFY(framework::RunSteps(steps,
+                                    StepFailurePolicy{QStringLiteral("Procedure"), toolkit::Icon::Critical, {}, {}}));
         QCOMPARE(ran, trace);
     }
 
@@ -71,8 +73,10 @@ private slots:
     {
         QTest::addColumn<QString>("secondName");
         QTest::addColumn<QString>("target");
-        QTest::newRow("two steps of one name") << "a" << "a";
-        QTest::newRow("a name no step has") << "b" << "z";
+        QTest::newRow("two steps of one name") << "a"
+                                               << "a";
+        QTest::newRow("a name no step has") << "b"
+                                            << "z";
     }
     void mistakenNamesAreRefused()
     {
@@ -80,8 +84,10 @@ private slots:
         QFETCH(QString, target);
         QString ran;
         const std::vector<Step> steps{Traced(QStringLiteral("a"), ran, Go::To(target)), Traced(secondName, ran)};
-        QVERIFY_THROWS_EXCEPTION(std::logic_error,
-                                 framework::RunSteps(steps, StepFailurePolicy{QStringLiteral("Procedure"), toolkit::Icon::Critical, {}, {}}));
+        QVERIFY_THROWS_EXCEPTION(
+            std::logic_error,
+            framework::RunSteps(steps,
+                                StepFailurePolicy{QStringLiteral("Procedure"), toolkit::Icon::Critical, {}, {}}));
     }
 };
 

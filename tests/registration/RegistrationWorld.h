@@ -4,8 +4,8 @@
 // through the object server's provisioning API, and the seams a test scripts (file dialog, boxes
 // with an action while they are open, the progress window's texts as they are shown).
 #include "framework/Connection.h"
-#include "framework/PlugInSession.h"
 #include "framework/Identity.h"
+#include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/Xif.h"

@@ -32,7 +32,8 @@ testsupport::ExpectedBox FailureBox(const QString& text)
 const QString RemoteWarning = QStringLiteral(
     "Register this Plug-In on the LNS Server computer to ensure all resource files required by this Plug-In are "
     "available to the server. Failure to do so may cause unexpected errors.");
-const QString ResourcesQuestion = QStringLiteral("Unable to add the resources listed in the ResourceTable to the catalog");
+const QString ResourcesQuestion =
+    QStringLiteral("Unable to add the resources listed in the ResourceTable to the catalog");
 
 // A model's XIF with another program ID on line 4.
 QByteArray XifOfAnotherModel(const QString& programId)
@@ -68,21 +69,40 @@ private slots:
         QTest::addColumn<bool>("isCommand");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("expected");
-        const QList<QPair<int, const char*>> commands = {
-            {1, "New"},           {2, "Edit Source"},   {10, "Build Image"},   {11, "Commission"},
-            {12, "Load"},         {13, "Configure"},    {14, "Calibrate"},     {15, "Connect"},
-            {20, "Browse"},       {21, "Monitor"},      {22, "Control"},       {23, "Report"},
-            {30, "Online"},       {31, "Offline"},      {32, "Reset"},         {33, "Test"},
-            {34, "Wink"},         {40, "Uninstall"},    {41, "Replace"},       {50, "Register"},
-            {60, "Recover"},      {61, "Monitor Recovery"}, {70, "Security Level"},
-            {99, "Custom command 99"}, {0, "Custom command 0"}, {-3, "Custom command -3"}, {51, "Custom command 51"}};
+        const QList<QPair<int, const char*>> commands = {{1, "New"},
+                                                         {2, "Edit Source"},
+                                                         {10, "Build Image"},
+                                                         {11, "Commission"},
+                                                         {12, "Load"},
+                                                         {13, "Configure"},
+                                                         {14, "Calibrate"},
+                                                         {15, "Connect"},
+                                                         {20, "Browse"},
+                                                         {21, "Monitor"},
+                                                         {22, "Control"},
+                                                         {23, "Report"},
+                                                         {30, "Online"},
+                                                         {31, "Offline"},
+                                                         {32, "Reset"},
+                                                         {33, "Test"},
+                                                         {34, "Wink"},
+                                                         {40, "Uninstall"},
+                                                         {41, "Replace"},
+                                                         {50, "Register"},
+                                                         {60, "Recover"},
+                                                         {61, "Monitor Recovery"},
+                                                         {70, "Security Level"},
+                                                         {99, "Custom command 99"},
+                                                         {0, "Custom command 0"},
+                                                         {-3, "Custom command -3"},
+                                                         {51, "Custom command 51"}};
         for (const auto& [n, name] : commands)
             QTest::addRow("command %d", n) << true << n << QString::fromLatin1(name);
         const QList<QPair<int, const char*>> classes = {
-            {0, "Object Server"}, {7, "Application Device"}, {28, "LonMark Object"}, {29, "LonMark Objects"},
-            {36, "Device Template"}, {42, "Connection Description Template"}, {48, "Detail Info"},
-            {49, "Custom ID =  49"}, {50, "Extension"}, {52, "Recovery Status"}, {53, "Custom ID =  53"},
-            {-1, "Custom ID = -1"}};
+            {0, "Object Server"},    {7, "Application Device"}, {28, "LonMark Object"},
+            {29, "LonMark Objects"}, {36, "Device Template"},   {42, "Connection Description Template"},
+            {48, "Detail Info"},     {49, "Custom ID =  49"},   {50, "Extension"},
+            {52, "Recovery Status"}, {53, "Custom ID =  53"},   {-1, "Custom ID = -1"}};
         for (const auto& [n, name] : classes)
             QTest::addRow("class %d", n) << false << n << QString::fromLatin1(name);
     }
@@ -91,7 +111,8 @@ private slots:
         QFETCH(bool, isCommand);
         QFETCH(int, number);
         QFETCH(QString, expected);
-        QCOMPARE(isCommand ? registration::CommandIdName(number) : registration::ObjectClassName(qint16(number)), expected);
+        QCOMPARE(isCommand ? registration::CommandIdName(number) : registration::ObjectClassName(qint16(number)),
+                 expected);
     }
 
     // Every class 0 to 52 but 49 has its own name, and no two share one.
@@ -135,9 +156,13 @@ private slots:
         QCOMPARE(world.ourApps(Net), expected);
         QCOMPARE(world.admin.templateNames(Net).size(), withB ? 2 : 1);
         QVERIFY(dialog.requests.isEmpty());
-        QVERIFY(progress.texts.contains(QStringLiteral("Tmpl A\r\nAdding command Configure for LonMark Object objects...")));
-        QVERIFY(progress.texts.contains(QStringLiteral("Tmpl A\r\nAdding command Configure for Application Device objects...")));
-        QCOMPARE(progress.texts.contains(QStringLiteral("Tmpl B\r\nAdding command Configure for Application Device objects...")), withB);
+        QVERIFY(progress.texts.contains(
+            QStringLiteral("Tmpl A\r\nAdding command Configure for LonMark Object objects...")));
+        QVERIFY(progress.texts.contains(
+            QStringLiteral("Tmpl A\r\nAdding command Configure for Application Device objects...")));
+        QCOMPARE(progress.texts.contains(
+                     QStringLiteral("Tmpl B\r\nAdding command Configure for Application Device objects...")),
+                 withB);
         // The resource files are now in the catalog.
         QVERIFY(registration::ResourceFilesPresent());
         QVERIFY(!network.session.Link().RemoteAtRegistration);
@@ -151,13 +176,19 @@ private slots:
         QTest::addColumn<bool>("nameTaken");
         QTest::addColumn<QString>("subfolder");
         QTest::addColumn<QString>("fileA");
-        QTest::newRow("XIFs found below the import folder") << true << false << "Kestrova" << "KR5M-HU.xif";
-        QTest::newRow("XIFs asked for") << false << false << "cd" << "KR5M-HU.xif";
-        QTest::newRow("model name taken by another template") << true << true << "Kestrova" << "KR5M-HU.xif";
+        QTest::newRow("XIFs found below the import folder") << true << false << "Kestrova"
+                                                            << "KR5M-HU.xif";
+        QTest::newRow("XIFs asked for") << false << false << "cd"
+                                        << "KR5M-HU.xif";
+        QTest::newRow("model name taken by another template") << true << true << "Kestrova"
+                                                              << "KR5M-HU.xif";
         // A "\" in a name the file system gave is part of the name, not a Windows separator.
-        QTest::newRow("backslash in a folder's name") << true << false << "Kes\\trova" << "KR5M-HU.xif";
-        QTest::newRow("backslash in a file's name") << true << false << "Kestrova" << "KR5M\\HU.xif";
-        QTest::newRow("backslash in the name of a file asked for") << false << false << "c\\d" << "KR5M\\HU.xif";
+        QTest::newRow("backslash in a folder's name") << true << false << "Kes\\trova"
+                                                      << "KR5M-HU.xif";
+        QTest::newRow("backslash in a file's name") << true << false << "Kestrova"
+                                                    << "KR5M\\HU.xif";
+        QTest::newRow("backslash in the name of a file asked for") << false << false << "c\\d"
+                                                                   << "KR5M\\HU.xif";
     }
     void importWhenNoTemplate()
     {
@@ -217,7 +248,8 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         ScriptedFileDialog dialog;
         if (situation == QLatin1String("wrong model")) {
-            dialog.answers << std::optional<QString>(world.putXif(ModelB, QStringLiteral("b.xif"), world.lonWorks + "/cd"));
+            dialog.answers << std::optional<QString>(
+                world.putXif(ModelB, QStringLiteral("b.xif"), world.lonWorks + "/cd"));
             boxes.expect(FailureBox(QStringLiteral("\r\nUnable to find XIF file / create a template.")));
         } else if (situation == QLatin1String("cancelled")) {
             dialog.answers << std::optional<QString>();
@@ -226,8 +258,8 @@ private slots:
             // Model A's XIF with the binary form of model B beside it: the object server refuses it.
             const QString xif = world.putXif(ModelA, QStringLiteral("a.xif"));
             lns::xif::WriteXfb(lns::xif::ParseXif(DemoXif(ModelB)), lns::xif::XfbPathOf(xif));
-            testsupport::ExpectedBox box = FailureBox(QStringLiteral("\r\nCould not import the external interface file ") +
-                                                      xif + QStringLiteral("."));
+            testsupport::ExpectedBox box = FailureBox(
+                QStringLiteral("\r\nCould not import the external interface file ") + xif + QStringLiteral("."));
             box.exact = false;
             boxes.expect(box);
         }
@@ -238,8 +270,8 @@ private slots:
         if (situation == QLatin1String("import refused")) {
             // The object server's reason comes first, then what could not be done.
             const QString text = boxes.seen().value(0).text;
-            QVERIFY2(text.endsWith(QStringLiteral("\r\nCould not import the external interface file ") +
-                                   world.import + QStringLiteral("/a.xif.")),
+            QVERIFY2(text.endsWith(QStringLiteral("\r\nCould not import the external interface file ") + world.import +
+                                   QStringLiteral("/a.xif.")),
                      qPrintable(text));
             QVERIFY2(!text.startsWith(QStringLiteral("\r\n")), qPrintable(text));
         }
@@ -284,7 +316,9 @@ private slots:
         QVERIFY(registration::RegisterCommands(network.session));
         const QStringList first = world.ourApps(Net);
         // Someone edited our entry's description meanwhile; the registration writes it back.
-        AppsOf(network, QStringLiteral("Tmpl A"))->ComponentAppsItem(DeviceCommand)->SetAppDescription(QStringLiteral("edited"));
+        AppsOf(network, QStringLiteral("Tmpl A"))
+            ->ComponentAppsItem(DeviceCommand)
+            ->SetAppDescription(QStringLiteral("edited"));
         QVERIFY(registration::RegisterCommands(network.session));
         QCOMPARE(world.ourApps(Net), first);
         QCOMPARE(world.admin.componentApps(Net).size(), 4);
@@ -311,15 +345,16 @@ private slots:
         other->SetAppIsDefault(true);
         apps->ComponentAppsItem(DeviceCommand)->SetAppIsDefault(false);
         apps->ComponentAppsItem(LonMarkCommand)->SetAppIsDefault(false);
-        const auto elsewhere = AppsOf(network, QStringLiteral("Tmpl B"))->ComponentAppsAdd(QStringLiteral("Browse it"),
-                                                                                             QStringLiteral("Other.PlugIn"), 7);
+        const auto elsewhere = AppsOf(network, QStringLiteral("Tmpl B"))
+                                   ->ComponentAppsAdd(QStringLiteral("Browse it"), QStringLiteral("Other.PlugIn"), 7);
         elsewhere->SetAppIsDefault(true);
         AppsOf(network, QStringLiteral("Tmpl B"))->ComponentAppsItem(DeviceCommand)->SetAppIsDefault(false);
 
         QVERIFY(registration::RegisterCommands(network.session));
         QCOMPARE(world.ourApps(Net), EntriesOn(QStringLiteral("Tmpl A")) + EntriesOn(QStringLiteral("Tmpl B")));
         QVERIFY(!apps->ComponentAppsItem(QStringLiteral("Browse it"))->AppIsDefault());
-        QVERIFY(!AppsOf(network, QStringLiteral("Tmpl B"))->ComponentAppsItem(QStringLiteral("Browse it"))->AppIsDefault());
+        QVERIFY(
+            !AppsOf(network, QStringLiteral("Tmpl B"))->ComponentAppsItem(QStringLiteral("Browse it"))->AppIsDefault());
         VERIFY_BOXES(boxes);
     }
 
@@ -331,7 +366,8 @@ private slots:
         QTest::addColumn<QString>("deviceName");
         QTest::newRow("none") << QStringList{} << LonMarkCommand << DeviceCommand;
         QTest::newRow("one") << QStringList{DeviceCommand} << LonMarkCommand << DeviceCommand + " (1)";
-        QTest::newRow("two") << QStringList{DeviceCommand, DeviceCommand + " (1)"} << LonMarkCommand << DeviceCommand + " (2)";
+        QTest::newRow("two") << QStringList{DeviceCommand, DeviceCommand + " (1)"} << LonMarkCommand
+                             << DeviceCommand + " (2)";
         QTest::newRow("both commands") << QStringList{LonMarkCommand, DeviceCommand, LonMarkCommand + " (1)"}
                                        << LonMarkCommand + " (2)" << DeviceCommand + " (1)";
     }
@@ -375,7 +411,8 @@ private slots:
         const QString index = world.lonWorks + QStringLiteral("/types/catalog-index.json");
         QVERIFY(QDir().mkpath(index));
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({ResourcesQuestion, answer, framework::ApplicationTitle(), Buttons::AbortRetryIgnore, Icon::Information, true});
+        boxes.expect({ResourcesQuestion, answer, framework::ApplicationTitle(), Buttons::AbortRetryIgnore,
+                      Icon::Information, true});
         BoxesWithActions actions(boxes);
         if (answer == Answer::Retry)
             actions.whileOpen(1, [&](const toolkit::MessageBoxRequest&) { QDir(index).removeRecursively(); });

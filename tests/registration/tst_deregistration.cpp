@@ -47,13 +47,18 @@ QString UnusedQuestion(const QString& templateName)
 
 testsupport::ExpectedBox Question(const QString& templateName, Answer answer)
 {
-    return {UnusedQuestion(templateName), answer, framework::ApplicationTitle(), Buttons::YesNo, Icon::Exclamation, true};
+    return {
+        UnusedQuestion(templateName), answer, framework::ApplicationTitle(), Buttons::YesNo, Icon::Exclamation, true};
 }
 
 testsupport::ExpectedBox Deregistered()
 {
-    return {QStringLiteral("Plug-in ") + framework::PlugInName() + QStringLiteral(" deregistered"), Answer::Ok,
-            framework::PlugInName(), Buttons::Ok, Icon::Information, true};
+    return {QStringLiteral("Plug-in ") + framework::PlugInName() + QStringLiteral(" deregistered"),
+            Answer::Ok,
+            framework::PlugInName(),
+            Buttons::Ok,
+            Icon::Information,
+            true};
 }
 
 // A network with both models' templates, "Used" with a device and "Unused" without, our commands
@@ -71,7 +76,8 @@ void PrepareNetwork(Installation& world, const QString& name, bool requiresInter
         QVERIFY(registration::RegisterCommands(network.session));
         const auto system = network.session.Link().CurrentSystem->SystemComponentApps();
         system->ComponentAppsAdd(QStringLiteral("Register"), framework::PlugInProgId(), 0)->SetAppCommandId(50);
-        system->ComponentAppsAdd(QStringLiteral("Register other"), QStringLiteral("Other.PlugIn"), 0)->SetAppCommandId(50);
+        system->ComponentAppsAdd(QStringLiteral("Register other"), QStringLiteral("Other.PlugIn"), 0)
+            ->SetAppCommandId(50);
         network.templates()
             ->DeviceTemplatesItem(QStringLiteral("Used"))
             ->TemplateComponentApps()
@@ -119,7 +125,8 @@ private slots:
     void deregisterCommands_data()
     {
         QTest::addColumn<bool>("showProgress");
-        QTest::addColumn<int>("moreOfOurs");  // further entries of ours after another plug-in's, on a template and the system
+        QTest::addColumn<int>(
+            "moreOfOurs");  // further entries of ours after another plug-in's, on a template and the system
         QTest::newRow("quietly") << false << 0;
         QTest::newRow("with progress") << true << 0;
         QTest::newRow("several of ours side by side") << false << 3;
@@ -135,8 +142,10 @@ private slots:
             const auto system = network.session.Link().CurrentSystem->SystemComponentApps();
             const auto used = network.templates()->DeviceTemplatesItem(QStringLiteral("Used"))->TemplateComponentApps();
             for (int i = 0; i < moreOfOurs; ++i) {
-                system->ComponentAppsAdd(QStringLiteral("Register %1").arg(i), framework::PlugInProgId(), 0)->SetAppCommandId(50);
-                used->ComponentAppsAdd(QStringLiteral("Configure %1").arg(i), framework::PlugInProgId(), 7)->SetAppCommandId(13);
+                system->ComponentAppsAdd(QStringLiteral("Register %1").arg(i), framework::PlugInProgId(), 0)
+                    ->SetAppCommandId(50);
+                used->ComponentAppsAdd(QStringLiteral("Configure %1").arg(i), framework::PlugInProgId(), 7)
+                    ->SetAppCommandId(13);
             }
             QCOMPARE(world.ourApps(Net).size(), 5 + 2 * moreOfOurs);
         }
@@ -180,7 +189,8 @@ private slots:
         QTest::newRow("exhaustive without progress") << true << false << "" << QStringList{"Used", "Unused"};
         QTest::newRow("exhaustive, yes") << true << true << "yes" << QStringList{"Used"};
         QTest::newRow("exhaustive, no") << true << true << "no" << QStringList{"Used", "Unused"};
-        QTest::newRow("exhaustive, removal fails") << true << true << "device added meanwhile" << QStringList{"Used", "Unused"};
+        QTest::newRow("exhaustive, removal fails")
+            << true << true << "device added meanwhile" << QStringList{"Used", "Unused"};
     }
     void unusedTemplates()
     {
@@ -241,7 +251,8 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         const bool asks = mode == 1 && interactive;
         if (asks)
-            boxes.expect(Question(QStringLiteral("Unused"), Answer::Yes)).expect(Question(QStringLiteral("Unused"), Answer::No));
+            boxes.expect(Question(QStringLiteral("Unused"), Answer::Yes))
+                .expect(Question(QStringLiteral("Unused"), Answer::No));
         if (interactive)
             boxes.expect(Deregistered());
         ProgressTexts progress;
@@ -287,8 +298,9 @@ private slots:
         SelfRegistrationStarts starts;
         testsupport::ScriptedMessageBoxes boxes;
         if (fromWindow)
-            boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be deregistered: its commands could not "
-                                         "be removed from the network Demo\r"),
+            boxes.expect({QStringLiteral(
+                              "Plug-in KR5MHUConfigure.LNSPlugInAPI could not be deregistered: its commands could not "
+                              "be removed from the network Demo\r"),
                           Answer::Ok, framework::PlugInName(), Buttons::Ok, Icon::Critical});
         bool closed = false;
         fRegisterPlugIn window([&] { closed = true; });
@@ -384,8 +396,8 @@ private slots:
         BoxesWithActions actions(boxes);
         QString lockState;
         bool closedMeanwhile = true;
-        boxes.expect({QStringLiteral("Plug-in registered as KR5MHUConfigure.LNSPlugInAPI"), Answer::Ok, framework::PlugInName(),
-                      std::nullopt, Icon::Information, true});
+        boxes.expect({QStringLiteral("Plug-in registered as KR5MHUConfigure.LNSPlugInAPI"), Answer::Ok,
+                      framework::PlugInName(), std::nullopt, Icon::Information, true});
         actions.whileOpen(1, [&](const toolkit::MessageBoxRequest&) {
             lockState = QStringLiteral("%1%2%3%4")
                             .arg(window.cmbDeregMode->isEnabled())

@@ -84,11 +84,10 @@ private slots:
         const Run reg = Director({QStringLiteral("register-commands"), Net});
         QVERIFY2(reg.exitCode == 0, qPrintable(reg.out + reg.err));
         // Both templates imported from the import folder, each with our two entries as the default.
-        const QStringList expected = {
-            NameA + QStringLiteral("|Kestrova KR5M-HU LonMarkObject Configure|28|13|true"),
-            NameA + QStringLiteral("|Kestrova KR5M-HU Device Configure|7|13|true"),
-            NameB + QStringLiteral("|Kestrova KR5M-HU LonMarkObject Configure|28|13|true"),
-            NameB + QStringLiteral("|Kestrova KR5M-HU Device Configure|7|13|true")};
+        const QStringList expected = {NameA + QStringLiteral("|Kestrova KR5M-HU LonMarkObject Configure|28|13|true"),
+                                      NameA + QStringLiteral("|Kestrova KR5M-HU Device Configure|7|13|true"),
+                                      NameB + QStringLiteral("|Kestrova KR5M-HU LonMarkObject Configure|28|13|true"),
+                                      NameB + QStringLiteral("|Kestrova KR5M-HU Device Configure|7|13|true")};
         QCOMPARE(OurAppLines(Net), expected);
 
         const Run again = Director({QStringLiteral("register-commands"), Net});
@@ -151,7 +150,8 @@ private slots:
         Installation world;
         const Run run = Director({verb, QStringLiteral("Nowhere")});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("Nowhere")) || run.out.contains(QStringLiteral("Cannot open the network Nowhere")),
+        QVERIFY2(run.err.contains(QStringLiteral("Nowhere")) ||
+                     run.out.contains(QStringLiteral("Cannot open the network Nowhere")),
                  qPrintable(run.out + run.err));
     }
 

@@ -124,10 +124,11 @@ private slots:
         Installation world;
         testsupport::ScriptedMessageBoxes boxes;
         if (remote)
-            boxes.expect({QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
-                                         "required by this Plug-In are available to the server. Failure to do so may cause "
-                                         "unexpected errors."),
-                          Answer::Ok, framework::ApplicationTitle(), toolkit::Buttons::Ok, toolkit::Icon::Exclamation, true});
+            boxes.expect(
+                {QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
+                                "required by this Plug-In are available to the server. Failure to do so may cause "
+                                "unexpected errors."),
+                 Answer::Ok, framework::ApplicationTitle(), toolkit::Buttons::Ok, toolkit::Icon::Exclamation, true});
         QVERIFY(registration::AddResourceFiles(remote));
         VERIFY_BOXES(boxes);
     }

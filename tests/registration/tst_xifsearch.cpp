@@ -5,10 +5,10 @@
 #include "registration/XifImport.h"
 #include "registration/fHidden.h"
 
-#include <QTemporaryDir>
-#include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QTemporaryDir>
+#include <QtTest>
 
 using namespace regtest;
 using toolkit::Answer;
@@ -72,15 +72,18 @@ private slots:
         QTest::newRow("lower-case hexadecimal kept as written")
             << "a.xif" << XifWithIdLine(Pairs(ModelA).toLower()) << ModelA.toLower();
         QTest::newRow("other separators") << "a.xif" << XifWithIdLine("80-00-D3-55-00-04-04-0B") << ModelA;
-        QTest::newRow("CR LF line ends") << "a.xif" << QByteArray(Header + a + "\n" + Body).replace("\n", "\r\n") << ModelA;
+        QTest::newRow("CR LF line ends") << "a.xif" << QByteArray(Header + a + "\n" + Body).replace("\n", "\r\n")
+                                         << ModelA;
         // A line beginning after "8" holds character codes; "00" stands for a blank.
         QTest::newRow("text form") << "a.xif" << XifWithIdLine("C4:41:42:00:43:44:45:46")
-                                   << QString::fromLatin1("\xC4" "AB CDEF        ");
+                                   << QString::fromLatin1("\xC4"
+                                                          "AB CDEF        ");
         // "9" is the first character after "8".
         QTest::newRow("text form from a first 9") << "a.xif" << XifWithIdLine("90:41:42:00:43:44:45:46")
-                                                  << QString::fromLatin1("\x90" "AB CDEF        ");
-        QTest::newRow("text form, odd pairs") << "a.xif" << XifWithIdLine("Zz:41")
-                                              << QString::fromLatin1(" A              ");
+                                                  << QString::fromLatin1("\x90"
+                                                                         "AB CDEF        ");
+        QTest::newRow("text form, odd pairs")
+            << "a.xif" << XifWithIdLine("Zz:41") << QString::fromLatin1(" A              ");
         QTest::newRow("upper-case extension") << "A.XIF" << XifWithIdLine(a) << ModelA;
         QTest::newRow("mixed-case extension") << "a.XiF" << XifWithIdLine(a) << ModelA;
         QTest::newRow("not an .xif name") << "a.txt" << XifWithIdLine(a) << QString();
@@ -154,14 +157,12 @@ private slots:
         QTest::addColumn<QString>("expected");  // relative to the root; empty = nothing found
         const QByteArray a = XifWithIdLine(Pairs(ModelA));
         const QByteArray b = XifWithIdLine(Pairs(ModelB));
-        QTest::newRow("file before subfolder")
-            << Entries{{"a/deep.xif", a}, {"z.xif", a}} << ModelA << "z.xif";
+        QTest::newRow("file before subfolder") << Entries{{"a/deep.xif", a}, {"z.xif", a}} << ModelA << "z.xif";
         QTest::newRow("depth first: the whole first subfolder before the second")
             << Entries{{"a/x/deep.xif", a}, {"b/shallow.xif", a}} << ModelA << "a/x/deep.xif";
         QTest::newRow("another model's file is passed over")
             << Entries{{"1.xif", b}, {"2.xif", a}} << ModelA << "2.xif";
-        QTest::newRow("the wanted ID is upper-cased first")
-            << Entries{{"1.xif", a}} << ModelA.toLower() << "1.xif";
+        QTest::newRow("the wanted ID is upper-cased first") << Entries{{"1.xif", a}} << ModelA.toLower() << "1.xif";
         QTest::newRow("lower-case hexadecimal in the file does not match")
             << Entries{{"1.xif", XifWithIdLine(Pairs(ModelA).toLower())}} << ModelA << "";
         QTest::newRow("line 5") << Entries{{"1.xif", Header + "\n" + Pairs(ModelA) + "\n" + Body}} << ModelA << "1.xif";
@@ -171,12 +172,11 @@ private slots:
             << Entries{{".a.xif", a}, {".hidden/a.xif", a}, {"v/.x/a.xif", a}, {"w/b.xif", a}} << ModelA << "w/b.xif";
         QTest::newRow("symbolic link loop")
             << Entries{{"a/up", "->.."}, {"a/self", "->."}, {"b/c.xif", b}} << ModelA << "";
-        QTest::newRow("loop before the match")
-            << Entries{{"a/loop", "->../a"}, {"b/c.xif", a}} << ModelA << "b/c.xif";
+        QTest::newRow("loop before the match") << Entries{{"a/loop", "->../a"}, {"b/c.xif", a}} << ModelA << "b/c.xif";
         QTest::newRow("linked folder is searched")
             << Entries{{"real/c.xif", a}, {"a-link", "->real"}} << ModelA << "a-link/c.xif";
         QTest::newRow("bad files do not stop the search")
-            << Entries{{"1.xif", ""}, {"2.xif", "\x01\x02"}, {"3.xif", Header}, {"4.xif", "->nowhere.xif"},
+            << Entries{{"1.xif", ""},      {"2.xif", "\x01\x02"}, {"3.xif", Header}, {"4.xif", "->nowhere.xif"},
                        {"5.xif", "<dir>"}, {"6.xif", a}}
             << ModelA << "6.xif";
         QTest::newRow("a .xif folder is searched as a folder")
@@ -202,8 +202,10 @@ private slots:
         Layout(dir.path(), {{"a/locked/x.xif", a}, {"b/1.xif", a}, {"b/2.xif", a}, {"c/ok.xif", a}});
         QVERIFY(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("a/locked"))).constData(), 0) == 0);
         QVERIFY(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("b/1.xif"))).constData(), 0) == 0);
-        const bool readsAnything = ::access(QFile::encodeName(dir.filePath(QStringLiteral("a/locked"))).constData(), R_OK) == 0;
-        const QString expected = readsAnything ? dir.filePath(QStringLiteral("a/locked/x.xif")) : dir.filePath(QStringLiteral("b/2.xif"));
+        const bool readsAnything =
+            ::access(QFile::encodeName(dir.filePath(QStringLiteral("a/locked"))).constData(), R_OK) == 0;
+        const QString expected =
+            readsAnything ? dir.filePath(QStringLiteral("a/locked/x.xif")) : dir.filePath(QStringLiteral("b/2.xif"));
         QCOMPARE(WalkDir::FindXifInFolder(dir.path(), ModelA), expected);
         ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("a/locked"))).constData(), 0700);
     }
@@ -253,9 +255,12 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << "Import" << "KR5M-HU.xif";
-        QTest::newRow("blanks and quotes") << "my \"odd\" folder" << "a \"quoted\" name.xif";
-        QTest::newRow("what a composed command line would split") << "x\" \"y" << "\" -o \"z.xif";
+        QTest::newRow("plain") << "Import"
+                               << "KR5M-HU.xif";
+        QTest::newRow("blanks and quotes") << "my \"odd\" folder"
+                                           << "a \"quoted\" name.xif";
+        QTest::newRow("what a composed command line would split") << "x\" \"y"
+                                                                  << "\" -o \"z.xif";
     }
     void converterMakesXfb()
     {
@@ -300,7 +305,8 @@ private slots:
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("xfbLinksTo");  // non-empty: the XFB's place holds a link there
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no converter installed") << false << ReadAll(DemoXif(ModelA)) << "" << "XIF32BIN";
+        QTest::newRow("no converter installed") << false << ReadAll(DemoXif(ModelA)) << ""
+                                                << "XIF32BIN";
         QTest::newRow("converter refuses the file") << true << XifWithIdLine("80:00") << ""
                                                     << "line 4 does not hold a program ID";
         QTest::newRow("a link where the XFB belongs") << true << ReadAll(DemoXif(ModelA)) << "elsewhere/made.XFB"
@@ -363,7 +369,8 @@ private slots:
         QFETCH(bool, accepted);
         Installation world;
         QVERIFY(world.installConverter());
-        const QString chosen = chosenModel.isEmpty() ? QString() : world.putXif(chosenModel, fileName, world.lonWorks + "/elsewhere");
+        const QString chosen =
+            chosenModel.isEmpty() ? QString() : world.putXif(chosenModel, fileName, world.lonWorks + "/elsewhere");
         testsupport::ScriptedMessageBoxes boxes;
         ScriptedFileDialog dialog;
         dialog.answers << (chosen.isEmpty() ? std::optional<QString>() : std::optional<QString>(chosen));
@@ -407,7 +414,8 @@ private slots:
         network.session.Link().RemoteAtRegistration = remote;
         testsupport::ScriptedMessageBoxes boxes;
         QCOMPARE(registration::FindXifFile(network.session.Link(), ModelA), found ? xif : QString());
-        QCOMPARE(network.session.Link().ImportFolder, remote ? (knownFolder.isEmpty() ? QString() : old) : world.import);
+        QCOMPARE(network.session.Link().ImportFolder,
+                 remote ? (knownFolder.isEmpty() ? QString() : old) : world.import);
         QCOMPARE(QFile::exists(lns::xif::XfbPathOf(xif)), found);
         VERIFY_BOXES(boxes);
     }

@@ -23,7 +23,9 @@ void Note(const CallLog& log, const QString& operation, const QStringList& words
 
 class RecordedInterface final : public lns::NetworkInterface {
 public:
-    RecordedInterface(Ptr<lns::NetworkInterface> inner, CallLog log) : m_inner(std::move(inner)), m_log(std::move(log)) {}
+    RecordedInterface(Ptr<lns::NetworkInterface> inner, CallLog log) : m_inner(std::move(inner)), m_log(std::move(log))
+    {
+    }
     QString InterfaceName() override
     {
         const QString name = m_inner->InterfaceName();
@@ -49,7 +51,10 @@ QString NameOf(const Ptr<lns::NetworkInterface>& networkInterface)
 
 class RecordedInterfaces final : public lns::NetworkInterfaces {
 public:
-    RecordedInterfaces(Ptr<lns::NetworkInterfaces> inner, CallLog log) : m_inner(std::move(inner)), m_log(std::move(log)) {}
+    RecordedInterfaces(Ptr<lns::NetworkInterfaces> inner, CallLog log)
+        : m_inner(std::move(inner)), m_log(std::move(log))
+    {
+    }
     qint32 Count() override
     {
         Note(m_log, QStringLiteral("NetworkInterfaces.Count"));
@@ -186,7 +191,9 @@ private:
 class RecordedNetwork final : public lns::Network {
 public:
     RecordedNetwork(Ptr<lns::Network> inner, CallLog log)
-        : m_inner(std::move(inner)), m_log(std::move(log)), m_name(m_inner->NetworkName()) {}
+        : m_inner(std::move(inner)), m_log(std::move(log)), m_name(m_inner->NetworkName())
+    {
+    }
     void OpenNetwork() override
     {
         Note(m_log, QStringLiteral("OpenNetwork"), {m_name});
@@ -246,7 +253,9 @@ private:
 class RecordedVariable final : public lns::NetworkVariable {
 public:
     RecordedVariable(Ptr<lns::NetworkVariable> inner, CallLog log)
-        : m_inner(std::move(inner)), m_log(std::move(log)), m_name(m_inner->Name()) {}
+        : m_inner(std::move(inner)), m_log(std::move(log)), m_name(m_inner->Name())
+    {
+    }
     QString Name() override
     {
         Note(m_log, QStringLiteral("NetworkVariable.Name"), {m_name});
@@ -291,7 +300,9 @@ private:
 
 class RecordedVariables final : public lns::NetworkVariables {
 public:
-    RecordedVariables(Ptr<lns::NetworkVariables> inner, CallLog log) : m_inner(std::move(inner)), m_log(std::move(log)) {}
+    RecordedVariables(Ptr<lns::NetworkVariables> inner, CallLog log) : m_inner(std::move(inner)), m_log(std::move(log))
+    {
+    }
     qint32 Count() override
     {
         Note(m_log, QStringLiteral("NetworkVariables.Count"));

@@ -58,7 +58,8 @@ Answer ScriptedMessageBoxes::ask(const toolkit::MessageBoxRequest& request)
     if (!offered.contains(box.answer))
         mismatches << QStringLiteral("answer %1 among the buttons").arg(toolkit::AnswerName(box.answer));
     if (!mismatches.isEmpty()) {
-        m_failures << QStringLiteral("box %1 differs from the expected %2").arg(shown, mismatches.join(QStringLiteral(", ")));
+        m_failures
+            << QStringLiteral("box %1 differs from the expected %2").arg(shown, mismatches.join(QStringLiteral(", ")));
         return offered.contains(box.answer) ? box.answer : offered.last();
     }
     return box.answer;

@@ -54,8 +54,8 @@ private:
 }  // namespace testsupport
 
 // Verifies at the end of a test that every announced box appeared and nothing else did.
-#define VERIFY_BOXES(boxes)                                                                     \
-    do {                                                                                        \
-        QString why_;                                                                           \
-        QVERIFY2((boxes).allAnswered(&why_), qPrintable(why_));                                 \
+#define VERIFY_BOXES(boxes)                                     \
+    do {                                                        \
+        QString why_;                                           \
+        QVERIFY2((boxes).allAnswered(&why_), qPrintable(why_)); \
     } while (false)

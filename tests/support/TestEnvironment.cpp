@@ -68,8 +68,7 @@ bool OnServer(const QString& server, const QString& statement)
 void TestEnvironment::makeDatabase(const QString& server)
 {
     static int counter = 0;
-    const QString database =
-        QStringLiteral("kr5m_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    const QString database = QStringLiteral("kr5m_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     if (!OnServer(server, QStringLiteral("CREATE DATABASE ") + database))
         QFAIL("the test's database cannot be made");
     m_server = server;

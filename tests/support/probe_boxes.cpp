@@ -10,7 +10,8 @@ class ProbeBoxes : public QObject {
 private slots:
     void unscriptedBox()
     {
-        const toolkit::Answer answer = toolkit::MsgBox(QStringLiteral("Nobody said this would appear"), toolkit::Buttons::OkCancel);
+        const toolkit::Answer answer =
+            toolkit::MsgBox(QStringLiteral("Nobody said this would appear"), toolkit::Buttons::OkCancel);
         QCOMPARE(answer, toolkit::Answer::Cancel);
     }
     void announcedBoxNeverShown()

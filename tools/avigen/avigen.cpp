@@ -19,14 +19,25 @@ constexpr int FrameCount = 31;
 constexpr std::uint32_t MicroSecPerFrame = 100000;
 
 enum Colour : std::uint8_t {
-    Background, Black, DarkGray, White, Navy, LightGray, PacketGreen, LcdLit, LcdDark, Yellow, Teal, Red,
+    Background,
+    Black,
+    DarkGray,
+    White,
+    Navy,
+    LightGray,
+    PacketGreen,
+    LcdLit,
+    LcdDark,
+    Yellow,
+    Teal,
+    Red,
     ColourCount
 };
 
 // RGB of each palette entry, in palette order.
 constexpr std::uint8_t Palette[ColourCount][3] = {
-    {192, 192, 192}, {0, 0, 0},     {128, 128, 128}, {255, 255, 255}, {0, 0, 128},   {224, 224, 224},
-    {0, 160, 0},     {0, 255, 0},   {0, 64, 0},      {255, 255, 0},   {0, 128, 128}, {192, 0, 0},
+    {192, 192, 192}, {0, 0, 0},   {128, 128, 128}, {255, 255, 255}, {0, 0, 128},   {224, 224, 224},
+    {0, 160, 0},     {0, 255, 0}, {0, 64, 0},      {255, 255, 0},   {0, 128, 128}, {192, 0, 0},
 };
 
 class Picture {
@@ -225,12 +236,12 @@ std::vector<std::uint8_t> buildAvi()
     const std::size_t avih = w.begin("avih");
     w.u32(MicroSecPerFrame);
     w.u32(largest * (1000000 / MicroSecPerFrame));  // max bytes per second
-    w.u32(0);                                         // padding granularity
-    w.u32(0x10);                                      // AVIF_HASINDEX
+    w.u32(0);                                       // padding granularity
+    w.u32(0x10);                                    // AVIF_HASINDEX
     w.u32(FrameCount);
-    w.u32(0);                                         // initial frames
-    w.u32(1);                                         // streams
-    w.u32(largest);                                   // suggested buffer size
+    w.u32(0);        // initial frames
+    w.u32(1);        // streams
+    w.u32(largest);  // suggested buffer size
     w.u32(Width);
     w.u32(Height);
     for (int i = 0; i < 4; ++i)
@@ -241,17 +252,17 @@ std::vector<std::uint8_t> buildAvi()
     const std::size_t strh = w.begin("strh");
     w.fourcc("vids");
     w.fourcc("mrle");
-    w.u32(0);           // flags
-    w.u16(0);           // priority
-    w.u16(0);           // language
-    w.u32(0);           // initial frames
-    w.u32(1);           // scale
+    w.u32(0);                           // flags
+    w.u16(0);                           // priority
+    w.u16(0);                           // language
+    w.u32(0);                           // initial frames
+    w.u32(1);                           // scale
     w.u32(1000000 / MicroSecPerFrame);  // rate: frames per second
-    w.u32(0);           // start
-    w.u32(FrameCount);  // length
+    w.u32(0);                           // start
+    w.u32(FrameCount);                  // length
     w.u32(largest);
-    w.u32(0xFFFFFFFFu); // quality: default
-    w.u32(0);           // sample size
+    w.u32(0xFFFFFFFFu);  // quality: default
+    w.u32(0);            // sample size
     w.u16(0);
     w.u16(0);
     w.u16(Width);
@@ -259,17 +270,17 @@ std::vector<std::uint8_t> buildAvi()
     w.end(strh);
 
     const std::size_t strf = w.begin("strf");
-    w.u32(40);          // BITMAPINFOHEADER size
+    w.u32(40);  // BITMAPINFOHEADER size
     w.u32(Width);
-    w.u32(Height);      // positive: bottom-up
-    w.u16(1);           // planes
-    w.u16(8);           // bits per pixel
-    w.u32(1);           // BI_RLE8
+    w.u32(Height);  // positive: bottom-up
+    w.u16(1);       // planes
+    w.u16(8);       // bits per pixel
+    w.u32(1);       // BI_RLE8
     w.u32(largest);
     w.u32(0);
     w.u32(0);
-    w.u32(ColourCount); // colours used
-    w.u32(0);           // colours important
+    w.u32(ColourCount);  // colours used
+    w.u32(0);            // colours important
     for (const auto& rgb : Palette) {
         w.u8(rgb[2]);
         w.u8(rgb[1]);

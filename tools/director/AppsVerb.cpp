@@ -39,7 +39,8 @@ int runApps(QStringList arguments)
                                         {QStringLiteral("default"), app.isDefault}});
             else
                 Out(QStringList{app.owner, app.name, app.progId, QString::number(app.objectClass),
-                                QString::number(app.commandId), app.isDefault ? QStringLiteral("true") : QStringLiteral("false")}
+                                QString::number(app.commandId),
+                                app.isDefault ? QStringLiteral("true") : QStringLiteral("false")}
                         .join(QLatin1Char('\t')));
         }
         if (json)
@@ -52,8 +53,7 @@ int runApps(QStringList arguments)
 }
 
 const bool appsRegistered = RegisterVerb(Verb{
-    QStringLiteral("apps"),
-    QStringLiteral("apps NETWORK [--json]   one line per component application of the network"),
+    QStringLiteral("apps"), QStringLiteral("apps NETWORK [--json]   one line per component application of the network"),
     QStringLiteral("usage: lnsdirector apps NETWORK [--json]\n"
                    "Prints one line per component application of NETWORK, tab-separated: where it lives (empty\n"
                    "for the object server, \"system\", a template's name, or template/LonMark object), its name,\n"

@@ -54,12 +54,12 @@ const DeviceFaults Unreachable{.unreachable = true};
 const QString TwoPipeFloating = QStringLiteral(
     "FLOATING 2.5 4 OFF REM_NSB DOOR_DRY NONE SCROLL_ACTIVE ON CELSIUS TWO_PIPE HEAT_COOL LOW_MED_HIGH_AUTO "
     "30 15 PERMANENT 2 5 2 0 NO_WITH_OCCUPANCY RTB_15_MINUTES");
-const QString FourPipeReheat = QStringLiteral(
-    "FLOATING 2.5 5 OFF MOTION_NO DOOR_DRY COC_NH SCROLL_ACTIVE ON CELSIUS FOUR_PIPE HEAT_COOL_W_REHEAT "
-    "LOW_MED_HIGH_AUTO 30 15 PERMANENT 2 5 2 0 USED_FOR_REHEAT RTB_10_SECONDS");
-const QString OnOffBasic = QStringLiteral(
-    "ON_OFF 2.5 4 OFF REM_NSB NONE NONE NO_SCROLL OFF CELSIUS TWO_PIPE HEAT_COOL LOW_MED_HIGH "
-    "30 15 TEMPORARY 2 5 2 0 NO_WITH_OCCUPANCY RTB_15_MINUTES");
+const QString FourPipeReheat =
+    QStringLiteral("FLOATING 2.5 5 OFF MOTION_NO DOOR_DRY COC_NH SCROLL_ACTIVE ON CELSIUS FOUR_PIPE HEAT_COOL_W_REHEAT "
+                   "LOW_MED_HIGH_AUTO 30 15 PERMANENT 2 5 2 0 USED_FOR_REHEAT RTB_10_SECONDS");
+const QString OnOffBasic =
+    QStringLiteral("ON_OFF 2.5 4 OFF REM_NSB NONE NONE NO_SCROLL OFF CELSIUS TWO_PIPE HEAT_COOL LOW_MED_HIGH "
+                   "30 15 TEMPORARY 2 5 2 0 NO_WITH_OCCUPANCY RTB_15_MINUTES");
 // Humidity display, set point %, hysteresis %, maximum cooling output %, sensor offset %.
 const QString HumidityShown = QStringLiteral("ON 50 5 80 0");
 const QString HumidityHidden = QStringLiteral("OFF 55 5 70 0");
@@ -89,18 +89,23 @@ const QString SystemName = QStringLiteral("System 1");
 QList<NetworkPlan> DemoNetworks()
 {
     return {
-        {QStringLiteral("Demo"), false, QString(), QStringLiteral("Floor 1"),
+        {QStringLiteral("Demo"),
+         false,
+         QString(),
+         QStringLiteral("Floor 1"),
          {
              {"TS-101", NonRohsModel, 30, "2.3", Online, "24,26,28,21,19,16", TwoPipeFloating, HumidityShown},
              {"TS-102", NonRohsModel, 45, "2.1", Online, "23.5,26,28,21.5,19,16", FourPipeReheat, HumidityShown},
              {"TS-103", NonRohsModel, 51, "1.8", Online, "24,26,28,21,19,16", OnOffBasic, HumidityHidden},
              {"TS-104", RohsModel, 60, "3.2", Online, "25,27,29,20,18,15", TwoPipeFloating, HumidityHidden},
              {"TS-105", RohsModel, 61, "3.2", Online, "24,26,28,21,19,16", TwoPipeFloating, HumidityHidden},
-             {"TS-106", NonRohsModel, 41, "2.2", NotCommissioned, "24,26,28,21,19,16", TwoPipeFloating,
-              HumidityHidden},
+             {"TS-106", NonRohsModel, 41, "2.2", NotCommissioned, "24,26,28,21,19,16", TwoPipeFloating, HumidityHidden},
              {"TS-107", RohsModel, 47, "3.1", Unreachable, "24,26,28,21,19,16", FourPipeReheat, HumidityShown},
          }},
-        {QStringLiteral("Plant"), true, InterfaceName, QStringLiteral("Plant Room"),
+        {QStringLiteral("Plant"),
+         true,
+         InterfaceName,
+         QStringLiteral("Plant Room"),
          {
              {"TS-201", RohsModel, 45, "3.1", Online, "24,26,28,21,19,16", FourPipeReheat, HumidityShown},
              {"TS-202", RohsModel, 60, "3.2", Online, "26,28,30,19,17,14", TwoPipeFloating, HumidityHidden},
@@ -168,9 +173,9 @@ QString InstallationFolder(const QStringList& arguments)
 
 void SetLonWorksPath(const QString& path)
 {
-    const QString what = QStringLiteral("registry HKLM\\%1 \"%2\" = %3")
-                             .arg(QString::fromLatin1(registry::LonWorksKey),
-                                  QString::fromLatin1(registry::LonWorksPathValue), path);
+    const QString what =
+        QStringLiteral("registry HKLM\\%1 \"%2\" = %3")
+            .arg(QString::fromLatin1(registry::LonWorksKey), QString::fromLatin1(registry::LonWorksPathValue), path);
     if (registry::LonWorksPathSetting() == path) {
         Report(what, QStringLiteral("exists"));
         return;
@@ -281,8 +286,7 @@ void RecordInCatalog(const QString& path, bool filesChanged)
 // The template's interface comes from the XIF and an XFB made by the installation's own converter.
 // The XFB is made in a scratch folder: the import folder keeps only what a manufacturer ships, so
 // the plug-in's own template import still meets XIFs it has to convert.
-void ImportTemplate(ObjectServerAdmin& admin, const QString& network, const QString& path,
-                    const TemplateSource& source)
+void ImportTemplate(ObjectServerAdmin& admin, const QString& network, const QString& path, const TemplateSource& source)
 {
     const QString what = QStringLiteral("template %1/%2").arg(network, source.name);
     if (admin.templateNames(network).contains(source.name)) {
@@ -301,9 +305,8 @@ void ImportTemplate(ObjectServerAdmin& admin, const QString& network, const QStr
     if (!converter.waitForFinished(60000) || converter.exitStatus() != QProcess::NormalExit ||
         converter.exitCode() != 0)
         throw SetupFailed{QStringLiteral("lnsdirector: bin/XIF32BIN could not convert %1: %2")
-                              .arg(source.xif,
-                                   QString::fromLocal8Bit(converter.readAllStandardError()).trimmed() +
-                                       converter.errorString())};
+                              .arg(source.xif, QString::fromLocal8Bit(converter.readAllStandardError()).trimmed() +
+                                                   converter.errorString())};
     admin.addTemplateFromXif(network, source.name, xif);
     Report(what, QStringLiteral("imported"));
 }
@@ -320,7 +323,8 @@ void WriteValues(ObjectServerAdmin& admin, const DeviceRef& device, const Thermo
     admin.setNvText(device, QStringLiteral("nciMajVer"), QStringLiteral("1"));
     admin.setNvText(device, QStringLiteral("nciMinVer"), QStringLiteral("2"));
     // Written last: a model code on the device means every value before it is there.
-    admin.setNvText(device, QStringLiteral("nciSccModel"), QStringLiteral("%1 %2").arg(t.modelCode).arg(t.softwareVersion));
+    admin.setNvText(device, QStringLiteral("nciSccModel"),
+                    QStringLiteral("%1 %2").arg(t.modelCode).arg(t.softwareVersion));
 }
 
 void MakeThermostat(ObjectServerAdmin& admin, const NetworkPlan& plan, const Thermostat& t)
@@ -330,8 +334,9 @@ void MakeThermostat(ObjectServerAdmin& admin, const NetworkPlan& plan, const The
     const QString what =
         QStringLiteral("device %1 (model %2, %3)").arg(fullPath).arg(t.modelCode).arg(StateText(t.faults));
     if (!admin.devicePaths(plan.name).contains(fullPath)) {
-        admin.addDevice(plan.name, {.subsystem = plan.subsystem, .name = t.name, .templateName = t.templateName,
-                                    .faults = t.faults});
+        admin.addDevice(
+            plan.name,
+            {.subsystem = plan.subsystem, .name = t.name, .templateName = t.templateName, .faults = t.faults});
         WriteValues(admin, ref, t);
         Report(what, QStringLiteral("created"));
         return;
@@ -365,9 +370,8 @@ void MakeNetwork(ObjectServerAdmin& admin, const QString& path, const NetworkPla
                              .systemName = SystemName,
                              .requiresInterface = plan.requiresInterface,
                              .nsdInterface = plan.interfaceName});
-        Report(what, plan.requiresInterface
-                         ? QStringLiteral("created (opens only through %1)").arg(plan.interfaceName)
-                         : QStringLiteral("created"));
+        Report(what, plan.requiresInterface ? QStringLiteral("created (opens only through %1)").arg(plan.interfaceName)
+                                            : QStringLiteral("created"));
     }
     const QString subsystem = QStringLiteral("subsystem %1/%2/%3").arg(plan.name, SystemName, plan.subsystem);
     try {
@@ -411,19 +415,18 @@ int runDemoSetup(const QStringList& arguments)
     return 0;
 }
 
-const bool registered = RegisterVerb(Verb{
-    QStringLiteral("demo-setup"),
-    QStringLiteral("demo-setup [FOLDER]   makes or completes the demo installation"),
-    QStringLiteral(
-        "usage: lnsdirector demo-setup [FOLDER]\n"
-        "Makes the demo LonWorks installation in FOLDER (default: the registry's \"LonWorks Path\", else\n"
-        "$XDG_DATA_HOME/LonWorks) and points HKLM\\SOFTWARE\\LonWorks \"LonWorks Path\" at it: bin/XIF32BIN,\n"
-        "the thermostat's resource files in types/User/Kestrova recorded in the catalog, both XIFs in Import/,\n"
-        "and the networks \"Demo\" and \"Plant\" (Plant opens only through its network interface LON1) with\n"
-        "their thermostats. One line per step; a step already done says \"exists\" and is left alone, so\n"
-        "running it again changes nothing and a run cut short is completed. lnsdirector list NETWORK shows\n"
-        "the thermostats."),
-    runDemoSetup});
+const bool registered = RegisterVerb(
+    Verb{QStringLiteral("demo-setup"), QStringLiteral("demo-setup [FOLDER]   makes or completes the demo installation"),
+         QStringLiteral(
+             "usage: lnsdirector demo-setup [FOLDER]\n"
+             "Makes the demo LonWorks installation in FOLDER (default: the registry's \"LonWorks Path\", else\n"
+             "$XDG_DATA_HOME/LonWorks) and points HKLM\\SOFTWARE\\LonWorks \"LonWorks Path\" at it: bin/XIF32BIN,\n"
+             "the thermostat's resource files in types/User/Kestrova recorded in the catalog, both XIFs in Import/,\n"
+             "and the networks \"Demo\" and \"Plant\" (Plant opens only through its network interface LON1) with\n"
+             "their thermostats. One line per step; a step already done says \"exists\" and is left alone, so\n"
+             "running it again changes nothing and a run cut short is completed. lnsdirector list NETWORK shows\n"
+             "the thermostats."),
+         runDemoSetup});
 
 }  // namespace
 }  // namespace director

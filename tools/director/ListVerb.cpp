@@ -25,7 +25,8 @@ int runList(QStringList arguments)
         lns::admin::ObjectServerAdmin admin;
         const QStringList paths = admin.devicePaths(arguments.first());
         if (json)
-            OutJson({{QStringLiteral("network"), arguments.first()}, {QStringLiteral("devices"), QJsonArray::fromStringList(paths)}});
+            OutJson({{QStringLiteral("network"), arguments.first()},
+                     {QStringLiteral("devices"), QJsonArray::fromStringList(paths)}});
         else
             for (const QString& path : paths)
                 Out(path);
@@ -36,16 +37,16 @@ int runList(QStringList arguments)
     return 0;
 }
 
-const bool registered = RegisterVerb(Verb{
-    QStringLiteral("list"),
-    QStringLiteral("list NETWORK [--json]   one device path a line"),
-    QStringLiteral("usage: lnsdirector list NETWORK [--json]\n"
-                   "Prints the network's devices, one a line, as NETWORK/SYSTEM/SUBSYSTEM/DEVICE: the object path\n"
-                   "a director passes to SendCommand, and what nv get / nv set take as PATH. The installation is\n"
-                   "the one the registry's \"LonWorks Path\" names. An unknown network, or no installation there (make\n"
-                   "one with demo-setup), is an error (status 1).\n"
-                   "--json prints one JSON object instead: {\"network\": NETWORK, \"devices\": [PATH, ...]}."),
-    runList});
+const bool registered = RegisterVerb(
+    Verb{QStringLiteral("list"), QStringLiteral("list NETWORK [--json]   one device path a line"),
+         QStringLiteral(
+             "usage: lnsdirector list NETWORK [--json]\n"
+             "Prints the network's devices, one a line, as NETWORK/SYSTEM/SUBSYSTEM/DEVICE: the object path\n"
+             "a director passes to SendCommand, and what nv get / nv set take as PATH. The installation is\n"
+             "the one the registry's \"LonWorks Path\" names. An unknown network, or no installation there (make\n"
+             "one with demo-setup), is an error (status 1).\n"
+             "--json prints one JSON object instead: {\"network\": NETWORK, \"devices\": [PATH, ...]}."),
+         runList});
 
 }  // namespace
 }  // namespace director

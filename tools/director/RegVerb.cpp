@@ -51,14 +51,16 @@ ShownValue shownValue(const registry::RegValue& value)
 QString valueLine(const QString& name, const registry::RegValue& value)
 {
     const ShownValue shown = shownValue(value);
-    return QStringLiteral("    %1    %2    %3").arg(name.isEmpty() ? QStringLiteral("(Default)") : name, shown.type, shown.data);
+    return QStringLiteral("    %1    %2    %3")
+        .arg(name.isEmpty() ? QStringLiteral("(Default)") : name, shown.type, shown.data);
 }
 
 // The same value for a script: a number stays a number; "(Default)" is the empty name.
 QJsonObject valueJson(const QString& name, const registry::RegValue& value)
 {
     const ShownValue shown = shownValue(value);
-    QJsonObject o{{QStringLiteral("name"), name}, {QStringLiteral("type"), shown.type}, {QStringLiteral("data"), shown.data}};
+    QJsonObject o{
+        {QStringLiteral("name"), name}, {QStringLiteral("type"), shown.type}, {QStringLiteral("data"), shown.data}};
     if (shown.type == QLatin1String("REG_DWORD"))
         o[QStringLiteral("data")] = static_cast<qint64>(qFromLittleEndian<quint32>(value.data.constData()));
     return o;
@@ -78,7 +80,8 @@ Options parseOptions(const QStringList& args)
         const QString a = args[i].toLower();
         if (a == QLatin1String("/ve")) {
             o.valueName = QString();
-        } else if ((a == QLatin1String("/v") || a == QLatin1String("/t") || a == QLatin1String("/d")) && i + 1 < args.size()) {
+        } else if ((a == QLatin1String("/v") || a == QLatin1String("/t") || a == QLatin1String("/d")) &&
+                   i + 1 < args.size()) {
             const QString& v = args[++i];
             if (a == QLatin1String("/v"))
                 o.valueName = v;
@@ -196,7 +199,8 @@ int runReg(QStringList arguments)
 {
     const bool json = TakeJsonOption(arguments);
     if (arguments.size() < 2) {
-        Err(QStringLiteral("usage: lnsdirector reg query|add|delete KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] [/d DATA]"));
+        Err(QStringLiteral(
+            "usage: lnsdirector reg query|add|delete KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] [/d DATA]"));
         return 2;
     }
     const QString operation = arguments[0].toLower();

@@ -16,14 +16,14 @@ int runCommand(const QStringList& arguments, int commandId, const QString& verb)
                             QStringLiteral("send %1 0").arg(commandId), QStringLiteral("release")});
 }
 
-const bool registerRegistered = RegisterVerb(Verb{
-    QStringLiteral("register-commands"),
-    QStringLiteral("register-commands NETWORK   put the plug-in's commands on the network's device templates"),
-    QStringLiteral("usage: lnsdirector register-commands NETWORK\n"
-                   "Creates a plug-in object, opens NETWORK, sends the register command (50) and releases the\n"
-                   "object. Device templates of the supported models are created from their XIF files when the\n"
-                   "network has none; the plug-in's configure command becomes their default action."),
-    [](const QStringList& arguments) { return runCommand(arguments, 50, QStringLiteral("register-commands")); }});
+const bool registerRegistered = RegisterVerb(
+    Verb{QStringLiteral("register-commands"),
+         QStringLiteral("register-commands NETWORK   put the plug-in's commands on the network's device templates"),
+         QStringLiteral("usage: lnsdirector register-commands NETWORK\n"
+                        "Creates a plug-in object, opens NETWORK, sends the register command (50) and releases the\n"
+                        "object. Device templates of the supported models are created from their XIF files when the\n"
+                        "network has none; the plug-in's configure command becomes their default action."),
+         [](const QStringList& arguments) { return runCommand(arguments, 50, QStringLiteral("register-commands")); }});
 
 const bool deregisterRegistered = RegisterVerb(Verb{
     QStringLiteral("deregister-commands"),

@@ -100,7 +100,8 @@ public:
             waitForEnd();
             Out(QStringLiteral("ended"));
         } else {
-            throw StepFailed{QStringLiteral("error 0 lnsdirector: unknown or incomplete step '%1'").arg(shown::Shown(line))};
+            throw StepFailed{
+                QStringLiteral("error 0 lnsdirector: unknown or incomplete step '%1'").arg(shown::Shown(line))};
         }
     }
 
@@ -120,14 +121,16 @@ private:
     QDBusMessage expectReply(const QDBusMessage& call, Retry retry = NoRetry)
     {
         QDBusMessage reply = m_bus.call(call, QDBus::Block, NoTimeout);
-        for (int again = 0; retry == RetryWhenTheServerLeft && again < 2 && reply.type() == QDBusMessage::ErrorMessage &&
-                            reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
+        for (int again = 0;
+             retry == RetryWhenTheServerLeft && again < 2 && reply.type() == QDBusMessage::ErrorMessage &&
+             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
              ++again)
             reply = m_bus.call(call, QDBus::Block, NoTimeout);
         if (reply.type() == QDBusMessage::ErrorMessage) {
             const QVariantList args = reply.arguments();
             if (reply.errorName().startsWith(ErrorPrefix) && args.size() >= 3)
-                throw StepFailed{QStringLiteral("error %1 %2: %3").arg(args[2].toInt()).arg(args[1].toString(), args[0].toString())};
+                throw StepFailed{
+                    QStringLiteral("error %1 %2: %3").arg(args[2].toInt()).arg(args[1].toString(), args[0].toString())};
             throw StepFailed{QStringLiteral("error 0 %1: %2").arg(reply.errorName(), reply.errorMessage())};
         }
         return reply;
@@ -148,8 +151,8 @@ private:
         }
         const QString type = m_types.value(property, QStringLiteral("s"));
         if (type == QLatin1String("b"))
-            return QVariant(text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1") ||
-                            text == QLatin1String("-1"));
+            return QVariant(text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+                            text == QLatin1String("1") || text == QLatin1String("-1"));
         if (type == QLatin1String("i")) {
             bool ok = false;
             const int v = text.toInt(&ok);
@@ -218,8 +221,8 @@ int runConfigure(const QStringList& arguments)
         return 2;
     }
     return RunSessionSteps({QStringLiteral("create"), QStringLiteral("set networkName ") + args[0],
-                            QStringLiteral("send 13 %1 %2").arg(objectClass, args[1]), QStringLiteral("set Visible true"),
-                            QStringLiteral("wait")});
+                            QStringLiteral("send 13 %1 %2").arg(objectClass, args[1]),
+                            QStringLiteral("set Visible true"), QStringLiteral("wait")});
 }
 
 const bool configureRegistered = RegisterVerb(Verb{

@@ -8,9 +8,9 @@
 namespace director {
 
 struct Verb {
-    QString name;     // "session", "reg", ...
-    QString usage;    // one line, printed by --help
-    QString help;     // the verb's --help text
+    QString name;                                          // "session", "reg", ...
+    QString usage;                                         // one line, printed by --help
+    QString help;                                          // the verb's --help text
     std::function<int(const QStringList& arguments)> run;  // arguments after the verb
 };
 

@@ -1,10 +1,10 @@
 // lnsdirector: what a person or a script uses instead of a network-management program.
 #include "Verbs.h"
 
-#include "platform/base/ShownText.h"
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <cstdio>
+#include "platform/base/ShownText.h"
 
 namespace director {
 
@@ -63,7 +63,8 @@ int main(int argc, char** argv)
         return 0;
     }
     const auto usage = [] {
-        QString text = QStringLiteral("usage: lnsdirector VERB [ARGUMENTS]   (VERB --help for each)\n       lnsdirector --version\n\nverbs:\n");
+        QString text = QStringLiteral(
+            "usage: lnsdirector VERB [ARGUMENTS]   (VERB --help for each)\n       lnsdirector --version\n\nverbs:\n");
         for (const director::Verb& v : director::Verbs())
             text += QStringLiteral("  %1\n").arg(v.usage);
         return text.trimmed();

@@ -12,9 +12,8 @@ namespace {
 constexpr int ExitUsage = 2;
 constexpr int ExitFailed = 1;
 
-const char* const Usage =
-    "usage: XIF32BIN INPUT.xif OUTPUT.XFB\n"
-    "Converts an external interface file (XIF) to its binary form (XFB).\n";
+const char* const Usage = "usage: XIF32BIN INPUT.xif OUTPUT.XFB\n"
+                          "Converts an external interface file (XIF) to its binary form (XFB).\n";
 
 }  // namespace
 
@@ -43,7 +42,8 @@ int main(int argc, char* argv[])
     const QString xifPath = args.at(0);
     const QString xfbPath = args.at(1);
     // Writing the XFB over its own XIF would destroy the input.
-    if (QFileInfo(xfbPath).exists() && QFileInfo(xifPath).canonicalFilePath() == QFileInfo(xfbPath).canonicalFilePath()) {
+    if (QFileInfo(xfbPath).exists() &&
+        QFileInfo(xifPath).canonicalFilePath() == QFileInfo(xfbPath).canonicalFilePath()) {
         err << "XIF32BIN: the output " << xfbPath << " is the input file\n";
         return ExitUsage;
     }

@@ -2,8 +2,8 @@
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
-#include <QDBusReply>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
@@ -86,7 +86,8 @@ public:
             if (m.kind == Member::Kind::Method) {
                 xml += QStringLiteral("    <method name=\"%1\">\n").arg(xmlEscaped(m.name));
                 for (const Argument& a : m.arguments)
-                    xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"in\"/>\n").arg(a.name, a.signature);
+                    xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"in\"/>\n")
+                               .arg(a.name, a.signature);
                 xml += QStringLiteral("    </method>\n");
             }
         }
@@ -106,9 +107,11 @@ public:
         xml += QStringLiteral("  </interface>\n");
         xml += QStringLiteral("  <interface name=\"%1\">\n"
                               "    <method name=\"Get\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
-                              "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" direction=\"out\"/></method>\n"
+                              "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" "
+                              "direction=\"out\"/></method>\n"
                               "    <method name=\"Set\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
-                              "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" direction=\"in\"/></method>\n"
+                              "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" "
+                              "direction=\"in\"/></method>\n"
                               "    <method name=\"GetAll\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
                               "<arg name=\"values\" type=\"a{sv}\" direction=\"out\"/></method>\n"
                               "  </interface>\n")
@@ -121,7 +124,8 @@ public:
         // Keep the entry alive for the whole call, even if a nested event loop releases it.
         auto it = m_server->m_objects.find(m_path);
         if (it == m_server->m_objects.end() || it.value()->released) {
-            connection.send(message.createErrorReply(QDBusError::UnknownObject, QStringLiteral("The object has been released")));
+            connection.send(
+                message.createErrorReply(QDBusError::UnknownObject, QStringLiteral("The object has been released")));
             return true;
         }
         std::shared_ptr<AutomationServer::Entry> entry = it.value();
@@ -183,8 +187,9 @@ private:
                     return message.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("No such property"));
                 QVariant value;
                 if (!ConvertToSignature(args.at(2), m->signature, value))
-                    return message.createErrorReply(QDBusError::InvalidArgs,
-                                                    QStringLiteral("Property %1 takes type %2").arg(m->name, m->signature));
+                    return message.createErrorReply(
+                        QDBusError::InvalidArgs,
+                        QStringLiteral("Property %1 takes type %2").arg(m->name, m->signature));
                 entry.object->setProperty(m->name, value);
                 return message.createReply();
             }
@@ -207,7 +212,8 @@ private:
             return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown call or arguments"));
         }
         if (!iface.isEmpty() && iface != objectInterface)
-            return message.createErrorReply(QDBusError::UnknownInterface, QStringLiteral("No such interface: %1").arg(iface));
+            return message.createErrorReply(QDBusError::UnknownInterface,
+                                            QStringLiteral("No such interface: %1").arg(iface));
 
         if (member == QLatin1String("Release")) {
             if (!message.signature().isEmpty())
@@ -218,7 +224,8 @@ private:
         }
         if (member == QLatin1String("Invoke")) {
             if (message.signature() != QLatin1String("iiav"))
-                return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Invoke takes arguments (iiav)"));
+                return message.createErrorReply(QDBusError::InvalidArgs,
+                                                QStringLiteral("Invoke takes arguments (iiav)"));
             const QVariantList args = message.arguments();
             return invoke(entry, message, args.at(0).toInt(), args.at(1).toInt(), fromBusArguments(args.at(2)));
         }
@@ -243,19 +250,22 @@ private:
             return message.createReply(QVariant::fromValue(QDBusVariant(v.isValid() ? v : QVariant(QString()))));
         };
         if (!m)
-            return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown dispatch id %1").arg(dispid));
+            return message.createErrorReply(QDBusError::InvalidArgs,
+                                            QStringLiteral("Unknown dispatch id %1").arg(dispid));
         // Late-binding clients ask for "method or property get" at once, as IDispatch allows.
         const bool methodOrGet = kind == (DispatchMethod | DispatchPropertyGet);
         if (m->kind == Member::Kind::Method && (kind == DispatchMethod || methodOrGet)) {
             if (args.size() != m->arguments.size())
-                return message.createErrorReply(QDBusError::InvalidArgs,
-                                                QStringLiteral("%1 takes %2 arguments").arg(m->name).arg(m->arguments.size()));
+                return message.createErrorReply(
+                    QDBusError::InvalidArgs,
+                    QStringLiteral("%1 takes %2 arguments").arg(m->name).arg(m->arguments.size()));
             QVariantList converted;
             for (int i = 0; i < args.size(); ++i) {
                 QVariant v;
                 if (!ConvertToSignature(args[i], m->arguments[i].signature, v))
-                    return message.createErrorReply(QDBusError::InvalidArgs,
-                                                    QStringLiteral("Argument %1 of %2 has the wrong type").arg(i + 1).arg(m->name));
+                    return message.createErrorReply(
+                        QDBusError::InvalidArgs,
+                        QStringLiteral("Argument %1 of %2 has the wrong type").arg(i + 1).arg(m->name));
                 converted << v;
             }
             return reply(entry.object->callMethod(m->name, converted));
@@ -272,7 +282,9 @@ private:
         }
         return message.createErrorReply(QDBusError::InvalidArgs,
                                         QStringLiteral("Dispatch id %1 does not take kind %2 with %3 arguments")
-                                            .arg(dispid).arg(kind).arg(args.size()));
+                                            .arg(dispid)
+                                            .arg(kind)
+                                            .arg(args.size()));
     }
 
     bool knownInterface(const QString& name) const
@@ -294,10 +306,12 @@ public:
     // The factory and the caller's own objects, if it has any, as nodes within the objects' folder.
     QString introspectFor(const QString& caller) const
     {
-        QString xml = QStringLiteral("  <interface name=\"%1\">\n"
-                                     "    <method name=\"CreateInstance\"><arg name=\"object\" type=\"o\" direction=\"out\"/></method>\n"
-                                     "  </interface>\n")
-                          .arg(m_server->m_config.factoryInterface);
+        QString xml =
+            QStringLiteral(
+                "  <interface name=\"%1\">\n"
+                "    <method name=\"CreateInstance\"><arg name=\"object\" type=\"o\" direction=\"out\"/></method>\n"
+                "  </interface>\n")
+                .arg(m_server->m_config.factoryInterface);
         const QStringList objects = m_server->objectsOf(caller);
         if (objects.isEmpty())
             return xml;
@@ -320,7 +334,8 @@ public:
                 const QString path = m_server->createObject(message.service());
                 connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
             } catch (const com::ComError& e) {
-                QDBusMessage reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
+                QDBusMessage reply =
+                    message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
                 reply.setArguments({e.source(), e.number()});
                 connection.send(reply);
             }
@@ -344,7 +359,8 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
         if (isIntrospection(message)) {
-            connection.send(message.createReply(introspectionDocument(childNodes(m_server->objectsOf(message.service())))));
+            connection.send(
+                message.createReply(introspectionDocument(childNodes(m_server->objectsOf(message.service())))));
             return true;
         }
         connection.send(noSuchMethod(message, message.member()));
@@ -377,12 +393,14 @@ bool AutomationServer::start(bool requestName, QString* error)
             *error = m_connection.lastError().message();
         return false;
     }
-    m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
-                         QStringLiteral("Disconnected"), this, SLOT(onDisconnected()));
+    m_connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                         QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                         SLOT(onDisconnected()));
     m_factoryNode = std::make_unique<FactoryNode>(this);
     m_containerNode = std::make_unique<ContainerNode>(this);
     if (!m_connection.registerVirtualObject(QStringLiteral("/"), m_factoryNode.get(), QDBusConnection::SingleNode) ||
-        !m_connection.registerVirtualObject(m_config.objectPathPrefix, m_containerNode.get(), QDBusConnection::SingleNode)) {
+        !m_connection.registerVirtualObject(m_config.objectPathPrefix, m_containerNode.get(),
+                                            QDBusConnection::SingleNode)) {
         if (error)
             *error = QStringLiteral("Cannot register the class factory");
         return false;
@@ -429,8 +447,9 @@ void AutomationServer::prepareForEnd()
         m_connection.send(reply);
     m_heldReplies.clear();
     // A round trip to the bus daemon returns only after it has read everything sent before it.
-    QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
+    QDBusMessage ping =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
     m_connection.call(ping, QDBus::Block, 2000);
 }
 

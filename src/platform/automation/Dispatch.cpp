@@ -28,8 +28,8 @@ bool ConvertToSignature(const QVariant& input, const QString& signature, QVarian
         in = in.value<QDBusVariant>().variant();
     const int type = in.metaType().id();
     const bool integral = type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::Short ||
-                          type == QMetaType::UShort || type == QMetaType::LongLong ||
-                          type == QMetaType::ULongLong || type == QMetaType::UChar;
+                          type == QMetaType::UShort || type == QMetaType::LongLong || type == QMetaType::ULongLong ||
+                          type == QMetaType::UChar;
     if (signature == QLatin1String("s")) {
         if (type != QMetaType::QString)
             return false;
@@ -54,13 +54,14 @@ bool ConvertToSignature(const QVariant& input, const QString& signature, QVarian
         const qlonglong v = in.toLongLong(&ok);
         if (type == QMetaType::ULongLong && in.toULongLong() > quint64(std::numeric_limits<qlonglong>::max()))
             return false;
-        const qlonglong lo = signature == QLatin1String("n") ? std::numeric_limits<qint16>::min()
-                                                             : std::numeric_limits<qint32>::min();
-        const qlonglong hi = signature == QLatin1String("n") ? std::numeric_limits<qint16>::max()
-                                                             : std::numeric_limits<qint32>::max();
+        const qlonglong lo =
+            signature == QLatin1String("n") ? std::numeric_limits<qint16>::min() : std::numeric_limits<qint32>::min();
+        const qlonglong hi =
+            signature == QLatin1String("n") ? std::numeric_limits<qint16>::max() : std::numeric_limits<qint32>::max();
         if (!ok || v < lo || v > hi)
             return false;
-        out = signature == QLatin1String("n") ? QVariant::fromValue<qint16>(qint16(v)) : QVariant::fromValue<qint32>(qint32(v));
+        out = signature == QLatin1String("n") ? QVariant::fromValue<qint16>(qint16(v))
+                                              : QVariant::fromValue<qint32>(qint32(v));
         return true;
     }
     return false;

@@ -11,8 +11,12 @@ namespace com {
 class ComError : public std::exception {
 public:
     ComError(qint32 number, QString source, QString description)
-        : m_number(number), m_source(std::move(source)), m_description(std::move(description)),
-          m_what(m_description.toStdString()) {}
+        : m_number(number),
+          m_source(std::move(source)),
+          m_description(std::move(description)),
+          m_what(m_description.toStdString())
+    {
+    }
 
     qint32 number() const { return m_number; }
     const QString& source() const { return m_source; }

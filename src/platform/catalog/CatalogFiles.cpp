@@ -2,19 +2,19 @@
 
 #include "platform/base/HexDigits.h"
 
+#include <sys/stat.h>
+#include <time.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutex>
 #include <QSaveFile>
 #include <QSet>
 #include <cmath>
-#include <sys/stat.h>
-#include <time.h>
 
 namespace catalog::files {
 
@@ -70,8 +70,8 @@ bool ValidateField(const QJsonObject& field, int position, QSet<QString>& names,
         return false;
     }
     const QJsonValue unit = field.value(QStringLiteral("unit"));
-    if (!unit.isUndefined() && unit.toString() != QLatin1String("temperature")
-        && unit.toString() != QLatin1String("temperature-difference")) {
+    if (!unit.isUndefined() && unit.toString() != QLatin1String("temperature") &&
+        unit.toString() != QLatin1String("temperature-difference")) {
         error = QStringLiteral("field \"%1\": unit must be \"temperature\" or \"temperature-difference\"").arg(name);
         return false;
     }
@@ -95,10 +95,10 @@ bool ValidateField(const QJsonObject& field, int position, QSet<QString>& names,
     QSet<qint64> numbers;
     for (auto it = enumeration.begin(); it != enumeration.end(); ++it) {
         const QString label = it.key();
-        if (label.isEmpty() || label.contains(QLatin1Char(' ')) || label.contains(QLatin1Char('\t'))
-            || label.contains(QLatin1Char(','))) {
-            error = QStringLiteral("field \"%1\": enumeration name \"%2\" is empty or holds a separator")
-                        .arg(name, label);
+        if (label.isEmpty() || label.contains(QLatin1Char(' ')) || label.contains(QLatin1Char('\t')) ||
+            label.contains(QLatin1Char(','))) {
+            error =
+                QStringLiteral("field \"%1\": enumeration name \"%2\" is empty or holds a separator").arg(name, label);
             return false;
         }
         if (!IsWholeNumber(it.value()) || it.value().toDouble() < lowest || it.value().toDouble() > highest) {
@@ -149,7 +149,7 @@ FileStamp FileStamp::of(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return FileStamp{path};
     const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     constexpr qint64 SettledAfterNs = 1000000000;
     return FileStamp{path,
@@ -261,9 +261,11 @@ bool ValidateTypeDefinition(const QJsonObject& definition, QString& error)
 
 bool ValidateFileSet(const QJsonObject& document, IndexedFileSet& entry, QString& error)
 {
-    if (document.value(QStringLiteral("format")).toString() != QLatin1String(FileSetFormat)
-        || document.value(QStringLiteral("version")).toInt() != FileSetVersion) {
-        error = QStringLiteral("not a file set of format \"%1\" version %2").arg(QLatin1String(FileSetFormat)).arg(FileSetVersion);
+    if (document.value(QStringLiteral("format")).toString() != QLatin1String(FileSetFormat) ||
+        document.value(QStringLiteral("version")).toInt() != FileSetVersion) {
+        error = QStringLiteral("not a file set of format \"%1\" version %2")
+                    .arg(QLatin1String(FileSetFormat))
+                    .arg(FileSetVersion);
         return false;
     }
     entry.name = document.value(QStringLiteral("name")).toString();
@@ -357,8 +359,8 @@ bool ReadIndex(const QString& typesFolder, CatalogIndex& index, QString& error)
 bool ParseIndex(const QJsonObject& root, const QString& path, CatalogIndex& index, QString& error)
 {
     index = CatalogIndex();
-    if (root.value(QStringLiteral("format")).toString() != QLatin1String(IndexFormat)
-        || root.value(QStringLiteral("version")).toInt() != IndexVersion) {
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String(IndexFormat) ||
+        root.value(QStringLiteral("version")).toInt() != IndexVersion) {
         error = QStringLiteral("%1 is not a catalog index of version %2").arg(path).arg(IndexVersion);
         return false;
     }

@@ -55,7 +55,8 @@ struct FileStamp {
     bool settled = false;  // its last change was over a second before the stamp
 
     static FileStamp of(const QString& path);
-    bool sameVersionAs(const FileStamp& other) const;  // false when this one is not settled or either file did not exist
+    bool sameVersionAs(
+        const FileStamp& other) const;  // false when this one is not settled or either file did not exist
     bool unchanged() const { return sameVersionAs(of(path)); }
 };
 

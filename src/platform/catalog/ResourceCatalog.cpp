@@ -36,7 +36,9 @@ struct ResourceCatalog::Private {
     qint32 nextHandle = 1;
 };
 
-ResourceCatalog::ResourceCatalog() : d(new Private) {}
+ResourceCatalog::ResourceCatalog() : d(new Private)
+{
+}
 
 ResourceCatalog::~ResourceCatalog()
 {
@@ -141,7 +143,9 @@ struct FileSets::Private {
     qint32 nextHandle = 1;
 };
 
-FileSets::FileSets() : d(new Private) {}
+FileSets::FileSets() : d(new Private)
+{
+}
 
 FileSets::~FileSets()
 {

@@ -15,9 +15,9 @@ namespace catalog {
 
 inline constexpr qint32 ResultOk = 0;
 inline constexpr qint32 ResultNotFound = 4;
-inline constexpr qint32 ResultFailed = 1;         // the index cannot be read or written
-inline constexpr qint32 ResultBadHandle = 2;      // a handle that is not open
-inline constexpr qint32 ResultBadArgument = 3;    // an argument out of range, a folder that does not exist
+inline constexpr qint32 ResultFailed = 1;       // the index cannot be read or written
+inline constexpr qint32 ResultBadHandle = 2;    // a handle that is not open
+inline constexpr qint32 ResultBadArgument = 3;  // an argument out of range, a folder that does not exist
 
 // The catalog proper (first class).
 class ResourceCatalog {

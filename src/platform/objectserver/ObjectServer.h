@@ -22,14 +22,14 @@ inline constexpr qint32 ObjectServerErrorBase = static_cast<qint32>(0x80040000u)
 
 // Codes added to ObjectServerErrorBase.
 enum ErrorCode : qint32 {
-    ErrDatabase = 4000,           // the database cannot be opened, read or written
-    ErrNotOpen = 4001,            // the object server, network or system is not open
-    ErrItemNotFound = 4010,       // no item of that name or position
-    ErrNameInUse = 4011,          // a name that must be unique is taken
-    ErrInvalidName = 4012,        // empty or otherwise unusable name
-    ErrInvalidArgument = 4013,    // an argument out of range
-    ErrNoNetworkInterface = 4020, // the system opens only with its network interface attached
-    ErrImportFailed = 4030,       // a template import from an XIF / XFB was refused
+    ErrDatabase = 4000,              // the database cannot be opened, read or written
+    ErrNotOpen = 4001,               // the object server, network or system is not open
+    ErrItemNotFound = 4010,          // no item of that name or position
+    ErrNameInUse = 4011,             // a name that must be unique is taken
+    ErrInvalidName = 4012,           // empty or otherwise unusable name
+    ErrInvalidArgument = 4013,       // an argument out of range
+    ErrNoNetworkInterface = 4020,    // the system opens only with its network interface attached
+    ErrImportFailed = 4030,          // a template import from an XIF / XFB was refused
     ErrDeviceCommunication = 18200,  // the device does not answer
     ErrWriteFailed = 18034,          // the device refused the write
     ErrFormatFailed = 18035,         // a value could not be formatted or parsed
@@ -286,8 +286,8 @@ public:
 class Network {
 public:
     virtual ~Network() = default;
-    virtual void OpenNetwork() = 0;  // requires the object server open
-    virtual void CloseNetwork() = 0; // closes its system too
+    virtual void OpenNetwork() = 0;   // requires the object server open
+    virtual void CloseNetwork() = 0;  // closes its system too
     virtual bool NetworkIsOpen() = 0;
     virtual QString NetworkName() = 0;
     virtual Ptr<Systems> NetworkSystems() = 0;  // requires the network open
@@ -297,7 +297,7 @@ class Networks {
 public:
     virtual ~Networks() = default;
     virtual qint32 Count() = 0;
-    virtual Ptr<Network> Item(qint32 index) = 0;  // 1-based
+    virtual Ptr<Network> Item(qint32 index) = 0;         // 1-based
     virtual Ptr<Network> Item(const QString& name) = 0;  // exact name
 };
 

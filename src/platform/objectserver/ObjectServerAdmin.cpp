@@ -109,14 +109,15 @@ void ObjectServerAdmin::createNetwork(const NetworkSpec& spec)
     QVariant interfaceId = QVariant(QMetaType::fromType<qlonglong>());
     if (!spec.nsdInterface.isEmpty()) {
         const auto row = m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {spec.nsdInterface});
-        interfaceId = row ? row->value(0)
-                          : QVariant(m_db->exec("INSERT INTO network_interfaces (name) VALUES (?)", {spec.nsdInterface}));
+        interfaceId =
+            row ? row->value(0)
+                : QVariant(m_db->exec("INSERT INTO network_interfaces (name) VALUES (?)", {spec.nsdInterface}));
     }
     const qint64 network = m_db->exec("INSERT INTO networks (name) VALUES (?)", {spec.name});
-    m_db->exec("INSERT INTO systems (network_id, name, network_mode, requires_interface, import_folder, nsd_interface_id)"
-               " VALUES (?, ?, ?, ?, ?, ?)",
-               {network, spec.systemName, spec.networkMode, spec.requiresInterface ? 1 : 0, spec.importFolder,
-                interfaceId});
+    m_db->exec(
+        "INSERT INTO systems (network_id, name, network_mode, requires_interface, import_folder, nsd_interface_id)"
+        " VALUES (?, ?, ?, ?, ?, ?)",
+        {network, spec.systemName, spec.networkMode, spec.requiresInterface ? 1 : 0, spec.importFolder, interfaceId});
     transaction.commit();
 }
 
@@ -179,7 +180,8 @@ void ObjectServerAdmin::setNetworkMode(const QString& network, qint32 mode)
 void ObjectServerAdmin::setRequiresInterface(const QString& network, bool requiresInterface)
 {
     Database::Transaction transaction(*m_db);
-    m_db->exec("UPDATE systems SET requires_interface = ? WHERE id = ?", {requiresInterface ? 1 : 0, systemId(network)});
+    m_db->exec("UPDATE systems SET requires_interface = ? WHERE id = ?",
+               {requiresInterface ? 1 : 0, systemId(network)});
     transaction.commit();
 }
 
@@ -244,8 +246,8 @@ void ObjectServerAdmin::addTemplate(const QString& network, const QString& templ
 QStringList ObjectServerAdmin::templateNames(const QString& network)
 {
     QStringList names;
-    for (const sqlite::Row& row : m_db->rows("SELECT name FROM templates WHERE network_id = ? ORDER BY id",
-                                             {networkId(network)}))
+    for (const sqlite::Row& row :
+         m_db->rows("SELECT name FROM templates WHERE network_id = ? ORDER BY id", {networkId(network)}))
         names.append(row[0].toString());
     return names;
 }
@@ -257,7 +259,8 @@ void ObjectServerAdmin::addDevice(const QString& network, const DeviceSpec& spec
     requireName(spec.name, QStringLiteral("device"));
     Database::Transaction transaction(*m_db);
     const qint64 system = systemId(network);
-    const auto subsystem = m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, spec.subsystem});
+    const auto subsystem =
+        m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, spec.subsystem});
     if (!subsystem)
         notFound(QStringLiteral("subsystem named '%1' in the network '%2'").arg(Shown(spec.subsystem), Shown(network)));
     const qint64 templateRow = templateId(networkId(network), spec.templateName);
@@ -285,15 +288,14 @@ void ObjectServerAdmin::removeDevice(const DeviceRef& device)
 QStringList ObjectServerAdmin::devicePaths(const QString& network)
 {
     QStringList paths;
-    for (const sqlite::Row& row :
-         m_db->rows("SELECT n.name, s.name, ss.name, d.name FROM devices d"
-                    " JOIN subsystems ss ON ss.id = d.subsystem_id"
-                    " JOIN systems s ON s.id = ss.system_id"
-                    " JOIN networks n ON n.id = s.network_id"
-                    " WHERE n.id = ? ORDER BY ss.id, d.id",
-                    {networkId(network)}))
-        paths.append(QStringLiteral("%1/%2/%3/%4").arg(row[0].toString(), row[1].toString(), row[2].toString(),
-                                                       row[3].toString()));
+    for (const sqlite::Row& row : m_db->rows("SELECT n.name, s.name, ss.name, d.name FROM devices d"
+                                             " JOIN subsystems ss ON ss.id = d.subsystem_id"
+                                             " JOIN systems s ON s.id = ss.system_id"
+                                             " JOIN networks n ON n.id = s.network_id"
+                                             " WHERE n.id = ? ORDER BY ss.id, d.id",
+                                             {networkId(network)}))
+        paths.append(QStringLiteral("%1/%2/%3/%4")
+                         .arg(row[0].toString(), row[1].toString(), row[2].toString(), row[3].toString()));
     return paths;
 }
 
@@ -338,11 +340,13 @@ QByteArray ObjectServerAdmin::nvRaw(const DeviceRef& device, const QString& nv)
 {
     const qint64 id = deviceId(device);
     const NvRow variable = nvRow(id, device, nv);
-    const auto row = m_db->row("SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?", {id, variable.id});
+    const auto row =
+        m_db->row("SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?", {id, variable.id});
     return row ? row->value(0).toByteArray() : QByteArray(variable.size, '\0');
 }
 
-void ObjectServerAdmin::setNvText(const DeviceRef& device, const QString& nv, const QString& text, const QString& format)
+void ObjectServerAdmin::setNvText(const DeviceRef& device, const QString& nv, const QString& text,
+                                  const QString& format)
 {
     const NvRow variable = nvRow(deviceId(device), device, nv);
     setNvRaw(device, nv,

@@ -34,21 +34,21 @@ namespace lns::admin {
 // Every member of the specs has a default, so that a designated initialiser names only what it needs.
 struct NetworkSpec {
     QString name;
-    QString importFolder = {};                       // SystemImportFolder
-    qint32 networkMode = 0;                          // SystemNetworkMode: 1 = off-net
+    QString importFolder = {};  // SystemImportFolder
+    qint32 networkMode = 0;     // SystemNetworkMode: 1 = off-net
     QString systemName = QStringLiteral("System 1");
-    bool requiresInterface = false;                  // OpenSystem refuses while the NSD has no interface
-    QString nsdInterface = {};                       // the NSD's network interface; empty = none;
-                                                     // created object-server wide when missing
+    bool requiresInterface = false;  // OpenSystem refuses while the NSD has no interface
+    QString nsdInterface = {};       // the NSD's network interface; empty = none;
+                                     // created object-server wide when missing
 };
 
 // Data of a simulated device: how it answers.
 struct DeviceFaults {
-    bool commissioned = true;   // DeviceCommissioned
-    qint32 stateCode = 4;       // DeviceState (4 configured online)
-    qint32 testResult = 0;      // TestDevice (0 passed)
-    bool unreachable = false;   // values and DeviceState fail with ErrDeviceCommunication (18200)
-    bool refusesWrites = false; // value writes fail with ErrWriteFailed (18034)
+    bool commissioned = true;    // DeviceCommissioned
+    qint32 stateCode = 4;        // DeviceState (4 configured online)
+    qint32 testResult = 0;       // TestDevice (0 passed)
+    bool unreachable = false;    // values and DeviceState fail with ErrDeviceCommunication (18200)
+    bool refusesWrites = false;  // value writes fail with ErrWriteFailed (18034)
 };
 
 struct DeviceSpec {

@@ -8,13 +8,16 @@ namespace {
 class SqliteAppDevice final : public AppDevice {
 public:
     SqliteAppDevice(State s, qint64 systemId, qint64 networkId, const Row& row)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_id(row[0].toLongLong()),
-          m_name(row[1].toString()), m_templateId(row[2].toLongLong()) {}
-
-    QString Name() override
+        : m_s(std::move(s)),
+          m_systemId(systemId),
+          m_networkId(networkId),
+          m_id(row[0].toLongLong()),
+          m_name(row[1].toString()),
+          m_templateId(row[2].toLongLong())
     {
-        return m_name;
     }
+
+    QString Name() override { return m_name; }
     Ptr<Interface> DeviceInterface() override
     {
         db();
@@ -32,23 +35,18 @@ public:
         return value("SELECT t.program_id FROM devices d JOIN templates t ON t.id = d.template_id WHERE d.id = ?")
             .toString();
     }
-    bool DeviceCommissioned() override
-    {
-        return value("SELECT commissioned FROM devices WHERE id = ?").toInt() != 0;
-    }
+    bool DeviceCommissioned() override { return value("SELECT commissioned FROM devices WHERE id = ?").toInt() != 0; }
     qint32 DeviceState() override
     {
         const auto row = db().row("SELECT unreachable, state_code FROM devices WHERE id = ?", {m_id});
         if (!row)
             notFound(AppDeviceSource, QStringLiteral("device %1 any more").arg(m_name));
         if (row->value(0).toInt() != 0)
-            Raise(ErrDeviceCommunication, AppDeviceSource, QStringLiteral("The device %1 does not answer.").arg(m_name));
+            Raise(ErrDeviceCommunication, AppDeviceSource,
+                  QStringLiteral("The device %1 does not answer.").arg(m_name));
         return row->value(1).toInt();
     }
-    qint32 TestDevice() override
-    {
-        return value("SELECT test_result FROM devices WHERE id = ?").toInt();
-    }
+    qint32 TestDevice() override { return value("SELECT test_result FROM devices WHERE id = ?").toInt(); }
 
 private:
     Database& db() { return m_s->systemDatabase(m_systemId, AppDeviceSource); }
@@ -73,7 +71,9 @@ class SqliteAppDevices final : public AppDevices {
 public:
     using Of = DevicesOf;
     SqliteAppDevices(State s, qint64 systemId, qint64 networkId, Of of, qint64 ownerId)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_of(of), m_ownerId(ownerId) {}
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_of(of), m_ownerId(ownerId)
+    {
+    }
 
     qint32 Count() override
     {

@@ -9,55 +9,37 @@ namespace {
 class SqliteComponentApp final : public ComponentApp {
 public:
     SqliteComponentApp(State s, qint64 id, qint64 systemId, QString name)
-        : m_s(std::move(s)), m_id(id), m_systemId(systemId), m_name(std::move(name)) {}
+        : m_s(std::move(s)), m_id(id), m_systemId(systemId), m_name(std::move(name))
+    {
+    }
 
-    QString Name() override
-    {
-        return m_name;
-    }
+    QString Name() override { return m_name; }
     QString AppProgId() override { return text("SELECT prog_id FROM component_apps WHERE id = ?"); }
-    qint32 AppObjectClass() override
-    {
-        return text("SELECT object_class FROM component_apps WHERE id = ?").toInt();
-    }
-    qint32 AppCommandId() override
-    {
-        return text("SELECT command_id FROM component_apps WHERE id = ?").toInt();
-    }
+    qint32 AppObjectClass() override { return text("SELECT object_class FROM component_apps WHERE id = ?").toInt(); }
+    qint32 AppCommandId() override { return text("SELECT command_id FROM component_apps WHERE id = ?").toInt(); }
     void SetAppCommandId(qint32 commandId) override
     {
         set("UPDATE component_apps SET command_id = ? WHERE id = ?", commandId);
     }
-    QString AppDescription() override
-    {
-        return text("SELECT description FROM component_apps WHERE id = ?");
-    }
+    QString AppDescription() override { return text("SELECT description FROM component_apps WHERE id = ?"); }
     void SetAppDescription(const QString& description) override
     {
         set("UPDATE component_apps SET description = ? WHERE id = ?", description);
     }
-    bool AppIsDefault() override
-    {
-        return text("SELECT is_default FROM component_apps WHERE id = ?").toInt() != 0;
-    }
+    bool AppIsDefault() override { return text("SELECT is_default FROM component_apps WHERE id = ?").toInt() != 0; }
     void SetAppIsDefault(bool isDefault) override
     {
-        set("UPDATE component_apps SET is_default = ? WHERE id = ?",
-            isDefault ? 1 : 0);
+        set("UPDATE component_apps SET is_default = ? WHERE id = ?", isDefault ? 1 : 0);
     }
     QString AppVersion() override { return text("SELECT version FROM component_apps WHERE id = ?"); }
     void SetAppVersion(const QString& version) override
     {
         set("UPDATE component_apps SET version = ? WHERE id = ?", version);
     }
-    QString AppManufacturerId() override
-    {
-        return text("SELECT manufacturer_id FROM component_apps WHERE id = ?");
-    }
+    QString AppManufacturerId() override { return text("SELECT manufacturer_id FROM component_apps WHERE id = ?"); }
     void SetAppManufacturerId(const QString& manufacturerId) override
     {
-        set("UPDATE component_apps SET manufacturer_id = ? WHERE id = ?",
-            manufacturerId);
+        set("UPDATE component_apps SET manufacturer_id = ? WHERE id = ?", manufacturerId);
     }
 
 private:
@@ -87,29 +69,33 @@ private:
 class SqliteComponentApps final : public ComponentApps {
 public:
     SqliteComponentApps(State s, AppOwner owner, qint64 ownerId, qint64 systemId)
-        : m_s(std::move(s)), m_owner(static_cast<int>(owner)), m_ownerId(ownerId), m_systemId(systemId) {}
+        : m_s(std::move(s)), m_owner(static_cast<int>(owner)), m_ownerId(ownerId), m_systemId(systemId)
+    {
+    }
 
     qint32 ComponentAppsCount() override
     {
-        return db().row("SELECT COUNT(*) FROM component_apps WHERE owner_kind = ? AND owner_id = ?",
-                        {m_owner, m_ownerId})
+        return db()
+            .row("SELECT COUNT(*) FROM component_apps WHERE owner_kind = ? AND owner_id = ?", {m_owner, m_ownerId})
             ->value(0)
             .toInt();
     }
     Ptr<ComponentApp> ComponentAppsItem(qint32 index) override
     {
         Database& d = db();
-        const auto row = d.row("SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
-                               " ORDER BY id LIMIT 1 OFFSET ?",
-                               {m_owner, m_ownerId, offsetOf(index, ComponentAppsSource, QStringLiteral("the component applications"))});
+        const auto row = d.row(
+            "SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
+            " ORDER BY id LIMIT 1 OFFSET ?",
+            {m_owner, m_ownerId, offsetOf(index, ComponentAppsSource, QStringLiteral("the component applications"))});
         if (!row)
             notFound(ComponentAppsSource, QStringLiteral("component application at position %1").arg(index));
         return make(*row);
     }
     Ptr<ComponentApp> ComponentAppsItem(const QString& name) override
     {
-        const auto row = db().row("SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
-                                  {m_owner, m_ownerId, name});
+        const auto row =
+            db().row("SELECT id, name FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
+                     {m_owner, m_ownerId, name});
         if (!row)
             notFound(ComponentAppsSource, QStringLiteral("component application named '%1'").arg(Shown(name)));
         return make(*row);
@@ -134,9 +120,10 @@ public:
     {
         Database& d = db();
         Database::Transaction transaction(d);
-        const auto row = d.row("SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
-                               " ORDER BY id LIMIT 1 OFFSET ?",
-                               {m_owner, m_ownerId, offsetOf(index, ComponentAppsSource, QStringLiteral("the component applications"))});
+        const auto row = d.row(
+            "SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
+            " ORDER BY id LIMIT 1 OFFSET ?",
+            {m_owner, m_ownerId, offsetOf(index, ComponentAppsSource, QStringLiteral("the component applications"))});
         if (!row)
             notFound(ComponentAppsSource, QStringLiteral("component application at position %1").arg(index));
         d.exec("DELETE FROM component_apps WHERE id = ?", {row->value(0)});

@@ -1,7 +1,7 @@
 #include "platform/objectserver/SqliteDatabase.h"
 
-#include "platform/objectserver/ObjectServer.h"
 #include "platform/objectserver/Dialect.h"
+#include "platform/objectserver/ObjectServer.h"
 
 #include <QAtomicInt>
 #include <QDir>

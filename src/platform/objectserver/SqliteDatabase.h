@@ -1,8 +1,8 @@
 #pragma once
 // One connection to the object server's database (a SQLite file or a PostgreSQL server, see
-// StoreLocation.h), shared by the object server and the provisioning API. Statements are prepared once per connection and every result is read out and released at once,
-// so no statement keeps a read transaction (and with it an old snapshot) open between calls: a value
-// written by another process is seen by the next read.
+// StoreLocation.h), shared by the object server and the provisioning API. Statements are prepared once per connection
+// and every result is read out and released at once, so no statement keeps a read transaction (and with it an old
+// snapshot) open between calls: a value written by another process is seen by the next read.
 #include "platform/base/ComError.h"
 #include "platform/objectserver/StoreLocation.h"
 

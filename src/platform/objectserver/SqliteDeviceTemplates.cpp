@@ -8,12 +8,11 @@ namespace {
 class SqliteDeviceTemplate final : public lns::DeviceTemplate {
 public:
     SqliteDeviceTemplate(State s, qint64 systemId, qint64 networkId, qint64 id, QString name)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_id(id), m_name(std::move(name)) {}
-
-    QString TemplateName() override
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_id(id), m_name(std::move(name))
     {
-        return m_name;
     }
+
+    QString TemplateName() override { return m_name; }
     QString TemplateProgramId() override
     {
         const auto row = db().row("SELECT program_id FROM templates WHERE id = ?", {m_id});
@@ -49,7 +48,10 @@ public:
 
 private:
     Database& db() { return m_s->systemDatabase(m_systemId, DeviceTemplateSource); }
-    [[noreturn]] void gone() { notFound(DeviceTemplateSource, QStringLiteral("device template %1 any more").arg(m_name)); }
+    [[noreturn]] void gone()
+    {
+        notFound(DeviceTemplateSource, QStringLiteral("device template %1 any more").arg(m_name));
+    }
 
     State m_s;
     qint64 m_systemId;
@@ -61,7 +63,9 @@ private:
 class SqliteDeviceTemplates final : public DeviceTemplates {
 public:
     SqliteDeviceTemplates(State s, qint64 systemId, qint64 networkId)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId) {}
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
+    {
+    }
 
     qint32 Count() override
     {
@@ -70,15 +74,17 @@ public:
     Ptr<lns::DeviceTemplate> DeviceTemplatesItem(qint32 index) override
     {
         Database& d = db();
-        const auto row = d.row("SELECT id, name FROM templates WHERE network_id = ? ORDER BY id LIMIT 1 OFFSET ?",
-                               {m_networkId, offsetOf(index, DeviceTemplatesSource, QStringLiteral("the device templates"))});
+        const auto row =
+            d.row("SELECT id, name FROM templates WHERE network_id = ? ORDER BY id LIMIT 1 OFFSET ?",
+                  {m_networkId, offsetOf(index, DeviceTemplatesSource, QStringLiteral("the device templates"))});
         if (!row)
             notFound(DeviceTemplatesSource, QStringLiteral("device template at position %1").arg(index));
         return make(*row);
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesItem(const QString& name) override
     {
-        const auto row = db().row("SELECT id, name FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
+        const auto row =
+            db().row("SELECT id, name FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
         if (!row)
             notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
         return make(*row);
@@ -89,7 +95,8 @@ public:
                                   " AND upper(program_id) = upper(?) ORDER BY id LIMIT 1",
                                   {m_networkId, programId});
         if (!row)
-            notFound(DeviceTemplatesSource, QStringLiteral("device template with the program ID %1").arg(Shown(programId)));
+            notFound(DeviceTemplatesSource,
+                     QStringLiteral("device template with the program ID %1").arg(Shown(programId)));
         return make(*row);
     }
     Ptr<lns::DeviceTemplate> DeviceTemplatesAdd(const QString& name, qint32 kind) override
@@ -101,8 +108,8 @@ public:
         if (d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name}))
             Raise(ErrNameInUse, DeviceTemplatesSource,
                   QStringLiteral("The template library already holds a device template named '%1'.").arg(Shown(name)));
-        const qint64 id = d.exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, ?)",
-                                 {m_networkId, name, kind});
+        const qint64 id =
+            d.exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, ?)", {m_networkId, name, kind});
         transaction.commit();
         return makeTemplate(m_s, m_systemId, m_networkId, id, name);
     }
@@ -141,7 +148,9 @@ private:
 class SqliteTemplateLibrary final : public TemplateLibrary {
 public:
     SqliteTemplateLibrary(State s, qint64 systemId, qint64 networkId)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId) {}
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
+    {
+    }
 
     Ptr<DeviceTemplates> TemplateLibraryDeviceTemplates() override
     {

@@ -65,7 +65,8 @@ enum class DevicesOf { Subsystem, Template };
 
 Ptr<lns::AppDevice> makeDevice(const State& s, qint64 systemId, qint64 networkId, const Row& row);
 Ptr<lns::AppDevices> makeAppDevices(const State& s, qint64 systemId, qint64 networkId, DevicesOf of, qint64 ownerId);
-Ptr<lns::DeviceTemplate> makeTemplate(const State& s, qint64 systemId, qint64 networkId, qint64 id, const QString& name);
+Ptr<lns::DeviceTemplate> makeTemplate(const State& s, qint64 systemId, qint64 networkId, qint64 id,
+                                      const QString& name);
 Ptr<lns::TemplateLibrary> makeTemplateLibrary(const State& s, qint64 systemId, qint64 networkId);
 Ptr<lns::Interface> makeInterface(const State& s, const InterfaceOwner& owner);
 Ptr<lns::NetworkVariables> makeNetworkVariables(const State& s, const InterfaceOwner& owner);

@@ -8,21 +8,18 @@ namespace {
 class SqliteLonMarkObject final : public LonMarkObject {
 public:
     SqliteLonMarkObject(State s, const InterfaceOwner& owner, const Row& row)
-        : m_s(std::move(s)), m_owner(owner), m_id(row[0].toLongLong()), m_name(row[1].toString()),
-          m_displayName(row[2].toString()), m_profileKey(static_cast<qint16>(row[3].toInt())) {}
+        : m_s(std::move(s)),
+          m_owner(owner),
+          m_id(row[0].toLongLong()),
+          m_name(row[1].toString()),
+          m_displayName(row[2].toString()),
+          m_profileKey(static_cast<qint16>(row[3].toInt()))
+    {
+    }
 
-    QString Name() override
-    {
-        return m_name;
-    }
-    QString LonMarkObjectDisplayName() override
-    {
-        return m_displayName;
-    }
-    qint16 LonMarkObjectProfileKey() override
-    {
-        return m_profileKey;
-    }
+    QString Name() override { return m_name; }
+    QString LonMarkObjectDisplayName() override { return m_displayName; }
+    qint16 LonMarkObjectProfileKey() override { return m_profileKey; }
     qint16 LonMarkObjectMode() override
     {
         Database& d = db();
@@ -37,12 +34,11 @@ public:
     void SetLonMarkObjectMode(qint16 mode) override
     {
         Database& d = db();
-        const qint64 changed =
-            m_owner.deviceId
-                ? d.changes("INSERT INTO device_lmo_modes (device_id, lmo_id, mode) VALUES (?, ?, ?)"
-                         " ON CONFLICT (device_id, lmo_id) DO UPDATE SET mode = excluded.mode",
-                         {m_owner.deviceId, m_id, mode})
-                : d.changes("UPDATE template_lmos SET mode = ? WHERE id = ?", {mode, m_id});
+        const qint64 changed = m_owner.deviceId
+                                   ? d.changes("INSERT INTO device_lmo_modes (device_id, lmo_id, mode) VALUES (?, ?, ?)"
+                                               " ON CONFLICT (device_id, lmo_id) DO UPDATE SET mode = excluded.mode",
+                                               {m_owner.deviceId, m_id, mode})
+                                   : d.changes("UPDATE template_lmos SET mode = ? WHERE id = ?", {mode, m_id});
         if (changed == 0)
             notFound(LonMarkObjectSource, QStringLiteral("LonMark object %1 any more").arg(m_name));
     }
@@ -75,16 +71,18 @@ public:
 
     qint32 LonMarkObjectsCount() override
     {
-        return db().row("SELECT COUNT(*) FROM template_lmos WHERE template_id = ?", {m_owner.templateId})
+        return db()
+            .row("SELECT COUNT(*) FROM template_lmos WHERE template_id = ?", {m_owner.templateId})
             ->value(0)
             .toInt();
     }
     Ptr<LonMarkObject> LonMarkObjectsItem(qint32 index) override
     {
         Database& d = db();
-        const auto row = d.row("SELECT id, name, display_name, profile_key FROM template_lmos WHERE template_id = ?"
-                               " ORDER BY id LIMIT 1 OFFSET ?",
-                               {m_owner.templateId, offsetOf(index, LonMarkObjectsSource, QStringLiteral("the LonMark objects"))});
+        const auto row =
+            d.row("SELECT id, name, display_name, profile_key FROM template_lmos WHERE template_id = ?"
+                  " ORDER BY id LIMIT 1 OFFSET ?",
+                  {m_owner.templateId, offsetOf(index, LonMarkObjectsSource, QStringLiteral("the LonMark objects"))});
         if (!row)
             notFound(LonMarkObjectsSource, QStringLiteral("LonMark object at position %1").arg(index));
         return std::make_shared<SqliteLonMarkObject>(m_s, m_owner, *row);

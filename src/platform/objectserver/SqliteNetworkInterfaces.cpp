@@ -9,10 +9,7 @@ class SqliteNetworkInterface final : public NetworkInterface {
 public:
     SqliteNetworkInterface(State s, qint64 id, QString name) : m_s(std::move(s)), m_id(id), m_name(std::move(name)) {}
 
-    QString InterfaceName() override
-    {
-        return m_name;
-    }
+    QString InterfaceName() override { return m_name; }
     qint64 id() const { return m_id; }
     const QString& name() const { return m_name; }
 
@@ -26,10 +23,7 @@ class SqliteNetworkInterfaces final : public NetworkInterfaces {
 public:
     explicit SqliteNetworkInterfaces(State s) : m_s(std::move(s)) {}
 
-    qint32 Count() override
-    {
-        return db().row("SELECT COUNT(*) FROM network_interfaces")->value(0).toInt();
-    }
+    qint32 Count() override { return db().row("SELECT COUNT(*) FROM network_interfaces")->value(0).toInt(); }
     Ptr<NetworkInterface> Item(qint32 index) override
     {
         Database& d = db();
@@ -56,7 +50,9 @@ private:
 class SqliteNetworkServiceDevice final : public NetworkServiceDevice {
 public:
     SqliteNetworkServiceDevice(State s, qint64 systemId, qint64 networkId)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId) {}
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
+    {
+    }
 
     Ptr<NetworkInterface> NsdNetworkInterface() override
     {
@@ -71,7 +67,8 @@ public:
     {
         Database& d = db();
         const qint64 id = NetworkInterfaceId(networkInterface, NsdSource);
-        if (d.exec("UPDATE systems SET nsd_interface_id = ? WHERE id = ?", {id ? QVariant(id) : nullId(), m_systemId}) == 0)
+        if (d.exec("UPDATE systems SET nsd_interface_id = ? WHERE id = ?",
+                   {id ? QVariant(id) : nullId(), m_systemId}) == 0)
             notFound(NsdSource, QStringLiteral("system any more"));
     }
 
@@ -101,7 +98,8 @@ qint64 NetworkInterfaceId(const Ptr<NetworkInterface>& networkInterface, const Q
         return 0;
     const auto* ours = dynamic_cast<const SqliteNetworkInterface*>(networkInterface.get());
     if (!ours)
-        Raise(ErrInvalidArgument, source, QStringLiteral("The network interface does not belong to this object server."));
+        Raise(ErrInvalidArgument, source,
+              QStringLiteral("The network interface does not belong to this object server."));
     return ours->id();
 }
 

@@ -9,29 +9,21 @@ namespace {
 class SqliteNetworkVariable final : public NetworkVariable {
 public:
     SqliteNetworkVariable(State s, const InterfaceOwner& owner, const Row& row)
-        : m_s(std::move(s)), m_owner(owner), m_id(row[0].toLongLong()), m_name(row[1].toString()),
-          m_typeName(row[2].toString()), m_size(row[3].toInt()), m_format(m_typeName) {}
+        : m_s(std::move(s)),
+          m_owner(owner),
+          m_id(row[0].toLongLong()),
+          m_name(row[1].toString()),
+          m_typeName(row[2].toString()),
+          m_size(row[3].toInt()),
+          m_format(m_typeName)
+    {
+    }
 
-    QString Name() override
-    {
-        return m_name;
-    }
-    QString NvTypeName() override
-    {
-        return m_typeName;
-    }
-    void SetNvAccessOption(qint32 option) override
-    {
-        m_accessOption = option;
-    }
-    QString NvFormatSpec() override
-    {
-        return m_format;
-    }
-    void SetNvFormatSpec(const QString& formatName) override
-    {
-        m_format = formatName;
-    }
+    QString Name() override { return m_name; }
+    QString NvTypeName() override { return m_typeName; }
+    void SetNvAccessOption(qint32 option) override { m_accessOption = option; }
+    QString NvFormatSpec() override { return m_format; }
+    void SetNvFormatSpec(const QString& formatName) override { m_format = formatName; }
 
     QString NvFormattedValue() override
     {
@@ -66,9 +58,9 @@ public:
         // One statement, so one transaction: the device's answer and the value change together.
         const qint64 written =
             db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
-                    " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
-                    " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
-                    {m_id, raw, m_owner.deviceId});
+                       " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
+                       " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
+                       {m_id, raw, m_owner.deviceId});
         if (written > 0)
             return;
         // Nothing written: find out why.
@@ -112,24 +104,27 @@ public:
 
     qint32 Count() override
     {
-        return db().row("SELECT COUNT(*) FROM template_nvs WHERE template_id = ?", {m_owner.templateId})
+        return db()
+            .row("SELECT COUNT(*) FROM template_nvs WHERE template_id = ?", {m_owner.templateId})
             ->value(0)
             .toInt();
     }
     Ptr<NetworkVariable> Item(qint32 index) override
     {
         Database& d = db();
-        const auto row = d.row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ?"
-                               " ORDER BY id LIMIT 1 OFFSET ?",
-                               {m_owner.templateId, offsetOf(index, NetworkVariablesSource, QStringLiteral("the network variables"))});
+        const auto row = d.row(
+            "SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ?"
+            " ORDER BY id LIMIT 1 OFFSET ?",
+            {m_owner.templateId, offsetOf(index, NetworkVariablesSource, QStringLiteral("the network variables"))});
         if (!row)
             notFound(NetworkVariablesSource, QStringLiteral("network variable at position %1").arg(index));
         return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);
     }
     Ptr<NetworkVariable> NvCollectionItem(const QString& name) override
     {
-        const auto row = db().row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ? AND name = ?",
-                                  {m_owner.templateId, name});
+        const auto row =
+            db().row("SELECT id, name, type_name, size FROM template_nvs WHERE template_id = ? AND name = ?",
+                     {m_owner.templateId, name});
         if (!row)
             notFound(NetworkVariablesSource, QStringLiteral("network variable named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);

@@ -25,14 +25,8 @@ public:
         }
         m_s->openNetworks.remove(m_id);
     }
-    bool NetworkIsOpen() override
-    {
-        return m_s->openNetworks.contains(m_id);
-    }
-    QString NetworkName() override
-    {
-        return m_name;
-    }
+    bool NetworkIsOpen() override { return m_s->openNetworks.contains(m_id); }
+    QString NetworkName() override { return m_name; }
     Ptr<Systems> NetworkSystems() override
     {
         m_s->networkDatabase(m_id, NetworkSource);
@@ -49,10 +43,7 @@ class SqliteNetworks final : public Networks {
 public:
     explicit SqliteNetworks(State s) : m_s(std::move(s)) {}
 
-    qint32 Count() override
-    {
-        return db().row("SELECT COUNT(*) FROM networks")->value(0).toInt();
-    }
+    qint32 Count() override { return db().row("SELECT COUNT(*) FROM networks")->value(0).toInt(); }
     Ptr<Network> Item(qint32 index) override
     {
         Database& d = db();

@@ -8,13 +8,15 @@ namespace {
 class SqliteSubsystem final : public Subsystem {
 public:
     SqliteSubsystem(State s, qint64 systemId, qint64 networkId, const Row& row)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_id(row[0].toLongLong()),
-          m_name(row[1].toString()) {}
-
-    QString Name() override
+        : m_s(std::move(s)),
+          m_systemId(systemId),
+          m_networkId(networkId),
+          m_id(row[0].toLongLong()),
+          m_name(row[1].toString())
     {
-        return m_name;
     }
+
+    QString Name() override { return m_name; }
     Ptr<AppDevices> SubsystemAppDevices() override
     {
         m_s->systemDatabase(m_systemId, SubsystemSource);
@@ -32,7 +34,9 @@ private:
 class SqliteSubsystems final : public Subsystems {
 public:
     SqliteSubsystems(State s, qint64 systemId, qint64 networkId)
-        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId) {}
+        : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
+    {
+    }
 
     qint32 Count() override
     {
@@ -49,7 +53,8 @@ public:
     }
     Ptr<Subsystem> Item(const QString& name) override
     {
-        const auto row = db().row("SELECT id, name FROM subsystems WHERE system_id = ? AND name = ?", {m_systemId, name});
+        const auto row =
+            db().row("SELECT id, name FROM subsystems WHERE system_id = ? AND name = ?", {m_systemId, name});
         if (!row)
             notFound(SubsystemsSource, QStringLiteral("subsystem named '%1'").arg(Shown(name)));
         return std::make_shared<SqliteSubsystem>(m_s, m_systemId, m_networkId, *row);

@@ -8,7 +8,9 @@ namespace {
 class SqliteSystem final : public System {
 public:
     SqliteSystem(State s, qint64 networkId, const Row& row)
-        : m_s(std::move(s)), m_networkId(networkId), m_id(row[0].toLongLong()), m_name(row[1].toString()) {}
+        : m_s(std::move(s)), m_networkId(networkId), m_id(row[0].toLongLong()), m_name(row[1].toString())
+    {
+    }
 
     void OpenSystem() override
     {
@@ -21,18 +23,9 @@ public:
                   QStringLiteral("The system %1 opens only with its network interface attached.").arg(m_name));
         m_s->openSystems.insert(m_id);
     }
-    void CloseSystem() override
-    {
-        m_s->openSystems.remove(m_id);
-    }
-    bool SystemIsOpen() override
-    {
-        return m_s->openSystems.contains(m_id);
-    }
-    QString SystemName() override
-    {
-        return m_name;
-    }
+    void CloseSystem() override { m_s->openSystems.remove(m_id); }
+    bool SystemIsOpen() override { return m_s->openSystems.contains(m_id); }
+    QString SystemName() override { return m_name; }
     qint32 SystemNetworkMode() override
     {
         return column("SELECT network_mode FROM systems WHERE id = ?", m_s->networkDatabase(m_networkId, SystemSource))

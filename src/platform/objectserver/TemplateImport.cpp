@@ -63,7 +63,8 @@ void ImportInterface(Database& db, qint64 templateId, const xif::InterfaceDefini
 
     const bool hasInterface =
         !db.row("SELECT program_id FROM templates WHERE id = ?", {templateId})->value(0).toString().isEmpty();
-    if (hasInterface && db.row("SELECT COUNT(*) FROM devices WHERE template_id = ?", {templateId})->value(0).toInt() > 0)
+    if (hasInterface &&
+        db.row("SELECT COUNT(*) FROM devices WHERE template_id = ?", {templateId})->value(0).toInt() > 0)
         refuse(source, QStringLiteral("The device template has devices; its interface cannot be replaced."));
 
     db.exec("DELETE FROM component_apps WHERE owner_kind = 3 AND owner_id IN"
@@ -79,8 +80,8 @@ void ImportInterface(Database& db, qint64 templateId, const xif::InterfaceDefini
     for (const xif::LonMarkObjectDefinition& object : definition.lonMarkObjects)
         db.exec("INSERT INTO template_lmos (template_id, lmo_index, name, display_name, profile_key)"
                 " VALUES (?, ?, ?, ?, ?)",
-                {templateId, object.index, object.name,
-                 object.displayName.isEmpty() ? object.name : object.displayName, object.profileKey});
+                {templateId, object.index, object.name, object.displayName.isEmpty() ? object.name : object.displayName,
+                 object.profileKey});
 }
 
 }  // namespace lns::sqlite

@@ -117,12 +117,13 @@ QVector<Type> makeFixedTypes()
         types.append(t);
     };
     QVector<Field> setPoints;
-    for (const char* field : {"occupied_cool", "standby_cool", "unoccupied_cool", "occupied_heat", "standby_heat",
-                              "unoccupied_heat"})
+    for (const char* field :
+         {"occupied_cool", "standby_cool", "unoccupied_cool", "occupied_heat", "standby_heat", "unoccupied_heat"})
         setPoints.append(temperatureField(QString::fromLatin1(field), Unit::Temperature));
     add("SNVT_temp_setpt", QStringLiteral(","), setPoints);
     add("SNVT_temp_p", QStringLiteral(" "), {temperatureField(QStringLiteral("value"), Unit::Temperature)});
-    add("SNVT_temp_diff_p", QStringLiteral(" "), {temperatureField(QStringLiteral("value"), Unit::TemperatureDifference)});
+    add("SNVT_temp_diff_p", QStringLiteral(" "),
+        {temperatureField(QStringLiteral("value"), Unit::TemperatureDifference)});
     Field seconds = numberField(QStringLiteral("value"), 2, false, 0.1);
     seconds.invalidRaw = 0xFFFF;
     add("SNVT_time_sec", QStringLiteral(" "), {seconds});
@@ -166,7 +167,8 @@ std::optional<Type> builtInType(const QString& name, int size)
 Type typeFromDefinition(const QString& name, const std::optional<QJsonObject>& definition)
 {
     if (!definition)
-        fail(QStringLiteral("The format %1 is not known: no resource file of the catalog defines it.").arg(Shown(name)));
+        fail(
+            QStringLiteral("The format %1 is not known: no resource file of the catalog defines it.").arg(Shown(name)));
     auto unusable = [&](const QString& why) {
         fail(QStringLiteral("The definition of %1 in the resource files is not usable: %2.").arg(name, why));
     };

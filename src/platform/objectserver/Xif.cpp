@@ -64,10 +64,10 @@ bool IsIdentifier(const QString& text)
 // as Windows itself decodes them.
 QString FromWindows1252(const QByteArray& bytes)
 {
-    static const std::array<char16_t, 32> high = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    static const std::array<char16_t, 32> high = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     QString text;
     text.reserve(bytes.size());
     for (const char byte : bytes) {
@@ -203,9 +203,9 @@ QByteArray ReadCapped(const char* operation, const QString& path, const QString&
         Fail(operation, QStringLiteral("The %1 file %2 cannot be read: %3").arg(kind, path, file.errorString()));
     QByteArray bytes = file.read(cap + 1);
     if (bytes.size() > cap)
-        Fail(operation, QStringLiteral("The file %1 is too large to be an %2 file (more than %3 bytes).")
-                            .arg(path, kind)
-                            .arg(cap));
+        Fail(
+            operation,
+            QStringLiteral("The file %1 is too large to be an %2 file (more than %3 bytes).").arg(path, kind).arg(cap));
     if (file.error() != QFileDevice::NoError)
         Fail(operation, QStringLiteral("The %1 file %2 cannot be read: %3").arg(kind, path, file.errorString()));
     return bytes;
@@ -271,9 +271,9 @@ InterfaceDefinition ParseXifData(const QByteArray& bytes, const QString& xifPath
             // NV <index> <name> <type> <size> IN|OUT [CONFIG]
             NvDefinition nv;
             const bool shapeOk = tokens.size() == 6 || (tokens.size() == 7 && tokens.at(6) == QLatin1String("CONFIG"));
-            if (!shapeOk || !ReadNumber(tokens.at(1), 0, MaxIndex, nv.index) || !IsIdentifier(tokens.at(2))
-                || !IsIdentifier(tokens.at(3)) || !ReadNumber(tokens.at(4), 1, MaxNvSize, nv.size)
-                || (tokens.at(5) != QLatin1String("IN") && tokens.at(5) != QLatin1String("OUT")))
+            if (!shapeOk || !ReadNumber(tokens.at(1), 0, MaxIndex, nv.index) || !IsIdentifier(tokens.at(2)) ||
+                !IsIdentifier(tokens.at(3)) || !ReadNumber(tokens.at(4), 1, MaxNvSize, nv.size) ||
+                (tokens.at(5) != QLatin1String("IN") && tokens.at(5) != QLatin1String("OUT")))
                 refuse(QStringLiteral("line %1 is not a network-variable declaration "
                                       "(NV index name type size IN|OUT [CONFIG]).")
                            .arg(number));
@@ -292,9 +292,9 @@ InterfaceDefinition ParseXifData(const QByteArray& bytes, const QString& xifPath
             // OBJ <index> <name> "<display name>" <profile key>
             LonMarkObjectDefinition object;
             int key = 0;
-            if (tokens.size() != 5 || !ReadNumber(tokens.at(1), 0, MaxIndex, object.index)
-                || !IsIdentifier(tokens.at(2)) || tokens.at(3).trimmed().isEmpty()
-                || !ReadNumber(tokens.at(4), 0, 65535, key))
+            if (tokens.size() != 5 || !ReadNumber(tokens.at(1), 0, MaxIndex, object.index) ||
+                !IsIdentifier(tokens.at(2)) || tokens.at(3).trimmed().isEmpty() ||
+                !ReadNumber(tokens.at(4), 0, 65535, key))
                 refuse(QStringLiteral("line %1 is not a LonMark object declaration "
                                       "(OBJ index name \"display name\" profile-key).")
                            .arg(number));

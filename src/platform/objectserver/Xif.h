@@ -11,18 +11,18 @@ namespace lns::xif {
 
 struct NvDefinition {
     qint32 index = 0;
-    QString name;          // "nciSetPts"
-    QString typeName;      // "SNVT_temp_setpt", "UNVT_fc_gen_opts"
-    qint32 size = 0;       // bytes
-    bool input = true;     // direction
-    bool config = false;   // a configuration variable
+    QString name;         // "nciSetPts"
+    QString typeName;     // "SNVT_temp_setpt", "UNVT_fc_gen_opts"
+    qint32 size = 0;      // bytes
+    bool input = true;    // direction
+    bool config = false;  // a configuration variable
 };
 
 struct LonMarkObjectDefinition {
     qint32 index = 0;
-    QString name;          // "Thermostat"
+    QString name;  // "Thermostat"
     QString displayName;
-    qint16 profileKey = 0; // functional profile key
+    qint16 profileKey = 0;  // functional profile key
 };
 
 struct InterfaceDefinition {

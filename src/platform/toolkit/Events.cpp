@@ -1,11 +1,11 @@
 #include "platform/toolkit/Events.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QCursor>
+#include <QGuiApplication>
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 namespace toolkit {
 namespace {

@@ -30,8 +30,7 @@ public:
         QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
         url.setFragment(QStringLiteral("context-%1").arg(context));
         m_browser->setSource(url);
-        setWindowTitle(m_browser->documentTitle().isEmpty() ? QFileInfo(file).fileName()
-                                                            : m_browser->documentTitle());
+        setWindowTitle(m_browser->documentTitle().isEmpty() ? QFileInfo(file).fileName() : m_browser->documentTitle());
     }
 
 private:

@@ -154,7 +154,8 @@ Answer AnswerFromName(const QString& name)
 QString RecordLine(const MessageBoxRequest& request, Answer answer, bool expected)
 {
     return QStringList{escaped(request.title), escaped(request.text), ButtonsName(request.buttons),
-                       IconName(request.icon), AnswerName(answer) + (expected ? QString() : QStringLiteral(" UNEXPECTED"))}
+                       IconName(request.icon),
+                       AnswerName(answer) + (expected ? QString() : QStringLiteral(" UNEXPECTED"))}
         .join(QLatin1Char('\t'));
 }
 

@@ -38,8 +38,7 @@ public:
         while (clock.elapsed() < waitMs) {
             if (process->waitForFinished(20)) {
                 outcome.finished = true;
-                outcome.exitCode =
-                    process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+                outcome.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
                 const QByteArray errorOutput = process->readAllStandardError();
                 std::fwrite(errorOutput.constData(), 1, static_cast<size_t>(errorOutput.size()), stderr);
                 outcome.errorOutput = QString::fromLocal8Bit(errorOutput);

@@ -10,8 +10,8 @@ struct ProcessOutcome {
     bool started = false;
     bool finished = false;  // ended within the wait
     int exitCode = -1;
-    QString errorText;      // the system's description when it could not be started
-    QString errorOutput;    // what it wrote to its standard error, when it ended within the wait
+    QString errorText;    // the system's description when it could not be started
+    QString errorOutput;  // what it wrote to its standard error, when it ended within the wait
 };
 
 class ProcessService {

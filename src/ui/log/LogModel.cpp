@@ -1,13 +1,13 @@
 #include "ui/log/LogModel.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace logwindow {
 

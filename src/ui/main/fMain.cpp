@@ -139,7 +139,8 @@ void fMain::Form_Load()
     const QImage bitmap = toolkit::ProgramImage(QStringLiteral(":/res/bitmap/301"), "bmp");
     if (!bitmap.isNull()) {
         // The colour of what the picture sits on: the tab page, not a button.
-        const QImage recoloured = modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, modBitmap::TabPageColor(ui.tabData));
+        const QImage recoloured =
+            modBitmap::ReplaceColor(bitmap, modBitmap::DesignButtonFace, modBitmap::TabPageColor(ui.tabData));
         ui.Picture1->setPixmap(QPixmap::fromImage(recoloured));
         ui.Picture1->setVisible(true);
         // Small pictures sit lower, as on the design: 375 twips down unless that pushes them past
@@ -172,7 +173,8 @@ void fMain::connectControls()
 {
     connect(ui.cmdExit, &QPushButton::clicked, this, [this] { StartAction(ui.cmdExit, [this] { cmdExit_Click(); }); });
     connect(ui.cmdViewLog, &QPushButton::clicked, this, &fMain::cmdViewLog_Click);
-    connect(ui.cmdRefresh, &QPushButton::clicked, this, [this] { StartAction(ui.cmdRefresh, [this] { cmdRefresh_Click(); }); });
+    connect(ui.cmdRefresh, &QPushButton::clicked, this,
+            [this] { StartAction(ui.cmdRefresh, [this] { cmdRefresh_Click(); }); });
     connect(ui.cmdDebug, &QPushButton::clicked, this, &fMain::cmdDebug_Click);
     connect(ui.cmdHelp, &QPushButton::clicked, this, &fMain::cmdHelp_Click);
     connect(ui.tabData, &QTabWidget::tabBarClicked, this, &fMain::tabData_Click);
@@ -249,21 +251,22 @@ void fMain::SettleEditsForDevice(const QString& device)
     if (AnyFieldModified())
         LeaveFocusedBox(nullptr);
     // Shown over the next device's values, these edits would be written to a device nobody edited.
-    if (AnyFieldModified() &&
-        MsgBox(QStringLiteral("There are changes that have not been applied to ") + oldPath +
-                   QStringLiteral(". Apply them to that device first?"),
-               Buttons::YesNo, Icon::Question, framework::ApplicationTitle(), 0) == Answer::Yes) {
+    if (AnyFieldModified() && MsgBox(QStringLiteral("There are changes that have not been applied to ") + oldPath +
+                                         QStringLiteral(". Apply them to that device first?"),
+                                     Buttons::YesNo, Icon::Question, framework::ApplicationTitle(), 0) == Answer::Yes) {
         // The tables still belong to the device the edits were made for.
         cmdApply_Click();
         for (const auto& table : tables().NvTables) {
-            const bool unwritten = std::any_of(tables().DataItems.begin(), tables().DataItems.end(), [&](const auto& item) {
-                QWidget* control = item->TheControl.data();
-                return item->NvCpTable == table && control && IsEdited(control) &&
-                       (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control));
-            });
+            const bool unwritten =
+                std::any_of(tables().DataItems.begin(), tables().DataItems.end(), [&](const auto& item) {
+                    QWidget* control = item->TheControl.data();
+                    return item->NvCpTable == table && control && IsEdited(control) &&
+                           (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control));
+                });
             if (unwritten)
-                fLog::Of(m_session).LogError(QStringLiteral("Changes to ") + table->Name + QStringLiteral(" discarded") +
-                                          QStringLiteral("\r\n") + QStringLiteral("They could not be written to ") + oldPath);
+                fLog::Of(m_session).LogError(QStringLiteral("Changes to ") + table->Name +
+                                             QStringLiteral(" discarded") + QStringLiteral("\r\n") +
+                                             QStringLiteral("They could not be written to ") + oldPath);
         }
     }
     // Nothing of the last device stays pending.
@@ -279,15 +282,16 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
     SettleEditsForDevice(shownDevice);
     TheDevice = device;
     if (!registration::ResourceFilesPresent()) {
-        if (MsgBox(QStringLiteral("The resource files required for this device are not present on this computer. Browsing and "
-                                  "data formating capabilities might be restricted to standard types and standard functional "
-                                  "profile templates. Do you want to continue?"),
+        if (MsgBox(QStringLiteral(
+                       "The resource files required for this device are not present on this computer. Browsing and "
+                       "data formating capabilities might be restricted to standard types and standard functional "
+                       "profile templates. Do you want to continue?"),
                    Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
     } else if (!m_session.Link().RemoteAtRegistration) {
         if (!DrfLookUp() &&
-            MsgBox(QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Buttons::YesNo,
-                   Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
+            MsgBox(QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
+                   Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
     }
     if (SetDevTemplateLabel()) {
@@ -299,7 +303,8 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
     }
 }
 
-void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object, const framework::PlugInCommandInfo& entry)
+void fMain::ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object,
+                                        const framework::PlugInCommandInfo& entry)
 {
     TheLMObject = object;
     lns::Ptr<lns::AppDevice> device = TheDevice;
@@ -318,7 +323,8 @@ const lns::Ptr<lns::AppDevice>& fMain::Device() const
     // A LonMark object whose device could not be reached leaves none; the step that needs it fails
     // with the runtime's own words and its procedure's box takes over.
     if (!TheDevice)
-        throw com::ComError(91, QStringLiteral("fMain"), QStringLiteral("Object variable or With block variable not set"));
+        throw com::ComError(91, QStringLiteral("fMain"),
+                            QStringLiteral("Object variable or With block variable not set"));
     return TheDevice;
 }
 
@@ -347,9 +353,9 @@ bool fMain::SetDevTemplateLabel()
                                           QStringLiteral(" (") + Device()->DeviceProgramId() + QStringLiteral(")]"));
         }),
     };
-    return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("SetDevTemplateLabel"), Icon::Critical,
-                                                        [this](const com::ComError&) { unloadProgress(); },
-                                                        [this] { unloadProgress(); }});
+    return framework::RunSteps(
+        steps, StepFailurePolicy{ModuleName + QStringLiteral("SetDevTemplateLabel"), Icon::Critical,
+                                 [this](const com::ComError&) { unloadProgress(); }, [this] { unloadProgress(); }});
 }
 
 bool fMain::InitDevice()
@@ -360,7 +366,8 @@ bool fMain::InitDevice()
     qint32 testResult = 0;
     // The steps that the branches of the device state go on with.
     const QString ReadMode = QStringLiteral("ReadMode"), Commissioned = QStringLiteral("Commissioned"),
-                  Test = QStringLiteral("Test"), State = QStringLiteral("State"), ShowState = QStringLiteral("ShowState");
+                  Test = QStringLiteral("Test"), State = QStringLiteral("State"),
+                  ShowState = QStringLiteral("ShowState");
     const std::vector<Step> steps{
         Step::Do([&] { m_Nvs = Device()->DeviceInterface()->InterfaceNetworkVariables(); }),
         Step::Do([&] {
@@ -451,8 +458,7 @@ bool fMain::InitDevice()
     all.push_back(Step::Do([&] { completedAll = true; }));
     const bool ran = framework::RunSteps(
         all, StepFailurePolicy{ModuleName + QStringLiteral("InitDevice"), Icon::Critical,
-                               [this](const com::ComError&) { unloadProgress(); },
-                               [this] { unloadProgress(); }});
+                               [this](const com::ComError&) { unloadProgress(); }, [this] { unloadProgress(); }});
     unloadProgress();
     return ran && completedAll;
 }
@@ -484,7 +490,8 @@ bool fMain::InitNvTable()
     std::vector<Step> steps;
     for (const auto& item : tables().DataItems)
         steps.push_back(Step::Do([item] { item->Initialize(); }));
-    const bool ok = framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("InitNvTable"), Icon::Critical, {}, {}});
+    const bool ok = framework::RunSteps(
+        steps, StepFailurePolicy{ModuleName + QStringLiteral("InitNvTable"), Icon::Critical, {}, {}});
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
     return ok;
 }
@@ -522,8 +529,9 @@ void fMain::ShowValues()
         if (!control) {
             const auto code = framework::ToInt16(framework::Val(item->Value()));
             if (!framework::IsNumeric(item->Value()) || !code)
-                throw com::ComError(13, QStringLiteral("ShowValues"),
-                                    QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
+                throw com::ComError(
+                    13, QStringLiteral("ShowValues"),
+                    QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
             ShowInField(*item, tables());
@@ -549,7 +557,8 @@ bool fMain::DrfLookUp()
         if (catalogOpen) {
             catalogOpen = false;
             if (catalog.CatalogClose(handle) != catalog::ResultOk)
-                MsgBox(QStringLiteral("Error closing the catalog"), Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+                MsgBox(QStringLiteral("Error closing the catalog"), Buttons::Ok, Icon::Critical,
+                       framework::ApplicationTitle());
         }
     };
 
@@ -569,7 +578,8 @@ bool fMain::DrfLookUp()
                  catalogOpen = true;
                  return Step::Next;
              },
-             {}, {}},
+             {},
+             {}},
     };
     bool ran = framework::RunSteps(opening, policy);
     if (ran && !failed) {
@@ -594,7 +604,8 @@ bool fMain::DrfLookUp()
                 for (qint16 scope = 6; scope >= 3; --scope) {
                     QString fileName;
                     qint32 value1 = 0, value2 = 0;
-                    if (catalog.CatalogFindFileSet(handle, programId, scope, 4, 0, fileName, value1, value2) != catalog::ResultOk)
+                    if (catalog.CatalogFindFileSet(handle, programId, scope, 4, 0, fileName, value1, value2) !=
+                        catalog::ResultOk)
                         continue;
                     qint32 fileSet = 0;
                     if (fileSets.FileSetOpen(fileName, 4, value1, 0, fileSet) != catalog::ResultOk) {
@@ -606,8 +617,8 @@ bool fMain::DrfLookUp()
                     const bool found = profiles.FileSetFindProfile(fileSets, fileSet, key) == catalog::ResultOk;
                     if (found) {
                         object->SetLonMarkObjectMode(scope);
-                        setStatus(QStringLiteral("Set ") + object->LonMarkObjectDisplayName() + QStringLiteral(" mode = ") +
-                                  QString::number(scope));
+                        setStatus(QStringLiteral("Set ") + object->LonMarkObjectDisplayName() +
+                                  QStringLiteral(" mode = ") + QString::number(scope));
                     }
                     fileSets.FileSetClose(fileSet);
                     if (found)
@@ -667,8 +678,8 @@ void fMain::tabData_Click(int tab)
 void fMain::ExitConfirmation()
 {
     if (m_liveObjects() >= 1) {
-        if (MsgBox(QStringLiteral("Are you sure that you want to exit?"), Buttons::YesNo, Icon::None, framework::PlugInName(),
-                   1) != Answer::Yes)
+        if (MsgBox(QStringLiteral("Are you sure that you want to exit?"), Buttons::YesNo, Icon::None,
+                   framework::PlugInName(), 1) != Answer::Yes)
             return;
         SetDisplayUnits();
     }

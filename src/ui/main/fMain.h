@@ -33,7 +33,8 @@ public:
     const FMainControls& controls() const { return ui; }
 
     // ---- Configure commands
-    void ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const framework::PlugInCommandInfo& entry) override;
+    void ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device,
+                              const framework::PlugInCommandInfo& entry) override;
     void ProcessLonMarkObjectCommand(const lns::Ptr<lns::LonMarkObject>& object,
                                      const framework::PlugInCommandInfo& entry) override;
 

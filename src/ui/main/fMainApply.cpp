@@ -47,8 +47,8 @@ QString SignedNumber(double value)
 
 void ShowOutOfRange(const QString& description, const QString& which, double limit)
 {
-    MsgBox(description + QStringLiteral(" ") + QStringLiteral("out of range") + CrLf + CrLf + which + SignedNumber(limit) +
-               CrLf + CrLf + QStringLiteral("The value has been adjusted"),
+    MsgBox(description + QStringLiteral(" ") + QStringLiteral("out of range") + CrLf + CrLf + which +
+               SignedNumber(limit) + CrLf + CrLf + QStringLiteral("The value has been adjusted"),
            Buttons::Ok, Icon::None, framework::ApplicationTitle());
 }
 
@@ -80,13 +80,16 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
     // to have: the fields written along with the edit could be stale, or in the units of an earlier
     // read. The edit waits, in the edit colour, for a read; one message per variable.
     if (item.NvCpTable && !item.NvCpTable->LastReadSucceeded()) {
-        const bool reported = std::any_of(m_refusedStores.begin(), m_refusedStores.end(),
-                                          [&](const CNvCtrlTable* refused) { return refused->NvCpTable == item.NvCpTable; });
+        const bool reported =
+            std::any_of(m_refusedStores.begin(), m_refusedStores.end(),
+                        [&](const CNvCtrlTable* refused) { return refused->NvCpTable == item.NvCpTable; });
         m_refusedStores.insert(&item);
         if (!reported)
-            throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("fMain"),
-                                item.NvCpTable->Name + QStringLiteral(" could not be read from the device, so its changes were not applied.") +
-                                    CrLf + QStringLiteral("Use Refresh All, then apply again."));
+            throw com::ComError(
+                Global::ErrInvalidArgument, QStringLiteral("fMain"),
+                item.NvCpTable->Name +
+                    QStringLiteral(" could not be read from the device, so its changes were not applied.") + CrLf +
+                    QStringLiteral("Use Refresh All, then apply again."));
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(control)) {
@@ -156,9 +159,10 @@ void fMain::cmdApply_Click()
         }));
     }
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }));
-    framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("cmdApply_Click"), Icon::Information,
-                                                 [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
-                                                 [] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }});
+    framework::RunSteps(
+        steps, StepFailurePolicy{ModuleName + QStringLiteral("cmdApply_Click"), Icon::Information,
+                                 [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
+                                 [] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }});
 }
 
 bool fMain::PropagateChanges()
@@ -180,9 +184,11 @@ bool fMain::PropagateChanges()
                 fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
         }));
     }
-    return framework::RunSteps(steps, StepFailurePolicy{ModuleName + QStringLiteral("PropagateChanges"), Icon::Critical,
-                                                        [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
-                                                        {}});
+    return framework::RunSteps(
+        steps, StepFailurePolicy{ModuleName + QStringLiteral("PropagateChanges"),
+                                 Icon::Critical,
+                                 [this](const com::ComError& e) { fLog::Of(m_session).LogError(e.description()); },
+                                 {}});
 }
 
 void fMain::cmdCancel_Click()

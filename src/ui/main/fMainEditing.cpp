@@ -236,8 +236,10 @@ void fMain::connectEditing()
         // A choice made without the keyboard or the list (the mouse wheel) is an edit as well.
         connect(combo, &QComboBox::activated, this, [this, combo = combo] { guarded([&] { MarkModified(combo); }); });
     }
-    connect(ui.cmdApply, &QPushButton::clicked, this, [this] { StartAction(ui.cmdApply, [this] { cmdApply_Click(); }); });
-    connect(ui.cmdCancel, &QPushButton::clicked, this, [this] { StartAction(ui.cmdCancel, [this] { cmdCancel_Click(); }); });
+    connect(ui.cmdApply, &QPushButton::clicked, this,
+            [this] { StartAction(ui.cmdApply, [this] { cmdApply_Click(); }); });
+    connect(ui.cmdCancel, &QPushButton::clicked, this,
+            [this] { StartAction(ui.cmdCancel, [this] { cmdCancel_Click(); }); });
     for (const auto& [index, option] : ui.obUnits) {
         // Selecting an option, by the user or by the program, is its click.
         connect(option, &QRadioButton::toggled, this, [this, index = index, option = option](bool selected) {

@@ -35,8 +35,9 @@ const std::map<int, QStringList>& ChoiceLists()
         {4, {"NONE", "COC_NH", "COC_NC", "COS", "SS"}},
         {5, {"ON_OFF", "FLOATING"}},
         {6, {"OFF", "ON"}},
-        {7, {"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY", "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON",
-             "REMOTE_CONTROL"}},
+        {7,
+         {"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY", "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON",
+          "REMOTE_CONTROL"}},
         {8, {"RTB_15_MINUTES", "RTB_10_SECONDS"}},
         {9, {"OFF", "ON"}},
         {10, {"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO", "ON_AUTO"}},
@@ -44,7 +45,8 @@ const std::map<int, QStringList>& ChoiceLists()
         {12, {"CELSIUS", "FAHRENHEIT"}},
         {13, {"NO_SCROLL", "SCROLL_ACTIVE"}},
         {14, {"OFF", "ON"}},
-        {15, {"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT", "HEATING_W_REHEAT", "HEAT_COOL", "HEAT_COOL_W_REHEAT"}},
+        {15,
+         {"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT", "HEATING_W_REHEAT", "HEAT_COOL", "HEAT_COOL_W_REHEAT"}},
     };
     return lists;
 }
@@ -282,10 +284,12 @@ void BuildNetwork(Builder& b, QTabWidget* tabs)
     QGridLayout* page = Builder::Page(tabs, "tabNetwork", QStringLiteral("&Network"));
 
     QGroupBox* input = b.Frame("frmNetInput", QStringLiteral("Input"));
-    b.Row(input, b.Label("lblInHeartbeat", QStringLiteral("Heartbeat")), b.Txt(41), b.TimeUnits(41, QStringLiteral("Sec")));
+    b.Row(input, b.Label("lblInHeartbeat", QStringLiteral("Heartbeat")), b.Txt(41),
+          b.TimeUnits(41, QStringLiteral("Sec")));
 
     QGroupBox* output = b.Frame("frmNetOutput", QStringLiteral("Output"));
-    b.Row(output, b.Label("lblOutHeartbeat", QStringLiteral("Heartbeat")), b.Txt(39), b.TimeUnits(39, QStringLiteral("Sec")));
+    b.Row(output, b.Label("lblOutHeartbeat", QStringLiteral("Heartbeat")), b.Txt(39),
+          b.TimeUnits(39, QStringLiteral("Sec")));
     b.Row(output, b.Label("lblThrottle", QStringLiteral("Trottle")), b.Txt(40), b.TimeUnits(40, QStringLiteral("Sec")));
 
     page->addWidget(input, 0, 0, Qt::AlignTop);

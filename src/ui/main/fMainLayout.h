@@ -51,14 +51,14 @@ struct FMainControls {
     QGroupBox* frmUnits = nullptr;
     std::map<int, QRadioButton*> obUnits;  // 0 "&Metric" (Tag "#SI"), 1 "&Imperial" (Tag "#US")
 
-    QPushButton* cmdApply = nullptr;    // disabled until an edit
-    QPushButton* cmdCancel = nullptr;   // disabled until an edit
+    QPushButton* cmdApply = nullptr;   // disabled until an edit
+    QPushButton* cmdCancel = nullptr;  // disabled until an edit
     QPushButton* cmdRefresh = nullptr;
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdHelp = nullptr;
     QPushButton* cmdExit = nullptr;
-    QPushButton* cmdDebug = nullptr;    // hidden outside debug mode
-    QLineEdit* txtDebug = nullptr;      // hidden outside debug mode
+    QPushButton* cmdDebug = nullptr;  // hidden outside debug mode
+    QLineEdit* txtDebug = nullptr;    // hidden outside debug mode
 
     QTextBrowser* WebBrowser1 = nullptr;  // the "C&ontact" page
     QLabel* Picture1 = nullptr;           // the bitmap; hidden until one is loaded

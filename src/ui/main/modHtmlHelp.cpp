@@ -22,7 +22,8 @@ QString FindHelpFile(const QString& programDir, const QString& fileName)
     QString beside = programDir + QLatin1Char('/') + fileName;
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed = QFileInfo(programDir + QStringLiteral("/" KR5M_DATA_FROM_BIN "/") + fileName).absoluteFilePath();
+    const QString installed =
+        QFileInfo(programDir + QStringLiteral("/" KR5M_DATA_FROM_BIN "/") + fileName).absoluteFilePath();
     return QFileInfo::exists(installed) ? installed : beside;
 }
 

@@ -114,8 +114,11 @@ QString WriteSnapshot(fMain& window, const QString& folder)
     for (const auto& item : device::Tables(window.session()).DataItems) {
         if (!item->TheControl || !item->NvCpTable)
             continue;
-        values << QStringList{Cell(item->Name), Cell(item->NvCpTable->Name), QString::number(item->ItemArrayIndex),
-                              Cell(item->NvCpTable->LastReadFormat()), Cell(item->ControlText()),
+        values << QStringList{Cell(item->Name),
+                              Cell(item->NvCpTable->Name),
+                              QString::number(item->ItemArrayIndex),
+                              Cell(item->NvCpTable->LastReadFormat()),
+                              Cell(item->ControlText()),
                               Cell(UnitBeside(item->TheControl)),
                               item->TheControl->isEnabled() ? QStringLiteral("yes") : QStringLiteral("no")}
                       .join(QLatin1Char('\t'));
@@ -126,7 +129,8 @@ QString WriteSnapshot(fMain& window, const QString& folder)
     QStringList log;
     if (auto* model = qobject_cast<logwindow::LogModel*>(fLog::Of(window.session()).OstLog->model())) {
         for (const logwindow::LogRow& row : model->rows())
-            log << QStringList{Cell(row.time), row.icon == QLatin1String("Red") ? QStringLiteral("error") : QStringLiteral("ok"),
+            log << QStringList{Cell(row.time),
+                               row.icon == QLatin1String("Red") ? QStringLiteral("error") : QStringLiteral("ok"),
                                Cell(row.action), Cell(row.results)}
                        .join(QLatin1Char('\t'));
     }

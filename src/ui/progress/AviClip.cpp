@@ -198,7 +198,8 @@ std::optional<AviClip> ReadAviUncached(const QByteArray& d)
                         if (colours == 0 || colours > 256)
                             colours = 256;
                         const qsizetype paletteAt = s.dataAt + headerSize;
-                        for (qsizetype c = 0; c < qsizetype(colours) && paletteAt + 4 * (c + 1) <= s.dataAt + s.size; ++c) {
+                        for (qsizetype c = 0; c < qsizetype(colours) && paletteAt + 4 * (c + 1) <= s.dataAt + s.size;
+                             ++c) {
                             const auto* q = reinterpret_cast<const uchar*>(d.constData() + paletteAt + 4 * c);
                             video.palette << qRgb(q[2], q[1], q[0]);
                         }

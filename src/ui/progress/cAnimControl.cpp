@@ -25,8 +25,8 @@ bool isOwnModule(const QString& fileName)
     const QString path = QFileInfo(winpath::Resolve(fileName)).absoluteFilePath();
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     const QString exePath = exe.absoluteFilePath();
-    return path == exePath || path == exePath + QStringLiteral(".exe")
-        || path == exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".exe");
+    return path == exePath || path == exePath + QStringLiteral(".exe") ||
+           path == exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".exe");
 }
 
 QString nextModuleRoot()

@@ -55,7 +55,8 @@ void fProgress::Unload(framework::PlugInSession& session)
 }
 
 fProgress::fProgress(Slot& slot)
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_animation(std::make_unique<cAnimControl>()),
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+      m_animation(std::make_unique<cAnimControl>()),
       m_slot(slot)
 {
     setObjectName(QStringLiteral("fProgress"));

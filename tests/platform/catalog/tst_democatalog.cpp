@@ -132,21 +132,24 @@ void TestDemoCatalog::enumerations_data()
     QTest::newRow("ControlType") << g << 0 << "ControlType" << QStringList{"ON_OFF", "FLOATING"};
     QTest::newRow("CyclePerHour") << g << 2 << "CyclePerHour" << QStringList{"3", "4", "5", "6", "7", "8"};
     QTest::newRow("ReverseAOut") << g << 3 << "ReverseAOut" << QStringList{"OFF", "ON"};
-    QTest::newRow("DigitalInput1") << g << 4 << "DigitalInput1" << QStringList{"NONE", "REM_NSB", "MOTION_NO", "MOTION_NC", "WINDOW"};
-    QTest::newRow("DigitalInput2") << g << 5 << "DigitalInput2" << QStringList{"NONE", "DOOR_DRY", "OVERRIDE", "SERVICE", "FILTER"};
+    QTest::newRow("DigitalInput1") << g << 4 << "DigitalInput1"
+                                   << QStringList{"NONE", "REM_NSB", "MOTION_NO", "MOTION_NC", "WINDOW"};
+    QTest::newRow("DigitalInput2") << g << 5 << "DigitalInput2"
+                                   << QStringList{"NONE", "DOOR_DRY", "OVERRIDE", "SERVICE", "FILTER"};
     QTest::newRow("DigitalInput3") << g << 6 << "DigitalInput3" << QStringList{"NONE", "COC_NH", "COC_NC", "COS", "SS"};
     QTest::newRow("MenuScroll") << g << 7 << "MenuScroll" << QStringList{"NO_SCROLL", "SCROLL_ACTIVE"};
     QTest::newRow("AutoMode") << g << 8 << "AutoMode" << QStringList{"OFF", "ON"};
     QTest::newRow("TempScale") << g << 9 << "TempScale" << QStringList{"CELSIUS", "FAHRENHEIT"};
     QTest::newRow("Pipes") << g << 10 << "Pipes" << QStringList{"TWO_PIPE", "FOUR_PIPE"};
     QTest::newRow("SeqOpera") << g << 11 << "SeqOpera"
-                              << QStringList{"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT", "HEATING_W_REHEAT",
-                                             "HEAT_COOL", "HEAT_COOL_W_REHEAT"};
+                              << QStringList{"COOLING_ONLY",     "HEATING_ONLY", "COOLING_W_REHEAT",
+                                             "HEATING_W_REHEAT", "HEAT_COOL",    "HEAT_COOL_W_REHEAT"};
     QTest::newRow("FanMenu") << g << 12 << "FanMenu"
-                             << QStringList{"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO", "ON_AUTO"};
+                             << QStringList{"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO",
+                                            "ON_AUTO"};
     QTest::newRow("SetpointType") << g << 15 << "SetpointType" << QStringList{"PERMANENT", "TEMPORARY"};
     QTest::newRow("AuxCont") << g << 20 << "AuxCont"
-                             << QStringList{"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY",
+                             << QStringList{"USED_FOR_REHEAT",    "NO_WITH_OCCUPANCY",  "NC_WITH_OCCUPANCY",
                                             "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON", "REMOTE_CONTROL"};
     QTest::newRow("Reheat") << g << 21 << "Reheat" << QStringList{"RTB_15_MINUTES", "RTB_10_SECONDS"};
     QTest::newRow("RHdisplay") << "UNVT_rh_model" << 0 << "RHdisplay" << QStringList{"OFF", "ON"};

@@ -3,6 +3,8 @@
 #include "platform/catalog/CatalogFiles.h"
 #include "platform/catalog/ResourceCatalog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -10,8 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 using namespace catalog;
 
@@ -21,10 +21,11 @@ QJsonObject GenOptsType()
 {
     return QJsonObject{
         {"separator", " "},
-        {"fields", QJsonArray{
-                       QJsonObject{{"name", "ControlType"}, {"bytes", 1}, {"enum", QJsonObject{{"ON_OFF", 0}, {"FLOATING", 1}}}},
-                       QJsonObject{{"name", "HeatMax"}, {"bytes", 2}, {"signed", true}, {"scale", 0.01}, {"unit", "temperature"}},
-                   }},
+        {"fields",
+         QJsonArray{
+             QJsonObject{{"name", "ControlType"}, {"bytes", 1}, {"enum", QJsonObject{{"ON_OFF", 0}, {"FLOATING", 1}}}},
+             QJsonObject{{"name", "HeatMax"}, {"bytes", 2}, {"signed", true}, {"scale", 0.01}, {"unit", "temperature"}},
+         }},
     };
 }
 
@@ -34,8 +35,12 @@ QJsonObject FileSet(const QString& name, const QString& programIdTemplate, int s
     QJsonArray profiles;
     for (int key : keys)
         profiles.append(QJsonObject{{"key", key}, {"name", QStringLiteral("Profile %1").arg(key)}});
-    QJsonObject document{{"format", "kr5m-file-set"}, {"version", 1}, {"name", name},
-                         {"programIdTemplate", programIdTemplate}, {"scope", scope}, {"profiles", profiles}};
+    QJsonObject document{{"format", "kr5m-file-set"},
+                         {"version", 1},
+                         {"name", name},
+                         {"programIdTemplate", programIdTemplate},
+                         {"scope", scope},
+                         {"profiles", profiles}};
     if (!types.isEmpty())
         document.insert("types", types);
     return document;
@@ -322,7 +327,8 @@ void TestResourceCatalog::invalidFileSetsAreSkipped_data()
     };
     auto field = [](const QJsonObject& f) { return QJsonObject{{"fields", QJsonArray{f}}}; };
     QTest::newRow("not JSON") << QByteArray("{");
-    QTest::newRow("foreign format") << QByteArray(R"({"format":"other","version":1,"name":"T","programIdTemplate":"8000D35500000000","scope":4})");
+    QTest::newRow("foreign format") << QByteArray(
+        R"({"format":"other","version":1,"name":"T","programIdTemplate":"8000D35500000000","scope":4})");
     QTest::newRow("short template") << QJsonDocument(FileSet("T", "8000D355", 4, {})).toJson();
     QTest::newRow("scope 7") << QJsonDocument(FileSet("T", "8000D35500000000", 7, {})).toJson();
     QTest::newRow("profile key too big") << QJsonDocument(FileSet("T", "8000D35500000000", 4, {70000})).toJson();
@@ -330,9 +336,12 @@ void TestResourceCatalog::invalidFileSetsAreSkipped_data()
     QTest::newRow("field of 3 bytes") << withType(field({{"name", "F"}, {"bytes", 3}}));
     QTest::newRow("negative scale") << withType(field({{"name", "F"}, {"bytes", 1}, {"scale", -1}}));
     QTest::newRow("unknown unit") << withType(field({{"name", "F"}, {"bytes", 2}, {"unit", "pressure"}}));
-    QTest::newRow("enum value too big") << withType(field({{"name", "F"}, {"bytes", 1}, {"enum", QJsonObject{{"A", 256}}}}));
-    QTest::newRow("enum value twice") << withType(field({{"name", "F"}, {"bytes", 1}, {"enum", QJsonObject{{"A", 1}, {"B", 1}}}}));
-    QTest::newRow("enum name with blank") << withType(field({{"name", "F"}, {"bytes", 1}, {"enum", QJsonObject{{"A B", 1}}}}));
+    QTest::newRow("enum value too big") << withType(
+        field({{"name", "F"}, {"bytes", 1}, {"enum", QJsonObject{{"A", 256}}}}));
+    QTest::newRow("enum value twice") << withType(
+        field({{"name", "F"}, {"bytes", 1}, {"enum", QJsonObject{{"A", 1}, {"B", 1}}}}));
+    QTest::newRow("enum name with blank")
+        << withType(field({{"name", "F"}, {"bytes", 1}, {"enum", QJsonObject{{"A B", 1}}}}));
 }
 
 void TestResourceCatalog::invalidFileSetsAreSkipped()
@@ -353,10 +362,11 @@ void TestResourceCatalog::badIndexFile_data()
     QTest::newRow("garbage") << QByteArray("\x01\x02garbage");
     QTest::newRow("array") << QByteArray("[1, 2]");
     QTest::newRow("other format") << QByteArray(R"({"format":"x","version":1,"folders":[],"fileSets":[]})");
-    QTest::newRow("file sets missing") << QByteArray(R"({"format":"kr5m-resource-catalog-index","version":1,"folders":[]})");
-    QTest::newRow("entry without scope")
-        << QByteArray(R"({"format":"kr5m-resource-catalog-index","version":1,"folders":[],)"
-                      R"("fileSets":[{"file":"a.fset.json","programIdTemplate":"8000D35500000000","types":["T"]}]})");
+    QTest::newRow("file sets missing") << QByteArray(
+        R"({"format":"kr5m-resource-catalog-index","version":1,"folders":[]})");
+    QTest::newRow("entry without scope") << QByteArray(
+        R"({"format":"kr5m-resource-catalog-index","version":1,"folders":[],)"
+        R"("fileSets":[{"file":"a.fset.json","programIdTemplate":"8000D35500000000","types":["T"]}]})");
 }
 
 void TestResourceCatalog::badIndexFile()
@@ -385,7 +395,9 @@ void TestResourceCatalog::changedFileSetIsReadAgain()
     const QByteArray before = QJsonDocument(FileSet("S", "8000D35500000000", 4, {20010})).toJson();
     const QByteArray after = QJsonDocument(FileSet("S", "8000D35500000000", 4, {20011})).toJson();
     QCOMPARE(after.size(), before.size());
-    const auto pathOf = [&](const QString& change) { return install.user() + "/" + QString(change).replace(' ', '_') + ".fset.json"; };
+    const auto pathOf = [&](const QString& change) {
+        return install.user() + "/" + QString(change).replace(' ', '_') + ".fset.json";
+    };
     for (const QString& change : changes)
         WriteFile(pathOf(change), before);
 
@@ -444,7 +456,8 @@ void TestResourceCatalog::anIndexTooBigToReadIsNotWritten()
         for (int i = 0; i < 20000; ++i)
             types.insert(QStringLiteral("UNVT_%1_%2_%3").arg(set).arg(i).arg(longName),
                          QJsonObject{{"fields", QJsonArray{QJsonObject{{"name", "F"}, {"bytes", 1}}}}});
-        const QByteArray bytes = QJsonDocument(FileSet(set, "8000D3550004040B", 6, {}, types)).toJson(QJsonDocument::Compact);
+        const QByteArray bytes =
+            QJsonDocument(FileSet(set, "8000D3550004040B", 6, {}, types)).toJson(QJsonDocument::Compact);
         QVERIFY(bytes.size() < files::MaxJsonFileSize);
         WriteFile(install.user() + "/" + set + ".fset.json", bytes);
     }

@@ -29,14 +29,20 @@ inline lns::xif::InterfaceDefinition ThermostatInterface(const QString& programI
         const char* name;
         const char* type;
         int size;
-    } nvs[] = {{"nciSetPts", "SNVT_temp_setpt", 12}, {"nciRHmodel", "UNVT_rh_model", 5},
-               {"nciGenOpts", "UNVT_fc_gen_opts", 26}, {"nciSccModel", "UNVT_model_info2", 2},
-               {"nciHvacType", "SNVT_hvac_type", 1},   {"nciSndHrtBt", "SNVT_time_sec", 2},
-               {"nciMinOutTm", "SNVT_time_sec", 2},    {"nciRcvHrtBt", "SNVT_time_sec", 2},
-               {"nciMajVer", "INT", 1},                {"nciMinVer", "INT", 1}};
+    } nvs[] = {{"nciSetPts", "SNVT_temp_setpt", 12},
+               {"nciRHmodel", "UNVT_rh_model", 5},
+               {"nciGenOpts", "UNVT_fc_gen_opts", 26},
+               {"nciSccModel", "UNVT_model_info2", 2},
+               {"nciHvacType", "SNVT_hvac_type", 1},
+               {"nciSndHrtBt", "SNVT_time_sec", 2},
+               {"nciMinOutTm", "SNVT_time_sec", 2},
+               {"nciRcvHrtBt", "SNVT_time_sec", 2},
+               {"nciMajVer", "INT", 1},
+               {"nciMinVer", "INT", 1}};
     int index = 0;
     for (const auto& nv : nvs)
-        d.networkVariables.append({index++, QString::fromLatin1(nv.name), QString::fromLatin1(nv.type), nv.size, true, true});
+        d.networkVariables.append(
+            {index++, QString::fromLatin1(nv.name), QString::fromLatin1(nv.type), nv.size, true, true});
     d.lonMarkObjects.append({0, QStringLiteral("NodeObject"), QStringLiteral("Node Object"), 0});
     d.lonMarkObjects.append({1, QStringLiteral("FanCoil"), QStringLiteral("Fan Coil Controller"), 20010});
     return d;
@@ -111,8 +117,8 @@ inline bool InstallUserTypes(const QString& lonWorksPath, const QJsonObject& typ
     qint32 handle = 0;
     if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk)
         return false;
-    const bool ok = catalog.CatalogAddFolder(handle, folder) == catalog::ResultOk
-                    && catalog.CatalogRebuild(handle) == catalog::ResultOk;
+    const bool ok = catalog.CatalogAddFolder(handle, folder) == catalog::ResultOk &&
+                    catalog.CatalogRebuild(handle) == catalog::ResultOk;
     return catalog.CatalogClose(handle) == catalog::ResultOk && ok;
 }
 

@@ -55,8 +55,13 @@ private:
         network->OpenNetwork();
         auto system = network->NetworkSystems()->Item(1);
         system->OpenSystem();
-        return system->SystemSubsystems()->Item(Floor)->SubsystemAppDevices()->Item(QStringLiteral("Thermostat 1"))
-            ->DeviceInterface()->InterfaceNetworkVariables()->NvCollectionItem(nv);
+        return system->SystemSubsystems()
+            ->Item(Floor)
+            ->SubsystemAppDevices()
+            ->Item(QStringLiteral("Thermostat 1"))
+            ->DeviceInterface()
+            ->InterfaceNetworkVariables()
+            ->NvCollectionItem(nv);
     }
 
     testsupport::TestEnvironment m_env;
@@ -71,7 +76,8 @@ void TestObjectServerProcesses::init()
     QVERIFY(m_dir->isValid());
     lns::admin::ObjectServerAdmin admin(m_dir->path());
     BuildDemo(admin);
-    admin.setNvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
+    admin.setNvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSetPts"),
+                    QStringLiteral("23,25,27,21,19,17"));
 }
 
 void TestObjectServerProcesses::cleanup()
@@ -86,11 +92,22 @@ void TestObjectServerProcesses::writesAreSeenAtOnce_data()
     QTest::addColumn<QString>("nv");
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("text");
-    QTest::newRow("other process writes, this one reads")
-        << "other" << "nciSetPts" << "SNVT_temp_setpt#SI" << "22,24,26,20,18,16";
-    QTest::newRow("other process writes in F") << "other" << "nciSetPts" << "SNVT_temp_setpt#US" << "71.6,75.2,78.8,68,64.4,60.8";
-    QTest::newRow("this process writes, other reads") << "this" << "nciSndHrtBt" << "SNVT_time_sec" << "120.5";
-    QTest::newRow("this process writes an enumeration") << "this" << "nciHvacType" << "SNVT_hvac_type" << "HVT_VAV";
+    QTest::newRow("other process writes, this one reads") << "other"
+                                                          << "nciSetPts"
+                                                          << "SNVT_temp_setpt#SI"
+                                                          << "22,24,26,20,18,16";
+    QTest::newRow("other process writes in F") << "other"
+                                               << "nciSetPts"
+                                               << "SNVT_temp_setpt#US"
+                                               << "71.6,75.2,78.8,68,64.4,60.8";
+    QTest::newRow("this process writes, other reads") << "this"
+                                                      << "nciSndHrtBt"
+                                                      << "SNVT_time_sec"
+                                                      << "120.5";
+    QTest::newRow("this process writes an enumeration") << "this"
+                                                        << "nciHvacType"
+                                                        << "SNVT_hvac_type"
+                                                        << "HVT_VAV";
 }
 
 void TestObjectServerProcesses::writesAreSeenAtOnce()
@@ -144,12 +161,13 @@ void TestObjectServerProcesses::killedWriterLeavesAWholeValue()
 {
     QFETCH(int, delayMs);
     const QStringList texts{QStringLiteral("10,11,12,13,14,15"), QStringLiteral("30,31,32,33,34,35"),
-                            QStringLiteral("-5.5,-6.5,-7.5,-8.5,-9.5,-10.5"), QStringLiteral("INVALID,0,0,0,0,INVALID")};
+                            QStringLiteral("-5.5,-6.5,-7.5,-8.5,-9.5,-10.5"),
+                            QStringLiteral("INVALID,0,0,0,0,INVALID")};
     const QString initial = QStringLiteral("23,25,27,21,19,17");
     for (int round = 0; round < 3; ++round) {
         QProcess writer;
-        writer.start(tool(), toolArguments(QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt")) << QStringLiteral("loop")
-                                                                                                          << texts);
+        writer.start(tool(), toolArguments(QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt"))
+                                 << QStringLiteral("loop") << texts);
         QVERIFY(writer.waitForStarted());
         QElapsedTimer waited;
         waited.start();

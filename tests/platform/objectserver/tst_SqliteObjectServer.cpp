@@ -63,7 +63,8 @@ QString XifText(const lns::xif::InterfaceDefinition& d)
     QStringList pairs;
     for (int i = 0; i < 16; i += 2)
         pairs.append(d.programId.mid(i, 2));
-    QString text = QStringLiteral("File: test.xif\nCopyright (c) tests\nRun on 2024-01-01\n%1\n*\n").arg(pairs.join(':'));
+    QString text =
+        QStringLiteral("File: test.xif\nCopyright (c) tests\nRun on 2024-01-01\n%1\n*\n").arg(pairs.join(':'));
     for (const auto& nv : d.networkVariables)
         text += QStringLiteral("NV %1 %2 %3 %4 %5%6\n")
                     .arg(nv.index)
@@ -72,7 +73,8 @@ QString XifText(const lns::xif::InterfaceDefinition& d)
                     .arg(nv.input ? QStringLiteral("IN") : QStringLiteral("OUT"),
                          nv.config ? QStringLiteral(" CONFIG") : QString());
     for (const auto& o : d.lonMarkObjects)
-        text += QStringLiteral("OBJ %1 %2 \"%3\" %4\n").arg(o.index).arg(o.name, o.displayName).arg(quint16(o.profileKey));
+        text +=
+            QStringLiteral("OBJ %1 %2 \"%3\" %4\n").arg(o.index).arg(o.name, o.displayName).arg(quint16(o.profileKey));
     return text;
 }
 
@@ -149,9 +151,12 @@ void TestSqliteObjectServer::databaseIsCreatedOnOpen_data()
 {
     QTest::addColumn<QString>("existingFolder");
     QTest::addColumn<QString>("expectedFolder");
-    QTest::newRow("no folder yet") << "" << "ObjectServer";
-    QTest::newRow("folder exists") << "ObjectServer" << "ObjectServer";
-    QTest::newRow("folder exists in other case") << "OBJECTSERVER" << "OBJECTSERVER";
+    QTest::newRow("no folder yet") << ""
+                                   << "ObjectServer";
+    QTest::newRow("folder exists") << "ObjectServer"
+                                   << "ObjectServer";
+    QTest::newRow("folder exists in other case") << "OBJECTSERVER"
+                                                 << "OBJECTSERVER";
 }
 
 void TestSqliteObjectServer::databaseIsCreatedOnOpen()
@@ -239,17 +244,26 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused()
 void TestSqliteObjectServer::operationsNeedWhatTheyRunOn_data()
 {
     QTest::addColumn<QString>("step");
-    for (const char* step :
-         {"Networks before OpenObjectServer", "NetworkInterfaces before OpenObjectServer",
-          "ObjectServerComponentApps before OpenObjectServer", "SelectNetworkInterface before OpenObjectServer",
-          "OpenNetwork after CloseObjectServer", "NetworkSystems of a closed network",
-          "OpenSystem while its network is closed", "SystemNetworkServiceDevice while the network is closed",
-          "SystemSubsystems of a closed system", "SystemComponentApps of a closed system",
-          "SystemTemplateLibrary of a closed system", "SystemImportFolder of a closed system",
-          "SetSystemOptionFlag on a closed system", "SetSystemOptionValue on a closed system",
-          "SetSystemTuningValue on a closed system", "a variable's value after CloseSystem",
-          "a variable's write after CloseNetwork", "a device's state after CloseObjectServer",
-          "template component apps after CloseSystem", "subsystem devices after CloseSystem"})
+    for (const char* step : {"Networks before OpenObjectServer",
+                             "NetworkInterfaces before OpenObjectServer",
+                             "ObjectServerComponentApps before OpenObjectServer",
+                             "SelectNetworkInterface before OpenObjectServer",
+                             "OpenNetwork after CloseObjectServer",
+                             "NetworkSystems of a closed network",
+                             "OpenSystem while its network is closed",
+                             "SystemNetworkServiceDevice while the network is closed",
+                             "SystemSubsystems of a closed system",
+                             "SystemComponentApps of a closed system",
+                             "SystemTemplateLibrary of a closed system",
+                             "SystemImportFolder of a closed system",
+                             "SetSystemOptionFlag on a closed system",
+                             "SetSystemOptionValue on a closed system",
+                             "SetSystemTuningValue on a closed system",
+                             "a variable's value after CloseSystem",
+                             "a variable's write after CloseNetwork",
+                             "a device's state after CloseObjectServer",
+                             "template component apps after CloseSystem",
+                             "subsystem devices after CloseSystem"})
         QTest::newRow(step) << QString::fromLatin1(step);
 }
 
@@ -264,30 +278,106 @@ void TestSqliteObjectServer::operationsNeedWhatTheyRunOn()
     auto networkInterface = s.server->NetworkInterfaces()->Item(1);
 
     const std::map<QString, std::function<void()>> steps{
-        {"Networks before OpenObjectServer", [&] { s.server->CloseObjectServer(); s.server->Networks(); }},
-        {"NetworkInterfaces before OpenObjectServer", [&] { s.server->CloseObjectServer(); s.server->NetworkInterfaces(); }},
+        {"Networks before OpenObjectServer",
+         [&] {
+             s.server->CloseObjectServer();
+             s.server->Networks();
+         }},
+        {"NetworkInterfaces before OpenObjectServer",
+         [&] {
+             s.server->CloseObjectServer();
+             s.server->NetworkInterfaces();
+         }},
         {"ObjectServerComponentApps before OpenObjectServer",
-         [&] { s.server->CloseObjectServer(); s.server->ObjectServerComponentApps(); }},
+         [&] {
+             s.server->CloseObjectServer();
+             s.server->ObjectServerComponentApps();
+         }},
         {"SelectNetworkInterface before OpenObjectServer",
-         [&] { s.server->CloseObjectServer(); s.server->SelectNetworkInterface(networkInterface); }},
-        {"OpenNetwork after CloseObjectServer", [&] { s.server->CloseObjectServer(); s.network->OpenNetwork(); }},
-        {"NetworkSystems of a closed network", [&] { s.network->CloseNetwork(); s.network->NetworkSystems(); }},
-        {"OpenSystem while its network is closed", [&] { s.network->CloseNetwork(); s.system->OpenSystem(); }},
+         [&] {
+             s.server->CloseObjectServer();
+             s.server->SelectNetworkInterface(networkInterface);
+         }},
+        {"OpenNetwork after CloseObjectServer",
+         [&] {
+             s.server->CloseObjectServer();
+             s.network->OpenNetwork();
+         }},
+        {"NetworkSystems of a closed network",
+         [&] {
+             s.network->CloseNetwork();
+             s.network->NetworkSystems();
+         }},
+        {"OpenSystem while its network is closed",
+         [&] {
+             s.network->CloseNetwork();
+             s.system->OpenSystem();
+         }},
         {"SystemNetworkServiceDevice while the network is closed",
-         [&] { s.network->CloseNetwork(); s.system->SystemNetworkServiceDevice(); }},
-        {"SystemSubsystems of a closed system", [&] { s.system->CloseSystem(); s.system->SystemSubsystems(); }},
-        {"SystemComponentApps of a closed system", [&] { s.system->CloseSystem(); s.system->SystemComponentApps(); }},
-        {"SystemTemplateLibrary of a closed system", [&] { s.system->CloseSystem(); s.system->SystemTemplateLibrary(); }},
-        {"SystemImportFolder of a closed system", [&] { s.system->CloseSystem(); s.system->SystemImportFolder(); }},
-        {"SetSystemOptionFlag on a closed system", [&] { s.system->CloseSystem(); s.system->SetSystemOptionFlag(true); }},
-        {"SetSystemOptionValue on a closed system", [&] { s.system->CloseSystem(); s.system->SetSystemOptionValue(0); }},
-        {"SetSystemTuningValue on a closed system", [&] { s.system->CloseSystem(); s.system->SetSystemTuningValue(200); }},
-        {"a variable's value after CloseSystem", [&] { s.system->CloseSystem(); nv->NvFormattedValue(); }},
+         [&] {
+             s.network->CloseNetwork();
+             s.system->SystemNetworkServiceDevice();
+         }},
+        {"SystemSubsystems of a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SystemSubsystems();
+         }},
+        {"SystemComponentApps of a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SystemComponentApps();
+         }},
+        {"SystemTemplateLibrary of a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SystemTemplateLibrary();
+         }},
+        {"SystemImportFolder of a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SystemImportFolder();
+         }},
+        {"SetSystemOptionFlag on a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SetSystemOptionFlag(true);
+         }},
+        {"SetSystemOptionValue on a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SetSystemOptionValue(0);
+         }},
+        {"SetSystemTuningValue on a closed system",
+         [&] {
+             s.system->CloseSystem();
+             s.system->SetSystemTuningValue(200);
+         }},
+        {"a variable's value after CloseSystem",
+         [&] {
+             s.system->CloseSystem();
+             nv->NvFormattedValue();
+         }},
         {"a variable's write after CloseNetwork",
-         [&] { s.network->CloseNetwork(); nv->SetNvFormattedValue(QStringLiteral("1,2,3,4,5,6")); }},
-        {"a device's state after CloseObjectServer", [&] { s.server->CloseObjectServer(); device->DeviceState(); }},
-        {"template component apps after CloseSystem", [&] { s.system->CloseSystem(); templ->TemplateComponentApps(); }},
-        {"subsystem devices after CloseSystem", [&] { s.system->CloseSystem(); subsystem->SubsystemAppDevices(); }},
+         [&] {
+             s.network->CloseNetwork();
+             nv->SetNvFormattedValue(QStringLiteral("1,2,3,4,5,6"));
+         }},
+        {"a device's state after CloseObjectServer",
+         [&] {
+             s.server->CloseObjectServer();
+             device->DeviceState();
+         }},
+        {"template component apps after CloseSystem",
+         [&] {
+             s.system->CloseSystem();
+             templ->TemplateComponentApps();
+         }},
+        {"subsystem devices after CloseSystem",
+         [&] {
+             s.system->CloseSystem();
+             subsystem->SubsystemAppDevices();
+         }},
     };
     QVERIFY(steps.count(step) == 1);
     QCOMPARE(ErrorOf(steps.at(step)), Err(lns::ErrNotOpen));
@@ -335,13 +425,17 @@ void TestSqliteObjectServer::collections_data()
     };
     for (const auto& c : collections) {
         const QString name = QString::fromLatin1(c.collection);
-        QTest::addRow("%s: first by position", c.collection) << name << QVariant(1) << QString::fromLatin1(c.first) << c.count;
-        QTest::addRow("%s: last by position", c.collection) << name << QVariant(c.count) << QString::fromLatin1(c.last) << c.count;
-        QTest::addRow("%s: by name", c.collection) << name << QVariant(QString::fromLatin1(c.last)) << QString::fromLatin1(c.last) << c.count;
+        QTest::addRow("%s: first by position", c.collection)
+            << name << QVariant(1) << QString::fromLatin1(c.first) << c.count;
+        QTest::addRow("%s: last by position", c.collection)
+            << name << QVariant(c.count) << QString::fromLatin1(c.last) << c.count;
+        QTest::addRow("%s: by name", c.collection)
+            << name << QVariant(QString::fromLatin1(c.last)) << QString::fromLatin1(c.last) << c.count;
         QTest::addRow("%s: position 0", c.collection) << name << QVariant(0) << QString() << c.count;
         QTest::addRow("%s: past the end", c.collection) << name << QVariant(c.count + 1) << QString() << c.count;
         QTest::addRow("%s: negative position", c.collection) << name << QVariant(-1) << QString() << c.count;
-        QTest::addRow("%s: unknown name", c.collection) << name << QVariant(QStringLiteral("Nowhere")) << QString() << c.count;
+        QTest::addRow("%s: unknown name", c.collection)
+            << name << QVariant(QStringLiteral("Nowhere")) << QString() << c.count;
         QTest::addRow("%s: name in other case", c.collection)
             << name << QVariant(QString::fromLatin1(c.last).toLower()) << QString() << c.count;
     }
@@ -354,7 +448,8 @@ void TestSqliteObjectServer::collections()
     QFETCH(QString, expected);
     QFETCH(int, count);
 
-    m_admin->createNetwork({QStringLiteral("Second"), QString(), 0, QStringLiteral("System 1"), false, QStringLiteral("LON2")});
+    m_admin->createNetwork(
+        {QStringLiteral("Second"), QString(), 0, QStringLiteral("System 1"), false, QStringLiteral("LON2")});
     m_admin->addSubsystem(Network, QStringLiteral("Floor 2"));
     m_admin->addTemplate(Network, QStringLiteral("Spare"), ThermostatInterface(QStringLiteral("8000D3550004040C")));
     m_admin->addDevice(Network, {QStringLiteral("Floor 2"), QStringLiteral("Basement"), Template, {}});
@@ -439,8 +534,11 @@ void TestSqliteObjectServer::namesMustBeUnique()
     QFETCH(QString, step);
     QFETCH(int, error);
     Session s = OpenSession(path());
-    auto lmo = s.templates()->DeviceTemplatesItem(Template)->TemplateInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(
-        QStringLiteral("FanCoil"));
+    auto lmo = s.templates()
+                   ->DeviceTemplatesItem(Template)
+                   ->TemplateInterface()
+                   ->InterfaceLonMarkObjects()
+                   ->LonMarkObjectsItem(QStringLiteral("FanCoil"));
     const std::map<int, Ptr<lns::ComponentApps>> apps{
         {1, s.server->ObjectServerComponentApps()},
         {2, s.system->SystemComponentApps()},
@@ -460,15 +558,22 @@ void TestSqliteObjectServer::namesMustBeUnique()
         {"app unnamed", [&] { apps.at(3)->ComponentAppsAdd(QStringLiteral(""), QStringLiteral("A.B"), 28); }},
         {"app elsewhere",
          [&] {
-             s.templates()->DeviceTemplatesAdd(QStringLiteral("Other"), 1)->TemplateComponentApps()->ComponentAppsAdd(
-                 QStringLiteral("Configure"), QStringLiteral("A.B"), 7);
+             s.templates()
+                 ->DeviceTemplatesAdd(QStringLiteral("Other"), 1)
+                 ->TemplateComponentApps()
+                 ->ComponentAppsAdd(QStringLiteral("Configure"), QStringLiteral("A.B"), 7);
          }},
         {"network", [&] { m_admin->createNetwork({Network}); }},
         {"interface", [&] { m_admin->createNetworkInterface(QStringLiteral("LON1")); }},
         {"subsystem", [&] { m_admin->addSubsystem(Network, Floor); }},
-        {"device", [&] { m_admin->addDevice(Network, {Floor, QStringLiteral("Thermostat 1"), Template, {}}); }},
+        {"device",
+         [&] {
+             m_admin->addDevice(Network, {Floor, QStringLiteral("Thermostat 1"), Template, {}});
+         }},
         {"device elsewhere",
-         [&] { m_admin->addDevice(Network, {QStringLiteral("Floor 2"), QStringLiteral("Thermostat 1"), Template, {}}); }},
+         [&] {
+             m_admin->addDevice(Network, {QStringLiteral("Floor 2"), QStringLiteral("Thermostat 1"), Template, {}});
+         }},
     };
     QVERIFY(steps.count(step) == 1);
     QCOMPARE(ErrorOf(steps.at(step)), error);
@@ -488,12 +593,9 @@ void TestSqliteObjectServer::componentAppsAtEveryScope()
     QFETCH(int, scope);
     auto collectionOf = [scope](Session& s) -> Ptr<lns::ComponentApps> {
         switch (scope) {
-        case 1:
-            return s.server->ObjectServerComponentApps();
-        case 2:
-            return s.system->SystemComponentApps();
-        case 3:
-            return s.templates()->DeviceTemplatesItem(Template)->TemplateComponentApps();
+        case 1: return s.server->ObjectServerComponentApps();
+        case 2: return s.system->SystemComponentApps();
+        case 3: return s.templates()->DeviceTemplatesItem(Template)->TemplateComponentApps();
         default:
             return s.templates()
                 ->DeviceTemplatesItem(Template)
@@ -507,7 +609,8 @@ void TestSqliteObjectServer::componentAppsAtEveryScope()
         Session s = OpenSession(path());
         auto apps = collectionOf(s);
         QCOMPARE(apps->ComponentAppsCount(), 0);
-        auto first = apps->ComponentAppsAdd(QStringLiteral("Configure"), QStringLiteral("KR5MHUConfigure.LNSPlugInAPI"), 28);
+        auto first =
+            apps->ComponentAppsAdd(QStringLiteral("Configure"), QStringLiteral("KR5MHUConfigure.LNSPlugInAPI"), 28);
         apps->ComponentAppsAdd(QStringLiteral("Browse"), QStringLiteral("Other.Browser"), 7)->SetAppIsDefault(true);
         apps->ComponentAppsAdd(QStringLiteral("Configure (1)"), QStringLiteral("KR5MHUConfigure.LNSPlugInAPI"), 7);
         first->SetAppCommandId(13);
@@ -583,8 +686,11 @@ void TestSqliteObjectServer::deviceFaults()
 
     Session s = OpenSession(path());
     auto nv = operation.startsWith(QLatin1String("template"))
-                  ? s.templates()->DeviceTemplatesItem(Template)->TemplateInterface()->InterfaceNetworkVariables()->NvCollectionItem(
-                        QStringLiteral("nciSetPts"))
+                  ? s.templates()
+                        ->DeviceTemplatesItem(Template)
+                        ->TemplateInterface()
+                        ->InterfaceNetworkVariables()
+                        ->NvCollectionItem(QStringLiteral("nciSetPts"))
                   : s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSetPts"));
     const QString written = QStringLiteral("22,24,26,20,18,16");
     QString read;
@@ -611,15 +717,33 @@ void TestSqliteObjectServer::refusedTextLeavesTheValue_data()
     QTest::addColumn<QString>("nv");
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("text");
-    QTest::newRow("five set points") << "nciSetPts" << "SNVT_temp_setpt#SI" << "1,2,3,4,5";
-    QTest::newRow("set point not a number") << "nciSetPts" << "SNVT_temp_setpt#US" << "70,70,x,70,70,70";
-    QTest::newRow("set point out of range") << "nciSetPts" << "SNVT_temp_setpt" << "23,25,27,21,19,999";
-    QTest::newRow("time with a blank") << "nciSndHrtBt" << "SNVT_time_sec" << "60 ";
-    QTest::newRow("hvac unknown name") << "nciHvacType" << "SNVT_hvac_type" << "HVT_BOILER";
-    QTest::newRow("INT too large") << "nciMajVer" << "INT" << "300";
-    QTest::newRow("RAW too many bytes") << "nciSccModel" << "RAW" << "41\t12\t0";
-    QTest::newRow("format of another size") << "nciSndHrtBt" << "SNVT_temp_setpt" << "1,2,3,4,5,6";
-    QTest::newRow("unknown format") << "nciMajVer" << "SNVT_unheard_of" << "1";
+    QTest::newRow("five set points") << "nciSetPts"
+                                     << "SNVT_temp_setpt#SI"
+                                     << "1,2,3,4,5";
+    QTest::newRow("set point not a number") << "nciSetPts"
+                                            << "SNVT_temp_setpt#US"
+                                            << "70,70,x,70,70,70";
+    QTest::newRow("set point out of range") << "nciSetPts"
+                                            << "SNVT_temp_setpt"
+                                            << "23,25,27,21,19,999";
+    QTest::newRow("time with a blank") << "nciSndHrtBt"
+                                       << "SNVT_time_sec"
+                                       << "60 ";
+    QTest::newRow("hvac unknown name") << "nciHvacType"
+                                       << "SNVT_hvac_type"
+                                       << "HVT_BOILER";
+    QTest::newRow("INT too large") << "nciMajVer"
+                                   << "INT"
+                                   << "300";
+    QTest::newRow("RAW too many bytes") << "nciSccModel"
+                                        << "RAW"
+                                        << "41\t12\t0";
+    QTest::newRow("format of another size") << "nciSndHrtBt"
+                                            << "SNVT_temp_setpt"
+                                            << "1,2,3,4,5,6";
+    QTest::newRow("unknown format") << "nciMajVer"
+                                    << "SNVT_unheard_of"
+                                    << "1";
 }
 
 void TestSqliteObjectServer::refusedTextLeavesTheValue()
@@ -678,19 +802,41 @@ void TestSqliteObjectServer::valuesInFormats_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("readFormat");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("set points in C, read in F")
-        << "nciSetPts" << "SNVT_temp_setpt#SI" << "23,25,27,21,19,17" << "SNVT_temp_setpt#US"
-        << "73.4,77,80.6,69.8,66.2,62.6";
-    QTest::newRow("set points in F, read in C")
-        << "nciSetPts" << "SNVT_temp_setpt#US" << "73.4,77,80.6,69.8,66.2,62.6" << "SNVT_temp_setpt"
-        << "23,25,27,21,19,17";
-    QTest::newRow("set points, one invalid")
-        << "nciSetPts" << "SNVT_temp_setpt" << "INVALID,25,27,21,19,17" << "SNVT_temp_setpt#US"
-        << "INVALID,77,80.6,69.8,66.2,62.6";
-    QTest::newRow("heartbeat") << "nciSndHrtBt" << "SNVT_time_sec" << "6553.4" << "RAW" << "255\t254";
-    QTest::newRow("hvac type") << "nciHvacType" << "SNVT_hvac_type" << "HVT_FAN_COIL" << "INT" << "1";
-    QTest::newRow("version as INT") << "nciMajVer" << "INT" << "-3" << "RAW" << "253";
-    QTest::newRow("model code through RAW") << "nciSccModel" << "RAW" << "41\t12" << "RAW" << "41\t12";
+    QTest::newRow("set points in C, read in F") << "nciSetPts"
+                                                << "SNVT_temp_setpt#SI"
+                                                << "23,25,27,21,19,17"
+                                                << "SNVT_temp_setpt#US"
+                                                << "73.4,77,80.6,69.8,66.2,62.6";
+    QTest::newRow("set points in F, read in C") << "nciSetPts"
+                                                << "SNVT_temp_setpt#US"
+                                                << "73.4,77,80.6,69.8,66.2,62.6"
+                                                << "SNVT_temp_setpt"
+                                                << "23,25,27,21,19,17";
+    QTest::newRow("set points, one invalid") << "nciSetPts"
+                                             << "SNVT_temp_setpt"
+                                             << "INVALID,25,27,21,19,17"
+                                             << "SNVT_temp_setpt#US"
+                                             << "INVALID,77,80.6,69.8,66.2,62.6";
+    QTest::newRow("heartbeat") << "nciSndHrtBt"
+                               << "SNVT_time_sec"
+                               << "6553.4"
+                               << "RAW"
+                               << "255\t254";
+    QTest::newRow("hvac type") << "nciHvacType"
+                               << "SNVT_hvac_type"
+                               << "HVT_FAN_COIL"
+                               << "INT"
+                               << "1";
+    QTest::newRow("version as INT") << "nciMajVer"
+                                    << "INT"
+                                    << "-3"
+                                    << "RAW"
+                                    << "253";
+    QTest::newRow("model code through RAW") << "nciSccModel"
+                                            << "RAW"
+                                            << "41\t12"
+                                            << "RAW"
+                                            << "41\t12";
 }
 
 void TestSqliteObjectServer::valuesInFormats()
@@ -713,7 +859,8 @@ void TestSqliteObjectServer::valuesInFormats()
 
 void TestSqliteObjectServer::eachHandleHasItsOwnFormat()
 {
-    m_admin->setNvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
+    m_admin->setNvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSetPts"),
+                       QStringLiteral("23,25,27,21,19,17"));
     Session s = OpenSession(path());
     auto variables = s.device(QStringLiteral("Thermostat 1"))->DeviceInterface()->InterfaceNetworkVariables();
     auto imperial = variables->NvCollectionItem(QStringLiteral("nciSetPts"));
@@ -728,7 +875,8 @@ void TestSqliteObjectServer::eachHandleHasItsOwnFormat()
     QCOMPARE(plain->NvFormattedValue(), QStringLiteral("23,25,27,21,19,17"));
     QCOMPARE(raw->NvFormattedValue(), QStringLiteral("8\t252\t9\t196\t10\t140\t8\t52\t7\t108\t6\t164"));
     // A fresh handle starts again from the type name.
-    QCOMPARE(variables->NvCollectionItem(QStringLiteral("nciSetPts"))->NvFormatSpec(), QStringLiteral("SNVT_temp_setpt"));
+    QCOMPARE(variables->NvCollectionItem(QStringLiteral("nciSetPts"))->NvFormatSpec(),
+             QStringLiteral("SNVT_temp_setpt"));
 }
 
 void TestSqliteObjectServer::devicesShareDefinitionsNotValues()
@@ -740,11 +888,17 @@ void TestSqliteObjectServer::devicesShareDefinitionsNotValues()
     QCOMPARE(one->DeviceInterface()->InterfaceNetworkVariables()->Count(),
              templateInterface->InterfaceNetworkVariables()->Count());
 
-    one->DeviceInterface()->InterfaceNetworkVariables()->NvCollectionItem(QStringLiteral("nciMinOutTm"))->SetNvFormattedValue(
-        QStringLiteral("12.5"));
-    QCOMPARE(two->DeviceInterface()->InterfaceNetworkVariables()->NvCollectionItem(QStringLiteral("nciMinOutTm"))->NvFormattedValue(),
+    one->DeviceInterface()
+        ->InterfaceNetworkVariables()
+        ->NvCollectionItem(QStringLiteral("nciMinOutTm"))
+        ->SetNvFormattedValue(QStringLiteral("12.5"));
+    QCOMPARE(two->DeviceInterface()
+                 ->InterfaceNetworkVariables()
+                 ->NvCollectionItem(QStringLiteral("nciMinOutTm"))
+                 ->NvFormattedValue(),
              QStringLiteral("0"));
-    QCOMPARE(m_admin->nvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciMinOutTm")), QStringLiteral("12.5"));
+    QCOMPARE(m_admin->nvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciMinOutTm")),
+             QStringLiteral("12.5"));
 
     auto objectOne = one->DeviceInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(QStringLiteral("FanCoil"));
     auto objectTwo = two->DeviceInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(2);
@@ -760,10 +914,12 @@ void TestSqliteObjectServer::devicesShareDefinitionsNotValues()
     QCOMPARE(objectTwo->LonMarkObjectMode(), qint16(6));
 
     // From a LonMark object back to its device; a template's interface has none.
-    QCOMPARE(objectOne->LonMarkObjectCollection()->CollectionInterface()->InterfaceDevice()->Name(), QStringLiteral("Thermostat 1"));
+    QCOMPARE(objectOne->LonMarkObjectCollection()->CollectionInterface()->InterfaceDevice()->Name(),
+             QStringLiteral("Thermostat 1"));
     QCOMPARE(ErrorOf([&] { templateInterface->InterfaceDevice(); }), Err(lns::ErrItemNotFound));
     // A device's LonMark object shows its template object's component applications.
-    templateObject->LonMarkObjectComponentApps()->ComponentAppsAdd(QStringLiteral("Configure"), QStringLiteral("A.B"), 28);
+    templateObject->LonMarkObjectComponentApps()->ComponentAppsAdd(QStringLiteral("Configure"), QStringLiteral("A.B"),
+                                                                   28);
     QCOMPARE(objectTwo->LonMarkObjectComponentApps()->ComponentAppsItem(1)->Name(), QStringLiteral("Configure"));
 }
 
@@ -898,14 +1054,20 @@ void TestSqliteObjectServer::storeChoice_data()
     QTest::addColumn<QString>("registry");
     QTest::addColumn<QString>("uri");  // empty: the SQLite file
     QTest::addColumn<QStringList>("keywords");
-    QTest::newRow("neither") << "" << "" << "" << QStringList{};
-    QTest::newRow("environment") << "postgresql://tech@db.site:5433/lon" << ""
+    QTest::newRow("neither") << ""
+                             << ""
+                             << "" << QStringList{};
+    QTest::newRow("environment") << "postgresql://tech@db.site:5433/lon"
+                                 << ""
                                  << "postgresql://tech@db.site:5433/lon"
                                  << QStringList{"host=db.site", "port=5433", "dbname=lon", "user=tech"};
-    QTest::newRow("registry") << "" << " postgres:///lon?host=/run/pg&port=5499 " << "postgres:///lon?host=/run/pg&port=5499"
+    QTest::newRow("registry") << ""
+                              << " postgres:///lon?host=/run/pg&port=5499 "
+                              << "postgres:///lon?host=/run/pg&port=5499"
                               << QStringList{"dbname=lon", "host=/run/pg", "port=5499"};
-    QTest::newRow("environment before registry") << "postgresql://a/one" << "postgresql://b/two" << "postgresql://a/one"
-                                                 << QStringList{"host=a", "dbname=one"};
+    QTest::newRow("environment before registry") << "postgresql://a/one"
+                                                 << "postgresql://b/two"
+                                                 << "postgresql://a/one" << QStringList{"host=a", "dbname=one"};
 }
 
 void TestSqliteObjectServer::storeChoice()
@@ -918,8 +1080,8 @@ void TestSqliteObjectServer::storeChoice()
     if (!registry.isEmpty()) {
         registry::RegistryStore store(registry::Hive::LocalMachine);
         QVERIFY(store.createKey(QString::fromLatin1(registry::LonWorksKey)));
-        QVERIFY(store.setValue(QString::fromLatin1(registry::LonWorksKey), QString::fromLatin1(lns::sqlite::ObjectServerValue),
-                               registry::StringValue(registry)));
+        QVERIFY(store.setValue(QString::fromLatin1(registry::LonWorksKey),
+                               QString::fromLatin1(lns::sqlite::ObjectServerValue), registry::StringValue(registry)));
     }
     const lns::sqlite::StoreLocation location = lns::sqlite::ChooseStore(path());
     QCOMPARE(location.postgres, !uri.isEmpty());
@@ -978,14 +1140,15 @@ void TestSqliteObjectServer::importXif()
     const QString folder = path() + QStringLiteral("/Import");
     QDir().mkpath(folder);
     const QString xif = folder + (files.contains(QLatin1String("lower-case")) ? QStringLiteral("/model.xif")
-                                                                                : QStringLiteral("/MODEL.XIF"));
+                                                                              : QStringLiteral("/MODEL.XIF"));
     const QString xfb = lns::xif::XfbPathOf(xif);
     const auto definition = ThermostatInterface(QStringLiteral("8000D3550004040C"));
     if (files != QLatin1String("xfb only"))
         WriteFile(xif, files == QLatin1String("bad xif") ? QByteArray("hello\n") : XifText(definition).toUtf8());
     if (files != QLatin1String("xif only")) {
-        lns::xif::WriteXfb(files == QLatin1String("different ids") ? ThermostatInterface(QStringLiteral("8000D3550004040D"))
-                                                                    : definition,
+        lns::xif::WriteXfb(files == QLatin1String("different ids")
+                               ? ThermostatInterface(QStringLiteral("8000D3550004040D"))
+                               : definition,
                            xfb);
         if (files == QLatin1String("damaged xfb")) {
             QFile f(xfb);
@@ -994,13 +1157,13 @@ void TestSqliteObjectServer::importXif()
     }
 
     // What the caller passes: the file's path, or the installation's spelling of it.
-    const QString given = files.contains(QLatin1String("backslash"))
-                              ? path() + QStringLiteral("\\import\\model.xif")
-                              : xif;
+    const QString given =
+        files.contains(QLatin1String("backslash")) ? path() + QStringLiteral("\\import\\model.xif") : xif;
     Session s = OpenSession(path());
     auto templ = s.templates()->DeviceTemplatesAdd(QStringLiteral("Imported"), 1);
     const qint32 result = ErrorOf([&] { templ->TemplateImportXif(given); });
-    const qint32 adminResult = ErrorOf([&] { m_admin->addTemplateFromXif(Network, QStringLiteral("By admin"), given); });
+    const qint32 adminResult =
+        ErrorOf([&] { m_admin->addTemplateFromXif(Network, QStringLiteral("By admin"), given); });
     if (!imported) {
         QCOMPARE(result, Err(lns::ErrImportFailed));
         QCOMPARE(adminResult, Err(lns::ErrImportFailed));
@@ -1026,9 +1189,7 @@ void TestSqliteObjectServer::importXif()
     m_admin->addDevice(Network, {Floor, QStringLiteral("Imported 1"), QStringLiteral("By admin"), {}});
     QCOMPARE(s.device(QStringLiteral("Imported 1"))->DeviceProgramId(), QStringLiteral("8000D3550004040C"));
     // Once devices use it, its interface is not replaced.
-    QCOMPARE(ErrorOf([&] {
-                 s.templates()->DeviceTemplatesItem(QStringLiteral("By admin"))->TemplateImportXif(xif);
-             }),
+    QCOMPARE(ErrorOf([&] { s.templates()->DeviceTemplatesItem(QStringLiteral("By admin"))->TemplateImportXif(xif); }),
              Err(lns::ErrImportFailed));
 }
 

@@ -75,29 +75,33 @@ void TestValueFormats::initTestCase()
     QVERIFY(m_lonWorks.isValid());
     const QJsonObject types{
         {QStringLiteral("UNVT_test_opts"),
-         QJsonObject{{QStringLiteral("separator"), QStringLiteral(" ")},
-                     {QStringLiteral("fields"),
-                      QJsonArray{field("ControlType", 1,
-                                       {{QStringLiteral("enum"),
-                                         QJsonObject{{QStringLiteral("ON_OFF"), 0}, {QStringLiteral("FLOATING"), 1}}}}),
-                                 field("DriveTime", 1, {{QStringLiteral("signed"), false}, {QStringLiteral("scale"), 0.1}}),
-                                 field("HeatMax", 2,
-                                       {{QStringLiteral("signed"), true},
-                                        {QStringLiteral("scale"), 0.01},
-                                        {QStringLiteral("unit"), QStringLiteral("temperature")}}),
-                                 field("DeadBand", 2,
-                                       {{QStringLiteral("signed"), false},
-                                        {QStringLiteral("scale"), 0.01},
-                                        {QStringLiteral("unit"), QStringLiteral("temperature-difference")}}),
-                                 field("Version", 1, {{QStringLiteral("signed"), false}, {QStringLiteral("scale"), 1}})}}}},
+         QJsonObject{
+             {QStringLiteral("separator"), QStringLiteral(" ")},
+             {QStringLiteral("fields"),
+              QJsonArray{field("ControlType", 1,
+                               {{QStringLiteral("enum"),
+                                 QJsonObject{{QStringLiteral("ON_OFF"), 0}, {QStringLiteral("FLOATING"), 1}}}}),
+                         field("DriveTime", 1, {{QStringLiteral("signed"), false}, {QStringLiteral("scale"), 0.1}}),
+                         field("HeatMax", 2,
+                               {{QStringLiteral("signed"), true},
+                                {QStringLiteral("scale"), 0.01},
+                                {QStringLiteral("unit"), QStringLiteral("temperature")}}),
+                         field("DeadBand", 2,
+                               {{QStringLiteral("signed"), false},
+                                {QStringLiteral("scale"), 0.01},
+                                {QStringLiteral("unit"), QStringLiteral("temperature-difference")}}),
+                         field("Version", 1, {{QStringLiteral("signed"), false}, {QStringLiteral("scale"), 1}})}}}},
         {QStringLiteral("UNVT_model_info2"),
-         QJsonObject{{QStringLiteral("fields"),
-                      QJsonArray{field("ModelCode", 1), field("SoftwareVersion", 1, {{QStringLiteral("scale"), 0.1}})}}}},
+         QJsonObject{
+             {QStringLiteral("fields"),
+              QJsonArray{field("ModelCode", 1), field("SoftwareVersion", 1, {{QStringLiteral("scale"), 0.1}})}}}},
         {QStringLiteral("UNVT_cycles"),
          QJsonObject{{QStringLiteral("fields"),
                       QJsonArray{field("Cycles", 1,
-                                       {{QStringLiteral("enum"), QJsonObject{{QStringLiteral("3"), 0}, {QStringLiteral("4"), 1},
-                                                                            {QStringLiteral("5"), 2}, {QStringLiteral("6"), 3}}}})}}}},
+                                       {{QStringLiteral("enum"), QJsonObject{{QStringLiteral("3"), 0},
+                                                                             {QStringLiteral("4"), 1},
+                                                                             {QStringLiteral("5"), 2},
+                                                                             {QStringLiteral("6"), 3}}}})}}}},
         {QStringLiteral("UNVT_pair"),
          QJsonObject{{QStringLiteral("separator"), QStringLiteral(";")},
                      {QStringLiteral("fields"),
@@ -143,7 +147,8 @@ void TestValueFormats::roundTrip_data()
     QTest::newRow("INT, one byte negative") << "INT" << bytes({0xFE}) << "-2";
     QTest::newRow("INT, two bytes") << "INT" << bytes({0x01, 0x02}) << "258";
     QTest::newRow("INT, four bytes") << "INT" << bytes({0x80, 0, 0, 0}) << "-2147483648";
-    QTest::newRow("INT, eight bytes, smallest") << "INT" << bytes({0x80, 0, 0, 0, 0, 0, 0, 0}) << "-9223372036854775808";
+    QTest::newRow("INT, eight bytes, smallest")
+        << "INT" << bytes({0x80, 0, 0, 0, 0, 0, 0, 0}) << "-9223372036854775808";
     QTest::newRow("INT, eight bytes, largest")
         << "INT" << bytes({0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}) << "9223372036854775807";
     QTest::newRow("RAW") << "RAW" << bytes({41, 16}) << "41\t16";
@@ -173,18 +178,28 @@ void TestValueFormats::parseRoundsToResolution_data()
     QTest::addColumn<QString>("shownAgain");
 
     QTest::newRow("F that is no whole hundredth of C")
-        << "SNVT_temp_setpt#US" << "70,70,70,70,70,70" << words({2111, 2111, 2111, 2111, 2111, 2111})
-        << "70,70,70,70,70,70";
-    QTest::newRow("C beyond the resolution") << "SNVT_temp_p#SI" << "21.004" << words({2100}) << "21";
-    QTest::newRow("C rounded up") << "SNVT_temp_p#SI" << "21.006" << words({2101}) << "21.01";
-    QTest::newRow("leading plus and zeros") << "SNVT_temp_p" << "+021.50" << words({2150}) << "21.5";
-    QTest::newRow("time to tenths") << "SNVT_time_sec" << "2.54" << words({25}) << "2.5";
-    QTest::newRow("halfway between tenths") << "SNVT_time_sec" << "1.25" << words({13}) << "1.3";
-    QTest::newRow("halfway between tenths, above") << "SNVT_time_sec" << "1.35" << words({14}) << "1.4";
-    QTest::newRow("halfway between hundredths") << "SNVT_temp_p#SI" << "21.005" << words({2101}) << "21.01";
-    QTest::newRow("the lowest temperature") << "SNVT_temp_p#SI" << "-273.17" << words({-27317}) << "-273.17";
-    QTest::newRow("difference in F") << "SNVT_temp_diff_p#US" << "1" << words({56}) << "1.01";
-    QTest::newRow("enum by number") << "SNVT_hvac_type" << "3" << bytes({3}) << "HVT_HEAT_PUMP";
+        << "SNVT_temp_setpt#US"
+        << "70,70,70,70,70,70" << words({2111, 2111, 2111, 2111, 2111, 2111}) << "70,70,70,70,70,70";
+    QTest::newRow("C beyond the resolution") << "SNVT_temp_p#SI"
+                                             << "21.004" << words({2100}) << "21";
+    QTest::newRow("C rounded up") << "SNVT_temp_p#SI"
+                                  << "21.006" << words({2101}) << "21.01";
+    QTest::newRow("leading plus and zeros") << "SNVT_temp_p"
+                                            << "+021.50" << words({2150}) << "21.5";
+    QTest::newRow("time to tenths") << "SNVT_time_sec"
+                                    << "2.54" << words({25}) << "2.5";
+    QTest::newRow("halfway between tenths") << "SNVT_time_sec"
+                                            << "1.25" << words({13}) << "1.3";
+    QTest::newRow("halfway between tenths, above") << "SNVT_time_sec"
+                                                   << "1.35" << words({14}) << "1.4";
+    QTest::newRow("halfway between hundredths") << "SNVT_temp_p#SI"
+                                                << "21.005" << words({2101}) << "21.01";
+    QTest::newRow("the lowest temperature") << "SNVT_temp_p#SI"
+                                            << "-273.17" << words({-27317}) << "-273.17";
+    QTest::newRow("difference in F") << "SNVT_temp_diff_p#US"
+                                     << "1" << words({56}) << "1.01";
+    QTest::newRow("enum by number") << "SNVT_hvac_type"
+                                    << "3" << bytes({3}) << "HVT_HEAT_PUMP";
 }
 
 void TestValueFormats::parseRoundsToResolution()
@@ -204,54 +219,99 @@ void TestValueFormats::refusedTexts_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("size");
 
-    QTest::newRow("five set points") << "SNVT_temp_setpt" << "23,25,27,21,19" << 12;
-    QTest::newRow("seven set points") << "SNVT_temp_setpt" << "23,25,27,21,19,17,15" << 12;
-    QTest::newRow("doubled separator") << "SNVT_temp_setpt" << "23,,25,27,21,19" << 12;
-    QTest::newRow("trailing separator") << "SNVT_temp_setpt" << "23,25,27,21,19,17," << 12;
-    QTest::newRow("leading separator") << "SNVT_temp_setpt" << ",23,25,27,21,19,17" << 12;
-    QTest::newRow("blank after separator") << "SNVT_temp_setpt" << "23, 25,27,21,19,17" << 12;
-    QTest::newRow("blank separators") << "SNVT_temp_setpt" << "23 25 27 21 19 17" << 12;
-    QTest::newRow("not a number") << "SNVT_temp_setpt" << "23,abc,27,21,19,17" << 12;
-    QTest::newRow("decimal comma") << "SNVT_temp_p" << "21,5" << 2;
-    QTest::newRow("point without digits after") << "SNVT_temp_p" << "21." << 2;
-    QTest::newRow("point without digits before") << "SNVT_temp_p" << ".5" << 2;
-    QTest::newRow("exponent") << "SNVT_temp_p" << "2e1" << 2;
-    QTest::newRow("hexadecimal") << "INT" << "0x10" << 1;
-    QTest::newRow("empty text") << "SNVT_time_sec" << "" << 2;
-    QTest::newRow("above the range") << "SNVT_temp_setpt" << "400,25,27,21,19,17" << 12;
-    QTest::newRow("the invalid value as a number") << "SNVT_temp_p" << "327.67" << 2;
-    QTest::newRow("below absolute zero") << "SNVT_temp_p" << "-273.18" << 2;
-    QTest::newRow("above the range in F") << "SNVT_temp_p#US" << "700" << 2;
-    QTest::newRow("negative time") << "SNVT_time_sec" << "-1" << 2;
-    QTest::newRow("time above the range") << "SNVT_time_sec" << "6553.5" << 2;
-    QTest::newRow("huge number") << "SNVT_time_sec" << "99999999999999999999999999999" << 2;
+    QTest::newRow("five set points") << "SNVT_temp_setpt"
+                                     << "23,25,27,21,19" << 12;
+    QTest::newRow("seven set points") << "SNVT_temp_setpt"
+                                      << "23,25,27,21,19,17,15" << 12;
+    QTest::newRow("doubled separator") << "SNVT_temp_setpt"
+                                       << "23,,25,27,21,19" << 12;
+    QTest::newRow("trailing separator") << "SNVT_temp_setpt"
+                                        << "23,25,27,21,19,17," << 12;
+    QTest::newRow("leading separator") << "SNVT_temp_setpt"
+                                       << ",23,25,27,21,19,17" << 12;
+    QTest::newRow("blank after separator") << "SNVT_temp_setpt"
+                                           << "23, 25,27,21,19,17" << 12;
+    QTest::newRow("blank separators") << "SNVT_temp_setpt"
+                                      << "23 25 27 21 19 17" << 12;
+    QTest::newRow("not a number") << "SNVT_temp_setpt"
+                                  << "23,abc,27,21,19,17" << 12;
+    QTest::newRow("decimal comma") << "SNVT_temp_p"
+                                   << "21,5" << 2;
+    QTest::newRow("point without digits after") << "SNVT_temp_p"
+                                                << "21." << 2;
+    QTest::newRow("point without digits before") << "SNVT_temp_p"
+                                                 << ".5" << 2;
+    QTest::newRow("exponent") << "SNVT_temp_p"
+                              << "2e1" << 2;
+    QTest::newRow("hexadecimal") << "INT"
+                                 << "0x10" << 1;
+    QTest::newRow("empty text") << "SNVT_time_sec"
+                                << "" << 2;
+    QTest::newRow("above the range") << "SNVT_temp_setpt"
+                                     << "400,25,27,21,19,17" << 12;
+    QTest::newRow("the invalid value as a number") << "SNVT_temp_p"
+                                                   << "327.67" << 2;
+    QTest::newRow("below absolute zero") << "SNVT_temp_p"
+                                         << "-273.18" << 2;
+    QTest::newRow("above the range in F") << "SNVT_temp_p#US"
+                                          << "700" << 2;
+    QTest::newRow("negative time") << "SNVT_time_sec"
+                                   << "-1" << 2;
+    QTest::newRow("time above the range") << "SNVT_time_sec"
+                                          << "6553.5" << 2;
+    QTest::newRow("huge number") << "SNVT_time_sec"
+                                 << "99999999999999999999999999999" << 2;
     QTest::newRow("very long number") << "INT" << QString(300, QLatin1Char('9')) << 2;
     QTest::newRow("non-ASCII") << "SNVT_temp_p" << QStringLiteral("21\u00BA") << 2;
     QTest::newRow("non-ASCII digits") << "INT" << QStringLiteral("\u0661\u0662") << 1;
-    QTest::newRow("unknown enumeration name") << "SNVT_hvac_type" << "HVT_SPACESHIP" << 1;
-    QTest::newRow("enumeration name in lower case") << "SNVT_hvac_type" << "hvt_vav" << 1;
-    QTest::newRow("enumeration number out of range") << "SNVT_hvac_type" << "200" << 1;
-    QTest::newRow("enumeration number no member has") << "SNVT_hvac_type" << "50" << 1;
-    QTest::newRow("number no member has, among numeric names") << "UNVT_cycles" << "9" << 1;
-    QTest::newRow("INVALID where there is none") << "INT" << "INVALID" << 1;
-    QTest::newRow("INT fraction") << "INT" << "1.5" << 1;
-    QTest::newRow("INT out of range") << "INT" << "128" << 1;
-    QTest::newRow("INT, eight bytes, beyond the smallest") << "INT" << "-9223372036854775809" << 8;
-    QTest::newRow("INT of no size") << "INT" << "0" << 0;
-    QTest::newRow("RAW byte out of range") << "RAW" << "41\t256" << 2;
-    QTest::newRow("RAW negative byte") << "RAW" << "41\t-1" << 2;
-    QTest::newRow("RAW too few bytes") << "RAW" << "41" << 2;
-    QTest::newRow("RAW blank separated") << "RAW" << "41 16" << 2;
-    QTest::newRow("unknown format") << "SNVT_nothing_like_it" << "1" << 1;
-    QTest::newRow("unknown unit variant") << "SNVT_temp_setpt#XX" << "23,25,27,21,19,17" << 12;
-    QTest::newRow("two unit variants") << "SNVT_temp_p#SI#US" << "21" << 2;
-    QTest::newRow("empty format name") << "" << "1" << 1;
-    QTest::newRow("size of another type") << "SNVT_temp_setpt" << "23,25,27,21,19,17" << 10;
-    QTest::newRow("user type, too few fields") << "UNVT_test_opts" << "FLOATING 4.5 26 1.5" << 7;
-    QTest::newRow("user type, doubled blank") << "UNVT_test_opts" << "FLOATING  4.5 26 1.5 3" << 7;
-    QTest::newRow("user type, unknown name") << "UNVT_test_opts" << "STEAM 4.5 26 1.5 3" << 7;
-    QTest::newRow("user type, unsigned below zero") << "UNVT_test_opts" << "FLOATING -0.1 26 1.5 3" << 7;
-    QTest::newRow("user type, byte overflow") << "UNVT_test_opts" << "FLOATING 25.6 26 1.5 3" << 7;
+    QTest::newRow("unknown enumeration name") << "SNVT_hvac_type"
+                                              << "HVT_SPACESHIP" << 1;
+    QTest::newRow("enumeration name in lower case") << "SNVT_hvac_type"
+                                                    << "hvt_vav" << 1;
+    QTest::newRow("enumeration number out of range") << "SNVT_hvac_type"
+                                                     << "200" << 1;
+    QTest::newRow("enumeration number no member has") << "SNVT_hvac_type"
+                                                      << "50" << 1;
+    QTest::newRow("number no member has, among numeric names") << "UNVT_cycles"
+                                                               << "9" << 1;
+    QTest::newRow("INVALID where there is none") << "INT"
+                                                 << "INVALID" << 1;
+    QTest::newRow("INT fraction") << "INT"
+                                  << "1.5" << 1;
+    QTest::newRow("INT out of range") << "INT"
+                                      << "128" << 1;
+    QTest::newRow("INT, eight bytes, beyond the smallest") << "INT"
+                                                           << "-9223372036854775809" << 8;
+    QTest::newRow("INT of no size") << "INT"
+                                    << "0" << 0;
+    QTest::newRow("RAW byte out of range") << "RAW"
+                                           << "41\t256" << 2;
+    QTest::newRow("RAW negative byte") << "RAW"
+                                       << "41\t-1" << 2;
+    QTest::newRow("RAW too few bytes") << "RAW"
+                                       << "41" << 2;
+    QTest::newRow("RAW blank separated") << "RAW"
+                                         << "41 16" << 2;
+    QTest::newRow("unknown format") << "SNVT_nothing_like_it"
+                                    << "1" << 1;
+    QTest::newRow("unknown unit variant") << "SNVT_temp_setpt#XX"
+                                          << "23,25,27,21,19,17" << 12;
+    QTest::newRow("two unit variants") << "SNVT_temp_p#SI#US"
+                                       << "21" << 2;
+    QTest::newRow("empty format name") << ""
+                                       << "1" << 1;
+    QTest::newRow("size of another type") << "SNVT_temp_setpt"
+                                          << "23,25,27,21,19,17" << 10;
+    QTest::newRow("user type, too few fields") << "UNVT_test_opts"
+                                               << "FLOATING 4.5 26 1.5" << 7;
+    QTest::newRow("user type, doubled blank") << "UNVT_test_opts"
+                                              << "FLOATING  4.5 26 1.5 3" << 7;
+    QTest::newRow("user type, unknown name") << "UNVT_test_opts"
+                                             << "STEAM 4.5 26 1.5 3" << 7;
+    QTest::newRow("user type, unsigned below zero") << "UNVT_test_opts"
+                                                    << "FLOATING -0.1 26 1.5 3" << 7;
+    QTest::newRow("user type, byte overflow") << "UNVT_test_opts"
+                                              << "FLOATING 25.6 26 1.5 3" << 7;
 }
 
 void TestValueFormats::refusedTexts()
@@ -292,9 +352,10 @@ void TestValueFormats::localeDoesNotChangeNumbers()
 {
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const QString text = lns::formats::Format(QStringLiteral("SNVT_temp_setpt#US"), words({2155, 0, 0, 0, 0, 0}),
-                                              m_lonWorks.path());
-    const QByteArray raw = lns::formats::Parse(QStringLiteral("SNVT_time_sec"), QStringLiteral("2.5"), 2, m_lonWorks.path());
+    const QString text =
+        lns::formats::Format(QStringLiteral("SNVT_temp_setpt#US"), words({2155, 0, 0, 0, 0, 0}), m_lonWorks.path());
+    const QByteArray raw =
+        lns::formats::Parse(QStringLiteral("SNVT_time_sec"), QStringLiteral("2.5"), 2, m_lonWorks.path());
     QLocale::setDefault(saved);
     QCOMPARE(text, QStringLiteral("70.79,32,32,32,32,32"));
     QCOMPARE(raw, words({25}));
@@ -332,8 +393,10 @@ void TestValueFormats::userTypeRefusals_data()
     QTest::addColumn<QString>("installation");
     QTest::addColumn<QString>("format");
 
-    QTest::newRow("installation without a catalog") << "empty" << "UNVT_test_opts";
-    QTest::newRow("type not in any file set") << "tests" << "UNVT_missing";
+    QTest::newRow("installation without a catalog") << "empty"
+                                                    << "UNVT_test_opts";
+    QTest::newRow("type not in any file set") << "tests"
+                                              << "UNVT_missing";
 }
 
 void TestValueFormats::userTypeRefusals()
@@ -342,7 +405,10 @@ void TestValueFormats::userTypeRefusals()
     QFETCH(QString, format);
     QTemporaryDir empty;
     const QString path = installation == QLatin1String("empty") ? empty.path() : m_lonWorks.path();
-    QCOMPARE(ErrorOf([&] { lns::formats::Format(format, bytes({1, 45, 0x0A, 0x28, 0, 0x96, 3}), path); }), FormatFailed);
+    QCOMPARE(ErrorOf([&] {
+                 lns::formats::Format(format, bytes({1, 45, 0x0A, 0x28, 0, 0x96, 3}), path);
+             }),
+             FormatFailed);
     QCOMPARE(ErrorOf([&] { lns::formats::Parse(format, QStringLiteral("FLOATING 4.5 26 1.5 3"), 7, path); }),
              FormatFailed);
 }
@@ -364,7 +430,8 @@ void TestValueFormats::changedResourceFilesAreSeen()
                                          QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
     };
     QVERIFY(InstallUserTypes(installation.path(), typesWithScale(0.1)));
-    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()), QStringLiteral("12.5"));
+    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
+             QStringLiteral("12.5"));
     // Same size of file, later time: only the stamp tells the change.
     QTest::qWait(20);
     if (rebuild) {
@@ -379,8 +446,10 @@ void TestValueFormats::changedResourceFilesAreSeen()
         text.replace("0.1", "0.5");
         WriteFile(file, text);
     }
-    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()), QStringLiteral("62.5"));
-    QCOMPARE(lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path()), words({2}));
+    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
+             QStringLiteral("62.5"));
+    QCOMPARE(lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path()),
+             words({2}));
 }
 
 QTEST_GUILESS_MAIN(TestValueFormats)

@@ -4,6 +4,7 @@
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "support/TestEnvironment.h"
 
+#include <unistd.h>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -21,7 +22,6 @@
 #include <QSqlRecord>
 #include <QTest>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -271,14 +271,18 @@ void TestDirectorDemo::setupCompletesHalfMade_data()
     QTest::newRow("device gone") << "device gone"
                                  << "device Demo/System 1/Floor 1/TS-103 (model 51, configured online): created";
     QTest::newRow("device without values")
-        << "device without values" << "device Demo/System 1/Floor 1/TS-104 (model 60, configured online): values written";
-    QTest::newRow("network gone") << "network gone" << "network Plant: created (opens only through LON1)";
-    QTest::newRow("resource file gone") << "resource file gone" << "types/User/Kestrova/KR5M-HU.fset.json: copied";
-    QTest::newRow("catalog index gone") << "catalog index gone" << "catalog types/User: added and rebuilt";
-    QTest::newRow("XIF gone") << "XIF gone" << "Import/KR5M-HU.xif: copied";
-    QTest::newRow("registry value gone")
-        << "registry value gone"
-        << "registry HKLM\\SOFTWARE\\LonWorks \"LonWorks Path\" = INSTALLATION: set";
+        << "device without values"
+        << "device Demo/System 1/Floor 1/TS-104 (model 60, configured online): values written";
+    QTest::newRow("network gone") << "network gone"
+                                  << "network Plant: created (opens only through LON1)";
+    QTest::newRow("resource file gone") << "resource file gone"
+                                        << "types/User/Kestrova/KR5M-HU.fset.json: copied";
+    QTest::newRow("catalog index gone") << "catalog index gone"
+                                        << "catalog types/User: added and rebuilt";
+    QTest::newRow("XIF gone") << "XIF gone"
+                              << "Import/KR5M-HU.xif: copied";
+    QTest::newRow("registry value gone") << "registry value gone"
+                                         << "registry HKLM\\SOFTWARE\\LonWorks \"LonWorks Path\" = INSTALLATION: set";
 }
 
 void TestDirectorDemo::setupCompletesHalfMade()
@@ -394,13 +398,15 @@ void TestDirectorDemo::nvGet_data()
     QTest::addColumn<QString>("shownFormat");
     QTest::addColumn<QString>("value");
     const QString ts101 = "Demo/System 1/Floor 1/TS-101";
-    QTest::newRow("set points, default °C") << "Demo" << ts101 << "nciSetPts" << QStringList()
-                                             << "SNVT_temp_setpt#SI" << "24,26,28,21,19,16";
+    QTest::newRow("set points, default °C") << "Demo" << ts101 << "nciSetPts" << QStringList() << "SNVT_temp_setpt#SI"
+                                            << "24,26,28,21,19,16";
     QTest::newRow("set points in °F") << "Demo" << ts101 << "nciSetPts"
-                                       << QStringList({"--format", "SNVT_temp_setpt#US"}) << "SNVT_temp_setpt#US"
-                                       << "75.2,78.8,82.4,69.8,66.2,60.8";
-    QTest::newRow("subsystem and device only") << "Demo" << "Floor 1/TS-102" << "nciSetPts" << QStringList()
-                                               << "SNVT_temp_setpt#SI" << "23.5,26,28,21.5,19,16";
+                                      << QStringList({"--format", "SNVT_temp_setpt#US"}) << "SNVT_temp_setpt#US"
+                                      << "75.2,78.8,82.4,69.8,66.2,60.8";
+    QTest::newRow("subsystem and device only") << "Demo"
+                                               << "Floor 1/TS-102"
+                                               << "nciSetPts" << QStringList() << "SNVT_temp_setpt#SI"
+                                               << "23.5,26,28,21.5,19,16";
     // Limits convert as temperatures, the dead band as a difference.
     QTest::newRow("general options in °F")
         << "Demo" << ts101 << "nciGenOpts" << QStringList({"--format", "UNVT_fc_gen_opts#US"}) << "UNVT_fc_gen_opts#US"
@@ -408,17 +414,24 @@ void TestDirectorDemo::nvGet_data()
            "86 59 PERMANENT 2 5 3.6 0 NO_WITH_OCCUPANCY RTB_15_MINUTES";
     QTest::newRow("humidity, no unit variants") << "Demo" << ts101 << "nciRHmodel" << QStringList() << "UNVT_rh_model"
                                                 << "ON 50 5 80 0";
-    QTest::newRow("model") << "Demo" << ts101 << "nciSccModel" << QStringList() << "UNVT_model_info2" << "30 2.3";
+    QTest::newRow("model") << "Demo" << ts101 << "nciSccModel" << QStringList() << "UNVT_model_info2"
+                           << "30 2.3";
     QTest::newRow("model raw") << "Demo" << ts101 << "nciSccModel" << QStringList({"--format", "RAW"}) << "RAW"
                                << "30\t23";
     QTest::newRow("hvac type") << "Demo" << ts101 << "nciHvacType" << QStringList() << "SNVT_hvac_type"
                                << "HVT_FAN_COIL";
-    QTest::newRow("output heartbeat") << "Demo" << ts101 << "nciSndHrtBt" << QStringList() << "SNVT_time_sec" << "60";
-    QTest::newRow("major version") << "Demo" << ts101 << "nciMajVer" << QStringList() << "INT" << "1";
-    QTest::newRow("not commissioned device still answers")
-        << "Demo" << "Floor 1/TS-106" << "nciSccModel" << QStringList() << "UNVT_model_info2" << "41 2.2";
-    QTest::newRow("Plant, opened through LON1") << "Plant" << "Plant/System 1/Plant Room/TS-202" << "nciSetPts"
-                                                << QStringList() << "SNVT_temp_setpt#SI" << "26,28,30,19,17,14";
+    QTest::newRow("output heartbeat") << "Demo" << ts101 << "nciSndHrtBt" << QStringList() << "SNVT_time_sec"
+                                      << "60";
+    QTest::newRow("major version") << "Demo" << ts101 << "nciMajVer" << QStringList() << "INT"
+                                   << "1";
+    QTest::newRow("not commissioned device still answers") << "Demo"
+                                                           << "Floor 1/TS-106"
+                                                           << "nciSccModel" << QStringList() << "UNVT_model_info2"
+                                                           << "41 2.2";
+    QTest::newRow("Plant, opened through LON1") << "Plant"
+                                                << "Plant/System 1/Plant Room/TS-202"
+                                                << "nciSetPts" << QStringList() << "SNVT_temp_setpt#SI"
+                                                << "26,28,30,19,17,14";
 }
 
 void TestDirectorDemo::nvGet()
@@ -450,10 +463,10 @@ void TestDirectorDemo::nvSetRoundTrip_data()
         << "nciSetPts" << QStringList({"--format", "SNVT_temp_setpt#US"}) << "73.4,77,80.6,68,64.4,59"
         << "73.4,77,80.6,68,64.4,59" << QStringList() << "23,25,27,20,18,15";
     QTest::newRow("set points in °C, read in °F")
-        << "nciSetPts" << QStringList() << "22,24,26,20,18,16" << "22,24,26,20,18,16"
-        << QStringList({"--format", "SNVT_temp_setpt#US"}) << "71.6,75.2,78.8,68,64.4,60.8";
-    QTest::newRow("hvac type") << "nciHvacType" << QStringList() << "HVT_VAV" << "HVT_VAV" << QStringList()
-                               << "HVT_VAV";
+        << "nciSetPts" << QStringList() << "22,24,26,20,18,16"
+        << "22,24,26,20,18,16" << QStringList({"--format", "SNVT_temp_setpt#US"}) << "71.6,75.2,78.8,68,64.4,60.8";
+    QTest::newRow("hvac type") << "nciHvacType" << QStringList() << "HVT_VAV"
+                               << "HVT_VAV" << QStringList() << "HVT_VAV";
     QTest::newRow("dead band in °F is a difference")
         << "nciGenOpts" << QStringList({"--format", "UNVT_fc_gen_opts#US"})
         << "ON_OFF 3 6 ON WINDOW FILTER SS NO_SCROLL OFF FAHRENHEIT FOUR_PIPE COOLING_ONLY ON_AUTO 86 59 TEMPORARY 4 "
@@ -511,8 +524,8 @@ void TestDirectorDemo::failures_data()
     QTest::newRow("device that refuses writes")
         << QStringList({"nv", "set", "Demo", "Floor 1/TS-102", "nciSetPts", "24,26,28,21,19,16"}) << "refuse TS-102"
         << 1 << "error 18034 ";
-    QTest::newRow("too few fields") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts", "24,26"})
-                                    << "" << 1 << "error 18035 ";
+    QTest::newRow("too few fields") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts", "24,26"}) << ""
+                                    << 1 << "error 18035 ";
     QTest::newRow("unknown enumeration name")
         << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciHvacType", "HVT_BOILER"}) << "" << 1
         << "error 18035 ";
@@ -520,10 +533,9 @@ void TestDirectorDemo::failures_data()
                                                     "SNVT_nothing"})
                                     << "" << 1 << "error 18035 ";
     QTest::newRow("user type without its catalog")
-        << QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciGenOpts"}) << "catalog gone" << 1
-        << "error 18035 ";
-    QTest::newRow("unknown network") << QStringList({"nv", "get", "Nowhere", "Floor 1/TS-101", "nciSetPts"}) << ""
-                                     << 1 << "error 4010 ";
+        << QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciGenOpts"}) << "catalog gone" << 1 << "error 18035 ";
+    QTest::newRow("unknown network") << QStringList({"nv", "get", "Nowhere", "Floor 1/TS-101", "nciSetPts"}) << "" << 1
+                                     << "error 4010 ";
     QTest::newRow("unknown device") << QStringList({"nv", "get", "Demo", "Floor 1/TS-999", "nciSetPts"}) << "" << 1
                                     << "error 4010 ";
     QTest::newRow("device of the other network")
@@ -536,13 +548,13 @@ void TestDirectorDemo::failures_data()
     QTest::newRow("path in another network")
         << QStringList({"nv", "get", "Demo", "Plant/System 1/Plant Room/TS-201", "nciSetPts"}) << "" << 2
         << "lnsdirector nv: ";
-    QTest::newRow("path of one component") << QStringList({"nv", "get", "Demo", "TS-101", "nciSetPts"}) << "" << 2
-                                           << "lnsdirector nv: ";
+    QTest::newRow("path of one component")
+        << QStringList({"nv", "get", "Demo", "TS-101", "nciSetPts"}) << "" << 2 << "lnsdirector nv: ";
     QTest::newRow("nv without text") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts"}) << "" << 2
                                      << "usage: lnsdirector nv";
     QTest::newRow("list of an unknown network") << QStringList({"list", "Nowhere"}) << "" << 1 << "error 4010 ";
-    QTest::newRow("demo-setup with two folders") << QStringList({"demo-setup", "a", "b"}) << "" << 2
-                                                 << "usage: lnsdirector demo-setup";
+    QTest::newRow("demo-setup with two folders")
+        << QStringList({"demo-setup", "a", "b"}) << "" << 2 << "usage: lnsdirector demo-setup";
 }
 
 void TestDirectorDemo::failures()
@@ -586,8 +598,10 @@ void TestDirectorDemo::longInputIsCutInErrors_data()
     QTest::newRow("network of list") << QStringList({"list", "LONG"});
     QTest::newRow("network of apps") << QStringList({"apps", "LONG"});
     QTest::newRow("verb") << QStringList({"LONG"});
-    QTest::newRow("registry type") << QStringList({"reg", "add", "HKCU\\Software\\X", "/v", "a", "/t", "LONG", "/d", "1"});
-    QTest::newRow("registry number") << QStringList({"reg", "add", "HKCU\\Software\\X", "/v", "a", "/t", "REG_DWORD", "/d", "LONG"});
+    QTest::newRow("registry type") << QStringList(
+        {"reg", "add", "HKCU\\Software\\X", "/v", "a", "/t", "LONG", "/d", "1"});
+    QTest::newRow("registry number") << QStringList(
+        {"reg", "add", "HKCU\\Software\\X", "/v", "a", "/t", "REG_DWORD", "/d", "LONG"});
     QTest::newRow("registry syntax") << QStringList({"reg", "query", "HKCU\\Software", "LONG"});
 }
 
@@ -628,9 +642,12 @@ void TestDirectorDemo::noUsableInstallation_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("database");  // "none" or "empty"
     QTest::addColumn<QString>("reason");
-    for (const QStringList& args : {QStringList({"list", "Demo"}), QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciSetPts"})}) {
-        QTest::newRow(qPrintable(args.first() + ", no installation")) << args << "none" << "no LonWorks installation";
-        QTest::newRow(qPrintable(args.first() + ", empty database file")) << args << "empty" << "damaged";
+    for (const QStringList& args :
+         {QStringList({"list", "Demo"}), QStringList({"nv", "get", "Demo", "Floor 1/TS-101", "nciSetPts"})}) {
+        QTest::newRow(qPrintable(args.first() + ", no installation")) << args << "none"
+                                                                      << "no LonWorks installation";
+        QTest::newRow(qPrintable(args.first() + ", empty database file")) << args << "empty"
+                                                                          << "damaged";
     }
 }
 
@@ -668,7 +685,8 @@ void TestDirectorDemo::readOnlyInstallation()
     QVERIFY(!QFileInfo::exists(file + "-wal"));
     const QStringList values = ValueDump();
     // The world's folder is private to its owner; the unprivileged user may look into it.
-    QVERIFY(QFile::setPermissions(m_env->root(), QFile::permissions(m_env->root()) | QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(
+        QFile::setPermissions(m_env->root(), QFile::permissions(m_env->root()) | QFile::ReadOther | QFile::ExeOther));
     const QFileDevice::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     const QFileDevice::Permissions enter = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     const auto makeWritable = [&] {
@@ -761,9 +779,8 @@ QStringList LinesFromJson(const QString& verb, const QJsonObject& doc)
         lines << doc["key"].toString();
         for (const QJsonValue& v : doc["values"].toArray()) {
             const QJsonObject value = v.toObject();
-            const QString data = value["data"].isDouble()
-                                     ? "0x" + QString::number(value["data"].toInteger(), 16)
-                                     : value["data"].toString();
+            const QString data = value["data"].isDouble() ? "0x" + QString::number(value["data"].toInteger(), 16)
+                                                          : value["data"].toString();
             lines << QString("    %1    %2    %3")
                          .arg(value["name"].toString().isEmpty() ? "(Default)" : value["name"].toString(),
                               value["type"].toString(), data);
@@ -785,7 +802,8 @@ void TestDirectorDemo::jsonCarriesTheLines_data()
     QTest::newRow("nv set") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSndHrtBt", "90"});
     QTest::newRow("apps") << QStringList({"apps", "Demo"});
     QTest::newRow("reg query, key") << QStringList({"reg", "query", "HKCU\\SOFTWARE\\Json"});
-    QTest::newRow("reg query, one value") << QStringList({"reg", "query", "HKLM\\SOFTWARE\\LonWorks", "/v", "LonWorks Path"});
+    QTest::newRow("reg query, one value")
+        << QStringList({"reg", "query", "HKLM\\SOFTWARE\\LonWorks", "/v", "LonWorks Path"});
 }
 
 void TestDirectorDemo::jsonCarriesTheLines()

@@ -3,12 +3,12 @@
 #include "platform/objectserver/Xif.h"
 #include "support/TestEnvironment.h"
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
 
 namespace {
 
@@ -105,8 +105,12 @@ void TestXif32Bin::malformedInput_data()
     QTest::addColumn<QByteArray>("content");  // empty: no input file at all
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing") << QByteArray() << "does not exist";
-    QTest::newRow("unknown line") << GoodXif + "MYSTERY\n" << "line 7";
-    QTest::newRow("binary") << QByteArray("\x7f" "ELF\0\0\0\0", 8) << "binary";
+    QTest::newRow("unknown line") << GoodXif + "MYSTERY\n"
+                                  << "line 7";
+    QTest::newRow("binary") << QByteArray("\x7f"
+                                          "ELF\0\0\0\0",
+                                          8)
+                            << "binary";
     QTest::newRow("too short") << QByteArray("File: t.xif\n") << "short";
     // Digits of another script are no hexadecimal digits.
     QByteArray arabicDigits = GoodXif;
@@ -147,9 +151,12 @@ void TestXif32Bin::outputThatIsNoPlainFile_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("pipe") << "pipe" << "not a plain file";
-    QTest::newRow("dangling symbolic link") << "dangling link" << "symbolic link";
-    QTest::newRow("symbolic link to a file") << "link to a file" << "symbolic link";
+    QTest::newRow("pipe") << "pipe"
+                          << "not a plain file";
+    QTest::newRow("dangling symbolic link") << "dangling link"
+                                            << "symbolic link";
+    QTest::newRow("symbolic link to a file") << "link to a file"
+                                             << "symbolic link";
 }
 
 // A pipe (or a device) named as the output is not replaced by a plain file; a link is not written
@@ -210,8 +217,10 @@ void TestXif32Bin::demoXifs_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("programId");
-    QTest::newRow("non-RoHS") << "KR5M-HU.xif" << "8000D3550004040B";
-    QTest::newRow("RoHS") << "KR5M-HU-RoHS.xif" << "8000D3550004041B";
+    QTest::newRow("non-RoHS") << "KR5M-HU.xif"
+                              << "8000D3550004040B";
+    QTest::newRow("RoHS") << "KR5M-HU-RoHS.xif"
+                          << "8000D3550004041B";
 }
 
 void TestXif32Bin::demoXifs()

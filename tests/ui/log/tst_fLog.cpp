@@ -1,9 +1,9 @@
 // The activity log window as its callers and its user see it: rows, the error pop-up, saving,
 // clearing, closing, the column fit and the layout on resize.
+#include "framework/PlugInSession.h"
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
 #include "support/ScriptedMessageBoxes.h"
-#include "framework/PlugInSession.h"
 #include "ui/log/fLog.h"
 
 #include <QCheckBox>
@@ -27,11 +27,11 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using testsupport::ExpectedBox;
 using testsupport::ScriptedMessageBoxes;
@@ -154,14 +154,8 @@ private:
     std::unique_ptr<fLog> log;
     std::unique_ptr<QTemporaryDir> folder;
 
-    QString cell(int row, int column) const
-    {
-        return log->OstLog->model()->index(row, column).data().toString();
-    }
-    QIcon rowIcon(int row) const
-    {
-        return log->OstLog->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>();
-    }
+    QString cell(int row, int column) const { return log->OstLog->model()->index(row, column).data().toString(); }
+    QIcon rowIcon(int row) const { return log->OstLog->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>(); }
     int rows() const { return log->OstLog->model()->rowCount(); }
     int px(int twips) const { return qRound(twips / 15.0 * log->logicalDpiX() / 96.0); }
     QString path(const QString& name) const { return folder->filePath(name); }
@@ -176,9 +170,9 @@ private:
         child.setProcessChannelMode(QProcess::MergedChannels);
         const QString test = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':') +
                              QString::fromLatin1(QTest::currentDataTag());
-        child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                               QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                                               QCoreApplication::applicationFilePath(), test});
+        child.start(QStringLiteral("setpriv"),
+                    {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                     QStringLiteral("--"), QCoreApplication::applicationFilePath(), test});
         const bool finished = child.waitForFinished(120000);
         const QByteArray output = child.readAll();
         [&] {
@@ -209,7 +203,8 @@ private slots:
         QVERIFY(!log->isVisible());
         QCOMPARE(log->windowTitle(), QStringLiteral("Network activity logging"));
         QCOMPARE(rows(), 0);
-        for (const char* name : {"OstLog", "frmBottom", "cbOpenOnError", "cmdSave", "cmdClear", "cmdClose", "StatusBar1"})
+        for (const char* name :
+             {"OstLog", "frmBottom", "cbOpenOnError", "cmdSave", "cmdClear", "cmdClose", "StatusBar1"})
             QVERIFY2(log->findChild<QWidget*>(QString::fromLatin1(name)), name);
         const QAbstractItemModel* model = log->OstLog->model();
         QCOMPARE(model->columnCount(), 3);
@@ -257,12 +252,21 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("results");
-        QTest::newRow("no line break") << "Could not read nvoTemp" << "Could not read nvoTemp" << "";
+        QTest::newRow("no line break") << "Could not read nvoTemp"
+                                       << "Could not read nvoTemp"
+                                       << "";
         QTest::newRow("one CR LF") << "Reading nvoTemp\r\nDevice not responding"
-                                   << "Reading nvoTemp" << "Device not responding";
-        QTest::newRow("two CR LF, third piece dropped") << "Step\r\nReason\r\nMore detail" << "Step" << "Reason";
-        QTest::newRow("a lone LF does not split") << "first\nsecond" << "first\nsecond" << "";
-        QTest::newRow("empty second piece") << "Step\r\n" << "Step" << "";
+                                   << "Reading nvoTemp"
+                                   << "Device not responding";
+        QTest::newRow("two CR LF, third piece dropped") << "Step\r\nReason\r\nMore detail"
+                                                        << "Step"
+                                                        << "Reason";
+        QTest::newRow("a lone LF does not split") << "first\nsecond"
+                                                  << "first\nsecond"
+                                                  << "";
+        QTest::newRow("empty second piece") << "Step\r\n"
+                                            << "Step"
+                                            << "";
     }
 
     void logErrorSplitsAtCrLf()
@@ -335,11 +339,11 @@ private slots:
         log->cmdSave->click();
         VERIFY_BOXES(boxes);
 
-        const QByteArray expected =
-            "\"13:04:05\",\"Reading nciSetPoints\",\"21.5,23.0\"\r\n"
-            "\"13:04:05\",\"Reading nciName\",\"say \"\"hello\"\"\"\r\n"
-            "\"13:04:05\",\"Updating nciUnits\",\"\"\r\n"
-            "\"13:04:05\",\"Reading nciOffset\",\"2 \xC2\xBA" "C\"\r\n";
+        const QByteArray expected = "\"13:04:05\",\"Reading nciSetPoints\",\"21.5,23.0\"\r\n"
+                                    "\"13:04:05\",\"Reading nciName\",\"say \"\"hello\"\"\"\r\n"
+                                    "\"13:04:05\",\"Updating nciUnits\",\"\"\r\n"
+                                    "\"13:04:05\",\"Reading nciOffset\",\"2 \xC2\xBA"
+                                    "C\"\r\n";
         const QByteArray written = readAll(path(QStringLiteral("log.csv")));
         QCOMPARE(written, expected);
 
@@ -459,7 +463,8 @@ private slots:
         VERIFY_BOXES(boxes);
         QVERIFY(readAll(target).contains("Reading nvoTemp"));
         QCOMPARE(QFileInfo(chosen).isSymLink(), link);
-        QCOMPARE(QFile::permissions(target) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+        QCOMPARE(QFile::permissions(target) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+                 QFileDevice::Permissions());
     }
 
     // A file the user may not write is refused with the failure box: its path and the system's
@@ -494,12 +499,13 @@ private slots:
 
         ScriptedMessageBoxes boxes;
         boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
-        boxes.expect(box(chosen + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EACCES)) + QStringLiteral(" ") +
-                             QString::number(EACCES),
+        boxes.expect(box(chosen + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EACCES)) +
+                             QStringLiteral(" ") + QString::number(EACCES),
                          Buttons::Ok, Icon::None));
         ScriptedFileDialogs dialogs(chosen);
         log->cmdSave->click();
-        QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(folder->path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         VERIFY_BOXES(boxes);
         QCOMPARE(readAll(file), QByteArray("\"earlier\",\"log\",\"kept\"\r\n"));
         QCOMPARE(QFile::permissions(file) & QFileDevice::WriteOwner, QFileDevice::Permissions());
@@ -536,7 +542,8 @@ private slots:
         boxes.expect(box(QStringLiteral("File already exists, override?"), Buttons::OkCancel, Icon::Exclamation));
         ScriptedFileDialogs dialogs(file);
         log->cmdSave->click();
-        QVERIFY(QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(folder->path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         VERIFY_BOXES(boxes);
         const QByteArray expected("\"13:04:05\",\"Reading nvoTemp\",\"20\"\r\n");
         QCOMPARE(readAll(file), expected);
@@ -710,8 +717,9 @@ private slots:
         const fLog fresh;
         log->show();
         QVERIFY(QTest::qWaitForWindowExposed(log.get()));
-        log->LogCommand(QStringLiteral("Reading nciSetPoints with a long name that is wider than the window itself"),
-                        QStringLiteral("21.5,23.0,24.5,26.0,27.5,29.0 and more results than the window can show at once"));
+        log->LogCommand(
+            QStringLiteral("Reading nciSetPoints with a long name that is wider than the window itself"),
+            QStringLiteral("21.5,23.0,24.5,26.0,27.5,29.0 and more results than the window can show at once"));
         QVERIFY(log->OstLog->columnWidth(1) > fresh.OstLog->columnWidth(1));
         ScriptedMessageBoxes boxes;
         if (button) {
@@ -758,7 +766,8 @@ private slots:
         log->cmdSave->click();
         QDir::setCurrent(previous);
         VERIFY_BOXES(boxes);
-        QCOMPARE(filters, (QStringList{QStringLiteral("Comma separated values (*.csv)"), QStringLiteral("All Files (*.*)")}));
+        QCOMPARE(filters,
+                 (QStringList{QStringLiteral("Comma separated values (*.csv)"), QStringLiteral("All Files (*.*)")}));
         shown.sort();
         QCOMPARE(shown, (QStringList{QStringLiteral("lower.csv"), QStringLiteral("upper.CSV")}));
     }
@@ -789,13 +798,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(log.get()));
         const QRect placed = log->frameGeometry();
         const QRect beside = owner.frameGeometry();
-        QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())));
+        QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                       .arg(placed.x())
+                                                       .arg(placed.y())
+                                                       .arg(placed.width())
+                                                       .arg(placed.height())));
         if (where == 1)
             QCOMPARE(placed.left(), beside.right() + 1);
         else if (where == -1)
             QCOMPARE(placed.right() + 1, beside.left());
         else
-            QVERIFY(std::abs(placed.center().x() - beside.center().x()) <= 1 && std::abs(placed.center().y() - beside.center().y()) <= 1);
+            QVERIFY(std::abs(placed.center().x() - beside.center().x()) <= 1 &&
+                    std::abs(placed.center().y() - beside.center().y()) <= 1);
         if (where != 0)
             QCOMPARE(placed.top(), beside.top());
     }

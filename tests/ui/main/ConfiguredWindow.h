@@ -67,7 +67,8 @@ inline int GenOptsField(int box)
 inline bool OnlineAndWell(int modelCode, const DeviceFaults& f)
 {
     // Model 30: every frame of the window enabled.
-    return modelCode == 30 && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 && !f.refusesWrites;
+    return modelCode == 30 && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 &&
+           !f.refusesWrites;
 }
 
 class ConfiguredWindow {

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTextStream>

@@ -23,7 +23,11 @@ testsupport::ExpectedBox WriteFailure(const QString& nv, Answer answer)
 {
     return {QStringLiteral("Error updating ") + nv + QStringLiteral(" ") + CrLf +
                 QStringLiteral("Failed to write data to the network variable object."),
-            answer, QStringLiteral("fMain PropagateChanges"), Buttons::AbortRetryIgnore, Icon::Critical, true};
+            answer,
+            QStringLiteral("fMain PropagateChanges"),
+            Buttons::AbortRetryIgnore,
+            Icon::Critical,
+            true};
 }
 
 }  // namespace
@@ -46,58 +50,98 @@ private slots:
         const QString heating = QStringLiteral("Occupied heating setpoint");
         QTest::newRow("metric above the maximum") << 0 << 0 << "40" << RangeMessage(heating, "maximum", " 32") << "32"
                                                   << "nciSetPts" << 3 << "31.95";
-        QTest::newRow("metric exactly on the maximum") << 0 << 0 << "32" << "" << "32" << "nciSetPts" << 3 << "31.95";
+        QTest::newRow("metric exactly on the maximum") << 0 << 0 << "32"
+                                                       << ""
+                                                       << "32"
+                                                       << "nciSetPts" << 3 << "31.95";
         // Not the limit's text, so not moved inside; shown and written in its plain form.
-        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0" << "" << "32" << "nciSetPts" << 3 << "32";
+        QTest::newRow("the maximum written otherwise") << 0 << 0 << "32.0"
+                                                       << ""
+                                                       << "32"
+                                                       << "nciSetPts" << 3 << "32";
         QTest::newRow("metric below the minimum") << 0 << 0 << "3" << RangeMessage(heating, "minimum", " 4.5") << "4.5"
                                                   << "nciSetPts" << 3 << "4.55";
-        QTest::newRow("imperial exactly on the maximum") << 1 << 0 << "90" << "" << "90" << "nciSetPts" << 3 << "89.975";
+        QTest::newRow("imperial exactly on the maximum") << 1 << 0 << "90"
+                                                         << ""
+                                                         << "90"
+                                                         << "nciSetPts" << 3 << "89.975";
         QTest::newRow("imperial above the maximum") << 1 << 0 << "95" << RangeMessage(heating, "maximum", " 90") << "90"
                                                     << "nciSetPts" << 3 << "89.975";
         QTest::newRow("imperial below the minimum") << 1 << 0 << "30" << RangeMessage(heating, "minimum", " 40") << "40"
                                                     << "nciSetPts" << 3 << "40.025";
-        QTest::newRow("a negative minimum") << 0 << 6 << "-5" << RangeMessage("Room sensor offset", "minimum", "-2.5") << "-2.5"
-                                            << "nciGenOpts" << 19 << "-2.45";
-        QTest::newRow("a negative minimum, imperial") << 1 << 6 << "-5" << "" << "-5" << "nciGenOpts" << 19 << "-4.975";
-        QTest::newRow("cooling above its maximum") << 0 << 4 << "38" << RangeMessage("Unoccupied cooling setpoint", "maximum", " 37.5")
-                                                   << "37.5" << "nciSetPts" << 2 << "37.45";
-        QTest::newRow("humidity exactly on its maximum") << 0 << 7 << "100" << "" << "100" << "nciRHmodel" << 1 << "100";
-        QTest::newRow("humidity above its maximum") << 1 << 7 << "120" << RangeMessage("RH Setpoints", "maximum", " 100") << "100"
-                                                    << "nciRHmodel" << 1 << "100";
-        QTest::newRow("door time above its maximum") << 0 << 18 << "15" << RangeMessage("Door Time", "maximum", " 10") << "10"
-                                                     << "nciGenOpts" << 17 << "10";
+        QTest::newRow("a negative minimum")
+            << 0 << 6 << "-5" << RangeMessage("Room sensor offset", "minimum", "-2.5") << "-2.5"
+            << "nciGenOpts" << 19 << "-2.45";
+        QTest::newRow("a negative minimum, imperial") << 1 << 6 << "-5"
+                                                      << ""
+                                                      << "-5"
+                                                      << "nciGenOpts" << 19 << "-4.975";
+        QTest::newRow("cooling above its maximum")
+            << 0 << 4 << "38" << RangeMessage("Unoccupied cooling setpoint", "maximum", " 37.5") << "37.5"
+            << "nciSetPts" << 2 << "37.45";
+        QTest::newRow("humidity exactly on its maximum") << 0 << 7 << "100"
+                                                         << ""
+                                                         << "100"
+                                                         << "nciRHmodel" << 1 << "100";
+        QTest::newRow("humidity above its maximum")
+            << 1 << 7 << "120" << RangeMessage("RH Setpoints", "maximum", " 100") << "100"
+            << "nciRHmodel" << 1 << "100";
+        QTest::newRow("door time above its maximum")
+            << 0 << 18 << "15" << RangeMessage("Door Time", "maximum", " 10") << "10"
+            << "nciGenOpts" << 17 << "10";
         // Limits from 0: a bound of 0 is still a bound.
         const QString tOcc = QStringLiteral("Temporary occupied time");
-        QTest::newRow("0 to 24, above") << 0 << 17 << "30" << RangeMessage(tOcc, "maximum", " 24") << "24" << "nciGenOpts" << 16 << "24";
-        QTest::newRow("0 to 24, below") << 0 << 17 << "-1" << RangeMessage(tOcc, "minimum", " 0") << "0" << "nciGenOpts" << 16 << "0";
-        QTest::newRow("input heartbeat above its maximum") << 1 << 41 << "7000" << RangeMessage("Input heartbeat", "maximum", " 6553.4")
-                                                           << "6553.4" << "nciRcvHrtBt" << 0 << "6553.4";
-        QTest::newRow("output heartbeat below 0") << 0 << 39 << "-3" << RangeMessage("Output heartbeat", "minimum", " 0") << "0"
-                                                  << "nciSndHrtBt" << 0 << "0";
+        QTest::newRow("0 to 24, above") << 0 << 17 << "30" << RangeMessage(tOcc, "maximum", " 24") << "24"
+                                        << "nciGenOpts" << 16 << "24";
+        QTest::newRow("0 to 24, below") << 0 << 17 << "-1" << RangeMessage(tOcc, "minimum", " 0") << "0"
+                                        << "nciGenOpts" << 16 << "0";
+        QTest::newRow("input heartbeat above its maximum")
+            << 1 << 41 << "7000" << RangeMessage("Input heartbeat", "maximum", " 6553.4") << "6553.4"
+            << "nciRcvHrtBt" << 0 << "6553.4";
+        QTest::newRow("output heartbeat below 0")
+            << 0 << 39 << "-3" << RangeMessage("Output heartbeat", "minimum", " 0") << "0"
+            << "nciSndHrtBt" << 0 << "0";
         // Every other limited field, each with the name its box gives it.
-        QTest::newRow("unoccupied heating below its minimum") << 1 << 1 << "30" << RangeMessage("Unoccupied heating setpoint", "minimum", " 40")
-                                                             << "40" << "nciSetPts" << 5 << "40.025";
-        QTest::newRow("heating limit above its maximum") << 0 << 2 << "40" << RangeMessage("Maximum heating setpoint limit", "maximum", " 32")
-                                                         << "32" << "nciGenOpts" << 13 << "31.95";
-        QTest::newRow("cooling limit below its minimum") << 0 << 5 << "10" << RangeMessage("Minimum cooling setpoint limit", "minimum", " 12")
-                                                         << "12" << "nciGenOpts" << 14 << "12.05";
-        QTest::newRow("dead band above its maximum") << 0 << 16 << "4" << RangeMessage("Dead Band", "maximum", " 2.5") << "2.5"
-                                                     << "nciGenOpts" << 18 << "2.45";
-        QTest::newRow("actuator timing above its maximum") << 0 << 14 << "12" << RangeMessage("Floating actuator timing", "maximum", " 9")
-                                                           << "9" << "nciGenOpts" << 1 << "9";
-        QTest::newRow("hysteresis below its minimum") << 0 << 8 << "1" << RangeMessage("Dehumidifiacation hysteresis", "minimum", " 2")
-                                                      << "2" << "nciRHmodel" << 2 << "2";
+        QTest::newRow("unoccupied heating below its minimum")
+            << 1 << 1 << "30" << RangeMessage("Unoccupied heating setpoint", "minimum", " 40") << "40"
+            << "nciSetPts" << 5 << "40.025";
+        QTest::newRow("heating limit above its maximum")
+            << 0 << 2 << "40" << RangeMessage("Maximum heating setpoint limit", "maximum", " 32") << "32"
+            << "nciGenOpts" << 13 << "31.95";
+        QTest::newRow("cooling limit below its minimum")
+            << 0 << 5 << "10" << RangeMessage("Minimum cooling setpoint limit", "minimum", " 12") << "12"
+            << "nciGenOpts" << 14 << "12.05";
+        QTest::newRow("dead band above its maximum")
+            << 0 << 16 << "4" << RangeMessage("Dead Band", "maximum", " 2.5") << "2.5"
+            << "nciGenOpts" << 18 << "2.45";
+        QTest::newRow("actuator timing above its maximum")
+            << 0 << 14 << "12" << RangeMessage("Floating actuator timing", "maximum", " 9") << "9"
+            << "nciGenOpts" << 1 << "9";
+        QTest::newRow("hysteresis below its minimum")
+            << 0 << 8 << "1" << RangeMessage("Dehumidifiacation hysteresis", "minimum", " 2") << "2"
+            << "nciRHmodel" << 2 << "2";
         QTest::newRow("cooling output above its maximum")
             << 0 << 9 << "120" << RangeMessage("Dehumidifiacation maximum cooling output", "maximum", " 100") << "100"
             << "nciRHmodel" << 3 << "100";
-        QTest::newRow("RH calibration below its minimum") << 0 << 10 << "-20" << RangeMessage("RH sensor calibration offset", "minimum", "-15")
-                                                          << "-15" << "nciRHmodel" << 4 << "-15";
-        QTest::newRow("output throttle above its maximum") << 0 << 40 << "7000" << RangeMessage("Output trottle", "maximum", " 6553.4")
-                                                           << "6553.4" << "nciMinOutTm" << 0 << "6553.4";
-        QTest::newRow("within the limits") << 0 << 0 << "22.5" << "" << "22.5" << "nciSetPts" << 3 << "22.5";
+        QTest::newRow("RH calibration below its minimum")
+            << 0 << 10 << "-20" << RangeMessage("RH sensor calibration offset", "minimum", "-15") << "-15"
+            << "nciRHmodel" << 4 << "-15";
+        QTest::newRow("output throttle above its maximum")
+            << 0 << 40 << "7000" << RangeMessage("Output trottle", "maximum", " 6553.4") << "6553.4"
+            << "nciMinOutTm" << 0 << "6553.4";
+        QTest::newRow("within the limits") << 0 << 0 << "22.5"
+                                           << ""
+                                           << "22.5"
+                                           << "nciSetPts" << 3 << "22.5";
         // Numbers the device would refuse as written go as it writes them.
-        QTest::newRow("a trailing point") << 0 << 0 << "21." << "" << "21" << "nciSetPts" << 3 << "21";
-        QTest::newRow("a leading point") << 0 << 6 << "-.5" << "" << "-0.5" << "nciGenOpts" << 19 << "-0.5";
+        QTest::newRow("a trailing point") << 0 << 0 << "21."
+                                          << ""
+                                          << "21"
+                                          << "nciSetPts" << 3 << "21";
+        QTest::newRow("a leading point") << 0 << 6 << "-.5"
+                                         << ""
+                                         << "-0.5"
+                                         << "nciGenOpts" << 19 << "-0.5";
     }
 
     // The box and the log show the number as it went, in its plain shortest form.
@@ -105,11 +149,16 @@ private slots:
     {
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("written");
-        QTest::newRow("blanks around it") << " 22 " << "22";
-        QTest::newRow("an exponent") << "2.2e1" << "22";
-        QTest::newRow("a plus sign") << "+16" << "16";
-        QTest::newRow("trailing zeros") << "21.50" << "21.5";
-        QTest::newRow("a leading zero") << "07" << "7";
+        QTest::newRow("blanks around it") << " 22 "
+                                          << "22";
+        QTest::newRow("an exponent") << "2.2e1"
+                                     << "22";
+        QTest::newRow("a plus sign") << "+16"
+                                     << "16";
+        QTest::newRow("trailing zeros") << "21.50"
+                                        << "21.5";
+        QTest::newRow("a leading zero") << "07"
+                                        << "7";
     }
     void pastedNumbersGoAsTheDeviceWritesThem()
     {
@@ -128,7 +177,8 @@ private slots:
         VERIFY_BOXES(boxes);
         QCOMPARE(m.box(UnoccHeat)->text(), written);
         QVERIFY(!m.w->ChangesPending);
-        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(UnoccHeat)).toDouble(), written.toDouble());
+        QCOMPARE(m.deviceFields(QStringLiteral("nciSetPts")).value(SetPointField(UnoccHeat)).toDouble(),
+                 written.toDouble());
         QCOMPARE(m.LogActions(), QStringList{QStringLiteral("Updating nciSetPts")});
         QCOMPARE(m.LogResults(0).split(QLatin1Char(',')).value(SetPointField(UnoccHeat)), written);
     }
@@ -172,9 +222,10 @@ private slots:
         QCOMPARE(m.LogResults(0), table->NvAsString());
         QVERIFY(!table->ValueAsChanges);
         // The device holds it, in the units it was entered in.
-        const QString format = nv == QLatin1String("nciRHmodel") ? QString()
-                                                                  : m.world->admin().nvTypeName(m.ref, nv) +
-                                                                        (units ? QStringLiteral("#US") : QStringLiteral("#SI"));
+        const QString format =
+            nv == QLatin1String("nciRHmodel")
+                ? QString()
+                : m.world->admin().nvTypeName(m.ref, nv) + (units ? QStringLiteral("#US") : QStringLiteral("#SI"));
         const double device = m.deviceFields(nv, format).value(field).toDouble();
         // A temperature in °F comes back through the device's hundredths of a degree Celsius.
         QVERIFY2(std::abs(device - stored.toDouble()) < (units ? 0.01 : 1e-9),
@@ -186,9 +237,12 @@ private slots:
         QTest::addColumn<QList<int>>("edited");  // text boxes; 100 + n is combo box n
         QTest::addColumn<QStringList>("written");
         QTest::newRow("two fields of one variable") << QList<int>{OccHeat, OccCool} << QStringList{"nciSetPts"};
-        QTest::newRow("all four set points") << QList<int>{OccHeat, UnoccHeat, OccCool, UnoccCool} << QStringList{"nciSetPts"};
-        QTest::newRow("two variables, in table order") << QList<int>{7, OccHeat} << QStringList{"nciSetPts", "nciRHmodel"};
-        QTest::newRow("a combo box and a text box of one variable") << QList<int>{100, HeatMax} << QStringList{"nciGenOpts"};
+        QTest::newRow("all four set points")
+            << QList<int>{OccHeat, UnoccHeat, OccCool, UnoccCool} << QStringList{"nciSetPts"};
+        QTest::newRow("two variables, in table order")
+            << QList<int>{7, OccHeat} << QStringList{"nciSetPts", "nciRHmodel"};
+        QTest::newRow("a combo box and a text box of one variable")
+            << QList<int>{100, HeatMax} << QStringList{"nciGenOpts"};
         QTest::newRow("nothing edited") << QList<int>{} << QStringList{};
     }
     void oneWritePerAccessObject()
@@ -229,7 +283,8 @@ private slots:
         // Fields not edited go back with the values last read.
         const QStringList setPoints = m.deviceFields(QStringLiteral("nciSetPts"));
         for (int field = 0; field < setPointsBefore.size(); ++field) {
-            const bool changed = std::any_of(edited.begin(), edited.end(), [&](int i) { return i < 100 && SetPointField(i) == field; });
+            const bool changed =
+                std::any_of(edited.begin(), edited.end(), [&](int i) { return i < 100 && SetPointField(i) == field; });
             if (!changed)
                 QCOMPARE(setPoints[field], setPointsBefore[field]);
             else
@@ -258,11 +313,12 @@ private slots:
         const QString updRh = QStringLiteral("Updating nciRHmodel");
         QTest::newRow("ignore both") << QList<int>{ignore, ignore} << false << false << false << true
                                      << QStringList{errSetPts, updSetPts, errRh, updRh};
-        QTest::newRow("ignore one, the next goes through") << QList<int>{ignore} << true << false << true << true
-                                                           << QStringList{errSetPts, updSetPts, updRh};
-        QTest::newRow("abort") << QList<int>{int(Answer::Abort)} << false << false << false << false << QStringList{errSetPts};
-        QTest::newRow("abort after the device answers again") << QList<int>{int(Answer::Abort)} << true << false << false << false
-                                                              << QStringList{errSetPts};
+        QTest::newRow("ignore one, the next goes through")
+            << QList<int>{ignore} << true << false << true << true << QStringList{errSetPts, updSetPts, updRh};
+        QTest::newRow("abort") << QList<int>{int(Answer::Abort)} << false << false << false << false
+                               << QStringList{errSetPts};
+        QTest::newRow("abort after the device answers again")
+            << QList<int>{int(Answer::Abort)} << true << false << false << false << QStringList{errSetPts};
         QTest::newRow("retry") << QList<int>{int(Answer::Retry)} << true << true << true << true
                                << QStringList{errSetPts, updSetPts, updRh};
     }
@@ -304,7 +360,8 @@ private slots:
         QCOMPARE(m.LogActions(), rows);
 
         QCOMPARE(m.deviceSetPoint(OccHeat), heatingWritten ? 20.0 : heatingBefore);
-        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1), humidityWritten ? QStringLiteral("45") : humidityBefore);
+        QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")).value(1),
+                 humidityWritten ? QStringLiteral("45") : humidityBefore);
         QCOMPARE(m.isRed(m.box(OccHeat)), !heatingWritten);
         QCOMPARE(m.isRed(m.box(7)), !humidityWritten);
         QCOMPARE(m.tables().NvTables.Item(QStringLiteral("nciSetPts"))->ValueAsChanges, !heatingWritten);
@@ -371,7 +428,8 @@ private slots:
                 boxes.expect({QStringLiteral("Error reading"), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
             m.ui().cmdRefresh->click();
         } else {
-            m.path = m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
+            m.path =
+                m.world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
             m.ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m.path);
             boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
             for (int i = 0; i < 11; ++i)
@@ -396,10 +454,14 @@ private slots:
         QVERIFY(!choice.isEmpty());
         m.log().Clear();
         const auto refusal = [&](const QString& nv) {
-            return testsupport::ExpectedBox{nv + QStringLiteral(" could not be read from the device, so its changes were not applied.") +
-                                                CrLf + QStringLiteral("Use Refresh All, then apply again."),
-                                            Answer(answer), QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore,
-                                            Icon::Information, true};
+            return testsupport::ExpectedBox{
+                nv + QStringLiteral(" could not be read from the device, so its changes were not applied.") + CrLf +
+                    QStringLiteral("Use Refresh All, then apply again."),
+                Answer(answer),
+                QStringLiteral("fMain cmdApply_Click"),
+                Buttons::AbortRetryIgnore,
+                Icon::Information,
+                true};
         };
         boxes.expect(refusal(QStringLiteral("nciGenOpts")));
         if (Answer(answer) == Answer::Ignore)
@@ -410,7 +472,8 @@ private slots:
         QCOMPARE(m.deviceFields(QStringLiteral("nciRHmodel")), rhModel);
         QVERIFY(m.RowsStartingWith(QStringLiteral("Updating")).isEmpty());
         QCOMPARE(m.RowsStartingWith(QStringLiteral("nciGenOpts could not be read")).size(), 1);
-        for (QWidget* control : {static_cast<QWidget*>(m.combo(0)), static_cast<QWidget*>(m.box(17)), static_cast<QWidget*>(m.box(7))})
+        for (QWidget* control :
+             {static_cast<QWidget*>(m.combo(0)), static_cast<QWidget*>(m.box(17)), static_cast<QWidget*>(m.box(7))})
             QVERIFY(m.isRed(control));
         QVERIFY(m.buttonsEnabled());
         QVERIFY(m.w->ChangesPending);
@@ -463,9 +526,10 @@ private slots:
         // The thermostat answers again, but nciSetPts has not been read since.
         m.setFaults(DeviceFaults{});
         m.log().Clear();
-        boxes.expect({QStringLiteral("nciSetPts could not be read from the device, so its changes were not applied.") + CrLf +
-                          QStringLiteral("Use Refresh All, then apply again."),
-                      Answer::Ignore, QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore, Icon::Information, true});
+        boxes.expect({QStringLiteral("nciSetPts could not be read from the device, so its changes were not applied.") +
+                          CrLf + QStringLiteral("Use Refresh All, then apply again."),
+                      Answer::Ignore, QStringLiteral("fMain cmdApply_Click"), Buttons::AbortRetryIgnore,
+                      Icon::Information, true});
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         QCOMPARE(m.deviceSetPoint(OccHeat), heatingBefore);
@@ -487,7 +551,7 @@ private slots:
     void pendingEditsWhenTheDeviceChanges_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("leftBefore");        // the box left (and an emptied one refused) before the command
+        QTest::addColumn<bool>("leftBefore");  // the box left (and an emptied one refused) before the command
         QTest::addColumn<bool>("otherDevice");
         QTest::addColumn<QString>("lonMarkObject");  // configured as this object of the device (class 28)
         QTest::addColumn<int>("answer");             // to the question; 0 when none is asked
@@ -500,7 +564,8 @@ private slots:
         QTest::newRow("an object of another device") << "20" << false << true << "FanCoil" << yes << false << 20.0;
         QTest::newRow("the box left before") << "20" << true << true << "" << yes << false << 20.0;
         QTest::newRow("the same device keeps them") << "20" << false << false << "" << 0 << false << 21.0;
-        QTest::newRow("an object of the same device keeps them") << "20" << false << false << "RhSensor" << 0 << false << 21.0;
+        QTest::newRow("an object of the same device keeps them")
+            << "20" << false << false << "RhSensor" << 0 << false << 21.0;
         // Left first: refused, the box is clean again and nothing is left to ask about.
         QTest::newRow("an emptied box only") << "" << false << true << "" << 0 << false << 21.0;
         QTest::newRow("an emptied box refused before") << "" << true << true << "" << 0 << false << 21.0;
@@ -522,8 +587,10 @@ private slots:
         QString second = first;
         if (otherDevice) {
             for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
-                const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
-                if (p != first && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 && !f.refusesWrites) {
+                const DeviceFaults f =
+                    m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+                if (p != first && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 &&
+                    !f.refusesWrites) {
                     second = p;
                     break;
                 }
@@ -536,7 +603,8 @@ private slots:
         }
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
-        const testsupport::ExpectedBox refused{QStringLiteral("Value must be numerical"), Answer::Ok, QStringLiteral("Invalid value")};
+        const testsupport::ExpectedBox refused{QStringLiteral("Value must be numerical"), Answer::Ok,
+                                               QStringLiteral("Invalid value")};
         m.type(OccHeat, typed);
         if (leftBefore) {
             if (typed.isEmpty())
@@ -618,8 +686,10 @@ private slots:
         const auto firstRef = m.ref;
         QString second;
         for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
-            const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
-            if (p != first && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 && !f.refusesWrites) {
+            const DeviceFaults f =
+                m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+            if (p != first && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0 &&
+                !f.refusesWrites) {
                 second = p;
                 break;
             }
@@ -644,9 +714,10 @@ private slots:
         }
         QVERIFY(!saved.empty());
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QString(), Answer::Ignore, QStringLiteral("fMain DrfLookUp"), Buttons::AbortRetryIgnore, Icon::Critical, true});
-        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Answer::No,
-                      framework::ApplicationTitle(), Buttons::YesNo, Icon::Exclamation, true});
+        boxes.expect({QString(), Answer::Ignore, QStringLiteral("fMain DrfLookUp"), Buttons::AbortRetryIgnore,
+                      Icon::Critical, true});
+        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
+                      Answer::No, framework::ApplicationTitle(), Buttons::YesNo, Icon::Exclamation, true});
         m.objects.back()->SendCommand(13, 7, second);
         VERIFY_BOXES(boxes);
         for (const auto& [name, bytes] : saved) {

@@ -21,8 +21,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -62,7 +62,10 @@ class RecordedHelp : public toolkit::HelpViewerService {
 public:
     RecordedHelp() { toolkit::SetHelpViewerService(this); }
     ~RecordedHelp() override { toolkit::SetHelpViewerService(nullptr); }
-    void showHelp(QWidget*, const QString& file, int context) override { shown << QStringLiteral("%1#%2").arg(file).arg(context); }
+    void showHelp(QWidget*, const QString& file, int context) override
+    {
+        shown << QStringLiteral("%1#%2").arg(file).arg(context);
+    }
     QStringList shown;
 };
 
@@ -78,7 +81,8 @@ private slots:
         m_world = std::make_unique<testsupport::DemoWorld>();
         QVERIFY2(m_world->ok(), qPrintable(m_world->error()));
         // Metric, so the values compare with the device's °C texts.
-        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QStringLiteral("0"));
+        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"),
+                                                 QStringLiteral("0"));
         registration::ResetResourcesPresent();
         m_session = std::make_unique<framework::PlugInSession>();
         m_host = std::make_unique<PlugInHost>(*m_session);
@@ -113,10 +117,15 @@ private slots:
         QCOMPARE(device::Tables(*m_session).DataItems.Count(), 41);
 
         const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path);
-        const QStringList setPoints = m_world->admin().nvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt#SI")).split(QLatin1Char(','));
+        const QStringList setPoints =
+            m_world->admin()
+                .nvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt#SI"))
+                .split(QLatin1Char(','));
         QCOMPARE(ui.txtNvi.at(0)->text().toDouble(), setPoints[3].toDouble());  // occupied heating
         QCOMPARE(ui.txtNvi.at(3)->text().toDouble(), setPoints[0].toDouble());  // occupied cooling
-        const QString model = m_world->admin().nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW")).section(QLatin1Char('\t'), 0, 0);
+        const QString model = m_world->admin()
+                                  .nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW"))
+                                  .section(QLatin1Char('\t'), 0, 0);
         QCOMPARE(ui.lbModel->text(), model);
         QCOMPARE(int(w->ModelCode), model.toInt());
         QCOMPARE(ui.lbHvacType->text(), m_world->admin().nvText(ref, QStringLiteral("nciHvacType")));
@@ -143,7 +152,8 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             refs.push_back(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), paths[i]));
             m_world->admin().setDeviceFaults(refs.back(), lns::admin::DeviceFaults{});
-            QStringList fields = m_world->admin().nvText(refs.back(), QStringLiteral("nciSetPts")).split(QLatin1Char(','));
+            QStringList fields =
+                m_world->admin().nvText(refs.back(), QStringLiteral("nciSetPts")).split(QLatin1Char(','));
             fields[0] = cooling[i];  // occupied cooling
             m_world->admin().setNvText(refs.back(), QStringLiteral("nciSetPts"), fields.join(QLatin1Char(',')));
         }
@@ -170,7 +180,10 @@ private slots:
         written->txtNvi_Change(3);
         written->cmdApply_Click();
         const auto occupiedCooling = [&](int i) {
-            return m_world->admin().nvText(refs[size_t(i)], QStringLiteral("nciSetPts")).section(QLatin1Char(','), 0, 0).toDouble();
+            return m_world->admin()
+                .nvText(refs[size_t(i)], QStringLiteral("nciSetPts"))
+                .section(QLatin1Char(','), 0, 0)
+                .toDouble();
         };
         QCOMPARE(occupiedCooling(writer), 26.0);
         QCOMPARE(occupiedCooling(1 - writer), cooling[1 - writer].toDouble());
@@ -180,7 +193,8 @@ private slots:
         QVERIFY(!hosts[size_t(writer)]->session.Link().NetworkOpen);
         QVERIFY(hosts[size_t(1 - writer)]->session.Link().NetworkOpen);
         m_world->admin().setNvText(refs[size_t(1 - writer)], QStringLiteral("nciSetPts"),
-                                   m_world->admin().nvText(refs[size_t(1 - writer)], QStringLiteral("nciSetPts"))
+                                   m_world->admin()
+                                       .nvText(refs[size_t(1 - writer)], QStringLiteral("nciSetPts"))
                                        .replace(QRegularExpression(QStringLiteral("^[^,]*")), QStringLiteral("24")));
         other->cmdRefresh_Click();
         QCOMPARE(other->controls().txtNvi.at(3)->text(), QStringLiteral("24"));
@@ -244,7 +258,8 @@ private slots:
     {
         QFETCH(bool, abort);
         QFETCH(bool, afterAnother);
-        const QString path = m_world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
+        const QString path =
+            m_world->findDevice(QStringLiteral("Demo"), [](int, const DeviceFaults& f) { return f.unreachable; });
         QVERIFY2(!path.isEmpty(), "the demo has an unreachable thermostat");
         if (afterAnother) {
             testsupport::ScriptedMessageBoxes none;
@@ -263,11 +278,13 @@ private slots:
                           QStringLiteral("fMain ReadInitValues"), toolkit::Buttons::AbortRetryIgnore, Icon::Critical});
         if (!abort) {
             // Nothing was read, so there is no model code to adapt the window to.
-            boxes.expect({QStringLiteral("the model code '' is not a number"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
+            boxes.expect({QStringLiteral("the model code '' is not a number"), Answer::Ignore,
+                          QStringLiteral("fMain InitDevice")});
         }
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
-        QVERIFY(boxes.seen()[1].text.startsWith(QStringLiteral("Error reading nciSetPts \r\nFailed to communicate with target device.")));
+        QVERIFY(boxes.seen()[1].text.startsWith(
+            QStringLiteral("Error reading nciSetPts \r\nFailed to communicate with target device.")));
         const QStringList actions = logActions(*m_session);
         QCOMPARE(actions.count(QStringLiteral("Error reading nciSetPts ")), 1);
         QCOMPARE(readingRows(*m_session).size(), abort ? 0 : 11);
@@ -278,11 +295,13 @@ private slots:
         // combo box shows a choice (not its first one, nor the other thermostat's), no box a number.
         const FMainControls& ui = m_host->window->controls();
         for (const auto& [index, combo] : ui.cbNvi) {
-            QVERIFY2(combo->currentIndex() == -1, qPrintable(QStringLiteral("cbNvi %1 shows %2").arg(index).arg(combo->currentText())));
+            QVERIFY2(combo->currentIndex() == -1,
+                     qPrintable(QStringLiteral("cbNvi %1 shows %2").arg(index).arg(combo->currentText())));
             QVERIFY(combo->currentText().isEmpty());
         }
         for (const auto& [index, box] : ui.txtNvi)
-            QVERIFY2(box->text().isEmpty(), qPrintable(QStringLiteral("txtNvi %1 shows %2").arg(index).arg(box->text())));
+            QVERIFY2(box->text().isEmpty(),
+                     qPrintable(QStringLiteral("txtNvi %1 shows %2").arg(index).arg(box->text())));
         // A choice made and cancelled leaves nothing behind that could pass for the device's.
         ui.cbNvi.at(0)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(ui.cbNvi.at(0), Qt::Key_Down);
@@ -301,7 +320,8 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({QStringLiteral("does not answer"), Answer::Ignore, QStringLiteral("fMain InitDevice")});
         // The device answers again before the user presses Retry.
-        boxes.expect({QStringLiteral("Error reading nciSetPts"), Answer::Retry, QStringLiteral("fMain ReadInitValues")});
+        boxes.expect(
+            {QStringLiteral("Error reading nciSetPts"), Answer::Retry, QStringLiteral("fMain ReadInitValues")});
         installBeforeBox(&boxes, 2, [&] { m_world->admin().setDeviceFaults(ref, DeviceFaults{}); });
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
@@ -333,12 +353,14 @@ private slots:
         // A template's LonMark object has no device to reach.
         m_objects.push_back(std::make_unique<LNSPlugInAPI>(*m_host));
         m_objects.back()->SetnetworkName(QStringLiteral("Demo"));
-        const auto templates = m_session->Link().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
-        const auto object = templates->DeviceTemplatesItem(1)->TemplateInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(
-            QStringLiteral("FanCoil"));
+        const auto templates =
+            m_session->Link().CurrentSystem->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
+        const auto object =
+            templates->DeviceTemplatesItem(1)->TemplateInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(
+                QStringLiteral("FanCoil"));
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("Object variable or With block variable not set"), Answer::Abort, QStringLiteral("fMain DrfLookUp"),
-                      toolkit::Buttons::AbortRetryIgnore, Icon::Critical});
+        boxes.expect({QStringLiteral("Object variable or With block variable not set"), Answer::Abort,
+                      QStringLiteral("fMain DrfLookUp"), toolkit::Buttons::AbortRetryIgnore, Icon::Critical});
         boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
                       proceed ? Answer::Yes : Answer::No, framework::ApplicationTitle(), toolkit::Buttons::YesNo});
         if (proceed)
@@ -390,8 +412,8 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({QString(), Answer::Ignore, QStringLiteral("fMain DrfLookUp"), toolkit::Buttons::AbortRetryIgnore,
                       Icon::Critical, true});
-        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"), Answer::No,
-                      framework::ApplicationTitle(), toolkit::Buttons::YesNo, Icon::Exclamation, true});
+        boxes.expect({QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
+                      Answer::No, framework::ApplicationTitle(), toolkit::Buttons::YesNo, Icon::Exclamation, true});
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
         QCOMPARE(int(m_world->admin().lonMarkObjectMode(ref, QStringLiteral("FanCoil"))), 1);
@@ -411,14 +433,18 @@ private slots:
         QVERIFY(QFile::remove(m_world->lonWorksPath() + QStringLiteral("/types/catalog-index.json")));
         const QString path = m_world->findDevice(QStringLiteral("Demo"), onlineAndWell);
         testsupport::ScriptedMessageBoxes boxes;
-        boxes.expect({QStringLiteral("The resource files required for this device are not present on this computer. Browsing and data "
-                                     "formating capabilities might be restricted to standard types and standard functional profile "
-                                     "templates. Do you want to continue?"),
-                      goOn ? Answer::Yes : Answer::No, framework::ApplicationTitle(), toolkit::Buttons::YesNo, Icon::Exclamation, true});
+        boxes.expect(
+            {QStringLiteral(
+                 "The resource files required for this device are not present on this computer. Browsing and data "
+                 "formating capabilities might be restricted to standard types and standard functional profile "
+                 "templates. Do you want to continue?"),
+             goOn ? Answer::Yes : Answer::No, framework::ApplicationTitle(), toolkit::Buttons::YesNo, Icon::Exclamation,
+             true});
         if (goOn) {
             // Without the catalog the thermostat's own types cannot be formatted.
             for (const char* nv : {"nciRHmodel", "nciGenOpts", "nciSccModel"})
-                boxes.expect({QStringLiteral("Error reading ") + QLatin1String(nv), Answer::Ignore, QStringLiteral("fMain ReadInitValues")});
+                boxes.expect({QStringLiteral("Error reading ") + QLatin1String(nv), Answer::Ignore,
+                              QStringLiteral("fMain ReadInitValues")});
         }
         configure(QStringLiteral("Demo"), path, 7);
         VERIFY_BOXES(boxes);
@@ -430,9 +456,13 @@ private slots:
         lns::admin::ObjectServerAdmin& admin = m_world->admin();
         const auto definition = lns::xif::ParseXif(m_world->lonWorksPath() + QStringLiteral("/Import/KR5M-HU.xif"));
         admin.addTemplate(QStringLiteral("Demo"), QStringLiteral("T7[abc]"), definition);
-        const QString subsystem = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_world->devicePaths(QStringLiteral("Demo")).first()).subsystem;
-        admin.addDevice(QStringLiteral("Demo"), {subsystem, QStringLiteral("Bracketed"), QStringLiteral("T7[abc]"), {}});
-        admin.setNvText({QStringLiteral("Demo"), subsystem, QStringLiteral("Bracketed")}, QStringLiteral("nciSccModel"), QStringLiteral("30 1.0"));
+        const QString subsystem =
+            testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_world->devicePaths(QStringLiteral("Demo")).first())
+                .subsystem;
+        admin.addDevice(QStringLiteral("Demo"),
+                        {subsystem, QStringLiteral("Bracketed"), QStringLiteral("T7[abc]"), {}});
+        admin.setNvText({QStringLiteral("Demo"), subsystem, QStringLiteral("Bracketed")}, QStringLiteral("nciSccModel"),
+                        QStringLiteral("30 1.0"));
         testsupport::ScriptedMessageBoxes boxes;
         configure(QStringLiteral("Demo"), subsystem + QStringLiteral("/Bracketed"), 7);
         VERIFY_BOXES(boxes);
@@ -451,11 +481,14 @@ private slots:
         QFETCH(bool, abort);
         lns::admin::ObjectServerAdmin& admin = m_world->admin();
         auto definition = lns::xif::ParseXif(m_world->lonWorksPath() + QStringLiteral("/Import/KR5M-HU.xif"));
-        definition.networkVariables.erase(std::remove_if(definition.networkVariables.begin(), definition.networkVariables.end(),
-                                                         [](const auto& nv) { return nv.name == QLatin1String("nciSccModel"); }),
-                                          definition.networkVariables.end());
+        definition.networkVariables.erase(
+            std::remove_if(definition.networkVariables.begin(), definition.networkVariables.end(),
+                           [](const auto& nv) { return nv.name == QLatin1String("nciSccModel"); }),
+            definition.networkVariables.end());
         admin.addTemplate(QStringLiteral("Demo"), QStringLiteral("Partial"), definition);
-        const QString subsystem = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_world->devicePaths(QStringLiteral("Demo")).first()).subsystem;
+        const QString subsystem =
+            testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_world->devicePaths(QStringLiteral("Demo")).first())
+                .subsystem;
         admin.addDevice(QStringLiteral("Demo"), {subsystem, QStringLiteral("NoModel"), QStringLiteral("Partial"), {}});
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect({QString(), abort ? Answer::Abort : Answer::Ignore, QStringLiteral("fMain InitDevice")});
@@ -475,7 +508,8 @@ private slots:
     {
         QStringList paths;
         for (const QString& p : m_world->devicePaths(QStringLiteral("Demo")))
-            if (onlineAndWell(0, m_world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p))))
+            if (onlineAndWell(0,
+                              m_world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p))))
                 paths << p;
         QVERIFY(paths.size() >= 2);
         testsupport::ScriptedMessageBoxes boxes;
@@ -488,7 +522,9 @@ private slots:
         QCOMPARE(m_host->window->controls().StatusBarPanel.at(2)->text(), paths[1]);
         const auto ref = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), paths[1]);
         QCOMPARE(m_host->window->controls().lbModel->text(),
-                 m_world->admin().nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW")).section(QLatin1Char('\t'), 0, 0));
+                 m_world->admin()
+                     .nvText(ref, QStringLiteral("nciSccModel"), QStringLiteral("RAW"))
+                     .section(QLatin1Char('\t'), 0, 0));
     }
 
     void badCommands_data()
@@ -498,11 +534,16 @@ private slots:
         QTest::addColumn<int>("objectClass");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("description");
-        QTest::newRow("unknown device") << "Demo" << "Demo/System 1/Floor 1/Nobody" << 7 << 20005 << "Object not found";
-        QTest::newRow("one component") << "Demo" << "TS-101" << 7 << 20005 << "Object not found";
-        QTest::newRow("leading slash") << "Demo" << "/Demo/Floor 1/TS-101" << 7 << 20005 << "Object not found";
-        QTest::newRow("unknown LonMark object") << "Demo" << "Floor 1/TS-101/Nothing" << 28 << 20005 << "Object not found";
-        QTest::newRow("class 9") << "Demo" << "Floor 1/TS-101" << 9 << 20004 << "Object type not supported for this command";
+        QTest::newRow("unknown device") << "Demo"
+                                        << "Demo/System 1/Floor 1/Nobody" << 7 << 20005 << "Object not found";
+        QTest::newRow("one component") << "Demo"
+                                       << "TS-101" << 7 << 20005 << "Object not found";
+        QTest::newRow("leading slash") << "Demo"
+                                       << "/Demo/Floor 1/TS-101" << 7 << 20005 << "Object not found";
+        QTest::newRow("unknown LonMark object") << "Demo"
+                                                << "Floor 1/TS-101/Nothing" << 28 << 20005 << "Object not found";
+        QTest::newRow("class 9") << "Demo"
+                                 << "Floor 1/TS-101" << 9 << 20004 << "Object type not supported for this command";
     }
     void badCommands()
     {

@@ -12,8 +12,12 @@ namespace {
 
 const testsupport::ExpectedBox Warning(Answer answer)
 {
-    return {QStringLiteral("This action will discard all changes\r\n\r\nProceed and lose all changes ?"), answer,
-            QStringLiteral("Warning"), Buttons::OkCancel, Icon::Exclamation, true};
+    return {QStringLiteral("This action will discard all changes\r\n\r\nProceed and lose all changes ?"),
+            answer,
+            QStringLiteral("Warning"),
+            Buttons::OkCancel,
+            Icon::Exclamation,
+            true};
 }
 
 QString SavedUnits()
@@ -51,8 +55,10 @@ private slots:
         QTest::addColumn<QString>("occupiedHeating");
         QTest::addColumn<QString>("stepped");
         // 21 °C is 69.8 °F, shown on its 0.5 step.
-        QTest::newRow("to imperial") << 1 << QStringLiteral("\u00BAF") << "70" << "70.5";
-        QTest::newRow("back to metric") << 0 << QStringLiteral("\u00BAC") << "21" << "21.5";
+        QTest::newRow("to imperial") << 1 << QStringLiteral("\u00BAF") << "70"
+                                     << "70.5";
+        QTest::newRow("back to metric") << 0 << QStringLiteral("\u00BAC") << "21"
+                                        << "21.5";
     }
     void switchingReadsEverythingAgain()
     {
@@ -133,9 +139,12 @@ private slots:
     {
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("exit confirmed") << "yes" << "1";
-        QTest::newRow("exit refused") << "no" << "0";
-        QTest::newRow("ended by the director") << "director" << "0";
+        QTest::newRow("exit confirmed") << "yes"
+                                        << "1";
+        QTest::newRow("exit refused") << "no"
+                                      << "0";
+        QTest::newRow("ended by the director") << "director"
+                                               << "0";
     }
     void unitsAreSavedOnlyAtAConfirmedExit()
     {
@@ -152,7 +161,8 @@ private slots:
             m.objects.clear();
         } else {
             boxes.expect({QStringLiteral("Are you sure that you want to exit?"),
-                          ending == QLatin1String("yes") ? Answer::Yes : Answer::No, framework::PlugInName(), Buttons::YesNo});
+                          ending == QLatin1String("yes") ? Answer::Yes : Answer::No, framework::PlugInName(),
+                          Buttons::YesNo});
             QTest::mouseClick(m.ui().cmdExit, Qt::LeftButton);
         }
         VERIFY_BOXES(boxes);
@@ -193,13 +203,16 @@ private slots:
                      qPrintable(after.join(QLatin1Char(','))));
         // And as a director sees it: lnsdirector nv get in its default format (°C).
         QProcess director;
-        director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
-                       {QStringLiteral("nv"), QStringLiteral("get"), QStringLiteral("Demo"), m.path, QStringLiteral("nciSetPts")});
+        director.start(
+            testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+            {QStringLiteral("nv"), QStringLiteral("get"), QStringLiteral("Demo"), m.path, QStringLiteral("nciSetPts")});
         QVERIFY(director.waitForFinished(30000));
         QCOMPARE(director.exitCode(), 0);
-        const QStringList lines = QString::fromUtf8(director.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'));
+        const QStringList lines =
+            QString::fromUtf8(director.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'));
         QVERIFY(lines.first().endsWith(QStringLiteral("SNVT_temp_setpt#SI")));
-        QVERIFY2(std::abs(lines.last().split(QLatin1Char(',')).value(3).toDouble() - celsius) < 0.006, qPrintable(lines.last()));
+        QVERIFY2(std::abs(lines.last().split(QLatin1Char(',')).value(3).toDouble() - celsius) < 0.006,
+                 qPrintable(lines.last()));
     }
 
     void aFailedReReadKeepsTheUnitsOfTheValuesInMemory_data()
@@ -211,7 +224,8 @@ private slots:
     void aFailedReReadKeepsTheUnitsOfTheValuesInMemory()
     {
         QFETCH(int, from);
-        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"), QString::number(from));
+        framework::CRegistry().SetMachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits"),
+                                                 QString::number(from));
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
         const QStringList before = m.deviceFields(QStringLiteral("nciGenOpts"));
@@ -265,7 +279,8 @@ private slots:
         m.ui().cmdApply->click();
         VERIFY_BOXES(boxes);
         const QStringList after = m.deviceFields(QStringLiteral("nciGenOpts"));
-        QVERIFY2(std::abs(after.value(GenOptsField(HeatMax)).toDouble() - 30.0) < 0.02, qPrintable(after.join(QLatin1Char(','))));
+        QVERIFY2(std::abs(after.value(GenOptsField(HeatMax)).toDouble() - 30.0) < 0.02,
+                 qPrintable(after.join(QLatin1Char(','))));
         QVERIFY(!m.isRed(m.box(HeatMax)));
     }
 

@@ -7,7 +7,8 @@ using namespace windowtest;
 
 namespace {
 
-const QString DeadBandNotice = QStringLiteral("The deadband limitation was not respected.\r\n\r\nAdjustment where made");
+const QString DeadBandNotice =
+    QStringLiteral("The deadband limitation was not respected.\r\n\r\nAdjustment where made");
 const QString HeatingNotice = QStringLiteral("Heating maximum limit was not respected.\r\n\r\nAdjustment where made");
 const QString CoolingNotice = QStringLiteral("Cooling minimum limit was not respected.\r\n\r\nAdjustment where made");
 
@@ -16,8 +17,12 @@ testsupport::ExpectedBox Notice(const QString& text)
     return {text, Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true};
 }
 
-const testsupport::ExpectedBox NotNumerical{QStringLiteral("Value must be numerical"), Answer::Ok,
-                                            QStringLiteral("Invalid value"), Buttons::Ok, Icon::Exclamation, true};
+const testsupport::ExpectedBox NotNumerical{QStringLiteral("Value must be numerical"),
+                                            Answer::Ok,
+                                            QStringLiteral("Invalid value"),
+                                            Buttons::Ok,
+                                            Icon::Exclamation,
+                                            true};
 
 }  // namespace
 
@@ -32,17 +37,28 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("a letter in a set point") << 0 << "a" << "";
-        QTest::newRow("digits, minus, colon and point in a set point") << 0 << "1-:.5" << "1-:.5";
-        QTest::newRow("a point in the dead band") << 16 << "." << ".";
-        QTest::newRow("letters between digits") << 3 << "2x5 y" << "25";
-        QTest::newRow("a point in the RH set point") << 7 << "1.5" << "15";
-        QTest::newRow("a point in the dehumidification hysteresis") << 8 << "." << "";
-        QTest::newRow("a point in the maximum cooling output") << 9 << "." << "";
-        QTest::newRow("a point in the temporary occupied time") << 17 << "." << "";
-        QTest::newRow("a point in the door time") << 18 << "3.5" << "35";
-        QTest::newRow("a point in the RH calibration") << 10 << "1.5" << "15";
-        QTest::newRow("a point in the output heartbeat") << 39 << "0.5" << "0.5";
+        QTest::newRow("a letter in a set point") << 0 << "a"
+                                                 << "";
+        QTest::newRow("digits, minus, colon and point in a set point") << 0 << "1-:.5"
+                                                                       << "1-:.5";
+        QTest::newRow("a point in the dead band") << 16 << "."
+                                                  << ".";
+        QTest::newRow("letters between digits") << 3 << "2x5 y"
+                                                << "25";
+        QTest::newRow("a point in the RH set point") << 7 << "1.5"
+                                                     << "15";
+        QTest::newRow("a point in the dehumidification hysteresis") << 8 << "."
+                                                                    << "";
+        QTest::newRow("a point in the maximum cooling output") << 9 << "."
+                                                               << "";
+        QTest::newRow("a point in the temporary occupied time") << 17 << "."
+                                                                << "";
+        QTest::newRow("a point in the door time") << 18 << "3.5"
+                                                  << "35";
+        QTest::newRow("a point in the RH calibration") << 10 << "1.5"
+                                                       << "15";
+        QTest::newRow("a point in the output heartbeat") << 39 << "0.5"
+                                                         << "0.5";
     }
     void keystrokeFilter()
     {
@@ -131,10 +147,14 @@ private slots:
         QTest::newRow("Page Down") << "21.5" << down << int(Qt::NoModifier) << "21" << true;
         QTest::newRow("Shift Page Up") << "21.5" << up << int(Qt::ShiftModifier) << "31.5" << true;
         QTest::newRow("Alt Page Down") << "21.5" << down << int(Qt::AltModifier) << "20.5" << true;
-        QTest::newRow("Ctrl Page Down leaves the number") << "21.5" << down << int(Qt::ControlModifier) << "21.5" << true;
-        QTest::newRow("Ctrl Shift Page Up leaves the number") << "21.5" << up << int(Qt::ControlModifier | Qt::ShiftModifier) << "21.5" << true;
-        QTest::newRow("Shift Alt Page Up") << "21.5" << up << int(Qt::ShiftModifier | Qt::AltModifier) << "22.5" << true;
-        QTest::newRow("Ctrl Alt Page Down") << "21.5" << down << int(Qt::ControlModifier | Qt::AltModifier) << "20.5" << true;
+        QTest::newRow("Ctrl Page Down leaves the number")
+            << "21.5" << down << int(Qt::ControlModifier) << "21.5" << true;
+        QTest::newRow("Ctrl Shift Page Up leaves the number")
+            << "21.5" << up << int(Qt::ControlModifier | Qt::ShiftModifier) << "21.5" << true;
+        QTest::newRow("Shift Alt Page Up")
+            << "21.5" << up << int(Qt::ShiftModifier | Qt::AltModifier) << "22.5" << true;
+        QTest::newRow("Ctrl Alt Page Down")
+            << "21.5" << down << int(Qt::ControlModifier | Qt::AltModifier) << "20.5" << true;
         QTest::newRow("no limit check") << "35.5" << up << int(Qt::ShiftModifier) << "45.5" << true;
         QTest::newRow("below zero") << "0.2" << down << int(Qt::NoModifier) << "-0.3" << true;
         QTest::newRow("a tie goes to the even digit, up") << "21.25" << up << int(Qt::NoModifier) << "21.8" << true;
@@ -190,19 +210,32 @@ private slots:
         const int up = Qt::Key_PageUp;
         const int down = Qt::Key_PageDown;
         const int none = int(Qt::NoModifier);
-        QTest::newRow("Page Up in the RH set point") << 7 << "45" << "" << up << none << "46" << false;
-        QTest::newRow("Page Down in the hysteresis") << 8 << "5" << "" << down << none << "4" << false;
-        QTest::newRow("Page Up in the maximum cooling output") << 9 << "80" << "" << up << none << "81" << false;
-        QTest::newRow("Page Down in the RH calibration") << 10 << "0" << "" << down << none << "-1" << false;
-        QTest::newRow("Page Up in the temporary occupied time") << 17 << "3" << "" << up << none << "4" << false;
-        QTest::newRow("Shift Page Up in the door time") << 18 << "5" << "" << up << int(Qt::ShiftModifier) << "15" << false;
-        QTest::newRow("Ctrl Page Up still leaves the number") << 18 << "5" << "" << up << int(Qt::ControlModifier) << "5" << false;
-        QTest::newRow("a pasted decimal in the RH set point") << 7 << "45" << "45.5" << 0 << none << "45.5" << true;
-        QTest::newRow("a pasted decimal in the RH calibration") << 10 << "0" << "1.5" << 0 << none << "1.5" << true;
-        QTest::newRow("a pasted whole number with a point") << 9 << "80" << "50.0" << 0 << none << "50.0" << true;
-        QTest::newRow("a pasted decimal is not stepped") << 17 << "3" << "2.5" << up << none << "2.5" << true;
-        QTest::newRow("a pasted whole number") << 8 << "5" << "7" << 0 << none << "7" << false;
-        QTest::newRow("a pasted decimal in a set point") << 0 << "21" << "21.5" << 0 << none << "21.5" << false;
+        QTest::newRow("Page Up in the RH set point") << 7 << "45"
+                                                     << "" << up << none << "46" << false;
+        QTest::newRow("Page Down in the hysteresis") << 8 << "5"
+                                                     << "" << down << none << "4" << false;
+        QTest::newRow("Page Up in the maximum cooling output") << 9 << "80"
+                                                               << "" << up << none << "81" << false;
+        QTest::newRow("Page Down in the RH calibration") << 10 << "0"
+                                                         << "" << down << none << "-1" << false;
+        QTest::newRow("Page Up in the temporary occupied time") << 17 << "3"
+                                                                << "" << up << none << "4" << false;
+        QTest::newRow("Shift Page Up in the door time") << 18 << "5"
+                                                        << "" << up << int(Qt::ShiftModifier) << "15" << false;
+        QTest::newRow("Ctrl Page Up still leaves the number") << 18 << "5"
+                                                              << "" << up << int(Qt::ControlModifier) << "5" << false;
+        QTest::newRow("a pasted decimal in the RH set point") << 7 << "45"
+                                                              << "45.5" << 0 << none << "45.5" << true;
+        QTest::newRow("a pasted decimal in the RH calibration") << 10 << "0"
+                                                                << "1.5" << 0 << none << "1.5" << true;
+        QTest::newRow("a pasted whole number with a point") << 9 << "80"
+                                                            << "50.0" << 0 << none << "50.0" << true;
+        QTest::newRow("a pasted decimal is not stepped") << 17 << "3"
+                                                         << "2.5" << up << none << "2.5" << true;
+        QTest::newRow("a pasted whole number") << 8 << "5"
+                                               << "7" << 0 << none << "7" << false;
+        QTest::newRow("a pasted decimal in a set point") << 0 << "21"
+                                                         << "21.5" << 0 << none << "21.5" << false;
     }
     void wholeNumberFields()
     {
@@ -315,7 +348,8 @@ private slots:
         QString path = m.path;
         if (otherDevice) {
             for (const QString& p : m.world->devicePaths(QStringLiteral("Demo"))) {
-                const DeviceFaults f = m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
+                const DeviceFaults f =
+                    m.world->admin().deviceFaults(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), p));
                 if (p != m.path && f.commissioned && f.stateCode == 4 && !f.unreachable && f.testResult == 0) {
                     path = p;
                     break;
@@ -349,10 +383,18 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("gesture");
         QTest::addColumn<QString>("result");
-        QTest::newRow("Delete") << "25" << "delete" << "5";
-        QTest::newRow("Ctrl+X") << "25" << "cut" << "";
-        QTest::newRow("Ctrl+V") << "25" << "paste" << "17.5";
-        QTest::newRow("drag and drop") << "1" << "drop" << "11";
+        QTest::newRow("Delete") << "25"
+                                << "delete"
+                                << "5";
+        QTest::newRow("Ctrl+X") << "25"
+                                << "cut"
+                                << "";
+        QTest::newRow("Ctrl+V") << "25"
+                                << "paste"
+                                << "17.5";
+        QTest::newRow("drag and drop") << "1"
+                                       << "drop"
+                                       << "11";
     }
     void changesWithoutCharactersMarkTheField()
     {
@@ -475,31 +517,38 @@ private slots:
                 values[order.indexOf(box)] = QLatin1String(text);
             return values;
         };
-        QTest::newRow("heating pushes cooling up") << with({{3, "22"}}) << 0 << "21" << I{3} << L{"23"} << L{DeadBandNotice};
+        QTest::newRow("heating pushes cooling up")
+            << with({{3, "22"}}) << 0 << "21" << I{3} << L{"23"} << L{DeadBandNotice};
         QTest::newRow("heating within the dead band") << with({{3, "23"}}) << 0 << "21" << I{} << L{} << L{};
         QTest::newRow("half degrees") << with({{16, "2.5"}}) << 0 << "22" << I{3} << L{"24.5"} << L{DeadBandNotice};
-        QTest::newRow("unoccupied heating pushes cooling up") << base << 1 << "27" << I{4} << L{"29"} << L{DeadBandNotice};
+        QTest::newRow("unoccupied heating pushes cooling up")
+            << base << 1 << "27" << I{4} << L{"29"} << L{DeadBandNotice};
         QTest::newRow("cooling pushes heating down") << base << 3 << "22.5" << I{0} << L{"20.5"} << L{DeadBandNotice};
-        QTest::newRow("unoccupied cooling pushes heating down") << base << 4 << "17" << I{1} << L{"15"} << L{DeadBandNotice};
-        QTest::newRow("dead band pushes one heating down") << with({{0, "20"}, {1, "18"}, {3, "22"}, {4, "24"}}) << 16 << "3"
-                                                           << I{0} << L{"19"} << L{DeadBandNotice};
+        QTest::newRow("unoccupied cooling pushes heating down")
+            << base << 4 << "17" << I{1} << L{"15"} << L{DeadBandNotice};
+        QTest::newRow("dead band pushes one heating down")
+            << with({{0, "20"}, {1, "18"}, {3, "22"}, {4, "24"}}) << 16 << "3" << I{0} << L{"19"} << L{DeadBandNotice};
         QTest::newRow("dead band pushes both heatings down")
             << with({{0, "20"}, {1, "18"}, {3, "22"}, {4, "20"}}) << 16 << "3" << I{0, 1} << L{"19", "17"}
             << L{DeadBandNotice, DeadBandNotice};
-        QTest::newRow("heating maximum below occupied heating") << with({{0, "26"}}) << 2 << "25" << I{0} << L{"25"} << L{HeatingNotice};
-        QTest::newRow("heating maximum below both") << base << 2 << "15.5" << I{0, 1} << L{"15.5", "15.5"}
-                                                    << L{HeatingNotice, HeatingNotice};
-        QTest::newRow("the limit's text is copied as it stands") << base << 2 << "20.0" << I{0} << L{"20.0"} << L{HeatingNotice};
+        QTest::newRow("heating maximum below occupied heating")
+            << with({{0, "26"}}) << 2 << "25" << I{0} << L{"25"} << L{HeatingNotice};
+        QTest::newRow("heating maximum below both")
+            << base << 2 << "15.5" << I{0, 1} << L{"15.5", "15.5"} << L{HeatingNotice, HeatingNotice};
+        QTest::newRow("the limit's text is copied as it stands")
+            << base << 2 << "20.0" << I{0} << L{"20.0"} << L{HeatingNotice};
         QTest::newRow("heating maximum above both") << base << 2 << "25" << I{} << L{} << L{};
-        QTest::newRow("cooling minimum above occupied cooling") << base << 5 << "25" << I{3} << L{"25"} << L{CoolingNotice};
-        QTest::newRow("cooling minimum above both") << base << 5 << "30" << I{3, 4} << L{"30", "30"}
-                                                    << L{CoolingNotice, CoolingNotice};
+        QTest::newRow("cooling minimum above occupied cooling")
+            << base << 5 << "25" << I{3} << L{"25"} << L{CoolingNotice};
+        QTest::newRow("cooling minimum above both")
+            << base << 5 << "30" << I{3, 4} << L{"30", "30"} << L{CoolingNotice, CoolingNotice};
         QTest::newRow("cooling minimum equal to cooling") << base << 5 << "24" << I{} << L{} << L{};
-        QTest::newRow("passing through heating that breaks the dead band") << with({{3, "22"}}) << 0 << "" << I{3} << L{"23"}
-                                                                            << L{DeadBandNotice};
-        QTest::newRow("passing through the heating maximum") << with({{0, "31"}}) << 2 << "" << I{0} << L{"30"} << L{HeatingNotice};
+        QTest::newRow("passing through heating that breaks the dead band")
+            << with({{3, "22"}}) << 0 << "" << I{3} << L{"23"} << L{DeadBandNotice};
+        QTest::newRow("passing through the heating maximum")
+            << with({{0, "31"}}) << 2 << "" << I{0} << L{"30"} << L{HeatingNotice};
         QTest::newRow("a result written out in full") << with({{3, "22"}}) << 0 << "100000000000000000000" << I{3}
-                                                     << L{"100000000000000000000"} << L{DeadBandNotice};
+                                                      << L{"100000000000000000000"} << L{DeadBandNotice};
         QTest::newRow("passing through an unrelated box") << with({{3, "22"}}) << 6 << "" << I{} << L{} << L{};
     }
     void crossFieldRules()
@@ -587,20 +636,30 @@ private slots:
         QTest::addColumn<bool>("emptied");
         QTest::addColumn<QString>("heatingAfter");  // occupied heating and cooling as shown after the action
         QTest::addColumn<QString>("coolingAfter");
-        QTest::addColumn<bool>("redAfter");          // both in the edit colour after it
-        QTest::addColumn<double>("deviceHeating");   // what the device then holds (°C)
+        QTest::addColumn<bool>("redAfter");         // both in the edit colour after it
+        QTest::addColumn<double>("deviceHeating");  // what the device then holds (°C)
         QTest::addColumn<double>("deviceCooling");
         const int a = Qt::Key_A, c = Qt::Key_C, r = Qt::Key_R, i = Qt::Key_I, e = Qt::Key_E;
-        QTest::newRow("Apply, emptied box") << a << true << "21" << "24" << false << 21.0 << 24.0;
-        QTest::newRow("Apply, dead band broken") << a << false << "23" << "25" << false << 23.0 << 25.0;
-        QTest::newRow("Cancel, emptied box") << c << true << "21" << "24" << false << 21.0 << 24.0;
-        QTest::newRow("Cancel, dead band broken") << c << false << "21" << "24" << false << 21.0 << 24.0;
-        QTest::newRow("Refresh All, emptied box") << r << true << "21" << "24" << false << 21.0 << 24.0;
-        QTest::newRow("Refresh All, dead band broken") << r << false << "23" << "25" << true << 21.0 << 24.0;
-        QTest::newRow("Imperial, emptied box") << i << true << "70" << "75" << false << 21.0 << 24.0;
-        QTest::newRow("Imperial, dead band broken") << i << false << "70" << "75" << false << 21.0 << 24.0;
-        QTest::newRow("Exit answered No, emptied box") << e << true << "21" << "24" << false << 21.0 << 24.0;
-        QTest::newRow("Exit answered No, dead band broken") << e << false << "23" << "25" << true << 21.0 << 24.0;
+        QTest::newRow("Apply, emptied box") << a << true << "21"
+                                            << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Apply, dead band broken") << a << false << "23"
+                                                 << "25" << false << 23.0 << 25.0;
+        QTest::newRow("Cancel, emptied box") << c << true << "21"
+                                             << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Cancel, dead band broken") << c << false << "21"
+                                                  << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Refresh All, emptied box") << r << true << "21"
+                                                  << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Refresh All, dead band broken") << r << false << "23"
+                                                       << "25" << true << 21.0 << 24.0;
+        QTest::newRow("Imperial, emptied box") << i << true << "70"
+                                               << "75" << false << 21.0 << 24.0;
+        QTest::newRow("Imperial, dead band broken") << i << false << "70"
+                                                    << "75" << false << 21.0 << 24.0;
+        QTest::newRow("Exit answered No, emptied box") << e << true << "21"
+                                                       << "24" << false << 21.0 << 24.0;
+        QTest::newRow("Exit answered No, dead band broken") << e << false << "23"
+                                                            << "25" << true << 21.0 << 24.0;
     }
     void actionsLeaveTheFocusedBoxFirst()
     {
@@ -611,21 +670,25 @@ private slots:
         QFETCH(bool, redAfter);
         QFETCH(double, deviceHeating);
         QFETCH(double, deviceCooling);
-        const std::pair<int, const char*> device[] = {{OccHeat, "21"}, {OccCool, "24"}, {DeadBand, "2"}, {HeatMax, "30"}, {CoolMin, "15"}};
+        const std::pair<int, const char*> device[] = {
+            {OccHeat, "21"}, {OccCool, "24"}, {DeadBand, "2"}, {HeatMax, "30"}, {CoolMin, "15"}};
         for (const auto& [index, text] : device)
             m.setDeviceBox(index, QLatin1String(text));
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
         boxes.expect(emptied ? NotNumerical : Notice(DeadBandNotice));
         if (key == Qt::Key_I)
-            boxes.expect({QStringLiteral("This action will discard all changes"), Answer::Ok, QStringLiteral("Warning")});
+            boxes.expect(
+                {QStringLiteral("This action will discard all changes"), Answer::Ok, QStringLiteral("Warning")});
         if (key == Qt::Key_E)
             boxes.expect({QStringLiteral("Are you sure that you want to exit?"), Answer::No, framework::PlugInName()});
         m.type(OccHeat, emptied ? QString() : QStringLiteral("23"));
         QCOMPARE(QApplication::focusWidget(), m.box(OccHeat));
 
-        const std::map<int, QAbstractButton*> buttons{{Qt::Key_A, m.ui().cmdApply}, {Qt::Key_C, m.ui().cmdCancel},
-                                                      {Qt::Key_R, m.ui().cmdRefresh}, {Qt::Key_I, m.ui().obUnits.at(1)},
+        const std::map<int, QAbstractButton*> buttons{{Qt::Key_A, m.ui().cmdApply},
+                                                      {Qt::Key_C, m.ui().cmdCancel},
+                                                      {Qt::Key_R, m.ui().cmdRefresh},
+                                                      {Qt::Key_I, m.ui().obUnits.at(1)},
                                                       {Qt::Key_E, m.ui().cmdExit}};
         QAbstractButton* target = buttons.at(key);
         QTest::keyClick(m.w, Qt::Key(key), Qt::AltModifier);
@@ -673,7 +736,8 @@ private slots:
         m.paste(OccHeat, QStringLiteral("-1.7e308"));
         m.leave();
         m.paste(OccCool, QStringLiteral("1.7e308"));
-        boxes.expect({QStringLiteral("Overflow"), Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true});
+        boxes.expect(
+            {QStringLiteral("Overflow"), Answer::Ok, framework::ApplicationTitle(), Buttons::Ok, Icon::None, true});
         m.leave();
         VERIFY_BOXES(boxes);
         QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("-1.7e308"));
@@ -718,8 +782,8 @@ private slots:
             QVERIFY(combo->view()->isVisible());
             combo->hidePopup();
         } else {
-            QWheelEvent wheel(QPointF(combo->rect().center()), QPointF(combo->mapToGlobal(combo->rect().center())), QPoint(),
-                              QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWheelEvent wheel(QPointF(combo->rect().center()), QPointF(combo->mapToGlobal(combo->rect().center())),
+                              QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
             QCoreApplication::sendEvent(combo, &wheel);
         }
         QCOMPARE(combo->currentIndex(), indexChange);

@@ -19,10 +19,11 @@ void TestHelpFile::foundBesideOrInstalled_data()
     QTest::addColumn<QStringList>("present");  // below the prefix
     QTest::addColumn<QString>("found");
     const QString installed = "share/KR5MHUConfigure/KR5M-HUConfigure.chm";
-    QTest::newRow("build copy beside the program") << QStringList{"bin/KR5M-HUConfigure.chm"} << "bin/KR5M-HUConfigure.chm";
+    QTest::newRow("build copy beside the program")
+        << QStringList{"bin/KR5M-HUConfigure.chm"} << "bin/KR5M-HUConfigure.chm";
     QTest::newRow("installed under share") << QStringList{installed} << installed;
-    QTest::newRow("both: the one beside wins") << QStringList{"bin/KR5M-HUConfigure.chm", installed}
-                                                << "bin/KR5M-HUConfigure.chm";
+    QTest::newRow("both: the one beside wins")
+        << QStringList{"bin/KR5M-HUConfigure.chm", installed} << "bin/KR5M-HUConfigure.chm";
     QTest::newRow("neither: the place beside is named") << QStringList() << "bin/KR5M-HUConfigure.chm";
 }
 

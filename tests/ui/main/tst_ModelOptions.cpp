@@ -71,7 +71,8 @@ private slots:
         QTest::newRow("48") << 48 << false << false << false << true << true << true << true << true << true;
         QTest::newRow("49") << 49 << true << false << false << true << true << true << true << true << true;
         QTest::newRow("50") << 50 << false << false << false << true << true << true << true << true << true;
-        QTest::newRow("51 most off") << 51 << false << false << false << true << false << false << false << false << false;
+        QTest::newRow("51 most off") << 51 << false << false << false << true << false << false << false << false
+                                     << false;
         QTest::newRow("60") << 60 << false << true << true << false << true << false << true << false << true;
         QTest::newRow("61") << 61 << false << false << false << true << true << false << true << false << true;
         QTest::newRow("0 unknown") << 0 << true << true << true << true << true << true << true << true << true;

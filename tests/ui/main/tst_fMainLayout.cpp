@@ -80,11 +80,12 @@ private slots:
     // name no other widget of the window has, and the device definition gets these same controls.
     void everyControlIsOnTheWindowUnderItsOwnName()
     {
-        QList<QWidget*> held = {c.tabData, c.lblDeviceTemplate, c.lbModel, c.lbHvacType, c.frmControlType,
-                                c.frmAccTiming, c.lblCyclePerHour, c.frmActing, c.lblAutoMode, c.frmFanMode,
-                                c.frmSeqOperation, c.frmUnits, c.cmdApply, c.cmdCancel, c.cmdRefresh, c.cmdViewLog,
-                                c.cmdHelp, c.cmdExit, c.cmdDebug, c.txtDebug, c.WebBrowser1, c.Picture1,
-                                c.txtMajorVersion, c.txtMinorVersion, c.StatusBar};
+        QList<QWidget*> held = {
+            c.tabData,         c.lblDeviceTemplate, c.lbModel,         c.lbHvacType,      c.frmControlType,
+            c.frmAccTiming,    c.lblCyclePerHour,   c.frmActing,       c.lblAutoMode,     c.frmFanMode,
+            c.frmSeqOperation, c.frmUnits,          c.cmdApply,        c.cmdCancel,       c.cmdRefresh,
+            c.cmdViewLog,      c.cmdHelp,           c.cmdExit,         c.cmdDebug,        c.txtDebug,
+            c.WebBrowser1,     c.Picture1,          c.txtMajorVersion, c.txtMinorVersion, c.StatusBar};
         auto hold = [&held](const auto& controls) {
             for (const auto& [index, control] : controls)
                 held << control;
@@ -106,19 +107,19 @@ private slots:
         const device::WindowControls w = c.windowControls();
         QCOMPARE(w.txtNvi, c.txtNvi);
         QCOMPARE(w.cbNvi, c.cbNvi);
-        const QList<QWidget*> given = {w.lbModel, w.lbHvacType, w.tabData, w.cmdDebug, w.txtDebug, w.frmControlType,
-                                       w.frmAccTiming, w.lblCyclePerHour, w.frmActing, w.lblAutoMode, w.frmFanMode,
-                                       w.frmSeqOperation};
-        const QList<QWidget*> own = {c.lbModel, c.lbHvacType, c.tabData, c.cmdDebug, c.txtDebug, c.frmControlType,
-                                     c.frmAccTiming, c.lblCyclePerHour, c.frmActing, c.lblAutoMode, c.frmFanMode,
-                                     c.frmSeqOperation};
+        const QList<QWidget*> given = {w.lbModel,   w.lbHvacType,     w.tabData,      w.cmdDebug,
+                                       w.txtDebug,  w.frmControlType, w.frmAccTiming, w.lblCyclePerHour,
+                                       w.frmActing, w.lblAutoMode,    w.frmFanMode,   w.frmSeqOperation};
+        const QList<QWidget*> own = {c.lbModel,   c.lbHvacType,     c.tabData,      c.cmdDebug,
+                                     c.txtDebug,  c.frmControlType, c.frmAccTiming, c.lblCyclePerHour,
+                                     c.frmActing, c.lblAutoMode,    c.frmFanMode,   c.frmSeqOperation};
         QCOMPARE(given, own);
     }
 
     void tabsInOrder()
     {
         const QStringList captions = {"&Heating - Cooling", "&General", "&Hardware", "RH &Options",
-                                      "&Network", "C&ontact", "A&bout"};
+                                      "&Network",           "C&ontact", "A&bout"};
         QCOMPARE(c.tabData->count(), captions.size());
         for (int i = 0; i < captions.size(); ++i)
             QCOMPARE(c.tabData->tabText(i), captions[i]);
@@ -203,12 +204,18 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("title");
-        QTest::newRow("frmControlType") << "frmControlType" << "Control Type";
-        QTest::newRow("frmAccTiming") << "frmAccTiming" << "Floating actuator timing";
-        QTest::newRow("frmActing") << "frmActing" << "Reverse AO action";
-        QTest::newRow("frmFanMode") << "frmFanMode" << "Fan mode sequence and menu";
-        QTest::newRow("frmSeqOperation") << "frmSeqOperation" << "Sequence of operations";
-        QTest::newRow("frmUnits") << "frmUnits" << "Plug-In Display Units";
+        QTest::newRow("frmControlType") << "frmControlType"
+                                        << "Control Type";
+        QTest::newRow("frmAccTiming") << "frmAccTiming"
+                                      << "Floating actuator timing";
+        QTest::newRow("frmActing") << "frmActing"
+                                   << "Reverse AO action";
+        QTest::newRow("frmFanMode") << "frmFanMode"
+                                    << "Fan mode sequence and menu";
+        QTest::newRow("frmSeqOperation") << "frmSeqOperation"
+                                         << "Sequence of operations";
+        QTest::newRow("frmUnits") << "frmUnits"
+                                  << "Plug-In Display Units";
     }
     void frameCaptionsOfTheModelOptions()
     {
@@ -230,18 +237,19 @@ private slots:
         QTest::newRow("4 DigitalInput3") << 4 << QStringList{"NONE", "COC_NH", "COC_NC", "COS", "SS"};
         QTest::newRow("5 ControlType") << 5 << QStringList{"ON_OFF", "FLOATING"};
         QTest::newRow("6 ReverseAOut") << 6 << QStringList{"OFF", "ON"};
-        QTest::newRow("7 AuxCont") << 7 << QStringList{"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY",
-                                                      "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON", "REMOTE_CONTROL"};
+        QTest::newRow("7 AuxCont") << 7 << QStringList{"USED_FOR_REHEAT",    "NO_WITH_OCCUPANCY",  "NC_WITH_OCCUPANCY",
+                                                       "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON", "REMOTE_CONTROL"};
         QTest::newRow("8 Reheat") << 8 << QStringList{"RTB_15_MINUTES", "RTB_10_SECONDS"};
         QTest::newRow("9 RHdisplay") << 9 << QStringList{"OFF", "ON"};
-        QTest::newRow("10 FanMenu") << 10 << QStringList{"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO",
-                                                        "LOW_HIGH_AUTO", "ON_AUTO"};
+        QTest::newRow("10 FanMenu") << 10
+                                    << QStringList{"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO",
+                                                   "ON_AUTO"};
         QTest::newRow("11 Pipes") << 11 << QStringList{"TWO_PIPE", "FOUR_PIPE"};
         QTest::newRow("12 TempScale") << 12 << QStringList{"CELSIUS", "FAHRENHEIT"};
         QTest::newRow("13 MenuScroll") << 13 << QStringList{"NO_SCROLL", "SCROLL_ACTIVE"};
         QTest::newRow("14 AutoMode") << 14 << QStringList{"OFF", "ON"};
-        QTest::newRow("15 SeqOpera") << 15 << QStringList{"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT",
-                                                         "HEATING_W_REHEAT", "HEAT_COOL", "HEAT_COOL_W_REHEAT"};
+        QTest::newRow("15 SeqOpera") << 15 << QStringList{"COOLING_ONLY",     "HEATING_ONLY", "COOLING_W_REHEAT",
+                                                          "HEATING_W_REHEAT", "HEAT_COOL",    "HEAT_COOL_W_REHEAT"};
     }
     void choiceLists()
     {
@@ -287,12 +295,18 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("cmdApply") << "cmdApply" << "&Apply";
-        QTest::newRow("cmdCancel") << "cmdCancel" << "&Cancel";
-        QTest::newRow("cmdExit") << "cmdExit" << "&Exit";
-        QTest::newRow("cmdRefresh") << "cmdRefresh" << "&Refresh All";
-        QTest::newRow("obUnits_0") << "obUnits_0" << "&Metric";
-        QTest::newRow("obUnits_1") << "obUnits_1" << "&Imperial";
+        QTest::newRow("cmdApply") << "cmdApply"
+                                  << "&Apply";
+        QTest::newRow("cmdCancel") << "cmdCancel"
+                                   << "&Cancel";
+        QTest::newRow("cmdExit") << "cmdExit"
+                                 << "&Exit";
+        QTest::newRow("cmdRefresh") << "cmdRefresh"
+                                    << "&Refresh All";
+        QTest::newRow("obUnits_0") << "obUnits_0"
+                                   << "&Metric";
+        QTest::newRow("obUnits_1") << "obUnits_1"
+                                   << "&Imperial";
     }
     void buttonCaptions()
     {
@@ -338,8 +352,8 @@ private slots:
             QTest::addRow("txtTempUnits_%d", unit) << QStringLiteral("txtTempUnits_%1").arg(unit) << field << celsius;
         const int percentFields[] = {7, 8, 9, 10};
         for (int i = 0; i < 4; ++i)
-            QTest::addRow("txtPercentUnits_%d", i) << QStringLiteral("txtPercentUnits_%1").arg(i) << percentFields[i]
-                                                   << "%";
+            QTest::addRow("txtPercentUnits_%d", i)
+                << QStringLiteral("txtPercentUnits_%1").arg(i) << percentFields[i] << "%";
         QTest::newRow("Min") << "lblTimeUnits_14" << 14 << "Min";
         QTest::newRow("Hours") << "lblTimeUnits_17" << 17 << "Hours";
         QTest::newRow("Minutes") << "lblTimeUnits_18" << 18 << "Minutes";

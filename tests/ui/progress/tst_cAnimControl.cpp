@@ -42,13 +42,15 @@ QByteArray handMadeClip(quint32 width, quint32 height, const QList<QByteArray>& 
     };
     const auto list = [&](const char* form, const QByteArray& content) { return chunk("LIST", form + content); };
     const QByteArray strh = "vids" + QByteArray(16, 0) + u32(1) + u32(10) + QByteArray(28, 0);
-    const QByteArray strf = u32(40) + u32(width) + u32(height) + QByteArray("\x01\x00\x08\x00", 4) + u32(compression)
-                            + QByteArray(12, 0) + u32(1) + u32(0) + QByteArray("\x10\x20\x30\x00", 4);
+    const QByteArray strf = u32(40) + u32(width) + u32(height) + QByteArray("\x01\x00\x08\x00", 4) + u32(compression) +
+                            QByteArray(12, 0) + u32(1) + u32(0) + QByteArray("\x10\x20\x30\x00", 4);
     QByteArray movi;
     for (const QByteArray& frame : frames)
         movi += chunk("00dc", frame);
-    const QByteArray body = "AVI " + list("hdrl", chunk("avih", QByteArray(56, 0)) + list("strl", chunk("strh", strh) + chunk("strf", strf)))
-                            + list("movi", movi);
+    const QByteArray body =
+        "AVI " +
+        list("hdrl", chunk("avih", QByteArray(56, 0)) + list("strl", chunk("strh", strh) + chunk("strf", strf))) +
+        list("movi", movi);
     return "RIFF" + u32(quint32(body.size())) + body;
 }
 
@@ -177,12 +179,12 @@ private slots:
         QTest::addColumn<QString>("description");
         const QString missingBundle = QStringLiteral("/nonexistent/folder/clips.rcc");
         const QString missingClip = QStringLiteral("/nonexistent/folder/clip.avi");
-        QTest::newRow("resource the program lacks") << QString() << 999 << QString() << 45002
-                                                    << "Failed to open the AVI from the resource 999";
-        QTest::newRow("resource the bundle lacks") << QStringLiteral(CLIPS_RCC) << 201 << QString() << 45002
-                                                   << "Failed to open the AVI from the resource 201";
-        QTest::newRow("negative resource id") << QString() << -5 << QString() << 45002
-                                              << "Failed to open the AVI from the resource -5";
+        QTest::newRow("resource the program lacks")
+            << QString() << 999 << QString() << 45002 << "Failed to open the AVI from the resource 999";
+        QTest::newRow("resource the bundle lacks")
+            << QStringLiteral(CLIPS_RCC) << 201 << QString() << 45002 << "Failed to open the AVI from the resource 201";
+        QTest::newRow("negative resource id")
+            << QString() << -5 << QString() << 45002 << "Failed to open the AVI from the resource -5";
         QTest::newRow("missing bundle") << missingBundle << 7 << QString() << 45003
                                         << "Failed to load the resource library '" + missingBundle + "'";
         QTest::newRow("not a bundle") << QStringLiteral("<text>") << 7 << QString() << 45003
@@ -191,8 +193,8 @@ private slots:
                                       << "Failed to open the file '" + missingClip + "'";
         QTest::newRow("file that is no clip") << QString() << 0 << QStringLiteral("<text>") << 45002
                                               << QStringLiteral("Failed to open the file '<text>'");
-        QTest::newRow("clip beyond the decode bound") << QString() << 0 << QStringLiteral("<big>") << 45002
-                                                      << QStringLiteral("Failed to open the file '<big>'");
+        QTest::newRow("clip beyond the decode bound")
+            << QString() << 0 << QStringLiteral("<big>") << 45002 << QStringLiteral("Failed to open the file '<big>'");
     }
 
     void failuresNameTheirCause()
@@ -460,15 +462,24 @@ private slots:
                 b.append(char(v));
             return b;
         };
-        QTest::newRow("encoded runs, bottom row first") << bytes({4, 1, 0, 0, 4, 2, 0, 1}) << "2222" << "1111";
-        QTest::newRow("absolute run, odd, padded") << bytes({0, 3, 5, 6, 7, 0, 1, 8, 0, 1}) << "9999" << "5678";
-        QTest::newRow("absolute run, even") << bytes({0, 4, 1, 2, 3, 4, 0, 1}) << "9999" << "1234";
-        QTest::newRow("delta keeps what it skips") << bytes({1, 1, 0, 2, 2, 1, 1, 3, 0, 1}) << "9993" << "1999";
-        QTest::newRow("end of line keeps the rest") << bytes({2, 4, 0, 0, 1, 5, 0, 1}) << "5999" << "4499";
-        QTest::newRow("run past the edge is clipped") << bytes({6, 1, 0, 1}) << "9999" << "1111";
-        QTest::newRow("end of bitmap stops") << bytes({0, 1, 4, 1}) << "9999" << "9999";
-        QTest::newRow("data ending early") << bytes({0, 5, 1, 2}) << "9999" << "1299";
-        QTest::newRow("rows beyond the top are dropped") << bytes({0, 0, 0, 0, 4, 3, 0, 1}) << "9999" << "9999";
+        QTest::newRow("encoded runs, bottom row first") << bytes({4, 1, 0, 0, 4, 2, 0, 1}) << "2222"
+                                                        << "1111";
+        QTest::newRow("absolute run, odd, padded") << bytes({0, 3, 5, 6, 7, 0, 1, 8, 0, 1}) << "9999"
+                                                   << "5678";
+        QTest::newRow("absolute run, even") << bytes({0, 4, 1, 2, 3, 4, 0, 1}) << "9999"
+                                            << "1234";
+        QTest::newRow("delta keeps what it skips") << bytes({1, 1, 0, 2, 2, 1, 1, 3, 0, 1}) << "9993"
+                                                   << "1999";
+        QTest::newRow("end of line keeps the rest") << bytes({2, 4, 0, 0, 1, 5, 0, 1}) << "5999"
+                                                    << "4499";
+        QTest::newRow("run past the edge is clipped") << bytes({6, 1, 0, 1}) << "9999"
+                                                      << "1111";
+        QTest::newRow("end of bitmap stops") << bytes({0, 1, 4, 1}) << "9999"
+                                             << "9999";
+        QTest::newRow("data ending early") << bytes({0, 5, 1, 2}) << "9999"
+                                           << "1299";
+        QTest::newRow("rows beyond the top are dropped") << bytes({0, 0, 0, 0, 4, 3, 0, 1}) << "9999"
+                                                         << "9999";
     }
 
     void rle8Decodes()

@@ -1,9 +1,9 @@
 // The progress window as the long operations use it: loading, DisplayStatus, direct status writes
 // and unloading, with the mouse pointer and the animation.
 #include "framework/Identity.h"
+#include "framework/PlugInSession.h"
 #include "platform/toolkit/Events.h"
 #include "ui/progress/AnimationWindow.h"
-#include "framework/PlugInSession.h"
 #include "ui/progress/fProgress.h"
 
 #include <QPointer>
