@@ -2,6 +2,8 @@
 // activation file, identity and window properties with their errors, dispatch against the command
 // table, wrong argument types, release of a dead client's objects, and the end of the process when
 // the last object goes while the window is hidden.
+// One program past 600 lines on purpose: its functions share the private bus and the activation set-up, and
+// each program split off would link the whole plug-in and set that up again.
 #include "platform/automation/Activation.h"
 #include "platform/automation/AutomationServer.h"
 #include "platform/base/ComError.h"

@@ -1,6 +1,8 @@
 // The object server as its callers see it: open order, collections, names, component applications,
 // device faults, values, the network service device, per-instance settings, templates
 // and their import, and a damaged database.
+// One program past 600 lines on purpose: CTest runs this one program against SQLite and against PostgreSQL,
+// so every object-server rule here runs on both stores without a second list of tests.
 #include "ObjectServerWorld.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/SqliteObjectServer.h"

@@ -1,5 +1,7 @@
 // lnsdirector demo-setup, list and nv as a person runs them: the real program as a process in a fresh
 // world, judged by its output, its exit status, the files and registry it leaves and the database.
+// One program past 600 lines on purpose: its functions share the helpers that run the director and read
+// its output, and each program split off would link the object server and the catalog again.
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "support/TestEnvironment.h"

@@ -2,6 +2,8 @@
 // values written inside them, one write per network variable, write failures answered with Ignore,
 // Abort and Retry, and Cancel restoring from memory. What the device holds is read back through the
 // object server's provisioning side.
+// One program past 600 lines on purpose: each test program links the whole plug-in and builds its own demo
+// world, so Apply and Cancel stay together here rather than pay that cost several times.
 #include "ConfiguredWindow.h"
 
 #include <QDir>

@@ -1,5 +1,7 @@
 // Configuring a thermostat in-process: plug-in objects made directly, the real object server of a demo
 // installation, the real window, message boxes scripted.
+// One program past 600 lines on purpose: each test program links the whole plug-in and builds its own demo
+// world, so the configure paths stay together here rather than pay that cost several times.
 #include "device/CNvCpTable.h"
 #include "device/Collections.h"
 #include "framework/CRegistry.h"

@@ -1,6 +1,8 @@
 // Editing the fields of the configuration window showing a demo thermostat: the keystroke filter,
 // Page Up / Page Down, the numeric check on leaving, changes that type no character, the cross-field
 // rules, and the combo boxes. Keys, focus changes and pastes go to the real widgets.
+// One program past 600 lines on purpose: each test program links the whole plug-in and builds its own demo
+// world, so the editing rules stay together here rather than pay that cost several times.
 #include "ConfiguredWindow.h"
 
 using namespace windowtest;
