@@ -9,14 +9,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString path = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const qsizetype count = framework::ParseObjectPath(path);
+    framework::ConnectionState c;
+    const qsizetype count = framework::ParseObjectPath(c, path);
     for (qsizetype i = 1; i <= count; ++i) {
-        const QString component = framework::PathComponent(i, false);
+        const QString component = framework::PathComponent(c, i, false);
         if (component.isEmpty() || component.contains(QLatin1Char('/')) || !path.contains(component))
             std::abort();
-        framework::PathComponent(i, true);
+        framework::PathComponent(c, i, true);
     }
-    if (!framework::PathComponent(count + 1, false).isEmpty())
+    if (!framework::PathComponent(c, count + 1, false).isEmpty())
         std::abort();
     return 0;
 }
