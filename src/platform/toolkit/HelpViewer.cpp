@@ -25,7 +25,7 @@ public:
         layout->addWidget(m_browser);
         resize(560, 420);
     }
-    void open(const QString& file, int context)
+    void showContext(const QString& file, int context)
     {
         QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
         url.setFragment(QStringLiteral("context-%1").arg(context));
@@ -47,7 +47,7 @@ public:
             // where the user left it.
             PlaceBeside(m_window, owner);
         }
-        m_window->open(helpFile, context);
+        m_window->showContext(helpFile, context);
         m_window->show();
         m_window->raise();
     }
