@@ -1,0 +1,391 @@
+#include "device/ConfigModel.h"
+
+#include "device/Global.h"
+#include "framework/Numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
+namespace device::config {
+
+namespace {
+
+struct Limits {
+    double min0, max0, min1, max1;
+    bool wholeNumbers;  // the device's field holds no fraction
+};
+
+const Limits HeatLimits{4.5, 32, 40, 90, false};
+const Limits CoolLimits{12, 37.5, 54, 100, false};
+const Limits DeadBandLimits{1, 2.5, 2, 5, false};
+const Limits DriveTimeLimits{0.5, 9, 0.5, 9, false};
+const Limits CalibLimits{-2.5, 2.5, -5, 5, false};
+const Limits RhSetpointLimits{30, 100, 30, 100, true};
+const Limits HystLimits{2, 20, 2, 20, true};
+const Limits DehumCoolLimits{20, 100, 20, 100, true};
+const Limits RhCalibLimits{-15, 15, -15, 15, true};
+const Limits TOccLimits{0, 24, 0, 24, true};
+const Limits DoorLimits{1, 10, 1, 10, true};
+const Limits TimeLimits{0, 6553.4, 0, 6553.4, false};
+
+const QStringList OffOn{"OFF", "ON"};
+
+struct Row {
+    const char* name;
+    const char* description;
+    const char* variable;
+    int field;
+    Binding binding;
+    int index;
+    double step;
+    bool offset;
+    const Limits* limits;
+    QStringList choices;
+};
+
+constexpr Binding Txt = Binding::TextBox;
+constexpr Binding Cb = Binding::ComboBox;
+
+// Position in the list = position among the data items.
+// One item a line: the formatter leaves the table alone.
+// clang-format off
+const Row Rows[] = {
+    {"nciSetPts.occ_heat", "Occupied heating setpoint", "nciSetPts", 3, Txt, 0, 0.5, true, &HeatLimits, {}},
+    {"nciSetPts.unocc_heat", "Unoccupied heating setpoint", "nciSetPts", 5, Txt, 1, 0.5, true, &HeatLimits, {}},
+    {"nciSetPts.occ_cool", "Occupied cooling setpoint", "nciSetPts", 0, Txt, 3, 0.5, true, &CoolLimits, {}},
+    {"nciSetPts.unocc_cool", "Unoccupied cooling setpoint", "nciSetPts", 2, Txt, 4, 0.5, true, &CoolLimits, {}},
+    {"HeatMax", "Maximum heating setpoint limit", "nciGenOpts", 13, Txt, 2, 0.5, true, &HeatLimits, {}},
+    {"CoolMin", "Minimum cooling setpoint limit", "nciGenOpts", 14, Txt, 5, 0.5, true, &CoolLimits, {}},
+    {"SetpointType", "", "nciGenOpts", 15, Cb, 0, 0, false, nullptr, {"PERMANENT", "TEMPORARY"}},
+    {"CyclePerHour", "", "nciGenOpts", 2, Cb, 1, 0, false, nullptr, {"3", "4", "5", "6", "7", "8"}},
+    {"DeadBand", "Dead Band", "nciGenOpts", 18, Txt, 16, 0.5, true, &DeadBandLimits, {}},
+    {"DigitalInput1", "", "nciGenOpts", 4, Cb, 2, 0, false, nullptr, {"NONE", "REM_NSB", "MOTION_NO", "MOTION_NC", "WINDOW"}},
+    {"DigitalInput2", "", "nciGenOpts", 5, Cb, 3, 0, false, nullptr, {"NONE", "DOOR_DRY", "OVERRIDE", "SERVICE", "FILTER"}},
+    {"DigitalInput3", "", "nciGenOpts", 6, Cb, 4, 0, false, nullptr, {"NONE", "COC_NH", "COC_NC", "COS", "SS"}},
+    {"ControlType", "", "nciGenOpts", 0, Cb, 5, 0, false, nullptr, {"ON_OFF", "FLOATING"}},
+    {"DriveTime", "Floating actuator timing", "nciGenOpts", 1, Txt, 14, 0, false, &DriveTimeLimits, {}},
+    {"ReverseAOut", "", "nciGenOpts", 3, Cb, 6, 0, false, nullptr, OffOn},
+    {"AuxCont", "", "nciGenOpts", 20, Cb, 7, 0, false, nullptr, {"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY", "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON", "REMOTE_CONTROL"}},
+    {"Reheat", "", "nciGenOpts", 21, Cb, 8, 0, false, nullptr, {"RTB_15_MINUTES", "RTB_10_SECONDS"}},
+    {"CalibRS", "Room sensor offset", "nciGenOpts", 19, Txt, 6, 0.5, true, &CalibLimits, {}},
+    {"RHdisplay", "", "nciRHmodel", 0, Cb, 9, 0, false, nullptr, OffOn},
+    {"RHsetpoint", "RH Setpoints", "nciRHmodel", 1, Txt, 7, 0, false, &RhSetpointLimits, {}},
+    {"DehumHyst", "Dehumidifiacation hysteresis", "nciRHmodel", 2, Txt, 8, 0, false, &HystLimits, {}},
+    {"DehumCool", "Dehumidifiacation maximum cooling output", "nciRHmodel", 3, Txt, 9, 0, false, &DehumCoolLimits, {}},
+    {"RHcalib", "RH sensor calibration offset", "nciRHmodel", 4, Txt, 10, 0, false, &RhCalibLimits, {}},
+    {"thermostat_model", "", "nciSccModel", 0, Txt, 11, 0, false, nullptr, {}},
+    {"software_version", "", "nciSccModel", 1, Txt, 12, 0, false, nullptr, {}},
+    {"MajorVersion", "", "nciMajVer", 0, Txt, 13, 0, false, nullptr, {}},
+    {"MinorVersion", "", "nciMinVer", 0, Txt, 15, 0, false, nullptr, {}},
+    {"nciHvacType", "", "nciHvacType", 0, Binding::HvacTypeLabel, 0, 0, false, nullptr, {}},
+    {"FanMenu", "", "nciGenOpts", 12, Cb, 10, 0, false, nullptr, {"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO", "ON_AUTO"}},
+    {"TOccTime", "Temporary occupied time", "nciGenOpts", 16, Txt, 17, 0, false, &TOccLimits, {}},
+    {"TempScale", "", "nciGenOpts", 9, Cb, 12, 0, false, nullptr, {"CELSIUS", "FAHRENHEIT"}},
+    {"MenuScroll", "", "nciGenOpts", 7, Cb, 13, 0, false, nullptr, {"NO_SCROLL", "SCROLL_ACTIVE"}},
+    {"AutoMode", "", "nciGenOpts", 8, Cb, 14, 0, false, nullptr, OffOn},
+    {"Pipes", "", "nciGenOpts", 10, Cb, 11, 0, false, nullptr, {"TWO_PIPE", "FOUR_PIPE"}},
+    {"DoorTime", "Door Time", "nciGenOpts", 17, Txt, 18, 1, false, &DoorLimits, {}},
+    {"SeqOpera", "", "nciGenOpts", 11, Cb, 15, 0, false, nullptr, {"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT", "HEATING_W_REHEAT", "HEAT_COOL", "HEAT_COOL_W_REHEAT"}},
+    {"thermostat_model", "", "nciSccModel", 0, Binding::ModelLabel, 0, 0, false, nullptr, {}},
+    {"nciSndHrtBt", "Output heartbeat", "nciSndHrtBt", 0, Txt, 39, 0, false, &TimeLimits, {}},
+    {"nciMinOutTm", "Output trottle", "nciMinOutTm", 0, Txt, 40, 0, false, &TimeLimits, {}},
+    {"nciRcvHrtBt", "Input heartbeat", "nciRcvHrtBt", 0, Txt, 41, 0, false, &TimeLimits, {}},
+    // The model code once more, read raw.
+    {"thermostat_model", "", "nciSccModelRaw", 0, Binding::None, 0, 0, false, nullptr, {}},
+};
+// clang-format on
+
+// The text boxes that show what the device is, not how it is set.
+bool DescriptiveBox(int index)
+{
+    return index == 11 || index == 12 || index == 13 || index == 15;
+}
+
+Item ItemOf(const Row& row)
+{
+    Item item;
+    item.name = QString::fromLatin1(row.name);
+    item.description = QString::fromLatin1(row.description);
+    item.variable = QString::fromLatin1(row.variable);
+    item.field = row.field;
+    item.binding = row.binding;
+    item.controlIndex = row.index;
+    if (row.binding == Binding::ComboBox)
+        item.kind = ItemKind::Choice;
+    else if (row.binding == Binding::TextBox && !DescriptiveBox(row.index))
+        item.kind = ItemKind::Number;
+    item.step = row.step;
+    item.offset = row.offset;
+    if (row.limits) {
+        item.limited = true;
+        item.min[0] = row.limits->min0;
+        item.max[0] = row.limits->max0;
+        item.min[1] = row.limits->min1;
+        item.max[1] = row.limits->max1;
+        item.wholeNumbers = row.limits->wholeNumbers;
+        // Only temperatures have limits that differ between the unit systems.
+        item.temperature = row.limits->min0 != row.limits->min1 || row.limits->max0 != row.limits->max1;
+    }
+    item.choices = row.choices;
+    return item;
+}
+
+// Names of the items the cross-field rules read.
+const QString OccHeat = QStringLiteral("nciSetPts.occ_heat");
+const QString UnoccHeat = QStringLiteral("nciSetPts.unocc_heat");
+const QString OccCool = QStringLiteral("nciSetPts.occ_cool");
+const QString UnoccCool = QStringLiteral("nciSetPts.unocc_cool");
+const QString HeatMax = QStringLiteral("HeatMax");
+const QString CoolMin = QStringLiteral("CoolMin");
+const QString DeadBand = QStringLiteral("DeadBand");
+
+double ValueOf(const std::map<QString, QString>& values, const QString& name)
+{
+    const auto found = values.find(name);
+    return found == values.end() ? 0 : framework::Val(found->second);
+}
+
+// An arithmetic result of a rule; out of range is an overflow, as the rules' numbers are finite.
+double Checked(double value)
+{
+    if (!std::isfinite(value))
+        Global::Raise(Global::ErrOverflow, QStringLiteral("RulesOnLeaving"));
+    return value;
+}
+
+bool OneOf(qint16 value, std::initializer_list<qint16> codes)
+{
+    return std::find(codes.begin(), codes.end(), value) != codes.end();
+}
+
+}  // namespace
+
+const std::vector<Item>& Items()
+{
+    static const std::vector<Item> items = [] {
+        std::vector<Item> all;
+        for (const Row& row : Rows)
+            all.push_back(ItemOf(row));
+        return all;
+    }();
+    return items;
+}
+
+const Item* FindSettable(const QString& name)
+{
+    for (const Item& item : Items())
+        if (item.name == name && item.kind != ItemKind::ReadOnly)
+            return &item;
+    return nullptr;
+}
+
+const Item* ItemOfControl(Binding binding, int index)
+{
+    for (const Item& item : Items())
+        if (item.binding == binding && item.controlIndex == index)
+            return &item;
+    return nullptr;
+}
+
+QStringList ChoicesOfComboBox(int index)
+{
+    const Item* item = ItemOfControl(Binding::ComboBox, index);
+    return item ? item->choices : QStringList();
+}
+
+bool AcceptsText(const QString& text, bool wholeNumbers)
+{
+    const std::optional<double> number = framework::ToNumber(text);
+    if (!number)
+        return false;
+    return !wholeNumbers || (std::trunc(*number) == *number && !text.contains(QLatin1Char('.')));
+}
+
+double InwardOffset(qint16 units)
+{
+    return units == 0 ? 0.05 : 0.025;
+}
+
+Verdict CheckValue(const Item& item, const QString& text, qint16 units)
+{
+    Verdict v;
+    v.shown = text;
+    v.stored = text;
+    if (item.kind == ItemKind::ReadOnly) {
+        v.kind = Verdict::Refused;
+        v.reason = item.name + QStringLiteral(" cannot be set");
+        return v;
+    }
+    if (item.kind == ItemKind::Choice) {
+        if (!item.choices.contains(text)) {
+            v.kind = Verdict::Refused;
+            v.reason = item.name + QStringLiteral(": \"") + text + QStringLiteral("\" is not one of ") +
+                       item.choices.join(QStringLiteral(", "));
+        }
+        return v;
+    }
+    const int u = units == 0 ? 0 : 1;
+    const QString maxText = framework::ShortestNumber(item.max[u]);
+    const QString minText = framework::ShortestNumber(item.min[u]);
+    if (item.limited && framework::Val(v.shown) > item.max[u]) {
+        v.bound = Verdict::Maximum;
+        v.limit = item.max[u];
+        v.shown = maxText;
+    } else if (item.limited && framework::Val(v.shown) < item.min[u]) {
+        v.bound = Verdict::Minimum;
+        v.limit = item.min[u];
+        v.shown = minText;
+    }
+    // The field keeps the limit's text; only the stored value moves inside the range.
+    if (item.limited && item.offset && v.shown == maxText)
+        v.stored = framework::ShortestNumber(item.max[u] - InwardOffset(qint16(u)));
+    else if (item.limited && item.offset && v.shown == minText)
+        v.stored = framework::ShortestNumber(item.min[u] + InwardOffset(qint16(u)));
+    else if (const auto value = framework::ToNumber(v.shown); value && v.shown != framework::ShortestNumber(*value))
+        // "21.", ".5", " 22", "+16" or "2e1" are numbers here but not all of them at the device,
+        // which would refuse the whole variable: the same number goes, written as the device writes it.
+        v.shown = v.stored = framework::ShortestNumber(*value);
+    else
+        v.stored = v.shown;
+
+    const QString label = item.description.isEmpty() ? item.name : item.description;
+    if (!AcceptsText(text, item.wholeNumbers)) {
+        v.kind = Verdict::Refused;
+        v.reason = label + (framework::ToNumber(text) ? QStringLiteral(": \"%1\" is not a whole number")
+                                                      : QStringLiteral(": \"%1\" is not a number"))
+                               .arg(text);
+    } else if (v.bound != Verdict::NoBound) {
+        v.kind = Verdict::Adjusted;
+        v.reason =
+            label + QStringLiteral(": %1 is out of range, the %2 allowed value is %3")
+                        .arg(text, v.bound == Verdict::Maximum ? QStringLiteral("maximum") : QStringLiteral("minimum"),
+                             framework::ShortestNumber(v.limit));
+    }
+    return v;
+}
+
+const QStringList& CrossFieldItems()
+{
+    static const QStringList names{OccHeat, UnoccHeat, HeatMax, OccCool, UnoccCool, CoolMin, DeadBand};
+    return names;
+}
+
+std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString, QString>& values,
+                                       const std::function<void(const Adjustment&)>& each)
+{
+    std::vector<Adjustment> made;
+    const auto V = [&](const QString& name) { return ValueOf(values, name); };
+    const auto adjust = [&](const QString& name, const QString& text, Adjustment::Notice notice) {
+        values[name] = text;
+        made.push_back(Adjustment{name, text, notice});
+        if (each)
+            each(made.back());
+    };
+    // Heating below cooling by at least the dead band: the side that was not left moves.
+    const auto pushCoolingUp = [&](const QString& heat, const QString& cool) {
+        if (V(DeadBand) > Checked(V(cool) - V(heat)))
+            adjust(cool, framework::ShortestNumber(Checked(V(heat) + V(DeadBand))), Adjustment::DeadBand);
+    };
+    const auto pushHeatingDown = [&](const QString& heat, const QString& cool) {
+        if (V(DeadBand) > Checked(V(cool) - V(heat)))
+            adjust(heat, framework::ShortestNumber(Checked(V(cool) - V(DeadBand))), Adjustment::DeadBand);
+    };
+    const auto keepBelowHeatMax = [&](const QString& heat) {
+        if (V(heat) > V(HeatMax))
+            adjust(heat, values[HeatMax], Adjustment::HeatingLimit);
+    };
+    const auto keepAboveCoolMin = [&](const QString& cool) {
+        if (V(cool) < V(CoolMin))
+            adjust(cool, values[CoolMin], Adjustment::CoolingLimit);
+    };
+
+    if (leftItem == OccHeat) {
+        pushCoolingUp(OccHeat, OccCool);
+    } else if (leftItem == UnoccHeat) {
+        pushCoolingUp(UnoccHeat, UnoccCool);
+    } else if (leftItem == OccCool) {
+        pushHeatingDown(OccHeat, OccCool);
+    } else if (leftItem == UnoccCool) {
+        pushHeatingDown(UnoccHeat, UnoccCool);
+    } else if (leftItem == DeadBand) {
+        pushHeatingDown(OccHeat, OccCool);
+        pushHeatingDown(UnoccHeat, UnoccCool);
+    } else if (leftItem == HeatMax) {
+        keepBelowHeatMax(OccHeat);
+        keepBelowHeatMax(UnoccHeat);
+    } else if (leftItem == CoolMin) {
+        keepAboveCoolMin(OccCool);
+        keepAboveCoolMin(UnoccCool);
+    }
+    return made;
+}
+
+std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values)
+{
+    std::vector<QString> broken;
+    const auto has = [&](std::initializer_list<QString> names) {
+        return std::all_of(names.begin(), names.end(), [&](const QString& n) { return values.count(n) != 0; });
+    };
+    const auto V = [&](const QString& name) { return ValueOf(values, name); };
+    const auto text = [&](const QString& name) { return values.at(name); };
+    for (const auto& [heat, cool] : {std::pair{OccHeat, OccCool}, std::pair{UnoccHeat, UnoccCool}}) {
+        if (has({heat, cool, DeadBand}) && V(DeadBand) > V(cool) - V(heat))
+            broken.push_back(cool + QStringLiteral(" (") + text(cool) + QStringLiteral(") must be at least ") +
+                             DeadBand + QStringLiteral(" (") + text(DeadBand) + QStringLiteral(") above ") + heat +
+                             QStringLiteral(" (") + text(heat) + QStringLiteral(")"));
+    }
+    for (const QString& heat : {OccHeat, UnoccHeat}) {
+        if (has({heat, HeatMax}) && V(heat) > V(HeatMax))
+            broken.push_back(heat + QStringLiteral(" (") + text(heat) + QStringLiteral(") is above ") + HeatMax +
+                             QStringLiteral(" (") + text(HeatMax) + QStringLiteral(")"));
+    }
+    for (const QString& cool : {OccCool, UnoccCool}) {
+        if (has({cool, CoolMin}) && V(cool) < V(CoolMin))
+            broken.push_back(cool + QStringLiteral(" (") + text(cool) + QStringLiteral(") is below ") + CoolMin +
+                             QStringLiteral(" (") + text(CoolMin) + QStringLiteral(")"));
+    }
+    return broken;
+}
+
+ModelOptions OptionsOf(qint16 m)
+{
+    ModelOptions o;
+    o.rhOptions = !OneOf(m, {41, 42, 44, 46, 48, 50, 51, 60, 61});
+    o.floatingActuator = !OneOf(m, {41, 42, 47, 48, 49, 50, 51, 61});
+    o.onOffCycling = !OneOf(m, {47, 48, 49, 50, 51, 61});
+    o.analogOutput = !OneOf(m, {41, 42, 43, 44, 45, 46, 60});
+    o.autoFunction = m != 51;
+    o.fanMenu = !OneOf(m, {51, 60, 61});
+    o.sequenceChoice = m != 51;
+    return o;
+}
+
+QSet<QString> DisabledItems(qint16 modelCode)
+{
+    const ModelOptions o = OptionsOf(modelCode);
+    QSet<QString> off;
+    if (!o.rhOptions)
+        off.unite({"RHdisplay", "RHsetpoint", "DehumHyst", "DehumCool", "RHcalib"});
+    if (!o.floatingActuator)
+        off.unite({"ControlType", "DriveTime"});
+    if (!o.onOffCycling)
+        off.insert(QStringLiteral("CyclePerHour"));
+    if (!o.analogOutput)
+        off.insert(QStringLiteral("ReverseAOut"));
+    // The auto function is chosen on the fan menu: without either there is none to set.
+    if (!o.autoFunction || !o.fanMenu)
+        off.insert(QStringLiteral("AutoMode"));
+    if (!o.fanMenu)
+        off.insert(QStringLiteral("FanMenu"));
+    if (!o.sequenceChoice)
+        off.insert(QStringLiteral("SeqOpera"));
+    return off;
+}
+
+bool RhOptionsEnabled(qint16 modelCode)
+{
+    return OptionsOf(modelCode).rhOptions;
+}
+
+}  // namespace device::config
