@@ -1,6 +1,7 @@
 #include "device/CNvCtrlTable.h"
 
 #include "device/Collections.h"
+#include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "framework/Numbers.h"
 
@@ -54,10 +55,7 @@ void CNvCtrlTable::SetMinLimit(int index, const QString& text)
 
 bool CNvCtrlTable::AcceptsText(const QString& text) const
 {
-    const std::optional<double> number = framework::ToNumber(text);
-    if (!number)
-        return false;
-    return !WholeNumbers || (std::trunc(*number) == *number && !text.contains(QLatin1Char('.')));
+    return device::config::AcceptsText(text, WholeNumbers);
 }
 
 double CNvCtrlTable::PageStep(double requested) const
