@@ -10,7 +10,6 @@
 #include <QLineEdit>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -56,13 +55,6 @@ void CNvCtrlTable::SetMinLimit(int index, const QString& text)
 bool CNvCtrlTable::AcceptsText(const QString& text) const
 {
     return device::config::AcceptsText(text, WholeNumbers);
-}
-
-double CNvCtrlTable::PageStep(double requested) const
-{
-    if (!WholeNumbers || requested == 0)
-        return requested;
-    return std::max(1.0, std::round(requested));
 }
 
 CNvCpTable& CNvCtrlTable::Table(const char* operation) const

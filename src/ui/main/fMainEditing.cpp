@@ -43,6 +43,13 @@ const QString DeadBandNotice = QStringLiteral("The deadband limitation was not r
 const QString HeatingLimitNotice = QStringLiteral("Heating maximum limit was not respected.") + Adjusted;
 const QString CoolingLimitNotice = QStringLiteral("Cooling minimum limit was not respected.") + Adjusted;
 
+// Whether the configuration model holds the item to whole numbers; a box without an item is not.
+bool WholeNumbersIn(const CNvCtrlTable* item)
+{
+    const device::config::Item* setting = item ? device::config::FindSettable(item->Name) : nullptr;
+    return setting && setting->wholeNumbers;
+}
+
 const QString& NoticeOf(device::config::Adjustment::Notice notice)
 {
     switch (notice) {
@@ -358,9 +365,7 @@ void fMain::txtNvi_KeyPress(int Index, int& KeyAscii)
         return;
     const bool accepted = (KeyAscii >= '0' && KeyAscii <= '9') || KeyAscii == vbKeyBack || KeyAscii == '.' ||
                           KeyAscii == '-' || KeyAscii == ':';
-    const CNvCtrlTable* item = itemOfBox(Index);
-    const device::config::Item* setting = item ? device::config::FindSettable(item->Name) : nullptr;
-    if (!accepted || (KeyAscii == '.' && setting && setting->wholeNumbers))
+    if (!accepted || (KeyAscii == '.' && WholeNumbersIn(itemOfBox(Index))))
         KeyAscii = 0;
     // Discarded or not, the key was an edit gesture.
     MarkModified(ui.txtNvi.at(Index));
@@ -371,15 +376,12 @@ void fMain::txtNvi_KeyDown(int Index, int KeyCode, int Shift)
     if (isLocked(Index) || (KeyCode != vbKeyPageUp && KeyCode != vbKeyPageDown))
         return;
     QLineEdit* box = ui.txtNvi.at(Index);
-    const std::optional<double> value = framework::ToNumber(box->text());
     // Text the box would refuse on leaving is not stepped either.
-    if (!value || !isValidEntry(Index, box->text()))
+    const auto stepped =
+        device::config::Stepped(box->text(), WholeNumbersIn(itemOfBox(Index)), PageStep(Shift), KeyCode == vbKeyPageUp);
+    if (!stepped)
         return;
-    const CNvCtrlTable* item = itemOfBox(Index);
-    const double size = item ? item->PageStep(PageStep(Shift)) : PageStep(Shift);
-    const double step = KeyCode == vbKeyPageUp ? size : -size;
-    // No limit check here: Apply enforces the limits.
-    box->setText(framework::ShortestNumber(framework::RoundHalfEven((*value + step) * 10) / 10));
+    box->setText(*stepped);
     MarkModified(box);
 }
 
