@@ -13,12 +13,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QUrlQuery>
 #include <map>
+#include <thread>
 
 using namespace objectservertest;
 using lns::Ptr;
@@ -117,6 +121,8 @@ private slots:
     void settingsBelongToTheInstance();
     void systemValuesKeepTheLastSet();
     void lostConnectionFailsThenReconnects();
+    void conflictsAreRunAgain_data();
+    void conflictsAreRunAgain();
     void storeChoice_data();
     void storeChoice();
     void templates();
@@ -1029,10 +1035,7 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
     const QString address = qEnvironmentVariable("LONWORKS_OBJECT_SERVER");
     {
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-        QStringList options;
-        for (const auto& [key, value] : lns::sqlite::ConnectionKeywords(address))
-            options << key + QLatin1Char('=') + value;
-        other.setConnectOptions(options.join(QLatin1Char(';')));
+        other.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(address)));
         QVERIFY(other.open());
         QSqlQuery end(other);
         QVERIFY(end.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
@@ -1048,6 +1051,84 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
         QVERIFY2(e.description().contains(QUrl(address).toString()), qPrintable(e.description()));
     }
     QCOMPARE(networks->Count(), 1);
+}
+
+// Another client holds a row the write needs; then it either waits for the write lock that the object
+// server holds (a deadlock) or commits a change that the write's serializable snapshot missed. Either
+// way the server breaks the object server's statement or transaction off; the write runs again and
+// its value is the one kept.
+void TestSqliteObjectServer::conflictsAreRunAgain_data()
+{
+    QTest::addColumn<QString>("isolation");
+    QTest::addColumn<QStringList>("other");  // its statements; the first before the write starts
+    QTest::addColumn<bool>("transaction");   // a whole write transaction, else one statement
+    const QString systemRow = QStringLiteral("UPDATE systems SET network_mode = network_mode");
+    QTest::newRow("deadlock in a transaction")
+        << "" << QStringList{systemRow, QStringLiteral("SELECT pg_advisory_xact_lock(5240001)")} << true;
+    QTest::newRow("serialization failure of a transaction") << "serializable" << QStringList{systemRow} << true;
+    QTest::newRow("serialization failure of one statement")
+        << "serializable" << QStringList{QStringLiteral("UPDATE device_nv_values SET value = value")} << false;
+}
+
+void TestSqliteObjectServer::conflictsAreRunAgain()
+{
+    if (!OnPostgres())
+        QSKIP("SQLite has one writer at a time and no deadlocks");
+    QFETCH(QString, isolation);
+    QFETCH(QStringList, other);
+    QFETCH(bool, transaction);
+    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    m_admin->setNvRaw(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSndHrtBt"), QByteArray(2, '\0'));
+    QUrl url(address);
+    if (!isolation.isEmpty()) {
+        QUrlQuery query(url);
+        const QString options = query.queryItemValue(QStringLiteral("options"), QUrl::FullyDecoded);
+        query.removeAllQueryItems(QStringLiteral("options"));
+        query.addQueryItem(QStringLiteral("options"),
+                           options + QStringLiteral(" -c default_transaction_isolation=") + isolation);
+        url.setQuery(query);
+    }
+    m_env->set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    lns::admin::ObjectServerAdmin admin(path());
+    Session s = OpenSession(path());
+
+    QSemaphore holding;
+    QString otherError;
+    std::thread client([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
+            db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(address)));
+            QSqlQuery q(db);
+            bool ok = db.open() && q.exec(QStringLiteral("BEGIN")) && q.exec(other.first());
+            holding.release();
+            QThread::msleep(300);  // the write is waiting for the row by now
+            for (const QString& statement : other.mid(1))
+                ok = ok && q.exec(statement);
+            ok = ok && q.exec(QStringLiteral("COMMIT"));
+            if (!ok)
+                otherError = db.lastError().text() + q.lastError().text();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    });
+    holding.acquire();
+    try {
+        if (transaction)
+            admin.setNetworkMode(Network, 1);
+        else
+            s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSndHrtBt"))
+                ->SetNvFormattedValue(QStringLiteral("7"));
+    } catch (const com::ComError& e) {
+        client.join();
+        QFAIL(qPrintable(e.description()));
+    }
+    client.join();
+    QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+    if (transaction)
+        QCOMPARE(s.system->SystemNetworkMode(), 1);
+    else
+        QCOMPARE(s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSndHrtBt"))->NvFormattedValue(),
+                 QStringLiteral("7"));
 }
 
 void TestSqliteObjectServer::storeChoice_data()
