@@ -1039,7 +1039,8 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
         QVERIFY(other.open());
         QSqlQuery end(other);
         QVERIFY(end.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
-                                        " WHERE datname = current_database() AND pid <> pg_backend_pid()")));
+                                        " WHERE application_name = '%1' AND pid <> pg_backend_pid()")
+                             .arg(QUrlQuery(QUrl(address)).queryItemValue(QStringLiteral("application_name")))));
         other.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
