@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
@@ -84,6 +85,20 @@ QString XifText(const lns::xif::InterfaceDefinition& d)
     return text;
 }
 
+// Runs one statement on the test's PostgreSQL store, beside the object server's connection.
+void RunOnStore(const QString& statement)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("beside"));
+        db.setConnectOptions(lns::sqlite::ConnectOptions(
+            lns::sqlite::ConnectionKeywords(qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment))));
+        QSqlQuery query(db);
+        if (!db.open() || !query.exec(statement))
+            QWARN(qPrintable(db.lastError().text() + query.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("beside"));
+}
+
 }  // namespace
 
 class TestSqliteObjectServer : public QObject {
@@ -122,6 +137,8 @@ private slots:
     void systemValuesKeepTheLastSet();
     void lostConnectionFailsThenReconnects();
     void conflictsAreRunAgain_data();
+    void unusableServerIsReported_data();
+    void unusableServerIsReported();
     void conflictsAreRunAgain();
     void storeChoice_data();
     void storeChoice();
@@ -1130,6 +1147,71 @@ void TestSqliteObjectServer::conflictsAreRunAgain()
     else
         QCOMPARE(s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSndHrtBt"))->NvFormattedValue(),
                  QStringLiteral("7"));
+}
+
+// A store that cannot be used fails the open with a message naming the server and the cause; nothing
+// is written, and the same process opens a sound store afterwards.
+void TestSqliteObjectServer::unusableServerIsReported_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("wrong address") << "database"
+                                   << "database \"kr5m_no_such_database\" does not exist";
+    QTest::newRow("server down") << "port"
+                                 << "Is the server running";
+    QTest::newRow("wrong password") << "password"
+                                    << "password authentication failed for user \"kr5m_password\"";
+    QTest::newRow("database of another schema version") << "schema"
+                                                        << "its schema version 99 is not 1";
+}
+
+void TestSqliteObjectServer::unusableServerIsReported()
+{
+    if (!OnPostgres())
+        QSKIP("a server's faults; a file's are damagedDatabaseIsRefused");
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    QUrl url(address);
+    QUrlQuery query(url);
+    const auto replace = [&](const QString& key, const QString& value) {
+        query.removeAllQueryItems(key);
+        query.addQueryItem(key, value);
+    };
+    QTemporaryFile passwords;  // made readable by its owner only, as the client asks
+    if (fault == QLatin1String("database")) {
+        url.setPath(QStringLiteral("/kr5m_no_such_database"));
+    } else if (fault == QLatin1String("port")) {
+        replace(QStringLiteral("port"), QStringLiteral("5499"));
+    } else if (fault == QLatin1String("password")) {
+        QVERIFY(passwords.open());
+        passwords.write("*:*:*:kr5m_password:wrong\n");
+        passwords.close();
+        m_env->set("PGPASSFILE", passwords.fileName());
+        replace(QStringLiteral("user"), QStringLiteral("kr5m_password"));
+    } else {
+        RunOnStore(QStringLiteral("UPDATE meta SET value = '99' WHERE key = 'schema'"));
+    }
+    url.setQuery(query);
+    m_env->set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    try {
+        lns::CreateObjectServer(path())->OpenObjectServer();
+        QFAIL("an unusable store opened");
+    } catch (const com::ComError& e) {
+        QCOMPARE(e.number(), Err(lns::ErrDatabase));
+        QVERIFY2(e.description().startsWith(QStringLiteral("Cannot open the object server database ") +
+                                            QUrl(url).toString()),
+                 qPrintable(e.description()));
+        QVERIFY2(e.description().contains(cause), qPrintable(e.description()));
+    }
+    m_env->set(lns::sqlite::ObjectServerEnvironment, address);
+    if (fault == QLatin1String("schema")) {
+        QCOMPARE(m_admin->networkNames(), QStringList{Network});  // the refused open wrote nothing
+        RunOnStore(QStringLiteral("UPDATE meta SET value = '1' WHERE key = 'schema'"));
+    }
+    auto server = lns::CreateObjectServer(path());
+    server->OpenObjectServer();
+    QCOMPARE(server->Networks()->Count(), 1);
 }
 
 void TestSqliteObjectServer::storeChoice_data()
