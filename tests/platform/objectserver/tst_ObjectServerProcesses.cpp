@@ -64,7 +64,8 @@ private:
             ->NvCollectionItem(nv);
     }
 
-    testsupport::TestEnvironment m_env;
+    // One per test function, so that on PostgreSQL each starts on an empty schema.
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<lns::ObjectServer> m_server;
 };
@@ -72,6 +73,7 @@ private:
 void TestObjectServerProcesses::init()
 {
     QVERIFY(QFileInfo(tool()).isExecutable());
+    m_env = std::make_unique<testsupport::TestEnvironment>();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     lns::admin::ObjectServerAdmin admin(m_dir->path());
@@ -84,6 +86,7 @@ void TestObjectServerProcesses::cleanup()
 {
     m_server.reset();
     m_dir.reset();
+    m_env.reset();
 }
 
 void TestObjectServerProcesses::writesAreSeenAtOnce_data()
