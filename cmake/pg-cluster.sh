@@ -15,8 +15,12 @@ start)
     mkdir -p "$dir"
     if [ "$(id -u)" = 0 ]; then chown postgres "$dir"; fi
     as_server "$bin/initdb" -D "$dir/data" --auth=trust -U postgres -E UTF8 >"$dir/initdb.log"
+    # One role logs in with a password only, for the tests of a wrong one.
+    sed -i '1i local all kr5m_password scram-sha-256' "$dir/data/pg_hba.conf"
     as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
         -o "-k $dir -c listen_addresses= -p 5432 -c fsync=off -c max_connections=200" start >/dev/null
+    as_server "$bin/psql" -q -h "$dir" -U postgres -d postgres \
+        -c "CREATE ROLE kr5m_password LOGIN SUPERUSER PASSWORD 'right'" >/dev/null
     ;;
 stop)
     if [ -d "$dir/data" ]; then as_server "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null || true; fi

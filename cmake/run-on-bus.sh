@@ -4,6 +4,17 @@
 set -eu
 world=$(mktemp -d "${TMPDIR:-/tmp}/kr5m-test.XXXXXX")
 trap 'rm -rf "$world"' EXIT
+# On a PostgreSQL store the run gets a fresh database of its own, dropped at the end (also when the
+# test fails); the servers the bus starts inherit its address.
+if [ -n "${LONWORKS_OBJECT_SERVER:-}" ]; then
+  server=$LONWORKS_OBJECT_SERVER
+  database=kr5m_bus_$$
+  psql -q -v ON_ERROR_STOP=1 "$server" -c "CREATE DATABASE $database" >/dev/null
+  trap 'psql -q "$server" -c "DROP DATABASE IF EXISTS $database WITH (FORCE)" >/dev/null; rm -rf "$world"' EXIT
+  base=${server%%\?*} query=
+  case $server in *\?*) query=?${server#*\?} ;; esac
+  export LONWORKS_OBJECT_SERVER="${base%/*}/$database$query"
+fi
 mkdir -p "$world/registry" "$world/data" "$world/config"
 export LONWORKS_REGISTRY_DIR="$world/registry" XDG_DATA_HOME="$world/data" XDG_CONFIG_HOME="$world/config"
 export KR5M_TEST_WORLD="$world"

@@ -2,21 +2,29 @@
 // through the object server (handles, format names, faults checked, one transaction per write), and
 // does the same with bare SQL on the same database in the same run (statements prepared once, each
 // write in its own transaction, no formatting). Prints the figures and the ratios object server / bare.
+// With LONWORKS_OBJECT_SERVER naming a PostgreSQL server, the same on that server (in a schema of its
+// own, dropped at the end), and then 1 against 4 processes each writing its own device for a fixed
+// time: RESULT objectserver-read-pg, objectserver-write-pg, objectserver-pg-concurrency.
 #include "platform/catalog/ResourceCatalog.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/StoreLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUrl>
+#include <QUrlQuery>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -90,12 +98,106 @@ void run(QSqlQuery& query)
         die(query.lastError().text());
 }
 
+// The server's address with a schema of its own as the search path; the schema is made here.
+QString inSchema(const QString& server, const QString& schema)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("schema"));
+        db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(server)));
+        QSqlQuery query(db);
+        if (!db.open() || !query.exec(QStringLiteral("CREATE SCHEMA ") + schema))
+            die(db.lastError().text() + query.lastError().text());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("schema"));
+    QUrl url(server);
+    QUrlQuery query(url);
+    query.addQueryItem(QStringLiteral("options"), QStringLiteral("-c search_path=") + schema);
+    url.setQuery(query);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+void dropSchema(const QString& server, const QString& schema)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("schema"));
+        db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(server)));
+        QSqlQuery query(db);
+        if (db.open()) {
+            query.exec(QStringLiteral("SET client_min_messages TO warning"));
+            query.exec(QStringLiteral("DROP SCHEMA ") + schema + QStringLiteral(" CASCADE"));
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("schema"));
+}
+
+// One writer process of the concurrency run: writes its device's set points for the given time and
+// prints how many writes it made.
+int writer(const QString& lonWorksPath, const QString& device, int milliseconds)
+{
+    try {
+        auto server = lns::CreateObjectServer(lonWorksPath);
+        server->OpenObjectServer();
+        auto net = server->Networks()->Item(QStringLiteral("Bench"));
+        net->OpenNetwork();
+        auto system = net->NetworkSystems()->Item(1);
+        system->OpenSystem();
+        auto nv = system->SystemSubsystems()
+                      ->Item(QStringLiteral("Floor 1"))
+                      ->SubsystemAppDevices()
+                      ->Item(device)
+                      ->DeviceInterface()
+                      ->InterfaceNetworkVariables()
+                      ->NvCollectionItem(QStringLiteral("nciSetPts"));
+        nv->SetNvFormatSpec(QStringLiteral("SNVT_temp_setpt#SI"));
+        const QString texts[] = {QStringLiteral("23,25,27,21,19,17"), QStringLiteral("22,24,26,20,18,16")};
+        QElapsedTimer timer;
+        timer.start();
+        qint64 writes = 0;
+        while (timer.elapsed() < milliseconds)
+            nv->SetNvFormattedValue(texts[writes++ % 2]);
+        QTextStream(stdout) << writes << '\n';
+    } catch (const com::ComError& e) {
+        die(e.description());
+    }
+    return 0;
+}
+
+// Writes per second of `processes` writers at once, each on its own device.
+double throughput(const QString& lonWorksPath, int processes, int milliseconds)
+{
+    QList<std::shared_ptr<QProcess>> running;
+    for (int i = 1; i <= processes; ++i) {
+        auto process = std::make_shared<QProcess>();
+        process->start(QCoreApplication::applicationFilePath(),
+                       {QStringLiteral("--writer"), lonWorksPath, QStringLiteral("Writer %1").arg(i),
+                        QString::number(milliseconds)});
+        running.append(process);
+    }
+    qint64 writes = 0;
+    for (const auto& process : running) {
+        if (!process->waitForFinished(milliseconds + 60000) || process->exitCode() != 0)
+            die(QStringLiteral("a writer failed: ") + QString::fromUtf8(process->readAllStandardError()));
+        writes += QString::fromUtf8(process->readAllStandardOutput()).trimmed().toLongLong();
+    }
+    return double(writes) * 1000.0 / milliseconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 5 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--writer"))
+        return writer(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                      QString::fromLocal8Bit(argv[4]).toInt());
     const int n = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 1000;
+    // On PostgreSQL, a schema of this run's own, so that runs do not meet.
+    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    const bool postgres = !address.isEmpty();
+    const QString schema = QStringLiteral("bench_%1").arg(QCoreApplication::applicationPid());
+    if (postgres)
+        qputenv(lns::sqlite::ObjectServerEnvironment, inSchema(address, schema).toUtf8());
+    const QString suffix = postgres ? QStringLiteral("-pg") : QString();
     const int rounds = 5;
     QTemporaryDir dir;
     if (!dir.isValid())
@@ -118,6 +220,9 @@ int main(int argc, char** argv)
                 {index++, QString::fromLatin1(v.name), QString::fromLatin1(v.type), v.size, true, true});
         admin.addTemplate(network, QStringLiteral("KR5M-HU"), definition);
         admin.addDevice(network, {device.subsystem, device.device, QStringLiteral("KR5M-HU"), {}});
+        for (int i = 1; postgres && i <= 4; ++i)
+            admin.addDevice(network,
+                            {device.subsystem, QStringLiteral("Writer %1").arg(i), QStringLiteral("KR5M-HU"), {}});
         admin.setNvText(device, QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
         admin.setNvText(device, QStringLiteral("nciSndHrtBt"), QStringLiteral("60"));
         for (const Variable& v : Variables)
@@ -170,16 +275,24 @@ int main(int argc, char** argv)
     // ---- Bare SQL on the same file and rows.
     double serverRead = 1e300, serverWrite = 1e300, bareRead = 1e300, bareWrite = 1e300;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bare"));
-        db.setDatabaseName(lns::ObjectServerDatabasePath(lonWorksPath));
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
+                                                    QStringLiteral("bare"));
+        if (postgres) {
+            db.setConnectOptions(lns::sqlite::ConnectOptions(
+                lns::sqlite::ConnectionKeywords(qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment))));
+        } else {
+            db.setDatabaseName(lns::ObjectServerDatabasePath(lonWorksPath));
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        }
         if (!db.open())
             die(db.lastError().text());
         QSqlQuery pragma(db);
-        pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        if (!postgres)
+            pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
         QVector<QPair<qint64, qint64>> keys;
         QSqlQuery ids(db);
-        ids.exec(QStringLiteral("SELECT device_id, nv_id FROM device_nv_values ORDER BY nv_id"));
+        ids.exec(QStringLiteral("SELECT device_id, nv_id FROM device_nv_values WHERE device_id ="
+                                " (SELECT MIN(device_id) FROM device_nv_values) ORDER BY nv_id"));
         while (ids.next())
             keys.append({ids.value(0).toLongLong(), ids.value(1).toLongLong()});
         ids.finish();
@@ -187,9 +300,10 @@ int main(int argc, char** argv)
             die(QStringLiteral("expected ten stored values, found %1").arg(keys.size()));
         QVector<QByteArray> values(10);
         QSqlQuery select = prepared(db, "SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?");
-        QSqlQuery begin = prepared(db, "BEGIN IMMEDIATE");
+        // On PostgreSQL the UPDATE alone is its transaction (it has no BEGIN to prepare).
+        QSqlQuery begin = prepared(db, postgres ? "SELECT 1" : "BEGIN IMMEDIATE");
         QSqlQuery update = prepared(db, "UPDATE device_nv_values SET value = ? WHERE device_id = ? AND nv_id = ?");
-        QSqlQuery commit = prepared(db, "COMMIT");
+        QSqlQuery commit = prepared(db, postgres ? "SELECT 1" : "COMMIT");
         bareReads = [&] {
             for (int i = 0; i < n; ++i)
                 for (int k = 0; k < 10; ++k) {
@@ -205,12 +319,14 @@ int main(int argc, char** argv)
         bareWrites = [&] {
             for (int i = 0; i < n; ++i)
                 for (int k = 0; k < 10; ++k) {
-                    run(begin);
+                    if (!postgres)
+                        run(begin);
                     update.bindValue(0, values[k]);
                     update.bindValue(1, keys[k].first);
                     update.bindValue(2, keys[k].second);
                     run(update);
-                    run(commit);
+                    if (!postgres)
+                        run(commit);
                 }
         };
         // The rounds interleave the four, so that a busy moment on the machine hits both sides.
@@ -243,7 +359,22 @@ int main(int argc, char** argv)
     out << QStringLiteral("  write  object server %1 us   bare SQL %2 us\n")
                .arg(serverWrite / 1000, 0, 'f', 2)
                .arg(bareWrite / 1000, 0, 'f', 2);
-    out << QStringLiteral("RESULT objectserver-read %1 target 3\n").arg(serverRead / bareRead, 0, 'f', 2);
-    out << QStringLiteral("RESULT objectserver-write %1 target 3\n").arg(serverWrite / bareWrite, 0, 'f', 2);
+    out << QStringLiteral("RESULT objectserver-read%1 %2 target 3\n").arg(suffix).arg(serverRead / bareRead, 0, 'f', 2);
+    out << QStringLiteral("RESULT objectserver-write%1 %2 target 3\n")
+               .arg(suffix)
+               .arg(serverWrite / bareWrite, 0, 'f', 2);
+    if (postgres) {
+        handles.clear();
+        server.reset();
+        const int milliseconds = 3000;
+        const double one = throughput(lonWorksPath, 1, milliseconds);
+        const double four = throughput(lonWorksPath, 4, milliseconds);
+        out << QStringLiteral("  writes per second, each process on its own device: 1 process %1, 4 processes %2\n")
+                   .arg(one, 0, 'f', 0)
+                   .arg(four, 0, 'f', 0);
+        out << QStringLiteral("RESULT objectserver-pg-concurrency %1 target 1.3\n").arg(four / one, 0, 'f', 2);
+        out.flush();
+        dropSchema(address, schema);
+    }
     return 0;
 }

@@ -3,7 +3,8 @@
 // (LONWORKS_REGISTRY_DIR) and XDG data / config folders, restored when the object goes. Under a test
 // bus (KR5M_TEST_WORLD set by cmake/run-on-bus.sh) it is that bus's world instead, shared with the
 // servers the bus starts. On a PostgreSQL store (LONWORKS_OBJECT_SERVER set) the world also has a
-// database of its own on that server, dropped when the object goes.
+// schema of its own in that server's database, dropped when the object goes (under a test bus, the
+// bus's run has a database of its own instead).
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -25,12 +26,12 @@ public:
     void set(const char* name, const QString& value);
 
 private:
-    void makeDatabase(const QString& server);
-    void dropDatabase();
+    void makeSchema(const QString& server);
+    void dropSchema();
 
     QTemporaryDir m_dir;
-    QString m_server;    // the server's address as given, to reach it again for the drop
-    QString m_database;  // the world's own database on it
+    QString m_server;  // the server's address as given, to reach it again for the drop
+    QString m_schema;  // the world's own schema on it
     QString m_world;
     QMap<QByteArray, std::optional<QByteArray>> m_saved;
 };

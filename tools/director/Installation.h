@@ -2,6 +2,7 @@
 // The installation that the verbs reading a network work on: the one the registry's "LonWorks Path"
 // names, or the default folder.
 #include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/StoreLocation.h"
 #include "platform/registry/LonWorksInstallation.h"
 
 #include <QFileInfo>
@@ -9,13 +10,22 @@
 
 namespace director {
 
-// Empty when the installation has its object-server database; otherwise what to tell the user. Opening
-// a database that is not there would make an empty one where nobody asked for it, and a listing of
-// nothing that looks like an answer.
+// Empty when the installation has its object-server database (on a PostgreSQL store: its folder); otherwise what to
+// tell the user. Opening a database that is not there would make an empty one where nobody asked for it, and a listing
+// of nothing that looks like an answer.
 inline QString MissingInstallation(const QString& verb)
 {
     const QString folder = registry::LonWorksPath();
-    const QString database = lns::ObjectServerDatabasePath(folder);
+    const lns::sqlite::StoreLocation store = lns::sqlite::ChooseStore(folder);
+    if (store.postgres) {
+        // The database is the server's, shared by every workstation; this machine holds the folder.
+        if (QFileInfo(folder).isDir())
+            return QString();
+        return QStringLiteral("lnsdirector %1: there is no LonWorks installation at %2 (the folder does not exist); "
+                              "\"lnsdirector demo-setup\" makes one")
+            .arg(verb, folder);
+    }
+    const QString database = store.file;
     if (QFileInfo::exists(database))
         return QString();
     return QStringLiteral("lnsdirector %1: there is no LonWorks installation at %2 (its object-server database %3 "

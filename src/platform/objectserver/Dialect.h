@@ -120,6 +120,13 @@ inline constexpr const char* PgBegin = "BEGIN";
 // creation by two workstations at once.
 inline constexpr const char* PgWriteLock = "SELECT pg_advisory_xact_lock(5240001)";
 
+// The server broke the statement off to resolve a deadlock (40P01) or a serialization conflict
+// (40001): the same work run again may well succeed.
+inline bool PgConflict(const QString& sqlState)
+{
+    return sqlState == QLatin1String("40P01") || sqlState == QLatin1String("40001");
+}
+
 // The tables whose rows have a row id (the others are keyed by their owners).
 inline bool HasRowId(const QString& table)
 {

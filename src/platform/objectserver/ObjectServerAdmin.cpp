@@ -103,22 +103,23 @@ void ObjectServerAdmin::createNetwork(const NetworkSpec& spec)
 {
     requireName(spec.name, QStringLiteral("network"));
     requireName(spec.systemName, QStringLiteral("system"));
-    Database::Transaction transaction(*m_db);
-    if (m_db->row("SELECT id FROM networks WHERE name = ?", {spec.name}))
-        Raise(ErrNameInUse, Source, QStringLiteral("There is already a network named '%1'.").arg(spec.name));
-    QVariant interfaceId = QVariant(QMetaType::fromType<qlonglong>());
-    if (!spec.nsdInterface.isEmpty()) {
-        const auto row = m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {spec.nsdInterface});
-        interfaceId =
-            row ? row->value(0)
-                : QVariant(m_db->exec("INSERT INTO network_interfaces (name) VALUES (?)", {spec.nsdInterface}));
-    }
-    const qint64 network = m_db->exec("INSERT INTO networks (name) VALUES (?)", {spec.name});
-    m_db->exec(
-        "INSERT INTO systems (network_id, name, network_mode, requires_interface, import_folder, nsd_interface_id)"
-        " VALUES (?, ?, ?, ?, ?, ?)",
-        {network, spec.systemName, spec.networkMode, spec.requiresInterface ? 1 : 0, spec.importFolder, interfaceId});
-    transaction.commit();
+    m_db->write([&] {
+        if (m_db->row("SELECT id FROM networks WHERE name = ?", {spec.name}))
+            Raise(ErrNameInUse, Source, QStringLiteral("There is already a network named '%1'.").arg(spec.name));
+        QVariant interfaceId = QVariant(QMetaType::fromType<qlonglong>());
+        if (!spec.nsdInterface.isEmpty()) {
+            const auto row = m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {spec.nsdInterface});
+            interfaceId =
+                row ? row->value(0)
+                    : QVariant(m_db->exec("INSERT INTO network_interfaces (name) VALUES (?)", {spec.nsdInterface}));
+        }
+        const qint64 network = m_db->exec("INSERT INTO networks (name) VALUES (?)", {spec.name});
+        m_db->exec(
+            "INSERT INTO systems (network_id, name, network_mode, requires_interface, import_folder, nsd_interface_id)"
+            " VALUES (?, ?, ?, ?, ?, ?)",
+            {network, spec.systemName, spec.networkMode, spec.requiresInterface ? 1 : 0, spec.importFolder,
+             interfaceId});
+    });
 }
 
 bool ObjectServerAdmin::hasNetwork(const QString& network)
@@ -128,23 +129,23 @@ bool ObjectServerAdmin::hasNetwork(const QString& network)
 
 void ObjectServerAdmin::removeNetwork(const QString& network)
 {
-    Database::Transaction transaction(*m_db);
-    const qint64 id = networkId(network);
-    m_db->exec("DELETE FROM component_apps WHERE owner_kind = 3 AND owner_id IN (SELECT l.id FROM template_lmos l"
-               " JOIN templates t ON t.id = l.template_id WHERE t.network_id = ?)",
-               {id});
-    m_db->exec("DELETE FROM component_apps WHERE owner_kind = 2 AND owner_id IN"
-               " (SELECT id FROM templates WHERE network_id = ?)",
-               {id});
-    m_db->exec("DELETE FROM component_apps WHERE owner_kind = 1 AND owner_id IN"
-               " (SELECT id FROM systems WHERE network_id = ?)",
-               {id});
-    // Devices go before the templates they are made from.
-    m_db->exec("DELETE FROM devices WHERE subsystem_id IN (SELECT ss.id FROM subsystems ss"
-               " JOIN systems s ON s.id = ss.system_id WHERE s.network_id = ?)",
-               {id});
-    m_db->exec("DELETE FROM networks WHERE id = ?", {id});
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 id = networkId(network);
+        m_db->exec("DELETE FROM component_apps WHERE owner_kind = 3 AND owner_id IN (SELECT l.id FROM template_lmos l"
+                   " JOIN templates t ON t.id = l.template_id WHERE t.network_id = ?)",
+                   {id});
+        m_db->exec("DELETE FROM component_apps WHERE owner_kind = 2 AND owner_id IN"
+                   " (SELECT id FROM templates WHERE network_id = ?)",
+                   {id});
+        m_db->exec("DELETE FROM component_apps WHERE owner_kind = 1 AND owner_id IN"
+                   " (SELECT id FROM systems WHERE network_id = ?)",
+                   {id});
+        // Devices go before the templates they are made from.
+        m_db->exec("DELETE FROM devices WHERE subsystem_id IN (SELECT ss.id FROM subsystems ss"
+                   " JOIN systems s ON s.id = ss.system_id WHERE s.network_id = ?)",
+                   {id});
+        m_db->exec("DELETE FROM networks WHERE id = ?", {id});
+    });
 }
 
 QStringList ObjectServerAdmin::networkNames()
@@ -158,11 +159,11 @@ QStringList ObjectServerAdmin::networkNames()
 void ObjectServerAdmin::createNetworkInterface(const QString& name)
 {
     requireName(name, QStringLiteral("network interface"));
-    Database::Transaction transaction(*m_db);
-    if (m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {name}))
-        Raise(ErrNameInUse, Source, QStringLiteral("There is already a network interface named '%1'.").arg(name));
-    m_db->exec("INSERT INTO network_interfaces (name) VALUES (?)", {name});
-    transaction.commit();
+    m_db->write([&] {
+        if (m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {name}))
+            Raise(ErrNameInUse, Source, QStringLiteral("There is already a network interface named '%1'.").arg(name));
+        m_db->exec("INSERT INTO network_interfaces (name) VALUES (?)", {name});
+    });
 }
 
 bool ObjectServerAdmin::hasNetworkInterface(const QString& name)
@@ -172,32 +173,30 @@ bool ObjectServerAdmin::hasNetworkInterface(const QString& name)
 
 void ObjectServerAdmin::setNetworkMode(const QString& network, qint32 mode)
 {
-    Database::Transaction transaction(*m_db);
-    m_db->exec("UPDATE systems SET network_mode = ? WHERE id = ?", {mode, systemId(network)});
-    transaction.commit();
+    m_db->write([&] { m_db->exec("UPDATE systems SET network_mode = ? WHERE id = ?", {mode, systemId(network)}); });
 }
 
 void ObjectServerAdmin::setRequiresInterface(const QString& network, bool requiresInterface)
 {
-    Database::Transaction transaction(*m_db);
-    m_db->exec("UPDATE systems SET requires_interface = ? WHERE id = ?",
-               {requiresInterface ? 1 : 0, systemId(network)});
-    transaction.commit();
+    m_db->write([&] {
+        m_db->exec("UPDATE systems SET requires_interface = ? WHERE id = ?",
+                   {requiresInterface ? 1 : 0, systemId(network)});
+    });
 }
 
 void ObjectServerAdmin::setNsdInterface(const QString& network, const QString& interfaceName)
 {
-    Database::Transaction transaction(*m_db);
-    const qint64 system = systemId(network);
-    QVariant interfaceId = QVariant(QMetaType::fromType<qlonglong>());
-    if (!interfaceName.isEmpty()) {
-        const auto row = m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {interfaceName});
-        if (!row)
-            notFound(QStringLiteral("network interface named '%1'").arg(Shown(interfaceName)));
-        interfaceId = row->value(0);
-    }
-    m_db->exec("UPDATE systems SET nsd_interface_id = ? WHERE id = ?", {interfaceId, system});
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 system = systemId(network);
+        QVariant interfaceId = QVariant(QMetaType::fromType<qlonglong>());
+        if (!interfaceName.isEmpty()) {
+            const auto row = m_db->row("SELECT id FROM network_interfaces WHERE name = ?", {interfaceName});
+            if (!row)
+                notFound(QStringLiteral("network interface named '%1'").arg(Shown(interfaceName)));
+            interfaceId = row->value(0);
+        }
+        m_db->exec("UPDATE systems SET nsd_interface_id = ? WHERE id = ?", {interfaceId, system});
+    });
 }
 
 QString ObjectServerAdmin::nsdInterface(const QString& network)
@@ -212,13 +211,13 @@ QString ObjectServerAdmin::nsdInterface(const QString& network)
 void ObjectServerAdmin::addSubsystem(const QString& network, const QString& subsystem)
 {
     requireName(subsystem, QStringLiteral("subsystem"));
-    Database::Transaction transaction(*m_db);
-    const qint64 system = systemId(network);
-    if (m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, subsystem}))
-        Raise(ErrNameInUse, Source,
-              QStringLiteral("The network '%1' already has a subsystem named '%2'.").arg(network, subsystem));
-    m_db->exec("INSERT INTO subsystems (system_id, name) VALUES (?, ?)", {system, subsystem});
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 system = systemId(network);
+        if (m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, subsystem}))
+            Raise(ErrNameInUse, Source,
+                  QStringLiteral("The network '%1' already has a subsystem named '%2'.").arg(network, subsystem));
+        m_db->exec("INSERT INTO subsystems (system_id, name) VALUES (?, ?)", {system, subsystem});
+    });
 }
 
 // ---------------------------------------------------------------- templates
@@ -232,15 +231,16 @@ void ObjectServerAdmin::addTemplate(const QString& network, const QString& templ
                                     const xif::InterfaceDefinition& definition)
 {
     requireName(templateName, QStringLiteral("device template"));
-    Database::Transaction transaction(*m_db);
-    const qint64 id = networkId(network);
-    if (m_db->row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {id, templateName}))
-        Raise(ErrNameInUse, Source,
-              QStringLiteral("The network '%1' already has a device template named '%2'.").arg(network, templateName));
-    const qint64 templateRow =
-        m_db->exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, 1)", {id, templateName});
-    sqlite::ImportInterface(*m_db, templateRow, definition, Source);
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 id = networkId(network);
+        if (m_db->row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {id, templateName}))
+            Raise(ErrNameInUse, Source,
+                  QStringLiteral("The network '%1' already has a device template named '%2'.")
+                      .arg(network, templateName));
+        const qint64 templateRow =
+            m_db->exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, 1)", {id, templateName});
+        sqlite::ImportInterface(*m_db, templateRow, definition, Source);
+    });
 }
 
 QStringList ObjectServerAdmin::templateNames(const QString& network)
@@ -257,32 +257,31 @@ QStringList ObjectServerAdmin::templateNames(const QString& network)
 void ObjectServerAdmin::addDevice(const QString& network, const DeviceSpec& spec)
 {
     requireName(spec.name, QStringLiteral("device"));
-    Database::Transaction transaction(*m_db);
-    const qint64 system = systemId(network);
-    const auto subsystem =
-        m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, spec.subsystem});
-    if (!subsystem)
-        notFound(QStringLiteral("subsystem named '%1' in the network '%2'").arg(Shown(spec.subsystem), Shown(network)));
-    const qint64 templateRow = templateId(networkId(network), spec.templateName);
-    if (m_db->row("SELECT program_id FROM templates WHERE id = ?", {templateRow})->value(0).toString().isEmpty())
-        Raise(ErrInvalidArgument, Source,
-              QStringLiteral("The device template '%1' has no interface yet.").arg(spec.templateName));
-    if (m_db->row("SELECT id FROM devices WHERE subsystem_id = ? AND name = ?", {subsystem->value(0), spec.name}))
-        Raise(ErrNameInUse, Source,
-              QStringLiteral("The subsystem '%1' already has a device named '%2'.").arg(spec.subsystem, spec.name));
-    const DeviceFaults& f = spec.faults;
-    m_db->exec("INSERT INTO devices (subsystem_id, template_id, name, commissioned, state_code, test_result,"
-               " unreachable, refuses_writes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-               {subsystem->value(0), templateRow, spec.name, f.commissioned ? 1 : 0, f.stateCode, f.testResult,
-                f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0});
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 system = systemId(network);
+        const auto subsystem =
+            m_db->row("SELECT id FROM subsystems WHERE system_id = ? AND name = ?", {system, spec.subsystem});
+        if (!subsystem)
+            notFound(
+                QStringLiteral("subsystem named '%1' in the network '%2'").arg(Shown(spec.subsystem), Shown(network)));
+        const qint64 templateRow = templateId(networkId(network), spec.templateName);
+        if (m_db->row("SELECT program_id FROM templates WHERE id = ?", {templateRow})->value(0).toString().isEmpty())
+            Raise(ErrInvalidArgument, Source,
+                  QStringLiteral("The device template '%1' has no interface yet.").arg(spec.templateName));
+        if (m_db->row("SELECT id FROM devices WHERE subsystem_id = ? AND name = ?", {subsystem->value(0), spec.name}))
+            Raise(ErrNameInUse, Source,
+                  QStringLiteral("The subsystem '%1' already has a device named '%2'.").arg(spec.subsystem, spec.name));
+        const DeviceFaults& f = spec.faults;
+        m_db->exec("INSERT INTO devices (subsystem_id, template_id, name, commissioned, state_code, test_result,"
+                   " unreachable, refuses_writes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                   {subsystem->value(0), templateRow, spec.name, f.commissioned ? 1 : 0, f.stateCode, f.testResult,
+                    f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0});
+    });
 }
 
 void ObjectServerAdmin::removeDevice(const DeviceRef& device)
 {
-    Database::Transaction transaction(*m_db);
-    m_db->exec("DELETE FROM devices WHERE id = ?", {deviceId(device)});
-    transaction.commit();
+    m_db->write([&] { m_db->exec("DELETE FROM devices WHERE id = ?", {deviceId(device)}); });
 }
 
 QStringList ObjectServerAdmin::devicePaths(const QString& network)
@@ -301,12 +300,12 @@ QStringList ObjectServerAdmin::devicePaths(const QString& network)
 
 void ObjectServerAdmin::setDeviceFaults(const DeviceRef& device, const DeviceFaults& f)
 {
-    Database::Transaction transaction(*m_db);
-    m_db->exec("UPDATE devices SET commissioned = ?, state_code = ?, test_result = ?, unreachable = ?,"
-               " refuses_writes = ? WHERE id = ?",
-               {f.commissioned ? 1 : 0, f.stateCode, f.testResult, f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0,
-                deviceId(device)});
-    transaction.commit();
+    m_db->write([&] {
+        m_db->exec("UPDATE devices SET commissioned = ?, state_code = ?, test_result = ?, unreachable = ?,"
+                   " refuses_writes = ? WHERE id = ?",
+                   {f.commissioned ? 1 : 0, f.stateCode, f.testResult, f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0,
+                    deviceId(device)});
+    });
 }
 
 DeviceFaults ObjectServerAdmin::deviceFaults(const DeviceRef& device)
@@ -324,16 +323,16 @@ DeviceFaults ObjectServerAdmin::deviceFaults(const DeviceRef& device)
 
 void ObjectServerAdmin::setNvRaw(const DeviceRef& device, const QString& nv, const QByteArray& raw)
 {
-    Database::Transaction transaction(*m_db);
-    const qint64 id = deviceId(device);
-    const NvRow variable = nvRow(id, device, nv);
-    if (raw.size() != variable.size)
-        Raise(ErrInvalidArgument, Source,
-              QStringLiteral("%1 takes %2 bytes, not %3.").arg(nv).arg(variable.size).arg(raw.size()));
-    m_db->exec("INSERT INTO device_nv_values (device_id, nv_id, value) VALUES (?, ?, ?)"
-               " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
-               {id, variable.id, raw});
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 id = deviceId(device);
+        const NvRow variable = nvRow(id, device, nv);
+        if (raw.size() != variable.size)
+            Raise(ErrInvalidArgument, Source,
+                  QStringLiteral("%1 takes %2 bytes, not %3.").arg(nv).arg(variable.size).arg(raw.size()));
+        m_db->exec("INSERT INTO device_nv_values (device_id, nv_id, value) VALUES (?, ?, ?)"
+                   " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
+                   {id, variable.id, raw});
+    });
 }
 
 QByteArray ObjectServerAdmin::nvRaw(const DeviceRef& device, const QString& nv)
@@ -378,17 +377,17 @@ QStringList ObjectServerAdmin::nvNames(const DeviceRef& device)
 
 void ObjectServerAdmin::setLonMarkObjectMode(const DeviceRef& device, const QString& lonMarkObject, qint16 mode)
 {
-    Database::Transaction transaction(*m_db);
-    const qint64 id = deviceId(device);
-    const auto row = m_db->row("SELECT l.id FROM devices d JOIN template_lmos l ON l.template_id = d.template_id"
-                               " WHERE d.id = ? AND l.name = ?",
-                               {id, lonMarkObject});
-    if (!row)
-        notFound(QStringLiteral("LonMark object '%1' on %2").arg(lonMarkObject, deviceText(device)));
-    m_db->exec("INSERT INTO device_lmo_modes (device_id, lmo_id, mode) VALUES (?, ?, ?)"
-               " ON CONFLICT (device_id, lmo_id) DO UPDATE SET mode = excluded.mode",
-               {id, row->value(0), mode});
-    transaction.commit();
+    m_db->write([&] {
+        const qint64 id = deviceId(device);
+        const auto row = m_db->row("SELECT l.id FROM devices d JOIN template_lmos l ON l.template_id = d.template_id"
+                                   " WHERE d.id = ? AND l.name = ?",
+                                   {id, lonMarkObject});
+        if (!row)
+            notFound(QStringLiteral("LonMark object '%1' on %2").arg(lonMarkObject, deviceText(device)));
+        m_db->exec("INSERT INTO device_lmo_modes (device_id, lmo_id, mode) VALUES (?, ?, ?)"
+                   " ON CONFLICT (device_id, lmo_id) DO UPDATE SET mode = excluded.mode",
+                   {id, row->value(0), mode});
+    });
 }
 
 qint16 ObjectServerAdmin::lonMarkObjectMode(const DeviceRef& device, const QString& lonMarkObject)

@@ -105,29 +105,31 @@ public:
         Database& d = db();
         if (name.trimmed().isEmpty())
             Raise(ErrInvalidName, ComponentAppsSource, QStringLiteral("A component application needs a name."));
-        Database::Transaction transaction(d);
-        if (d.row("SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
-                  {m_owner, m_ownerId, name}))
-            Raise(ErrNameInUse, ComponentAppsSource,
-                  QStringLiteral("The name '%1' is already used by another component application.").arg(Shown(name)));
-        const qint64 id = d.exec("INSERT INTO component_apps (owner_kind, owner_id, name, prog_id, object_class)"
-                                 " VALUES (?, ?, ?, ?, ?)",
-                                 {m_owner, m_ownerId, name, progId, objectClass});
-        transaction.commit();
+        const qint64 id = d.write([&] {
+            if (d.row("SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ? AND name = ?",
+                      {m_owner, m_ownerId, name}))
+                Raise(
+                    ErrNameInUse, ComponentAppsSource,
+                    QStringLiteral("The name '%1' is already used by another component application.").arg(Shown(name)));
+            return d.exec("INSERT INTO component_apps (owner_kind, owner_id, name, prog_id, object_class)"
+                          " VALUES (?, ?, ?, ?, ?)",
+                          {m_owner, m_ownerId, name, progId, objectClass});
+        });
         return std::make_shared<SqliteComponentApp>(m_s, id, m_systemId, name);
     }
     void ComponentAppsRemove(qint32 index) override
     {
         Database& d = db();
-        Database::Transaction transaction(d);
-        const auto row = d.row(
-            "SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
-            " ORDER BY id LIMIT 1 OFFSET ?",
-            {m_owner, m_ownerId, offsetOf(index, ComponentAppsSource, QStringLiteral("the component applications"))});
-        if (!row)
-            notFound(ComponentAppsSource, QStringLiteral("component application at position %1").arg(index));
-        d.exec("DELETE FROM component_apps WHERE id = ?", {row->value(0)});
-        transaction.commit();
+        d.write([&] {
+            const auto row =
+                d.row("SELECT id FROM component_apps WHERE owner_kind = ? AND owner_id = ?"
+                      " ORDER BY id LIMIT 1 OFFSET ?",
+                      {m_owner, m_ownerId,
+                       offsetOf(index, ComponentAppsSource, QStringLiteral("the component applications"))});
+            if (!row)
+                notFound(ComponentAppsSource, QStringLiteral("component application at position %1").arg(index));
+            d.exec("DELETE FROM component_apps WHERE id = ?", {row->value(0)});
+        });
     }
 
 private:

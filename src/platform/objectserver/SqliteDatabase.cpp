@@ -6,9 +6,11 @@
 #include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 
 namespace lns::sqlite {
@@ -37,7 +39,7 @@ void Database::openPostgres(const QString& uri)
         fail(QStringLiteral("open"), QStringLiteral("the PostgreSQL driver of Qt SQL is not installed"));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
-        QStringList options;
+        QList<std::pair<QString, QString>> options;
         for (const auto& [key, value] : keywords) {
             if (key == QLatin1String("host"))
                 db.setHostName(value);
@@ -50,11 +52,11 @@ void Database::openPostgres(const QString& uri)
             else if (key == QLatin1String("password"))
                 db.setPassword(value);
             else
-                options << key + QLatin1Char('=') + value;
+                options.append({key, value});
         }
         // A server that does not answer is reported, not waited for.
-        options << QStringLiteral("connect_timeout=10");
-        db.setConnectOptions(options.join(QLatin1Char(';')));
+        options.append({QStringLiteral("connect_timeout"), QStringLiteral("10")});
+        db.setConnectOptions(ConnectOptions(options));
     }
     try {
         {
@@ -158,17 +160,17 @@ void Database::createSchema()
         if (existing && existing->value(0).toString() == QString::number(dialect::SchemaVersion))
             return;
     }
-    Transaction transaction(*this);
-    for (const char* statement : dialect::SchemaStatements)
-        exec(statement);
-    const auto version = row("SELECT value FROM meta WHERE key = 'schema'");
-    if (!version)
-        exec("INSERT INTO meta (key, value) VALUES ('schema', ?)", {QString::number(dialect::SchemaVersion)});
-    else if (version->value(0).toString() != QString::number(dialect::SchemaVersion))
-        fail(QStringLiteral("open"), QStringLiteral("its schema version %1 is not %2")
-                                         .arg(version->value(0).toString())
-                                         .arg(dialect::SchemaVersion));
-    transaction.commit();
+    write([&] {
+        for (const char* statement : dialect::SchemaStatements)
+            exec(statement);
+        const auto version = row("SELECT value FROM meta WHERE key = 'schema'");
+        if (!version)
+            exec("INSERT INTO meta (key, value) VALUES ('schema', ?)", {QString::number(dialect::SchemaVersion)});
+        else if (version->value(0).toString() != QString::number(dialect::SchemaVersion))
+            fail(QStringLiteral("open"), QStringLiteral("its schema version %1 is not %2")
+                                             .arg(version->value(0).toString())
+                                             .arg(dialect::SchemaVersion));
+    });
 }
 
 void Database::fail(const QString& what, const QString& reason) const
@@ -203,13 +205,37 @@ QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values
             query->bindValue(position++, value);
     }
     const auto direct = m_direct.constFind(sql);
-    if (!(direct == m_direct.cend() ? query->exec() : query->exec(*direct))) {
-        const QString reason = query->lastError().text();
+    for (int attempt = 1;; ++attempt) {
+        if (direct == m_direct.cend() ? query->exec() : query->exec(*direct))
+            return *query;
+        const QSqlError error = query->lastError();
         query->finish();
+        m_conflict = m_postgres && dialect::PgConflict(error.nativeErrorCode());
+        // Alone, the statement is its own transaction and can simply run again; inside a
+        // transaction the whole transaction does (write()).
+        if (m_conflict && !m_inTransaction) {
+            if (retryConflict(attempt))
+                continue;
+            fail(QStringLiteral("use"), error.text() + QStringLiteral(" (tried %1 times)").arg(ConflictAttempts));
+        }
         reconnectIfLost();
-        fail(QStringLiteral("use"), reason);
+        fail(QStringLiteral("use"), error.text());
     }
-    return *query;
+}
+
+bool Database::retryConflict(int attempt)
+{
+    if (attempt >= ConflictAttempts)
+        return false;
+    // Both sides of a conflict retrying in step would meet again: wait a little, longer each time.
+    QThread::msleep(10 * attempt + QRandomGenerator::global()->bounded(10 * attempt));
+    return true;
+}
+
+void Database::giveUp(const com::ComError& error) const
+{
+    throw com::ComError(error.number(), error.source(),
+                        error.description() + QStringLiteral(" (tried %1 times)").arg(ConflictAttempts));
 }
 
 void Database::reconnectIfLost()
@@ -285,21 +311,30 @@ QList<Row> Database::rows(const char* sql, std::initializer_list<QVariant> value
 
 Database::Transaction::Transaction(Database& db) : m_db(db)
 {
-    if (m_db.m_postgres) {
-        m_db.exec(dialect::PgBegin);
-        try {
-            m_db.exec(dialect::PgWriteLock);
-        } catch (...) {
-            m_db.exec(dialect::Rollback);
-            throw;
+    m_db.m_conflict = false;
+    // From BEGIN on, a conflict is the whole transaction's, not one statement's.
+    m_db.m_inTransaction = true;
+    try {
+        if (m_db.m_postgres) {
+            m_db.exec(dialect::PgBegin);
+            try {
+                m_db.exec(dialect::PgWriteLock);
+            } catch (...) {
+                m_db.exec(dialect::Rollback);
+                throw;
+            }
+        } else {
+            m_db.exec(dialect::BeginWrite);
         }
-    } else {
-        m_db.exec(dialect::BeginWrite);
+    } catch (...) {
+        m_db.m_inTransaction = false;
+        throw;
     }
 }
 
 Database::Transaction::~Transaction()
 {
+    m_db.m_inTransaction = false;
     if (!m_done) {
         try {
             m_db.exec(dialect::Rollback);

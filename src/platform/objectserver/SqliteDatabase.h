@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 class QSqlQuery;
 
@@ -47,8 +48,16 @@ public:
     std::optional<Row> row(const char* sql, std::initializer_list<QVariant> values = {});
     QList<Row> rows(const char* sql, std::initializer_list<QVariant> values = {});
 
-    // A write transaction that takes the write lock at its start, so that a check made inside it
-    // still holds when it commits. Rolled back unless committed.
+    // Runs body as one write transaction that takes the write lock at its start, so that a check made
+    // inside it still holds when it commits; rolled back when body throws. A transaction (or a single
+    // statement outside one) that the server broke off to resolve a deadlock or a serialization conflict
+    // is run again, up to ConflictAttempts times in all; then the conflict is the call's failure.
+    template <class Body>
+    auto write(Body&& body) -> decltype(body());
+
+    static constexpr int ConflictAttempts = 5;
+
+private:
     class Transaction {
     public:
         explicit Transaction(Database& db);
@@ -60,7 +69,11 @@ public:
         bool m_done = false;
     };
 
-private:
+    // Whether the failure just raised was a conflict worth another attempt; waits a little first so
+    // that the other side can finish.
+    bool retryConflict(int attempt);
+    [[noreturn]] void giveUp(const com::ComError& error) const;
+
     QSqlQuery& run(const char* sql, std::initializer_list<QVariant> values);
     [[noreturn]] void fail(const QString& what, const QString& reason) const;
     void openSqlite(const QString& file);
@@ -74,8 +87,34 @@ private:
     QString m_source;
     QString m_connection;
     bool m_postgres = false;
+    bool m_inTransaction = false;
+    bool m_conflict = false;  // the last failure was a deadlock or a serialization failure
     QHash<const char*, QSqlQuery*> m_prepared;
     QHash<const char*, QString> m_direct;  // PostgreSQL's statements that are not prepared, by text
 };
+
+template <class Body>
+auto Database::write(Body&& body) -> decltype(body())
+{
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Transaction transaction(*this);
+            if constexpr (std::is_void_v<decltype(body())>) {
+                body();
+                transaction.commit();
+                return;
+            } else {
+                auto result = body();
+                transaction.commit();
+                return result;
+            }
+        } catch (const com::ComError& error) {
+            if (!m_conflict)
+                throw;
+            if (!retryConflict(attempt))
+                giveUp(error);
+        }
+    }
+}
 
 }  // namespace lns::sqlite

@@ -24,11 +24,11 @@ public:
     {
         Database& d = db();
         const xif::InterfaceDefinition definition = ReadInterfaceFiles(xifPath, DeviceTemplateSource);
-        Database::Transaction transaction(d);
-        if (!d.row("SELECT id FROM templates WHERE id = ?", {m_id}))
-            gone();
-        ImportInterface(d, m_id, definition, DeviceTemplateSource);
-        transaction.commit();
+        d.write([&] {
+            if (!d.row("SELECT id FROM templates WHERE id = ?", {m_id}))
+                gone();
+            ImportInterface(d, m_id, definition, DeviceTemplateSource);
+        });
     }
     Ptr<ComponentApps> TemplateComponentApps() override
     {
@@ -104,33 +104,33 @@ public:
         Database& d = db();
         if (name.trimmed().isEmpty())
             Raise(ErrInvalidName, DeviceTemplatesSource, QStringLiteral("A device template needs a name."));
-        Database::Transaction transaction(d);
-        if (d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name}))
-            Raise(ErrNameInUse, DeviceTemplatesSource,
-                  QStringLiteral("The template library already holds a device template named '%1'.").arg(Shown(name)));
-        const qint64 id =
-            d.exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, ?)", {m_networkId, name, kind});
-        transaction.commit();
+        const qint64 id = d.write([&] {
+            if (d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name}))
+                Raise(ErrNameInUse, DeviceTemplatesSource,
+                      QStringLiteral("The template library already holds a device template named '%1'.")
+                          .arg(Shown(name)));
+            return d.exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, ?)", {m_networkId, name, kind});
+        });
         return makeTemplate(m_s, m_systemId, m_networkId, id, name);
     }
     void DeviceTemplatesRemove(const QString& name) override
     {
         Database& d = db();
-        Database::Transaction transaction(d);
-        const auto row = d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
-        if (!row)
-            notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
-        const qint64 id = row->value(0).toLongLong();
-        const int devices = d.row("SELECT COUNT(*) FROM devices WHERE template_id = ?", {id})->value(0).toInt();
-        if (devices > 0)
-            Raise(ErrInvalidArgument, DeviceTemplatesSource,
-                  QStringLiteral("The device template '%1' is used by %2 devices.").arg(name).arg(devices));
-        d.exec("DELETE FROM component_apps WHERE owner_kind = 3 AND owner_id IN"
-               " (SELECT id FROM template_lmos WHERE template_id = ?)",
-               {id});
-        d.exec("DELETE FROM component_apps WHERE owner_kind = 2 AND owner_id = ?", {id});
-        d.exec("DELETE FROM templates WHERE id = ?", {id});
-        transaction.commit();
+        d.write([&] {
+            const auto row = d.row("SELECT id FROM templates WHERE network_id = ? AND name = ?", {m_networkId, name});
+            if (!row)
+                notFound(DeviceTemplatesSource, QStringLiteral("device template named '%1'").arg(Shown(name)));
+            const qint64 id = row->value(0).toLongLong();
+            const int devices = d.row("SELECT COUNT(*) FROM devices WHERE template_id = ?", {id})->value(0).toInt();
+            if (devices > 0)
+                Raise(ErrInvalidArgument, DeviceTemplatesSource,
+                      QStringLiteral("The device template '%1' is used by %2 devices.").arg(name).arg(devices));
+            d.exec("DELETE FROM component_apps WHERE owner_kind = 3 AND owner_id IN"
+                   " (SELECT id FROM template_lmos WHERE template_id = ?)",
+                   {id});
+            d.exec("DELETE FROM component_apps WHERE owner_kind = 2 AND owner_id = ?", {id});
+            d.exec("DELETE FROM templates WHERE id = ?", {id});
+        });
     }
 
 private:

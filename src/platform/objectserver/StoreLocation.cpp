@@ -43,4 +43,15 @@ QList<std::pair<QString, QString>> ConnectionKeywords(const QString& uri)
     return keywords;
 }
 
+QString ConnectOptions(const QList<std::pair<QString, QString>>& keywords)
+{
+    QStringList options;
+    for (const auto& [key, value] : keywords) {
+        QString quoted = value;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+        options << key + QStringLiteral("='") + quoted + QLatin1Char('\'');
+    }
+    return options.join(QLatin1Char(';'));
+}
+
 }  // namespace lns::sqlite

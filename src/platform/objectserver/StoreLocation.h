@@ -23,4 +23,8 @@ StoreLocation ChooseStore(const QString& lonWorksPath);
 // empty when the text is not a postgresql:// or postgres:// URI.
 QList<std::pair<QString, QString>> ConnectionKeywords(const QString& uri);
 
+// Keywords as Qt's PostgreSQL driver takes them in its connect options, each value quoted, so that
+// one may hold spaces (options='-c a=1 -c b=2').
+QString ConnectOptions(const QList<std::pair<QString, QString>>& keywords);
+
 }  // namespace lns::sqlite

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <memory>
 
 using namespace objectservertest;
 using lns::Ptr;
@@ -25,6 +26,8 @@ private slots:
     void faultsSetByAnotherProcessApplyAtOnce();
     void killedWriterLeavesAWholeValue_data();
     void killedWriterLeavesAWholeValue();
+    void writersAtOnceLeaveWrittenValues_data();
+    void writersAtOnceLeaveWrittenValues();
 
 private:
     QString tool() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/objectserver_nv_tool"); }
@@ -64,7 +67,8 @@ private:
             ->NvCollectionItem(nv);
     }
 
-    testsupport::TestEnvironment m_env;
+    // One per test function, so that on PostgreSQL each starts on an empty schema.
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<lns::ObjectServer> m_server;
 };
@@ -72,6 +76,7 @@ private:
 void TestObjectServerProcesses::init()
 {
     QVERIFY(QFileInfo(tool()).isExecutable());
+    m_env = std::make_unique<testsupport::TestEnvironment>();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     lns::admin::ObjectServerAdmin admin(m_dir->path());
@@ -84,6 +89,7 @@ void TestObjectServerProcesses::cleanup()
 {
     m_server.reset();
     m_dir.reset();
+    m_env.reset();
 }
 
 void TestObjectServerProcesses::writesAreSeenAtOnce_data()
@@ -187,6 +193,64 @@ void TestObjectServerProcesses::killedWriterLeavesAWholeValue()
         variable->SetNvFormattedValue(initial);
         m_server.reset();
     }
+}
+
+void TestObjectServerProcesses::writersAtOnceLeaveWrittenValues_data()
+{
+    QTest::addColumn<int>("killAfterMs");
+    QTest::newRow("one killed at once") << 0;
+    QTest::newRow("one killed after 40 ms") << 40;
+    QTest::newRow("one killed after 250 ms") << 250;
+}
+
+// Two other processes write the same variable in loops while this one writes and reads it too;
+// one of them is killed mid-write. Every value read, during and after, is one that was written whole.
+void TestObjectServerProcesses::writersAtOnceLeaveWrittenValues()
+{
+    QFETCH(int, killAfterMs);
+    const QList<QStringList> loops{
+        {QStringLiteral("10,11,12,13,14,15"), QStringLiteral("30,31,32,33,34,35")},
+        {QStringLiteral("-5.5,-6.5,-7.5,-8.5,-9.5,-10.5"), QStringLiteral("INVALID,0,0,0,0,INVALID")}};
+    const QStringList own{QStringLiteral("1,2,3,4,5,6"), QStringLiteral("7,8,9,10,11,12")};
+    QStringList written = own;
+    QList<std::shared_ptr<QProcess>> writers;
+    for (const QStringList& texts : loops) {
+        written += texts;
+        auto writer = std::make_shared<QProcess>();
+        writer->start(tool(), toolArguments(QStringLiteral("nciSetPts"), QStringLiteral("SNVT_temp_setpt"))
+                                  << QStringLiteral("loop") << texts);
+        QVERIFY(writer->waitForStarted());
+        writers.append(writer);
+    }
+    for (const auto& writer : writers) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!writer->readAllStandardOutput().contains("ready") && waited.elapsed() < 30000)
+            writer->waitForReadyRead(100);
+        QVERIFY2(writer->state() == QProcess::Running, writer->readAllStandardError().constData());
+    }
+    auto variable = openVariable(QStringLiteral("nciSetPts"));
+    variable->SetNvFormatSpec(QStringLiteral("SNVT_temp_setpt"));
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; clock.elapsed() < killAfterMs + 300; ++i) {
+        if (writers.size() == 2 && clock.elapsed() >= killAfterMs) {
+            writers.first()->kill();  // SIGKILL, whatever it was doing
+            QVERIFY(writers.first()->waitForFinished());
+            QCOMPARE(writers.first()->exitStatus(), QProcess::CrashExit);
+            QCOMPARE(writers.first()->readAllStandardError(), QByteArray());
+            writers.removeFirst();
+        }
+        variable->SetNvFormattedValue(own[i % 2]);
+        const QString value = variable->NvFormattedValue();
+        QVERIFY2(written.contains(value), qPrintable(value));
+    }
+    writers.first()->kill();
+    QVERIFY(writers.first()->waitForFinished());
+    QCOMPARE(writers.first()->readAllStandardError(), QByteArray());  // no write of its failed
+    m_server.reset();
+    const QString value = openVariable(QStringLiteral("nciSetPts"))->NvFormattedValue();
+    QVERIFY2(written.contains(value), qPrintable(value));
 }
 
 QTEST_GUILESS_MAIN(TestObjectServerProcesses)

@@ -5,6 +5,7 @@
 // so every object-server rule here runs on both stores without a second list of tests.
 #include "ObjectServerWorld.h"
 #include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/SqliteDatabase.h"
 #include "platform/objectserver/SqliteObjectServer.h"
 #include "platform/objectserver/StoreLocation.h"
 #include "platform/registry/LonWorksInstallation.h"
@@ -13,12 +14,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QUrl>
+#include <QUrlQuery>
 #include <map>
+#include <thread>
 
 using namespace objectservertest;
 using lns::Ptr;
@@ -80,6 +86,20 @@ QString XifText(const lns::xif::InterfaceDefinition& d)
     return text;
 }
 
+// Runs one statement on the test's PostgreSQL store, beside the object server's connection.
+void RunOnStore(const QString& statement)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("beside"));
+        db.setConnectOptions(lns::sqlite::ConnectOptions(
+            lns::sqlite::ConnectionKeywords(qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment))));
+        QSqlQuery query(db);
+        if (!db.open() || !query.exec(statement))
+            QWARN(qPrintable(db.lastError().text() + query.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("beside"));
+}
+
 }  // namespace
 
 class TestSqliteObjectServer : public QObject {
@@ -117,6 +137,10 @@ private slots:
     void settingsBelongToTheInstance();
     void systemValuesKeepTheLastSet();
     void lostConnectionFailsThenReconnects();
+    void conflictsAreRunAgain_data();
+    void unusableServerIsReported_data();
+    void unusableServerIsReported();
+    void conflictsAreRunAgain();
     void storeChoice_data();
     void storeChoice();
     void templates();
@@ -1029,14 +1053,12 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
     const QString address = qEnvironmentVariable("LONWORKS_OBJECT_SERVER");
     {
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-        QStringList options;
-        for (const auto& [key, value] : lns::sqlite::ConnectionKeywords(address))
-            options << key + QLatin1Char('=') + value;
-        other.setConnectOptions(options.join(QLatin1Char(';')));
+        other.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(address)));
         QVERIFY(other.open());
         QSqlQuery end(other);
         QVERIFY(end.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
-                                        " WHERE datname = current_database() AND pid <> pg_backend_pid()")));
+                                        " WHERE application_name = '%1' AND pid <> pg_backend_pid()")
+                             .arg(QUrlQuery(QUrl(address)).queryItemValue(QStringLiteral("application_name")))));
         other.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
@@ -1048,6 +1070,165 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
         QVERIFY2(e.description().contains(QUrl(address).toString()), qPrintable(e.description()));
     }
     QCOMPARE(networks->Count(), 1);
+}
+
+// Another client holds a row the write needs; then it either waits for the write lock that the object
+// server holds (a deadlock) or commits a change that the write's serializable snapshot missed. Either
+// way the server breaks the object server's statement or transaction off; the write runs again and
+// its value is the one kept.
+void TestSqliteObjectServer::conflictsAreRunAgain_data()
+{
+    QTest::addColumn<QString>("isolation");
+    QTest::addColumn<QStringList>("other");  // its statements; the first before the write starts
+    QTest::addColumn<bool>("transaction");   // a whole write transaction, else one statement
+    QTest::addColumn<int>("rounds");         // how often the other takes the row; past the attempts it wins
+    const QString systemRow = QStringLiteral("UPDATE systems SET network_mode = network_mode");
+    QTest::newRow("deadlock in a transaction")
+        << "" << QStringList{systemRow, QStringLiteral("SELECT pg_advisory_xact_lock(5240001)")} << true << 1;
+    QTest::newRow("serialization failure of a transaction") << "serializable" << QStringList{systemRow} << true << 1;
+    const QString valueRow = QStringLiteral("UPDATE device_nv_values SET value = value");
+    QTest::newRow("serialization failure of one statement") << "serializable" << QStringList{valueRow} << false << 1;
+    QTest::newRow("serialization failure that persists")
+        << "serializable" << QStringList{valueRow} << false << lns::sqlite::Database::ConflictAttempts + 3;
+}
+
+void TestSqliteObjectServer::conflictsAreRunAgain()
+{
+    if (!OnPostgres())
+        QSKIP("SQLite has one writer at a time and no deadlocks");
+    QFETCH(QString, isolation);
+    QFETCH(QStringList, other);
+    QFETCH(bool, transaction);
+    QFETCH(int, rounds);
+    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    m_admin->setNvRaw(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSndHrtBt"), QByteArray(2, '\0'));
+    QUrl url(address);
+    if (!isolation.isEmpty()) {
+        QUrlQuery query(url);
+        const QString options = query.queryItemValue(QStringLiteral("options"), QUrl::FullyDecoded);
+        query.removeAllQueryItems(QStringLiteral("options"));
+        query.addQueryItem(QStringLiteral("options"),
+                           options + QStringLiteral(" -c default_transaction_isolation=") + isolation);
+        url.setQuery(query);
+    }
+    m_env->set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    lns::admin::ObjectServerAdmin admin(path());
+    Session s = OpenSession(path());
+    const auto nv = [&] { return s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSndHrtBt")); };
+    const QString before = nv()->NvFormattedValue();
+
+    QSemaphore holding;
+    QString otherError;
+    std::thread client([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
+            db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(address)));
+            QSqlQuery q(db);
+            bool ok = db.open();
+            for (int round = 0; round < rounds; ++round) {
+                ok = ok && q.exec(QStringLiteral("BEGIN")) && q.exec(other.first());
+                if (round == 0)
+                    holding.release();
+                QThread::msleep(300);  // the write is waiting for the row by now
+                for (const QString& statement : other.mid(1))
+                    ok = ok && q.exec(statement);
+                ok = ok && q.exec(QStringLiteral("COMMIT"));
+            }
+            if (!ok)
+                otherError = db.lastError().text() + q.lastError().text();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    });
+    holding.acquire();
+    QString failure;
+    try {
+        if (transaction)
+            admin.setNetworkMode(Network, 1);
+        else
+            nv()->SetNvFormattedValue(QStringLiteral("7"));
+    } catch (const com::ComError& e) {
+        failure = e.description();
+    }
+    client.join();
+    QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+    if (rounds > lns::sqlite::Database::ConflictAttempts) {
+        // Given up and reported; the value is the old one.
+        QVERIFY2(failure.contains(QStringLiteral("(tried %1 times)").arg(lns::sqlite::Database::ConflictAttempts)),
+                 qPrintable(failure));
+        QCOMPARE(nv()->NvFormattedValue(), before);
+    } else {
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        if (transaction)
+            QCOMPARE(s.system->SystemNetworkMode(), 1);
+        else
+            QCOMPARE(nv()->NvFormattedValue(), QStringLiteral("7"));
+    }
+}
+
+// A store that cannot be used fails the open with a message naming the server and the cause; nothing
+// is written, and the same process opens a sound store afterwards.
+void TestSqliteObjectServer::unusableServerIsReported_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("wrong address") << "database"
+                                   << "database \"kr5m_no_such_database\" does not exist";
+    QTest::newRow("server down") << "port"
+                                 << "Is the server running";
+    QTest::newRow("wrong password") << "password"
+                                    << "password authentication failed for user \"kr5m_password\"";
+    QTest::newRow("database of another schema version") << "schema"
+                                                        << "its schema version 99 is not 1";
+}
+
+void TestSqliteObjectServer::unusableServerIsReported()
+{
+    if (!OnPostgres())
+        QSKIP("a server's faults; a file's are damagedDatabaseIsRefused");
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    QUrl url(address);
+    QUrlQuery query(url);
+    const auto replace = [&](const QString& key, const QString& value) {
+        query.removeAllQueryItems(key);
+        query.addQueryItem(key, value);
+    };
+    QTemporaryFile passwords;  // made readable by its owner only, as the client asks
+    if (fault == QLatin1String("database")) {
+        url.setPath(QStringLiteral("/kr5m_no_such_database"));
+    } else if (fault == QLatin1String("port")) {
+        replace(QStringLiteral("port"), QStringLiteral("5499"));
+    } else if (fault == QLatin1String("password")) {
+        QVERIFY(passwords.open());
+        passwords.write("*:*:*:kr5m_password:wrong\n");
+        passwords.close();
+        m_env->set("PGPASSFILE", passwords.fileName());
+        replace(QStringLiteral("user"), QStringLiteral("kr5m_password"));
+    } else {
+        RunOnStore(QStringLiteral("UPDATE meta SET value = '99' WHERE key = 'schema'"));
+    }
+    url.setQuery(query);
+    m_env->set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    try {
+        lns::CreateObjectServer(path())->OpenObjectServer();
+        QFAIL("an unusable store opened");
+    } catch (const com::ComError& e) {
+        QCOMPARE(e.number(), Err(lns::ErrDatabase));
+        QVERIFY2(e.description().startsWith(QStringLiteral("Cannot open the object server database ") +
+                                            QUrl(url).toString()),
+                 qPrintable(e.description()));
+        QVERIFY2(e.description().contains(cause), qPrintable(e.description()));
+    }
+    m_env->set(lns::sqlite::ObjectServerEnvironment, address);
+    if (fault == QLatin1String("schema")) {
+        QCOMPARE(m_admin->networkNames(), QStringList{Network});  // the refused open wrote nothing
+        RunOnStore(QStringLiteral("UPDATE meta SET value = '1' WHERE key = 'schema'"));
+    }
+    auto server = lns::CreateObjectServer(path());
+    server->OpenObjectServer();
+    QCOMPARE(server->Networks()->Count(), 1);
 }
 
 void TestSqliteObjectServer::storeChoice_data()
