@@ -55,12 +55,17 @@ public:
         } catch (const com::ComError& e) {
             throw com::ComError(e.number(), NetworkVariableSource, e.description());
         }
-        // One statement, so one transaction: the device's answer and the value change together.
+        // One transaction: the device's answer and the value change together.
+        Database::Transaction transaction(db);
+        const auto stores = db.row("SELECT stores_other_value FROM devices WHERE id = ?", {m_owner.deviceId});
+        if (stores && stores->value(0).toInt() != 0 && !raw.isEmpty())
+            raw[raw.size() - 1] = char(raw.back() ^ 0x01);
         const qint64 written =
             db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
                        " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
                        " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
                        {m_id, raw, m_owner.deviceId});
+        transaction.commit();
         if (written > 0)
             return;
         // Nothing written: find out why.
