@@ -57,8 +57,9 @@ bool DeviceSession::IsThermostat(lns::AppDevice& device)
 
 bool DeviceSession::IsThermostatProgramId(const QString& programId)
 {
-    // The program IDs the plug-in registers its commands for.
-    framework::LoadPlugInCommands();
+    // The program IDs the plug-in registers its commands for (the table is loaded once).
+    if (framework::PlugInCommands(0).ProgramId.isEmpty())
+        framework::LoadPlugInCommands();
     for (int i = 0; i < framework::PlugInCommandCount; ++i)
         if (framework::PlugInCommands(i).ProgramId.compare(programId, Qt::CaseInsensitive) == 0)
             return true;
