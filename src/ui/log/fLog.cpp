@@ -175,6 +175,11 @@ void fLog::AutoSizeColumns(int row)
     const logwindow::LogRow& cells = m_model->rows()[size_t(row)];
     const QString* texts[3] = {&cells.time, &cells.action, &cells.results};
     const qreal widestCharacter = metrics.maxWidth();
+    if (OstLog->font() != m_measuredFont) {
+        m_measuredFont = OstLog->font();
+        for (auto& measured : m_measured)
+            measured.clear();
+    }
     for (int column = 0; column < 3; ++column) {
         const QString& text = *texts[column];
         const int extra = 2 * margin + (column == 0 ? OstLog->iconSize().width() + 2 * margin : 0);
@@ -182,7 +187,17 @@ void fLog::AutoSizeColumns(int row)
         // even in the font's widest character cannot widen the column.
         const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
         const bool cannotWiden = latin1 && qCeil(text.size() * widestCharacter) + extra <= m_widest[size_t(column)];
-        const int width = cannotWiden ? 0 : qCeil(metrics.horizontalAdvance(text)) + extra;
+        int width = 0;
+        if (!cannotWiden) {
+            QHash<QString, int>& measured = m_measured[size_t(column)];
+            auto found = measured.constFind(text);
+            if (found == measured.constEnd()) {
+                if (measured.size() >= 256)
+                    measured.clear();
+                found = measured.insert(text, qCeil(metrics.horizontalAdvance(text)));
+            }
+            width = *found + extra;
+        }
         if (width > m_widest[size_t(column)]) {
             m_widest[size_t(column)] = width;
             OstLog->header()->resizeSection(column, width);
