@@ -59,11 +59,6 @@ bool SameText(const Item& item, const QString& a, const QString& b)
     return a == b;
 }
 
-QString Hex(const QByteArray& raw)
-{
-    return QString::fromLatin1(raw.toHex(' '));
-}
-
 // A failure's description on one line, for the report.
 QString OneLine(const QString& description)
 {
@@ -156,9 +151,9 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
 
         // The values after the apply, for the rules between items.
         std::map<QString, QString> after;
-        for (const Item& item : device::config::Items())
-            if (item.kind == ItemKind::Number && asRead.count(item.variable) && !disabled.contains(item.name))
-                after[item.name] = FieldText(item, session.Table(item.variable));
+        for (const QString& name : device::config::CrossFieldItems())
+            if (const Item* item = device::config::FindSettable(name); item && !disabled.contains(name))
+                after[name] = FieldText(*item, session.Table(item->variable));
         for (const CheckedValue& value : profile.values) {
             ItemOutcome row{value.item->name, {}, value.shown, {}, {}};
             if (disabled.contains(value.item->name)) {
@@ -204,8 +199,9 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             // change them, and it changes them only when its bytes differ from the device's.
             if (*table.NvAsArray == asRead[variable])
                 continue;
-            const QByteArray before = session.ReadRaw(table);
-            const QByteArray wanted = session.RawOfFields(table, before.size());
+            const QString before = session.ReadRaw(table);
+            const QString wanted =
+                session.RawOfFields(table, before.isEmpty() ? 0 : before.count(QLatin1Char(' ')) + 1);
             if (wanted == before)
                 continue;
             changed = true;
@@ -213,16 +209,15 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
                 continue;
             table.SendNetworkValue();
             log.LogCommand(QStringLiteral("Updating ") + table.Name, table.NvAsString());
-            const QByteArray readBack = session.ReadRaw(table);
+            const QString readBack = session.ReadRaw(table);
             const bool same = readBack == wanted;
             verified = verified && same;
-            outcome.verification.push_back({table.Name, Hex(wanted), Hex(readBack), same});
+            outcome.verification.push_back({table.Name, wanted, readBack, same});
             if (same) {
-                log.LogCommand(QStringLiteral("Reading back ") + table.Name,
-                               QStringLiteral("as written (%1 bytes)").arg(readBack.size()));
+                log.LogCommand(QStringLiteral("Reading back ") + table.Name, QStringLiteral("as written"));
             } else {
                 log.LogError(QStringLiteral("Verification of ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                             Hex(wanted) + QStringLiteral(", read back ") + Hex(readBack));
+                             wanted + QStringLiteral(", read back ") + readBack);
             }
         }
         if (dryRun)
