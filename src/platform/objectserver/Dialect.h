@@ -11,7 +11,17 @@
 namespace lns::sqlite::dialect {
 
 // Bumped when the tables change shape; a file of another version is refused rather than misread.
-inline constexpr int SchemaVersion = 1;
+inline constexpr int SchemaVersion = 2;
+
+// What brings a file of an earlier version up to this one, in order: each statement applies to a file
+// of version `from` or older.
+struct Upgrade {
+    int from;
+    const char* statement;
+};
+inline constexpr Upgrade Upgrades[] = {
+    {1, "ALTER TABLE devices ADD COLUMN stores_other_value INTEGER NOT NULL DEFAULT 0"},
+};
 
 // The tables and indexes, each made only when missing.
 inline constexpr const char* SchemaStatements[] = {
@@ -67,6 +77,7 @@ inline constexpr const char* SchemaStatements[] = {
     " test_result INTEGER NOT NULL DEFAULT 0,"
     " unreachable INTEGER NOT NULL DEFAULT 0,"
     " refuses_writes INTEGER NOT NULL DEFAULT 0,"
+    " stores_other_value INTEGER NOT NULL DEFAULT 0,"
     " UNIQUE (subsystem_id, name))",
     "CREATE TABLE IF NOT EXISTS device_nv_values ("
     " device_id INTEGER NOT NULL REFERENCES devices(id) ON DELETE CASCADE,"

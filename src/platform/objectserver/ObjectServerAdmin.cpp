@@ -273,9 +273,9 @@ void ObjectServerAdmin::addDevice(const QString& network, const DeviceSpec& spec
                   QStringLiteral("The subsystem '%1' already has a device named '%2'.").arg(spec.subsystem, spec.name));
         const DeviceFaults& f = spec.faults;
         m_db->exec("INSERT INTO devices (subsystem_id, template_id, name, commissioned, state_code, test_result,"
-                   " unreachable, refuses_writes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                   " unreachable, refuses_writes, stores_other_value) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
                    {subsystem->value(0), templateRow, spec.name, f.commissioned ? 1 : 0, f.stateCode, f.testResult,
-                    f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0});
+                    f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0, f.storesOtherValue ? 1 : 0});
     });
 }
 
@@ -302,21 +302,21 @@ void ObjectServerAdmin::setDeviceFaults(const DeviceRef& device, const DeviceFau
 {
     m_db->write([&] {
         m_db->exec("UPDATE devices SET commissioned = ?, state_code = ?, test_result = ?, unreachable = ?,"
-                   " refuses_writes = ? WHERE id = ?",
+                   " refuses_writes = ?, stores_other_value = ? WHERE id = ?",
                    {f.commissioned ? 1 : 0, f.stateCode, f.testResult, f.unreachable ? 1 : 0, f.refusesWrites ? 1 : 0,
-                    deviceId(device)});
+                    f.storesOtherValue ? 1 : 0, deviceId(device)});
     });
 }
 
 DeviceFaults ObjectServerAdmin::deviceFaults(const DeviceRef& device)
 {
-    const auto row = m_db->row("SELECT commissioned, state_code, test_result, unreachable, refuses_writes"
-                               " FROM devices WHERE id = ?",
+    const auto row = m_db->row("SELECT commissioned, state_code, test_result, unreachable, refuses_writes,"
+                               " stores_other_value FROM devices WHERE id = ?",
                                {deviceId(device)});
     if (!row)
         notFound(QStringLiteral("device %1").arg(deviceText(device)));
-    return DeviceFaults{row->value(0).toInt() != 0, row->value(1).toInt(), row->value(2).toInt(),
-                        row->value(3).toInt() != 0, row->value(4).toInt() != 0};
+    return DeviceFaults{row->value(0).toInt() != 0, row->value(1).toInt(),      row->value(2).toInt(),
+                        row->value(3).toInt() != 0, row->value(4).toInt() != 0, row->value(5).toInt() != 0};
 }
 
 // ---------------------------------------------------------------- values

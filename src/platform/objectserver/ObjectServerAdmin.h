@@ -49,6 +49,8 @@ struct DeviceFaults {
     qint32 testResult = 0;       // TestDevice (0 passed)
     bool unreachable = false;    // values and DeviceState fail with ErrDeviceCommunication (18200)
     bool refusesWrites = false;  // value writes fail with ErrWriteFailed (18034)
+    // A write succeeds but the device keeps another value: the last byte of what was written, altered.
+    bool storesOtherValue = false;
 };
 
 struct DeviceSpec {

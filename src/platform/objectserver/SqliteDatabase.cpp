@@ -164,12 +164,21 @@ void Database::createSchema()
         for (const char* statement : dialect::SchemaStatements)
             exec(statement);
         const auto version = row("SELECT value FROM meta WHERE key = 'schema'");
-        if (!version)
+        bool known = false;
+        const int stored = version ? version->value(0).toString().toInt(&known) : 0;
+        if (!version) {
             exec("INSERT INTO meta (key, value) VALUES ('schema', ?)", {QString::number(dialect::SchemaVersion)});
-        else if (version->value(0).toString() != QString::number(dialect::SchemaVersion))
+        } else if (known && stored >= 1 && stored < dialect::SchemaVersion) {
+            // An older file is brought up to date in place: its data stays as it is.
+            for (const dialect::Upgrade& upgrade : dialect::Upgrades)
+                if (stored <= upgrade.from)
+                    exec(upgrade.statement);
+            exec("UPDATE meta SET value = ? WHERE key = 'schema'", {QString::number(dialect::SchemaVersion)});
+        } else if (version->value(0).toString() != QString::number(dialect::SchemaVersion)) {
             fail(QStringLiteral("open"), QStringLiteral("its schema version %1 is not %2")
                                              .arg(version->value(0).toString())
                                              .arg(dialect::SchemaVersion));
+        }
     });
 }
 

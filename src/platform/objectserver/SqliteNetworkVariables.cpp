@@ -55,12 +55,17 @@ public:
         } catch (const com::ComError& e) {
             throw com::ComError(e.number(), NetworkVariableSource, e.description());
         }
-        // One statement, so one transaction: the device's answer and the value change together.
-        const qint64 written =
-            db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
-                       " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
-                       " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
-                       {m_id, raw, m_owner.deviceId});
+        // One transaction: the device's answer and the value change together.
+        const qint64 written = db.write([&] {
+            const auto stores = db.row("SELECT stores_other_value FROM devices WHERE id = ?", {m_owner.deviceId});
+            QByteArray stored = raw;
+            if (stores && stores->value(0).toInt() != 0 && !stored.isEmpty())
+                stored[stored.size() - 1] = char(stored.back() ^ 0x01);
+            return db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
+                              " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
+                              " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
+                              {m_id, stored, m_owner.deviceId});
+        });
         if (written > 0)
             return;
         // Nothing written: find out why.

@@ -4,6 +4,7 @@
 // One program past 600 lines on purpose: CTest runs this one program against SQLite and against PostgreSQL,
 // so every object-server rule here runs on both stores without a second list of tests.
 #include "ObjectServerWorld.h"
+#include "platform/objectserver/Dialect.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/SqliteDatabase.h"
 #include "platform/objectserver/SqliteObjectServer.h"
@@ -113,6 +114,7 @@ private slots:
     void databaseIsCreatedOnOpen();
     void damagedDatabaseIsRefused_data();
     void damagedDatabaseIsRefused();
+    void olderSchemaIsUpgraded();
     void operationsNeedWhatTheyRunOn_data();
     void operationsNeedWhatTheyRunOn();
     void closingTheNetworkClosesItsSystem();
@@ -265,6 +267,32 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused()
     // Reported, never rebuilt: an empty file stays empty.
     if (damage == QLatin1String("empty"))
         QCOMPARE(QFileInfo(file).size(), 0);
+}
+
+void TestSqliteObjectServer::olderSchemaIsUpgraded()
+{
+    if (objectservertest::OnPostgres())
+        QSKIP("the checks of a SQLite file");
+    const auto ref = Device(QStringLiteral("Thermostat 1"));
+    m_admin->setNvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
+    m_admin.reset();
+    {
+        // The file as the first schema left it: devices without the stored-value fault.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("older"));
+        db.setDatabaseName(lns::ObjectServerDatabasePath(path()));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("ALTER TABLE devices DROP COLUMN stores_other_value")));
+        QVERIFY(query.exec(QStringLiteral("UPDATE meta SET value = '1' WHERE key = 'schema'")));
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("older"));
+
+    m_admin = std::make_unique<lns::admin::ObjectServerAdmin>(path());
+    QCOMPARE(m_admin->nvText(ref, QStringLiteral("nciSetPts")), QStringLiteral("23,25,27,21,19,17"));
+    m_admin->setDeviceFaults(ref, {.storesOtherValue = true});
+    QVERIFY(m_admin->deviceFaults(ref).storesOtherValue);
 }
 
 void TestSqliteObjectServer::operationsNeedWhatTheyRunOn_data()
@@ -681,25 +709,31 @@ void TestSqliteObjectServer::deviceFaults_data()
 {
     QTest::addColumn<bool>("unreachable");
     QTest::addColumn<bool>("refusesWrites");
+    QTest::addColumn<bool>("storesOtherValue");
     QTest::addColumn<QString>("operation");
     QTest::addColumn<int>("error");
     const int noAnswer = Err(lns::ErrDeviceCommunication);
-    QTest::newRow("unreachable: read") << true << false << "read" << noAnswer;
-    QTest::newRow("unreachable: write") << true << false << "write" << noAnswer;
-    QTest::newRow("unreachable: state") << true << false << "state" << noAnswer;
-    QTest::newRow("unreachable and refusing: write") << true << true << "write" << noAnswer;
-    QTest::newRow("refuses writes: write") << false << true << "write" << Err(lns::ErrWriteFailed);
-    QTest::newRow("refuses writes: read") << false << true << "read" << 0;
-    QTest::newRow("refuses writes: state") << false << true << "state" << 0;
-    QTest::newRow("healthy: write") << false << false << "write" << 0;
-    QTest::newRow("template variable: read") << false << false << "template read" << noAnswer;
-    QTest::newRow("template variable: write") << false << false << "template write" << noAnswer;
+    QTest::newRow("unreachable: read") << true << false << false << "read" << noAnswer;
+    QTest::newRow("unreachable: write") << true << false << false << "write" << noAnswer;
+    QTest::newRow("unreachable: state") << true << false << false << "state" << noAnswer;
+    QTest::newRow("unreachable and refusing: write") << true << true << false << "write" << noAnswer;
+    QTest::newRow("refuses writes: write") << false << true << false << "write" << Err(lns::ErrWriteFailed);
+    QTest::newRow("refuses writes: read") << false << true << false << "read" << 0;
+    QTest::newRow("refuses writes: state") << false << true << false << "state" << 0;
+    QTest::newRow("stores another value: write") << false << false << true << "write" << 0;
+    QTest::newRow("stores another value: read") << false << false << true << "read" << 0;
+    QTest::newRow("stores another value, refusing: write")
+        << false << true << true << "write" << Err(lns::ErrWriteFailed);
+    QTest::newRow("healthy: write") << false << false << false << "write" << 0;
+    QTest::newRow("template variable: read") << false << false << false << "template read" << noAnswer;
+    QTest::newRow("template variable: write") << false << false << false << "template write" << noAnswer;
 }
 
 void TestSqliteObjectServer::deviceFaults()
 {
     QFETCH(bool, unreachable);
     QFETCH(bool, refusesWrites);
+    QFETCH(bool, storesOtherValue);
     QFETCH(QString, operation);
     QFETCH(int, error);
     const auto ref = Device(QStringLiteral("Thermostat 1"));
@@ -707,7 +741,9 @@ void TestSqliteObjectServer::deviceFaults()
     lns::admin::DeviceFaults faults;
     faults.unreachable = unreachable;
     faults.refusesWrites = refusesWrites;
+    faults.storesOtherValue = storesOtherValue;
     m_admin->setDeviceFaults(ref, faults);
+    QCOMPARE(m_admin->deviceFaults(ref).storesOtherValue, storesOtherValue);
     const QByteArray before = m_admin->nvRaw(ref, QStringLiteral("nciSetPts"));
 
     Session s = OpenSession(path());
@@ -730,7 +766,14 @@ void TestSqliteObjectServer::deviceFaults()
     });
     QCOMPARE(result, error);
     const QString now = m_admin->nvText(ref, QStringLiteral("nciSetPts"));
-    if (operation == QLatin1String("write") && error == 0)
+    if (operation == QLatin1String("write") && error == 0 && storesOtherValue) {
+        // The device keeps the written bytes with the last one altered.
+        const QByteArray kept = m_admin->nvRaw(ref, QStringLiteral("nciSetPts"));
+        m_admin->setNvText(ref, QStringLiteral("nciSetPts"), written);
+        QByteArray expected = m_admin->nvRaw(ref, QStringLiteral("nciSetPts"));
+        expected[expected.size() - 1] = char(expected.back() ^ 0x01);
+        QCOMPARE(kept, expected);
+    } else if (operation == QLatin1String("write") && error == 0)
         QCOMPARE(now, written);
     else
         QCOMPARE(m_admin->nvRaw(ref, QStringLiteral("nciSetPts")), before);
@@ -1178,8 +1221,8 @@ void TestSqliteObjectServer::unusableServerIsReported_data()
                                  << "Is the server running";
     QTest::newRow("wrong password") << "password"
                                     << "password authentication failed for user \"kr5m_password\"";
-    QTest::newRow("database of another schema version") << "schema"
-                                                        << "its schema version 99 is not 1";
+    QTest::newRow("database of another schema version")
+        << "schema" << QStringLiteral("its schema version 99 is not %1").arg(lns::sqlite::dialect::SchemaVersion);
 }
 
 void TestSqliteObjectServer::unusableServerIsReported()
@@ -1224,7 +1267,8 @@ void TestSqliteObjectServer::unusableServerIsReported()
     m_env->set(lns::sqlite::ObjectServerEnvironment, address);
     if (fault == QLatin1String("schema")) {
         QCOMPARE(m_admin->networkNames(), QStringList{Network});  // the refused open wrote nothing
-        RunOnStore(QStringLiteral("UPDATE meta SET value = '1' WHERE key = 'schema'"));
+        RunOnStore(QStringLiteral("UPDATE meta SET value = '%1' WHERE key = 'schema'")
+                       .arg(lns::sqlite::dialect::SchemaVersion));
     }
     auto server = lns::CreateObjectServer(path());
     server->OpenObjectServer();

@@ -1,0 +1,135 @@
+#include "profiles/DeviceSession.h"
+
+#include "device/CNvCpTable.h"
+#include "device/Collections.h"
+#include "device/Specific.h"
+#include "framework/Connection.h"
+#include "framework/Identity.h"
+#include "framework/Numbers.h"
+#include "platform/objectserver/ValueFormats.h"
+#include "platform/registry/LonWorksInstallation.h"
+#include "ui/log/fLog.h"
+
+namespace profiles {
+
+namespace {
+
+const QString RawFormat = QStringLiteral("RAW");
+
+QString PathOf(const QString& network, const QString& system, const QString& subsystem, const QString& device)
+{
+    return network + QLatin1Char('/') + system + QLatin1Char('/') + subsystem + QLatin1Char('/') + device;
+}
+
+}  // namespace
+
+DeviceSession::DeviceSession(const QString& network, qint16 units) : m_lonWorksPath(registry::LonWorksPath())
+{
+    m_session.DisplayUnits = units;
+    framework::OpenNetworkByName(m_session.Link(), network, QString());
+}
+
+DeviceSession::~DeviceSession()
+{
+    Specific::ResetTables(m_session);
+    framework::CloseConnection(m_session.Link());
+}
+
+lns::Ptr<lns::AppDevice> DeviceSession::Device(const QString& path)
+{
+    framework::ConnectionState& link = m_session.Link();
+    const qsizetype count = framework::ParseObjectPath(link, path);
+    // A path of another network must not find a namesake here.
+    const bool otherNetwork =
+        count >= 4 &&
+        framework::PathComponent(link, 1, true).compare(link.CurrentNetworkName, Qt::CaseInsensitive) != 0;
+    const framework::ResolvedObject object =
+        otherNetwork ? framework::ResolvedObject{} : framework::ResolveObject(link, 7);
+    if (!object.device)
+        throw framework::PlugInError(framework::ErrObjectNotFound, QStringLiteral("Object not found: ") + path);
+    return object.device;
+}
+
+bool DeviceSession::IsThermostat(lns::AppDevice& device)
+{
+    return IsThermostatProgramId(device.DeviceProgramId());
+}
+
+bool DeviceSession::IsThermostatProgramId(const QString& programId)
+{
+    // The program IDs the plug-in registers its commands for (the table is loaded once).
+    if (framework::PlugInCommands(0).ProgramId.isEmpty())
+        framework::LoadPlugInCommands();
+    for (int i = 0; i < framework::PlugInCommandCount; ++i)
+        if (framework::PlugInCommands(i).ProgramId.compare(programId, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QStringList DeviceSession::DevicePaths(const QString& subsystem)
+{
+    const framework::ConnectionState& link = m_session.Link();
+    const QString system = link.CurrentSystem->SystemName();
+    const auto subsystems = link.CurrentSystem->SystemSubsystems();
+    QStringList paths;
+    for (qint32 i = 1, n = subsystems->Count(); i <= n; ++i) {
+        const auto each = subsystems->Item(i);
+        const QString name = each->Name();
+        if (!subsystem.isEmpty() && name != subsystem)
+            continue;
+        const auto devices = each->SubsystemAppDevices();
+        for (qint32 j = 1, m = devices->Count(); j <= m; ++j)
+            paths.append(PathOf(link.CurrentNetworkName, system, name, devices->Item(j)->Name()));
+    }
+    return paths;
+}
+
+void DeviceSession::BuildTables(lns::AppDevice& device)
+{
+    Specific::BuildNvTables(m_session, device.DeviceInterface()->InterfaceNetworkVariables());
+}
+
+CNvCpTable& DeviceSession::Table(const QString& key)
+{
+    return *device::Tables(m_session).NvTables.Item(key);
+}
+
+void DeviceSession::Read(CNvCpTable& table, fLog* log)
+{
+    table.GetNetworkValue();
+    if (log)
+        log->LogCommand(QStringLiteral("Reading ") + table.Name, table.NvAsString());
+}
+
+qint16 DeviceSession::ReadModelCode(fLog* log)
+{
+    CNvCpTable& table = Table(QStringLiteral("nciSccModelRaw"));
+    Read(table, log);
+    return ModelCodeOf(table);
+}
+
+qint16 DeviceSession::ModelCodeOf(const CNvCpTable& table)
+{
+    const QString field = table.NvAsArray ? table.NvAsArray->value(0) : QString();
+    const auto code = framework::ToInt16(framework::Val(field));
+    if (!framework::IsNumeric(field) || !code)
+        throw com::ComError(13, QStringLiteral("ReadModelCode"),
+                            QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(field));
+    return *code;
+}
+
+QString DeviceSession::ReadRaw(CNvCpTable& table)
+{
+    table.MyNetworkVariable->SetNvAccessOption(0);
+    table.MyNetworkVariable->SetNvFormatSpec(RawFormat);
+    return table.MyNetworkVariable->NvFormattedValue().replace(QLatin1Char('\t'), QLatin1Char(' '));
+}
+
+QString DeviceSession::RawOfFields(const CNvCpTable& table, qsizetype size) const
+{
+    const QByteArray raw =
+        lns::formats::Parse(table.LastReadFormat(), table.NvAsString(), qint32(size), m_lonWorksPath);
+    return lns::formats::Format(RawFormat, raw, m_lonWorksPath).replace(QLatin1Char('\t'), QLatin1Char(' '));
+}
+
+}  // namespace profiles

@@ -1,0 +1,58 @@
+#pragma once
+// A network opened in a session of its own, for the profiles: the devices its paths name, whether a
+// device is a KR5M-HU thermostat, and the device's access objects (the same eleven the window builds),
+// read and written in the profile's units, with their raw bytes beside.
+#include "framework/PlugInSession.h"
+#include "platform/objectserver/ObjectServer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class CNvCpTable;
+class fLog;
+
+namespace profiles {
+
+class DeviceSession {
+public:
+    // Opens the network; raises 20006 "Cannot open the network ..." when it cannot.
+    DeviceSession(const QString& network, qint16 units);
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    framework::PlugInSession& Session() { return m_session; }
+
+    // The device the path (NETWORK/SYSTEM/SUBSYSTEM/DEVICE, as listed) names in this network; raises
+    // 20005 "Object not found" when there is none.
+    lns::Ptr<lns::AppDevice> Device(const QString& path);
+    // Whether the device's program ID is one of the plug-in's thermostats.
+    static bool IsThermostat(lns::AppDevice& device);
+    static bool IsThermostatProgramId(const QString& programId);
+    // "NETWORK/SYSTEM/SUBSYSTEM/DEVICE" of every device of the system, or of one subsystem.
+    QStringList DevicePaths(const QString& subsystem = QString());
+
+    // Builds the access objects on the device's variables (replacing those of the last device).
+    void BuildTables(lns::AppDevice& device);
+    CNvCpTable& Table(const QString& key);
+    // Reads the access object in the session's units and logs the read as the window does (log may
+    // be none).
+    void Read(CNvCpTable& table, fLog* log);
+    // The model code the device reports (its raw model variable, read and logged).
+    qint16 ReadModelCode(fLog* log);
+    // The model code in the raw model variable as read; raises 13 when it is not a number.
+    static qint16 ModelCodeOf(const CNvCpTable& rawModel);
+    // The variable's raw bytes as the device holds them now: the object server's raw format, in
+    // decimal, one blank between bytes.
+    QString ReadRaw(CNvCpTable& table);
+    // The same for the bytes the fields of the table stand for, in the format of its last read; size
+    // is the variable's size in bytes.
+    QString RawOfFields(const CNvCpTable& table, qsizetype size) const;
+
+private:
+    framework::PlugInSession m_session;
+    QString m_lonWorksPath;
+};
+
+}  // namespace profiles

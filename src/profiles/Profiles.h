@@ -1,0 +1,54 @@
+#pragma once
+// Configuration profiles: a thermostat's settable values saved as a small JSON document, compared with
+// a device, and applied to many devices with every written variable read back and compared byte for
+// byte.
+//
+// Each call works in a session of its own (its own object server, network and access objects), never
+// in the window's tables or the connection's current network. The log passed in is the process's
+// activity log: every read, write and read-back is logged there as the window logs its own. Failures
+// of the call itself (the network cannot be opened, the text is not an acceptable profile, Save's
+// device cannot be read) raise com::ComError with a clear description; a device's own problems go into
+// the report, and never stop the other devices.
+//
+// A profile:
+//   { "format": "KR5M-HU profile", "version": 1, "programId": "8000D3550004040B", "model": 45,
+//     "units": "metric", "values": { "nciSetPts.occ_heat": 21.5, "SetpointType": "PERMANENT", ... } }
+// A report:
+//   { "dryRun": false, "ok": true, "devices": [ { "path": ..., "model": 45, "status": ..., "message": ...,
+//     "items": [ { "name", "old", "new", "state", "reason" } ],
+//     "verification": [ { "variable", "written", "readBack", "ok" } ] } ] }
+// Device status: verified, unchanged, would-change, refused, failed, verify-failed. Item state:
+// written, unchanged, skipped, would-change.
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class fLog;
+
+namespace profiles {
+
+// The profile is not one this program applies (not JSON, another format or version, another kind of
+// device, unknown item, a value the window would not take, no units).
+inline constexpr qint32 ErrProfileRefused = 20010;
+// Save or Compare named a device that is not a KR5M-HU thermostat.
+inline constexpr qint32 ErrNotAThermostat = 20011;
+
+using Progress = std::function<void(quint32 done, quint32 total, const QString& path)>;
+
+// The device's settable values as a profile; units: 0 metric, 1 imperial, none = the plug-in's setting.
+QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log);
+// What applying the profile to the device would change: a dry run's report for that one device.
+QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log);
+// Applies the profile to each device in turn (nothing is written on a dry run); the report JSON.
+QString Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
+              fLog& log, const Progress& progress = {});
+
+// The paths of the KR5M-HU thermostats of the network whose model code is modelCode (devices that do
+// not answer cannot say theirs and are left out).
+QStringList DevicesOfModel(const QString& network, qint16 modelCode);
+// The paths of every device of the subsystem ("Floor 1", or a path ending in it).
+QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath);
+
+}  // namespace profiles

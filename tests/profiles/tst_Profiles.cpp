@@ -1,0 +1,332 @@
+// Profiles on the demo installation: what Save writes, the profiles Apply refuses whole, the report of
+// an apply (and a dry run) over devices that lack items, do not answer, already match, are of another
+// kind or keep another value than was written, and the same bytes from metric and imperial profiles.
+#include "platform/objectserver/Xif.h"
+#include "profiles/Profiles.h"
+#include "support/DemoWorld.h"
+#include "support/TestEnvironment.h"
+#include "ui/log/LogModel.h"
+#include "ui/log/fLog.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+const QString Network = QStringLiteral("Demo");
+const QString Floor = QStringLiteral("Floor 1");
+const QString Prefix = QStringLiteral("Demo/System 1/Floor 1/");
+const QStringList Variables = {"nciSetPts", "nciRHmodel", "nciGenOpts", "nciSndHrtBt", "nciMinOutTm", "nciRcvHrtBt"};
+
+QJsonObject Parsed(const QString& json)
+{
+    return QJsonDocument::fromJson(json.toUtf8()).object();
+}
+
+QString Text(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson());
+}
+
+// Every settable variable of every device, as the device holds it.
+QMap<QString, QByteArray> Snapshot(testsupport::DemoWorld& world)
+{
+    QMap<QString, QByteArray> raw;
+    for (const QString& path : world.devicePaths(Network))
+        for (const QString& nv : Variables)
+            raw[path + QLatin1Char(':') + nv] = world.admin().nvRaw(testsupport::DemoWorld::refOf(Network, path), nv);
+    return raw;
+}
+
+// A device of another kind beside the thermostats: the same interface under another program ID.
+void AddOtherKind(testsupport::DemoWorld& world)
+{
+    lns::xif::InterfaceDefinition definition =
+        lns::xif::ParseXif(world.lonWorksPath() + QStringLiteral("/Import/KR5M-HU.xif"));
+    definition.programId = QStringLiteral("9000D35500040400");
+    world.admin().addTemplate(Network, QStringLiteral("Other"), definition);
+    world.admin().addDevice(Network, {.subsystem = Floor, .name = QStringLiteral("OT-1"), .templateName = "Other"});
+}
+
+QStringList Actions(const fLog& log)
+{
+    QStringList actions;
+    const auto* model = log.OstLog->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        actions.append(model->index(row, 1).data().toString());
+    return actions;
+}
+
+}  // namespace
+
+class TestProfiles : public QObject {
+    Q_OBJECT
+private slots:
+    void saveHoldsWhatTheWindowShows_data();
+    void saveHoldsWhatTheWindowShows();
+    void badProfileIsRefusedWhole_data();
+    void badProfileIsRefusedWhole();
+    void applyReportsEachDevice_data();
+    void applyReportsEachDevice();
+    void unitsGiveTheSameBytes_data();
+    void unitsGiveTheSameBytes();
+    void devicesOfModelAndSubsystem_data();
+    void devicesOfModelAndSubsystem();
+};
+
+void TestProfiles::saveHoldsWhatTheWindowShows_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QJsonValue>("expected");  // undefined: not in the profile
+    QTest::newRow("set point") << "TS-102" << 0 << "nciSetPts.occ_heat" << QJsonValue(21.5);
+    QTest::newRow("set point, imperial") << "TS-102" << 1 << "nciSetPts.occ_heat" << QJsonValue(70.7);
+    QTest::newRow("limit") << "TS-102" << 0 << "HeatMax" << QJsonValue(30);
+    QTest::newRow("limit, imperial") << "TS-102" << 1 << "HeatMax" << QJsonValue(86);
+    QTest::newRow("choice") << "TS-102" << 0 << "SetpointType" << QJsonValue("PERMANENT");
+    QTest::newRow("whole number") << "TS-102" << 0 << "RHsetpoint" << QJsonValue(50);
+    QTest::newRow("read-only item") << "TS-102" << 0 << "thermostat_model" << QJsonValue(QJsonValue::Undefined);
+    QTest::newRow("item the model lacks") << "TS-102" << 0 << "ReverseAOut" << QJsonValue(QJsonValue::Undefined);
+    QTest::newRow("item of a full model") << "TS-101" << 0 << "ReverseAOut" << QJsonValue("OFF");
+}
+
+void TestProfiles::saveHoldsWhatTheWindowShows()
+{
+    QFETCH(QString, device);
+    QFETCH(int, units);
+    QFETCH(QString, item);
+    QFETCH(QJsonValue, expected);
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    fLog log;
+    const QJsonObject profile = Parsed(profiles::Save(Network, Prefix + device, qint16(units), log));
+    QCOMPARE(profile.value("format").toString(), QStringLiteral("KR5M-HU profile"));
+    QCOMPARE(profile.value("units").toString(), units ? QStringLiteral("imperial") : QStringLiteral("metric"));
+    QCOMPARE(profile.value("values").toObject().value(item), expected);
+    // The same reads as the window, in its log.
+    QVERIFY(Actions(log).contains(QStringLiteral("Reading nciGenOpts")));
+}
+
+void TestProfiles::badProfileIsRefusedWhole_data()
+{
+    QTest::addColumn<QString>("member");  // top-level key, "values.ITEM", or "text" for the whole text
+    QTest::addColumn<QString>("json");    // its new value; empty: removed
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not JSON") << "text"
+                              << "{\"format\": "
+                              << "it is not JSON";
+    QTest::newRow("other version") << "version"
+                                   << "2"
+                                   << "version 2 is not 1";
+    QTest::newRow("other kind") << "programId"
+                                << "\"9000D35500040400\""
+                                << "another kind of device";
+    QTest::newRow("unknown key") << "comment"
+                                 << "\"x\""
+                                 << "unknown key \"comment\"";
+    QTest::newRow("no units") << "units"
+                              << ""
+                              << "does not state its units";
+    QTest::newRow("unknown item") << "values.Bogus"
+                                  << "1"
+                                  << "Bogus: no such settable item";
+    QTest::newRow("read-only item") << "values.thermostat_model"
+                                    << "45"
+                                    << "thermostat_model: no such settable item";
+    QTest::newRow("out of range") << "values.HeatMax"
+                                  << "40"
+                                  << "40 is out of range, the maximum allowed value is 32";
+    QTest::newRow("not whole") << "values.RHsetpoint"
+                               << "50.5"
+                               << "\"50.5\" is not a whole number";
+    QTest::newRow("unknown choice") << "values.SetpointType"
+                                    << "\"SOMETIMES\""
+                                    << "\"SOMETIMES\" is not one of";
+    QTest::newRow("number as text") << "values.HeatMax"
+                                    << "\"30\""
+                                    << "HeatMax: the value must be a number";
+    // Within range itself, but above the occupied cooling set point less the dead band: each device refuses.
+    QTest::newRow("cross-field") << "values.nciSetPts.occ_heat"
+                                 << "27"
+                                 << "nciSetPts.occ_cool (23.5) must be at least DeadBand (2) above "
+                                    "nciSetPts.occ_heat (27)";
+}
+
+void TestProfiles::badProfileIsRefusedWhole()
+{
+    QFETCH(QString, member);
+    QFETCH(QString, json);
+    QFETCH(QString, reason);
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    fLog log;
+    QJsonObject profile = Parsed(profiles::Save(Network, Prefix + "TS-102", 0, log));
+    QString text;
+    if (member == QLatin1String("text")) {
+        text = json;
+    } else {
+        const QJsonValue value = QJsonDocument::fromJson("[" + json.toUtf8() + "]").array().at(0);
+        QJsonObject* target = &profile;
+        QJsonObject values = profile.value("values").toObject();
+        QString key = member;
+        if (member.startsWith(QLatin1String("values."))) {
+            target = &values;
+            key = member.mid(7);
+        }
+        if (json.isEmpty())
+            target->remove(key);
+        else
+            target->insert(key, value);
+        profile.insert("values", values);
+        text = Text(profile);
+    }
+    const auto before = Snapshot(world);
+    QString message;
+    QString report;
+    try {
+        report = profiles::Apply(Network, world.devicePaths(Network), text, false, log);
+    } catch (const com::ComError& e) {
+        QCOMPARE(e.number(), profiles::ErrProfileRefused);
+        message = e.description();
+    }
+    if (message.isEmpty()) {
+        // Refused by each device it was applied to.
+        for (const QJsonValue& device : Parsed(report).value("devices").toArray()) {
+            if (device["status"] == QLatin1String("failed"))
+                continue;  // the device that does not answer
+            QCOMPARE(device["status"].toString(), QStringLiteral("refused"));
+            message = device["message"].toString();
+        }
+    }
+    QVERIFY2(message.contains(reason), qPrintable(message));
+    QCOMPARE(Snapshot(world), before);
+    QVERIFY(!Actions(log).join(' ').contains(QStringLiteral("Updating")));
+}
+
+void TestProfiles::applyReportsEachDevice_data()
+{
+    QTest::addColumn<bool>("dryRun");
+    // Status by device; TS-102 is the profile's source, TS-105 keeps another value than it is sent.
+    QTest::addColumn<QStringList>("statuses");
+    QTest::newRow("apply") << false << QStringList{"verified",      "unchanged", "verified", "verified",
+                                                   "verify-failed", "verified",  "failed",   "refused"};
+    QTest::newRow("dry run") << true << QStringList{"would-change", "unchanged",    "would-change", "would-change",
+                                                    "would-change", "would-change", "failed",       "refused"};
+}
+
+void TestProfiles::applyReportsEachDevice()
+{
+    QFETCH(bool, dryRun);
+    QFETCH(QStringList, statuses);
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    AddOtherKind(world);
+    world.admin().setDeviceFaults({Network, Floor, "TS-105"}, {.storesOtherValue = true});
+    fLog log;
+    const QString profile = profiles::Save(Network, Prefix + "TS-102", 0, log);
+    const QStringList paths = world.devicePaths(Network);
+    QCOMPARE(paths.size(), statuses.size());
+    const auto before = Snapshot(world);
+    QStringList progress;
+    const QJsonObject report = Parsed(
+        profiles::Apply(Network, paths, profile, dryRun, log, [&](quint32 done, quint32 total, const QString& path) {
+            progress << QStringLiteral("%1/%2 %3").arg(done).arg(total).arg(path);
+        }));
+
+    QCOMPARE(report["dryRun"].toBool(), dryRun);
+    QCOMPARE(report["ok"].toBool(), false);
+    const QJsonArray devices = report["devices"].toArray();
+    QStringList seen;
+    for (const QJsonValue& device : devices)
+        seen << device["status"].toString();
+    QCOMPARE(seen, statuses);
+    QCOMPARE(progress.size(), paths.size());
+    QCOMPARE(progress.last(), QStringLiteral("%1/%1 %2").arg(paths.size()).arg(paths.last()));
+
+    // The model without a fan menu nor auto function (TS-103, model 51) reports what it skipped.
+    QStringList skipped;
+    for (const QJsonValue& item : devices[2]["items"].toArray())
+        if (item["state"] == QLatin1String("skipped"))
+            skipped << item["name"].toString();
+    QVERIFY2(skipped.contains("FanMenu") && skipped.contains("SeqOpera"), qPrintable(skipped.join(' ')));
+    QVERIFY(devices[6]["message"].toString().contains(QStringLiteral("Failed to communicate with target device")));
+
+    const QStringList actions = Actions(log);
+    if (dryRun) {
+        QCOMPARE(Snapshot(world), before);
+        QVERIFY(!actions.join(' ').contains(QStringLiteral("Updating")));
+        return;
+    }
+    QVERIFY(actions.contains(QStringLiteral("Updating nciGenOpts")));
+    QVERIFY(actions.contains(QStringLiteral("Reading back nciGenOpts")));
+    // Where the check failed: what was written against what the device holds.
+    const QJsonObject failed = devices[4]["verification"].toArray().first().toObject();
+    QCOMPARE(failed["ok"].toBool(), false);
+    QVERIFY(failed["written"] != failed["readBack"]);
+    QVERIFY(actions.contains(QStringLiteral("Verification of %1 failed").arg(failed["variable"].toString())));
+    // A verified device now matches the profile.
+    const QJsonObject again = Parsed(profiles::Compare(Network, paths[0], profile, log));
+    QCOMPARE(again["devices"][0]["status"].toString(), QStringLiteral("unchanged"));
+}
+
+void TestProfiles::unitsGiveTheSameBytes_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::newRow("metric") << 0;
+    QTest::newRow("imperial") << 1;
+}
+
+void TestProfiles::unitsGiveTheSameBytes()
+{
+    QFETCH(int, units);
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    const lns::admin::DeviceRef source{Network, Floor, "TS-101"};
+    const lns::admin::DeviceRef target{Network, Floor, "TS-103"};
+    // The target has the source's model and standby set points (fields no profile holds); its own
+    // occupied and unoccupied set points and limits.
+    world.admin().setNvText(target, "nciSetPts", "23,26,27,20,19,17");
+    world.admin().setNvText(target, "nciGenOpts",
+                            "ON_OFF 2.5 4 OFF REM_NSB NONE NONE NO_SCROLL OFF CELSIUS TWO_PIPE HEAT_COOL LOW_MED_HIGH "
+                            "31 14 TEMPORARY 2 5 1.5 0.5 NO_WITH_OCCUPANCY RTB_15_MINUTES");
+    world.admin().setNvRaw(target, "nciSccModel", world.admin().nvRaw(source, "nciSccModel"));
+    fLog log;
+    const QString profile = profiles::Save(Network, Prefix + "TS-101", qint16(units), log);
+    const QJsonObject report = Parsed(profiles::Apply(Network, {Prefix + "TS-103"}, profile, false, log));
+    QCOMPARE(report["devices"][0]["status"].toString(), QStringLiteral("verified"));
+    for (const QString& nv : Variables)
+        QCOMPARE(world.admin().nvRaw(target, nv).toHex(' '), world.admin().nvRaw(source, nv).toHex(' '));
+}
+
+void TestProfiles::devicesOfModelAndSubsystem_data()
+{
+    QTest::addColumn<int>("model");  // 0: by subsystem
+    QTest::addColumn<QString>("subsystem");
+    QTest::addColumn<QStringList>("devices");
+    QTest::newRow("model 45") << 45 << "" << QStringList{"TS-102"};
+    QTest::newRow("model of the unreachable device") << 47 << "" << QStringList{};
+    QTest::newRow("subsystem") << 0 << "Demo/System 1/Floor 1"
+                               << QStringList{"TS-101", "TS-102", "TS-103", "TS-104", "TS-105", "TS-106", "TS-107"};
+}
+
+void TestProfiles::devicesOfModelAndSubsystem()
+{
+    QFETCH(int, model);
+    QFETCH(QString, subsystem);
+    QFETCH(QStringList, devices);
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    QStringList expected;
+    for (const QString& device : devices)
+        expected << Prefix + device;
+    QCOMPARE(
+        model ? profiles::DevicesOfModel(Network, qint16(model)) : profiles::DevicesOfSubsystem(Network, subsystem),
+        expected);
+}
+
+QTEST_MAIN(TestProfiles)
+#include "tst_Profiles.moc"
