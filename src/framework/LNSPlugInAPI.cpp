@@ -11,6 +11,9 @@
 #include "ui/main/fMain.h"
 #include "ui/progress/fProgress.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScreen>
 
 #include <algorithm>
@@ -25,6 +28,22 @@ const QString MovedWhileMinimized = QStringLiteral("Plug-in can't be moved or si
 const QString Profiles = QString::fromLatin1(MMain::ProfilesInterface);
 // The runtime's number for an argument the procedure does not take.
 constexpr qint32 InvalidProcedureCall = 5;
+
+// The devices of an Apply report that had something written to them.
+QStringList WrittenDevices(const QString& report)
+{
+    QStringList written;
+    const QJsonArray devices =
+        QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("devices")).toArray();
+    for (const QJsonValue& device : devices) {
+        const QJsonArray items = device.toObject().value(QLatin1String("items")).toArray();
+        if (std::any_of(items.begin(), items.end(), [](const QJsonValue& item) {
+                return item.toObject().value(QLatin1String("state")).toString() == QLatin1String("written");
+            }))
+            written << device.toObject().value(QLatin1String("path")).toString();
+    }
+    return written;
+}
 
 }  // namespace
 
@@ -288,6 +307,10 @@ QString LNSPlugInAPI::Apply(const QString& network, const QStringList& devicePat
                             emitSignal(Profiles, QStringLiteral("Progress"),
                                        {QVariant::fromValue(done), QVariant::fromValue(total), path});
                         });
+    // The window would otherwise go on showing what the device held before.
+    if (window() && window()->isVisible())
+        for (const QString& path : WrittenDevices(report))
+            window()->DeviceWrittenElsewhere(network, path);
     return report;
 }
 
