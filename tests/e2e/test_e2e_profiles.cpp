@@ -1,5 +1,6 @@
 // Configuration profiles through the real executable over a real session bus: the Profiles interface
-// of the plug-in object (save, compare, apply with its progress signals), on the demo network.
+// of the plug-in object (save, compare, apply with its progress signals) and the director's profile
+// verbs as a whole process, on the demo network.
 #include "BusClient.h"
 #include "support/DemoWorld.h"
 
@@ -143,7 +144,78 @@ private slots:
         QVERIFY(releaseAndWaitForEnd(object));
     }
 
+    // The director's profile verbs as a person or script runs them.
+    void directorVerbs_data()
+    {
+        // FILE stands for a profile saved from WELL; WELL, FRESH and SPARE (values of their own) and
+        // UNREACHABLE for device paths.
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected");  // standard output (or error, for status 2) contains this
+        QTest::newRow("apply verified") << QStringList{"apply", "Demo", "FILE", "FRESH"} << 0 << "verified";
+        QTest::newRow("apply with a device that does not answer")
+            << QStringList{"apply", "Demo", "FILE", "WELL", "UNREACHABLE", "--json"} << 1 << "\"failed\"";
+        QTest::newRow("dry run, nothing to change")
+            << QStringList{"apply", "Demo", "FILE", "WELL", "--dry-run"} << 0 << "unchanged";
+        QTest::newRow("dry run, changes shown")
+            << QStringList{"apply", "Demo", "FILE", "SPARE", "--dry-run"} << 0 << " -> ";
+        QTest::newRow("save prints without a file")
+            << QStringList{"save", "Demo", "WELL", "--units", "imperial"} << 0 << "\"units\": \"imperial\"";
+        QTest::newRow("diff") << QStringList{"diff", "Demo", "WELL", "FILE"} << 0 << "unchanged";
+        QTest::newRow("model not in the table")
+            << QStringList{"apply", "Demo", "FILE", "--model", "99"} << 2
+            << "--model takes a model code of the device definition table (30, 41, 45, 51, 60, 61), not '99'";
+        QTest::newRow("two ways of naming devices")
+            << QStringList{"apply", "Demo", "FILE", "WELL", "--model", "45"} << 2 << "usage: lnsdirector profile";
+    }
+    void directorVerbs()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        const QString file = m_dir.filePath(QStringLiteral("profile.json"));
+        if (!QFile::exists(file)) {
+            const Run save = director({QStringLiteral("save"), QStringLiteral("Demo"), m_well, file,
+                                       QStringLiteral("--units"), QStringLiteral("metric")});
+            QCOMPARE(save.status, 0);
+            QCOMPARE(parsed(QString::fromUtf8(readAll(file))).value(QLatin1String("model")).toInt(), 45);
+        }
+        arguments.replaceInStrings(QStringLiteral("FILE"), file);
+        arguments.replaceInStrings(QStringLiteral("UNREACHABLE"), m_unreachable);
+        arguments.replaceInStrings(QStringLiteral("WELL"), m_well);
+        arguments.replaceInStrings(QStringLiteral("FRESH"), m_fresh);
+        arguments.replaceInStrings(QStringLiteral("SPARE"), m_spare);
+        const Run run = director(arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2((status == 2 ? run.err : run.out).contains(expected), qPrintable(run.out + run.err));
+        if (arguments.contains(QStringLiteral("--json")))
+            QVERIFY(!parsed(run.out).value(QLatin1String("devices")).toArray().isEmpty());
+    }
+
 private:
+    struct Run {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+    Run director(const QStringList& arguments)
+    {
+        QProcess p;
+        p.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+                QStringList{QStringLiteral("profile")} + arguments);
+        Run run;
+        if (!p.waitForFinished(120000))
+            return run;
+        run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromUtf8(p.readAllStandardOutput());
+        run.err = QString::fromUtf8(p.readAllStandardError());
+        return run;
+    }
+    static QByteArray readAll(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     QString device(const std::function<bool(int, const lns::admin::DeviceFaults&)>& predicate)
     {
         return m_world->findDevice(QStringLiteral("Demo"), predicate);
