@@ -1,6 +1,7 @@
 #include "device/CNvCtrlTable.h"
 
 #include "device/Collections.h"
+#include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "framework/Numbers.h"
 
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -54,17 +54,7 @@ void CNvCtrlTable::SetMinLimit(int index, const QString& text)
 
 bool CNvCtrlTable::AcceptsText(const QString& text) const
 {
-    const std::optional<double> number = framework::ToNumber(text);
-    if (!number)
-        return false;
-    return !WholeNumbers || (std::trunc(*number) == *number && !text.contains(QLatin1Char('.')));
-}
-
-double CNvCtrlTable::PageStep(double requested) const
-{
-    if (!WholeNumbers || requested == 0)
-        return requested;
-    return std::max(1.0, std::round(requested));
+    return device::config::AcceptsText(text, WholeNumbers);
 }
 
 CNvCpTable& CNvCtrlTable::Table(const char* operation) const

@@ -34,9 +34,6 @@ public:
     // True when the text is a value the item can take: a number, and for a WholeNumbers item a
     // whole one written without a decimal point ("20.0" and "2.5" are not).
     bool AcceptsText(const QString& text) const;
-    // The step of Page Up / Page Down on the item for the step the keys ask for: a WholeNumbers item
-    // steps by whole numbers (0.5 becomes 1; no step stays none).
-    double PageStep(double requested) const;
 
     // The format name of the object server's variable handle.
     QString DsFormatType() const;

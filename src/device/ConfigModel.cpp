@@ -202,6 +202,15 @@ bool AcceptsText(const QString& text, bool wholeNumbers)
     return !wholeNumbers || (std::trunc(*number) == *number && !text.contains(QLatin1Char('.')));
 }
 
+std::optional<QString> Stepped(const QString& text, bool wholeNumbers, double requested, bool up)
+{
+    if (!AcceptsText(text, wholeNumbers))
+        return std::nullopt;
+    const double size = wholeNumbers && requested != 0 ? std::max(1.0, std::round(requested)) : requested;
+    const double value = *framework::ToNumber(text) + (up ? size : -size);
+    return framework::ShortestNumber(framework::RoundHalfEven(value * 10) / 10);
+}
+
 double InwardOffset(qint16 units)
 {
     return units == 0 ? 0.05 : 0.025;

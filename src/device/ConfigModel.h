@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace device::config {
@@ -47,6 +48,11 @@ QStringList ChoicesOfComboBox(int index);
 // True when the text is a value a Number item can take: a number, and for a whole-number item a
 // whole one written without a decimal point ("20.0" and "2.5" are not).
 bool AcceptsText(const QString& text, bool wholeNumbers);
+
+// Page Up / Page Down: the text stepped up or down by the step the keys ask for and rounded to a
+// tenth. A whole-number item steps by whole numbers (0.5 becomes 1; no step stays none). Nothing for
+// a text the item would refuse. No limit here: Apply enforces the limits.
+std::optional<QString> Stepped(const QString& text, bool wholeNumbers, double requested, bool up);
 
 // A value entered exactly on a limit is stored this far inside it: the device's own conversion must
 // not carry it past the limit.

@@ -3,7 +3,9 @@
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
 #include "device/Collections.h"
+#include "device/ConfigModel.h"
 #include "device/Global.h"
+#include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
 
 #include <QComboBox>
@@ -48,90 +50,6 @@ const NvRow NvRows[] = {
 };
 // clang-format on
 
-enum class Ctl { Txt, Cb, LbModel, LbHvacType, None };
-
-struct Limits {
-    const char* min0;
-    const char* max0;
-    const char* min1;
-    const char* max1;
-    bool wholeNumbers;  // the device's field holds no fraction
-};
-
-struct ItemRow {
-    const char* name;
-    const char* description;  // nullptr: none set
-    const char* key;
-    qint16 field;
-    Ctl control;
-    int index;
-    double step;  // 0: not rounded
-    bool offset;
-    bool offsetExplicit;  // rows that set OffsetValue false on purpose
-    const Limits* limits;
-};
-
-const Limits HeatLimits{"4.5", "32", "40", "90", false};
-const Limits CoolLimits{"12", "37.5", "54", "100", false};
-const Limits DeadBandLimits{"1", "2.5", "2", "5", false};
-const Limits DriveTimeLimits{"0.5", "9", "0.5", "9", false};
-const Limits CalibLimits{"-2.5", "2.5", "-5", "5", false};
-const Limits RhSetpointLimits{"30", "100", "30", "100", true};
-const Limits HystLimits{"2", "20", "2", "20", true};
-const Limits DehumCoolLimits{"20", "100", "20", "100", true};
-const Limits RhCalibLimits{"-15", "15", "-15", "15", true};
-const Limits TOccLimits{"0", "24", "0", "24", true};
-const Limits DoorLimits{"1", "10", "1", "10", true};
-const Limits TimeLimits{"0", "6553.4", "0", "6553.4", false};
-
-// Position in DataItems = position in this table.
-// One item a line: the formatter leaves the table alone.
-// clang-format off
-const ItemRow ItemRows[] = {
-    {"nciSetPts.occ_heat", "Occupied heating setpoint", "nciSetPts", 3, Ctl::Txt, 0, 0.5, true, false, &HeatLimits},
-    {"nciSetPts.unocc_heat", "Unoccupied heating setpoint", "nciSetPts", 5, Ctl::Txt, 1, 0.5, true, false, &HeatLimits},
-    {"nciSetPts.occ_cool", "Occupied cooling setpoint", "nciSetPts", 0, Ctl::Txt, 3, 0.5, true, false, &CoolLimits},
-    {"nciSetPts.unocc_cool", "Unoccupied cooling setpoint", "nciSetPts", 2, Ctl::Txt, 4, 0.5, true, false, &CoolLimits},
-    {"HeatMax", "Maximum heating setpoint limit", "nciGenOpts", 13, Ctl::Txt, 2, 0.5, true, false, &HeatLimits},
-    {"CoolMin", "Minimum cooling setpoint limit", "nciGenOpts", 14, Ctl::Txt, 5, 0.5, true, false, &CoolLimits},
-    {"SetpointType", nullptr, "nciGenOpts", 15, Ctl::Cb, 0, 0, false, false, nullptr},
-    {"CyclePerHour", nullptr, "nciGenOpts", 2, Ctl::Cb, 1, 0, false, false, nullptr},
-    {"DeadBand", "Dead Band", "nciGenOpts", 18, Ctl::Txt, 16, 0.5, true, false, &DeadBandLimits},
-    {"DigitalInput1", nullptr, "nciGenOpts", 4, Ctl::Cb, 2, 0, false, false, nullptr},
-    {"DigitalInput2", nullptr, "nciGenOpts", 5, Ctl::Cb, 3, 0, false, false, nullptr},
-    {"DigitalInput3", nullptr, "nciGenOpts", 6, Ctl::Cb, 4, 0, false, false, nullptr},
-    {"ControlType", nullptr, "nciGenOpts", 0, Ctl::Cb, 5, 0, false, false, nullptr},
-    {"DriveTime", "Floating actuator timing", "nciGenOpts", 1, Ctl::Txt, 14, 0, false, false, &DriveTimeLimits},
-    {"ReverseAOut", nullptr, "nciGenOpts", 3, Ctl::Cb, 6, 0, false, false, nullptr},
-    {"AuxCont", nullptr, "nciGenOpts", 20, Ctl::Cb, 7, 0, false, false, nullptr},
-    {"Reheat", nullptr, "nciGenOpts", 21, Ctl::Cb, 8, 0, false, false, nullptr},
-    {"CalibRS", "Room sensor offset", "nciGenOpts", 19, Ctl::Txt, 6, 0.5, true, false, &CalibLimits},
-    {"RHdisplay", nullptr, "nciRHmodel", 0, Ctl::Cb, 9, 0, false, false, nullptr},
-    {"RHsetpoint", "RH Setpoints", "nciRHmodel", 1, Ctl::Txt, 7, 0, false, true, &RhSetpointLimits},
-    {"DehumHyst", "Dehumidifiacation hysteresis", "nciRHmodel", 2, Ctl::Txt, 8, 0, false, true, &HystLimits},
-    {"DehumCool", "Dehumidifiacation maximum cooling output", "nciRHmodel", 3, Ctl::Txt, 9, 0, false, true, &DehumCoolLimits},
-    {"RHcalib", "RH sensor calibration offset", "nciRHmodel", 4, Ctl::Txt, 10, 0, false, true, &RhCalibLimits},
-    {"thermostat_model", nullptr, "nciSccModel", 0, Ctl::Txt, 11, 0, false, false, nullptr},
-    {"software_version", nullptr, "nciSccModel", 1, Ctl::Txt, 12, 0, false, false, nullptr},
-    {"MajorVersion", nullptr, "nciMajVer", 0, Ctl::Txt, 13, 0, false, false, nullptr},
-    {"MinorVersion", nullptr, "nciMinVer", 0, Ctl::Txt, 15, 0, false, false, nullptr},
-    {"nciHvacType", nullptr, "nciHvacType", 0, Ctl::LbHvacType, 0, 0, false, false, nullptr},
-    {"FanMenu", nullptr, "nciGenOpts", 12, Ctl::Cb, 10, 0, false, false, nullptr},
-    {"TOccTime", "Temporary occupied time", "nciGenOpts", 16, Ctl::Txt, 17, 0, false, false, &TOccLimits},
-    {"TempScale", nullptr, "nciGenOpts", 9, Ctl::Cb, 12, 0, false, false, nullptr},
-    {"MenuScroll", nullptr, "nciGenOpts", 7, Ctl::Cb, 13, 0, false, false, nullptr},
-    {"AutoMode", nullptr, "nciGenOpts", 8, Ctl::Cb, 14, 0, false, false, nullptr},
-    {"Pipes", nullptr, "nciGenOpts", 10, Ctl::Cb, 11, 0, false, false, nullptr},
-    {"DoorTime", "Door Time", "nciGenOpts", 17, Ctl::Txt, 18, 1, false, false, &DoorLimits},
-    {"SeqOpera", nullptr, "nciGenOpts", 11, Ctl::Cb, 15, 0, false, false, nullptr},
-    {"thermostat_model", nullptr, "nciSccModel", 0, Ctl::LbModel, 0, 0, false, false, nullptr},
-    {"nciSndHrtBt", "Output heartbeat", "nciSndHrtBt", 0, Ctl::Txt, 39, 0, false, false, &TimeLimits},
-    {"nciMinOutTm", "Output trottle", "nciMinOutTm", 0, Ctl::Txt, 40, 0, false, false, &TimeLimits},
-    {"nciRcvHrtBt", "Input heartbeat", "nciRcvHrtBt", 0, Ctl::Txt, 41, 0, false, false, &TimeLimits},
-    {"thermostat_model", nullptr, "nciSccModelRaw", 0, Ctl::None, 0, 0, false, false, nullptr},
-};
-// clang-format on
-
 template <class T>
 T* Control(const std::map<int, T*>& controls, int index, const char* operation)
 {
@@ -149,9 +67,17 @@ T* Required(T* control, const char* operation)
     return control;
 }
 
-bool OneOf(qint16 value, std::initializer_list<qint16> codes)
+// The combo box or text box of a settable item, by the item's name.
+QComboBox* ComboOf(const device::WindowControls& c, const char* item, const char* operation)
 {
-    return std::find(codes.begin(), codes.end(), value) != codes.end();
+    const device::config::Item* found = device::config::FindSettable(QString::fromLatin1(item));
+    return Control(c.cbNvi, found ? found->controlIndex : -1, operation);
+}
+
+QLineEdit* BoxOf(const device::WindowControls& c, const char* item, const char* operation)
+{
+    const device::config::Item* found = device::config::FindSettable(QString::fromLatin1(item));
+    return Control(c.txtNvi, found ? found->controlIndex : -1, operation);
 }
 
 void Clear(QComboBox* combo)
@@ -188,42 +114,42 @@ void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::Networ
 
 void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls)
 {
+    using device::config::Binding;
     device::DeviceTables& tables = device::Tables(session);
     tables.DataItems.Clear();
-    for (const ItemRow& row : ItemRows) {
+    for (const device::config::Item& row : device::config::Items()) {
         auto item = std::make_shared<CNvCtrlTable>();
-        item->Name = QString::fromLatin1(row.name);
-        if (row.description)
-            item->Description = QString::fromLatin1(row.description);
-        switch (row.control) {
-        case Ctl::Txt: item->TheControl = Control(controls.txtNvi, row.index, "BuildDataItems"); break;
-        case Ctl::Cb: item->TheControl = Control(controls.cbNvi, row.index, "BuildDataItems"); break;
-        case Ctl::LbModel: item->TheControl = Required(controls.lbModel, "BuildDataItems"); break;
-        case Ctl::LbHvacType: item->TheControl = Required(controls.lbHvacType, "BuildDataItems"); break;
-        case Ctl::None: item->TheControl = nullptr; break;
+        item->Name = row.name;
+        item->Description = row.description;
+        switch (row.binding) {
+        case Binding::TextBox: item->TheControl = Control(controls.txtNvi, row.controlIndex, "BuildDataItems"); break;
+        case Binding::ComboBox: item->TheControl = Control(controls.cbNvi, row.controlIndex, "BuildDataItems"); break;
+        case Binding::ModelLabel: item->TheControl = Required(controls.lbModel, "BuildDataItems"); break;
+        case Binding::HvacTypeLabel: item->TheControl = Required(controls.lbHvacType, "BuildDataItems"); break;
+        case Binding::None: item->TheControl = nullptr; break;
         }
         item->Typee = QStringLiteral("CP");
-        item->ItemArrayIndex = row.field;
-        item->NvCpTable = tables.NvTables.Item(QString::fromLatin1(row.key));
+        item->ItemArrayIndex = qint16(row.field);
+        item->NvCpTable = tables.NvTables.Item(row.variable);
         item->RoundValue = row.step != 0;
         if (item->RoundValue)
             item->Ceiling = row.step;
-        if (row.offset || row.offsetExplicit)
-            item->OffsetValue = row.offset;
-        if (row.limits) {
-            item->SetMinLimit(0, QString::fromLatin1(row.limits->min0));
-            item->SetMaxLimit(0, QString::fromLatin1(row.limits->max0));
-            item->SetMinLimit(1, QString::fromLatin1(row.limits->min1));
-            item->SetMaxLimit(1, QString::fromLatin1(row.limits->max1));
-            item->WholeNumbers = row.limits->wholeNumbers;
+        item->OffsetValue = row.offset;
+        if (row.limited) {
+            for (int units : {0, 1}) {
+                item->SetMinLimit(units, framework::ShortestNumber(row.min[units]));
+                item->SetMaxLimit(units, framework::ShortestNumber(row.max[units]));
+            }
+            item->WholeNumbers = row.wholeNumbers;
         }
         tables.DataItems.Add(std::move(item));
     }
 }
 
-void ApplyModelOptions(const framework::PlugInSession& session, qint16 m, const device::WindowControls& c)
+void ApplyModelOptions(const framework::PlugInSession& session, qint16 modelCode, const device::WindowControls& c)
 {
     const char* const op = "ApplyModelOptions";
+    const device::config::ModelOptions o = device::config::OptionsOf(modelCode);
 
     // 1. The model can be tried by hand in debug mode.
     if (session.DebugMode == 1) {
@@ -232,63 +158,63 @@ void ApplyModelOptions(const framework::PlugInSession& session, qint16 m, const 
     }
 
     // 2. Models without a humidity sensor.
-    Required(c.tabData, op)->setTabEnabled(RhOptionsTab, !OneOf(m, {41, 42, 44, 46, 48, 50, 51, 60, 61}));
+    Required(c.tabData, op)->setTabEnabled(RhOptionsTab, o.rhOptions);
 
     // 3. Models without a floating actuator.
-    if (OneOf(m, {41, 42, 47, 48, 49, 50, 51, 61})) {
+    if (!o.floatingActuator) {
         Required(c.frmControlType, op)->setEnabled(false);
-        Clear(Control(c.cbNvi, 5, op));
+        Clear(ComboOf(c, "ControlType", op));
         Required(c.frmAccTiming, op)->setEnabled(false);
-        Control(c.txtNvi, 14, op)->setText(QString());
+        BoxOf(c, "DriveTime", op)->setText(QString());
     } else {
         Required(c.frmControlType, op)->setEnabled(true);
         Required(c.frmAccTiming, op)->setEnabled(true);
     }
 
     // 4. Models without on/off cycling.
-    if (OneOf(m, {47, 48, 49, 50, 51, 61})) {
+    if (!o.onOffCycling) {
         Required(c.lblCyclePerHour, op)->setEnabled(false);
-        QComboBox* cycles = Control(c.cbNvi, 1, op);
+        QComboBox* cycles = ComboOf(c, "CyclePerHour", op);
         cycles->setEnabled(false);
         Clear(cycles);
     } else {
         Required(c.lblCyclePerHour, op)->setEnabled(true);
-        Control(c.cbNvi, 1, op)->setEnabled(true);
+        ComboOf(c, "CyclePerHour", op)->setEnabled(true);
     }
 
     // 5. Models without an analog output.
-    if (OneOf(m, {41, 42, 43, 44, 45, 46, 60})) {
+    if (!o.analogOutput) {
         Required(c.frmActing, op)->setEnabled(false);
-        Clear(Control(c.cbNvi, 6, op));
+        Clear(ComboOf(c, "ReverseAOut", op));
     } else {
         Required(c.frmActing, op)->setEnabled(true);
     }
 
     // 6. No auto function.
-    if (m == 51) {
-        QComboBox* autoMode = Control(c.cbNvi, 14, op);
+    if (!o.autoFunction) {
+        QComboBox* autoMode = ComboOf(c, "AutoMode", op);
         autoMode->setEnabled(false);
         Clear(autoMode);
         Required(c.lblAutoMode, op)->setEnabled(false);
     } else {
-        Control(c.cbNvi, 14, op)->setEnabled(true);
+        ComboOf(c, "AutoMode", op)->setEnabled(true);
         Required(c.lblAutoMode, op)->setEnabled(true);
     }
 
     // 7. No fan menu; this step has the last word on the auto function's combo box.
-    if (OneOf(m, {51, 60, 61})) {
+    if (!o.fanMenu) {
         Required(c.frmFanMode, op)->setEnabled(false);
-        Clear(Control(c.cbNvi, 10, op));
-        Control(c.cbNvi, 14, op)->setEnabled(false);
+        Clear(ComboOf(c, "FanMenu", op));
+        ComboOf(c, "AutoMode", op)->setEnabled(false);
     } else {
         Required(c.frmFanMode, op)->setEnabled(true);
-        Control(c.cbNvi, 14, op)->setEnabled(true);
+        ComboOf(c, "AutoMode", op)->setEnabled(true);
     }
 
     // 8. Fixed sequence of operations.
-    if (m == 51) {
+    if (!o.sequenceChoice) {
         Required(c.frmSeqOperation, op)->setEnabled(false);
-        Clear(Control(c.cbNvi, 15, op));
+        Clear(ComboOf(c, "SeqOpera", op));
     } else {
         Required(c.frmSeqOperation, op)->setEnabled(true);
     }

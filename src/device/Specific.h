@@ -1,6 +1,7 @@
 #pragma once
-// The Specific module: what is particular to the KR5M-HU thermostats. The eleven access objects
-// and the 41 data items of the device, and which parts of the window apply to which model.
+// The Specific module: what is particular to the KR5M-HU thermostats. The eleven access objects,
+// the 41 data items of the configuration model bound to the window's controls, and which parts of
+// the window apply to which model.
 //
 // The window calls, for each device it configures: BuildNvTables(its variable collection), then
 // BuildDataItems(its controls), Initialize on each item, the reads, and ApplyModelOptions(model code).
@@ -56,8 +57,8 @@ void ResetTables(framework::PlugInSession& session);
 // server's failure; what was built before it stays.
 void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs);
 
-// Creates the 41 data items on the filled NvTables and appends them to DataItems. A control index
-// missing from controls raises ErrSubscriptOutOfRange and ends the build at that row.
+// Creates the 41 data items of the configuration model (device::config::Items) on the filled NvTables and appends them
+// to DataItems. A control index missing from controls raises ErrSubscriptOutOfRange and ends the build at that row.
 void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls);
 
 // Enables, disables and clears parts of the window for the thermostat model. "Switching off" the

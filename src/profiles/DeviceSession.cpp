@@ -57,8 +57,9 @@ bool DeviceSession::IsThermostat(lns::AppDevice& device)
 
 bool DeviceSession::IsThermostatProgramId(const QString& programId)
 {
-    // The program IDs the plug-in registers its commands for.
-    framework::LoadPlugInCommands();
+    // The program IDs the plug-in registers its commands for (the table is loaded once).
+    if (framework::PlugInCommands(0).ProgramId.isEmpty())
+        framework::LoadPlugInCommands();
     for (int i = 0; i < framework::PlugInCommandCount; ++i)
         if (framework::PlugInCommands(i).ProgramId.compare(programId, Qt::CaseInsensitive) == 0)
             return true;
@@ -117,18 +118,18 @@ qint16 DeviceSession::ModelCodeOf(const CNvCpTable& table)
     return *code;
 }
 
-QByteArray DeviceSession::ReadRaw(CNvCpTable& table)
+QString DeviceSession::ReadRaw(CNvCpTable& table)
 {
     table.MyNetworkVariable->SetNvAccessOption(0);
     table.MyNetworkVariable->SetNvFormatSpec(RawFormat);
-    const QString text = table.MyNetworkVariable->NvFormattedValue();
-    const qsizetype size = text.isEmpty() ? 0 : text.count(QLatin1Char('\t')) + 1;
-    return lns::formats::Parse(RawFormat, text, qint32(size), m_lonWorksPath);
+    return table.MyNetworkVariable->NvFormattedValue().replace(QLatin1Char('\t'), QLatin1Char(' '));
 }
 
-QByteArray DeviceSession::RawOfFields(const CNvCpTable& table, qsizetype size) const
+QString DeviceSession::RawOfFields(const CNvCpTable& table, qsizetype size) const
 {
-    return lns::formats::Parse(table.LastReadFormat(), table.NvAsString(), qint32(size), m_lonWorksPath);
+    const QByteArray raw =
+        lns::formats::Parse(table.LastReadFormat(), table.NvAsString(), qint32(size), m_lonWorksPath);
+    return lns::formats::Format(RawFormat, raw, m_lonWorksPath).replace(QLatin1Char('\t'), QLatin1Char(' '));
 }
 
 }  // namespace profiles

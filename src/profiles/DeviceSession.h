@@ -43,10 +43,12 @@ public:
     qint16 ReadModelCode(fLog* log);
     // The model code in the raw model variable as read; raises 13 when it is not a number.
     static qint16 ModelCodeOf(const CNvCpTable& rawModel);
-    // The variable's raw bytes as the device holds them now.
-    QByteArray ReadRaw(CNvCpTable& table);
-    // The raw bytes the fields of the table stand for, in the format of its last read.
-    QByteArray RawOfFields(const CNvCpTable& table, qsizetype size) const;
+    // The variable's raw bytes as the device holds them now: the object server's raw format, in
+    // decimal, one blank between bytes.
+    QString ReadRaw(CNvCpTable& table);
+    // The same for the bytes the fields of the table stand for, in the format of its last read; size
+    // is the variable's size in bytes.
+    QString RawOfFields(const CNvCpTable& table, qsizetype size) const;
 
 private:
     framework::PlugInSession m_session;

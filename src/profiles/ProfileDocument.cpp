@@ -2,9 +2,9 @@
 
 #include "framework/Connection.h"
 #include "framework/Numbers.h"
+#include "profiles/JsonText.h"
 #include "profiles/Profiles.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -20,18 +20,11 @@ namespace {
     throw framework::PlugInError(ErrProfileRefused, QStringLiteral("The profile is refused: ") + reason);
 }
 
-// A JSON string literal, escaped as the JSON writer escapes it.
-QString Quoted(const QString& text)
-{
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
-
 QString ValueText(const QJsonValue& value)
 {
     if (value.isDouble())
         return framework::ShortestNumber(value.toDouble());
-    return Quoted(value.toString());
+    return JsonString(value.toString());
 }
 
 }  // namespace
@@ -95,15 +88,15 @@ QString WriteProfile(const ProfileDocument& profile)
 {
     // Written by hand for a fixed key order: the values in the order of the device's items.
     QString text = QStringLiteral("{\n");
-    text += QStringLiteral("    \"format\": %1,\n").arg(Quoted(QLatin1String(FormatName)));
+    text += QStringLiteral("    \"format\": %1,\n").arg(JsonString(QLatin1String(FormatName)));
     text += QStringLiteral("    \"version\": %1,\n").arg(FormatVersion);
-    text += QStringLiteral("    \"programId\": %1,\n").arg(Quoted(profile.programId));
+    text += QStringLiteral("    \"programId\": %1,\n").arg(JsonString(profile.programId));
     text += QStringLiteral("    \"model\": %1,\n").arg(profile.model);
-    text += QStringLiteral("    \"units\": %1,\n").arg(Quoted(UnitsName(profile.units)));
+    text += QStringLiteral("    \"units\": %1,\n").arg(JsonString(UnitsName(profile.units)));
     text += QStringLiteral("    \"values\": {");
     for (std::size_t i = 0; i < profile.values.size(); ++i) {
         const auto& [name, value] = profile.values[i];
-        text += (i ? QStringLiteral(",\n        ") : QStringLiteral("\n        ")) + Quoted(name) +
+        text += (i ? QStringLiteral(",\n        ") : QStringLiteral("\n        ")) + JsonString(name) +
                 QStringLiteral(": ") + ValueText(value);
     }
     text += profile.values.empty() ? QStringLiteral("}\n}\n") : QStringLiteral("\n    }\n}\n");

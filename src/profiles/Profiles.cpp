@@ -59,11 +59,6 @@ bool SameText(const Item& item, const QString& a, const QString& b)
     return a == b;
 }
 
-QString Hex(const QByteArray& raw)
-{
-    return QString::fromLatin1(raw.toHex(' '));
-}
-
 // A failure's description on one line, for the report.
 QString OneLine(const QString& description)
 {
@@ -130,7 +125,9 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             return outcome;
         }
         session.BuildTables(*device);
-        outcome.model = session.ReadModelCode(&log);
+        // The reads before the writes are not logged: an apply logs what it changes and what it
+        // found on reading that back.
+        outcome.model = session.ReadModelCode(nullptr);
         const QSet<QString> disabled = device::config::DisabledItems(outcome.model);
 
         // The variables of the items to apply, and those the cross-field rules read: as the device holds them.
@@ -141,22 +138,22 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
         for (const QString& name : device::config::CrossFieldItems())
             if (const Item* item = device::config::FindSettable(name); item && !needed.contains(item->variable))
                 needed.append(item->variable);
-        std::map<QString, QByteArray> held;
+        std::map<QString, QStringList> asRead;
         QStringList variables;
         for (const QString& variable : SettableVariables()) {
             if (!needed.contains(variable))
                 continue;
             CNvCpTable& table = session.Table(variable);
-            held[variable] = session.ReadRaw(table);
-            session.Read(table, &log);
+            session.Read(table, nullptr);
+            asRead[variable] = *table.NvAsArray;
             variables.append(variable);
         }
 
         // The values after the apply, for the rules between items.
         std::map<QString, QString> after;
-        for (const Item& item : device::config::Items())
-            if (item.kind == ItemKind::Number && held.count(item.variable) && !disabled.contains(item.name))
-                after[item.name] = FieldText(item, session.Table(item.variable));
+        for (const QString& name : device::config::CrossFieldItems())
+            if (const Item* item = device::config::FindSettable(name); item && !disabled.contains(name))
+                after[name] = FieldText(*item, session.Table(item->variable));
         for (const CheckedValue& value : profile.values) {
             ItemOutcome row{value.item->name, {}, value.shown, {}, {}};
             if (disabled.contains(value.item->name)) {
@@ -198,8 +195,13 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
         bool verified = true;
         for (const QString& variable : variables) {
             CNvCpTable& table = session.Table(variable);
-            const QByteArray before = held[variable];
-            const QByteArray wanted = session.RawOfFields(table, before.size());
+            // Fields as the device formatted them stand for its bytes; only a changed text can
+            // change them, and it changes them only when its bytes differ from the device's.
+            if (*table.NvAsArray == asRead[variable])
+                continue;
+            const QString before = session.ReadRaw(table);
+            const QString wanted =
+                session.RawOfFields(table, before.isEmpty() ? 0 : before.count(QLatin1Char(' ')) + 1);
             if (wanted == before)
                 continue;
             changed = true;
@@ -207,15 +209,15 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
                 continue;
             table.SendNetworkValue();
             log.LogCommand(QStringLiteral("Updating ") + table.Name, table.NvAsString());
-            const QByteArray readBack = session.ReadRaw(table);
+            const QString readBack = session.ReadRaw(table);
             const bool same = readBack == wanted;
             verified = verified && same;
-            outcome.verification.push_back({table.Name, Hex(wanted), Hex(readBack), same});
+            outcome.verification.push_back({table.Name, wanted, readBack, same});
             if (same) {
-                log.LogCommand(QStringLiteral("Reading back ") + table.Name, Hex(readBack));
+                log.LogCommand(QStringLiteral("Reading back ") + table.Name, QStringLiteral("as written"));
             } else {
                 log.LogError(QStringLiteral("Verification of ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                             Hex(wanted) + QStringLiteral(", read back ") + Hex(readBack));
+                             wanted + QStringLiteral(", read back ") + readBack);
             }
         }
         if (dryRun)

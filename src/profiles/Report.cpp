@@ -1,10 +1,17 @@
 #include "profiles/Report.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "profiles/JsonText.h"
 
 namespace profiles {
+
+namespace {
+
+QString Bool(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+}  // namespace
 
 bool Report::ok() const
 {
@@ -19,36 +26,38 @@ bool Report::ok() const
 
 QString Report::ToJson() const
 {
-    QJsonArray deviceArray;
-    for (const DeviceOutcome& device : devices) {
-        QJsonArray items;
-        for (const ItemOutcome& item : device.items) {
-            QJsonObject row{{QStringLiteral("name"), item.name},
-                            {QStringLiteral("old"), item.oldText},
-                            {QStringLiteral("new"), item.newText},
-                            {QStringLiteral("state"), item.state}};
-            if (!item.reason.isEmpty())
-                row.insert(QStringLiteral("reason"), item.reason);
-            items.append(row);
-        }
-        QJsonArray checks;
-        for (const Verification& check : device.verification)
-            checks.append(QJsonObject{{QStringLiteral("variable"), check.variable},
-                                      {QStringLiteral("written"), check.written},
-                                      {QStringLiteral("readBack"), check.readBack},
-                                      {QStringLiteral("ok"), check.ok}});
-        QJsonObject row{{QStringLiteral("path"), device.path},
-                        {QStringLiteral("model"), device.model},
-                        {QStringLiteral("status"), device.status},
-                        {QStringLiteral("items"), items},
-                        {QStringLiteral("verification"), checks}};
+    QString out = QStringLiteral("{\n  \"dryRun\": %1,\n  \"ok\": %2,\n  \"devices\": [").arg(Bool(dryRun), Bool(ok()));
+    for (std::size_t d = 0; d < devices.size(); ++d) {
+        const DeviceOutcome& device = devices[d];
+        out += d ? QStringLiteral(",\n    {") : QStringLiteral("\n    {");
+        out += QStringLiteral("\"path\": ") + JsonString(device.path);
+        out += QStringLiteral(", \"model\": ") + QString::number(device.model);
+        out += QStringLiteral(", \"status\": ") + JsonString(device.status);
         if (!device.message.isEmpty())
-            row.insert(QStringLiteral("message"), device.message);
-        deviceArray.append(row);
+            out += QStringLiteral(", \"message\": ") + JsonString(device.message);
+        out += QStringLiteral(",\n     \"items\": [");
+        for (std::size_t i = 0; i < device.items.size(); ++i) {
+            const ItemOutcome& item = device.items[i];
+            out += i ? QStringLiteral(",\n       {") : QStringLiteral("\n       {");
+            out += QStringLiteral("\"name\": ") + JsonString(item.name) + QStringLiteral(", \"old\": ") +
+                   JsonString(item.oldText) + QStringLiteral(", \"new\": ") + JsonString(item.newText) +
+                   QStringLiteral(", \"state\": ") + JsonString(item.state);
+            if (!item.reason.isEmpty())
+                out += QStringLiteral(", \"reason\": ") + JsonString(item.reason);
+            out += QLatin1Char('}');
+        }
+        out += QStringLiteral("],\n     \"verification\": [");
+        for (std::size_t v = 0; v < device.verification.size(); ++v) {
+            const Verification& check = device.verification[v];
+            out += v ? QStringLiteral(",\n       {") : QStringLiteral("\n       {");
+            out += QStringLiteral("\"variable\": ") + JsonString(check.variable) + QStringLiteral(", \"written\": ") +
+                   JsonString(check.written) + QStringLiteral(", \"readBack\": ") + JsonString(check.readBack) +
+                   QStringLiteral(", \"ok\": ") + Bool(check.ok) + QLatin1Char('}');
+        }
+        out += QStringLiteral("]}");
     }
-    const QJsonObject root{
-        {QStringLiteral("dryRun"), dryRun}, {QStringLiteral("ok"), ok()}, {QStringLiteral("devices"), deviceArray}};
-    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    out += QStringLiteral("\n  ]\n}\n");
+    return out;
 }
 
 }  // namespace profiles

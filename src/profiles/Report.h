@@ -16,8 +16,8 @@ struct ItemOutcome {
 
 struct Verification {
     QString variable;
-    QString written;   // raw bytes, hexadecimal
-    QString readBack;  // raw bytes, hexadecimal
+    QString written;   // raw bytes in decimal, one blank between bytes
+    QString readBack;  // the same
     bool ok = false;
 };
 

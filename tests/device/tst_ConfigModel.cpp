@@ -171,6 +171,34 @@ private slots:
             QVERIFY(v.reason.contains(found->description.isEmpty() ? found->name : found->description));
     }
 
+    void stepped_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<double>("requested");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<QString>("expected");  // empty: not stepped
+        QTest::newRow("half up") << "21.5" << false << 0.5 << true << "22";
+        QTest::newRow("half down below zero") << "0.1" << false << 0.5 << false << "-0.4";
+        QTest::newRow("ten up") << "20" << false << 10.0 << true << "30";
+        QTest::newRow("to a tenth") << "21.26" << false << 0.5 << true << "21.8";
+        QTest::newRow("no step") << "21" << false << 0.0 << true << "21";
+        QTest::newRow("whole numbers step by one") << "50" << true << 0.5 << true << "51";
+        QTest::newRow("whole numbers, ten down") << "50" << true << 10.0 << false << "40";
+        QTest::newRow("whole numbers, no step") << "50" << true << 0.0 << false << "50";
+        QTest::newRow("not a number") << "abc" << false << 0.5 << true << "";
+        QTest::newRow("fraction in a whole-number item") << "50.5" << true << 0.5 << true << "";
+    }
+    void stepped()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, whole);
+        QFETCH(double, requested);
+        QFETCH(bool, up);
+        QFETCH(QString, expected);
+        QCOMPARE(Stepped(text, whole, requested, up).value_or(QString()), expected);
+    }
+
     void rulesOnLeaving_data()
     {
         QTest::addColumn<QString>("left");

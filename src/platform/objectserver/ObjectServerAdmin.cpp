@@ -316,7 +316,7 @@ DeviceFaults ObjectServerAdmin::deviceFaults(const DeviceRef& device)
                                {deviceId(device)});
     if (!row)
         notFound(QStringLiteral("device %1").arg(deviceText(device)));
-    return DeviceFaults{row->value(0).toInt() != 0, row->value(1).toInt(), row->value(2).toInt(),
+    return DeviceFaults{row->value(0).toInt() != 0, row->value(1).toInt(),      row->value(2).toInt(),
                         row->value(3).toInt() != 0, row->value(4).toInt() != 0, row->value(5).toInt() != 0};
 }
 

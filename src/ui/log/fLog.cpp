@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QtMath>
+#include <algorithm>
 
 namespace {
 
@@ -173,10 +174,30 @@ void fLog::AutoSizeColumns(int row)
     const int margin = OstLog->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, OstLog) + 1;
     const logwindow::LogRow& cells = m_model->rows()[size_t(row)];
     const QString* texts[3] = {&cells.time, &cells.action, &cells.results};
+    const qreal widestCharacter = metrics.maxWidth();
+    if (OstLog->font() != m_measuredFont) {
+        m_measuredFont = OstLog->font();
+        for (auto& measured : m_measured)
+            measured.clear();
+    }
     for (int column = 0; column < 3; ++column) {
-        int width = qCeil(metrics.horizontalAdvance(*texts[column])) + 2 * margin;
-        if (column == 0)
-            width += OstLog->iconSize().width() + 2 * margin;
+        const QString& text = *texts[column];
+        const int extra = 2 * margin + (column == 0 ? OstLog->iconSize().width() + 2 * margin : 0);
+        // Measuring is the costly part of a row: a Latin-1 text too short to pass the widest cell
+        // even in the font's widest character cannot widen the column.
+        const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+        const bool cannotWiden = latin1 && qCeil(text.size() * widestCharacter) + extra <= m_widest[size_t(column)];
+        int width = 0;
+        if (!cannotWiden) {
+            QHash<QString, int>& measured = m_measured[size_t(column)];
+            auto found = measured.constFind(text);
+            if (found == measured.constEnd()) {
+                if (measured.size() >= 256)
+                    measured.clear();
+                found = measured.insert(text, qCeil(metrics.horizontalAdvance(text)));
+            }
+            width = *found + extra;
+        }
         if (width > m_widest[size_t(column)]) {
             m_widest[size_t(column)] = width;
             OstLog->header()->resizeSection(column, width);

@@ -14,6 +14,7 @@
 // program's clock (toolkit::Now()), formatted "hh:mm:ss".
 //
 // The window can also be made on its own (tests do, one per test); Of(session) is the session's one.
+#include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QPointer>
@@ -83,6 +84,10 @@ private:
     // The widest cell of each column so far: a new row can only widen a column, so fitting costs one
     // row's measuring, however long the log is.
     std::array<int, 3> m_widest{};
+    // Widths already measured, by column and text (a log repeats its texts), for the font they were
+    // measured in.
+    std::array<QHash<QString, int>, 3> m_measured;
+    QFont m_measuredFont;
     // The columns' widths in a new window, taken again after a Clear.
     std::array<int, 3> m_initialWidths{};
     bool m_scrollPending = false;

@@ -5,6 +5,7 @@
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
 #include "device/Collections.h"
+#include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
@@ -31,13 +32,6 @@ namespace {
 
 const QString ModuleName = QStringLiteral("fMain ");
 const QString CrLf = QStringLiteral("\r\n");
-
-// A value entered exactly on a limit is written this far inside it: the device's own conversion
-// must not carry it past the limit.
-double InwardOffset(qint16 units)
-{
-    return units == 0 ? 0.05 : 0.025;
-}
 
 // A limit as the messages write a number: a blank where a minus sign would stand.
 QString SignedNumber(double value)
@@ -97,36 +91,21 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         return;
     }
     auto* box = qobject_cast<QLineEdit*>(control);
-    const int units = m_session.DisplayUnits;
-    const QString maxText = item.MaxLimit(units);
-    const QString minText = item.MinLimit(units);
-    const double max = framework::Val(maxText);
-    const double min = framework::Val(minText);
-    // An item without limits of its own carries 0 to 0: it is stored as typed rather than forced to 0.
-    const bool limited = max != 0 || min != 0;
-    if (limited && framework::Val(box->text()) > max) {
-        ShowOutOfRange(item.Description, QStringLiteral("The maximum allowed value is: "), max);
-        box->setText(maxText);
-    }
-    if (limited && framework::Val(box->text()) < min) {
-        ShowOutOfRange(item.Description, QStringLiteral("The minimum allowed value is: "), min);
-        box->setText(minText);
-    }
-    // The box keeps the limit's text; only the stored value moves inside the range.
-    const QString text = box->text();
-    if (limited && item.OffsetValue && text == maxText)
-        item.SetValue(framework::ShortestNumber(max - InwardOffset(m_session.DisplayUnits)));
-    else if (limited && item.OffsetValue && text == minText)
-        item.SetValue(framework::ShortestNumber(min + InwardOffset(m_session.DisplayUnits)));
-    else if (const auto value = framework::ToNumber(text); value && text != framework::ShortestNumber(*value)) {
-        // "21.", ".5", " 22", "+16" or "2e1" pass as numbers here but not all of them at the device,
-        // which would refuse the whole variable: the same number goes, written as the device writes
-        // it, and the box and the log show it so.
-        box->setText(framework::ShortestNumber(*value));
+    const device::config::Item* setting = device::config::FindSettable(item.Name);
+    if (!setting) {
         item.SetValue(box->text());
-    } else {
-        item.SetValue(text);
+        return;
     }
+    const auto verdict = device::config::CheckValue(*setting, box->text(), qint16(m_session.DisplayUnits));
+    if (verdict.bound == device::config::Verdict::Maximum)
+        ShowOutOfRange(item.Description, QStringLiteral("The maximum allowed value is: "), verdict.limit);
+    else if (verdict.bound == device::config::Verdict::Minimum)
+        ShowOutOfRange(item.Description, QStringLiteral("The minimum allowed value is: "), verdict.limit);
+    // The box shows the limit or the number as the device writes it; the stored value may lie
+    // inside the limit.
+    if (box->text() != verdict.shown)
+        box->setText(verdict.shown);
+    item.SetValue(verdict.stored);
 }
 
 void fMain::cmdApply_Click()

@@ -5,7 +5,7 @@
 
 #include "device/CNvCtrlTable.h"
 #include "device/Collections.h"
-#include "device/Global.h"
+#include "device/ConfigModel.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
 #include "framework/StepRunner.h"
@@ -20,7 +20,6 @@
 #include <QRadioButton>
 
 #include <algorithm>
-#include <cmath>
 
 using toolkit::Buttons;
 using toolkit::Icon;
@@ -44,14 +43,22 @@ const QString DeadBandNotice = QStringLiteral("The deadband limitation was not r
 const QString HeatingLimitNotice = QStringLiteral("Heating maximum limit was not respected.") + Adjusted;
 const QString CoolingLimitNotice = QStringLiteral("Cooling minimum limit was not respected.") + Adjusted;
 
-// Text boxes of the cross-field rules.
-constexpr int OccHeat = 0;
-constexpr int UnoccHeat = 1;
-constexpr int HeatMax = 2;
-constexpr int OccCool = 3;
-constexpr int UnoccCool = 4;
-constexpr int CoolMin = 5;
-constexpr int DeadBand = 16;
+// Whether the configuration model holds the item to whole numbers; a box without an item is not.
+bool WholeNumbersIn(const CNvCtrlTable* item)
+{
+    const device::config::Item* setting = item ? device::config::FindSettable(item->Name) : nullptr;
+    return setting && setting->wholeNumbers;
+}
+
+const QString& NoticeOf(device::config::Adjustment::Notice notice)
+{
+    switch (notice) {
+    case device::config::Adjustment::DeadBand: return DeadBandNotice;
+    case device::config::Adjustment::HeatingLimit: return HeatingLimitNotice;
+    case device::config::Adjustment::CoolingLimit: break;
+    }
+    return CoolingLimitNotice;
+}
 
 int ShiftState(Qt::KeyboardModifiers modifiers)
 {
@@ -110,14 +117,6 @@ int ControlCharacter(const QKeyEvent* e)
 bool BetweenFields(const QFocusEvent* e)
 {
     return e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason;
-}
-
-// An arithmetic result of a rule; out of range is an overflow, as the rules' numbers are finite.
-double Checked(double value)
-{
-    if (!std::isfinite(value))
-        Global::Raise(Global::ErrOverflow, QStringLiteral("txtNvi_LostFocus"));
-    return value;
 }
 
 }  // namespace
@@ -366,8 +365,7 @@ void fMain::txtNvi_KeyPress(int Index, int& KeyAscii)
         return;
     const bool accepted = (KeyAscii >= '0' && KeyAscii <= '9') || KeyAscii == vbKeyBack || KeyAscii == '.' ||
                           KeyAscii == '-' || KeyAscii == ':';
-    const CNvCtrlTable* item = itemOfBox(Index);
-    if (!accepted || (KeyAscii == '.' && item && item->WholeNumbers))
+    if (!accepted || (KeyAscii == '.' && WholeNumbersIn(itemOfBox(Index))))
         KeyAscii = 0;
     // Discarded or not, the key was an edit gesture.
     MarkModified(ui.txtNvi.at(Index));
@@ -378,15 +376,12 @@ void fMain::txtNvi_KeyDown(int Index, int KeyCode, int Shift)
     if (isLocked(Index) || (KeyCode != vbKeyPageUp && KeyCode != vbKeyPageDown))
         return;
     QLineEdit* box = ui.txtNvi.at(Index);
-    const std::optional<double> value = framework::ToNumber(box->text());
     // Text the box would refuse on leaving is not stepped either.
-    if (!value || !isValidEntry(Index, box->text()))
+    const auto stepped =
+        device::config::Stepped(box->text(), WholeNumbersIn(itemOfBox(Index)), PageStep(Shift), KeyCode == vbKeyPageUp);
+    if (!stepped)
         return;
-    const CNvCtrlTable* item = itemOfBox(Index);
-    const double size = item ? item->PageStep(PageStep(Shift)) : PageStep(Shift);
-    const double step = KeyCode == vbKeyPageUp ? size : -size;
-    // No limit check here: Apply enforces the limits.
-    box->setText(framework::ShortestNumber(framework::RoundHalfEven((*value + step) * 10) / 10));
+    box->setText(*stepped);
     MarkModified(box);
 }
 
@@ -414,58 +409,31 @@ void fMain::txtNvi_LostFocus(int Index)
 {
     if (isLocked(Index))
         return;
-    const auto V = [this](int i) { return framework::Val(ui.txtNvi.at(i)->text()); };
-    const auto text = [this](int i) { return ui.txtNvi.at(i)->text(); };
-    const auto adjust = [this](int target, const QString& newText, const QString& notice) {
-        QLineEdit* box = ui.txtNvi.at(target);
+    using device::config::Binding;
+    const device::config::Item* left = device::config::ItemOfControl(Binding::TextBox, Index);
+    if (!left || !device::config::CrossFieldItems().contains(left->name))
+        return;
+    const auto boxOf = [this](const QString& name) {
+        return ui.txtNvi.at(device::config::FindSettable(name)->controlIndex);
+    };
+    std::map<QString, QString> values;
+    for (const QString& name : device::config::CrossFieldItems())
+        values[name] = boxOf(name)->text();
+    const auto adjust = [&](const device::config::Adjustment& adjustment) {
+        QLineEdit* box = boxOf(adjustment.item);
         // The box turns red before it gets the focus, where its restore text would be taken: take
         // it now, while the box still shows the device's value.
         if (!IsEdited(box))
             box->setProperty("Tag", box->text());
-        box->setText(newText);
+        box->setText(adjustment.text);
         SetEdited(box, true);
         box->setFocus(Qt::OtherFocusReason);
-        MsgBox(notice, Buttons::Ok, Icon::None, framework::ApplicationTitle());
-    };
-    // Heating below cooling by at least the dead band: the side that was not left moves.
-    const auto pushCoolingUp = [&](int heat, int cool) {
-        if (V(DeadBand) > Checked(V(cool) - V(heat)))
-            adjust(cool, framework::ShortestNumber(Checked(V(heat) + V(DeadBand))), DeadBandNotice);
-    };
-    const auto pushHeatingDown = [&](int heat, int cool) {
-        if (V(DeadBand) > Checked(V(cool) - V(heat)))
-            adjust(heat, framework::ShortestNumber(Checked(V(cool) - V(DeadBand))), DeadBandNotice);
-    };
-    const auto keepBelowHeatMax = [&](int heat) {
-        if (V(heat) > V(HeatMax))
-            adjust(heat, text(HeatMax), HeatingLimitNotice);
-    };
-    const auto keepAboveCoolMin = [&](int cool) {
-        if (V(cool) < V(CoolMin))
-            adjust(cool, text(CoolMin), CoolingLimitNotice);
+        MsgBox(NoticeOf(adjustment.notice), Buttons::Ok, Icon::None, framework::ApplicationTitle());
     };
 
     m_inRules = true;
     try {
-        switch (Index) {
-        case OccHeat: pushCoolingUp(OccHeat, OccCool); break;
-        case UnoccHeat: pushCoolingUp(UnoccHeat, UnoccCool); break;
-        case OccCool: pushHeatingDown(OccHeat, OccCool); break;
-        case UnoccCool: pushHeatingDown(UnoccHeat, UnoccCool); break;
-        case DeadBand:
-            pushHeatingDown(OccHeat, OccCool);
-            pushHeatingDown(UnoccHeat, UnoccCool);
-            break;
-        case HeatMax:
-            keepBelowHeatMax(OccHeat);
-            keepBelowHeatMax(UnoccHeat);
-            break;
-        case CoolMin:
-            keepAboveCoolMin(OccCool);
-            keepAboveCoolMin(UnoccCool);
-            break;
-        default: break;
-        }
+        device::config::RulesOnLeaving(left->name, values, adjust);
     } catch (const std::exception& e) {
         // What was adjusted so far stays.
         m_inRules = false;

@@ -1,5 +1,6 @@
 #include "ui/main/fMainLayout.h"
 
+#include "device/ConfigModel.h"
 #include "framework/PlugInSettings.h"
 
 #include <QComboBox>
@@ -22,33 +23,6 @@ namespace {
 QString Indexed(const char* name, int index)
 {
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
-}
-
-// The design-time choice lists of the combo boxes: the enumeration names the object server writes.
-const std::map<int, QStringList>& ChoiceLists()
-{
-    static const std::map<int, QStringList> lists = {
-        {0, {"PERMANENT", "TEMPORARY"}},
-        {1, {"3", "4", "5", "6", "7", "8"}},
-        {2, {"NONE", "REM_NSB", "MOTION_NO", "MOTION_NC", "WINDOW"}},
-        {3, {"NONE", "DOOR_DRY", "OVERRIDE", "SERVICE", "FILTER"}},
-        {4, {"NONE", "COC_NH", "COC_NC", "COS", "SS"}},
-        {5, {"ON_OFF", "FLOATING"}},
-        {6, {"OFF", "ON"}},
-        {7,
-         {"USED_FOR_REHEAT", "NO_WITH_OCCUPANCY", "NC_WITH_OCCUPANCY", "NO_WITH_OCC_FAN_ON", "NC_WITH_OCC_FAN_ON",
-          "REMOTE_CONTROL"}},
-        {8, {"RTB_15_MINUTES", "RTB_10_SECONDS"}},
-        {9, {"OFF", "ON"}},
-        {10, {"LOW_MED_HIGH", "LOW_HIGH", "LOW_MED_HIGH_AUTO", "LOW_HIGH_AUTO", "ON_AUTO"}},
-        {11, {"TWO_PIPE", "FOUR_PIPE"}},
-        {12, {"CELSIUS", "FAHRENHEIT"}},
-        {13, {"NO_SCROLL", "SCROLL_ACTIVE"}},
-        {14, {"OFF", "ON"}},
-        {15,
-         {"COOLING_ONLY", "HEATING_ONLY", "COOLING_W_REHEAT", "HEATING_W_REHEAT", "HEAT_COOL", "HEAT_COOL_W_REHEAT"}},
-    };
-    return lists;
 }
 
 class Builder {
@@ -93,7 +67,7 @@ public:
         auto* combo = new QComboBox;
         combo->setObjectName(Indexed("cbNvi", index));
         combo->setEditable(false);
-        combo->addItems(ChoiceLists().at(index));
+        combo->addItems(device::config::ChoicesOfComboBox(index));
         // No entry until the device's value is read: the first choice is nobody's value.
         combo->setCurrentIndex(-1);
         c.cbNvi[index] = combo;

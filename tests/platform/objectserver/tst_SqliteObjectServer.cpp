@@ -697,8 +697,8 @@ void TestSqliteObjectServer::deviceFaults_data()
     QTest::newRow("refuses writes: state") << false << true << false << "state" << 0;
     QTest::newRow("stores another value: write") << false << false << true << "write" << 0;
     QTest::newRow("stores another value: read") << false << false << true << "read" << 0;
-    QTest::newRow("stores another value, refusing: write") << false << true << true << "write"
-                                                           << Err(lns::ErrWriteFailed);
+    QTest::newRow("stores another value, refusing: write")
+        << false << true << true << "write" << Err(lns::ErrWriteFailed);
     QTest::newRow("healthy: write") << false << false << false << "write" << 0;
     QTest::newRow("template variable: read") << false << false << false << "template read" << noAnswer;
     QTest::newRow("template variable: write") << false << false << false << "template write" << noAnswer;

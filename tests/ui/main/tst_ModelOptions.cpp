@@ -1,5 +1,6 @@
 // The model options on the real window: which frames, labels and fields each thermostat model
 // switches off, which texts it clears, the RH Options tab, and the debug controls.
+#include "device/ConfigModel.h"
 #include "device/Specific.h"
 #include "framework/PlugInSession.h"
 #include "framework/PlugInSettings.h"
@@ -177,6 +178,29 @@ private slots:
         Specific::ApplyModelOptions(*session, 51, c.windowControls());
         QCOMPARE(c.cmdDebug->isVisible(), shown);
         QCOMPARE(c.txtDebug->isVisible(), shown);
+    }
+
+    // What the window switches off for a model is what the configuration model says that model
+    // cannot set: a profile skips exactly the fields the window greys.
+    void windowDisablesTheModelsDisabledItems_data()
+    {
+        QTest::addColumn<int>("model");
+        for (int model : {0, 30, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 60, 61})
+            QTest::newRow(qPrintable(QString::number(model))) << model;
+    }
+    void windowDisablesTheModelsDisabledItems()
+    {
+        QFETCH(int, model);
+        Specific::ApplyModelOptions(*session, qint16(model), c.windowControls());
+        const QSet<QString> disabled = device::config::DisabledItems(qint16(model));
+        for (const device::config::Item& item : device::config::Items()) {
+            if (item.kind == device::config::ItemKind::ReadOnly)
+                continue;
+            QWidget* control = item.kind == device::config::ItemKind::Choice
+                                   ? static_cast<QWidget*>(c.cbNvi.at(item.controlIndex))
+                                   : c.txtNvi.at(item.controlIndex);
+            QVERIFY2(control->isEnabled() != disabled.contains(item.name), qPrintable(item.name));
+        }
     }
 
     void missingControlFails()

@@ -1,0 +1,219 @@
+// bench_profiles [DEVICES]: a generated network of DEVICES thermostats (1,000 by default) of mixed models
+// in a fresh object server. A profile applied, verified, to the first 100 and another to all of them;
+// and, on the same devices, the bare object-server reads and writes that such an apply needs (the model,
+// each settable variable formatted, the changed ones read raw, written and read back raw). Prints the
+// cost per device and
+//   RESULT profile-apply-scaling <per device at DEVICES / at 100> target 1.1
+//   RESULT profile-apply <apply / bare reads and writes, per device> target 1.5
+#include "platform/catalog/ResourceCatalog.h"
+#include "platform/objectserver/ObjectServerAdmin.h"
+#include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/Xif.h"
+#include "platform/registry/LonWorksInstallation.h"
+#include "platform/registry/RegistryStore.h"
+#include "profiles/Profiles.h"
+#include "ui/log/fLog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const QString Network = QStringLiteral("Bench");
+const QString System = QStringLiteral("System 1");
+const QStringList Settable = {"nciSetPts", "nciRHmodel", "nciGenOpts", "nciSndHrtBt", "nciMinOutTm", "nciRcvHrtBt"};
+
+[[noreturn]] void die(const QString& why)
+{
+    std::fprintf(stderr, "bench_profiles: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+void installTypes(const QString& lonWorksPath)
+{
+    const QString source = QStringLiteral(KR5M_SOURCE_DIR "/demo/types/User/Kestrova");
+    const QString typesFolder = lonWorksPath + QStringLiteral("/types");
+    const QString target = typesFolder + QStringLiteral("/User/Kestrova");
+    QDir().mkpath(target);
+    for (const QString& file : QDir(source).entryList({QStringLiteral("*.json")}, QDir::Files))
+        QFile::copy(source + QLatin1Char('/') + file, target + QLatin1Char('/') + file);
+    catalog::ResourceCatalog catalog;
+    qint32 handle = 0;
+    if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk ||
+        catalog.CatalogAddFolder(handle, typesFolder + QStringLiteral("/User")) != catalog::ResultOk ||
+        catalog.CatalogRebuild(handle) != catalog::ResultOk || catalog.CatalogClose(handle) != catalog::ResultOk)
+        die(QStringLiteral("cannot index the resource files of %1").arg(source));
+}
+
+void setLonWorksPath(const QString& path)
+{
+    registry::RegistryStore store(registry::Hive::LocalMachine);
+    const QString key = QString::fromLatin1(registry::LonWorksKey);
+    if (!store.createKey(key) ||
+        !store.setValue(key, QString::fromLatin1(registry::LonWorksPathValue), registry::StringValue(path)))
+        die(QStringLiteral("cannot write the registry"));
+}
+
+// Thermostats of the six models in turn, 100 to a subsystem, each with the demo's values.
+QStringList generate(const QString& lonWorksPath, int count)
+{
+    lns::admin::ObjectServerAdmin admin(lonWorksPath);
+    admin.createNetwork({.name = Network, .importFolder = lonWorksPath + QStringLiteral("/Import")});
+    const QString xifs = QStringLiteral(KR5M_SOURCE_DIR "/demo/import/");
+    admin.addTemplate(Network, QStringLiteral("non-RoHS"), lns::xif::ParseXif(xifs + QStringLiteral("KR5M-HU.xif")));
+    admin.addTemplate(Network, QStringLiteral("RoHS"), lns::xif::ParseXif(xifs + QStringLiteral("KR5M-HU-RoHS.xif")));
+    const int models[] = {30, 41, 45, 51, 60, 61};
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString subsystem = QStringLiteral("Floor %1").arg(i / 100 + 1);
+        if (i % 100 == 0)
+            admin.addSubsystem(Network, subsystem);
+        const QString name = QStringLiteral("TS-%1").arg(i + 1, 4, 10, QLatin1Char('0'));
+        const int model = models[i % 6];
+        admin.addDevice(Network, {.subsystem = subsystem,
+                                  .name = name,
+                                  .templateName = model >= 60 ? QStringLiteral("RoHS") : QStringLiteral("non-RoHS")});
+        const lns::admin::DeviceRef ref{Network, subsystem, name};
+        admin.setNvText(ref, "nciSetPts", "24,26,28,21,19,16");
+        admin.setNvText(ref, "nciGenOpts",
+                        "FLOATING 2.5 4 OFF REM_NSB DOOR_DRY NONE SCROLL_ACTIVE ON CELSIUS TWO_PIPE HEAT_COOL "
+                        "LOW_MED_HIGH_AUTO 30 15 PERMANENT 2 5 2 0 NO_WITH_OCCUPANCY RTB_15_MINUTES");
+        admin.setNvText(ref, "nciRHmodel", "ON 50 5 80 0");
+        admin.setNvText(ref, "nciSndHrtBt", "60");
+        admin.setNvText(ref, "nciMinOutTm", "5");
+        admin.setNvText(ref, "nciRcvHrtBt", "120");
+        admin.setNvText(ref, "nciSccModel", QStringLiteral("%1 3.2").arg(model));
+        paths << QStringLiteral("%1/%2/%3/%4").arg(Network, System, subsystem, name);
+    }
+    return paths;
+}
+
+// The profile with other set points and limits, so that every device has two variables to write.
+QString variant(const QString& saved, double heat, double heatMax)
+{
+    QJsonObject profile = QJsonDocument::fromJson(saved.toUtf8()).object();
+    QJsonObject values = profile.value("values").toObject();
+    values.insert("nciSetPts.occ_heat", heat);
+    values.insert("HeatMax", heatMax);
+    profile.insert("values", values);
+    return QString::fromUtf8(QJsonDocument(profile).toJson());
+}
+
+struct Applied {
+    double nsPerDevice = 0;
+    int written = 0;  // variables written and read back
+};
+
+Applied apply(const QStringList& paths, const QString& profile, fLog& log)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const QString text = profiles::Apply(Network, paths, profile, false, log);
+    const double ns = double(timer.nsecsElapsed()) / double(paths.size());
+    const QJsonObject report = QJsonDocument::fromJson(text.toUtf8()).object();
+    Applied applied{ns, 0};
+    for (const QJsonValue device : report.value("devices").toArray()) {
+        if (device["status"] != QLatin1String("verified"))
+            die(QStringLiteral("%1: %2 %3")
+                    .arg(device["path"].toString(), device["status"].toString(), device["message"].toString()));
+        applied.written += int(device["verification"].toArray().size());
+    }
+    return applied;
+}
+
+// The same object-server work done bare: the same network opened, per device its variables looked up,
+// the model read, each settable variable read formatted, and `writes` of them read raw, written and
+// read back raw.
+double bare(const QString& lonWorksPath, const QStringList& paths, int writes)
+{
+    auto server = lns::CreateObjectServer(lonWorksPath);
+    QElapsedTimer timer;
+    timer.start();
+    server->OpenObjectServer();
+    auto network = server->Networks()->Item(Network);
+    network->OpenNetwork();
+    auto system = network->NetworkSystems()->Item(1);
+    system->OpenSystem();
+    const int perDevice = writes / int(paths.size());
+    for (const QString& path : paths) {
+        const QStringList parts = path.split(QLatin1Char('/'));
+        auto device = system->SystemSubsystems()->Item(parts[2])->SubsystemAppDevices()->Item(parts[3]);
+        auto nvs = device->DeviceInterface()->InterfaceNetworkVariables();
+        auto model = nvs->NvCollectionItem(QStringLiteral("nciSccModel"));
+        model->SetNvFormatSpec(QStringLiteral("RAW"));
+        model->NvFormattedValue();
+        int left = perDevice;
+        for (const QString& name : Settable) {
+            auto nv = nvs->NvCollectionItem(name);
+            nv->SetNvFormatSpec(nv->NvTypeName());
+            const QString text = nv->NvFormattedValue();
+            if (left-- > 0) {
+                nv->SetNvFormatSpec(QStringLiteral("RAW"));
+                nv->NvFormattedValue();
+                nv->SetNvFormatSpec(nv->NvTypeName());
+                nv->SetNvFormattedValue(text);
+                nv->SetNvFormatSpec(QStringLiteral("RAW"));
+                nv->NvFormattedValue();
+            }
+        }
+    }
+    system->CloseSystem();
+    network->CloseNetwork();
+    server->CloseObjectServer();
+    return double(timer.nsecsElapsed()) / double(paths.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
+    if (count < 100)
+        die(QStringLiteral("at least 100 devices"));
+    QTemporaryDir world;
+    qputenv("LONWORKS_REGISTRY_DIR", world.filePath(QStringLiteral("registry")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", world.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", world.filePath(QStringLiteral("config")).toLocal8Bit());
+    const QString lonWorksPath = world.filePath(QStringLiteral("LonWorks"));
+    setLonWorksPath(lonWorksPath);
+    installTypes(lonWorksPath);
+
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList paths = generate(lonWorksPath, count);
+    std::printf("network of %d thermostats generated in %.1f s\n", count, double(timer.elapsed()) / 1000);
+
+    fLog log;
+    const QString saved = profiles::Save(Network, paths[2], 0, log);
+    // The machine is shared: each figure is the best of a few rounds, the rounds of apply and bare
+    // taken in turn. Each round's profile differs from the last, so that every round writes.
+    const int rounds = 3;
+    double hundred = 0, all = 0, limit = 0;
+    int written = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const Applied some = apply(paths.mid(0, 100), variant(saved, 20.5 - round, 28 - round), log);
+        const Applied every = apply(paths, variant(saved, 20 - round, 27.5 - round), log);
+        // The bare work of the whole network's apply, writing as many variables per device.
+        const double bareRound = bare(lonWorksPath, paths, every.written);
+        hundred = round ? std::min(hundred, some.nsPerDevice) : some.nsPerDevice;
+        all = round ? std::min(all, every.nsPerDevice) : every.nsPerDevice;
+        limit = round ? std::min(limit, bareRound) : bareRound;
+        written = every.written;
+    }
+    const double scaling = all / hundred;
+    const double ratio = all / limit;
+    std::printf("apply, verified, per device (best of %d): %.2f ms at 100, %.2f ms at %d (%d variables written)\n",
+                rounds, hundred / 1e6, all / 1e6, count, written);
+    std::printf("bare object-server reads and writes of the same apply, per device: %.2f ms\n", limit / 1e6);
+    std::printf("RESULT profile-apply-scaling %.2f target 1.1\n", scaling);
+    std::printf("RESULT profile-apply %.2f target 1.5\n", ratio);
+    return 0;
+}

@@ -1,0 +1,11 @@
+#pragma once
+// JSON text written by hand where the key order matters to a reader (profiles) or the size makes
+// the generic writer slow (reports of a thousand devices).
+#include <QString>
+
+namespace profiles {
+
+// The text as a JSON string literal: quotes, backslashes and control characters escaped.
+QString JsonString(const QString& text);
+
+}  // namespace profiles
