@@ -2,12 +2,18 @@
 
 #include "framework/Connection.h"
 #include "framework/Identity.h"
+#include "framework/MMain.h"
 #include "platform/toolkit/Events.h"
+#include "profiles/Profiles.h"
 #include "registration/CommandRegistration.h"
 #include "registration/ResourceFiles.h"
+#include "ui/log/fLog.h"
 #include "ui/main/fMain.h"
 #include "ui/progress/fProgress.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScreen>
 
 #include <algorithm>
@@ -19,6 +25,25 @@ using framework::PlugInError;
 namespace {
 
 const QString MovedWhileMinimized = QStringLiteral("Plug-in can't be moved or sized while minimized or maximized");
+const QString Profiles = QString::fromLatin1(MMain::ProfilesInterface);
+// The runtime's number for an argument the procedure does not take.
+constexpr qint32 InvalidProcedureCall = 5;
+
+// The devices of an Apply report that had something written to them.
+QStringList WrittenDevices(const QString& report)
+{
+    QStringList written;
+    const QJsonArray devices =
+        QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("devices")).toArray();
+    for (const QJsonValue& device : devices) {
+        const QJsonArray items = device.toObject().value(QLatin1String("items")).toArray();
+        if (std::any_of(items.begin(), items.end(), [](const QJsonValue& item) {
+                return item.toObject().value(QLatin1String("state")).toString() == QLatin1String("written");
+            }))
+            written << device.toObject().value(QLatin1String("path")).toString();
+    }
+    return written;
+}
 
 }  // namespace
 
@@ -254,6 +279,51 @@ void LNSPlugInAPI::SetDevelopmentProgramId(const QString& programId)
     m_host.developmentProgramId = programId.size() == 16 ? programId : QString();
 }
 
+// ---- Configuration profiles
+
+QString LNSPlugInAPI::Save(const QString& network, const QString& devicePath, const QString& units)
+{
+    std::optional<qint16> displayUnits;
+    if (units == QLatin1String("metric"))
+        displayUnits = 0;
+    else if (units == QLatin1String("imperial"))
+        displayUnits = 1;
+    else if (!units.isEmpty())
+        throw PlugInError(InvalidProcedureCall, QStringLiteral("The units must be metric or imperial, not ") + units);
+    return profiles::Save(network, devicePath, displayUnits, fLog::Of(m_host.session));
+}
+
+QString LNSPlugInAPI::Compare(const QString& network, const QString& devicePath, const QString& profileJson)
+{
+    return profiles::Compare(network, devicePath, profileJson, fLog::Of(m_host.session));
+}
+
+QString LNSPlugInAPI::Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
+                            bool dryRun)
+{
+    const QString report =
+        profiles::Apply(network, devicePaths, profileJson, dryRun, fLog::Of(m_host.session),
+                        [this](quint32 done, quint32 total, const QString& path) {
+                            emitSignal(Profiles, QStringLiteral("Progress"),
+                                       {QVariant::fromValue(done), QVariant::fromValue(total), path});
+                        });
+    // The window would otherwise go on showing what the device held before.
+    if (window() && window()->isVisible())
+        for (const QString& path : WrittenDevices(report))
+            window()->DeviceWrittenElsewhere(network, path);
+    return report;
+}
+
+QStringList LNSPlugInAPI::DevicesOfModel(const QString& network, qint16 modelCode)
+{
+    return profiles::DevicesOfModel(network, modelCode);
+}
+
+QStringList LNSPlugInAPI::DevicesOfSubsystem(const QString& network, const QString& subsystemPath)
+{
+    return profiles::DevicesOfSubsystem(network, subsystemPath);
+}
+
 // ---- The members as the bus and Invoke see them: order, types and dispatch ids are what
 // directors rely on.
 const QList<automation::Member>& LNSPlugInAPI::members() const
@@ -276,6 +346,22 @@ const QList<automation::Member>& LNSPlugInAPI::members() const
         send.arguments = {{QStringLiteral("commandId"), QStringLiteral("i")},
                           {QStringLiteral("objectClassId"), QStringLiteral("n")},
                           {QStringLiteral("objectName"), QStringLiteral("s")}};
+        // The profiles' members: by name on their own interface, without dispatch ids.
+        const auto method = [](const char* name, const char* result, QList<automation::Argument> arguments) {
+            Member m;
+            m.name = QString::fromLatin1(name);
+            m.signature = QString::fromLatin1(result);
+            m.arguments = std::move(arguments);
+            m.interfaceName = Profiles;
+            return m;
+        };
+        const automation::Argument network{QStringLiteral("network"), QStringLiteral("s")};
+        const automation::Argument path{QStringLiteral("path"), QStringLiteral("s")};
+        const automation::Argument json{QStringLiteral("json"), QStringLiteral("s")};
+        Member progress = method(
+            "Progress", "",
+            {{QStringLiteral("done"), QStringLiteral("u")}, {QStringLiteral("total"), QStringLiteral("u")}, path});
+        progress.kind = Member::Kind::Signal;
         return QList<Member>{
             send,
             prop("Visible", 0x6803000E, "b"),
@@ -293,6 +379,17 @@ const QList<automation::Member>& LNSPlugInAPI::members() const
             prop("top", 0x68030002, "i"),
             prop("Name", 0x68030001, "s", false),
             prop("DevelopmentProgramId", 0x68030000, "s"),
+            method("Save", "s", {network, path}),
+            method("SaveInUnits", "s", {network, path, {QStringLiteral("units"), QStringLiteral("s")}}),
+            method("Compare", "s", {network, path, json}),
+            method("Apply", "s",
+                   {network,
+                    {QStringLiteral("paths"), QStringLiteral("as")},
+                    json,
+                    {QStringLiteral("dryRun"), QStringLiteral("b")}}),
+            method("DevicesOfModel", "as", {network, {QStringLiteral("model"), QStringLiteral("n")}}),
+            method("DevicesOfSubsystem", "as", {network, {QStringLiteral("subsystem"), QStringLiteral("s")}}),
+            progress,
         };
     }();
     return table;
@@ -365,5 +462,18 @@ QVariant LNSPlugInAPI::callMethod(const QString& name, const QVariantList& argum
         SendCommand(arguments[0].toInt(), static_cast<qint16>(arguments[1].toInt()), arguments[2].toString());
         return QVariant();
     }
+    const auto text = [&](int i) { return arguments.value(i).toString(); };
+    if (name == QLatin1String("Save"))
+        return Save(text(0), text(1));
+    if (name == QLatin1String("SaveInUnits"))
+        return Save(text(0), text(1), text(2));
+    if (name == QLatin1String("Compare"))
+        return Compare(text(0), text(1), text(2));
+    if (name == QLatin1String("Apply"))
+        return Apply(text(0), arguments.value(1).toStringList(), text(2), arguments.value(3).toBool());
+    if (name == QLatin1String("DevicesOfModel"))
+        return DevicesOfModel(text(0), static_cast<qint16>(arguments.value(1).toInt()));
+    if (name == QLatin1String("DevicesOfSubsystem"))
+        return DevicesOfSubsystem(text(0), text(1));
     return QVariant();
 }

@@ -59,6 +59,16 @@ public:
     QString DevelopmentProgramId() const;
     void SetDevelopmentProgramId(const QString& programId);
 
+    // ---- Configuration profiles (the interface KR5MHUConfigure.Profiles). Each call works in a
+    // session of its own, never the window's, and logs to the process's activity log. Apply sends
+    // Progress(done, total, path) after each device; afterwards a visible window that shows a device
+    // the profile wrote re-reads it.
+    QString Save(const QString& network, const QString& devicePath, const QString& units = QString());
+    QString Compare(const QString& network, const QString& devicePath, const QString& profileJson);
+    QString Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun);
+    QStringList DevicesOfModel(const QString& network, qint16 modelCode);
+    QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath);
+
     // Live plug-in objects of the host.
     qint16 InstanceCount() const { return m_host.instanceCount; }
     // The configuration window, created hidden by the first object; null before.

@@ -10,6 +10,8 @@ namespace MMain {
 inline const char* const ServiceName = "KR5MHUConfigure.LNSPlugInAPI";
 inline const char* const FactoryInterface = "KR5MHUConfigure.ClassFactory";
 inline const char* const ObjectInterface = "KR5MHUConfigure._LNSPlugInAPI";
+// The configuration profiles, a further interface on the same object.
+inline const char* const ProfilesInterface = "KR5MHUConfigure.Profiles";
 inline const char* const ObjectPathPrefix = "/LNSPlugInAPI";
 inline const char* const ErrorPrefix = "KR5MHUConfigure.Error.";
 // The object interface's help text, as directors show it.

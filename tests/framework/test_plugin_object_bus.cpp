@@ -32,6 +32,7 @@ namespace {
 const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
 const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
 const QString Properties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString Profiles = QStringLiteral("KR5MHUConfigure.Profiles");
 
 QDBusMessage callOn(const QDBusConnection& connection, const QString& path, const QString& iface, const QString& member,
                     const QVariantList& args = {})
@@ -491,6 +492,10 @@ private slots:
         QTest::newRow("invoke") << Interface << "Invoke" << QVariantList{qint32(0x68030001), qint32(2), QVariantList{}}
                                 << false;
         QTest::newRow("release") << Interface << "Release" << QVariantList{} << false;
+        QTest::newRow("profile apply") << Profiles << "Apply"
+                                       << QVariantList{QStringLiteral("Demo"), QStringList{QStringLiteral("a/b")},
+                                                       QStringLiteral("{}"), false}
+                                       << false;
         QTest::newRow("introspection") << "org.freedesktop.DBus.Introspectable"
                                        << "Introspect" << QVariantList{} << true;
         QTest::newRow("peer") << "org.freedesktop.DBus.Peer"
@@ -559,6 +564,71 @@ private slots:
         QDBusConnection::disconnectFromBus(QStringLiteral("idle"));
         QCOMPARE(call(second, Interface, "Release").type(), QDBusMessage::ReplyMessage);
         QCOMPARE(call(first, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
+    // Introspection shows the profiles as an interface of their own beside the plug-in's, whose
+    // members stay as they were: "INTERFACE MEMBER" -> "method (IN) -> OUT", "signal (ARGS)", "property T".
+    void introspectionShowsBothInterfaces_data()
+    {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QString>("shown");  // empty: not there
+        QTest::newRow("save") << "KR5MHUConfigure.Profiles Save"
+                              << "method (ss) -> s";
+        QTest::newRow("compare") << "KR5MHUConfigure.Profiles Compare"
+                                 << "method (sss) -> s";
+        QTest::newRow("apply") << "KR5MHUConfigure.Profiles Apply"
+                               << "method (sassb) -> s";
+        QTest::newRow("progress") << "KR5MHUConfigure.Profiles Progress"
+                                  << "signal (uus)";
+        QTest::newRow("command") << "KR5MHUConfigure._LNSPlugInAPI SendCommand"
+                                 << "method (ins) -> ";
+        QTest::newRow("a property") << "KR5MHUConfigure._LNSPlugInAPI DevelopmentProgramId"
+                                    << "property s";
+        QTest::newRow("no profile member in the plug-in's") << "KR5MHUConfigure._LNSPlugInAPI Apply"
+                                                            << "";
+        QTest::newRow("count of the plug-in's") << "KR5MHUConfigure._LNSPlugInAPI *"
+                                                << "18";
+    }
+    void introspectionShowsBothInterfaces()
+    {
+        QFETCH(QString, member);
+        QFETCH(QString, shown);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QMap<QString, QString> members;
+        QMap<QString, int> counts;
+        QXmlStreamReader xml(introspect(QDBusConnection::sessionBus(), path));
+        QString iface, current, in, out;
+        while (!xml.atEnd()) {
+            const auto token = xml.readNext();
+            const QString name = xml.attributes().value(QLatin1String("name")).toString();
+            if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("interface")) {
+                iface = name;
+            } else if (token == QXmlStreamReader::StartElement &&
+                       (xml.name() == QLatin1String("method") || xml.name() == QLatin1String("signal"))) {
+                current = iface + QLatin1Char(' ') + name;
+                in.clear();
+                out.clear();
+            } else if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("arg")) {
+                (xml.attributes().value(QLatin1String("direction")) == QLatin1String("out") ? out : in) +=
+                    xml.attributes().value(QLatin1String("type"));
+            } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("method")) {
+                members.insert(current, QStringLiteral("method (%1) -> %2").arg(in, out));
+                ++counts[iface];
+            } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("signal")) {
+                members.insert(current, QStringLiteral("signal (%1)").arg(in));
+                ++counts[iface];
+            } else if (token == QXmlStreamReader::StartElement && xml.name() == QLatin1String("property")) {
+                members.insert(iface + QLatin1Char(' ') + name,
+                               QStringLiteral("property ") + xml.attributes().value(QLatin1String("type")).toString());
+                ++counts[iface];
+            }
+        }
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+        if (member.endsWith(QLatin1String(" *")))
+            QCOMPARE(QString::number(counts.value(member.section(QLatin1Char(' '), 0, 0))), shown);
+        else
+            QCOMPARE(members.value(member), shown);
     }
 
     // What generic and late-binding clients send: a method-or-get Invoke is served, a call with the

@@ -1,4 +1,5 @@
 // session: one session with the plug-in over the bus, step by step.
+#include "PlugInCall.h"
 #include "Verbs.h"
 
 #include "framework/MMain.h"
@@ -16,7 +17,6 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QXmlStreamReader>
-#include <climits>
 #include <cstdio>
 
 namespace director {
@@ -25,10 +25,7 @@ namespace {
 const QString Service = QString::fromLatin1(MMain::ServiceName);
 const QString ObjectInterface = QString::fromLatin1(MMain::ObjectInterface);
 const QString FactoryInterface = QString::fromLatin1(MMain::FactoryInterface);
-const QString ErrorPrefix = QString::fromLatin1(MMain::ErrorPrefix);
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-// A command may wait on a person (a question box): never time out.
-constexpr int NoTimeout = INT_MAX;
 
 struct StepFailed {
     QString line;
@@ -68,7 +65,7 @@ public:
         if (verb == QLatin1String("create")) {
             QDBusMessage call = QDBusMessage::createMethodCall(Service, QStringLiteral("/"), FactoryInterface,
                                                                QStringLiteral("CreateInstance"));
-            m_path = valueText(expectReply(call, RetryWhenTheServerLeft).arguments().value(0));
+            m_path = valueText(expectReply(call, Retry::WhenTheServerLeft).arguments().value(0));
             m_types.clear();
             Out(m_path);
         } else if (verb == QLatin1String("get") && words.size() == 2) {
@@ -113,27 +110,13 @@ private:
         return QDBusMessage::createMethodCall(Service, m_path, iface, member);
     }
 
-    // A plug-in process that was ending when a request reached it takes the request along, and the bus
-    // answers that the recipient left without replying. For a creation that is safe to ask again: the
-    // next request starts a new process.
-    enum Retry { NoRetry, RetryWhenTheServerLeft };
-
-    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = NoRetry)
+    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = Retry::No)
     {
-        QDBusMessage reply = m_bus.call(call, QDBus::Block, NoTimeout);
-        for (int again = 0;
-             retry == RetryWhenTheServerLeft && again < 2 && reply.type() == QDBusMessage::ErrorMessage &&
-             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
-             ++again)
-            reply = m_bus.call(call, QDBus::Block, NoTimeout);
-        if (reply.type() == QDBusMessage::ErrorMessage) {
-            const QVariantList args = reply.arguments();
-            if (reply.errorName().startsWith(ErrorPrefix) && args.size() >= 3)
-                throw StepFailed{
-                    QStringLiteral("error %1 %2: %3").arg(args[2].toInt()).arg(args[1].toString(), args[0].toString())};
-            throw StepFailed{QStringLiteral("error 0 %1: %2").arg(reply.errorName(), reply.errorMessage())};
+        try {
+            return CallPlugIn(m_bus, call, retry);
+        } catch (const com::ComError& e) {
+            throw StepFailed{QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), e.description())};
         }
-        return reply;
     }
 
     // The property's type, from the object's introspection.

@@ -66,6 +66,16 @@ QString xmlEscaped(const QString& s)
     return s.toHtmlEscaped();
 }
 
+QString methodElement(const Member& m)
+{
+    QString xml = QStringLiteral("    <method name=\"%1\">\n").arg(xmlEscaped(m.name));
+    for (const Argument& a : m.arguments)
+        xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"in\"/>\n").arg(a.name, a.signature);
+    if (!m.signature.isEmpty())
+        xml += QStringLiteral("      <arg name=\"result\" type=\"%1\" direction=\"out\"/>\n").arg(m.signature);
+    return xml + QStringLiteral("    </method>\n");
+}
+
 }  // namespace
 
 // One registered object path: dispatches the calls that arrive for it.
@@ -82,15 +92,10 @@ public:
         if (!m_server->m_config.objectHelp.isEmpty())
             xml += QStringLiteral("    <annotation name=\"org.freedesktop.DBus.Description\" value=\"%1\"/>\n")
                        .arg(xmlEscaped(m_server->m_config.objectHelp));
-        for (const Member& m : it.value()->object->members()) {
-            if (m.kind == Member::Kind::Method) {
-                xml += QStringLiteral("    <method name=\"%1\">\n").arg(xmlEscaped(m.name));
-                for (const Argument& a : m.arguments)
-                    xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"in\"/>\n")
-                               .arg(a.name, a.signature);
-                xml += QStringLiteral("    </method>\n");
-            }
-        }
+        const QList<Member>& members = it.value()->object->members();
+        for (const Member& m : members)
+            if (m.kind == Member::Kind::Method && m.interfaceName.isEmpty())
+                xml += methodElement(m);
         xml += QStringLiteral("    <method name=\"Release\"/>\n"
                               "    <method name=\"Invoke\">\n"
                               "      <arg name=\"dispid\" type=\"i\" direction=\"in\"/>\n"
@@ -98,13 +103,29 @@ public:
                               "      <arg name=\"args\" type=\"av\" direction=\"in\"/>\n"
                               "      <arg name=\"result\" type=\"v\" direction=\"out\"/>\n"
                               "    </method>\n");
-        for (const Member& m : it.value()->object->members()) {
-            if (m.kind == Member::Kind::Property)
+        for (const Member& m : members) {
+            if (m.kind == Member::Kind::Property && m.interfaceName.isEmpty())
                 xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
                            .arg(xmlEscaped(m.name), m.signature,
                                 m.writable ? QStringLiteral("readwrite") : QStringLiteral("read"));
         }
         xml += QStringLiteral("  </interface>\n");
+        for (const QString& further : FurtherInterfaces(members)) {
+            xml += QStringLiteral("  <interface name=\"%1\">\n").arg(xmlEscaped(further));
+            for (const Member& m : members) {
+                if (m.interfaceName != further)
+                    continue;
+                if (m.kind == Member::Kind::Method) {
+                    xml += methodElement(m);
+                } else if (m.kind == Member::Kind::Signal) {
+                    xml += QStringLiteral("    <signal name=\"%1\">\n").arg(xmlEscaped(m.name));
+                    for (const Argument& a : m.arguments)
+                        xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\"/>\n").arg(a.name, a.signature);
+                    xml += QStringLiteral("    </signal>\n");
+                }
+            }
+            xml += QStringLiteral("  </interface>\n");
+        }
         xml += QStringLiteral("  <interface name=\"%1\">\n"
                               "    <method name=\"Get\"><arg name=\"interface_name\" type=\"s\" direction=\"in\"/>"
                               "<arg name=\"property_name\" type=\"s\" direction=\"in\"/><arg name=\"value\" type=\"v\" "
@@ -176,13 +197,13 @@ private:
         if (iface == PropertiesInterface) {
             const QVariantList args = message.arguments();
             if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss")) {
-                const Member* m = FindMember(members, args.at(1).toString());
+                const Member* m = FindMember(members, QString(), args.at(1).toString());
                 if (!m || m->kind != Member::Kind::Property || !knownInterface(args.at(0).toString()))
                     return message.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("No such property"));
                 return message.createReply(QVariant::fromValue(QDBusVariant(entry.object->getProperty(m->name))));
             }
             if (member == QLatin1String("Set") && message.signature() == QLatin1String("ssv")) {
-                const Member* m = FindMember(members, args.at(1).toString());
+                const Member* m = FindMember(members, QString(), args.at(1).toString());
                 if (!m || m->kind != Member::Kind::Property || !knownInterface(args.at(0).toString()))
                     return message.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("No such property"));
                 QVariant value;
@@ -194,12 +215,15 @@ private:
                 return message.createReply();
             }
             if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
-                if (!knownInterface(args.at(0).toString()))
+                const QString asked = args.at(0).toString();
+                const bool further = FurtherInterfaces(members).contains(asked);
+                if (!knownInterface(asked) && !further)
                     return message.createErrorReply(QDBusError::UnknownInterface,
-                                                    QStringLiteral("No such interface: %1").arg(args.at(0).toString()));
+                                                    QStringLiteral("No such interface: %1").arg(asked));
                 QVariantMap all;
                 for (const Member& m : members) {
-                    if (m.kind != Member::Kind::Property)
+                    // A further interface has no properties of its own.
+                    if (m.kind != Member::Kind::Property || further || !m.interfaceName.isEmpty())
                         continue;
                     try {
                         all.insert(m.name, entry.object->getProperty(m.name));
@@ -211,9 +235,12 @@ private:
             }
             return message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("Unknown call or arguments"));
         }
-        if (!iface.isEmpty() && iface != objectInterface)
+        const bool ownInterface = iface.isEmpty() || iface == objectInterface;
+        if (!ownInterface && !FurtherInterfaces(members).contains(iface))
             return message.createErrorReply(QDBusError::UnknownInterface,
                                             QStringLiteral("No such interface: %1").arg(iface));
+        if (!ownInterface)
+            return callMember(entry, message, FindMember(members, iface, member));
 
         if (member == QLatin1String("Release")) {
             if (!message.signature().isEmpty())
@@ -229,9 +256,14 @@ private:
             const QVariantList args = message.arguments();
             return invoke(entry, message, args.at(0).toInt(), args.at(1).toInt(), fromBusArguments(args.at(2)));
         }
-        const Member* m = FindMember(members, member);
+        return callMember(entry, message,
+                          iface.isEmpty() ? FindMember(members, member) : FindMember(members, QString(), member));
+    }
+
+    QDBusMessage callMember(AutomationServer::Entry& entry, const QDBusMessage& message, const Member* m)
+    {
         if (!m || m->kind != Member::Kind::Method)
-            return noSuchMethod(message, member);
+            return noSuchMethod(message, message.member());
         QString signature;
         for (const Argument& a : m->arguments)
             signature += a.signature;
@@ -462,6 +494,15 @@ QString AutomationServer::createObject(const QString& owner)
     m_objects.insert(path, entry);
     // The object is made after it is listed, so that a creation that runs events finds it.
     entry->object = m_factory();
+    // Its signals go to its creator alone, as its replies do; an object nobody created has no listener.
+    entry->object->setSignalSink(
+        [this, path, owner](const QString& iface, const QString& name, const QVariantList& arguments) {
+            if (owner.isEmpty())
+                return;
+            QDBusMessage signal = QDBusMessage::createTargetedSignal(owner, path, iface, name);
+            signal.setArguments(arguments);
+            m_connection.send(signal);
+        });
     m_connection.registerVirtualObject(path, entry->node.get(), QDBusConnection::SingleNode);
     if (!owner.isEmpty() && !m_watcher->watchedServices().contains(owner))
         m_watcher->addWatchedService(owner);

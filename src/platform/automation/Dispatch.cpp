@@ -7,8 +7,18 @@ namespace automation {
 
 const Member* FindMember(const QList<Member>& members, const QString& name)
 {
+    if (const Member* own = FindMember(members, QString(), name))
+        return own;
     for (const Member& m : members)
         if (m.name == name)
+            return &m;
+    return nullptr;
+}
+
+const Member* FindMember(const QList<Member>& members, const QString& interfaceName, const QString& name)
+{
+    for (const Member& m : members)
+        if (m.name == name && m.interfaceName == interfaceName)
             return &m;
     return nullptr;
 }
@@ -16,9 +26,18 @@ const Member* FindMember(const QList<Member>& members, const QString& name)
 const Member* FindMember(const QList<Member>& members, qint32 dispid)
 {
     for (const Member& m : members)
-        if (m.dispid == dispid)
+        if (m.dispid == dispid && m.interfaceName.isEmpty())
             return &m;
     return nullptr;
+}
+
+QStringList FurtherInterfaces(const QList<Member>& members)
+{
+    QStringList names;
+    for (const Member& m : members)
+        if (!m.interfaceName.isEmpty() && !names.contains(m.interfaceName))
+            names << m.interfaceName;
+    return names;
 }
 
 bool ConvertToSignature(const QVariant& input, const QString& signature, QVariant& out)
@@ -30,6 +49,12 @@ bool ConvertToSignature(const QVariant& input, const QString& signature, QVarian
     const bool integral = type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::Short ||
                           type == QMetaType::UShort || type == QMetaType::LongLong || type == QMetaType::ULongLong ||
                           type == QMetaType::UChar;
+    if (signature == QLatin1String("as")) {
+        if (type != QMetaType::QStringList)
+            return false;
+        out = in;
+        return true;
+    }
     if (signature == QLatin1String("s")) {
         if (type != QMetaType::QString)
             return false;

@@ -6,7 +6,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+#include <functional>
 
 namespace automation {
 
@@ -16,13 +18,16 @@ struct Argument {
 };
 
 struct Member {
-    enum class Kind { Method, Property };
+    enum class Kind { Method, Property, Signal };
     Kind kind = Kind::Method;
     QString name;
     qint32 dispid = 0;
-    QString signature;          // property type
+    QString signature;          // property type; a method's result type (empty: no result)
     bool writable = true;       // property: a write reaches the object (which may refuse it)
-    QList<Argument> arguments;  // method arguments
+    QList<Argument> arguments;  // method or signal arguments
+    // Empty: the object's own interface. A further interface is reached by name only: its members
+    // have no dispatch id, so Invoke and the property calls keep serving the own interface alone.
+    QString interfaceName = QString();
 };
 
 // Kinds of Invoke, as IDispatch numbers them.
@@ -32,18 +37,41 @@ inline constexpr qint32 DispatchPropertyPut = 4;
 
 class Dispatchable {
 public:
+    // Sends one of the object's signals (interface, member, arguments) to the client that owns it.
+    using SignalSink = std::function<void(const QString&, const QString&, const QVariantList&)>;
+
     virtual ~Dispatchable() = default;
     virtual const QList<Member>& members() const = 0;
     virtual QVariant getProperty(const QString& name) = 0;
     virtual void setProperty(const QString& name, const QVariant& value) = 0;
     // Arguments already converted to the member's types.
     virtual QVariant callMethod(const QString& name, const QVariantList& arguments) = 0;
+
+    // The server connects the object to its owner once it has made it.
+    void setSignalSink(SignalSink sink) { m_signalSink = std::move(sink); }
+
+protected:
+    void emitSignal(const QString& interfaceName, const QString& name, const QVariantList& arguments) const
+    {
+        if (m_signalSink)
+            m_signalSink(interfaceName, name, arguments);
+    }
+
+private:
+    SignalSink m_signalSink;
 };
 
+// By name in any interface, the object's own first.
 const Member* FindMember(const QList<Member>& members, const QString& name);
+// By name in one interface (empty: the object's own).
+const Member* FindMember(const QList<Member>& members, const QString& interfaceName, const QString& name);
+// By dispatch id, in the object's own interface.
 const Member* FindMember(const QList<Member>& members, qint32 dispid);
+// The further interfaces the members name, in the order they first appear.
+QStringList FurtherInterfaces(const QList<Member>& members);
 
-// Converts a value received from the bus to a D-Bus basic type; false when it does not fit.
+// Converts a value received from the bus to a D-Bus basic type or a string array ("as"); false when
+// it does not fit.
 bool ConvertToSignature(const QVariant& in, const QString& signature, QVariant& out);
 
 // The D-Bus error name of a failure number: prefix + "E" + the number as unsigned decimal.

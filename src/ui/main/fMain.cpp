@@ -657,6 +657,23 @@ void fMain::cmdRefresh_Click()
     ShowValues();
 }
 
+void fMain::DeviceWrittenElsewhere(const QString& network, const QString& devicePath)
+{
+    if (!isVisible() || m_shownDevice.isEmpty())
+        return;
+    // Both named as the configure command finds a device: the network, then the last two components
+    // (subsystem and device), labels stripped.
+    const auto named = [](const QString& path) {
+        framework::ConnectionState parsed;
+        const qsizetype count = framework::ParseObjectPath(parsed, path);
+        return std::make_pair(framework::PathComponent(parsed, count - 1, true),
+                              framework::PathComponent(parsed, count, true));
+    };
+    if (m_shownDevice.section(QLatin1Char('/'), 0, 0) != network || named(m_shownDevice) != named(devicePath))
+        return;
+    guarded([this] { cmdRefresh_Click(); });
+}
+
 void fMain::cmdDebug_Click()
 {
     const auto code = framework::ToInt16(framework::Val(ui.txtDebug->text()));

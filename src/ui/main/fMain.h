@@ -56,6 +56,10 @@ public:
     void cmdExit_Click();
     void cmdViewLog_Click();
     void cmdRefresh_Click();
+    // Something other than the window (a profile) wrote the device at devicePath (NETWORK/SYSTEM/
+    // SUBSYSTEM/DEVICE) of the network: when the window is visible and shows that device, it reads it
+    // again as Refresh All does; fields holding an edit keep their text.
+    void DeviceWrittenElsewhere(const QString& network, const QString& devicePath);
     void cmdDebug_Click();
     void cmdHelp_Click();
     void tabData_Click(int tab);

@@ -1,0 +1,234 @@
+// Configuration profiles through the real executable over a real session bus: the Profiles interface
+// of the plug-in object (save, compare, apply with its progress signals) and the director's profile
+// verbs as a whole process, on the demo network.
+#include "BusClient.h"
+#include "support/DemoWorld.h"
+
+#include <QDBusPendingCallWatcher>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace e2e;
+
+namespace {
+
+const QString Profiles = QStringLiteral("KR5MHUConfigure.Profiles");
+
+QJsonObject parsed(const QString& json)
+{
+    return QJsonDocument::fromJson(json.toUtf8()).object();
+}
+
+// The statuses of a report, by device path.
+QMap<QString, QString> statuses(const QJsonObject& report)
+{
+    QMap<QString, QString> byPath;
+    for (const QJsonValue& d : report.value(QLatin1String("devices")).toArray())
+        byPath.insert(d.toObject().value(QLatin1String("path")).toString(),
+                      d.toObject().value(QLatin1String("status")).toString());
+    return byPath;
+}
+
+}  // namespace
+
+// Records the Progress signals of one object, and whether each came before the reply of the call.
+class ProgressRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QList<QVariant>> received;
+    bool replied = false;
+    bool afterReply = false;
+public slots:
+    void onProgress(uint done, uint total, const QString& path)
+    {
+        received.append({done, total, path});
+        afterReply = afterReply || replied;
+    }
+};
+
+class TestE2eProfiles : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariable("KR5M_TEST_WORLD").isEmpty(), "started by cmake/run-on-bus.sh");
+        m_world = std::make_unique<testsupport::DemoWorld>();
+        QVERIFY2(m_world->ok(), qPrintable(m_world->error()));
+        QProcess reg;
+        reg.start(testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"), {QStringLiteral("/regserver")});
+        QVERIFY(reg.waitForFinished(20000));
+        QCOMPARE(reg.exitCode(), 0);
+        m_well = device([](int model, const lns::admin::DeviceFaults& f) {
+            return model == 45 && f.stateCode == 4 && f.commissioned && !f.unreachable;
+        });
+        m_other = device([](int model, const lns::admin::DeviceFaults& f) {
+            return model == 30 && f.stateCode == 4 && f.commissioned && !f.unreachable;
+        });
+        m_fresh = device([](int model, const lns::admin::DeviceFaults& f) {
+            return model == 60 && f.stateCode == 4 && f.commissioned && !f.unreachable;
+        });
+        m_spare = device([](int model, const lns::admin::DeviceFaults& f) {
+            return model == 61 && f.stateCode == 4 && f.commissioned && !f.unreachable;
+        });
+        m_unreachable = device([](int, const lns::admin::DeviceFaults& f) { return f.unreachable; });
+        QVERIFY(!m_well.isEmpty() && !m_other.isEmpty() && !m_fresh.isEmpty() && !m_spare.isEmpty() &&
+                !m_unreachable.isEmpty());
+        QVERIFY(m_dir.isValid());
+    }
+    void cleanupTestCase() { m_world.reset(); }
+
+    // Save, compare and apply on one object: the saved profile matches its device, an apply reports
+    // each device (one that does not answer fails, the others go on) with one Progress signal per
+    // device, all of them before the reply; then the device holds the value and compares equal.
+    void saveCompareApplyOverTheBus()
+    {
+        const QString object = createObject();
+        QVERIFY(!object.isEmpty());
+        const QDBusMessage saved = call(object, Profiles, QStringLiteral("SaveInUnits"),
+                                        {QStringLiteral("Demo"), m_well, QStringLiteral("metric")});
+        QCOMPARE(saved.type(), QDBusMessage::ReplyMessage);
+        QJsonObject profile = parsed(saved.arguments().value(0).toString());
+        QCOMPARE(profile.value(QLatin1String("model")).toInt(), 45);
+        QCOMPARE(profile.value(QLatin1String("units")).toString(), QStringLiteral("metric"));
+        QVERIFY(!profile.value(QLatin1String("values")).toObject().isEmpty());
+
+        const QDBusMessage same = call(object, Profiles, QStringLiteral("Compare"),
+                                       {QStringLiteral("Demo"), m_well, saved.arguments().value(0).toString()});
+        QCOMPARE(same.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(statuses(parsed(same.arguments().value(0).toString())).value(m_well), QStringLiteral("unchanged"));
+
+        QJsonObject values = profile.value(QLatin1String("values")).toObject();
+        const double heat = values.value(QLatin1String("nciSetPts.occ_heat")).toDouble();
+        values.insert(QStringLiteral("nciSetPts.occ_heat"), heat - 1);
+        profile.insert(QStringLiteral("values"), values);
+        const QString changed = QString::fromUtf8(QJsonDocument(profile).toJson());
+
+        ProgressRecorder progress;
+        QVERIFY(QDBusConnection::sessionBus().connect(Service, object, Profiles, QStringLiteral("Progress"), &progress,
+                                                      SLOT(onProgress(uint, uint, QString))));
+        QDBusMessage apply = QDBusMessage::createMethodCall(Service, object, Profiles, QStringLiteral("Apply"));
+        const QStringList paths{m_well, m_unreachable, m_other};
+        apply.setArguments({QStringLiteral("Demo"), paths, changed, false});
+        QDBusPendingCallWatcher watcher(QDBusConnection::sessionBus().asyncCall(apply, 120000));
+        QEventLoop loop;
+        connect(&watcher, &QDBusPendingCallWatcher::finished, &progress, [&] {
+            progress.replied = true;
+            loop.quit();
+        });
+        loop.exec();
+        QCOMPARE(watcher.reply().type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(progress.received.size(), paths.size());
+        QCOMPARE(progress.received.last().value(0).toUInt(), uint(paths.size()));
+        QCOMPARE(progress.received.last().value(1).toUInt(), uint(paths.size()));
+        QVERIFY(!progress.afterReply);
+
+        const QJsonObject report = parsed(watcher.reply().arguments().value(0).toString());
+        QCOMPARE(report.value(QLatin1String("ok")).toBool(), false);
+        const QMap<QString, QString> status = statuses(report);
+        QCOMPARE(status.value(m_well), QStringLiteral("verified"));
+        QCOMPARE(status.value(m_unreachable), QStringLiteral("failed"));
+        QCOMPARE(status.value(m_other), QStringLiteral("verified"));
+        QCOMPARE(
+            m_world->admin()
+                .nvText(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_other), QStringLiteral("nciSetPts"))
+                .split(QLatin1Char(','))
+                .value(3)
+                .toDouble(),
+            heat - 1);
+        const QDBusMessage again =
+            call(object, Profiles, QStringLiteral("Compare"), {QStringLiteral("Demo"), m_other, changed});
+        QCOMPARE(statuses(parsed(again.arguments().value(0).toString())).value(m_other), QStringLiteral("unchanged"));
+        QVERIFY(releaseAndWaitForEnd(object));
+    }
+
+    // The director's profile verbs as a person or script runs them.
+    void directorVerbs_data()
+    {
+        // FILE stands for a profile saved from WELL; WELL, FRESH and SPARE (values of their own) and
+        // UNREACHABLE for device paths.
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected");  // standard output (or error, for status 2) contains this
+        QTest::newRow("apply verified") << QStringList{"apply", "Demo", "FILE", "FRESH"} << 0 << "verified";
+        QTest::newRow("apply with a device that does not answer")
+            << QStringList{"apply", "Demo", "FILE", "WELL", "UNREACHABLE", "--json"} << 1 << "\"failed\"";
+        QTest::newRow("dry run, nothing to change")
+            << QStringList{"apply", "Demo", "FILE", "WELL", "--dry-run"} << 0 << "unchanged";
+        QTest::newRow("dry run, changes shown")
+            << QStringList{"apply", "Demo", "FILE", "SPARE", "--dry-run"} << 0 << " -> ";
+        QTest::newRow("save prints without a file")
+            << QStringList{"save", "Demo", "WELL", "--units", "imperial"} << 0 << "\"units\": \"imperial\"";
+        QTest::newRow("diff") << QStringList{"diff", "Demo", "WELL", "FILE"} << 0 << "unchanged";
+        QTest::newRow("model not in the table")
+            << QStringList{"apply", "Demo", "FILE", "--model", "99"} << 2
+            << "--model takes a model code of the device definition table (30, 41, 45, 51, 60, 61), not '99'";
+        QTest::newRow("two ways of naming devices")
+            << QStringList{"apply", "Demo", "FILE", "WELL", "--model", "45"} << 2 << "usage: lnsdirector profile";
+    }
+    void directorVerbs()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        const QString file = m_dir.filePath(QStringLiteral("profile.json"));
+        if (!QFile::exists(file)) {
+            const Run save = director({QStringLiteral("save"), QStringLiteral("Demo"), m_well, file,
+                                       QStringLiteral("--units"), QStringLiteral("metric")});
+            QCOMPARE(save.status, 0);
+            QCOMPARE(parsed(QString::fromUtf8(readAll(file))).value(QLatin1String("model")).toInt(), 45);
+        }
+        arguments.replaceInStrings(QStringLiteral("FILE"), file);
+        arguments.replaceInStrings(QStringLiteral("UNREACHABLE"), m_unreachable);
+        arguments.replaceInStrings(QStringLiteral("WELL"), m_well);
+        arguments.replaceInStrings(QStringLiteral("FRESH"), m_fresh);
+        arguments.replaceInStrings(QStringLiteral("SPARE"), m_spare);
+        const Run run = director(arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2((status == 2 ? run.err : run.out).contains(expected), qPrintable(run.out + run.err));
+        if (arguments.contains(QStringLiteral("--json")))
+            QVERIFY(!parsed(run.out).value(QLatin1String("devices")).toArray().isEmpty());
+    }
+
+private:
+    struct Run {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+    Run director(const QStringList& arguments)
+    {
+        QProcess p;
+        p.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
+                QStringList{QStringLiteral("profile")} + arguments);
+        Run run;
+        if (!p.waitForFinished(120000))
+            return run;
+        run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromUtf8(p.readAllStandardOutput());
+        run.err = QString::fromUtf8(p.readAllStandardError());
+        return run;
+    }
+    static QByteArray readAll(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString device(const std::function<bool(int, const lns::admin::DeviceFaults&)>& predicate)
+    {
+        return m_world->findDevice(QStringLiteral("Demo"), predicate);
+    }
+
+    std::unique_ptr<testsupport::DemoWorld> m_world;
+    QTemporaryDir m_dir;
+    QString m_well;
+    QString m_other;
+    QString m_fresh;
+    QString m_spare;
+    QString m_unreachable;
+};
+
+QTEST_GUILESS_MAIN(TestE2eProfiles)
+#include "test_e2e_profiles.moc"
