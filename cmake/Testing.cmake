@@ -1,9 +1,16 @@
+# Tests of the instrumented build (scripts/sanitize.sh) run several times slower and may take longer.
+set(KR5M_TIMEOUT_SCALE 1)
+if(KR5M_SANITIZE)
+  set(KR5M_TIMEOUT_SCALE 3)
+endif()
+
 # kr5m_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [BUS])
 # A Qt Test executable registered in CTest. Widgets run on the offscreen platform; BUS runs the test
 # under its own private session bus (cmake/run-on-bus.sh), with a fresh registry and XDG folders set
 # before the bus starts so that activated servers inherit them.
 function(kr5m_add_test)
   cmake_parse_arguments(T "BUS" "NAME" "SOURCES;LIBS" ${ARGN})
+  math(EXPR timeout "300 * ${KR5M_TIMEOUT_SCALE}")
   add_executable(${T_NAME} ${T_SOURCES})
   # The program's resources (string table, animation, ...) link into every test directly: inside a
   # static library their initialisers would be dropped. So does the guard that fails a test on a
@@ -17,7 +24,7 @@ function(kr5m_add_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KR5M_BIN_DIR=${CMAKE_BINARY_DIR}/bin;KR5M_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-    TIMEOUT 300)
+    TIMEOUT ${timeout})
 endfunction()
 
 # kr5m_add_postgres_variant(<test> [<command...>])
@@ -44,11 +51,12 @@ function(kr5m_add_postgres_variant test)
     set_tests_properties(postgres_cluster_stop PROPERTIES FIXTURES_CLEANUP postgres)
   endif()
   get_test_property(${test} ENVIRONMENT environment)
+  math(EXPR timeout "600 * ${KR5M_TIMEOUT_SCALE}")
   if(ARGN)
     add_test(NAME ${test}_pg COMMAND ${ARGN})
   else()
     add_test(NAME ${test}_pg COMMAND ${test})
   endif()
-  set_tests_properties(${test}_pg PROPERTIES FIXTURES_REQUIRED postgres TIMEOUT 600
+  set_tests_properties(${test}_pg PROPERTIES FIXTURES_REQUIRED postgres TIMEOUT ${timeout}
     ENVIRONMENT "${environment};LONWORKS_OBJECT_SERVER=postgresql:///postgres?host=${KR5M_PG_DIR}&port=5432&user=postgres")
 endfunction()

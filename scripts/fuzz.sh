@@ -22,7 +22,9 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DKR5M_FUZZ=ON "${launcher[@]}" >/dev/null
+started=$SECONDS
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+built=$SECONDS
 
 # Qt's and the system libraries' objects that live until exit are no leaks of ours; the parsers
 # allocate nothing that outlives a run, so a leak report here is real.
@@ -53,4 +55,5 @@ for t in "${targets[@]}"; do
     grep -m1 -A30 -E '^==[0-9]+==ERROR|runtime error|^==[0-9]+== ERROR' "$log" >&2 || tail -30 "$log" >&2
   fi
 done
+echo "fuzzing: build $((built - started)) s, runs $((SECONDS - built)) s"
 exit $status

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and builds (scripts/setup.sh) with every compiler warning an error, checks the format
 # (scripts/check-format.sh), runs the whole test suite through CTest, then clang-tidy
-# (scripts/check-tidy.sh).
+# (scripts/check-tidy.sh), then the whole suite again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (scripts/sanitize.sh) and every fuzz target for 30 s (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -9,4 +10,6 @@ KR5M_WERROR=ON bash scripts/setup.sh
 bash scripts/check-format.sh
 ctest --test-dir build --output-on-failure -j2
 bash scripts/check-tidy.sh
+bash scripts/sanitize.sh
+bash scripts/fuzz.sh all 30
 echo "test command: all passed in $(( (SECONDS - started) / 60 )) min $(( (SECONDS - started) % 60 )) s"

@@ -122,7 +122,9 @@ private slots:
     {
         fProgress& window = fProgress::Of(*m_session);
         bool ran = false;
-        QTimer::singleShot(0, this, [&] { ran = true; });
+        // The event must not run: it dies with this function instead of writing to its gone frame later.
+        QObject pending;
+        QTimer::singleShot(0, &pending, [&] { ran = true; });
         window.Status->setText(QStringLiteral("Looking up resource files . . ."));
         QVERIFY(!window.isVisible());
         QVERIFY(!ran);
