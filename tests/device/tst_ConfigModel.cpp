@@ -210,6 +210,10 @@ private slots:
         QTest::newRow("heating exactly a dead band below cooling stays") << "nciSetPts.occ_heat"
                                                                          << "nciSetPts.occ_heat=22"
                                                                          << "";
+        QTest::newRow("imperial, exactly a dead band apart in decimals")
+            << "nciSetPts.occ_cool"
+            << "DeadBand=3.6;nciSetPts.occ_heat=70.7;nciSetPts.occ_cool=74.3"
+            << "";
         QTest::newRow("unoccupied heating") << "nciSetPts.unocc_heat"
                                             << "nciSetPts.unocc_heat=27.5"
                                             << "nciSetPts.unocc_cool=29.5 dead band";
@@ -279,6 +283,10 @@ private slots:
         QTest::newRow("all hold") << "" << QStringList{};
         QTest::newRow("exactly a dead band apart, on both limits")
             << "nciSetPts.occ_heat=22;HeatMax=22;CoolMin=24" << QStringList{};
+        QTest::newRow("imperial, exactly a dead band apart in decimals")
+            << "DeadBand=3.6;nciSetPts.occ_heat=70.7;nciSetPts.occ_cool=74.3;nciSetPts.unocc_heat=60.7;"
+               "nciSetPts.unocc_cool=64.3;HeatMax=90;CoolMin=54"
+            << QStringList{};
         QTest::newRow("dead band, occupied") << "nciSetPts.occ_cool=22.5" << QStringList{"nciSetPts.occ_cool"};
         QTest::newRow("dead band, unoccupied")
             << "DeadBand=2.5;nciSetPts.unocc_heat=26" << QStringList{"nciSetPts.unocc_cool"};
