@@ -35,7 +35,7 @@ QStringList WrittenDevices(const QString& report)
     QStringList written;
     const QJsonArray devices =
         QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("devices")).toArray();
-    for (const QJsonValue& device : devices) {
+    for (const auto& device : devices) {
         const QJsonArray items = device.toObject().value(QLatin1String("items")).toArray();
         if (std::any_of(items.begin(), items.end(), [](const QJsonValue& item) {
                 return item.toObject().value(QLatin1String("state")).toString() == QLatin1String("written");
@@ -301,12 +301,11 @@ QString LNSPlugInAPI::Compare(const QString& network, const QString& devicePath,
 QString LNSPlugInAPI::Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
                             bool dryRun)
 {
-    const QString report =
-        profiles::Apply(network, devicePaths, profileJson, dryRun, fLog::Of(m_host.session),
-                        [this](quint32 done, quint32 total, const QString& path) {
-                            emitSignal(Profiles, QStringLiteral("Progress"),
-                                       {QVariant::fromValue(done), QVariant::fromValue(total), path});
-                        });
+    QString report = profiles::Apply(network, devicePaths, profileJson, dryRun, fLog::Of(m_host.session),
+                                     [this](quint32 done, quint32 total, const QString& path) {
+                                         emitSignal(Profiles, QStringLiteral("Progress"),
+                                                    {QVariant::fromValue(done), QVariant::fromValue(total), path});
+                                     });
     // The window would otherwise go on showing what the device held before.
     if (window() && window()->isVisible())
         for (const QString& path : WrittenDevices(report))

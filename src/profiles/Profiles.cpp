@@ -257,7 +257,7 @@ Report Run(const QString& network, const QStringList& devicePaths, const QString
 QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log)
 {
     ProfileDocument profile;
-    profile.units = units ? (*units == 0 ? 0 : 1) : framework::ReadDisplayUnitsSetting();
+    profile.units = units ? qint16(*units == 0 ? 0 : 1) : qint16(framework::ReadDisplayUnitsSetting());
     DeviceSession session(network, profile.units);
     const lns::Ptr<lns::AppDevice> device = session.Device(devicePath);
     profile.programId = device->DeviceProgramId();
@@ -319,7 +319,7 @@ QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemP
     framework::ConnectionState& link = session.Session().Link();
     const qsizetype count = framework::ParseObjectPath(link, subsystemPath);
     const QString subsystem = framework::PathComponent(link, count, true);
-    const QStringList paths = session.DevicePaths(subsystem);
+    QStringList paths = session.DevicePaths(subsystem);
     if (paths.isEmpty()) {
         // An empty subsystem is fine; one that does not exist is not.
         link.CurrentSystem->SystemSubsystems()->Item(subsystem);

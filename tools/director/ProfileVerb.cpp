@@ -59,7 +59,7 @@ QString TakeValue(QStringList& arguments, const QString& option, bool* given)
         return QString();
     if (at + 1 >= arguments.size() || arguments[at + 1].startsWith(QLatin1String("--")))
         throw UsageError{QStringLiteral("lnsdirector profile: %1 needs a value").arg(option)};
-    const QString value = arguments[at + 1];
+    QString value = arguments[at + 1];
     arguments.remove(at, 2);
     if (arguments.contains(option))
         throw UsageError{QStringLiteral("lnsdirector profile: %1 is given twice").arg(option)};
@@ -191,15 +191,15 @@ void PrintReport(const QJsonObject& report)
     const QJsonArray devices = report.value(QLatin1String("devices")).toArray();
     const bool dryRun = report.value(QLatin1String("dryRun")).toBool();
     qsizetype pathWidth = 0, statusWidth = 0;
-    for (const QJsonValue& d : devices) {
+    for (const auto& d : devices) {
         pathWidth = std::max(pathWidth, d.toObject().value(QLatin1String("path")).toString().size());
         statusWidth = std::max(statusWidth, d.toObject().value(QLatin1String("status")).toString().size());
     }
-    for (const QJsonValue& d : devices) {
+    for (const auto& d : devices) {
         const QJsonObject device = d.toObject();
         int changed = 0, unchanged = 0, skipped = 0;
         QStringList details;
-        for (const QJsonValue& i : device.value(QLatin1String("items")).toArray()) {
+        for (const auto& i : device.value(QLatin1String("items")).toArray()) {
             const QJsonObject item = i.toObject();
             const QString state = item.value(QLatin1String("state")).toString();
             const QString name = item.value(QLatin1String("name")).toString();
@@ -217,7 +217,7 @@ void PrintReport(const QJsonObject& report)
                 details << QStringLiteral("  %1: skipped%2").arg(name, reason.isEmpty() ? QString() : ", " + reason);
             }
         }
-        for (const QJsonValue& v : device.value(QLatin1String("verification")).toArray()) {
+        for (const auto& v : device.value(QLatin1String("verification")).toArray()) {
             const QJsonObject check = v.toObject();
             if (!check.value(QLatin1String("ok")).toBool())
                 details << QStringLiteral("  %1: written %2, read back %3")

@@ -186,7 +186,8 @@ void fLog::AutoSizeColumns(int row)
         // Measuring is the costly part of a row: a Latin-1 text too short to pass the widest cell
         // even in the font's widest character cannot widen the column.
         const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
-        const bool cannotWiden = latin1 && qCeil(text.size() * widestCharacter) + extra <= m_widest[size_t(column)];
+        const bool cannotWiden =
+            latin1 && qCeil(double(text.size()) * widestCharacter) + extra <= m_widest[size_t(column)];
         int width = 0;
         if (!cannotWiden) {
             QHash<QString, int>& measured = m_measured[size_t(column)];
