@@ -36,13 +36,15 @@ QString Caption(const QString& item)
     return found && !found->description.isEmpty() ? found->description : item;
 }
 
-// Scale steps that keep the labels apart.
+// A scale step of 1, 2 or 5 times a power of ten that keeps the labels apart, whatever was typed.
 double TickStep(double span, int room)
 {
-    for (const double step : {0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0})
-        if (span / step <= room)
-            return step;
-    return 100;
+    const double raw = span / std::max(room, 1);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0})
+        if (raw <= factor * power)
+            return factor * power;
+    return 10 * power;
 }
 
 }  // namespace
@@ -186,7 +188,8 @@ void SetpointBand::changeEvent(QEvent* event)
 
 void SetpointBand::paintEvent(QPaintEvent*)
 {
-    if (m_model.empty() || height() < sizeHint().height())
+    // A typed number too large for arithmetic has no scale to stand on.
+    if (m_model.empty() || height() < sizeHint().height() || !std::isfinite(m_model.high - m_model.low))
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -227,7 +230,11 @@ void SetpointBand::paintEvent(QPaintEvent*)
     p.drawLine(QPointF(left, axisY), QPointF(right, axisY));
     const double span = m_model.high - m_model.low;
     const double step = TickStep(span, std::max(1, (right - left) / (fm.horizontalAdvance(QStringLiteral("000")) * 2)));
-    for (double tick = std::ceil(m_model.low / step) * step; tick <= m_model.high + 1e-9; tick += step) {
+    const double first = std::ceil(m_model.low / step) * step;
+    for (int n = 0; n <= span / step + 1e-9; ++n) {
+        const double tick = first + n * step;
+        if (tick > m_model.high)
+            break;
         const double at = x(tick);
         p.drawLine(QPointF(at, axisY - line / 4.0), QPointF(at, axisY + line / 4.0));
         const QString label = framework::ShortestNumber(tick);
