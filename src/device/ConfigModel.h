@@ -69,7 +69,7 @@ struct Verdict {
     double limit = 0;
 };
 // The rule Apply follows for a value typed into a Number item. Out of range: Adjusted to the limit
-// (stored with the inward offset). A text that is not a value of the item, or a Choice outside
+// (stored with the inward offset where the item has one). A text that is not a value of the item, or a Choice outside
 // its list, or a read-only item: Refused; stored and shown still say what the window makes of it.
 Verdict CheckValue(const Item& item, const QString& text, qint16 units);
 
