@@ -112,8 +112,8 @@ SetpointBand::Model SetpointBand::Model::Of(const std::map<QString, QString>& te
         model.bandBroken = brokenWith(pair) != 0;
     }
 
-    const auto [lowest, highest] = std::minmax_element(
-        model.marks.begin(), model.marks.end(), [](const Mark& a, const Mark& b) { return a.value < b.value; });
+    const auto [lowest, highest] = std::minmax_element(model.marks.begin(), model.marks.end(),
+                                                       [](const Mark& a, const Mark& b) { return a.value < b.value; });
     // A little room beyond the outer marks, in whole degrees, and never narrower than a few degrees.
     const double margin = units == 0 ? 1 : 2;
     model.low = std::floor(lowest->value) - margin;

@@ -16,7 +16,7 @@ public:
     // What the band shows, worked out from the field texts without drawing anything.
     struct Mark {
         enum State { Ok, BrokenRule, OutOfLimit };
-        QString item;     // the data item's name ("nciSetPts.occ_heat", "HeatMax", ...)
+        QString item;  // the data item's name ("nciSetPts.occ_heat", "HeatMax", ...)
         double value = 0;
         State state = Ok;
         bool limit = false;    // HeatMax or CoolMin: drawn as a line across the scale

@@ -41,8 +41,8 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("state");
         QTest::addColumn<bool>("bandBroken");
-        QTest::newRow("metric, dead band broken while typing") << 0 << "21.5" << int(SetpointBand::Mark::BrokenRule)
-                                                               << true;
+        QTest::newRow("metric, dead band broken while typing")
+            << 0 << "21.5" << int(SetpointBand::Mark::BrokenRule) << true;
         QTest::newRow("imperial, within the rules") << 1 << "80" << int(SetpointBand::Mark::Ok) << false;
     }
     void setpointBandFollowsTheFields()

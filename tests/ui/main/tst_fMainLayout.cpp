@@ -464,7 +464,6 @@ private slots:
         QVERIFY(c.cmdApply->mapTo(window.get(), QPoint(0, 0)).x() > c.tabData->geometry().right());
     }
 
-
     // The band's marks as texts ("occ_cool 21.5 rule"), its dead band, and its words, for the field
     // texts in CrossFieldItems order (heat occ, heat unocc, HeatMax, cool occ, cool unocc, CoolMin,
     // DeadBand).
@@ -475,34 +474,38 @@ private slots:
         QTest::addColumn<QStringList>("marks");
         QTest::addColumn<QString>("band");
         QTest::addColumn<QString>("said");
-        QTest::newRow("normal device, metric")
-            << 0 << QStringList{"21", "16", "30", "24", "28", "18", "1.5"}
-            << QStringList{"HeatMax 30 ok", "occ_heat 21 ok", "unocc_heat 16 ok", "occ_cool 24 ok", "unocc_cool 28 ok",
-                           "CoolMin 18 ok"}
-            << "21-24 ok" << "Occupied dead band from 21 \u00BAC to 24 \u00BAC.";
+        QTest::newRow("normal device, metric") << 0 << QStringList{"21", "16", "30", "24", "28", "18", "1.5"}
+                                               << QStringList{"HeatMax 30 ok",  "occ_heat 21 ok",   "unocc_heat 16 ok",
+                                                              "occ_cool 24 ok", "unocc_cool 28 ok", "CoolMin 18 ok"}
+                                               << "21-24 ok"
+                                               << "Occupied dead band from 21 \u00BAC to 24 \u00BAC.";
         QTest::newRow("dead band broken while typing, metric")
             << 0 << QStringList{"21", "16", "30", "21.5", "28", "18", "1.5"}
-            << QStringList{"HeatMax 30 ok", "occ_heat 21 rule", "unocc_heat 16 ok", "occ_cool 21.5 rule",
-                           "unocc_cool 28 ok", "CoolMin 18 ok"}
-            << "21-21.5 broken" << "Occupied cooling setpoint: 21.5 \u00BAC, breaks a rule";
+            << QStringList{"HeatMax 30 ok",      "occ_heat 21 rule", "unocc_heat 16 ok",
+                           "occ_cool 21.5 rule", "unocc_cool 28 ok", "CoolMin 18 ok"}
+            << "21-21.5 broken"
+            << "Occupied cooling setpoint: 21.5 \u00BAC, breaks a rule";
         QTest::newRow("normal device, imperial")
             << 1 << QStringList{"70", "61", "86", "75", "82", "64", "3"}
-            << QStringList{"HeatMax 86 ok", "occ_heat 70 ok", "unocc_heat 61 ok", "occ_cool 75 ok", "unocc_cool 82 ok",
-                           "CoolMin 64 ok"}
-            << "70-75 ok" << "from 70 \u00BAF to 75 \u00BAF";
+            << QStringList{"HeatMax 86 ok",  "occ_heat 70 ok",   "unocc_heat 61 ok",
+                           "occ_cool 75 ok", "unocc_cool 82 ok", "CoolMin 64 ok"}
+            << "70-75 ok"
+            << "from 70 \u00BAF to 75 \u00BAF";
         // 35 °F is below the heating range; 62 is below the cooling minimum typed beside it.
         QTest::newRow("out of range and below the minimum, imperial")
             << 1 << QStringList{"58", "35", "86", "62", "82", "64", "3"}
-            << QStringList{"HeatMax 86 ok", "occ_heat 58 ok", "unocc_heat 35 range", "occ_cool 62 rule",
-                           "unocc_cool 82 ok", "CoolMin 64 ok"}
-            << "58-62 ok" << "Unoccupied heating setpoint: 35 \u00BAF, out of its range";
+            << QStringList{"HeatMax 86 ok",    "occ_heat 58 ok",   "unocc_heat 35 range",
+                           "occ_cool 62 rule", "unocc_cool 82 ok", "CoolMin 64 ok"}
+            << "58-62 ok"
+            << "Unoccupied heating setpoint: 35 \u00BAF, out of its range";
         QTest::newRow("values not read") << 0 << QStringList{"", "", "", "", "", "", ""} << QStringList{} << "none"
                                          << "no set point read";
         // Without occupied heating neither the band nor the rule on it: occupied cooling is fine.
         QTest::newRow("occupied heating not read")
             << 0 << QStringList{"", "16", "30", "21.5", "28", "18", "1.5"}
             << QStringList{"HeatMax 30 ok", "unocc_heat 16 ok", "occ_cool 21.5 ok", "unocc_cool 28 ok", "CoolMin 18 ok"}
-            << "none" << "Occupied cooling setpoint: 21.5 \u00BAC.";
+            << "none"
+            << "Occupied cooling setpoint: 21.5 \u00BAC.";
     }
     void setpointBandShows()
     {
@@ -527,15 +530,14 @@ private slots:
             QVERIFY(model.low < mark.value && mark.value < model.high);
         }
         QCOMPARE(shown, marks);
-        const QString bandShown = model.band ? QStringLiteral("%1-%2 %3")
-                                                   .arg(framework::ShortestNumber(model.band->first),
-                                                        framework::ShortestNumber(model.band->second),
-                                                        model.bandBroken ? "broken" : "ok")
-                                             : QStringLiteral("none");
+        const QString bandShown =
+            model.band ? QStringLiteral("%1-%2 %3")
+                             .arg(framework::ShortestNumber(model.band->first),
+                                  framework::ShortestNumber(model.band->second), model.bandBroken ? "broken" : "ok")
+                       : QStringLiteral("none");
         QCOMPARE(bandShown, band);
         QCOMPARE(model.unit, framework::UnitSymbol(qint16(units)));
-        QVERIFY2(widget.accessibleDescription().contains(said),
-                 qPrintable(widget.accessibleDescription()));
+        QVERIFY2(widget.accessibleDescription().contains(said), qPrintable(widget.accessibleDescription()));
     }
 
     // The band takes room under the frames only: at the window's smallest the frames of the tab sit
