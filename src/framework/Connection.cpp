@@ -245,6 +245,8 @@ std::optional<UncleanedNetwork> ForEachNetworkDeregister(ConnectionState& c, boo
             } catch (const com::ComError&) {
             }
         };
+        if (progress)
+            hooks.DisplayCount(i, count);
         ignoring([&] { network = networks->Item(i); });
         ignoring([&] {
             if (network) {

@@ -73,6 +73,8 @@ class NetworkWalkHooks {
 public:
     virtual ~NetworkWalkHooks() = default;
     virtual void DisplayStatus(const QString& text) = 0;  // shows the progress window when needed
+    // Which network of how many the walk is at (from 1), before its first status.
+    virtual void DisplayCount(qint32 current, qint32 total) = 0;
     virtual void UnloadProgress() = 0;
     // Raises when a removal could not be written.
     virtual void DeregisterCommands(bool exhaustive, bool firstNetwork) = 0;
@@ -87,8 +89,8 @@ struct UncleanedNetwork {
 // Opens every network the object server knows, one after the other, with its system (unattached if it
 // can, through its network interface otherwise), and has the commands removed from each. A network
 // that cannot be opened is skipped; one whose commands could not be removed (the hook raised) ends
-// the walk and is returned. Progress is shown when ShowProgress() is set. The connection's object
-// server is left closed.
+// the walk and is returned. Progress, with the count of networks, is shown when ShowProgress() is
+// set. The connection's object server is left closed.
 std::optional<UncleanedNetwork> ForEachNetworkDeregister(ConnectionState& c, bool exhaustive, NetworkWalkHooks& hooks);
 
 // Closes system, network and object server (each only if open), ignoring failures.

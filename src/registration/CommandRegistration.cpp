@@ -35,6 +35,18 @@ void ShowStatus(framework::PlugInSession& session, const QString& text)
     }
 }
 
+// Which template of how many the registration is at; taken away again when the list is done.
+void ShowCount(framework::PlugInSession& session, qint32 current, qint32 total)
+{
+    try {
+        if (total > 0)
+            fProgress::Of(session).SetCount(current, total);
+        else if (fProgress::IsLoaded(session))
+            fProgress::Of(session).ClearCount();
+    } catch (const com::ComError&) {
+    }
+}
+
 // What a call on a missing object fails with.
 com::ComError ObjectNotSet()
 {
@@ -168,7 +180,9 @@ void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemp
                     const QStringList& templateList)
 {
     QList<std::pair<QString, bool>> defaultDecisions;
+    qint32 done = 0;
     for (const QString& programId : templateList) {
+        ShowCount(session, ++done, qint32(templateList.size()));
         const Ptr<lns::DeviceTemplate> deviceTemplate = templates->DeviceTemplatesFindByProgramId(programId);
         for (qint16 idx = 0; idx < framework::PlugInCommandCount; ++idx) {
             const PlugInCommandInfo& entry = PlugInCommands(idx);
@@ -224,6 +238,7 @@ void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemp
             toolkit::DoEvents();
         }
     }
+    ShowCount(session, 0, 0);
 }
 
 }  // namespace

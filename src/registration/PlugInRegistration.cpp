@@ -41,6 +41,13 @@ public:
             // Without its animation the window cannot show; the walk goes on without it.
         }
     }
+    void DisplayCount(qint32 current, qint32 total) override
+    {
+        try {
+            fProgress::Of(m_session).SetCount(current, total);
+        } catch (const com::ComError&) {
+        }
+    }
     void UnloadProgress() override { fProgress::Unload(m_session); }
     void DeregisterCommands(bool exhaustive, bool firstNetwork) override
     {

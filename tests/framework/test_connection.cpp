@@ -17,6 +17,11 @@ class RecordingHooks : public framework::NetworkWalkHooks {
 public:
     explicit RecordingHooks(const framework::ConnectionState& connection) : c(connection) {}
     void DisplayStatus(const QString& text) override { statuses << text; }
+    void DisplayCount(qint32 current, qint32 total) override
+    {
+        // Before the network's first status, so that the count goes with it.
+        statuses << QStringLiteral("%1 of %2").arg(current).arg(total);
+    }
     void UnloadProgress() override { ++unloads; }
     void DeregisterCommands(bool exhaustive, bool firstNetwork) override
     {
@@ -321,7 +326,11 @@ private slots:
         QVERIFY(!m_c.ObjectServerOpen);
         if (showProgress) {
             QVERIFY(hooks.statuses.contains(QStringLiteral("Opening the Object Server...")));
-            QVERIFY(hooks.statuses.contains(QStringLiteral("Opening Demo...")));
+            const qsizetype demo = hooks.statuses.indexOf(QStringLiteral("Opening Demo..."));
+            const qsizetype plant = hooks.statuses.indexOf(QStringLiteral("Opening Plant..."));
+            QVERIFY(demo > 0 && plant > demo);
+            QCOMPARE(hooks.statuses.at(demo - 1), QStringLiteral("1 of 2"));
+            QCOMPARE(hooks.statuses.at(plant - 1), QStringLiteral("2 of 2"));
             QVERIFY(hooks.statuses.contains(QStringLiteral("Opening System 1...\r\nEngineered system mode")));
             QVERIFY(hooks.statuses.contains(QStringLiteral("Opening Plant System...\r\nNetwork Interface 'LON1'")));
             QCOMPARE(hooks.statuses.count(QStringLiteral("Deregister commands...")), 2);

@@ -192,6 +192,7 @@ void fMain::GetDisplayUnits()
     const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
+    ShowSetpointBand();
 }
 
 void fMain::SetDisplayUnits()

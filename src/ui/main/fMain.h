@@ -122,6 +122,9 @@ public:
     // Display units.
     void obUnits_Click(int Index);
 
+    // Redraws the set-point band from the texts of its fields, in the display units.
+    void ShowSetpointBand();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -10,6 +10,7 @@
 #include "framework/Numbers.h"
 #include "framework/StepRunner.h"
 #include "platform/toolkit/MessageBox.h"
+#include "ui/main/SetpointBand.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -218,6 +219,14 @@ bool fMain::AnyFieldModified() const
 
 // ---- Wiring
 
+void fMain::ShowSetpointBand()
+{
+    std::map<QString, QString> texts;
+    for (const QString& name : device::config::CrossFieldItems())
+        texts[name] = ui.txtNvi.at(device::config::FindSettable(name)->controlIndex)->text();
+    ui.setpointBand->setValues(texts, m_session.DisplayUnits);
+}
+
 void fMain::connectEditing()
 {
     for (const auto& [index, box] : ui.txtNvi) {
@@ -227,6 +236,10 @@ void fMain::connectEditing()
         // never for the program's own setText.
         connect(box, &QLineEdit::textEdited, this, [this, index = index] { guarded([&] { txtNvi_Change(index); }); });
     }
+    // The band follows its fields whoever changes them: typing, the rules, reading, Cancel.
+    for (const QString& name : device::config::CrossFieldItems())
+        connect(ui.txtNvi.at(device::config::FindSettable(name)->controlIndex), &QLineEdit::textChanged, this,
+                [this] { ShowSetpointBand(); });
     for (const auto& [index, combo] : ui.cbNvi) {
         m_cbIndex[combo] = index;
         // The list's window is made when the list is first opened (see comboBoxEvent): asking for it

@@ -2,6 +2,7 @@
 
 #include "device/ConfigModel.h"
 #include "framework/PlugInSettings.h"
+#include "ui/main/SetpointBand.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -158,6 +159,9 @@ void BuildHeatingCooling(Builder& b, QTabWidget* tabs)
     page->addWidget(cooling, 0, 1);
     page->addWidget(setpointOptions, 1, 0);
     page->addWidget(common, 1, 1);
+    // The set points as a picture, below everything else: the frames above keep their places.
+    b.c.setpointBand = new SetpointBand;
+    page->addWidget(b.c.setpointBand, 2, 0, 1, 2);
     Builder::EndPage(page);
 }
 

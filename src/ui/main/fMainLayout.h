@@ -18,6 +18,7 @@ class QRadioButton;
 class QStatusBar;
 class QTabWidget;
 class QTextBrowser;
+class SetpointBand;
 
 struct FMainControls {
     QTabWidget* tabData = nullptr;
@@ -47,6 +48,9 @@ struct FMainControls {
     QLabel* lblAutoMode = nullptr;
     QGroupBox* frmFanMode = nullptr;
     QGroupBox* frmSeqOperation = nullptr;
+
+    // The set points of the Heating - Cooling tab drawn on one scale (fMain keeps it up to date).
+    SetpointBand* setpointBand = nullptr;
 
     QGroupBox* frmUnits = nullptr;
     std::map<int, QRadioButton*> obUnits;  // 0 "&Metric" (Tag "#SI"), 1 "&Imperial" (Tag "#US")

@@ -34,4 +34,6 @@ void fMain::obUnits_Click(int Index)
     // The values on screen must belong to the new units, whatever the reading gives.
     ReadInitValues();
     ShowValues();
+    // Fields left as they were still change their scale.
+    ShowSetpointBand();
 }

@@ -25,6 +25,9 @@ int px(const QWidget* w, int twips)
     return qRound(twips / 15.0 * w->logicalDpiX() / 96.0);
 }
 
+// The width of the count's column: "9999 of 9999".
+constexpr int CountTwips = 1500;
+
 }  // namespace
 
 fProgress& fProgress::Of(framework::PlugInSession& session)
@@ -73,6 +76,13 @@ fProgress::fProgress(Slot& slot)
     Status->setGeometry(px(this, 120), px(this, 1200), px(this, 4695), px(this, 495));
     Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Status->setWordWrap(true);
+
+    // Right of the animation, in a column of its own that the window gains while counting.
+    Count = new QLabel(this);
+    Count->setObjectName(QStringLiteral("Count"));
+    Count->setAlignment(Qt::AlignCenter);
+    Count->setGeometry(px(this, 4905), px(this, 120), px(this, CountTwips), px(this, 855));
+    Count->setVisible(false);
 }
 
 fProgress::~fProgress()
@@ -97,6 +107,24 @@ void fProgress::Form_Load()
     a.setResourceFileName(exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".exe"));
     a.setResourceId(201);
     a.setOwner(picResAnim);
+}
+
+void fProgress::SetCount(qint32 current, qint32 total)
+{
+    Count->setText(QStringLiteral("%1 of %2").arg(current).arg(total));
+    if (Count->isHidden()) {
+        setFixedSize(px(this, 4905 + CountTwips), height());
+        Count->setVisible(true);
+    }
+}
+
+void fProgress::ClearCount()
+{
+    if (Count->isHidden())
+        return;
+    Count->setVisible(false);
+    Count->clear();
+    setFixedSize(px(this, 4905), height());
 }
 
 void fProgress::DisplayStatus(const QString& newval)

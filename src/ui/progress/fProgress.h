@@ -13,6 +13,13 @@
 //   fProgress::Of(session).Status->setText(t)
 //                                           sets the text only: no show, no event pumping.
 //   fProgress::Of(session).show()           a plain modeless show.
+//   fProgress::Of(session).SetCount(i, n)  shows "i of n" beside the animation, for an operation that
+//                                           works through a list (networks, templates, devices): call
+//                                           it as each item starts, next to its DisplayStatus. It
+//                                           neither shows the window nor runs events; the window
+//                                           widens by the count's room while a count is shown.
+//   fProgress::Of(session).ClearCount()     takes the count away (the window narrows back). Unloading
+//                                           takes it away too.
 //   fProgress::IsLoaded(session)            whether the window is loaded (without loading it).
 //   fProgress::Unload(session)              unloads it (if loaded): the default arrow pointer comes
 //                                           back and the animation is released. The next Of(session)
@@ -40,9 +47,12 @@ public:
     static void Unload(framework::PlugInSession& session);
 
     void DisplayStatus(const QString& newval);
+    void SetCount(qint32 current, qint32 total);
+    void ClearCount();
 
     QWidget* picResAnim = nullptr;
     QLabel* Status = nullptr;
+    QLabel* Count = nullptr;  // hidden while no count is set
 
     // The window's animation object.
     cAnimControl& animation() { return *m_animation; }

@@ -1,8 +1,9 @@
 // Switching the display units of the configuration window showing a demo thermostat: relabelling,
 // reading everything again in the new units, the warning about pending edits, saving only at a
 // confirmed exit, and values entered in either unit system arriving in the device as the same
-// temperature, also after a re-read that failed.
+// temperature, also after a re-read that failed; the set-point band following the fields in either.
 #include "ConfiguredWindow.h"
+#include "ui/main/SetpointBand.h"
 
 #include <QProcess>
 
@@ -32,6 +33,39 @@ class TestDisplayUnits : public QObject {
 private slots:
     void init() { QVERIFY(m.makeWorld()); }
     void cleanup() { m.tearDown(); }
+
+    // The band shows what is typed, before the rules run on leaving, in the display units.
+    void setpointBandFollowsTheFields_data()
+    {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("bandBroken");
+        QTest::newRow("metric, dead band broken while typing")
+            << 0 << "21.5" << int(SetpointBand::Mark::BrokenRule) << true;
+        QTest::newRow("imperial, within the rules") << 1 << "80" << int(SetpointBand::Mark::Ok) << false;
+    }
+    void setpointBandFollowsTheFields()
+    {
+        QFETCH(int, units);
+        QFETCH(QString, typed);
+        QFETCH(int, state);
+        QFETCH(bool, bandBroken);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.chooseUnits(units);
+        const SetpointBand::Model& band = m.ui().setpointBand->model();
+        QCOMPARE(band.unit, framework::UnitSymbol(qint16(units)));
+        QCOMPARE(int(band.marks.size()), 6);
+        QCOMPARE(band.find(QStringLiteral("nciSetPts.occ_heat"))->value, m.box(OccHeat)->text().toDouble());
+        m.type(OccCool, typed);
+        const SetpointBand::Mark* cooling = band.find(QStringLiteral("nciSetPts.occ_cool"));
+        QVERIFY(cooling);
+        QCOMPARE(cooling->value, typed.toDouble());
+        QCOMPARE(int(cooling->state), state);
+        QCOMPARE(band.bandBroken, bandBroken);
+        VERIFY_BOXES(boxes);
+    }
 
     void theSelectedOptionDoesNothing()
     {

@@ -1,7 +1,11 @@
 // The configuration window's content as a user meets it: every named control, the tabs, the frames
 // and row captions the fields sit under, choice lists, locked boxes, hidden debug controls, the
-// initial button states, the unit captions, and a layout that fits its texts and stretches.
+// initial button states, the unit captions, a layout that fits its texts and stretches, and what the
+// set-point band under the Heating - Cooling frames shows.
+#include "device/ConfigModel.h"
+#include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
+#include "ui/main/SetpointBand.h"
 #include "ui/main/fMainLayout.h"
 
 #include <QComboBox>
@@ -458,6 +462,111 @@ private slots:
         QVERIFY(c.WebBrowser1->height() > browserBefore.height());
         // The buttons keep to their column on the right of the tabs.
         QVERIFY(c.cmdApply->mapTo(window.get(), QPoint(0, 0)).x() > c.tabData->geometry().right());
+    }
+
+    // The band's marks as texts ("occ_cool 21.5 rule"), its dead band, and its words, for the field
+    // texts in CrossFieldItems order (heat occ, heat unocc, HeatMax, cool occ, cool unocc, CoolMin,
+    // DeadBand).
+    void setpointBandShows_data()
+    {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("marks");
+        QTest::addColumn<QString>("band");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("normal device, metric") << 0 << QStringList{"21", "16", "30", "24", "28", "18", "1.5"}
+                                               << QStringList{"HeatMax 30 ok",  "occ_heat 21 ok",   "unocc_heat 16 ok",
+                                                              "occ_cool 24 ok", "unocc_cool 28 ok", "CoolMin 18 ok"}
+                                               << "21-24 ok"
+                                               << "Occupied dead band from 21 \u00BAC to 24 \u00BAC.";
+        QTest::newRow("dead band broken while typing, metric")
+            << 0 << QStringList{"21", "16", "30", "21.5", "28", "18", "1.5"}
+            << QStringList{"HeatMax 30 ok",      "occ_heat 21 rule", "unocc_heat 16 ok",
+                           "occ_cool 21.5 rule", "unocc_cool 28 ok", "CoolMin 18 ok"}
+            << "21-21.5 broken"
+            << "Occupied cooling setpoint: 21.5 \u00BAC, breaks a rule";
+        QTest::newRow("normal device, imperial")
+            << 1 << QStringList{"70", "61", "86", "75", "82", "64", "3"}
+            << QStringList{"HeatMax 86 ok",  "occ_heat 70 ok",   "unocc_heat 61 ok",
+                           "occ_cool 75 ok", "unocc_cool 82 ok", "CoolMin 64 ok"}
+            << "70-75 ok"
+            << "from 70 \u00BAF to 75 \u00BAF";
+        // 35 °F is below the heating range; 62 is below the cooling minimum typed beside it.
+        QTest::newRow("out of range and below the minimum, imperial")
+            << 1 << QStringList{"58", "35", "86", "62", "82", "64", "3"}
+            << QStringList{"HeatMax 86 ok",    "occ_heat 58 ok",   "unocc_heat 35 range",
+                           "occ_cool 62 rule", "unocc_cool 82 ok", "CoolMin 64 ok"}
+            << "58-62 ok"
+            << "Unoccupied heating setpoint: 35 \u00BAF, out of its range";
+        QTest::newRow("values not read") << 0 << QStringList{"", "", "", "", "", "", ""} << QStringList{} << "none"
+                                         << "no set point read";
+        // Without occupied heating neither the band nor the rule on it: occupied cooling is fine.
+        QTest::newRow("occupied heating not read")
+            << 0 << QStringList{"", "16", "30", "21.5", "28", "18", "1.5"}
+            << QStringList{"HeatMax 30 ok", "unocc_heat 16 ok", "occ_cool 21.5 ok", "unocc_cool 28 ok", "CoolMin 18 ok"}
+            << "none"
+            << "Occupied cooling setpoint: 21.5 \u00BAC.";
+    }
+    void setpointBandShows()
+    {
+        QFETCH(int, units);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, marks);
+        QFETCH(QString, band);
+        QFETCH(QString, said);
+        std::map<QString, QString> fields;
+        for (int i = 0; i < texts.size(); ++i)
+            fields[device::config::CrossFieldItems().at(i)] = texts.at(i);
+        SetpointBand widget;
+        widget.setValues(fields, qint16(units));
+        const SetpointBand::Model& model = widget.model();
+        const char* const states[] = {"ok", "rule", "range"};
+        QStringList shown;
+        for (const SetpointBand::Mark& mark : model.marks) {
+            shown << QStringLiteral("%1 %2 %3")
+                         .arg(mark.item.section(QLatin1Char('.'), -1), framework::ShortestNumber(mark.value),
+                              QLatin1String(states[mark.state]));
+            // Every mark lies on the scale, with room around it.
+            QVERIFY(model.low < mark.value && mark.value < model.high);
+        }
+        QCOMPARE(shown, marks);
+        const QString bandShown =
+            model.band ? QStringLiteral("%1-%2 %3")
+                             .arg(framework::ShortestNumber(model.band->first),
+                                  framework::ShortestNumber(model.band->second), model.bandBroken ? "broken" : "ok")
+                       : QStringLiteral("none");
+        QCOMPARE(bandShown, band);
+        QCOMPARE(model.unit, framework::UnitSymbol(qint16(units)));
+        QVERIFY2(widget.accessibleDescription().contains(said), qPrintable(widget.accessibleDescription()));
+    }
+
+    // The band takes room under the frames only: at the window's smallest the frames of the tab sit
+    // where they would without it, and the window needs no more room than its other tabs ask; at
+    // its own size the window has the band's room too.
+    void setpointBandLeavesTheFramesInPlace()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(window->minimumSizeHint());
+        QCoreApplication::processEvents();
+        auto* page = c.tabData->widget(0);
+        QVERIFY(page->isAncestorOf(c.setpointBand));
+        QList<QRect> withBand;
+        const QStringList frames{"frmHeating", "frmCooling", "frmSetpointOptions", "frmCommonOptions"};
+        for (const QString& name : frames)
+            withBand << page->findChild<QGroupBox*>(name)->geometry();
+        const QSize smallest = window->minimumSizeHint();
+        c.setpointBand->hide();
+        QCoreApplication::processEvents();
+        for (int i = 0; i < frames.size(); ++i)
+            QCOMPARE(page->findChild<QGroupBox*>(frames.at(i))->geometry(), withBand.at(i));
+        QCOMPARE(window->minimumSizeHint(), smallest);
+        c.setpointBand->show();
+        window->resize(window->sizeHint());
+        QCoreApplication::processEvents();
+        const QRect lowest = page->findChild<QGroupBox*>("frmCommonOptions")->geometry();
+        QVERIFY(c.setpointBand->geometry().top() > lowest.bottom());
+        QCOMPARE(c.setpointBand->height(), c.setpointBand->sizeHint().height());
     }
 };
 

@@ -1,5 +1,5 @@
 // The progress window as the long operations use it: loading, DisplayStatus, direct status writes
-// and unloading, with the mouse pointer and the animation.
+// and unloading, with the mouse pointer and the animation, and the count of a list worked through.
 #include "framework/Identity.h"
 #include "framework/PlugInSession.h"
 #include "platform/toolkit/Events.h"
@@ -37,6 +37,42 @@ private slots:
         fProgress::Unload(*m_session);
         m_session.reset();
         toolkit::SetMousePointer(MousePointer::Default);
+    }
+
+    // "i of N" beside the animation, in room the window gains while counting and gives back after;
+    // the count alone shows no window.
+    void countBesideTheAnimation_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first network of three, window shown") << true << 1 << 3 << "1 of 3";
+        QTest::newRow("last template, window hidden") << false << 12 << 12 << "12 of 12";
+    }
+    void countBesideTheAnimation()
+    {
+        QFETCH(bool, shown);
+        QFETCH(int, current);
+        QFETCH(int, total);
+        QFETCH(QString, text);
+        fProgress& window = fProgress::Of(*m_session);
+        const QSize size = window.size();
+        const QRect animation = window.picResAnim->geometry();
+        if (shown)
+            window.DisplayStatus(QStringLiteral("Opening Demo..."));
+        window.SetCount(current, total);
+        QCOMPARE(window.isVisible(), shown);
+        QCOMPARE(window.Count->text(), text);
+        QVERIFY(!window.Count->isHidden());
+        QCOMPARE(window.picResAnim->geometry(), animation);
+        QVERIFY(window.Count->geometry().left() > animation.right());
+        QVERIFY(window.Count->geometry().top() < animation.bottom());
+        QVERIFY(window.rect().contains(window.Count->geometry()));
+        QVERIFY(window.Count->width() >= window.Count->minimumSizeHint().width());
+        window.ClearCount();
+        QVERIFY(window.Count->isHidden());
+        QCOMPARE(window.size(), size);
     }
 
     void loadingLeavesItHiddenWithTheHourglass()
