@@ -154,12 +154,12 @@ double Checked(double value)
     return value;
 }
 
-// The gap between a cooling and a heating set point to the precision the texts have (no value has
+// The gap between a cooling and a heating set point (their difference) to the precision the texts have (no value has
 // more than a few decimals): in binary, 74.3 - 70.7 is 3.5999999999999943, which would break a dead
 // band of 3.6 that the two texts keep exactly.
-double Gap(double cool, double heat)
+double Gap(double difference)
 {
-    return std::round(Checked(cool - heat) * 1e9) / 1e9;
+    return std::round(difference * 1e9) / 1e9;
 }
 
 bool OneOf(qint16 value, std::initializer_list<qint16> codes)
@@ -301,11 +301,11 @@ std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString
     };
     // Heating below cooling by at least the dead band: the side that was not left moves.
     const auto pushCoolingUp = [&](const QString& heat, const QString& cool) {
-        if (V(DeadBand) > Gap(V(cool), V(heat)))
+        if (V(DeadBand) > Gap(Checked(V(cool) - V(heat))))
             adjust(cool, framework::ShortestNumber(Checked(V(heat) + V(DeadBand))), Adjustment::DeadBand);
     };
     const auto pushHeatingDown = [&](const QString& heat, const QString& cool) {
-        if (V(DeadBand) > Gap(V(cool), V(heat)))
+        if (V(DeadBand) > Gap(Checked(V(cool) - V(heat))))
             adjust(heat, framework::ShortestNumber(Checked(V(cool) - V(DeadBand))), Adjustment::DeadBand);
     };
     const auto keepBelowHeatMax = [&](const QString& heat) {
@@ -347,7 +347,7 @@ std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& valu
     const auto V = [&](const QString& name) { return ValueOf(values, name); };
     const auto text = [&](const QString& name) { return values.at(name); };
     for (const auto& [heat, cool] : {std::pair{OccHeat, OccCool}, std::pair{UnoccHeat, UnoccCool}}) {
-        if (has({heat, cool, DeadBand}) && V(DeadBand) > Gap(V(cool), V(heat)))
+        if (has({heat, cool, DeadBand}) && V(DeadBand) > Gap(V(cool) - V(heat)))
             broken.push_back(cool + QStringLiteral(" (") + text(cool) + QStringLiteral(") must be at least ") +
                              DeadBand + QStringLiteral(" (") + text(DeadBand) + QStringLiteral(") above ") + heat +
                              QStringLiteral(" (") + text(heat) + QStringLiteral(")"));
