@@ -131,14 +131,7 @@ Item ItemOf(const Row& row)
     return item;
 }
 
-// Names of the items the cross-field rules read.
-const QString OccHeat = QStringLiteral("nciSetPts.occ_heat");
-const QString UnoccHeat = QStringLiteral("nciSetPts.unocc_heat");
-const QString OccCool = QStringLiteral("nciSetPts.occ_cool");
-const QString UnoccCool = QStringLiteral("nciSetPts.unocc_cool");
-const QString HeatMax = QStringLiteral("HeatMax");
-const QString CoolMin = QStringLiteral("CoolMin");
-const QString DeadBand = QStringLiteral("DeadBand");
+using namespace names;
 
 double ValueOf(const std::map<QString, QString>& values, const QString& name)
 {

@@ -82,6 +82,16 @@ struct Adjustment {
 };
 // The names of the items the rules read.
 const QStringList& CrossFieldItems();
+// Each by its name, for the rules' callers.
+namespace names {
+inline const QString OccHeat = QStringLiteral("nciSetPts.occ_heat");
+inline const QString UnoccHeat = QStringLiteral("nciSetPts.unocc_heat");
+inline const QString OccCool = QStringLiteral("nciSetPts.occ_cool");
+inline const QString UnoccCool = QStringLiteral("nciSetPts.unocc_cool");
+inline const QString HeatMax = QStringLiteral("HeatMax");
+inline const QString CoolMin = QStringLiteral("CoolMin");
+inline const QString DeadBand = QStringLiteral("DeadBand");
+}  // namespace names
 // The rules the window applies when leftItem is left, in order, each on the values as the rules
 // before it left them: an adjusted item's text is changed in values and reported to each (when
 // given) as it is made. A rule whose arithmetic overflows raises ErrOverflow; the adjustments made

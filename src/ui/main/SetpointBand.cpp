@@ -12,13 +12,7 @@
 
 namespace {
 
-const QString OccHeat = QStringLiteral("nciSetPts.occ_heat");
-const QString UnoccHeat = QStringLiteral("nciSetPts.unocc_heat");
-const QString OccCool = QStringLiteral("nciSetPts.occ_cool");
-const QString UnoccCool = QStringLiteral("nciSetPts.unocc_cool");
-const QString HeatMax = QStringLiteral("HeatMax");
-const QString CoolMin = QStringLiteral("CoolMin");
-const QString DeadBand = QStringLiteral("DeadBand");
+using namespace device::config::names;
 
 // The text of a field that holds a value of its item; nothing for an empty or refused text.
 std::optional<double> ReadValue(const std::map<QString, QString>& texts, const QString& name)
