@@ -12,7 +12,20 @@
 #include <QSignalSpy>
 #include <QTextStream>
 
+#include "support/TestEnvironment.h"
+
 namespace e2e {
+
+// Writes the plug-in's activation file (/regserver), so that the bus of this run can start it; an
+// empty text when that worked, else what went wrong.
+inline QString RegisterServer()
+{
+    QProcess reg;
+    reg.start(testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"), {QStringLiteral("/regserver")});
+    if (!reg.waitForFinished(20000))
+        return QStringLiteral("/regserver did not end");
+    return reg.exitCode() == 0 ? QString() : QStringLiteral("/regserver ended with %1").arg(reg.exitCode());
+}
 
 inline const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
 inline const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");

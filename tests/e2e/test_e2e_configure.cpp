@@ -14,10 +14,8 @@ private slots:
         QVERIFY2(!qEnvironmentVariable("KR5M_TEST_WORLD").isEmpty(), "started by cmake/run-on-bus.sh");
         m_world = std::make_unique<testsupport::DemoWorld>();
         QVERIFY2(m_world->ok(), qPrintable(m_world->error()));
-        QProcess reg;
-        reg.start(testsupport::BinDir() + QStringLiteral("/KR5MHUConfigure"), {QStringLiteral("/regserver")});
-        QVERIFY(reg.waitForFinished(20000));
-        QCOMPARE(reg.exitCode(), 0);
+        const QString registered = RegisterServer();
+        QVERIFY2(registered.isEmpty(), qPrintable(registered));
         m_answers = m_world->lonWorksPath() + QStringLiteral("/../answers.txt");
         m_record = m_world->lonWorksPath() + QStringLiteral("/../record.txt");
         QVERIFY(setActivationEnvironment(
