@@ -2,13 +2,60 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <string_view>
+#include <system_error>
 
 namespace framework {
 
+namespace {
+
+// A plain decimal, -?(0|[1-9][0-9]*)(.[0-9]+)?, as the device's values are written: read directly,
+// without the locale's general parser (a profile apply reads thousands). Anything else is left to that
+// parser.
+std::optional<double> PlainDecimal(const QString& text)
+{
+    constexpr qsizetype Longest = 24;
+    if (text.isEmpty() || text.size() > Longest)
+        return std::nullopt;
+    char ascii[Longest];
+    qsizetype i = 0;
+    for (const QChar c : text)
+        ascii[i++] = c.unicode() < 0x80 ? char(c.unicode()) : '\0';
+    const char* p = ascii;
+    const char* const end = ascii + text.size();
+    const auto digits = [&] {
+        const char* start = p;
+        while (p != end && *p >= '0' && *p <= '9')
+            ++p;
+        return p - start;
+    };
+    if (p != end && *p == '-')
+        ++p;
+    const char* const integer = p;
+    const auto integerDigits = digits();
+    if (integerDigits == 0 || (integerDigits > 1 && *integer == '0'))
+        return std::nullopt;
+    if (p != end && *p == '.') {
+        ++p;
+        if (digits() == 0)
+            return std::nullopt;
+    }
+    double value = 0;
+    if (p != end || std::from_chars(ascii, end, value).ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
 double Val(const QString& text)
 {
+    if (const auto plain = PlainDecimal(text))
+        return *plain;
     static const QRegularExpression leading(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?)"));
     const QRegularExpressionMatch m = leading.match(text);
     if (!m.hasMatch())
@@ -23,6 +70,8 @@ std::optional<double> ToNumber(const QString& text)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return std::nullopt;
+    if (const auto plain = PlainDecimal(t))
+        return plain;
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
@@ -54,8 +103,34 @@ QString ShortestNumber(double value)
 {
     if (value == 0)
         return QStringLiteral("0");
-    const QLocale c = QLocale::c();
+    // The shortest digits that read back as the value; when there are 15 or fewer, rounding to 15
+    // significant digits keeps them, and they are written out without an exponent here, which is
+    // much quicker than the locale's two conversions (a profile apply writes thousands).
+    char buffer[32];
+    const auto written = std::to_chars(std::begin(buffer), std::end(buffer), value, std::chars_format::scientific);
+    const std::string_view text(buffer, std::size_t(written.ptr - buffer));
+    const std::size_t e = text.find('e');
+    const bool negative = text.front() == '-';
+    QString digits;
+    for (const char c : text.substr(negative ? 1 : 0, e - (negative ? 1 : 0)))
+        if (c != '.')
+            digits.append(QLatin1Char(c));
+    int exponent = 0;
+    if (written.ec == std::errc() && e != std::string_view::npos && digits.size() <= 15 &&
+        std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exponent).ec ==
+            std::errc()) {
+        const qsizetype point = exponent + 1;  // digits before the decimal point
+        QString out = negative ? QStringLiteral("-") : QString();
+        if (point <= 0)
+            out += QStringLiteral("0.") + QString(-point, QLatin1Char('0')) + digits;
+        else if (point >= digits.size())
+            out += digits + QString(point - digits.size(), QLatin1Char('0'));
+        else
+            out += digits.left(point) + QLatin1Char('.') + digits.mid(point);
+        return out;
+    }
     // Rounded to 15 significant digits first, then written out in full without an exponent.
+    const QLocale c = QLocale::c();
     const double rounded = c.toDouble(c.toString(value, 'g', 15));
     return c.toString(rounded, 'f', QLocale::FloatingPointShortest);
 }

@@ -2,6 +2,7 @@
 // their limits and the dead band, and the items each thermostat model switches off.
 #include "device/ConfigModel.h"
 #include "device/Global.h"
+#include "framework/Numbers.h"
 #include "support/Failures.h"
 
 #include <QtTest>
@@ -335,6 +336,29 @@ private slots:
         QFETCH(QStringList, disabled);
         QCOMPARE(RhOptionsEnabled(qint16(model)), rh);
         QCOMPARE(DisabledItems(qint16(model)), QSet<QString>(disabled.begin(), disabled.end()));
+    }
+
+    // The texts the model and the profiles write numbers in: 15 significant digits at most, no exponent.
+    void numberTexts_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("set point") << 21.5 << "21.5";
+        QTest::newRow("negative") << -2.5 << "-2.5";
+        QTest::newRow("binary sum") << 0.1 + 0.2 << "0.3";
+        QTest::newRow("negative zero") << -0.0 << "0";
+        QTest::newRow("small") << 0.0001 << "0.0001";
+        QTest::newRow("large") << 1e20 << "100000000000000000000";
+        QTest::newRow("fifteen digits") << 1.0 / 3 << "0.333333333333333";
+        QTest::newRow("tie at the 15th digit rounds up") << 3.000030517578125 << "3.00003051757813";
+        QTest::newRow("large with many digits")
+            << 2.6317500308555149e+48 << "2631750030855510000000000000000000000000000000000";
+    }
+    void numberTexts()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(framework::ShortestNumber(value), text);
     }
 };
 
