@@ -337,7 +337,11 @@ std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& valu
     const auto has = [&](std::initializer_list<QString> names) {
         return std::all_of(names.begin(), names.end(), [&](const QString& n) { return values.count(n) != 0; });
     };
-    const auto V = [&](const QString& name) { return ValueOf(values, name); };
+    // Each text read as a number once: a profile apply checks these on every device.
+    std::map<QString, double> numbers;
+    for (const QString& name : CrossFieldItems())
+        numbers[name] = ValueOf(values, name);
+    const auto V = [&](const QString& name) { return numbers.at(name); };
     const auto text = [&](const QString& name) { return values.at(name); };
     for (const auto& [heat, cool] : {std::pair{OccHeat, OccCool}, std::pair{UnoccHeat, UnoccCool}}) {
         if (has({heat, cool, DeadBand}) && V(DeadBand) > Gap(V(cool) - V(heat)))

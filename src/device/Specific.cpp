@@ -86,6 +86,22 @@ void Clear(QComboBox* combo)
     combo->setCurrentIndex(-1);
 }
 
+CNvCpTable& AddNvTable(framework::PlugInSession& session, lns::NetworkVariables& nvs, const NvRow& row)
+{
+    auto table = std::make_shared<CNvCpTable>();
+    table->Name = QString::fromLatin1(row.name);
+    table->Description = QString::fromLatin1(row.description);
+    table->Separator = QString::fromLatin1(row.separator);
+    table->Format = QString::fromLatin1(row.format);
+    table->Relative = QString::fromLatin1(row.relative);
+    table->LocalizationSpecific = row.localizationSpecific;
+    table->Units = &session.DisplayUnits;
+    table->MyNetworkVariable = nvs.NvCollectionItem(QString::fromLatin1(row.lookedUpAs));
+    CNvCpTable& added = *table;
+    device::Tables(session).NvTables.Add(std::move(table), QString::fromLatin1(row.key));
+    return added;
+}
+
 }  // namespace
 
 void ResetTables(framework::PlugInSession& session)
@@ -98,18 +114,20 @@ void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::Networ
 {
     ResetTables(session);
     Required(nvs.get(), "BuildNvTables");
-    for (const NvRow& row : NvRows) {
-        auto table = std::make_shared<CNvCpTable>();
-        table->Name = QString::fromLatin1(row.name);
-        table->Description = QString::fromLatin1(row.description);
-        table->Separator = QString::fromLatin1(row.separator);
-        table->Format = QString::fromLatin1(row.format);
-        table->Relative = QString::fromLatin1(row.relative);
-        table->LocalizationSpecific = row.localizationSpecific;
-        table->Units = &session.DisplayUnits;
-        table->MyNetworkVariable = nvs->NvCollectionItem(QString::fromLatin1(row.lookedUpAs));
-        device::Tables(session).NvTables.Add(std::move(table), QString::fromLatin1(row.key));
-    }
+    for (const NvRow& row : NvRows)
+        AddNvTable(session, *nvs, row);
+}
+
+CNvCpTable& BuildNvTable(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs,
+                         const QString& key)
+{
+    Required(nvs.get(), "BuildNvTable");
+    const auto row = std::find_if(std::begin(NvRows), std::end(NvRows), [&](const NvRow& each) {
+        return key.compare(QLatin1String(each.key), Qt::CaseInsensitive) == 0;
+    });
+    if (row == std::end(NvRows))
+        Global::Raise(Global::ErrSubscriptOutOfRange, QStringLiteral("BuildNvTable"));
+    return AddNvTable(session, *nvs, *row);
 }
 
 void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls)

@@ -14,6 +14,7 @@
 #include <QString>
 #include <map>
 
+class CNvCpTable;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -56,6 +57,10 @@ void ResetTables(framework::PlugInSession& session);
 // NvTables under their keys. A variable the device lacks ends the build there with the object
 // server's failure; what was built before it stays.
 void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs);
+// Creates one of them, by its key, and files it after those already built (for callers that use a
+// few); a key not among the eleven raises ErrSubscriptOutOfRange.
+CNvCpTable& BuildNvTable(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs,
+                         const QString& key);
 
 // Creates the 41 data items of the configuration model (device::config::Items) on the filled NvTables and appends them
 // to DataItems. A control index missing from controls raises ErrSubscriptOutOfRange and ends the build at that row.

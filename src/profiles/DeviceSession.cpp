@@ -86,12 +86,27 @@ QStringList DeviceSession::DevicePaths(const QString& subsystem)
 
 void DeviceSession::BuildTables(lns::AppDevice& device)
 {
-    Specific::BuildNvTables(m_session, device.DeviceInterface()->InterfaceNetworkVariables());
+    UseDevice(device);
+    Specific::BuildNvTables(m_session, m_variables);
+}
+
+void DeviceSession::UseDevice(lns::AppDevice& device)
+{
+    Specific::ResetTables(m_session);
+    m_byKey.clear();
+    m_variables = device.DeviceInterface()->InterfaceNetworkVariables();
 }
 
 CNvCpTable& DeviceSession::Table(const QString& key)
 {
-    return *device::Tables(m_session).NvTables.Item(key);
+    // An apply asks for the same few tables many times per device.
+    CNvCpTable*& table = m_byKey[key];
+    if (!table) {
+        table = device::Tables(m_session).NvTables.Find(key);
+        if (!table)
+            table = &Specific::BuildNvTable(m_session, m_variables, key);
+    }
+    return *table;
 }
 
 void DeviceSession::Read(CNvCpTable& table, fLog* log)

@@ -1,11 +1,12 @@
 #pragma once
 // A network opened in a session of its own, for the profiles: the devices its paths name, whether a
-// device is a KR5M-HU thermostat, and the device's access objects (the same eleven the window builds),
+// device is a KR5M-HU thermostat, and the device's access objects (those the window builds),
 // read and written in the profile's units, with their raw bytes beside.
 #include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServer.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,9 @@ public:
 
     // Builds the access objects on the device's variables (replacing those of the last device).
     void BuildTables(lns::AppDevice& device);
+    // Turns to the device (dropping the access objects of the last one); Table then builds each access
+    // object when first asked for it, so that an apply looks up only the variables it uses.
+    void UseDevice(lns::AppDevice& device);
     CNvCpTable& Table(const QString& key);
     // Reads the access object in the session's units and logs the read as the window does (log may
     // be none).
@@ -53,6 +57,8 @@ public:
 private:
     framework::PlugInSession m_session;
     QString m_lonWorksPath;
+    lns::Ptr<lns::NetworkVariables> m_variables;  // of the device in use
+    QHash<QString, CNvCpTable*> m_byKey;          // those asked for, by the key as asked
 };
 
 }  // namespace profiles

@@ -7,5 +7,7 @@ namespace profiles {
 
 // The text as a JSON string literal: quotes, backslashes and control characters escaped.
 QString JsonString(const QString& text);
+// The same, appended to out (no copy of the literal on the way).
+void AppendJsonString(QString& out, const QString& text);
 
 }  // namespace profiles

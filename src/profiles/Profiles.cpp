@@ -30,12 +30,15 @@ using device::config::ItemKind;
 }
 
 // The variables that hold settable items, in the order of the device's access objects.
-QStringList SettableVariables()
+const QStringList& SettableVariables()
 {
-    QStringList variables;
-    for (const Item& item : device::config::Items())
-        if (item.kind != ItemKind::ReadOnly && !variables.contains(item.variable))
-            variables.append(item.variable);
+    static const QStringList variables = [] {
+        QStringList all;
+        for (const Item& item : device::config::Items())
+            if (item.kind != ItemKind::ReadOnly && !all.contains(item.variable))
+                all.append(item.variable);
+        return all;
+    }();
     return variables;
 }
 
@@ -124,7 +127,7 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             outcome.message = QStringLiteral("not a KR5M-HU thermostat (program ID %1)").arg(device->DeviceProgramId());
             return outcome;
         }
-        session.BuildTables(*device);
+        session.UseDevice(*device);
         // The reads before the writes are not logged: an apply logs what it changes and what it
         // found on reading that back.
         outcome.model = session.ReadModelCode(nullptr);
@@ -150,6 +153,7 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
         }
 
         // The values after the apply, for the rules between items.
+        outcome.items.reserve(profile.values.size());
         std::map<QString, QString> after;
         for (const QString& name : device::config::CrossFieldItems())
             if (const Item* item = device::config::FindSettable(name); item && !disabled.contains(name))
@@ -179,12 +183,11 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             if (disabled.contains(value.item->name))
                 continue;
             CNvCpTable& table = session.Table(value.item->variable);
-            QStringList fields = *table.NvAsArray;
+            QStringList& fields = *table.NvAsArray;
             if (value.item->field >= fields.size())
                 throw com::ComError(Global::ErrSubscriptOutOfRange, path,
                                     QStringLiteral("%1 has no field for %2").arg(table.Name, value.item->name));
             fields[value.item->field] = value.stored;
-            table.NvAsArray = fields;
             ItemOutcome& row = outcome.items[i];
             const bool same = SameText(*value.item, row.oldText, row.newText);
             row.state = same     ? QStringLiteral("unchanged")
@@ -303,7 +306,7 @@ QStringList DevicesOfModel(const QString& network, qint16 modelCode)
             const lns::Ptr<lns::AppDevice> device = session.Device(path);
             if (!DeviceSession::IsThermostat(*device))
                 continue;
-            session.BuildTables(*device);
+            session.UseDevice(*device);
             if (session.ReadModelCode(nullptr) == modelCode)
                 found.append(path);
         } catch (const com::ComError&) {

@@ -27,36 +27,46 @@ bool Report::ok() const
 QString Report::ToJson() const
 {
     QString out = QStringLiteral("{\n  \"dryRun\": %1,\n  \"ok\": %2,\n  \"devices\": [").arg(Bool(dryRun), Bool(ok()));
+    // A thousand devices make megabytes: every piece is appended in place.
+    const auto field = [&out](QLatin1StringView name, const QString& value) {
+        out += name;
+        AppendJsonString(out, value);
+    };
     for (std::size_t d = 0; d < devices.size(); ++d) {
         const DeviceOutcome& device = devices[d];
-        out += d ? QStringLiteral(",\n    {") : QStringLiteral("\n    {");
-        out += QStringLiteral("\"path\": ") + JsonString(device.path);
-        out += QStringLiteral(", \"model\": ") + QString::number(device.model);
-        out += QStringLiteral(", \"status\": ") + JsonString(device.status);
+        out += d ? QLatin1StringView(",\n    {") : QLatin1StringView("\n    {");
+        field(QLatin1StringView("\"path\": "), device.path);
+        out += QLatin1StringView(", \"model\": ");
+        out += QString::number(device.model);
+        field(QLatin1StringView(", \"status\": "), device.status);
         if (!device.message.isEmpty())
-            out += QStringLiteral(", \"message\": ") + JsonString(device.message);
-        out += QStringLiteral(",\n     \"items\": [");
+            field(QLatin1StringView(", \"message\": "), device.message);
+        out += QLatin1StringView(",\n     \"items\": [");
         for (std::size_t i = 0; i < device.items.size(); ++i) {
             const ItemOutcome& item = device.items[i];
-            out += i ? QStringLiteral(",\n       {") : QStringLiteral("\n       {");
-            out += QStringLiteral("\"name\": ") + JsonString(item.name) + QStringLiteral(", \"old\": ") +
-                   JsonString(item.oldText) + QStringLiteral(", \"new\": ") + JsonString(item.newText) +
-                   QStringLiteral(", \"state\": ") + JsonString(item.state);
+            out += i ? QLatin1StringView(",\n       {") : QLatin1StringView("\n       {");
+            field(QLatin1StringView("\"name\": "), item.name);
+            field(QLatin1StringView(", \"old\": "), item.oldText);
+            field(QLatin1StringView(", \"new\": "), item.newText);
+            field(QLatin1StringView(", \"state\": "), item.state);
             if (!item.reason.isEmpty())
-                out += QStringLiteral(", \"reason\": ") + JsonString(item.reason);
+                field(QLatin1StringView(", \"reason\": "), item.reason);
             out += QLatin1Char('}');
         }
-        out += QStringLiteral("],\n     \"verification\": [");
+        out += QLatin1StringView("],\n     \"verification\": [");
         for (std::size_t v = 0; v < device.verification.size(); ++v) {
             const Verification& check = device.verification[v];
-            out += v ? QStringLiteral(",\n       {") : QStringLiteral("\n       {");
-            out += QStringLiteral("\"variable\": ") + JsonString(check.variable) + QStringLiteral(", \"written\": ") +
-                   JsonString(check.written) + QStringLiteral(", \"readBack\": ") + JsonString(check.readBack) +
-                   QStringLiteral(", \"ok\": ") + Bool(check.ok) + QLatin1Char('}');
+            out += v ? QLatin1StringView(",\n       {") : QLatin1StringView("\n       {");
+            field(QLatin1StringView("\"variable\": "), check.variable);
+            field(QLatin1StringView(", \"written\": "), check.written);
+            field(QLatin1StringView(", \"readBack\": "), check.readBack);
+            out += QLatin1StringView(", \"ok\": ");
+            out += Bool(check.ok);
+            out += QLatin1Char('}');
         }
-        out += QStringLiteral("]}");
+        out += QLatin1StringView("]}");
     }
-    out += QStringLiteral("\n  ]\n}\n");
+    out += QLatin1StringView("\n  ]\n}\n");
     return out;
 }
 

@@ -11,7 +11,18 @@ std::function<QDateTime()>& current()
 
 QDateTime Now()
 {
-    return current() ? current()() : QDateTime::currentDateTime();
+    if (current())
+        return current()();
+    // Local time costs a time-zone lookup, and a profile apply logs thousands of rows: the offset from
+    // UTC is looked up once a minute (no zone changes it within one).
+    thread_local qint64 minute = -1;
+    thread_local int offset = 0;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (ms / 60000 != minute) {
+        offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+        minute = ms / 60000;
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
 }
 
 void SetClock(std::function<QDateTime()> clock)

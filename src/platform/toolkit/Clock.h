@@ -5,6 +5,7 @@
 
 namespace toolkit {
 
+// The local time (as its offset from UTC).
 QDateTime Now();
 // Replaces the clock; an empty function restores the system clock.
 void SetClock(std::function<QDateTime()> clock);
