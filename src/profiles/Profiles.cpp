@@ -257,6 +257,11 @@ Report Run(const QString& network, const QStringList& devicePaths, const QString
 
 }  // namespace
 
+void Check(const QString& profileJson)
+{
+    CheckProfile(profileJson);
+}
+
 QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log)
 {
     ProfileDocument profile;

@@ -37,6 +37,9 @@ inline constexpr qint32 ErrNotAThermostat = 20011;
 
 using Progress = std::function<void(quint32 done, quint32 total, const QString& path)>;
 
+// Checks the profile as an apply does before it opens a network: raises ErrProfileRefused naming the
+// item and the reason.
+void Check(const QString& profileJson);
 // The device's settable values as a profile; units: 0 metric, 1 imperial, none = the plug-in's setting.
 QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log);
 // What applying the profile to the device would change: a dry run's report for that one device.
