@@ -5,7 +5,7 @@
 // With LONWORKS_OBJECT_SERVER naming a PostgreSQL server, the same on that server (in a schema of its
 // own, dropped at the end), and then 1 against 4 processes each writing its own device for a fixed
 // time: RESULT objectserver-read-pg, objectserver-write-pg, objectserver-pg-concurrency.
-#include "platform/catalog/ResourceCatalog.h"
+#include "DemoTypes.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/StoreLocation.h"
@@ -53,24 +53,6 @@ void die(const QString& why)
 {
     std::fprintf(stderr, "bench_objectserver: %s\n", qPrintable(why));
     std::exit(1);
-}
-
-// The demo installation's resource files, indexed in the bench's own types folder, so that the
-// thermostat's own types format as they do for the plug-in.
-void installTypes(const QString& lonWorksPath)
-{
-    const QString source = QStringLiteral(KR5M_SOURCE_DIR "/demo/types/User/Kestrova");
-    const QString typesFolder = lonWorksPath + QStringLiteral("/types");
-    const QString target = typesFolder + QStringLiteral("/User/Kestrova");
-    QDir().mkpath(target);
-    for (const QString& file : QDir(source).entryList({QStringLiteral("*.json")}, QDir::Files))
-        QFile::copy(source + QLatin1Char('/') + file, target + QLatin1Char('/') + file);
-    catalog::ResourceCatalog catalog;
-    qint32 handle = 0;
-    if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk ||
-        catalog.CatalogAddFolder(handle, typesFolder + QStringLiteral("/User")) != catalog::ResultOk ||
-        catalog.CatalogRebuild(handle) != catalog::ResultOk || catalog.CatalogClose(handle) != catalog::ResultOk)
-        die(QStringLiteral("cannot index the resource files of %1").arg(source));
 }
 
 // Nanoseconds per operation. The machine is shared: the best of several rounds is the figure least
@@ -203,7 +185,8 @@ int main(int argc, char** argv)
     if (!dir.isValid())
         die(QStringLiteral("no temporary folder"));
     const QString lonWorksPath = dir.path();
-    installTypes(lonWorksPath);
+    if (const QString error = bench::InstallDemoTypes(lonWorksPath); !error.isEmpty())
+        die(error);
 
     const QString network = QStringLiteral("Bench");
     const lns::admin::DeviceRef device{network, QStringLiteral("Floor 1"), QStringLiteral("Thermostat 1")};

@@ -5,7 +5,7 @@
 // cost per device and
 //   RESULT profile-apply-scaling <per device at DEVICES / at 100> target 1.1
 //   RESULT profile-apply <apply / bare reads and writes, per device> target 1.5
-#include "platform/catalog/ResourceCatalog.h"
+#include "DemoTypes.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/Xif.h"
@@ -41,22 +41,6 @@ QString formatOf(lns::NetworkVariable& nv)
 {
     std::fprintf(stderr, "bench_profiles: %s\n", qPrintable(why));
     std::exit(1);
-}
-
-void installTypes(const QString& lonWorksPath)
-{
-    const QString source = QStringLiteral(KR5M_SOURCE_DIR "/demo/types/User/Kestrova");
-    const QString typesFolder = lonWorksPath + QStringLiteral("/types");
-    const QString target = typesFolder + QStringLiteral("/User/Kestrova");
-    QDir().mkpath(target);
-    for (const QString& file : QDir(source).entryList({QStringLiteral("*.json")}, QDir::Files))
-        QFile::copy(source + QLatin1Char('/') + file, target + QLatin1Char('/') + file);
-    catalog::ResourceCatalog catalog;
-    qint32 handle = 0;
-    if (catalog.CatalogOpen(typesFolder, 0, handle) != catalog::ResultOk ||
-        catalog.CatalogAddFolder(handle, typesFolder + QStringLiteral("/User")) != catalog::ResultOk ||
-        catalog.CatalogRebuild(handle) != catalog::ResultOk || catalog.CatalogClose(handle) != catalog::ResultOk)
-        die(QStringLiteral("cannot index the resource files of %1").arg(source));
 }
 
 void setLonWorksPath(const QString& path)
@@ -232,7 +216,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", world.filePath(QStringLiteral("config")).toLocal8Bit());
     const QString lonWorksPath = world.filePath(QStringLiteral("LonWorks"));
     setLonWorksPath(lonWorksPath);
-    installTypes(lonWorksPath);
+    if (const QString error = bench::InstallDemoTypes(lonWorksPath); !error.isEmpty())
+        die(error);
 
     QElapsedTimer timer;
     timer.start();
