@@ -269,10 +269,14 @@ public:
             const QString text = window->Status->text();
             if (texts.isEmpty() || texts.last() != text)
                 texts << text;
+            const QString count = window->Count->isVisible() ? window->Count->text() : QString();
+            if (!count.isEmpty() && (counts.isEmpty() || counts.last() != count))
+                counts << count;
         });
         m_timer.start();
     }
     QStringList texts;
+    QStringList counts;  // "i of n" as shown beside the animation
 
 private:
     QTimer m_timer;

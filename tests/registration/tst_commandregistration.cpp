@@ -163,6 +163,11 @@ private slots:
         QCOMPARE(progress.texts.contains(
                      QStringLiteral("Tmpl B\r\nAdding command Configure for Application Device objects...")),
                  withB);
+        // The count runs over the program IDs of the entries (two entries a model), then goes away.
+        const QStringList counts =
+            withB ? QStringList{"1 of 4", "2 of 4", "3 of 4", "4 of 4"} : QStringList{"1 of 2", "2 of 2"};
+        QCOMPARE(progress.counts, counts);
+        QVERIFY(!LoadedProgress() || !LoadedProgress()->Count->isVisible());
         // The resource files are now in the catalog.
         QVERIFY(registration::ResourceFilesPresent());
         QVERIFY(!network.session.Link().RemoteAtRegistration);
