@@ -85,7 +85,7 @@ QString inSchema(const QString& server, const QString& schema)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("schema"));
-        db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(server)));
+        db.setConnectOptions(lns::sql::ConnectOptions(lns::sql::ConnectionKeywords(server)));
         QSqlQuery query(db);
         if (!db.open() || !query.exec(QStringLiteral("CREATE SCHEMA ") + schema))
             die(db.lastError().text() + query.lastError().text());
@@ -102,7 +102,7 @@ void dropSchema(const QString& server, const QString& schema)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("schema"));
-        db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(server)));
+        db.setConnectOptions(lns::sql::ConnectOptions(lns::sql::ConnectionKeywords(server)));
         QSqlQuery query(db);
         if (db.open()) {
             query.exec(QStringLiteral("SET client_min_messages TO warning"));
@@ -174,11 +174,11 @@ int main(int argc, char** argv)
                       QString::fromLocal8Bit(argv[4]).toInt());
     const int n = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 1000;
     // On PostgreSQL, a schema of this run's own, so that runs do not meet.
-    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    const QString address = qEnvironmentVariable(lns::sql::ObjectServerEnvironment);
     const bool postgres = !address.isEmpty();
     const QString schema = QStringLiteral("bench_%1").arg(QCoreApplication::applicationPid());
     if (postgres)
-        qputenv(lns::sqlite::ObjectServerEnvironment, inSchema(address, schema).toUtf8());
+        qputenv(lns::sql::ObjectServerEnvironment, inSchema(address, schema).toUtf8());
     const QString suffix = postgres ? QStringLiteral("-pg") : QString();
     const int rounds = 5;
     QTemporaryDir dir;
@@ -261,8 +261,8 @@ int main(int argc, char** argv)
         QSqlDatabase db = QSqlDatabase::addDatabase(postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
                                                     QStringLiteral("bare"));
         if (postgres) {
-            db.setConnectOptions(lns::sqlite::ConnectOptions(
-                lns::sqlite::ConnectionKeywords(qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment))));
+            db.setConnectOptions(lns::sql::ConnectOptions(
+                lns::sql::ConnectionKeywords(qEnvironmentVariable(lns::sql::ObjectServerEnvironment))));
         } else {
             db.setDatabaseName(lns::ObjectServerDatabasePath(lonWorksPath));
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));

@@ -4,7 +4,7 @@
 // from the demo XIF, and device "Thermostat 1" whose variables the tests read and write.
 #include "platform/catalog/ResourceCatalog.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
-#include "platform/objectserver/SqliteObjectServer.h"
+#include "platform/objectserver/SqlObjectServer.h"
 #include "platform/objectserver/Xif.h"
 #include "support/TestEnvironment.h"
 
@@ -51,7 +51,7 @@ public:
         admin->addTemplate(Network, QStringLiteral("KR5M-HU"), definition);
         admin->addDevice(Network, {.subsystem = Floor, .name = Thermostat, .templateName = QStringLiteral("KR5M-HU")});
 
-        server = std::make_unique<lns::SqliteObjectServer>(lonWorks);
+        server = std::make_unique<lns::SqlObjectServer>(lonWorks);
         server->OpenObjectServer();
         auto network = server->Networks()->Item(Network);
         network->OpenNetwork();
@@ -72,7 +72,7 @@ public:
 
     testsupport::TestEnvironment environment;
     std::unique_ptr<lns::admin::ObjectServerAdmin> admin;
-    std::unique_ptr<lns::SqliteObjectServer> server;
+    std::unique_ptr<lns::SqlObjectServer> server;
     lns::Ptr<lns::NetworkVariables> nvs;
 
 private:

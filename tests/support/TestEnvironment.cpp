@@ -18,7 +18,7 @@ TestEnvironment::TestEnvironment()
     // On a test bus the world was made before the bus started, and activated servers share it:
     // keep it, only make sure it is there.
     const QString world = qEnvironmentVariable("KR5M_TEST_WORLD");
-    const QString server = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    const QString server = qEnvironmentVariable(lns::sql::ObjectServerEnvironment);
     // A test bus's servers cannot see what is set here: cmake/run-on-bus.sh made the run's database.
     if (!server.isEmpty() && world.isEmpty())
         makeSchema(server);
@@ -45,7 +45,7 @@ bool OnServer(const QString& server, const QString& statement)
     bool done = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(server)));
+        db.setConnectOptions(lns::sql::ConnectOptions(lns::sql::ConnectionKeywords(server)));
         if (db.open()) {
             QSqlQuery query(db);
             query.exec(QStringLiteral("SET client_min_messages TO warning"));  // not the drop's every table
@@ -78,7 +78,7 @@ void TestEnvironment::makeSchema(const QString& server)
     query.addQueryItem(QStringLiteral("options"), QStringLiteral("-c search_path=") + schema);
     query.addQueryItem(QStringLiteral("application_name"), schema);
     url.setQuery(query);
-    set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    set(lns::sql::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
 }
 
 void TestEnvironment::dropSchema()

@@ -16,7 +16,7 @@ namespace director {
 inline QString MissingInstallation(const QString& verb)
 {
     const QString folder = registry::LonWorksPath();
-    const lns::sqlite::StoreLocation store = lns::sqlite::ChooseStore(folder);
+    const lns::sql::StoreLocation store = lns::sql::ChooseStore(folder);
     if (store.postgres) {
         // The database is the server's, shared by every workstation; this machine holds the folder.
         if (QFileInfo(folder).isDir())

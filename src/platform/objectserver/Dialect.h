@@ -5,10 +5,10 @@
 // a database already made is told from a new one, and how a write transaction takes the write lock at
 // its start. Every other statement is written once, in what both read alike (? placeholders through
 // Qt, LIMIT / OFFSET, ON CONFLICT ... DO UPDATE with excluded, ||, upper, COALESCE). The drivers and
-// their options are the connection's (SqliteDatabase.cpp).
+// their options are the connection's (SqlDatabase.cpp).
 #include <QString>
 
-namespace lns::sqlite::dialect {
+namespace lns::sql::dialect {
 
 // Bumped when the tables change shape; a file of another version is refused rather than misread.
 inline constexpr int SchemaVersion = 2;
@@ -170,4 +170,4 @@ inline bool PgRunsDirect(const QString& text)
              text.startsWith(QLatin1String("WITH")));
 }
 
-}  // namespace lns::sqlite::dialect
+}  // namespace lns::sql::dialect

@@ -3,15 +3,15 @@
 #include "platform/base/ShownText.h"
 #include "platform/base/WindowsPath.h"
 #include "platform/objectserver/ObjectServerFactory.h"
-#include "platform/objectserver/SqliteState.h"
+#include "platform/objectserver/SqlState.h"
 #include "platform/objectserver/ValueFormats.h"
 #include "platform/registry/LonWorksInstallation.h"
 
 namespace lns::admin {
 namespace {
 
-using sqlite::Database;
-using sqlite::Raise;
+using sql::Database;
+using sql::Raise;
 using shown::Shown;
 
 const QString Source = QStringLiteral("ObjectServerAdmin");
@@ -36,7 +36,7 @@ void requireName(const QString& name, const QString& what)
 
 ObjectServerAdmin::ObjectServerAdmin(const QString& lonWorksPath)
     : m_lonWorksPath(winpath::Resolve(lonWorksPath.isEmpty() ? registry::LonWorksPath() : lonWorksPath)),
-      m_db(std::make_unique<Database>(sqlite::ChooseStore(m_lonWorksPath), Source))
+      m_db(std::make_unique<Database>(sql::ChooseStore(m_lonWorksPath), Source))
 {
 }
 
@@ -151,7 +151,7 @@ void ObjectServerAdmin::removeNetwork(const QString& network)
 QStringList ObjectServerAdmin::networkNames()
 {
     QStringList names;
-    for (const sqlite::Row& row : m_db->rows("SELECT name FROM networks ORDER BY id"))
+    for (const sql::Row& row : m_db->rows("SELECT name FROM networks ORDER BY id"))
         names.append(row[0].toString());
     return names;
 }
@@ -224,7 +224,7 @@ void ObjectServerAdmin::addSubsystem(const QString& network, const QString& subs
 
 void ObjectServerAdmin::addTemplateFromXif(const QString& network, const QString& templateName, const QString& xifPath)
 {
-    addTemplate(network, templateName, sqlite::ReadInterfaceFiles(xifPath, Source));
+    addTemplate(network, templateName, sql::ReadInterfaceFiles(xifPath, Source));
 }
 
 void ObjectServerAdmin::addTemplate(const QString& network, const QString& templateName,
@@ -239,14 +239,14 @@ void ObjectServerAdmin::addTemplate(const QString& network, const QString& templ
                       .arg(network, templateName));
         const qint64 templateRow =
             m_db->exec("INSERT INTO templates (network_id, name, kind) VALUES (?, ?, 1)", {id, templateName});
-        sqlite::ImportInterface(*m_db, templateRow, definition, Source);
+        sql::ImportInterface(*m_db, templateRow, definition, Source);
     });
 }
 
 QStringList ObjectServerAdmin::templateNames(const QString& network)
 {
     QStringList names;
-    for (const sqlite::Row& row :
+    for (const sql::Row& row :
          m_db->rows("SELECT name FROM templates WHERE network_id = ? ORDER BY id", {networkId(network)}))
         names.append(row[0].toString());
     return names;
@@ -287,12 +287,12 @@ void ObjectServerAdmin::removeDevice(const DeviceRef& device)
 QStringList ObjectServerAdmin::devicePaths(const QString& network)
 {
     QStringList paths;
-    for (const sqlite::Row& row : m_db->rows("SELECT n.name, s.name, ss.name, d.name FROM devices d"
-                                             " JOIN subsystems ss ON ss.id = d.subsystem_id"
-                                             " JOIN systems s ON s.id = ss.system_id"
-                                             " JOIN networks n ON n.id = s.network_id"
-                                             " WHERE n.id = ? ORDER BY ss.id, d.id",
-                                             {networkId(network)}))
+    for (const sql::Row& row : m_db->rows("SELECT n.name, s.name, ss.name, d.name FROM devices d"
+                                          " JOIN subsystems ss ON ss.id = d.subsystem_id"
+                                          " JOIN systems s ON s.id = ss.system_id"
+                                          " JOIN networks n ON n.id = s.network_id"
+                                          " WHERE n.id = ? ORDER BY ss.id, d.id",
+                                          {networkId(network)}))
         paths.append(QStringLiteral("%1/%2/%3/%4")
                          .arg(row[0].toString(), row[1].toString(), row[2].toString(), row[3].toString()));
     return paths;
@@ -366,9 +366,9 @@ QString ObjectServerAdmin::nvTypeName(const DeviceRef& device, const QString& nv
 QStringList ObjectServerAdmin::nvNames(const DeviceRef& device)
 {
     QStringList names;
-    for (const sqlite::Row& row : m_db->rows("SELECT n.name FROM devices d JOIN template_nvs n"
-                                             " ON n.template_id = d.template_id WHERE d.id = ? ORDER BY n.id",
-                                             {deviceId(device)}))
+    for (const sql::Row& row : m_db->rows("SELECT n.name FROM devices d JOIN template_nvs n"
+                                          " ON n.template_id = d.template_id WHERE d.id = ? ORDER BY n.id",
+                                          {deviceId(device)}))
         names.append(row[0].toString());
     return names;
 }
@@ -424,7 +424,7 @@ QList<ComponentAppInfo> ObjectServerAdmin::componentApps(const QString& network)
         "      ON t.id = l.template_id WHERE t.network_id = ?))"
         " ORDER BY a.owner_kind, a.owner_id, a.id",
         {id, id, id});
-    for (const sqlite::Row& row : rows)
+    for (const sql::Row& row : rows)
         result.append(ComponentAppInfo{row[1].toString(), row[2].toString(), row[3].toString(), row[4].toInt(),
                                        row[5].toInt(), row[6].toInt() != 0, row[7].toString()});
     return result;

@@ -25,7 +25,7 @@
 #include <QStringList>
 #include <memory>
 
-namespace lns::sqlite {
+namespace lns::sql {
 class Database;
 }
 
@@ -149,7 +149,7 @@ private:
     NvRow nvRow(qint64 deviceId, const DeviceRef& device, const QString& nv);
 
     QString m_lonWorksPath;
-    std::unique_ptr<sqlite::Database> m_db;
+    std::unique_ptr<sql::Database> m_db;
 };
 
 }  // namespace lns::admin

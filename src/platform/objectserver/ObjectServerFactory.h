@@ -1,6 +1,6 @@
 #pragma once
-// The object server of this installation: a SQLite database, ObjectServer/objectserver.sqlite below
-// the LonWorks installation folder.
+// The object server of this installation: on its SQL store (see StoreLocation.h), by default the SQLite
+// file ObjectServer/objectserver.sqlite below the LonWorks installation folder.
 #include "platform/objectserver/ObjectServer.h"
 
 #include <memory>

@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 StoreLocation ChooseStore(const QString& lonWorksPath)
 {
@@ -54,4 +54,4 @@ QString ConnectOptions(const QList<std::pair<QString, QString>>& keywords)
     return options.join(QLatin1Char(';'));
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

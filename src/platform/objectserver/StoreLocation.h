@@ -6,7 +6,7 @@
 // comes from where PostgreSQL's client looks for it (PGPASSFILE, ~/.pgpass), not from here.
 #include <QString>
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 inline const char* const ObjectServerEnvironment = "LONWORKS_OBJECT_SERVER";
 inline const char* const ObjectServerValue = "Object Server";
@@ -27,4 +27,4 @@ QList<std::pair<QString, QString>> ConnectionKeywords(const QString& uri);
 // one may hold spaces (options='-c a=1 -c b=2').
 QString ConnectOptions(const QList<std::pair<QString, QString>>& keywords);
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

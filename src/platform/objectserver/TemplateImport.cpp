@@ -1,5 +1,5 @@
 // A device template's interface from the device's XIF and the XFB the installation's converter made of it.
-#include "platform/objectserver/SqliteState.h"
+#include "platform/objectserver/SqlState.h"
 
 #include "platform/base/WindowsPath.h"
 
@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
-namespace lns::sqlite {
+namespace lns::sql {
 namespace {
 
 [[noreturn]] void refuse(const QString& source, const QString& description)
@@ -84,4 +84,4 @@ void ImportInterface(Database& db, qint64 templateId, const xif::InterfaceDefini
                  object.profileKey});
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -65,13 +65,13 @@ QStringList DatabaseDump(const QString& file)
 {
     QStringList rows;
     {
-        const QString server = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+        const QString server = qEnvironmentVariable(lns::sql::ObjectServerEnvironment);
         QSqlDatabase db = QSqlDatabase::addDatabase(server.isEmpty() ? "QSQLITE" : "QPSQL", "dump");
         if (server.isEmpty()) {
             db.setDatabaseName(file);
             db.setConnectOptions("QSQLITE_OPEN_READONLY");
         } else {
-            db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(server)));
+            db.setConnectOptions(lns::sql::ConnectOptions(lns::sql::ConnectionKeywords(server)));
         }
         if (!db.open())
             return {"cannot open " + file};
@@ -669,7 +669,7 @@ void TestDirectorDemo::noUsableInstallation()
     QFETCH(QString, database);
     QFETCH(QString, reason);
     const QString file = Installation(*m_env) + "/ObjectServer/objectserver.sqlite";
-    if (database == "empty" && !qEnvironmentVariableIsEmpty(lns::sqlite::ObjectServerEnvironment))
+    if (database == "empty" && !qEnvironmentVariableIsEmpty(lns::sql::ObjectServerEnvironment))
         QSKIP("a database file; the server's faults are the object server's tests");
     if (database == "empty") {
         QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
@@ -693,7 +693,7 @@ void TestDirectorDemo::noUsableInstallation()
 // fails and changes nothing.
 void TestDirectorDemo::readOnlyInstallation()
 {
-    if (!qEnvironmentVariableIsEmpty(lns::sqlite::ObjectServerEnvironment))
+    if (!qEnvironmentVariableIsEmpty(lns::sql::ObjectServerEnvironment))
         QSKIP("a database file's permissions; a server has its own");
     setUp();
     const QString folder = Installation(*m_env) + "/ObjectServer";

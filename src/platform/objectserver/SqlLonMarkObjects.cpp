@@ -1,13 +1,13 @@
 // The LonMark objects of an interface.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteLonMarkObject final : public LonMarkObject {
+class SqlLonMarkObject final : public LonMarkObject {
 public:
-    SqliteLonMarkObject(State s, const InterfaceOwner& owner, const Row& row)
+    SqlLonMarkObject(State s, const InterfaceOwner& owner, const Row& row)
         : m_s(std::move(s)),
           m_owner(owner),
           m_id(row[0].toLongLong()),
@@ -65,9 +65,9 @@ private:
     qint16 m_profileKey;
 };
 
-class SqliteLonMarkObjects final : public LonMarkObjects {
+class SqlLonMarkObjects final : public LonMarkObjects {
 public:
-    SqliteLonMarkObjects(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
+    SqlLonMarkObjects(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
 
     qint32 LonMarkObjectsCount() override
     {
@@ -85,7 +85,7 @@ public:
                   {m_owner.templateId, offsetOf(index, LonMarkObjectsSource, QStringLiteral("the LonMark objects"))});
         if (!row)
             notFound(LonMarkObjectsSource, QStringLiteral("LonMark object at position %1").arg(index));
-        return std::make_shared<SqliteLonMarkObject>(m_s, m_owner, *row);
+        return std::make_shared<SqlLonMarkObject>(m_s, m_owner, *row);
     }
     Ptr<LonMarkObject> LonMarkObjectsItem(const QString& name) override
     {
@@ -94,7 +94,7 @@ public:
                                   {m_owner.templateId, name});
         if (!row)
             notFound(LonMarkObjectsSource, QStringLiteral("LonMark object named '%1'").arg(Shown(name)));
-        return std::make_shared<SqliteLonMarkObject>(m_s, m_owner, *row);
+        return std::make_shared<SqlLonMarkObject>(m_s, m_owner, *row);
     }
     Ptr<Interface> CollectionInterface() override
     {
@@ -113,7 +113,7 @@ private:
 
 Ptr<lns::LonMarkObjects> makeLonMarkObjects(const State& s, const InterfaceOwner& owner)
 {
-    return std::make_shared<SqliteLonMarkObjects>(s, owner);
+    return std::make_shared<SqlLonMarkObjects>(s, owner);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

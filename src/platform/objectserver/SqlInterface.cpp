@@ -1,13 +1,13 @@
 // The interface of a template or of a device made from it.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteInterface final : public Interface {
+class SqlInterface final : public Interface {
 public:
-    SqliteInterface(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
+    SqlInterface(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
 
     Ptr<LonMarkObjects> InterfaceLonMarkObjects() override
     {
@@ -41,7 +41,7 @@ private:
 
 Ptr<lns::Interface> makeInterface(const State& s, const InterfaceOwner& owner)
 {
-    return std::make_shared<SqliteInterface>(s, owner);
+    return std::make_shared<SqlInterface>(s, owner);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

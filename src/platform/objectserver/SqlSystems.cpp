@@ -1,13 +1,13 @@
 // The systems of a network.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteSystem final : public System {
+class SqlSystem final : public System {
 public:
-    SqliteSystem(State s, qint64 networkId, const Row& row)
+    SqlSystem(State s, qint64 networkId, const Row& row)
         : m_s(std::move(s)), m_networkId(networkId), m_id(row[0].toLongLong()), m_name(row[1].toString())
     {
     }
@@ -87,9 +87,9 @@ private:
     QString m_name;
 };
 
-class SqliteSystems final : public Systems {
+class SqlSystems final : public Systems {
 public:
-    SqliteSystems(State s, qint64 networkId) : m_s(std::move(s)), m_networkId(networkId) {}
+    SqlSystems(State s, qint64 networkId) : m_s(std::move(s)), m_networkId(networkId) {}
 
     qint32 Count() override
     {
@@ -102,7 +102,7 @@ public:
                                {m_networkId, offsetOf(index, SystemsSource, QStringLiteral("the systems"))});
         if (!row)
             notFound(SystemsSource, QStringLiteral("system at position %1").arg(index));
-        return std::make_shared<SqliteSystem>(m_s, m_networkId, *row);
+        return std::make_shared<SqlSystem>(m_s, m_networkId, *row);
     }
 
 private:
@@ -116,7 +116,7 @@ private:
 
 Ptr<lns::Systems> makeSystems(const State& s, qint64 networkId)
 {
-    return std::make_shared<SqliteSystems>(s, networkId);
+    return std::make_shared<SqlSystems>(s, networkId);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

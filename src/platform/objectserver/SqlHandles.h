@@ -1,13 +1,13 @@
 #pragma once
-// What the handle files of the SQLite object server share, and nothing outside them includes: the
+// What the handle files of the SQL object server share, and nothing outside them includes: the
 // sources their errors name, the small helpers every handle uses, and the factories by which one kind
 // of handle makes another. Each handle is a row id (or two) and the shared state; every operation
 // reads or writes the database at once, so nothing a handle holds can go stale except the names it
 // was created with, which never change.
 #include "platform/base/ShownText.h"
-#include "platform/objectserver/SqliteState.h"
+#include "platform/objectserver/SqlState.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 using shown::Shown;
 
@@ -75,4 +75,4 @@ Ptr<lns::Subsystems> makeSubsystems(const State& s, qint64 systemId, qint64 netw
 Ptr<lns::NetworkServiceDevice> makeNetworkServiceDevice(const State& s, qint64 systemId, qint64 networkId);
 Ptr<lns::Systems> makeSystems(const State& s, qint64 networkId);
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -1,13 +1,13 @@
 // Devices, and the devices of a subsystem or made from a template.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteAppDevice final : public AppDevice {
+class SqlAppDevice final : public AppDevice {
 public:
-    SqliteAppDevice(State s, qint64 systemId, qint64 networkId, const Row& row)
+    SqlAppDevice(State s, qint64 systemId, qint64 networkId, const Row& row)
         : m_s(std::move(s)),
           m_systemId(systemId),
           m_networkId(networkId),
@@ -67,10 +67,10 @@ private:
 };
 
 // Devices of a subsystem, or of a template across the network.
-class SqliteAppDevices final : public AppDevices {
+class SqlAppDevices final : public AppDevices {
 public:
     using Of = DevicesOf;
-    SqliteAppDevices(State s, qint64 systemId, qint64 networkId, Of of, qint64 ownerId)
+    SqlAppDevices(State s, qint64 systemId, qint64 networkId, Of of, qint64 ownerId)
         : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_of(of), m_ownerId(ownerId)
     {
     }
@@ -126,12 +126,12 @@ private:
 
 Ptr<lns::AppDevice> makeDevice(const State& s, qint64 systemId, qint64 networkId, const Row& row)
 {
-    return std::make_shared<SqliteAppDevice>(s, systemId, networkId, row);
+    return std::make_shared<SqlAppDevice>(s, systemId, networkId, row);
 }
 
 Ptr<lns::AppDevices> makeAppDevices(const State& s, qint64 systemId, qint64 networkId, DevicesOf of, qint64 ownerId)
 {
-    return std::make_shared<SqliteAppDevices>(s, systemId, networkId, of, ownerId);
+    return std::make_shared<SqlAppDevices>(s, systemId, networkId, of, ownerId);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

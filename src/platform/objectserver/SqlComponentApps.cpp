@@ -1,14 +1,14 @@
 // Component applications of the object server, of a system, of a template or of a template's LonMark
 // object, as handles over the component_apps table.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteComponentApp final : public ComponentApp {
+class SqlComponentApp final : public ComponentApp {
 public:
-    SqliteComponentApp(State s, qint64 id, qint64 systemId, QString name)
+    SqlComponentApp(State s, qint64 id, qint64 systemId, QString name)
         : m_s(std::move(s)), m_id(id), m_systemId(systemId), m_name(std::move(name))
     {
     }
@@ -66,9 +66,9 @@ private:
     QString m_name;
 };
 
-class SqliteComponentApps final : public ComponentApps {
+class SqlComponentApps final : public ComponentApps {
 public:
-    SqliteComponentApps(State s, AppOwner owner, qint64 ownerId, qint64 systemId)
+    SqlComponentApps(State s, AppOwner owner, qint64 ownerId, qint64 systemId)
         : m_s(std::move(s)), m_owner(static_cast<int>(owner)), m_ownerId(ownerId), m_systemId(systemId)
     {
     }
@@ -115,7 +115,7 @@ public:
                           " VALUES (?, ?, ?, ?, ?)",
                           {m_owner, m_ownerId, name, progId, objectClass});
         });
-        return std::make_shared<SqliteComponentApp>(m_s, id, m_systemId, name);
+        return std::make_shared<SqlComponentApp>(m_s, id, m_systemId, name);
     }
     void ComponentAppsRemove(qint32 index) override
     {
@@ -139,7 +139,7 @@ private:
     }
     Ptr<ComponentApp> make(const Row& row)
     {
-        return std::make_shared<SqliteComponentApp>(m_s, row[0].toLongLong(), m_systemId, row[1].toString());
+        return std::make_shared<SqlComponentApp>(m_s, row[0].toLongLong(), m_systemId, row[1].toString());
     }
 
     State m_s;
@@ -152,7 +152,7 @@ private:
 
 Ptr<ComponentApps> MakeComponentApps(const State& state, AppOwner owner, qint64 ownerId, qint64 systemId)
 {
-    return std::make_shared<SqliteComponentApps>(state, owner, ownerId, systemId);
+    return std::make_shared<SqlComponentApps>(state, owner, ownerId, systemId);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -1,13 +1,13 @@
 // Device templates and the template library of a system.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteDeviceTemplate final : public lns::DeviceTemplate {
+class SqlDeviceTemplate final : public lns::DeviceTemplate {
 public:
-    SqliteDeviceTemplate(State s, qint64 systemId, qint64 networkId, qint64 id, QString name)
+    SqlDeviceTemplate(State s, qint64 systemId, qint64 networkId, qint64 id, QString name)
         : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId), m_id(id), m_name(std::move(name))
     {
     }
@@ -60,9 +60,9 @@ private:
     QString m_name;
 };
 
-class SqliteDeviceTemplates final : public DeviceTemplates {
+class SqlDeviceTemplates final : public DeviceTemplates {
 public:
-    SqliteDeviceTemplates(State s, qint64 systemId, qint64 networkId)
+    SqlDeviceTemplates(State s, qint64 systemId, qint64 networkId)
         : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
     {
     }
@@ -145,9 +145,9 @@ private:
     qint64 m_networkId;
 };
 
-class SqliteTemplateLibrary final : public TemplateLibrary {
+class SqlTemplateLibrary final : public TemplateLibrary {
 public:
-    SqliteTemplateLibrary(State s, qint64 systemId, qint64 networkId)
+    SqlTemplateLibrary(State s, qint64 systemId, qint64 networkId)
         : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
     {
     }
@@ -155,7 +155,7 @@ public:
     Ptr<DeviceTemplates> TemplateLibraryDeviceTemplates() override
     {
         m_s->systemDatabase(m_systemId, TemplateLibrarySource);
-        return std::make_shared<SqliteDeviceTemplates>(m_s, m_systemId, m_networkId);
+        return std::make_shared<SqlDeviceTemplates>(m_s, m_systemId, m_networkId);
     }
 
 private:
@@ -168,12 +168,12 @@ private:
 
 Ptr<lns::DeviceTemplate> makeTemplate(const State& s, qint64 systemId, qint64 networkId, qint64 id, const QString& name)
 {
-    return std::make_shared<SqliteDeviceTemplate>(s, systemId, networkId, id, name);
+    return std::make_shared<SqlDeviceTemplate>(s, systemId, networkId, id, name);
 }
 
 Ptr<lns::TemplateLibrary> makeTemplateLibrary(const State& s, qint64 systemId, qint64 networkId)
 {
-    return std::make_shared<SqliteTemplateLibrary>(s, systemId, networkId);
+    return std::make_shared<SqlTemplateLibrary>(s, systemId, networkId);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

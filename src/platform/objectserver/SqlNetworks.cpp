@@ -1,13 +1,13 @@
 // The networks of the object server.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteNetwork final : public Network {
+class SqlNetwork final : public Network {
 public:
-    SqliteNetwork(State s, const Row& row) : m_s(std::move(s)), m_id(row[0].toLongLong()), m_name(row[1].toString()) {}
+    SqlNetwork(State s, const Row& row) : m_s(std::move(s)), m_id(row[0].toLongLong()), m_name(row[1].toString()) {}
 
     void OpenNetwork() override
     {
@@ -39,9 +39,9 @@ private:
     QString m_name;
 };
 
-class SqliteNetworks final : public Networks {
+class SqlNetworks final : public Networks {
 public:
-    explicit SqliteNetworks(State s) : m_s(std::move(s)) {}
+    explicit SqlNetworks(State s) : m_s(std::move(s)) {}
 
     qint32 Count() override { return db().row("SELECT COUNT(*) FROM networks")->value(0).toInt(); }
     Ptr<Network> Item(qint32 index) override
@@ -51,14 +51,14 @@ public:
                                {offsetOf(index, NetworksSource, QStringLiteral("the networks"))});
         if (!row)
             notFound(NetworksSource, QStringLiteral("network at position %1").arg(index));
-        return std::make_shared<SqliteNetwork>(m_s, *row);
+        return std::make_shared<SqlNetwork>(m_s, *row);
     }
     Ptr<Network> Item(const QString& name) override
     {
         const auto row = db().row("SELECT id, name FROM networks WHERE name = ?", {name});
         if (!row)
             notFound(NetworksSource, QStringLiteral("network named '%1'").arg(Shown(name)));
-        return std::make_shared<SqliteNetwork>(m_s, *row);
+        return std::make_shared<SqlNetwork>(m_s, *row);
     }
 
 private:
@@ -71,7 +71,7 @@ private:
 
 Ptr<Networks> MakeNetworks(const State& state)
 {
-    return std::make_shared<SqliteNetworks>(state);
+    return std::make_shared<SqlNetworks>(state);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -1,13 +1,13 @@
 // Network interfaces, and the one the network service device of a system uses.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteNetworkInterface final : public NetworkInterface {
+class SqlNetworkInterface final : public NetworkInterface {
 public:
-    SqliteNetworkInterface(State s, qint64 id, QString name) : m_s(std::move(s)), m_id(id), m_name(std::move(name)) {}
+    SqlNetworkInterface(State s, qint64 id, QString name) : m_s(std::move(s)), m_id(id), m_name(std::move(name)) {}
 
     QString InterfaceName() override { return m_name; }
     qint64 id() const { return m_id; }
@@ -19,9 +19,9 @@ private:
     QString m_name;
 };
 
-class SqliteNetworkInterfaces final : public NetworkInterfaces {
+class SqlNetworkInterfaces final : public NetworkInterfaces {
 public:
-    explicit SqliteNetworkInterfaces(State s) : m_s(std::move(s)) {}
+    explicit SqlNetworkInterfaces(State s) : m_s(std::move(s)) {}
 
     qint32 Count() override { return db().row("SELECT COUNT(*) FROM network_interfaces")->value(0).toInt(); }
     Ptr<NetworkInterface> Item(qint32 index) override
@@ -31,14 +31,14 @@ public:
                                {offsetOf(index, NetworkInterfacesSource, QStringLiteral("the network interfaces"))});
         if (!row)
             notFound(NetworkInterfacesSource, QStringLiteral("network interface at position %1").arg(index));
-        return std::make_shared<SqliteNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
+        return std::make_shared<SqlNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
     }
     Ptr<NetworkInterface> Item(const QString& name) override
     {
         const auto row = db().row("SELECT id, name FROM network_interfaces WHERE name = ?", {name});
         if (!row)
             notFound(NetworkInterfacesSource, QStringLiteral("network interface named '%1'").arg(Shown(name)));
-        return std::make_shared<SqliteNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
+        return std::make_shared<SqlNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
     }
 
 private:
@@ -47,9 +47,9 @@ private:
     State m_s;
 };
 
-class SqliteNetworkServiceDevice final : public NetworkServiceDevice {
+class SqlNetworkServiceDevice final : public NetworkServiceDevice {
 public:
-    SqliteNetworkServiceDevice(State s, qint64 systemId, qint64 networkId)
+    SqlNetworkServiceDevice(State s, qint64 systemId, qint64 networkId)
         : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
     {
     }
@@ -61,7 +61,7 @@ public:
                                   {m_systemId});
         if (!row)
             return nullptr;
-        return std::make_shared<SqliteNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
+        return std::make_shared<SqlNetworkInterface>(m_s, row->value(0).toLongLong(), row->value(1).toString());
     }
     void SetNsdNetworkInterface(const Ptr<NetworkInterface>& networkInterface) override
     {
@@ -84,19 +84,19 @@ private:
 
 Ptr<NetworkInterfaces> MakeNetworkInterfaces(const State& state)
 {
-    return std::make_shared<SqliteNetworkInterfaces>(state);
+    return std::make_shared<SqlNetworkInterfaces>(state);
 }
 
 Ptr<lns::NetworkServiceDevice> makeNetworkServiceDevice(const State& s, qint64 systemId, qint64 networkId)
 {
-    return std::make_shared<SqliteNetworkServiceDevice>(s, systemId, networkId);
+    return std::make_shared<SqlNetworkServiceDevice>(s, systemId, networkId);
 }
 
 qint64 NetworkInterfaceId(const Ptr<NetworkInterface>& networkInterface, const QString& source)
 {
     if (!networkInterface)
         return 0;
-    const auto* ours = dynamic_cast<const SqliteNetworkInterface*>(networkInterface.get());
+    const auto* ours = dynamic_cast<const SqlNetworkInterface*>(networkInterface.get());
     if (!ours)
         Raise(ErrInvalidArgument, source,
               QStringLiteral("The network interface does not belong to this object server."));
@@ -105,8 +105,8 @@ qint64 NetworkInterfaceId(const Ptr<NetworkInterface>& networkInterface, const Q
 
 QString NetworkInterfaceNameOf(const Ptr<NetworkInterface>& networkInterface)
 {
-    const auto* ours = dynamic_cast<const SqliteNetworkInterface*>(networkInterface.get());
+    const auto* ours = dynamic_cast<const SqlNetworkInterface*>(networkInterface.get());
     return ours ? ours->name() : QString();
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -1,14 +1,14 @@
 // The network variables of an interface, and their values in the formats ValueFormats knows.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 #include "platform/objectserver/ValueFormats.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteNetworkVariable final : public NetworkVariable {
+class SqlNetworkVariable final : public NetworkVariable {
 public:
-    SqliteNetworkVariable(State s, const InterfaceOwner& owner, const Row& row)
+    SqlNetworkVariable(State s, const InterfaceOwner& owner, const Row& row)
         : m_s(std::move(s)),
           m_owner(owner),
           m_id(row[0].toLongLong()),
@@ -103,9 +103,9 @@ private:
     qint32 m_accessOption = 0;
 };
 
-class SqliteNetworkVariables final : public NetworkVariables {
+class SqlNetworkVariables final : public NetworkVariables {
 public:
-    SqliteNetworkVariables(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
+    SqlNetworkVariables(State s, const InterfaceOwner& owner) : m_s(std::move(s)), m_owner(owner) {}
 
     qint32 Count() override
     {
@@ -123,7 +123,7 @@ public:
             {m_owner.templateId, offsetOf(index, NetworkVariablesSource, QStringLiteral("the network variables"))});
         if (!row)
             notFound(NetworkVariablesSource, QStringLiteral("network variable at position %1").arg(index));
-        return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);
+        return std::make_shared<SqlNetworkVariable>(m_s, m_owner, *row);
     }
     Ptr<NetworkVariable> NvCollectionItem(const QString& name) override
     {
@@ -132,7 +132,7 @@ public:
                      {m_owner.templateId, name});
         if (!row)
             notFound(NetworkVariablesSource, QStringLiteral("network variable named '%1'").arg(Shown(name)));
-        return std::make_shared<SqliteNetworkVariable>(m_s, m_owner, *row);
+        return std::make_shared<SqlNetworkVariable>(m_s, m_owner, *row);
     }
 
 private:
@@ -146,7 +146,7 @@ private:
 
 Ptr<lns::NetworkVariables> makeNetworkVariables(const State& s, const InterfaceOwner& owner)
 {
-    return std::make_shared<SqliteNetworkVariables>(s, owner);
+    return std::make_shared<SqlNetworkVariables>(s, owner);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -1,7 +1,7 @@
 // What the handles of one object server share: the open connection and what is open.
-#include "platform/objectserver/SqliteState.h"
+#include "platform/objectserver/SqlState.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 Database& ServerState::database(const QString& source)
 {
@@ -31,4 +31,4 @@ void Raise(ErrorCode code, const QString& source, const QString& description)
     throw com::ComError(ObjectServerError(code), source, description);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -1,6 +1,7 @@
 #pragma once
-// The object server on a SQLite file (ObjectServerDatabasePath). CreateObjectServer answers one of
-// these; tests and tools reach it with dynamic_cast<lns::SqliteObjectServer*> for what only they need.
+// The object server on its SQL store (a SQLite file, ObjectServerDatabasePath, or a PostgreSQL
+// server). CreateObjectServer answers one of these; tests and tools reach it with
+// dynamic_cast<lns::SqlObjectServer*> for what only they need.
 //
 // What belongs to this instance and not to the database: remote mode and flags, the pre-open option,
 // the selected network interface, which networks and systems are open, and the system option / tuning
@@ -13,16 +14,16 @@
 
 namespace lns {
 
-namespace sqlite {
+namespace sql {
 struct ServerState;
 }
 
-class SqliteObjectServer : public ObjectServer {
+class SqlObjectServer : public ObjectServer {
     Q_OBJECT
 public:
     // lonWorksPath empty = the installation the registry names, looked up when the server opens.
-    explicit SqliteObjectServer(const QString& lonWorksPath = QString(), QObject* parent = nullptr);
-    ~SqliteObjectServer() override;
+    explicit SqlObjectServer(const QString& lonWorksPath = QString(), QObject* parent = nullptr);
+    ~SqlObjectServer() override;
 
     void OpenObjectServer() override;
     void CloseObjectServer() override;
@@ -51,7 +52,7 @@ public:
     qint32 systemTuningValue(const QString& networkName) const;
 
 private:
-    std::shared_ptr<sqlite::ServerState> m_state;
+    std::shared_ptr<sql::ServerState> m_state;
 };
 
 }  // namespace lns

@@ -1,9 +1,9 @@
 #pragma once
-// What every handle of one SQLite object server shares: the connection, what is open, the settings
+// What every handle of one SQL object server shares: the connection, what is open, the settings
 // that belong to this object-server instance and not to the database.
 // Handles are a row id plus a pointer to this.
 #include "platform/objectserver/ObjectServer.h"
-#include "platform/objectserver/SqliteDatabase.h"
+#include "platform/objectserver/SqlDatabase.h"
 #include "platform/objectserver/Xif.h"
 
 #include <QHash>
@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <memory>
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 // Owners of component-application collections, as stored in component_apps.owner_kind.
 enum class AppOwner : int { ObjectServer = 0, System = 1, Template = 2, TemplateLonMarkObject = 3 };
@@ -65,4 +65,4 @@ xif::InterfaceDefinition ReadInterfaceFiles(const QString& xifPath, const QStrin
 void ImportInterface(Database& db, qint64 templateId, const xif::InterfaceDefinition& definition,
                      const QString& source);
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

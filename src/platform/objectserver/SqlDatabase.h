@@ -19,7 +19,7 @@
 
 class QSqlQuery;
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 using Row = QVariantList;
 
@@ -117,4 +117,4 @@ auto Database::write(Body&& body) -> decltype(body())
     }
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

@@ -6,8 +6,8 @@
 #include "ObjectServerWorld.h"
 #include "platform/objectserver/Dialect.h"
 #include "platform/objectserver/ObjectServerFactory.h"
-#include "platform/objectserver/SqliteDatabase.h"
-#include "platform/objectserver/SqliteObjectServer.h"
+#include "platform/objectserver/SqlDatabase.h"
+#include "platform/objectserver/SqlObjectServer.h"
 #include "platform/objectserver/StoreLocation.h"
 #include "platform/registry/LonWorksInstallation.h"
 #include "platform/registry/RegistryStore.h"
@@ -42,7 +42,7 @@ struct Session {
     Ptr<lns::Network> network;
     Ptr<lns::System> system;
 
-    lns::SqliteObjectServer& sqlite() { return *dynamic_cast<lns::SqliteObjectServer*>(server.get()); }
+    lns::SqlObjectServer& sqlServer() { return *dynamic_cast<lns::SqlObjectServer*>(server.get()); }
     Ptr<lns::AppDevice> device(const QString& name, const QString& subsystem = Floor)
     {
         return system->SystemSubsystems()->Item(subsystem)->SubsystemAppDevices()->Item(name);
@@ -92,8 +92,8 @@ void RunOnStore(const QString& statement)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("beside"));
-        db.setConnectOptions(lns::sqlite::ConnectOptions(
-            lns::sqlite::ConnectionKeywords(qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment))));
+        db.setConnectOptions(lns::sql::ConnectOptions(
+            lns::sql::ConnectionKeywords(qEnvironmentVariable(lns::sql::ObjectServerEnvironment))));
         QSqlQuery query(db);
         if (!db.open() || !query.exec(statement))
             QWARN(qPrintable(db.lastError().text() + query.lastError().text()));
@@ -103,7 +103,7 @@ void RunOnStore(const QString& statement)
 
 }  // namespace
 
-class TestSqliteObjectServer : public QObject {
+class TestObjectServer : public QObject {
     Q_OBJECT
 
 private slots:
@@ -159,7 +159,7 @@ private:
     QString path() const { return m_dir->path(); }
 };
 
-void TestSqliteObjectServer::init()
+void TestObjectServer::init()
 {
     m_env = std::make_unique<testsupport::TestEnvironment>();
     m_dir = std::make_unique<QTemporaryDir>();
@@ -168,14 +168,14 @@ void TestSqliteObjectServer::init()
     BuildDemo(*m_admin);
 }
 
-void TestSqliteObjectServer::cleanup()
+void TestObjectServer::cleanup()
 {
     m_admin.reset();
     m_dir.reset();
     m_env.reset();
 }
 
-void TestSqliteObjectServer::databaseIsCreatedOnOpen_data()
+void TestObjectServer::databaseIsCreatedOnOpen_data()
 {
     QTest::addColumn<QString>("existingFolder");
     QTest::addColumn<QString>("expectedFolder");
@@ -187,7 +187,7 @@ void TestSqliteObjectServer::databaseIsCreatedOnOpen_data()
                                                  << "OBJECTSERVER";
 }
 
-void TestSqliteObjectServer::databaseIsCreatedOnOpen()
+void TestObjectServer::databaseIsCreatedOnOpen()
 {
     if (objectservertest::OnPostgres())
         QSKIP("the checks of a SQLite file");
@@ -209,7 +209,7 @@ void TestSqliteObjectServer::databaseIsCreatedOnOpen()
     QCOMPARE(server->Networks()->Count(), 0);
 }
 
-void TestSqliteObjectServer::damagedDatabaseIsRefused_data()
+void TestObjectServer::damagedDatabaseIsRefused_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::newRow("text instead of a database") << "text";
@@ -220,7 +220,7 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused_data()
     QTest::newRow("empty file") << "empty";
 }
 
-void TestSqliteObjectServer::damagedDatabaseIsRefused()
+void TestObjectServer::damagedDatabaseIsRefused()
 {
     if (objectservertest::OnPostgres())
         QSKIP("the checks of a SQLite file");
@@ -269,7 +269,7 @@ void TestSqliteObjectServer::damagedDatabaseIsRefused()
         QCOMPARE(QFileInfo(file).size(), 0);
 }
 
-void TestSqliteObjectServer::olderSchemaIsUpgraded()
+void TestObjectServer::olderSchemaIsUpgraded()
 {
     if (objectservertest::OnPostgres())
         QSKIP("the checks of a SQLite file");
@@ -295,7 +295,7 @@ void TestSqliteObjectServer::olderSchemaIsUpgraded()
     QVERIFY(m_admin->deviceFaults(ref).storesOtherValue);
 }
 
-void TestSqliteObjectServer::operationsNeedWhatTheyRunOn_data()
+void TestObjectServer::operationsNeedWhatTheyRunOn_data()
 {
     QTest::addColumn<QString>("step");
     for (const char* step : {"Networks before OpenObjectServer",
@@ -321,7 +321,7 @@ void TestSqliteObjectServer::operationsNeedWhatTheyRunOn_data()
         QTest::newRow(step) << QString::fromLatin1(step);
 }
 
-void TestSqliteObjectServer::operationsNeedWhatTheyRunOn()
+void TestObjectServer::operationsNeedWhatTheyRunOn()
 {
     QFETCH(QString, step);
     Session s = OpenSession(path());
@@ -437,7 +437,7 @@ void TestSqliteObjectServer::operationsNeedWhatTheyRunOn()
     QCOMPARE(ErrorOf(steps.at(step)), Err(lns::ErrNotOpen));
 }
 
-void TestSqliteObjectServer::closingTheNetworkClosesItsSystem()
+void TestObjectServer::closingTheNetworkClosesItsSystem()
 {
     Session s = OpenSession(path());
     QVERIFY(s.network->NetworkIsOpen());
@@ -454,7 +454,7 @@ void TestSqliteObjectServer::closingTheNetworkClosesItsSystem()
     QVERIFY(!s.system->SystemIsOpen());
 }
 
-void TestSqliteObjectServer::collections_data()
+void TestObjectServer::collections_data()
 {
     QTest::addColumn<QString>("collection");
     QTest::addColumn<QVariant>("key");
@@ -495,7 +495,7 @@ void TestSqliteObjectServer::collections_data()
     }
 }
 
-void TestSqliteObjectServer::collections()
+void TestObjectServer::collections()
 {
     QFETCH(QString, collection);
     QFETCH(QVariant, key);
@@ -562,7 +562,7 @@ void TestSqliteObjectServer::collections()
     }
 }
 
-void TestSqliteObjectServer::namesMustBeUnique_data()
+void TestObjectServer::namesMustBeUnique_data()
 {
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("error");
@@ -583,7 +583,7 @@ void TestSqliteObjectServer::namesMustBeUnique_data()
     QTest::newRow("device name free in another subsystem") << "device elsewhere" << 0;
 }
 
-void TestSqliteObjectServer::namesMustBeUnique()
+void TestObjectServer::namesMustBeUnique()
 {
     QFETCH(QString, step);
     QFETCH(int, error);
@@ -633,7 +633,7 @@ void TestSqliteObjectServer::namesMustBeUnique()
     QCOMPARE(ErrorOf(steps.at(step)), error);
 }
 
-void TestSqliteObjectServer::componentAppsAtEveryScope_data()
+void TestObjectServer::componentAppsAtEveryScope_data()
 {
     QTest::addColumn<int>("scope");
     QTest::newRow("object server") << 1;
@@ -642,7 +642,7 @@ void TestSqliteObjectServer::componentAppsAtEveryScope_data()
     QTest::newRow("LonMark object of a template") << 4;
 }
 
-void TestSqliteObjectServer::componentAppsAtEveryScope()
+void TestObjectServer::componentAppsAtEveryScope()
 {
     QFETCH(int, scope);
     auto collectionOf = [scope](Session& s) -> Ptr<lns::ComponentApps> {
@@ -705,7 +705,7 @@ void TestSqliteObjectServer::componentAppsAtEveryScope()
     QCOMPARE(listed.first().name, QStringLiteral("Configure (1)"));
 }
 
-void TestSqliteObjectServer::deviceFaults_data()
+void TestObjectServer::deviceFaults_data()
 {
     QTest::addColumn<bool>("unreachable");
     QTest::addColumn<bool>("refusesWrites");
@@ -729,7 +729,7 @@ void TestSqliteObjectServer::deviceFaults_data()
     QTest::newRow("template variable: write") << false << false << false << "template write" << noAnswer;
 }
 
-void TestSqliteObjectServer::deviceFaults()
+void TestObjectServer::deviceFaults()
 {
     QFETCH(bool, unreachable);
     QFETCH(bool, refusesWrites);
@@ -781,7 +781,7 @@ void TestSqliteObjectServer::deviceFaults()
         QCOMPARE(read, QStringLiteral("23,25,27,21,19,17"));
 }
 
-void TestSqliteObjectServer::refusedTextLeavesTheValue_data()
+void TestObjectServer::refusedTextLeavesTheValue_data()
 {
     QTest::addColumn<QString>("nv");
     QTest::addColumn<QString>("format");
@@ -815,7 +815,7 @@ void TestSqliteObjectServer::refusedTextLeavesTheValue_data()
                                     << "1";
 }
 
-void TestSqliteObjectServer::refusedTextLeavesTheValue()
+void TestObjectServer::refusedTextLeavesTheValue()
 {
     QFETCH(QString, nv);
     QFETCH(QString, format);
@@ -830,7 +830,7 @@ void TestSqliteObjectServer::refusedTextLeavesTheValue()
     QCOMPARE(m_admin->nvRaw(ref, nv), before);
 }
 
-void TestSqliteObjectServer::deviceStatus_data()
+void TestObjectServer::deviceStatus_data()
 {
     QTest::addColumn<bool>("commissioned");
     QTest::addColumn<int>("state");
@@ -842,7 +842,7 @@ void TestSqliteObjectServer::deviceStatus_data()
     QTest::newRow("unknown state") << true << 5 << -1;
 }
 
-void TestSqliteObjectServer::deviceStatus()
+void TestObjectServer::deviceStatus()
 {
     QFETCH(bool, commissioned);
     QFETCH(int, state);
@@ -864,7 +864,7 @@ void TestSqliteObjectServer::deviceStatus()
     QCOMPARE(back.testResult, test);
 }
 
-void TestSqliteObjectServer::valuesInFormats_data()
+void TestObjectServer::valuesInFormats_data()
 {
     QTest::addColumn<QString>("nv");
     QTest::addColumn<QString>("writeFormat");
@@ -908,7 +908,7 @@ void TestSqliteObjectServer::valuesInFormats_data()
                                             << "41\t12";
 }
 
-void TestSqliteObjectServer::valuesInFormats()
+void TestObjectServer::valuesInFormats()
 {
     QFETCH(QString, nv);
     QFETCH(QString, writeFormat);
@@ -926,7 +926,7 @@ void TestSqliteObjectServer::valuesInFormats()
     QCOMPARE(variable->NvFormattedValue(), expected);
 }
 
-void TestSqliteObjectServer::eachHandleHasItsOwnFormat()
+void TestObjectServer::eachHandleHasItsOwnFormat()
 {
     m_admin->setNvText(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSetPts"),
                        QStringLiteral("23,25,27,21,19,17"));
@@ -948,7 +948,7 @@ void TestSqliteObjectServer::eachHandleHasItsOwnFormat()
              QStringLiteral("SNVT_temp_setpt"));
 }
 
-void TestSqliteObjectServer::devicesShareDefinitionsNotValues()
+void TestObjectServer::devicesShareDefinitionsNotValues()
 {
     Session s = OpenSession(path());
     auto one = s.device(QStringLiteral("Thermostat 1"));
@@ -992,14 +992,14 @@ void TestSqliteObjectServer::devicesShareDefinitionsNotValues()
     QCOMPARE(objectTwo->LonMarkObjectComponentApps()->ComponentAppsItem(1)->Name(), QStringLiteral("Configure"));
 }
 
-void TestSqliteObjectServer::networkServiceDeviceInterface_data()
+void TestObjectServer::networkServiceDeviceInterface_data()
 {
     QTest::addColumn<bool>("requiresInterface");
     QTest::newRow("system opens unattached") << false;
     QTest::newRow("system opens only attached") << true;
 }
 
-void TestSqliteObjectServer::networkServiceDeviceInterface()
+void TestObjectServer::networkServiceDeviceInterface()
 {
     QFETCH(bool, requiresInterface);
     m_admin->setRequiresInterface(Network, requiresInterface);
@@ -1028,7 +1028,7 @@ void TestSqliteObjectServer::networkServiceDeviceInterface()
     QVERIFY(system->SystemIsOpen());
 }
 
-void TestSqliteObjectServer::settingsBelongToTheInstance()
+void TestObjectServer::settingsBelongToTheInstance()
 {
     auto first = lns::CreateObjectServer(path());
     auto second = lns::CreateObjectServer(path());
@@ -1043,8 +1043,8 @@ void TestSqliteObjectServer::settingsBelongToTheInstance()
     QVERIFY(!second->RemoteMode());
     QCOMPARE(first->RemoteFlags(), 0x20);
     QCOMPARE(second->RemoteFlags(), 0);
-    auto& a = *dynamic_cast<lns::SqliteObjectServer*>(first.get());
-    auto& b = *dynamic_cast<lns::SqliteObjectServer*>(second.get());
+    auto& a = *dynamic_cast<lns::SqlObjectServer*>(first.get());
+    auto& b = *dynamic_cast<lns::SqlObjectServer*>(second.get());
     QVERIFY(a.preOpenOption());
     QVERIFY(!b.preOpenOption());
     QCOMPARE(a.selectedNetworkInterface(), QStringLiteral("LON1"));
@@ -1064,11 +1064,11 @@ void TestSqliteObjectServer::settingsBelongToTheInstance()
     QVERIFY(!first->RemoteMode());
 }
 
-void TestSqliteObjectServer::systemValuesKeepTheLastSet()
+void TestObjectServer::systemValuesKeepTheLastSet()
 {
     auto server = lns::CreateObjectServer(path());
-    auto* sqlite = dynamic_cast<lns::SqliteObjectServer*>(server.get());
-    QVERIFY(sqlite);
+    auto* sqlServer = dynamic_cast<lns::SqlObjectServer*>(server.get());
+    QVERIFY(sqlServer);
     server->OpenObjectServer();
     auto network = server->Networks()->Item(Network);
     network->OpenNetwork();
@@ -1078,14 +1078,14 @@ void TestSqliteObjectServer::systemValuesKeepTheLastSet()
     system->SetSystemOptionValue(7);
     system->SetSystemOptionFlag(false);
     system->SetSystemTuningValue(200);
-    QVERIFY(!sqlite->systemOptionFlag(Network));
-    QCOMPARE(sqlite->systemOptionValue(Network), 7);
-    QCOMPARE(sqlite->systemTuningValue(Network), 200);
+    QVERIFY(!sqlServer->systemOptionFlag(Network));
+    QCOMPARE(sqlServer->systemOptionValue(Network), 7);
+    QCOMPARE(sqlServer->systemTuningValue(Network), 200);
 }
 
 // The server ends this client's sessions (as a restart or a dropped link would): the call that finds
 // its connection gone fails naming the server, and the next one connects again.
-void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
+void TestObjectServer::lostConnectionFailsThenReconnects()
 {
     if (!OnPostgres())
         QSKIP("a SQLite file has no connection to lose");
@@ -1096,7 +1096,7 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
     const QString address = qEnvironmentVariable("LONWORKS_OBJECT_SERVER");
     {
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-        other.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(address)));
+        other.setConnectOptions(lns::sql::ConnectOptions(lns::sql::ConnectionKeywords(address)));
         QVERIFY(other.open());
         QSqlQuery end(other);
         QVERIFY(end.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
@@ -1119,7 +1119,7 @@ void TestSqliteObjectServer::lostConnectionFailsThenReconnects()
 // server holds (a deadlock) or commits a change that the write's serializable snapshot missed. Either
 // way the server breaks the object server's statement or transaction off; the write runs again and
 // its value is the one kept.
-void TestSqliteObjectServer::conflictsAreRunAgain_data()
+void TestObjectServer::conflictsAreRunAgain_data()
 {
     QTest::addColumn<QString>("isolation");
     QTest::addColumn<QStringList>("other");  // its statements; the first before the write starts
@@ -1132,10 +1132,10 @@ void TestSqliteObjectServer::conflictsAreRunAgain_data()
     const QString valueRow = QStringLiteral("UPDATE device_nv_values SET value = value");
     QTest::newRow("serialization failure of one statement") << "serializable" << QStringList{valueRow} << false << 1;
     QTest::newRow("serialization failure that persists")
-        << "serializable" << QStringList{valueRow} << false << lns::sqlite::Database::ConflictAttempts + 3;
+        << "serializable" << QStringList{valueRow} << false << lns::sql::Database::ConflictAttempts + 3;
 }
 
-void TestSqliteObjectServer::conflictsAreRunAgain()
+void TestObjectServer::conflictsAreRunAgain()
 {
     if (!OnPostgres())
         QSKIP("SQLite has one writer at a time and no deadlocks");
@@ -1143,7 +1143,7 @@ void TestSqliteObjectServer::conflictsAreRunAgain()
     QFETCH(QStringList, other);
     QFETCH(bool, transaction);
     QFETCH(int, rounds);
-    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    const QString address = qEnvironmentVariable(lns::sql::ObjectServerEnvironment);
     m_admin->setNvRaw(Device(QStringLiteral("Thermostat 1")), QStringLiteral("nciSndHrtBt"), QByteArray(2, '\0'));
     QUrl url(address);
     if (!isolation.isEmpty()) {
@@ -1154,7 +1154,7 @@ void TestSqliteObjectServer::conflictsAreRunAgain()
                            options + QStringLiteral(" -c default_transaction_isolation=") + isolation);
         url.setQuery(query);
     }
-    m_env->set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    m_env->set(lns::sql::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
     lns::admin::ObjectServerAdmin admin(path());
     Session s = OpenSession(path());
     const auto nv = [&] { return s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSndHrtBt")); };
@@ -1165,7 +1165,7 @@ void TestSqliteObjectServer::conflictsAreRunAgain()
     std::thread client([&] {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-            db.setConnectOptions(lns::sqlite::ConnectOptions(lns::sqlite::ConnectionKeywords(address)));
+            db.setConnectOptions(lns::sql::ConnectOptions(lns::sql::ConnectionKeywords(address)));
             QSqlQuery q(db);
             bool ok = db.open();
             for (int round = 0; round < rounds; ++round) {
@@ -1195,9 +1195,9 @@ void TestSqliteObjectServer::conflictsAreRunAgain()
     }
     client.join();
     QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
-    if (rounds > lns::sqlite::Database::ConflictAttempts) {
+    if (rounds > lns::sql::Database::ConflictAttempts) {
         // Given up and reported; the value is the old one.
-        QVERIFY2(failure.contains(QStringLiteral("(tried %1 times)").arg(lns::sqlite::Database::ConflictAttempts)),
+        QVERIFY2(failure.contains(QStringLiteral("(tried %1 times)").arg(lns::sql::Database::ConflictAttempts)),
                  qPrintable(failure));
         QCOMPARE(nv()->NvFormattedValue(), before);
     } else {
@@ -1211,7 +1211,7 @@ void TestSqliteObjectServer::conflictsAreRunAgain()
 
 // A store that cannot be used fails the open with a message naming the server and the cause; nothing
 // is written, and the same process opens a sound store afterwards.
-void TestSqliteObjectServer::unusableServerIsReported_data()
+void TestObjectServer::unusableServerIsReported_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("cause");
@@ -1222,16 +1222,16 @@ void TestSqliteObjectServer::unusableServerIsReported_data()
     QTest::newRow("wrong password") << "password"
                                     << "password authentication failed for user \"kr5m_password\"";
     QTest::newRow("database of another schema version")
-        << "schema" << QStringLiteral("its schema version 99 is not %1").arg(lns::sqlite::dialect::SchemaVersion);
+        << "schema" << QStringLiteral("its schema version 99 is not %1").arg(lns::sql::dialect::SchemaVersion);
 }
 
-void TestSqliteObjectServer::unusableServerIsReported()
+void TestObjectServer::unusableServerIsReported()
 {
     if (!OnPostgres())
         QSKIP("a server's faults; a file's are damagedDatabaseIsRefused");
     QFETCH(QString, fault);
     QFETCH(QString, cause);
-    const QString address = qEnvironmentVariable(lns::sqlite::ObjectServerEnvironment);
+    const QString address = qEnvironmentVariable(lns::sql::ObjectServerEnvironment);
     QUrl url(address);
     QUrlQuery query(url);
     const auto replace = [&](const QString& key, const QString& value) {
@@ -1253,7 +1253,7 @@ void TestSqliteObjectServer::unusableServerIsReported()
         RunOnStore(QStringLiteral("UPDATE meta SET value = '99' WHERE key = 'schema'"));
     }
     url.setQuery(query);
-    m_env->set(lns::sqlite::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
+    m_env->set(lns::sql::ObjectServerEnvironment, url.toString(QUrl::FullyEncoded));
     try {
         lns::CreateObjectServer(path())->OpenObjectServer();
         QFAIL("an unusable store opened");
@@ -1264,18 +1264,18 @@ void TestSqliteObjectServer::unusableServerIsReported()
                  qPrintable(e.description()));
         QVERIFY2(e.description().contains(cause), qPrintable(e.description()));
     }
-    m_env->set(lns::sqlite::ObjectServerEnvironment, address);
+    m_env->set(lns::sql::ObjectServerEnvironment, address);
     if (fault == QLatin1String("schema")) {
         QCOMPARE(m_admin->networkNames(), QStringList{Network});  // the refused open wrote nothing
-        RunOnStore(QStringLiteral("UPDATE meta SET value = '%1' WHERE key = 'schema'")
-                       .arg(lns::sqlite::dialect::SchemaVersion));
+        RunOnStore(
+            QStringLiteral("UPDATE meta SET value = '%1' WHERE key = 'schema'").arg(lns::sql::dialect::SchemaVersion));
     }
     auto server = lns::CreateObjectServer(path());
     server->OpenObjectServer();
     QCOMPARE(server->Networks()->Count(), 1);
 }
 
-void TestSqliteObjectServer::storeChoice_data()
+void TestObjectServer::storeChoice_data()
 {
     QTest::addColumn<QString>("environment");
     QTest::addColumn<QString>("registry");
@@ -1297,30 +1297,30 @@ void TestSqliteObjectServer::storeChoice_data()
                                                  << "postgresql://a/one" << QStringList{"host=a", "dbname=one"};
 }
 
-void TestSqliteObjectServer::storeChoice()
+void TestObjectServer::storeChoice()
 {
     QFETCH(QString, environment);
     QFETCH(QString, registry);
     QFETCH(QString, uri);
     QFETCH(QStringList, keywords);
-    m_env->set(lns::sqlite::ObjectServerEnvironment, environment);
+    m_env->set(lns::sql::ObjectServerEnvironment, environment);
     if (!registry.isEmpty()) {
         registry::RegistryStore store(registry::Hive::LocalMachine);
         QVERIFY(store.createKey(QString::fromLatin1(registry::LonWorksKey)));
         QVERIFY(store.setValue(QString::fromLatin1(registry::LonWorksKey),
-                               QString::fromLatin1(lns::sqlite::ObjectServerValue), registry::StringValue(registry)));
+                               QString::fromLatin1(lns::sql::ObjectServerValue), registry::StringValue(registry)));
     }
-    const lns::sqlite::StoreLocation location = lns::sqlite::ChooseStore(path());
+    const lns::sql::StoreLocation location = lns::sql::ChooseStore(path());
     QCOMPARE(location.postgres, !uri.isEmpty());
     QCOMPARE(location.uri, uri);
     QCOMPARE(location.file, uri.isEmpty() ? lns::ObjectServerDatabasePath(path()) : QString());
     QStringList found;
-    for (const auto& [key, value] : lns::sqlite::ConnectionKeywords(uri))
+    for (const auto& [key, value] : lns::sql::ConnectionKeywords(uri))
         found << key + QLatin1Char('=') + value;
     QCOMPARE(found, keywords);
 }
 
-void TestSqliteObjectServer::templates()
+void TestObjectServer::templates()
 {
     Session s = OpenSession(path());
     auto templates = s.templates();
@@ -1346,7 +1346,7 @@ void TestSqliteObjectServer::templates()
     QCOMPARE(templates->DeviceTemplatesItem(Template)->TemplateAppDevices()->Count(), 2);
 }
 
-void TestSqliteObjectServer::importXif_data()
+void TestObjectServer::importXif_data()
 {
     QTest::addColumn<QString>("files");
     QTest::addColumn<bool>("imported");
@@ -1360,7 +1360,7 @@ void TestSqliteObjectServer::importXif_data()
     QTest::newRow("XIF is not an XIF") << "bad xif" << false;
 }
 
-void TestSqliteObjectServer::importXif()
+void TestObjectServer::importXif()
 {
     QFETCH(QString, files);
     QFETCH(bool, imported);
@@ -1420,7 +1420,7 @@ void TestSqliteObjectServer::importXif()
              Err(lns::ErrImportFailed));
 }
 
-void TestSqliteObjectServer::systemProperties_data()
+void TestObjectServer::systemProperties_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("systemName");
@@ -1428,7 +1428,7 @@ void TestSqliteObjectServer::systemProperties_data()
     QTest::newRow("off-net") << 1 << "Engineering";
 }
 
-void TestSqliteObjectServer::systemProperties()
+void TestObjectServer::systemProperties()
 {
     QFETCH(int, mode);
     QFETCH(QString, systemName);
@@ -1451,5 +1451,5 @@ void TestSqliteObjectServer::systemProperties()
     QCOMPARE(s.system->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates()->Count(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestSqliteObjectServer)
-#include "tst_SqliteObjectServer.moc"
+QTEST_GUILESS_MAIN(TestObjectServer)
+#include "tst_ObjectServer.moc"

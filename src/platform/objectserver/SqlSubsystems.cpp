@@ -1,13 +1,13 @@
 // Subsystems of a system.
-#include "platform/objectserver/SqliteHandles.h"
+#include "platform/objectserver/SqlHandles.h"
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 namespace {
 
-class SqliteSubsystem final : public Subsystem {
+class SqlSubsystem final : public Subsystem {
 public:
-    SqliteSubsystem(State s, qint64 systemId, qint64 networkId, const Row& row)
+    SqlSubsystem(State s, qint64 systemId, qint64 networkId, const Row& row)
         : m_s(std::move(s)),
           m_systemId(systemId),
           m_networkId(networkId),
@@ -31,9 +31,9 @@ private:
     QString m_name;
 };
 
-class SqliteSubsystems final : public Subsystems {
+class SqlSubsystems final : public Subsystems {
 public:
-    SqliteSubsystems(State s, qint64 systemId, qint64 networkId)
+    SqlSubsystems(State s, qint64 systemId, qint64 networkId)
         : m_s(std::move(s)), m_systemId(systemId), m_networkId(networkId)
     {
     }
@@ -49,7 +49,7 @@ public:
                                {m_systemId, offsetOf(index, SubsystemsSource, QStringLiteral("the subsystems"))});
         if (!row)
             notFound(SubsystemsSource, QStringLiteral("subsystem at position %1").arg(index));
-        return std::make_shared<SqliteSubsystem>(m_s, m_systemId, m_networkId, *row);
+        return std::make_shared<SqlSubsystem>(m_s, m_systemId, m_networkId, *row);
     }
     Ptr<Subsystem> Item(const QString& name) override
     {
@@ -57,7 +57,7 @@ public:
             db().row("SELECT id, name FROM subsystems WHERE system_id = ? AND name = ?", {m_systemId, name});
         if (!row)
             notFound(SubsystemsSource, QStringLiteral("subsystem named '%1'").arg(Shown(name)));
-        return std::make_shared<SqliteSubsystem>(m_s, m_systemId, m_networkId, *row);
+        return std::make_shared<SqlSubsystem>(m_s, m_systemId, m_networkId, *row);
     }
 
 private:
@@ -72,7 +72,7 @@ private:
 
 Ptr<lns::Subsystems> makeSubsystems(const State& s, qint64 systemId, qint64 networkId)
 {
-    return std::make_shared<SqliteSubsystems>(s, systemId, networkId);
+    return std::make_shared<SqlSubsystems>(s, systemId, networkId);
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql

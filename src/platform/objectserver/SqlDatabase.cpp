@@ -1,4 +1,4 @@
-#include "platform/objectserver/SqliteDatabase.h"
+#include "platform/objectserver/SqlDatabase.h"
 
 #include "platform/objectserver/Dialect.h"
 #include "platform/objectserver/ObjectServer.h"
@@ -13,7 +13,7 @@
 #include <QThread>
 #include <QUrl>
 
-namespace lns::sqlite {
+namespace lns::sql {
 
 Database::Database(const StoreLocation& location, const QString& source)
     : m_file(location.postgres ? location.uri : location.file), m_source(source), m_postgres(location.postgres)
@@ -359,4 +359,4 @@ void Database::Transaction::commit()
     m_done = true;
 }
 
-}  // namespace lns::sqlite
+}  // namespace lns::sql
