@@ -59,12 +59,6 @@ public:
     }
 
     bool Contains(const QString& key) const { return m_keys.contains(key.toCaseFolded()); }
-    // The element under the key, or none.
-    T* Find(const QString& key) const
-    {
-        const auto found = m_keys.constFind(key.toCaseFolded());
-        return found == m_keys.constEnd() ? nullptr : m_items[std::size_t(*found)].get();
-    }
 
     void Clear()
     {

@@ -102,9 +102,8 @@ CNvCpTable& DeviceSession::Table(const QString& key)
     // An apply asks for the same few tables many times per device.
     CNvCpTable*& table = m_byKey[key];
     if (!table) {
-        table = device::Tables(m_session).NvTables.Find(key);
-        if (!table)
-            table = &Specific::BuildNvTable(m_session, m_variables, key);
+        const auto& built = device::Tables(m_session).NvTables;
+        table = built.Contains(key) ? built.Item(key).get() : &Specific::BuildNvTable(m_session, m_variables, key);
     }
     return *table;
 }
