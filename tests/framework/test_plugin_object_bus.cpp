@@ -392,7 +392,9 @@ private slots:
         const QString program = world + QLatin1Char('/') + folder + QStringLiteral("/probe");
         QFile script(program);
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$KR5M_TEST_WORLD/started\"\n");
+        // Written aside and renamed, so that the marker never exists half written.
+        script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$KR5M_TEST_WORLD/started.part\" &&"
+                     " mv \"$KR5M_TEST_WORLD/started.part\" \"$KR5M_TEST_WORLD/started\"\n");
         script.close();
         QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
         // A name of its own for each row: the bus may keep what it read of an earlier file.
