@@ -3,12 +3,22 @@
 #include "device/Collections.h"
 #include "device/Global.h"
 #include "framework/PlugInSettings.h"
+#include "platform/objectserver/ValueFormats.h"
+#include "platform/registry/LonWorksInstallation.h"
 
 #include <exception>
 
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
+const QString RawFormat = QStringLiteral("RAW");
+
+// The object server's raw text: every byte in decimal, a tab between bytes.
+QByteArray BytesOfRawText(const QString& text)
+{
+    return text.isEmpty() ? QByteArray()
+                          : lns::formats::Parse(RawFormat, text, qint32(text.count(QLatin1Char('\t')) + 1), QString());
+}
 
 // The failure raised again with the step's wording in front of the reason.
 [[noreturn]] void RaiseComposed(const com::ComError& e, const QString& operation, const QString& step,
@@ -38,6 +48,11 @@ QString CNvCpTable::NvAsString() const
     return NvAsArray->join(Separator);
 }
 
+QString CNvCpTable::InstallationPath() const
+{
+    return LonWorksPath.isEmpty() ? registry::LonWorksPath() : LonWorksPath;
+}
+
 QString CNvCpTable::CurrentFormatName() const
 {
     if (!LocalizationSpecific)
@@ -53,11 +68,15 @@ void CNvCpTable::GetNetworkValue()
             Global::Raise(Global::ErrObjectNotSet, operation);
         MyNetworkVariable->SetNvAccessOption(0);
         const QString formatName = CurrentFormatName();
+        MyNetworkVariable->SetNvFormatSpec(RawFormat);
+        const QByteArray bytes = BytesOfRawText(MyNetworkVariable->NvFormattedValue());
+        // The handle is left in the format the fields are in, as a formatted read leaves it.
         MyNetworkVariable->SetNvFormatSpec(formatName);
-        const QString text = MyNetworkVariable->NvFormattedValue();
+        const QString text = lns::formats::Format(formatName, bytes, InstallationPath());
         // Every separator counts: two in a row leave an empty field in between. An empty text is
         // an array without fields, as a Basic Split gives it.
         NvAsArray = text.isEmpty() ? QStringList() : text.split(Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+        DeviceBytes = bytes;
         m_lastReadFormat = formatName;
         m_lastReadSucceeded = true;
     } catch (const com::ComError& e) {
@@ -82,6 +101,42 @@ bool CNvCpTable::SendNetworkValue()
         MyNetworkVariable->SetNvFormattedValue(text);
         ValueAsChanges = false;
         return true;
+    } catch (const com::ComError& e) {
+        RaiseComposed(e, operation, QStringLiteral("Error updating"), Name,
+                      {lns::ErrWriteFailed, lns::ErrFormatFailed});
+    } catch (const std::exception& e) {
+        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error updating"), Name, {});
+    }
+}
+
+QByteArray CNvCpTable::ReadBytes()
+{
+    const QString operation = QStringLiteral("GetNetworkValue");
+    try {
+        if (!MyNetworkVariable)
+            Global::Raise(Global::ErrObjectNotSet, operation);
+        MyNetworkVariable->SetNvAccessOption(0);
+        MyNetworkVariable->SetNvFormatSpec(RawFormat);
+        const QByteArray bytes = BytesOfRawText(MyNetworkVariable->NvFormattedValue());
+        MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
+        return bytes;
+    } catch (const com::ComError& e) {
+        RaiseComposed(e, operation, QStringLiteral("Error reading"), Name, {lns::ErrDeviceCommunication});
+    } catch (const std::exception& e) {
+        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error reading"), Name, {});
+    }
+}
+
+void CNvCpTable::WriteBytes(const QByteArray& bytes)
+{
+    const QString operation = QStringLiteral("SendNetworkValue");
+    try {
+        if (!MyNetworkVariable)
+            Global::Raise(Global::ErrObjectNotSet, operation);
+        MyNetworkVariable->SetNvAccessOption(0);
+        MyNetworkVariable->SetNvFormatSpec(RawFormat);
+        MyNetworkVariable->SetNvFormattedValue(lns::formats::Format(RawFormat, bytes, QString()));
+        MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
     } catch (const com::ComError& e) {
         RaiseComposed(e, operation, QStringLiteral("Error updating"), Name,
                       {lns::ErrWriteFailed, lns::ErrFormatFailed});

@@ -331,9 +331,11 @@ std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString
     return made;
 }
 
-std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values)
+std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values,
+                                          const std::function<QString(const QString& item)>& label)
 {
     std::vector<QString> broken;
+    const auto named = [&](const QString& name) { return label ? label(name) : name; };
     const auto has = [&](std::initializer_list<QString> names) {
         return std::all_of(names.begin(), names.end(), [&](const QString& n) { return values.count(n) != 0; });
     };
@@ -343,21 +345,19 @@ std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& valu
         numbers[name] = ValueOf(values, name);
     const auto V = [&](const QString& name) { return numbers.at(name); };
     const auto text = [&](const QString& name) { return values.at(name); };
+    const auto with = [&](const QString& name) { return named(name) + QStringLiteral(" (") + text(name) + ')'; };
     for (const auto& [heat, cool] : {std::pair{OccHeat, OccCool}, std::pair{UnoccHeat, UnoccCool}}) {
         if (has({heat, cool, DeadBand}) && V(DeadBand) > Gap(V(cool) - V(heat)))
-            broken.push_back(cool + QStringLiteral(" (") + text(cool) + QStringLiteral(") must be at least ") +
-                             DeadBand + QStringLiteral(" (") + text(DeadBand) + QStringLiteral(") above ") + heat +
-                             QStringLiteral(" (") + text(heat) + QStringLiteral(")"));
+            broken.push_back(with(cool) + QStringLiteral(" must be at least ") + with(DeadBand) +
+                             QStringLiteral(" above ") + with(heat));
     }
     for (const QString& heat : {OccHeat, UnoccHeat}) {
         if (has({heat, HeatMax}) && V(heat) > V(HeatMax))
-            broken.push_back(heat + QStringLiteral(" (") + text(heat) + QStringLiteral(") is above ") + HeatMax +
-                             QStringLiteral(" (") + text(HeatMax) + QStringLiteral(")"));
+            broken.push_back(with(heat) + QStringLiteral(" is above ") + with(HeatMax));
     }
     for (const QString& cool : {OccCool, UnoccCool}) {
         if (has({cool, CoolMin}) && V(cool) < V(CoolMin))
-            broken.push_back(cool + QStringLiteral(" (") + text(cool) + QStringLiteral(") is below ") + CoolMin +
-                             QStringLiteral(" (") + text(CoolMin) + QStringLiteral(")"));
+            broken.push_back(with(cool) + QStringLiteral(" is below ") + with(CoolMin));
     }
     return broken;
 }

@@ -98,9 +98,10 @@ inline const QString DeadBand = QStringLiteral("DeadBand");
 // before it stay.
 std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString, QString>& values,
                                        const std::function<void(const Adjustment&)>& each = {});
-// Every rule the values break, as a message naming the items and the reason; empty when all hold.
-// Rules on items missing from values are not checked.
-std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values);
+// Every rule the values break, as a message naming the items (by label, when given) and the reason;
+// empty when all hold. Rules on items missing from values are not checked.
+std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values,
+                                          const std::function<QString(const QString& item)>& label = {});
 
 // What the thermostat model has; a model code not known has everything.
 struct ModelOptions {

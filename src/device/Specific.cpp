@@ -96,6 +96,8 @@ CNvCpTable& AddNvTable(framework::PlugInSession& session, lns::NetworkVariables&
     table->Relative = QString::fromLatin1(row.relative);
     table->LocalizationSpecific = row.localizationSpecific;
     table->Units = &session.DisplayUnits;
+    table->Key = QString::fromLatin1(row.key);
+    table->LonWorksPath = session.LonWorksPath();
     table->MyNetworkVariable = nvs.NvCollectionItem(QString::fromLatin1(row.lookedUpAs));
     CNvCpTable& added = *table;
     device::Tables(session).NvTables.Add(std::move(table), QString::fromLatin1(row.key));

@@ -8,6 +8,7 @@
 #include "platform/objectserver/ObjectServer.h"
 
 #include <memory>
+#include <optional>
 #include <typeindex>
 #include <utility>
 #include <vector>
@@ -26,6 +27,10 @@ public:
     // The link to the object server and the network and system open on it.
     ConnectionState& Link() { return m_connection; }
     const ConnectionState& Link() const { return m_connection; }
+
+    // The LonWorks installation folder, read from the registry when first asked: the device's own
+    // types are those of its catalog.
+    const QString& LonWorksPath();
 
     // 0 metric, 1 imperial.
     qint16 DisplayUnits = 0;
@@ -75,6 +80,7 @@ public:
 private:
     std::unique_ptr<lns::ObjectServer> m_objectServer;
     ConnectionState m_connection;
+    std::optional<QString> m_lonWorksPath;
     std::vector<std::pair<std::type_index, std::shared_ptr<void>>> m_parts;
 };
 

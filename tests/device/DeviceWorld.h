@@ -6,6 +6,7 @@
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/SqlObjectServer.h"
 #include "platform/objectserver/Xif.h"
+#include "platform/registry/LonWorksInstallation.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -29,6 +30,8 @@ public:
     explicit DeviceWorld(const QString& withoutNv = QString())
     {
         const QString lonWorks = m_lonWorks.path();
+        // The program formats values with the types of the installation the registry names.
+        registry::SetLonWorksPathSetting(lonWorks);
         copyTree(testsupport::SourceDir() + QStringLiteral("/demo/types"), lonWorks + QStringLiteral("/types"));
         catalog::ResourceCatalog catalog;
         qint32 handle = 0;

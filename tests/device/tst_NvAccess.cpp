@@ -97,8 +97,9 @@ private slots:
         auto table = Table(world, nv, format, QStringLiteral(" "), localized);
         ::units = qint16(units);
         table->GetNetworkValue();
-        QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " " + asked,
-                                      "NvFormattedValue " + nv}));
+        // One trip to the device, for its bytes; the handle is left in the format the fields are in.
+        QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " RAW",
+                                      "NvFormattedValue " + nv, "SetNvFormatSpec " + nv + " " + asked}));
         QCOMPARE(table->LastReadFormat(), asked);
         QCOMPARE(table->ValueAsChanges, false);
     }

@@ -180,11 +180,9 @@ void SetLonWorksPath(const QString& path)
         Report(what, QStringLiteral("exists"));
         return;
     }
-    registry::RegistryStore store(registry::Hive::LocalMachine);
-    const QString key = QString::fromLatin1(registry::LonWorksKey);
-    if (!store.createKey(key) ||
-        !store.setValue(key, QString::fromLatin1(registry::LonWorksPathValue), registry::StringValue(path)))
-        throw SetupFailed{QStringLiteral("lnsdirector: cannot write the registry (%1)").arg(store.fileName())};
+    if (!registry::SetLonWorksPathSetting(path))
+        throw SetupFailed{QStringLiteral("lnsdirector: cannot write the registry (%1)")
+                              .arg(registry::RegistryStore(registry::Hive::LocalMachine).fileName())};
     Report(what, QStringLiteral("set"));
 }
 

@@ -337,6 +337,18 @@ bool converts(const Field& f, UnitSystem units)
     return units == UnitSystem::Imperial && f.unit != Unit::None;
 }
 
+// The field's number at full precision, in the unit system asked for; nothing for an enumeration
+// member or the invalid value. Nine decimals at most: finer would be the binary noise of the scale.
+std::optional<double> numberOf(const Field& f, qint64 raw, UnitSystem units)
+{
+    if (!f.enumeration.isEmpty() || (f.invalidRaw && raw == *f.invalidRaw))
+        return std::nullopt;
+    long double value = static_cast<long double>(raw) * f.scale;
+    if (converts(f, units))
+        value = value * 1.8L + (f.unit == Unit::Temperature ? 32.0L : 0.0L);
+    return static_cast<double>(std::round(value * 1e9L) / 1e9L);
+}
+
 QString formatField(const Field& f, qint64 raw, UnitSystem units)
 {
     if (f.invalidRaw && raw == *f.invalidRaw)
@@ -469,6 +481,18 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
     return raw;
 }
 
+// The type a value of raw's size is shown as; a type of another size fails.
+Type typeOfValue(const QString& formatName, const FormatName& name, const QByteArray& raw, const QString& lonWorksPath)
+{
+    Type type = resolveType(name.typeName, static_cast<int>(raw.size()), lonWorksPath);
+    if (type.size() != raw.size())
+        fail(QStringLiteral("A value of %1 bytes cannot be shown as %2, which takes %3 bytes.")
+                 .arg(raw.size())
+                 .arg(Shown(formatName))
+                 .arg(type.size()));
+    return type;
+}
+
 void requireAscii(const QString& text, const QString& formatName)
 {
     for (const QChar c : text)
@@ -482,12 +506,7 @@ void requireAscii(const QString& text, const QString& formatName)
 QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
 {
     const FormatName name = splitFormatName(formatName);
-    const Type type = resolveType(name.typeName, static_cast<int>(raw.size()), lonWorksPath);
-    if (type.size() != raw.size())
-        fail(QStringLiteral("A value of %1 bytes cannot be shown as %2, which takes %3 bytes.")
-                 .arg(raw.size())
-                 .arg(Shown(formatName))
-                 .arg(type.size()));
+    const Type type = typeOfValue(formatName, name, raw, lonWorksPath);
     QStringList texts;
     texts.reserve(type.fields.size());
     const auto* bytes = reinterpret_cast<const uchar*>(raw.constData());
@@ -496,6 +515,28 @@ QString Format(const QString& formatName, const QByteArray& raw, const QString& 
         bytes += f.bytes;
     }
     return texts.join(type.separator);
+}
+
+QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
+{
+    const FormatName name = splitFormatName(formatName);
+    const Type type = typeOfValue(formatName, name, raw, lonWorksPath);
+    QVector<FieldReading> fields;
+    fields.reserve(type.fields.size());
+    const auto* bytes = reinterpret_cast<const uchar*>(raw.constData());
+    int offset = 0;
+    for (const Field& f : type.fields) {
+        const qint64 value = decode(f, bytes + offset);
+        FieldReading reading;
+        reading.offset = offset;
+        reading.bytes = f.bytes;
+        reading.text = formatField(f, value, name.units);
+        reading.number = numberOf(f, value, name.units);
+        reading.step = converts(f, name.units) ? 0.0 : f.scale;
+        fields.append(reading);
+        offset += f.bytes;
+    }
+    return fields;
 }
 
 QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)

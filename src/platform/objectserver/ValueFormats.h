@@ -16,10 +16,26 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
+
+#include <optional>
 
 namespace lns::formats {
 
 QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
 QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath);
+
+// One field of a value as a format reads it: where its bytes lie, the text Format shows, the number it
+// stands for in the format's unit system at full precision (none for an enumeration member or the
+// invalid value), and the step between the values the field can hold in those units (0 where the value
+// is converted into other units, which have no fixed step).
+struct FieldReading {
+    int offset = 0;
+    int bytes = 0;
+    QString text;
+    std::optional<double> number;
+    double step = 0;
+};
+QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
 
 }  // namespace lns::formats

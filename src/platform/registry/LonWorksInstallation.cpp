@@ -28,6 +28,13 @@ QString LonWorksPathSetting()
     return LonWorksSetting(QString::fromLatin1(LonWorksPathValue));
 }
 
+bool SetLonWorksPathSetting(const QString& path)
+{
+    RegistryStore store(Hive::LocalMachine);
+    const QString key = QString::fromLatin1(LonWorksKey);
+    return store.createKey(key) && store.setValue(key, QString::fromLatin1(LonWorksPathValue), StringValue(path));
+}
+
 QString DefaultLonWorksPath()
 {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");

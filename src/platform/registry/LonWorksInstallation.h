@@ -12,6 +12,8 @@ inline const char* const LonWorksPathValue = "LonWorks Path";
 QString LonWorksSetting(const QString& valueName);
 // The folder named by the registry value (as stored, which may be empty).
 QString LonWorksPathSetting();
+// Names the folder in the registry; false when the registry cannot be written.
+bool SetLonWorksPathSetting(const QString& path);
 // The folder to use when the value is missing: $XDG_DATA_HOME/LonWorks.
 QString DefaultLonWorksPath();
 // The setting, or the default when it is empty.

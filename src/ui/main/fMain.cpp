@@ -62,23 +62,6 @@ void setControlText(QWidget* control, const QString& text)
     }
 }
 
-// Puts an item's value into its text box or combo box, unless the field holds an edit. A variable
-// not read yet shows nothing, rather than whatever the control showed before (a combo box's first
-// entry, another device's value): see ShownValue.
-void ShowInField(const CNvCtrlTable& item, const device::DeviceTables& tables)
-{
-    QWidget* control = item.TheControl.data();
-    if (!(qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) ||
-        tables.EditedFields.count(control) > 0)
-        return;
-    const QString shown = item.ShownValue();
-    setControlText(control, shown);
-    // A box that keeps the caret through a read would otherwise go back to the text of an earlier
-    // read (another device's) when its next entry is refused.
-    if (qobject_cast<QLineEdit*>(control))
-        control->setProperty("Tag", shown);
-}
-
 }  // namespace
 
 fMain::fMain(framework::PlugInSession& session, std::function<qint16()> liveObjects, QWidget* parent)
@@ -221,16 +204,74 @@ QColor fMain::ForeColor(const QWidget* control)
 
 void fMain::SetEdited(QWidget* control, bool edited)
 {
-    if (edited)
+    if (edited) {
         tables().EditedFields.insert(control);
-    else
+    } else {
         tables().EditedFields.erase(control);
+        m_adjusted.erase(control);
+    }
     SetForeColor(control, edited ? ModifiedColor() : NormalTextColor());
 }
 
 bool fMain::IsEdited(const QWidget* control) const
 {
     return tables().EditedFields.count(control) > 0;
+}
+
+bool fMain::ChangedByUser(const QWidget* control) const
+{
+    if (!IsEdited(control))
+        return false;
+    const auto read = m_readTexts.find(control);
+    return m_adjusted.count(control) || read == m_readTexts.end() || read->second != FieldText(control);
+}
+
+QString fMain::FieldText(const QWidget* control)
+{
+    if (const auto* box = qobject_cast<const QLineEdit*>(control))
+        return box->text();
+    if (const auto* combo = qobject_cast<const QComboBox*>(control))
+        return combo->currentText();
+    return QString();
+}
+
+void fMain::ShowDeviceValue(QWidget* control, const QString& text)
+{
+    setControlText(control, text);
+    // A combo box shows nothing for a text not among its choices.
+    m_readTexts[control] = FieldText(control);
+    // A box that keeps the caret through a read would otherwise go back to the text of an earlier
+    // read (another device's) when its next entry is refused.
+    if (qobject_cast<QLineEdit*>(control))
+        control->setProperty("Tag", text);
+}
+
+void fMain::ShowInField(const CNvCtrlTable& item)
+{
+    // A variable not read yet shows nothing, rather than whatever the control showed before (a combo
+    // box's first entry, another device's value): see ShownValue.
+    QWidget* control = item.TheControl.data();
+    if (!(qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)))
+        return;
+    const QString shown = item.ShownValue();
+    if (ChangedByUser(control)) {
+        // The change stays; it is judged against what the device holds now.
+        m_readTexts[control] = shown;
+        return;
+    }
+    // Red only from a key that changed nothing: the new read replaces it, or a later Apply would
+    // write the previous read's value over another writer's.
+    SetEdited(control, false);
+    ShowDeviceValue(control, shown);
+}
+
+std::vector<device::HeldVariable> fMain::HeldVariables(const QStringList& keys) const
+{
+    std::vector<device::HeldVariable> held;
+    for (const auto& table : tables().NvTables)
+        if (table->LastReadSucceeded() && (keys.isEmpty() || keys.contains(table->Key)))
+            held.push_back(device::HeldOf(*table));
+    return held;
 }
 
 void fMain::SetForeColor(QWidget* control, const QColor& color)
@@ -377,7 +418,7 @@ bool fMain::InitDevice()
             // Nothing is read yet: a read that is abandoned must not leave the last device's values
             // on show as this one's.
             for (const auto& item : tables().DataItems)
-                ShowInField(*item, tables());
+                ShowInField(*item);
         }),
         Step::Do([&] { ui.StatusBarPanel[2]->setText(m_session.Link().CurrentObjectName); }),
         Step{[&] {
@@ -535,7 +576,7 @@ void fMain::ShowValues()
                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
-            ShowInField(*item, tables());
+            ShowInField(*item);
         } else if (qobject_cast<QLabel*>(control)) {
             setControlText(control, item->Value());
         }

@@ -3,6 +3,7 @@
 // through the session's object server (lcaOS) and connection, receives the configure commands, reads
 // the device into its tabs, and ends the process when it closes.
 #include "device/Collections.h"
+#include "device/WritePlan.h"
 #include "framework/Connection.h"
 #include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServer.h"
@@ -13,7 +14,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <vector>
 
 class CNvCtrlTable;
 
@@ -77,6 +80,10 @@ public:
     // Records whether a field holds an unapplied edit and paints it accordingly.
     void SetEdited(QWidget* control, bool edited);
     bool IsEdited(const QWidget* control) const;
+    // True when a red field holds a change of the user's: its text is no longer the one the window
+    // showed for the device's value, or a set-point rule put it there. A key that changed nothing
+    // turns a field red without making it a change.
+    bool ChangedByUser(const QWidget* control) const;
 
     lns::Ptr<lns::AppDevice> TheDevice;
     lns::Ptr<lns::LonMarkObject> TheLMObject;
@@ -166,10 +173,34 @@ private:
     void SettleEditsForDevice(const QString& device);
     bool textBoxEvent(int Index, QEvent* event);
     bool comboBoxEvent(int Index, QEvent* event);
-    // Stores one edited field into its data item, range-checked (fMainApply.cpp).
-    void StoreEditedItem(CNvCtrlTable& item);
+    // Takes one changed field as an edit for the plan, range-checked (fMainApply.cpp).
+    void CollectEdit(const CNvCtrlTable& item);
+    // Makes the plan of the collected edits and checks it; false (said in a box and the log) when it
+    // breaks a rule, and then nothing is written.
+    bool PlanEdits();
     // Fields the current Apply refused to store (typed in units their variable was not read in).
     std::set<const CNvCtrlTable*> m_refusedStores;
+    // The current Apply's edits, and the plan made of them.
+    std::vector<device::Edit> m_edits;
+    std::optional<device::Plan> m_plan;
+
+    // The text a text box or combo box shows.
+    static QString FieldText(const QWidget* control);
+    // Puts the device's value, as the field shows it, into a field: its text, the text to go back to
+    // on a refused entry, and the text that tells a change from a key that changed nothing.
+    void ShowDeviceValue(QWidget* control, const QString& text);
+    // An item's value into its field after a read: a field holding a change keeps it; one that only
+    // turned red shows the new read.
+    void ShowInField(const CNvCtrlTable& item);
+    // The variables (of keys, all when empty) whose last read went through, as the device held them.
+    std::vector<device::HeldVariable> HeldVariables(const QStringList& keys = {}) const;
+    // The values the set-point rules and the band judge, by item name: the text of a field the user
+    // changed, the device's own value (not the rounded text shown) for any other.
+    std::map<QString, QString> RuleValues() const;
+    // What each field showed for the device's value (the last read, or the last write of it).
+    std::map<const QWidget*, QString> m_readTexts;
+    // Fields a set-point rule wrote into since they were last clean.
+    std::set<const QWidget*> m_adjusted;
 
     std::map<const QObject*, int> m_txtIndex;
     std::map<const QObject*, int> m_cbIndex;

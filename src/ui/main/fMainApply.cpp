@@ -1,5 +1,6 @@
-// Apply, Cancel and the write pass: edited fields are range-checked and stored into their data items,
-// then every access object that changed is written to the device in one piece.
+// Apply, Cancel and the write pass: edited fields are range-checked and collected as edits; the plan
+// made of them and of the bytes last read is checked against every rule, and each variable whose bytes
+// change is written whole and read back.
 #include "ui/main/fMain.h"
 
 #include "device/CNvCpTable.h"
@@ -7,6 +8,7 @@
 #include "device/Collections.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
+#include "device/WritePlan.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
@@ -51,24 +53,18 @@ bool IsField(const QWidget* control)
     return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QComboBox*>(control);
 }
 
-void ShowInControl(QWidget* control, const QString& text)
-{
-    if (auto* box = qobject_cast<QLineEdit*>(control)) {
-        box->setText(text);
-    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        // A list-only combo box shows a text only when it is among its choices.
-        combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
-    }
-}
-
 }  // namespace
 
-void fMain::StoreEditedItem(CNvCtrlTable& item)
+void fMain::CollectEdit(const CNvCtrlTable& item)
 {
     QWidget* control = item.TheControl.data();
     if (!control || !IsField(control) || !IsEdited(control))
         return;
     if (item.Typee != QLatin1String("NVI") && item.Typee != QLatin1String("CP"))
+        return;
+    // Red from a key that changed nothing (Enter, Escape, a copy): no edit, so the device keeps the
+    // bytes it has, not the rounded value the field shows.
+    if (!ChangedByUser(control))
         return;
     // A variable whose last read failed (or that was never read) holds no value the device is known
     // to have: the fields written along with the edit could be stale, or in the units of an earlier
@@ -87,15 +83,13 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        item.SetValue(combo->currentText());
+        m_edits.push_back({item.Name, combo->currentText()});
         return;
     }
     auto* box = qobject_cast<QLineEdit*>(control);
     const device::config::Item* setting = device::config::FindSettable(item.Name);
-    if (!setting) {
-        item.SetValue(box->text());
+    if (!setting)
         return;
-    }
     const auto verdict = device::config::CheckValue(*setting, box->text(), qint16(m_session.DisplayUnits));
     if (verdict.bound == device::config::Verdict::Maximum)
         ShowOutOfRange(item.Description, QStringLiteral("The maximum allowed value is: "), verdict.limit);
@@ -105,17 +99,42 @@ void fMain::StoreEditedItem(CNvCtrlTable& item)
     // inside the limit.
     if (box->text() != verdict.shown)
         box->setText(verdict.shown);
-    item.SetValue(verdict.stored);
+    m_edits.push_back({item.Name, verdict.stored});
+}
+
+bool fMain::PlanEdits()
+{
+    m_plan = device::MakePlan(HeldVariables(), m_edits, qint16(m_session.DisplayUnits), m_session.LonWorksPath());
+    const std::vector<QString> broken = device::CheckPlan(*m_plan, ModelCode, device::Naming::Descriptions);
+    if (broken.empty()) {
+        for (const device::PlannedVariable& variable : m_plan->variables)
+            if (variable.Changes())
+                tables().NvTables.Item(variable.key)->ValueAsChanges = true;
+        return true;
+    }
+    // Nothing goes to a device that would break a rule; the edits stay for the user to mend.
+    const QString text = QStringLiteral("The changes were not applied:") + CrLf + CrLf +
+                         QStringList(broken.begin(), broken.end()).join(CrLf);
+    fLog::Of(m_session).LogError(text);
+    MsgBox(text, Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
+    m_plan.reset();
+    return false;
 }
 
 void fMain::cmdApply_Click()
 {
     m_refusedStores.clear();
+    m_edits.clear();
+    m_plan.reset();
+    const auto planned = std::make_shared<bool>(false);
     std::vector<Step> steps;
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Hourglass); }));
     for (const auto& item : tables().DataItems)
-        steps.push_back(Step::Do([this, item] { StoreEditedItem(*item); }));
-    steps.push_back(Step::Do([this] {
+        steps.push_back(Step::Do([this, item] { CollectEdit(*item); }));
+    steps.push_back(Step::Do([this, planned] {
+        *planned = PlanEdits();
+        if (!*planned)
+            return;
         // A refused field, or a variable whose write failed and was ignored, stays an edit still to
         // be applied: Apply can try it again, and switching units asks before dropping it.
         // (An aborted pass leaves its variable unwritten too.)
@@ -129,12 +148,15 @@ void fMain::cmdApply_Click()
         }
     }));
     // Whatever the write pass did: a field whose variable holds no unwritten change shows the device.
+    // A plan the rules refused leaves every field as it was.
     for (const auto& item : tables().DataItems) {
-        steps.push_back(Step::Do([this, item] {
+        steps.push_back(Step::Do([this, item, planned] {
             QWidget* control = item->TheControl.data();
-            if (control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges &&
-                !m_refusedStores.count(item.get()))
+            if (*planned && control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges &&
+                !m_refusedStores.count(item.get()) && IsEdited(control)) {
                 SetEdited(control, false);
+                m_readTexts[control] = FieldText(control);
+            }
         }));
     }
     steps.push_back(Step::Do([] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }));
@@ -146,21 +168,22 @@ void fMain::cmdApply_Click()
 
 bool fMain::PropagateChanges()
 {
+    if (!m_plan)
+        return true;
     std::vector<Step> steps;
-    for (const auto& table : tables().NvTables) {
-        // Whether this pass writes the variable: one it holds back is neither written nor logged.
-        const auto writing = std::make_shared<bool>(false);
-        steps.push_back(Step::Do([table, writing] {
-            // A change stored before a read that then failed waits for a read, as an edit made
-            // after it does.
-            *writing = table->ValueAsChanges && table->LastReadSucceeded();
-            if (*writing)
-                table->SendNetworkValue();
+    for (const device::PlannedVariable* variable : device::WriteOrder(*m_plan)) {
+        const std::shared_ptr<CNvCpTable> table = tables().NvTables.Item(variable->key);
+        steps.push_back(Step::Do([table, variable] {
+            const QByteArray readBack = device::WriteVariable(*table, *variable);
+            if (readBack != variable->after)
+                throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("SendNetworkValue"),
+                                    QStringLiteral("Verification of ") + table->Name + QStringLiteral(" failed") +
+                                        CrLf + QStringLiteral("written ") + device::RawText(variable->after) +
+                                        QStringLiteral(", read back ") + device::RawText(readBack));
         }));
         // Logged after an ignored failure too; the object then stays marked for the next Apply.
-        steps.push_back(Step::Do([this, table, writing] {
-            if (*writing)
-                fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name, table->NvAsString());
+        steps.push_back(Step::Do([this, table, variable] {
+            fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name, variable->Text());
         }));
     }
     return framework::RunSteps(
@@ -172,12 +195,13 @@ bool fMain::PropagateChanges()
 
 void fMain::cmdCancel_Click()
 {
-    // The values in memory: the last read, or what an Apply stored and could not write.
+    // What the device held at the last read or write: an edit that was never written is dropped, not
+    // shown as if the device had it.
     for (const auto& item : tables().DataItems) {
         QWidget* control = item->TheControl.data();
         if (control && IsField(control) && IsEdited(control)) {
-            ShowInControl(control, item->ShownValue());
             SetEdited(control, false);
+            ShowDeviceValue(control, item->ShownValue());
         }
     }
     for (const auto& table : tables().NvTables)

@@ -212,7 +212,7 @@ void fMain::LeaveTextBox(int Index)
 
 bool fMain::AnyFieldModified() const
 {
-    const auto modified = [this](const auto& entry) { return IsEdited(entry.second); };
+    const auto modified = [this](const auto& entry) { return ChangedByUser(entry.second); };
     return std::any_of(ui.txtNvi.begin(), ui.txtNvi.end(), modified) ||
            std::any_of(ui.cbNvi.begin(), ui.cbNvi.end(), modified);
 }
@@ -221,10 +221,29 @@ bool fMain::AnyFieldModified() const
 
 void fMain::ShowSetpointBand()
 {
-    std::map<QString, QString> texts;
+    ui.setpointBand->setValues(RuleValues(), m_session.DisplayUnits);
+}
+
+std::map<QString, QString> fMain::RuleValues() const
+{
+    QStringList keys;
     for (const QString& name : device::config::CrossFieldItems())
-        texts[name] = ui.txtNvi.at(device::config::FindSettable(name)->controlIndex)->text();
-    ui.setpointBand->setValues(texts, m_session.DisplayUnits);
+        if (const QString& key = device::config::FindSettable(name)->variable; !keys.contains(key))
+            keys.append(key);
+    std::map<QString, QString> held;
+    try {
+        held = device::MakePlan(HeldVariables(keys), {}, m_session.DisplayUnits, m_session.LonWorksPath())
+                   .RuleValuesHeld();
+    } catch (const com::ComError&) {
+        // Bytes the formats cannot read: the texts shown are all there is to judge.
+    }
+    std::map<QString, QString> values;
+    for (const QString& name : device::config::CrossFieldItems()) {
+        const QLineEdit* box = ui.txtNvi.at(device::config::FindSettable(name)->controlIndex);
+        const auto device = held.find(name);
+        values[name] = ChangedByUser(box) || device == held.end() ? box->text() : device->second;
+    }
+    return values;
 }
 
 void fMain::connectEditing()
@@ -402,6 +421,8 @@ void fMain::txtNvi_Change(int Index)
 {
     if (isLocked(Index))
         return;
+    // Typed over what a rule wrote: the user's own text now.
+    m_adjusted.erase(ui.txtNvi.at(Index));
     MarkModified(ui.txtNvi.at(Index));
 }
 
@@ -429,9 +450,8 @@ void fMain::txtNvi_LostFocus(int Index)
     const auto boxOf = [this](const QString& name) {
         return ui.txtNvi.at(device::config::FindSettable(name)->controlIndex);
     };
-    std::map<QString, QString> values;
-    for (const QString& name : device::config::CrossFieldItems())
-        values[name] = boxOf(name)->text();
+    // A field the user did not change counts with what the device holds, not its rounded text.
+    std::map<QString, QString> values = RuleValues();
     const auto adjust = [&](const device::config::Adjustment& adjustment) {
         QLineEdit* box = boxOf(adjustment.item);
         // The box turns red before it gets the focus, where its restore text would be taken: take
@@ -440,6 +460,7 @@ void fMain::txtNvi_LostFocus(int Index)
             box->setProperty("Tag", box->text());
         box->setText(adjustment.text);
         SetEdited(box, true);
+        m_adjusted.insert(box);
         box->setFocus(Qt::OtherFocusReason);
         MsgBox(NoticeOf(adjustment.notice), Buttons::Ok, Icon::None, framework::ApplicationTitle());
     };

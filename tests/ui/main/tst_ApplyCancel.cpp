@@ -136,10 +136,10 @@ private slots:
                                            << "22.5"
                                            << "nciSetPts" << 3 << "22.5";
         // Numbers the device would refuse as written go as it writes them.
-        QTest::newRow("a trailing point") << 0 << 0 << "21."
+        QTest::newRow("a trailing point") << 0 << 0 << "22."
                                           << ""
-                                          << "21"
-                                          << "nciSetPts" << 3 << "21";
+                                          << "22"
+                                          << "nciSetPts" << 3 << "22";
         QTest::newRow("a leading point") << 0 << 6 << "-.5"
                                          << ""
                                          << "-0.5"
@@ -155,8 +155,8 @@ private slots:
                                           << "22";
         QTest::newRow("an exponent") << "2.2e1"
                                      << "22";
-        QTest::newRow("a plus sign") << "+16"
-                                     << "16";
+        QTest::newRow("a plus sign") << "+17"
+                                     << "17";
         QTest::newRow("trailing zeros") << "21.50"
                                         << "21.5";
         QTest::newRow("a leading zero") << "07"
@@ -195,9 +195,11 @@ private slots:
         QFETCH(int, field);
         QFETCH(QString, stored);
         QVERIFY(m.makeWorld(qint16(units)));
-        // Cooling far above any heating typed: the dead band stays out of the way.
+        // Cooling far above any heating typed, and the heating limit as high as the device holds it
+        // (90 °F): the rules between the set points stay out of the way.
         m.setDeviceBox(UnoccCool, QStringLiteral("45"));
         m.setDeviceBox(OccCool, QStringLiteral("45"));
+        m.setDeviceBox(HeatMax, QStringLiteral("32.22"));
         QVERIFY(m.configure());
         QCOMPARE(int(m.session->DisplayUnits), units);
         testsupport::ScriptedMessageBoxes boxes;
@@ -388,12 +390,12 @@ private slots:
         }
 
         if (!passEnded) {
-            // Cancel shows what is in memory, the values stored by the Apply, in the normal colour.
+            // Cancel drops what was never written: the fields show what the device holds, clean.
             m.setFaults(DeviceFaults{});
             m.log().Clear();
             m.ui().cmdCancel->click();
-            QCOMPARE(m.box(OccHeat)->text(), QStringLiteral("20"));
-            QCOMPARE(m.box(7)->text(), QStringLiteral("45"));
+            QCOMPARE(m.box(OccHeat)->text().toDouble(), heatingBefore);
+            QCOMPARE(m.box(7)->text(), humidityBefore);
             QVERIFY(m.isNormal(m.box(OccHeat)));
             QVERIFY(m.isNormal(m.box(7)));
             QVERIFY(m.buttonsDisabled());

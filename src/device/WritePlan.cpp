@@ -1,0 +1,259 @@
+#include "device/WritePlan.h"
+
+#include "device/CNvCpTable.h"
+#include "device/Global.h"
+#include "framework/Numbers.h"
+#include "platform/objectserver/ValueFormats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace device {
+
+namespace {
+
+const QString Source = QStringLiteral("MakePlan");
+
+// Equal to the precision the device's values have (nine decimals at most); the rest is binary noise.
+bool Same(double a, double b)
+{
+    return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
+}
+
+QByteArray FieldBytes(const QByteArray& bytes, const lns::formats::FieldReading& field)
+{
+    return bytes.mid(field.offset, field.bytes);
+}
+
+}  // namespace
+
+const PlannedItem* Plan::Item(const QString& name) const
+{
+    const auto found = std::find_if(items.begin(), items.end(), [&](const PlannedItem& p) { return p.name() == name; });
+    return found == items.end() ? nullptr : &*found;
+}
+
+const PlannedVariable* Plan::Variable(const QString& key) const
+{
+    const auto found =
+        std::find_if(variables.begin(), variables.end(), [&](const PlannedVariable& v) { return v.key == key; });
+    return found == variables.end() ? nullptr : &*found;
+}
+
+bool Plan::Changes() const
+{
+    return std::any_of(variables.begin(), variables.end(), [](const PlannedVariable& v) { return v.Changes(); });
+}
+
+std::map<QString, QString> Plan::RuleValues(const std::function<bool(const QString& key)>& written) const
+{
+    std::map<QString, QString> values;
+    for (const QString& name : config::CrossFieldItems()) {
+        const PlannedItem* planned = Item(name);
+        if (!planned)
+            continue;
+        const std::optional<double>& number =
+            written(planned->item->variable) ? planned->newNumber : planned->oldNumber;
+        if (number)
+            values[name] = framework::ShortestNumber(*number);
+    }
+    return values;
+}
+
+QString FormatInUnits(const QString& format, qint16 units)
+{
+    const qsizetype suffix = format.indexOf(QLatin1Char('#'));
+    if (suffix < 0)
+        return format;
+    return format.left(suffix) + (units == 0 ? QStringLiteral("#SI") : QStringLiteral("#US"));
+}
+
+Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& edits, qint16 units,
+              const QString& lonWorksPath)
+{
+    Plan plan;
+    plan.units = units;
+    std::map<QString, QString> asked;
+    for (const Edit& edit : edits) {
+        const config::Item* item = config::FindSettable(edit.item);
+        const bool heldHere = item && std::any_of(held.begin(), held.end(), [&](const HeldVariable& h) {
+                                  return h.key == item->variable;
+                              });
+        if (!heldHere)
+            throw com::ComError(Global::ErrInvalidArgument, Source,
+                                QStringLiteral("%1 is no settable item of the variables read").arg(edit.item));
+        asked[edit.item] = edit.text;
+    }
+
+    std::map<QString, PlannedItem> planned;
+    for (const HeldVariable& h : held) {
+        PlannedVariable v;
+        v.key = h.key;
+        v.format = FormatInUnits(h.format, units);
+        v.separator = h.separator;
+        v.before = h.bytes;
+        const QVector<lns::formats::FieldReading> before = lns::formats::Read(v.format, h.bytes, lonWorksPath);
+        for (const lns::formats::FieldReading& field : before)
+            v.fields.append(field.text);
+        std::set<int> edited;
+        for (const config::Item& item : config::Items()) {
+            const auto edit = asked.find(item.name);
+            if (item.variable != h.key || item.kind == config::ItemKind::ReadOnly || edit == asked.end())
+                continue;
+            if (item.field >= v.fields.size())
+                throw com::ComError(Global::ErrSubscriptOutOfRange, Source,
+                                    QStringLiteral("%1 has no field for %2").arg(h.key, item.name));
+            v.fields[item.field] = edit->second;
+            edited.insert(item.field);
+        }
+        v.after = edited.empty() ? h.bytes : lns::formats::Parse(v.format, v.Text(), qint32(h.bytes.size()), lonWorksPath);
+        for (int i = 0; i < before.size(); ++i) {
+            // A field nobody edited must go back as the device holds it; a format that cannot say it
+            // exactly would change a value nobody meant to change.
+            if (!edited.count(i) && FieldBytes(v.after, before[i]) != FieldBytes(h.bytes, before[i]))
+                throw com::ComError(lns::ObjectServerError(lns::ErrFormatFailed), Source,
+                                    QStringLiteral("Field %1 of %2 cannot be written back as the device holds it.")
+                                        .arg(i)
+                                        .arg(h.key));
+        }
+        const QVector<lns::formats::FieldReading> after =
+            edited.empty() ? before : lns::formats::Read(v.format, v.after, lonWorksPath);
+        for (const config::Item& item : config::Items()) {
+            if (item.variable != h.key || item.kind == config::ItemKind::ReadOnly || item.field >= before.size())
+                continue;
+            PlannedItem p;
+            p.item = &item;
+            p.oldText = before[item.field].text;
+            p.newText = after[item.field].text;
+            p.oldNumber = before[item.field].number;
+            p.newNumber = after[item.field].number;
+            p.step = before[item.field].step;
+            if (const auto edit = asked.find(item.name); edit != asked.end())
+                p.asked = edit->second;
+            p.changes = FieldBytes(v.before, before[item.field]) != FieldBytes(v.after, before[item.field]);
+            if (p.changes)
+                v.changedItems.append(item.name);
+            planned[item.name] = p;
+        }
+        plan.variables.push_back(std::move(v));
+    }
+    for (const config::Item& item : config::Items())
+        if (const auto found = planned.find(item.name); found != planned.end() && found->second.item == &item)
+            plan.items.push_back(found->second);
+    return plan;
+}
+
+std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming)
+{
+    const auto label = [naming](const QString& name) {
+        const config::Item* item = config::FindSettable(name);
+        return naming == Naming::Descriptions && item && !item->description.isEmpty() ? item->description : name;
+    };
+    std::vector<QString> broken;
+    const QSet<QString> disabled = config::DisabledItems(modelCode);
+    const int u = plan.units == 0 ? 0 : 1;
+    for (const PlannedItem& p : plan.items) {
+        if (!p.asked)
+            continue;
+        const config::Item& item = *p.item;
+        if (disabled.contains(item.name)) {
+            broken.push_back(QStringLiteral("%1: model %2 does not have it").arg(label(item.name)).arg(modelCode));
+            continue;
+        }
+        const config::Verdict verdict = config::CheckValue(item, *p.asked, plan.units);
+        if (verdict.kind == config::Verdict::Refused) {
+            broken.push_back(verdict.reason);
+            continue;
+        }
+        if (item.kind != config::ItemKind::Number || !p.newNumber)
+            continue;
+        const double asked = *framework::ToNumber(*p.asked);
+        const double stored = *p.newNumber;
+        if (p.step > 0 && !Same(asked, stored))
+            broken.push_back(QStringLiteral("%1: %2 is finer than the device holds (steps of %3)")
+                                 .arg(label(item.name), *p.asked, framework::ShortestNumber(p.step)));
+        else if (item.limited && stored > item.max[u] && !Same(stored, item.max[u]))
+            broken.push_back(QStringLiteral("%1: the device would hold %2, above the maximum %3")
+                                 .arg(label(item.name), p.newText, framework::ShortestNumber(item.max[u])));
+        else if (item.limited && stored < item.min[u] && !Same(stored, item.min[u]))
+            broken.push_back(QStringLiteral("%1: the device would hold %2, below the minimum %3")
+                                 .arg(label(item.name), p.newText, framework::ShortestNumber(item.min[u])));
+    }
+    for (const QString& rule : config::CrossFieldViolations(plan.RuleValuesAfter(), label))
+        broken.push_back(rule);
+    return broken;
+}
+
+std::vector<const PlannedVariable*> WriteOrder(const Plan& plan)
+{
+    std::vector<const PlannedVariable*> remaining;
+    for (const PlannedVariable& v : plan.variables)
+        if (v.Changes())
+            remaining.push_back(&v);
+    std::vector<const PlannedVariable*> order;
+    std::set<QString> written;
+    while (!remaining.empty()) {
+        // The first variable whose write leaves the device keeping the rules; the first of all when
+        // none does (a device that broke them before, or two that must change together).
+        auto next = std::find_if(remaining.begin(), remaining.end(), [&](const PlannedVariable* v) {
+            const auto values = plan.RuleValues([&](const QString& key) { return key == v->key || written.count(key); });
+            return config::CrossFieldViolations(values).empty();
+        });
+        if (next == remaining.end())
+            next = remaining.begin();
+        written.insert((*next)->key);
+        order.push_back(*next);
+        remaining.erase(next);
+    }
+    return order;
+}
+
+QString RawText(const QByteArray& bytes)
+{
+    QStringList texts;
+    texts.reserve(bytes.size());
+    for (const char byte : bytes)
+        texts.append(QString::number(quint8(byte)));
+    return texts.join(QLatin1Char(' '));
+}
+
+HeldVariable HeldOf(const CNvCpTable& table)
+{
+    return HeldVariable{table.Key, table.LastReadFormat(), table.Separator, table.DeviceBytes};
+}
+
+QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned)
+{
+    if (planned.format != table.LastReadFormat())
+        throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("SendNetworkValue"),
+                            QStringLiteral("%1 was planned in %2 but read in %3")
+                                .arg(table.Name, planned.format, table.LastReadFormat()));
+    const std::optional<QStringList> fieldsBefore = table.NvAsArray;
+    table.NvAsArray = planned.fields;
+    table.ValueAsChanges = true;
+    try {
+        table.SendNetworkValue();
+    } catch (...) {
+        table.NvAsArray = fieldsBefore;
+        table.ValueAsChanges = true;
+        throw;
+    }
+    QByteArray readBack;
+    try {
+        readBack = table.ReadBytes();
+    } catch (...) {
+        // Written, but nobody knows what the device holds: still a change to make.
+        table.ValueAsChanges = true;
+        throw;
+    }
+    table.DeviceBytes = readBack;
+    if (readBack != planned.after) {
+        table.ValueAsChanges = true;
+        table.NvAsArray = lns::formats::Format(planned.format, readBack, table.InstallationPath())
+                              .split(table.Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    }
+    return readBack;
+}
+
+}  // namespace device

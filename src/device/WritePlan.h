@@ -1,0 +1,126 @@
+#pragma once
+// One way from an edit to the device, for the window's Apply and the profiles alike. The plan works out,
+// from the bytes the device's variables held when last read and the edits, the bytes each variable will
+// hold (the edits parsed in their units, at the field's resolution; every other field keeps its bytes)
+// and what every item will then hold. The check judges the rules on those values, never on a text shown
+// or typed. The write order keeps the rules true between two writes where such an order exists.
+#include "device/ConfigModel.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+class CNvCpTable;
+
+namespace device {
+
+// A variable as the device held it at its last read.
+struct HeldVariable {
+    QString key;     // the access object's key ("nciSetPts")
+    QString format;  // the format of that read, unit suffix included
+    QString separator;
+    QByteArray bytes;
+};
+
+// A value asked for: an item's text in the plan's units, as it is to be stored (a value entered on a
+// limit already moved inside it).
+struct Edit {
+    QString item;
+    QString text;
+};
+
+struct PlannedVariable {
+    QString key;
+    QString format;  // of the texts below: the plan's units
+    QString separator;
+    QByteArray before;
+    QByteArray after;
+    // What a write sends: the fields nobody edited as the device shows them, the edits as asked.
+    QStringList fields;
+    // The edited items whose field bytes change.
+    QStringList changedItems;
+
+    bool Changes() const { return before != after; }
+    QString Text() const { return fields.join(separator); }
+};
+
+struct PlannedItem {
+    const config::Item* item = nullptr;
+    // As the device shows the value in the plan's units, before and after.
+    QString oldText;
+    QString newText;
+    // At full precision; none for a choice.
+    std::optional<double> oldNumber;
+    std::optional<double> newNumber;
+    // Between two values the field holds in the plan's units; 0 where they are converted from the
+    // device's own units, which have no fixed step in the other system.
+    double step = 0;
+    std::optional<QString> asked;  // the edit's text, when the plan has one for the item
+    bool changes = false;          // its bytes change
+
+    const QString& name() const { return item->name; }
+};
+
+class Plan {
+public:
+    qint16 units = 0;
+    std::vector<PlannedVariable> variables;  // in the order held
+    std::vector<PlannedItem> items;          // the settable items of those variables, in item order
+
+    const PlannedItem* Item(const QString& name) const;
+    const PlannedVariable* Variable(const QString& key) const;
+    bool Changes() const;
+    // The values the rules between the set points read, at full precision, by item name: as planned
+    // for the items whose variable is written, as held for the others.
+    std::map<QString, QString> RuleValues(const std::function<bool(const QString& key)>& written) const;
+    std::map<QString, QString> RuleValuesAfter() const
+    {
+        return RuleValues([](const QString&) { return true; });
+    }
+    std::map<QString, QString> RuleValuesHeld() const
+    {
+        return RuleValues([](const QString&) { return false; });
+    }
+};
+
+// A variable's format name in the given units: the unit suffix replaced, a format without one kept.
+QString FormatInUnits(const QString& format, qint16 units);
+
+// Raises com::ComError when an edit names no settable item of the variables held, when its text does
+// not fit the field (the object server's own words), or when a field nobody edited would not be written
+// back as the device holds it.
+Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& edits, qint16 units,
+              const QString& lonWorksPath);
+
+// How a violation names an item: by its name (reports, logs) or its description (the window).
+enum class Naming { ItemNames, Descriptions };
+
+// Every rule the plan breaks, one text each, naming the items, the rule and the values: for an edited
+// item its choices, whole numbers, limits in the plan's units, the step its field holds (a value finer
+// than the device keeps in its own units is refused, not rounded), and whether the model has it; for all
+// items the rules between the set points, their limits and the dead band. Empty: the plan may be
+// written.
+std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming = Naming::ItemNames);
+
+// The variables that change, in the order to write them: where one exists, an order after each write
+// of which the device still keeps the rules between its set points.
+std::vector<const PlannedVariable*> WriteOrder(const Plan& plan);
+
+// Bytes as the reports and the log show them: in decimal, one blank between bytes.
+QString RawText(const QByteArray& bytes);
+
+// What the access object holds of its device variable, for a plan.
+HeldVariable HeldOf(const CNvCpTable& table);
+
+// Writes a planned variable through its access object, whole, in the plan's format, then reads its bytes
+// back and returns them. The access object then holds what the device holds: the fields written (or, when
+// the bytes read back differ, the fields of those bytes) and the bytes read back; it stays marked changed
+// unless they are the planned ones. A failed write raises the object server's failure ("Error updating
+// ...") and leaves the access object as it was.
+QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned);
+
+}  // namespace device
