@@ -107,7 +107,7 @@ Applied apply(const QStringList& paths, const QString& profile, fLog& log)
 {
     QElapsedTimer timer;
     timer.start();
-    const QString text = profiles::Apply(Network, paths, profile, false, log);
+    const QString text = profiles::Apply(Network, paths, profile, false, log).ToJson();
     const double ns = double(timer.nsecsElapsed()) / double(paths.size());
     const QJsonObject report = QJsonDocument::fromJson(text.toUtf8()).object();
     Applied applied{ns, 0, {}};

@@ -30,7 +30,8 @@ QByteArray BytesOfRawText(const QString& text)
         if (code == fixed)
             reason = Global::ObjectServerErrorText(code);
     }
-    throw com::ComError(e.number(), operation, step + QLatin1Char(' ') + name + QLatin1Char(' ') + CrLf + reason);
+    throw com::ComError(e.number(), operation, step + QLatin1Char(' ') + name + QLatin1Char(' ') + CrLf + reason,
+                        e.cause());
 }
 
 // Anything that is not a ComError is still reported the same way, as an unexpected failure.

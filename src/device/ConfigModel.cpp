@@ -155,11 +155,6 @@ double Gap(double difference)
     return std::round(difference * 1e9) / 1e9;
 }
 
-bool OneOf(qint16 value, std::initializer_list<qint16> codes)
-{
-    return std::find(codes.begin(), codes.end(), value) != codes.end();
-}
-
 }  // namespace
 
 const std::vector<Item>& Items()
@@ -362,17 +357,45 @@ std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& valu
     return broken;
 }
 
-ModelOptions OptionsOf(qint16 m)
+const std::vector<Model>& KnownModels()
 {
-    ModelOptions o;
-    o.rhOptions = !OneOf(m, {41, 42, 44, 46, 48, 50, 51, 60, 61});
-    o.floatingActuator = !OneOf(m, {41, 42, 47, 48, 49, 50, 51, 61});
-    o.onOffCycling = !OneOf(m, {47, 48, 49, 50, 51, 61});
-    o.analogOutput = !OneOf(m, {41, 42, 43, 44, 45, 46, 60});
-    o.autoFunction = m != 51;
-    o.fanMenu = !OneOf(m, {51, 60, 61});
-    o.sequenceChoice = m != 51;
-    return o;
+    // Each model with what it has: RH options, floating actuator, on/off cycling, analog output,
+    // auto function, fan menu, choice of sequence.
+    // One model a line: the formatter leaves the table alone.
+    // clang-format off
+    static const std::vector<Model> models{
+        {30, {true,  true,  true,  true,  true,  true,  true}},
+        {41, {false, false, true,  false, true,  true,  true}},
+        {42, {false, false, true,  false, true,  true,  true}},
+        {43, {true,  true,  true,  false, true,  true,  true}},
+        {44, {false, true,  true,  false, true,  true,  true}},
+        {45, {true,  true,  true,  false, true,  true,  true}},
+        {46, {false, true,  true,  false, true,  true,  true}},
+        {47, {true,  false, false, true,  true,  true,  true}},
+        {48, {false, false, false, true,  true,  true,  true}},
+        {49, {true,  false, false, true,  true,  true,  true}},
+        {50, {false, false, false, true,  true,  true,  true}},
+        {51, {false, false, false, true,  false, false, false}},
+        {60, {false, true,  true,  false, true,  false, true}},
+        {61, {false, false, false, true,  true,  false, true}},
+    };
+    // clang-format on
+    return models;
+}
+
+bool IsKnownModel(qint16 modelCode)
+{
+    const auto& models = KnownModels();
+    return std::any_of(models.begin(), models.end(), [&](const Model& m) { return m.code == modelCode; });
+}
+
+ModelOptions OptionsOf(qint16 modelCode)
+{
+    // A model code not known has everything.
+    for (const Model& model : KnownModels())
+        if (model.code == modelCode)
+            return model.options;
+    return ModelOptions{};
 }
 
 QSet<QString> DisabledItems(qint16 modelCode)

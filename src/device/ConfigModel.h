@@ -113,6 +113,13 @@ struct ModelOptions {
     bool fanMenu = true;
     bool sequenceChoice = true;
 };
+// The thermostat models this program knows, each with what it has, in code order.
+struct Model {
+    qint16 code;
+    ModelOptions options;
+};
+const std::vector<Model>& KnownModels();
+bool IsKnownModel(qint16 modelCode);
 ModelOptions OptionsOf(qint16 modelCode);
 // The settable items the model switches off.
 QSet<QString> DisabledItems(qint16 modelCode);

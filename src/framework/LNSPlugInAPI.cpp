@@ -29,22 +29,6 @@ const QString Profiles = QString::fromLatin1(MMain::ProfilesInterface);
 // The runtime's number for an argument the procedure does not take.
 constexpr qint32 InvalidProcedureCall = 5;
 
-// The devices of an Apply report that had something written to them.
-QStringList WrittenDevices(const QString& report)
-{
-    QStringList written;
-    const QJsonArray devices =
-        QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("devices")).toArray();
-    for (const auto& device : devices) {
-        const QJsonArray items = device.toObject().value(QLatin1String("items")).toArray();
-        if (std::any_of(items.begin(), items.end(), [](const QJsonValue& item) {
-                return item.toObject().value(QLatin1String("state")).toString() == QLatin1String("written");
-            }))
-            written << device.toObject().value(QLatin1String("path")).toString();
-    }
-    return written;
-}
-
 }  // namespace
 
 PlugInHost::~PlugInHost()
@@ -301,16 +285,17 @@ QString LNSPlugInAPI::Compare(const QString& network, const QString& devicePath,
 QString LNSPlugInAPI::Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
                             bool dryRun)
 {
-    QString report = profiles::Apply(network, devicePaths, profileJson, dryRun, fLog::Of(m_host.session),
-                                     [this](quint32 done, quint32 total, const QString& path) {
-                                         emitSignal(Profiles, QStringLiteral("Progress"),
-                                                    {QVariant::fromValue(done), QVariant::fromValue(total), path});
-                                     });
+    const profiles::Report report =
+        profiles::Apply(network, devicePaths, profileJson, dryRun, fLog::Of(m_host.session),
+                        [this](quint32 done, quint32 total, const QString& path) {
+                            emitSignal(Profiles, QStringLiteral("Progress"),
+                                       {QVariant::fromValue(done), QVariant::fromValue(total), path});
+                        });
     // The window would otherwise go on showing what the device held before.
     if (window() && window()->isVisible())
-        for (const QString& path : WrittenDevices(report))
+        for (const QString& path : report.WrittenPaths())
             window()->DeviceWrittenElsewhere(network, path);
-    return report;
+    return report.ToJson();
 }
 
 QStringList LNSPlugInAPI::DevicesOfModel(const QString& network, qint16 modelCode)

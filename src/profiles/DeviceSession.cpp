@@ -6,15 +6,11 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
-#include "platform/objectserver/ValueFormats.h"
-#include "platform/registry/LonWorksInstallation.h"
 #include "ui/log/fLog.h"
 
 namespace profiles {
 
 namespace {
-
-const QString RawFormat = QStringLiteral("RAW");
 
 QString PathOf(const QString& network, const QString& system, const QString& subsystem, const QString& device)
 {
@@ -23,7 +19,7 @@ QString PathOf(const QString& network, const QString& system, const QString& sub
 
 }  // namespace
 
-DeviceSession::DeviceSession(const QString& network, qint16 units) : m_lonWorksPath(registry::LonWorksPath())
+DeviceSession::DeviceSession(const QString& network, qint16 units)
 {
     m_session.DisplayUnits = units;
     framework::OpenNetworkByName(m_session.Link(), network, QString());
@@ -130,20 +126,6 @@ qint16 DeviceSession::ModelCodeOf(const CNvCpTable& table)
         throw com::ComError(13, QStringLiteral("ReadModelCode"),
                             QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(field));
     return *code;
-}
-
-QString DeviceSession::ReadRaw(CNvCpTable& table)
-{
-    table.MyNetworkVariable->SetNvAccessOption(0);
-    table.MyNetworkVariable->SetNvFormatSpec(RawFormat);
-    return table.MyNetworkVariable->NvFormattedValue().replace(QLatin1Char('\t'), QLatin1Char(' '));
-}
-
-QString DeviceSession::RawOfFields(const CNvCpTable& table, qsizetype size) const
-{
-    const QByteArray raw =
-        lns::formats::Parse(table.LastReadFormat(), table.NvAsString(), qint32(size), m_lonWorksPath);
-    return lns::formats::Format(RawFormat, raw, m_lonWorksPath).replace(QLatin1Char('\t'), QLatin1Char(' '));
 }
 
 }  // namespace profiles

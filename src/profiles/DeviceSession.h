@@ -47,16 +47,11 @@ public:
     qint16 ReadModelCode(fLog* log);
     // The model code in the raw model variable as read; raises 13 when it is not a number.
     static qint16 ModelCodeOf(const CNvCpTable& rawModel);
-    // The variable's raw bytes as the device holds them now: the object server's raw format, in
-    // decimal, one blank between bytes.
-    QString ReadRaw(CNvCpTable& table);
-    // The same for the bytes the fields of the table stand for, in the format of its last read; size
-    // is the variable's size in bytes.
-    QString RawOfFields(const CNvCpTable& table, qsizetype size) const;
+    // The installation whose types format the device's values.
+    const QString& LonWorksPath() { return m_session.LonWorksPath(); }
 
 private:
     framework::PlugInSession m_session;
-    QString m_lonWorksPath;
     lns::Ptr<lns::NetworkVariables> m_variables;  // of the device in use
     QHash<QString, CNvCpTable*> m_byKey;          // those asked for, by the key as asked
 };

@@ -1,5 +1,6 @@
 #include "profiles/ProfileDocument.h"
 
+#include "device/ConfigModel.h"
 #include "framework/Connection.h"
 #include "framework/Numbers.h"
 #include "profiles/JsonText.h"
@@ -18,6 +19,14 @@ namespace {
 [[noreturn]] void Refuse(const QString& reason)
 {
     throw framework::PlugInError(ErrProfileRefused, QStringLiteral("The profile is refused: ") + reason);
+}
+
+QString KnownModelCodes()
+{
+    QStringList codes;
+    for (const device::config::Model& model : device::config::KnownModels())
+        codes.append(QString::number(model.code));
+    return codes.join(QStringLiteral(", "));
 }
 
 QString ValueText(const QJsonValue& value)
@@ -42,6 +51,9 @@ ProfileDocument ReadProfile(const QString& json)
         Refuse(QStringLiteral("it is not JSON (%1 at offset %2)").arg(error.errorString()).arg(error.offset));
     if (!document.isObject())
         Refuse(QStringLiteral("it is not a JSON object"));
+    // A parser keeps the last of two values under one key: which one the author meant is unknown.
+    if (const std::optional<QString> duplicate = FirstDuplicateKey(json))
+        Refuse(QStringLiteral("the key \"%1\" appears twice in one object").arg(*duplicate));
     const QJsonObject root = document.object();
     static const QStringList Known = {QStringLiteral("format"), QStringLiteral("version"), QStringLiteral("programId"),
                                       QStringLiteral("model"),  QStringLiteral("units"),   QStringLiteral("values")};
@@ -63,8 +75,9 @@ ProfileDocument ReadProfile(const QString& json)
     profile.programId = programId.toString();
     const QJsonValue model = root.value(QStringLiteral("model"));
     const double modelNumber = model.toDouble(-1);
-    if (!model.isDouble() || modelNumber < 0 || modelNumber > 32767 || std::trunc(modelNumber) != modelNumber)
-        Refuse(QStringLiteral("its model code is not a whole number from 0 to 32767"));
+    if (!model.isDouble() || modelNumber < 0 || modelNumber > 32767 || std::trunc(modelNumber) != modelNumber ||
+        !device::config::IsKnownModel(qint16(modelNumber)))
+        Refuse(QStringLiteral("its model code is not one of a KR5M-HU thermostat (%1)").arg(KnownModelCodes()));
     profile.model = qint16(modelNumber);
     const QJsonValue units = root.value(QStringLiteral("units"));
     if (units.isUndefined())
@@ -79,6 +92,8 @@ ProfileDocument ReadProfile(const QString& json)
     if (!values.isObject())
         Refuse(QStringLiteral("it holds no \"values\" object"));
     const QJsonObject valueObject = values.toObject();
+    if (valueObject.isEmpty())
+        Refuse(QStringLiteral("its \"values\" object is empty: it would apply nothing"));
     for (auto it = valueObject.begin(); it != valueObject.end(); ++it)
         profile.values.emplace_back(it.key(), it.value());
     return profile;

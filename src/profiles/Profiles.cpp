@@ -4,6 +4,7 @@
 #include "device/Collections.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
+#include "device/WritePlan.h"
 #include "framework/Connection.h"
 #include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
@@ -51,21 +52,11 @@ QString FieldText(const Item& item, const CNvCpTable& table)
     return number ? framework::ShortestNumber(*number) : field;
 }
 
-bool SameText(const Item& item, const QString& a, const QString& b)
+// A failure's description on one line, for the report: the object server's own words where the
+// program described it again.
+QString OneLine(const com::ComError& e)
 {
-    if (item.kind == ItemKind::Number) {
-        const auto x = framework::ToNumber(a);
-        const auto y = framework::ToNumber(b);
-        if (x && y)
-            return *x == *y;
-    }
-    return a == b;
-}
-
-// A failure's description on one line, for the report.
-QString OneLine(const QString& description)
-{
-    return description.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+    return e.cause().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).join(QLatin1Char(' '));
 }
 
 // One value of the profile, checked as the window checks what is typed into its field.
@@ -114,6 +105,50 @@ CheckedProfile CheckProfile(const QString& json)
     return checked;
 }
 
+// The variables read for an apply: those of the items to apply and those the rules read, in the order
+// of the device's access objects.
+QStringList VariablesToRead(const CheckedProfile& profile, const QSet<QString>& disabled)
+{
+    QStringList needed;
+    for (const CheckedValue& value : profile.values)
+        if (!disabled.contains(value.item->name))
+            needed.append(value.item->variable);
+    for (const QString& name : device::config::CrossFieldItems())
+        needed.append(device::config::FindSettable(name)->variable);
+    QStringList ordered;
+    for (const QString& variable : SettableVariables())
+        if (needed.contains(variable))
+            ordered.append(variable);
+    return ordered;
+}
+
+// Puts the variables written before a failure back to the bytes they held, the last written first, and
+// reads each back. Returns those that still hold the new bytes (or nobody knows what).
+QStringList PutBack(DeviceSession& session, const std::vector<const device::PlannedVariable*>& written, fLog& log)
+{
+    QStringList leftNew;
+    for (auto it = written.rbegin(); it != written.rend(); ++it) {
+        const device::PlannedVariable& variable = **it;
+        CNvCpTable& table = session.Table(variable.key);
+        try {
+            table.WriteBytes(variable.before);
+            const QByteArray readBack = table.ReadBytes();
+            if (readBack == variable.before) {
+                table.DeviceBytes = readBack;
+                log.LogCommand(QStringLiteral("Putting back ") + table.Name, device::RawText(variable.before));
+                continue;
+            }
+            log.LogError(QStringLiteral("Putting back ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
+                         device::RawText(variable.before) + QStringLiteral(", read back ") +
+                         device::RawText(readBack));
+        } catch (const com::ComError& e) {
+            log.LogError(e.description());
+        }
+        leftNew.prepend(table.Name);
+    }
+    return leftNew;
+}
+
 // Applies (or, on a dry run, compares) the checked profile on one device.
 DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const CheckedProfile& profile, bool dryRun,
                             fLog& log)
@@ -123,7 +158,7 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
     try {
         const lns::Ptr<lns::AppDevice> device = session.Device(path);
         if (!DeviceSession::IsThermostat(*device)) {
-            outcome.status = QStringLiteral("refused");
+            outcome.status = DeviceStatus::Refused;
             outcome.message = QStringLiteral("not a KR5M-HU thermostat (program ID %1)").arg(device->DeviceProgramId());
             return outcome;
         }
@@ -132,108 +167,92 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
         // found on reading that back.
         outcome.model = session.ReadModelCode(nullptr);
         const QSet<QString> disabled = device::config::DisabledItems(outcome.model);
-
-        // The variables of the items to apply, and those the cross-field rules read: as the device holds them.
-        QStringList needed;
-        for (const CheckedValue& value : profile.values)
-            if (!disabled.contains(value.item->name) && !needed.contains(value.item->variable))
-                needed.append(value.item->variable);
-        for (const QString& name : device::config::CrossFieldItems())
-            if (const Item* item = device::config::FindSettable(name); item && !needed.contains(item->variable))
-                needed.append(item->variable);
-        std::map<QString, QStringList> asRead;
-        QStringList variables;
-        for (const QString& variable : SettableVariables()) {
-            if (!needed.contains(variable))
-                continue;
+        std::vector<device::HeldVariable> held;
+        for (const QString& variable : VariablesToRead(profile, disabled)) {
             CNvCpTable& table = session.Table(variable);
             session.Read(table, nullptr);
-            asRead[variable] = *table.NvAsArray;
-            variables.append(variable);
+            held.push_back(device::HeldOf(table));
         }
+        std::vector<device::Edit> edits;
+        for (const CheckedValue& value : profile.values)
+            if (!disabled.contains(value.item->name))
+                edits.push_back({value.item->name, value.stored});
+        const device::Plan plan = device::MakePlan(held, edits, profile.document.units, session.LonWorksPath());
 
-        // The values after the apply, for the rules between items.
-        outcome.items.reserve(profile.values.size());
-        std::map<QString, QString> after;
-        for (const QString& name : device::config::CrossFieldItems())
-            if (const Item* item = device::config::FindSettable(name); item && !disabled.contains(name))
-                after[name] = FieldText(*item, session.Table(item->variable));
+        const std::vector<QString> broken = device::CheckPlan(plan, outcome.model);
+        if (!broken.empty()) {
+            outcome.status = DeviceStatus::Refused;
+            outcome.message = QStringList(broken.begin(), broken.end()).join(QStringLiteral("; "));
+            return outcome;
+        }
+        // What each item holds now and will hold: the device's values, never the profile's texts.
         for (const CheckedValue& value : profile.values) {
-            ItemOutcome row{value.item->name, {}, value.shown, {}, {}};
-            if (disabled.contains(value.item->name)) {
-                row.state = QStringLiteral("skipped");
-                row.reason = QStringLiteral("model %1 does not have it").arg(outcome.model);
+            ItemOutcome row{value.item->name, {}, {}, ItemState::Skipped, {}};
+            if (const device::PlannedItem* planned = plan.Item(value.item->name); planned && planned->asked) {
+                row.oldText = planned->oldText;
+                row.newText = planned->newText;
+                row.state = !planned->changes ? ItemState::Unchanged
+                            : dryRun          ? ItemState::WouldChange
+                                              : ItemState::NotWritten;
             } else {
-                row.oldText = FieldText(*value.item, session.Table(value.item->variable));
-                after[value.item->name] = value.shown;
+                row.reason = QStringLiteral("model %1 does not have it").arg(outcome.model);
             }
             outcome.items.push_back(row);
         }
-        const std::vector<QString> broken = device::config::CrossFieldViolations(after);
-        if (!broken.empty()) {
-            outcome.status = QStringLiteral("refused");
-            outcome.message = QStringList(broken.begin(), broken.end()).join(QStringLiteral("; "));
-            outcome.items.clear();
+        if (!plan.Changes()) {
+            outcome.status = DeviceStatus::Unchanged;
+            return outcome;
+        }
+        if (dryRun) {
+            outcome.status = DeviceStatus::WouldChange;
             return outcome;
         }
 
-        // The new fields; then each variable whose raw bytes change, written whole, in order.
-        for (std::size_t i = 0; i < profile.values.size(); ++i) {
-            const CheckedValue& value = profile.values[i];
-            if (disabled.contains(value.item->name))
-                continue;
-            CNvCpTable& table = session.Table(value.item->variable);
-            QStringList& fields = *table.NvAsArray;
-            if (value.item->field >= fields.size())
-                throw com::ComError(Global::ErrSubscriptOutOfRange, path,
-                                    QStringLiteral("%1 has no field for %2").arg(table.Name, value.item->name));
-            fields[value.item->field] = value.stored;
-            ItemOutcome& row = outcome.items[i];
-            const bool same = SameText(*value.item, row.oldText, row.newText);
-            row.state = same     ? QStringLiteral("unchanged")
-                        : dryRun ? QStringLiteral("would-change")
-                                 : QStringLiteral("written");
-        }
-        bool changed = false;
+        std::vector<const device::PlannedVariable*> written;
         bool verified = true;
-        for (const QString& variable : variables) {
-            CNvCpTable& table = session.Table(variable);
-            // Fields as the device formatted them stand for its bytes; only a changed text can
-            // change them, and it changes them only when its bytes differ from the device's.
-            if (*table.NvAsArray == asRead[variable])
-                continue;
-            const QString before = session.ReadRaw(table);
-            const QString wanted =
-                session.RawOfFields(table, before.isEmpty() ? 0 : before.count(QLatin1Char(' ')) + 1);
-            if (wanted == before)
-                continue;
-            changed = true;
-            if (dryRun)
-                continue;
-            table.SendNetworkValue();
-            log.LogCommand(QStringLiteral("Updating ") + table.Name, table.NvAsString());
-            const QString readBack = session.ReadRaw(table);
-            const bool same = readBack == wanted;
+        for (const device::PlannedVariable* variable : device::WriteOrder(plan)) {
+            CNvCpTable& table = session.Table(variable->key);
+            QByteArray readBack;
+            try {
+                readBack = device::WriteVariable(table, *variable);
+            } catch (const com::ComError& e) {
+                // Half a configuration is one nobody meant: what went before is put back.
+                log.LogError(e.description());
+                outcome.leftNew = PutBack(session, written, log);
+                outcome.status = outcome.leftNew.isEmpty() ? DeviceStatus::RolledBack : DeviceStatus::PartlyWritten;
+                outcome.message = OneLine(e) +
+                                  (outcome.leftNew.isEmpty()
+                                       ? (written.empty() ? QString() : QStringLiteral("; what was written before was put back"))
+                                       : QStringLiteral("; left with the new values: ") + outcome.leftNew.join(QStringLiteral(", ")));
+                for (ItemOutcome& row : outcome.items)
+                    if (row.state == ItemState::NotWritten &&
+                        outcome.leftNew.contains(device::config::FindSettable(row.name)->variable))
+                        row.state = ItemState::Written;
+                if (written.empty())
+                    outcome.status = DeviceStatus::Failed;
+                return outcome;
+            }
+            written.push_back(variable);
+            log.LogCommand(QStringLiteral("Updating ") + table.Name, variable->Text());
+            const bool same = readBack == variable->after;
             verified = verified && same;
-            outcome.verification.push_back({table.Name, wanted, readBack, same});
+            outcome.verification.push_back({table.Name, device::RawText(variable->after), device::RawText(readBack), same});
             if (same) {
                 log.LogCommand(QStringLiteral("Reading back ") + table.Name, QStringLiteral("as written"));
             } else {
                 log.LogError(QStringLiteral("Verification of ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                             wanted + QStringLiteral(", read back ") + readBack);
+                             device::RawText(variable->after) + QStringLiteral(", read back ") + device::RawText(readBack));
             }
+            for (ItemOutcome& row : outcome.items)
+                if (row.state == ItemState::NotWritten && device::config::FindSettable(row.name)->variable == variable->key)
+                    row.state = ItemState::Written;
         }
-        if (dryRun)
-            outcome.status = changed ? QStringLiteral("would-change") : QStringLiteral("unchanged");
-        else if (!changed)
-            outcome.status = QStringLiteral("unchanged");
-        else
-            outcome.status = verified ? QStringLiteral("verified") : QStringLiteral("verify-failed");
+        outcome.status = verified ? DeviceStatus::Verified : DeviceStatus::VerifyFailed;
         if (!verified)
             outcome.message = QStringLiteral("the device holds other bytes than were written");
     } catch (const com::ComError& e) {
-        outcome.status = QStringLiteral("failed");
-        outcome.message = OneLine(e.description());
+        outcome.status = DeviceStatus::Failed;
+        outcome.message = OneLine(e);
         log.LogError(e.description());
     }
     return outcome;
@@ -296,10 +315,10 @@ QString Compare(const QString& network, const QString& devicePath, const QString
     return Run(network, {devicePath}, profileJson, true, log, {}).ToJson();
 }
 
-QString Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
-              fLog& log, const Progress& progress)
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
+             fLog& log, const Progress& progress)
 {
-    return Run(network, devicePaths, profileJson, dryRun, log, progress).ToJson();
+    return Run(network, devicePaths, profileJson, dryRun, log, progress);
 }
 
 QStringList DevicesOfModel(const QString& network, qint16 modelCode)

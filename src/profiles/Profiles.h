@@ -16,9 +16,11 @@
 // A report:
 //   { "dryRun": false, "ok": true, "devices": [ { "path": ..., "model": 45, "status": ..., "message": ...,
 //     "items": [ { "name", "old", "new", "state", "reason" } ],
-//     "verification": [ { "variable", "written", "readBack", "ok" } ] } ] }
-// Device status: verified, unchanged, would-change, refused, failed, verify-failed. Item state:
-// written, unchanged, skipped, would-change.
+//     "leftNew": [ ... ], "verification": [ { "variable", "written", "readBack", "ok" } ] } ] }
+// Device status and item state: see Report.h. "leftNew" lists, for a device partly written, the
+// variables that kept the profile's bytes.
+#include "profiles/Report.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -44,8 +46,8 @@ void Check(const QString& profileJson);
 QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log);
 // What applying the profile to the device would change: a dry run's report for that one device.
 QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log);
-// Applies the profile to each device in turn (nothing is written on a dry run); the report JSON.
-QString Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
+// Applies the profile to each device in turn (nothing is written on a dry run).
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
               fLog& log, const Progress& progress = {});
 
 // The paths of the KR5M-HU thermostats of the network whose model code is modelCode (devices that do

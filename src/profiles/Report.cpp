@@ -2,6 +2,8 @@
 
 #include "profiles/JsonText.h"
 
+#include <algorithm>
+
 namespace profiles {
 
 namespace {
@@ -13,15 +15,53 @@ QString Bool(bool value)
 
 }  // namespace
 
+QString StatusText(DeviceStatus status)
+{
+    switch (status) {
+    case DeviceStatus::Verified: return QStringLiteral("verified");
+    case DeviceStatus::Unchanged: return QStringLiteral("unchanged");
+    case DeviceStatus::WouldChange: return QStringLiteral("would-change");
+    case DeviceStatus::Refused: return QStringLiteral("refused");
+    case DeviceStatus::Failed: return QStringLiteral("failed");
+    case DeviceStatus::VerifyFailed: return QStringLiteral("verify-failed");
+    case DeviceStatus::RolledBack: return QStringLiteral("rolled-back");
+    case DeviceStatus::PartlyWritten: break;
+    }
+    return QStringLiteral("partly-written");
+}
+
+QString StateText(ItemState state)
+{
+    switch (state) {
+    case ItemState::Written: return QStringLiteral("written");
+    case ItemState::Unchanged: return QStringLiteral("unchanged");
+    case ItemState::Skipped: return QStringLiteral("skipped");
+    case ItemState::WouldChange: return QStringLiteral("would-change");
+    case ItemState::NotWritten: break;
+    }
+    return QStringLiteral("not-written");
+}
+
+bool DeviceOutcome::Written() const
+{
+    return std::any_of(items.begin(), items.end(), [](const ItemOutcome& item) { return item.state == ItemState::Written; });
+}
+
 bool Report::ok() const
 {
-    for (const DeviceOutcome& device : devices) {
-        const bool fine = device.status == QLatin1String("verified") || device.status == QLatin1String("unchanged") ||
-                          (dryRun && device.status == QLatin1String("would-change"));
-        if (!fine)
-            return false;
-    }
-    return true;
+    return std::all_of(devices.begin(), devices.end(), [this](const DeviceOutcome& device) {
+        return device.status == DeviceStatus::Verified || device.status == DeviceStatus::Unchanged ||
+               (dryRun && device.status == DeviceStatus::WouldChange);
+    });
+}
+
+QStringList Report::WrittenPaths() const
+{
+    QStringList paths;
+    for (const DeviceOutcome& device : devices)
+        if (device.Written())
+            paths.append(device.path);
+    return paths;
 }
 
 QString Report::ToJson() const
@@ -38,7 +78,7 @@ QString Report::ToJson() const
         field(QLatin1StringView("\"path\": "), device.path);
         out += QLatin1StringView(", \"model\": ");
         out += QString::number(device.model);
-        field(QLatin1StringView(", \"status\": "), device.status);
+        field(QLatin1StringView(", \"status\": "), StatusText(device.status));
         if (!device.message.isEmpty())
             field(QLatin1StringView(", \"message\": "), device.message);
         out += QLatin1StringView(",\n     \"items\": [");
@@ -48,10 +88,17 @@ QString Report::ToJson() const
             field(QLatin1StringView("\"name\": "), item.name);
             field(QLatin1StringView(", \"old\": "), item.oldText);
             field(QLatin1StringView(", \"new\": "), item.newText);
-            field(QLatin1StringView(", \"state\": "), item.state);
+            field(QLatin1StringView(", \"state\": "), StateText(item.state));
             if (!item.reason.isEmpty())
                 field(QLatin1StringView(", \"reason\": "), item.reason);
             out += QLatin1Char('}');
+        }
+        if (!device.leftNew.isEmpty()) {
+            out += QLatin1StringView("],\n     \"leftNew\": [");
+            for (qsizetype v = 0; v < device.leftNew.size(); ++v) {
+                out += v ? QLatin1StringView(", ") : QLatin1StringView("");
+                AppendJsonString(out, device.leftNew[v]);
+            }
         }
         out += QLatin1StringView("],\n     \"verification\": [");
         for (std::size_t v = 0; v < device.verification.size(); ++v) {

@@ -1,16 +1,40 @@
 #pragma once
 // The report of an apply (or of a comparison, which is a dry run on one device), and its JSON.
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
 namespace profiles {
 
+// What became of a device. The texts are those of the report's JSON.
+enum class DeviceStatus {
+    Verified,       // written, every written variable read back equal
+    Unchanged,      // it already held the profile
+    WouldChange,    // dry run: something would be written
+    Refused,        // not a thermostat, or the profile would break a rule on it: nothing written
+    Failed,         // the device failed before anything was written to it
+    VerifyFailed,   // written, but a variable reads back other bytes
+    RolledBack,     // a write failed; what was written before it was put back
+    PartlyWritten,  // a write failed and what was written before it could not all be put back
+};
+QString StatusText(DeviceStatus status);
+
+// What became of an item of the profile on a device.
+enum class ItemState {
+    Written,      // its new value went to the device
+    Unchanged,    // the device already held it
+    Skipped,      // the device's model has no such item
+    WouldChange,  // dry run
+    NotWritten,   // it was to change, but its variable was not written (or was put back)
+};
+QString StateText(ItemState state);
+
 struct ItemOutcome {
     QString name;
     QString oldText;
-    QString newText;
-    QString state;  // written, unchanged, skipped, would-change
+    QString newText;  // what the device holds (or would hold) afterwards, never the profile's own text
+    ItemState state = ItemState::Unchanged;
     QString reason;
 };
 
@@ -24,10 +48,15 @@ struct Verification {
 struct DeviceOutcome {
     QString path;
     qint16 model = 0;
-    QString status;  // verified, unchanged, would-change, refused, failed, verify-failed
+    DeviceStatus status = DeviceStatus::Unchanged;
     QString message;
     std::vector<ItemOutcome> items;
     std::vector<Verification> verification;
+    // Partly written: the variables that hold the profile's bytes although the device failed.
+    QStringList leftNew;
+
+    // True when something of the profile reached the device and stays there.
+    bool Written() const;
 };
 
 struct Report {
@@ -36,6 +65,8 @@ struct Report {
 
     // Every device verified or already matching (on a dry run: none refused or failed).
     bool ok() const;
+    // The devices that hold something the apply wrote.
+    QStringList WrittenPaths() const;
     QString ToJson() const;
 };
 

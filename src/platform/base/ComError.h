@@ -18,15 +18,25 @@ public:
     {
     }
 
+    // A failure described again by a layer above, that keeps the words of the one who raised it
+    // first (an object server's own message under a fixed text of the program).
+    ComError(qint32 number, QString source, QString description, QString cause) : ComError(number, source, description)
+    {
+        m_cause = std::move(cause);
+    }
+
     qint32 number() const { return m_number; }
     const QString& source() const { return m_source; }
     const QString& description() const { return m_description; }
+    // The first raiser's description (the description itself when nobody described it again).
+    const QString& cause() const { return m_cause.isEmpty() ? m_description : m_cause; }
     const char* what() const noexcept override { return m_what.c_str(); }
 
 private:
     qint32 m_number;
     QString m_source;
     QString m_description;
+    QString m_cause;
     std::string m_what;
 };
 
