@@ -77,9 +77,8 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
     std::map<QString, QString> asked;
     for (const Edit& edit : edits) {
         const config::Item* item = config::FindSettable(edit.item);
-        const bool heldHere = item && std::any_of(held.begin(), held.end(), [&](const HeldVariable& h) {
-                                  return h.key == item->variable;
-                              });
+        const bool heldHere = item && std::any_of(held.begin(), held.end(),
+                                                  [&](const HeldVariable& h) { return h.key == item->variable; });
         if (!heldHere)
             throw com::ComError(Global::ErrInvalidArgument, Source,
                                 QStringLiteral("%1 is no settable item of the variables read").arg(edit.item));
@@ -107,15 +106,15 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
             v.fields[item.field] = edit->second;
             edited.insert(item.field);
         }
-        v.after = edited.empty() ? h.bytes : lns::formats::Parse(v.format, v.Text(), qint32(h.bytes.size()), lonWorksPath);
+        v.after =
+            edited.empty() ? h.bytes : lns::formats::Parse(v.format, v.Text(), qint32(h.bytes.size()), lonWorksPath);
         for (int i = 0; i < before.size(); ++i) {
             // A field nobody edited must go back as the device holds it; a format that cannot say it
             // exactly would change a value nobody meant to change.
             if (!edited.count(i) && FieldBytes(v.after, before[i]) != FieldBytes(h.bytes, before[i]))
-                throw com::ComError(lns::ObjectServerError(lns::ErrFormatFailed), Source,
-                                    QStringLiteral("Field %1 of %2 cannot be written back as the device holds it.")
-                                        .arg(i)
-                                        .arg(h.key));
+                throw com::ComError(
+                    lns::ObjectServerError(lns::ErrFormatFailed), Source,
+                    QStringLiteral("Field %1 of %2 cannot be written back as the device holds it.").arg(i).arg(h.key));
         }
         const QVector<lns::formats::FieldReading> after =
             edited.empty() ? before : lns::formats::Read(v.format, v.after, lonWorksPath);
@@ -197,7 +196,8 @@ std::vector<const PlannedVariable*> WriteOrder(const Plan& plan)
         // The first variable whose write leaves the device keeping the rules; the first of all when
         // none does (a device that broke them before, or two that must change together).
         auto next = std::find_if(remaining.begin(), remaining.end(), [&](const PlannedVariable* v) {
-            const auto values = plan.RuleValues([&](const QString& key) { return key == v->key || written.count(key); });
+            const auto values =
+                plan.RuleValues([&](const QString& key) { return key == v->key || written.count(key); });
             return config::CrossFieldViolations(values).empty();
         });
         if (next == remaining.end())

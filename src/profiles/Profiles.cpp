@@ -139,8 +139,7 @@ QStringList PutBack(DeviceSession& session, const std::vector<const device::Plan
                 continue;
             }
             log.LogError(QStringLiteral("Putting back ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                         device::RawText(variable.before) + QStringLiteral(", read back ") +
-                         device::RawText(readBack));
+                         device::RawText(variable.before) + QStringLiteral(", read back ") + device::RawText(readBack));
         } catch (const com::ComError& e) {
             log.LogError(e.description());
         }
@@ -220,10 +219,11 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
                 log.LogError(e.description());
                 outcome.leftNew = PutBack(session, written, log);
                 outcome.status = outcome.leftNew.isEmpty() ? DeviceStatus::RolledBack : DeviceStatus::PartlyWritten;
-                outcome.message = OneLine(e) +
-                                  (outcome.leftNew.isEmpty()
-                                       ? (written.empty() ? QString() : QStringLiteral("; what was written before was put back"))
-                                       : QStringLiteral("; left with the new values: ") + outcome.leftNew.join(QStringLiteral(", ")));
+                outcome.message =
+                    OneLine(e) +
+                    (outcome.leftNew.isEmpty()
+                         ? (written.empty() ? QString() : QStringLiteral("; what was written before was put back"))
+                         : QStringLiteral("; left with the new values: ") + outcome.leftNew.join(QStringLiteral(", ")));
                 for (ItemOutcome& row : outcome.items)
                     if (row.state == ItemState::NotWritten &&
                         outcome.leftNew.contains(device::config::FindSettable(row.name)->variable))
@@ -236,15 +236,18 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             log.LogCommand(QStringLiteral("Updating ") + table.Name, variable->Text());
             const bool same = readBack == variable->after;
             verified = verified && same;
-            outcome.verification.push_back({table.Name, device::RawText(variable->after), device::RawText(readBack), same});
+            outcome.verification.push_back(
+                {table.Name, device::RawText(variable->after), device::RawText(readBack), same});
             if (same) {
                 log.LogCommand(QStringLiteral("Reading back ") + table.Name, QStringLiteral("as written"));
             } else {
                 log.LogError(QStringLiteral("Verification of ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                             device::RawText(variable->after) + QStringLiteral(", read back ") + device::RawText(readBack));
+                             device::RawText(variable->after) + QStringLiteral(", read back ") +
+                             device::RawText(readBack));
             }
             for (ItemOutcome& row : outcome.items)
-                if (row.state == ItemState::NotWritten && device::config::FindSettable(row.name)->variable == variable->key)
+                if (row.state == ItemState::NotWritten &&
+                    device::config::FindSettable(row.name)->variable == variable->key)
                     row.state = ItemState::Written;
         }
         outcome.status = verified ? DeviceStatus::Verified : DeviceStatus::VerifyFailed;
@@ -315,8 +318,8 @@ QString Compare(const QString& network, const QString& devicePath, const QString
     return Run(network, {devicePath}, profileJson, true, log, {}).ToJson();
 }
 
-Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
-             fLog& log, const Progress& progress)
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
+             const Progress& progress)
 {
     return Run(network, devicePaths, profileJson, dryRun, log, progress);
 }

@@ -47,8 +47,8 @@ QString Save(const QString& network, const QString& devicePath, std::optional<qi
 // What applying the profile to the device would change: a dry run's report for that one device.
 QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log);
 // Applies the profile to each device in turn (nothing is written on a dry run).
-Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
-              fLog& log, const Progress& progress = {});
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
+             const Progress& progress = {});
 
 // The paths of the KR5M-HU thermostats of the network whose model code is modelCode (devices that do
 // not answer cannot say theirs and are left out).

@@ -44,7 +44,8 @@ QString StateText(ItemState state)
 
 bool DeviceOutcome::Written() const
 {
-    return std::any_of(items.begin(), items.end(), [](const ItemOutcome& item) { return item.state == ItemState::Written; });
+    return std::any_of(items.begin(), items.end(),
+                       [](const ItemOutcome& item) { return item.state == ItemState::Written; });
 }
 
 bool Report::ok() const

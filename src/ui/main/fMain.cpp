@@ -254,11 +254,9 @@ void fMain::ShowInField(const CNvCtrlTable& item)
     if (!(qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)))
         return;
     const QString shown = item.ShownValue();
-    if (ChangedByUser(control)) {
-        // The change stays; it is judged against what the device holds now.
-        m_readTexts[control] = shown;
+    // The user's change stays a change, even where the new value happens to show as its text.
+    if (ChangedByUser(control))
         return;
-    }
     // Red only from a key that changed nothing: the new read replaces it, or a later Apply would
     // write the previous read's value over another writer's.
     SetEdited(control, false);

@@ -91,6 +91,13 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
     if (!setting)
         return;
     const auto verdict = device::config::CheckValue(*setting, box->text(), qint16(m_session.DisplayUnits));
+    if (verdict.kind == device::config::Verdict::Refused) {
+        // Typed without the box ever having had the caret, so never checked on leaving: refused as
+        // leaving it would have.
+        bool cancel = false;
+        txtNvi_Validate(setting->controlIndex, cancel);
+        return;
+    }
     if (verdict.bound == device::config::Verdict::Maximum)
         ShowOutOfRange(item.Description, QStringLiteral("The maximum allowed value is: "), verdict.limit);
     else if (verdict.bound == device::config::Verdict::Minimum)
