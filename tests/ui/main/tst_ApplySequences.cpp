@@ -146,8 +146,8 @@ private:
     QString typed()
     {
         // In and out of range, on limits, finer than the device holds, empty, junk.
-        static const QStringList fixed{"",     "-",  "abc", "1:30", "0",   "90",  "4.5", "32",  "100",
-                                       "40",   "54", "2",   "5",    "2.5", "-5",  "37.5", "12", "21.005",
+        static const QStringList fixed{"",     "-",  "abc", "1:30", "0",   "90",  "4.5",  "32",   "100",
+                                       "40",   "54", "2",   "5",    "2.5", "-5",  "37.5", "12",   "21.005",
                                        "2.55", "95", "-20", "7000", "21.", "+17", " 22 ", "70.7", "74.3"};
         if (pick(3) == 0)
             return fixed[pick(fixed.size())];
@@ -193,7 +193,10 @@ private:
             a.control = pick(16);
             a.key = QList<int>{Qt::Key_Down, Qt::Key_Up, Qt::Key_Home, Qt::Key_End, Qt::Key_Shift}[pick(5)];
             break;
-        case 13: a.kind = Action::Units; a.control = pick(2); break;
+        case 13:
+            a.kind = Action::Units;
+            a.control = pick(2);
+            break;
         case 14: a.kind = Action::Refresh; break;
         case 15:
             a.kind = Action::OtherWriter;
@@ -518,9 +521,8 @@ private:
     QStringList deviceTexts(const QString& nv, bool displayUnits) const
     {
         const bool localized = nv == QLatin1String("nciSetPts") || nv == QLatin1String("nciGenOpts");
-        const QString format = localized ? typeNameOf(nv) +
-                                               (displayUnits && m.session->DisplayUnits ? "#US" : "#SI")
-                                         : QString();
+        const QString format =
+            localized ? typeNameOf(nv) + (displayUnits && m.session->DisplayUnits ? "#US" : "#SI") : QString();
         return m.world->admin()
             .nvText(m_ref, nv, format)
             .split(nv == QLatin1String("nciSetPts") ? QStringLiteral(",") : QStringLiteral(" "));
@@ -618,8 +620,8 @@ class TestApplySequences : public QObject {
 private slots:
     void everyApplyWritesWhatWasMeant()
     {
-        const quint64 seed = qEnvironmentVariableIsSet("KR5M_SEED") ? qEnvironmentVariable("KR5M_SEED").toULongLong()
-                                                                    : 20261208;
+        const quint64 seed =
+            qEnvironmentVariableIsSet("KR5M_SEED") ? qEnvironmentVariable("KR5M_SEED").toULongLong() : 20261208;
         const int count = qEnvironmentVariableIsSet("KR5M_SEQUENCES") ? qEnvironmentVariableIntValue("KR5M_SEQUENCES")
                                                                       : KR5M_SEQUENCES_DEFAULT;
         QVERIFY(m.makeWorld());
@@ -654,19 +656,19 @@ private slots:
             QStringList steps;
             for (const Action& a : s.actions)
                 steps << QStringLiteral("  ") + a.describe();
-            QFAIL(qPrintable(QStringLiteral("seed %1, sequence %2: %3 on %4 in %5 units, set points %6, limits %7 %8 %9:\n%10\n%11")
-                                 .arg(seed)
-                                 .arg(n)
-                                 .arg(broken, s.device, s.units ? "imperial" : "metric")
-                                 .arg([&] {
-                                     QStringList p;
-                                     for (int v : s.start.setPoints)
-                                         p << Hundredths(v);
-                                     return p.join(',');
-                                 }())
-                                 .arg(Hundredths(s.start.heatMax), Hundredths(s.start.coolMin),
-                                      Hundredths(s.start.deadBand))
-                                 .arg(steps.join('\n'), QStringLiteral("(KR5M_SEED=%1 reproduces it)").arg(seed))));
+            QFAIL(qPrintable(
+                QStringLiteral("seed %1, sequence %2: %3 on %4 in %5 units, set points %6, limits %7 %8 %9:\n%10\n%11")
+                    .arg(seed)
+                    .arg(n)
+                    .arg(broken, s.device, s.units ? "imperial" : "metric")
+                    .arg([&] {
+                        QStringList p;
+                        for (int v : s.start.setPoints)
+                            p << Hundredths(v);
+                        return p.join(',');
+                    }())
+                    .arg(Hundredths(s.start.heatMax), Hundredths(s.start.coolMin), Hundredths(s.start.deadBand))
+                    .arg(steps.join('\n'), QStringLiteral("(KR5M_SEED=%1 reproduces it)").arg(seed))));
         }
         qInfo("%d sequences from seed %llu in %lld ms", count, seed, timer.elapsed());
     }
