@@ -74,6 +74,13 @@ LNSPlugInAPI::~LNSPlugInAPI()
 
 void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName)
 {
+    // Both work on the open network: without one there is nothing to work on, and a box saying so
+    // would hold every director of the process until somebody answered it.
+    if ((commandId == 50 || commandId == 51) && !link().NetworkOpen)
+        throw PlugInError(framework::ErrUnableToRegister,
+                          (commandId == 50 ? QStringLiteral("Unable to register Supported Commands")
+                                           : QStringLiteral("Unable to remove Supported Commands")) +
+                              QStringLiteral(": no network is open (set networkName first)"));
     fProgress::Of(m_host.session).show();
     toolkit::DoEvents();
     if (commandId == 50) {

@@ -734,6 +734,31 @@ private slots:
         QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
     }
 
+    // The network-wide commands work on the network a director named: without one they fail at once,
+    // with their number and why, and never wait on a box (that would hold every director).
+    void networkCommandsNeedANetwork_data()
+    {
+        QTest::addColumn<qint32>("command");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("register")
+            << qint32(50) << "Unable to register Supported Commands: no network is open (set networkName first)";
+        QTest::newRow("deregister")
+            << qint32(51) << "Unable to remove Supported Commands: no network is open (set networkName first)";
+    }
+    void networkCommandsNeedANetwork()
+    {
+        QFETCH(qint32, command);
+        QFETCH(QString, description);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QDBusMessage send = QDBusMessage::createMethodCall(Service, path, Interface, QStringLiteral("SendCommand"));
+        send.setArguments({command, QVariant::fromValue<qint16>(7), QString()});
+        // Well within the time a box would be left waiting.
+        verifyPlugInError(QDBusConnection::sessionBus().call(send, QDBus::Block, 15000), 20000, description);
+        QCOMPARE(get(path, "networkName").toString(), QString());
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
     // A director's results go to standard output, its failures to standard error.
     void directorFailuresGoToStandardError_data()
     {
