@@ -76,7 +76,8 @@ int serveBus()
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
                                     QString::fromLatin1(ErrorPrefix),     QString::fromLatin1(ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
-        config, [&host] { return std::make_unique<LNSPlugInAPI>(host); }, QDBusConnection::sessionBus(), qApp);
+        config, [&host](const QString& owner) { return std::make_unique<LNSPlugInAPI>(host, owner); },
+        QDBusConnection::sessionBus(), qApp);
     // Ending the process must neither swallow the reply of the call that ended it nor take with it a
     // director's next request: the name goes first, then the replies, then the process.
     toolkit::SetBeforeProgramEnd([server] { server->prepareForEnd(); });

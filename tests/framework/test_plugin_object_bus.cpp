@@ -188,7 +188,7 @@ public:
           m_server(
               {QLatin1String(Name), QStringLiteral("KR5MHUConfigure.ClassFactory"), Interface,
                QStringLiteral("/LNSPlugInAPI"), QStringLiteral("KR5MHUConfigure.Error."), QString()},
-              [number] { return std::make_unique<FailingObject>(number); }, m_connection)
+              [number](const QString&) { return std::make_unique<FailingObject>(number); }, m_connection)
     {
     }
     ~FailingServer()
