@@ -198,6 +198,11 @@ private slots:
     void help();
     void regDeleteRefusesTheHive_data();
     void regDeleteRefusesTheHive();
+    void notRegisteredIsSaid_data();
+    void notRegisteredIsSaid();
+    void repeatedOptionsAreRefused_data();
+    void repeatedOptionsAreRefused();
+    void namesThatAreNotUtf8AreRefused();
     void jsonCarriesTheLines_data();
     void jsonCarriesTheLines();
     void version();
@@ -771,6 +776,100 @@ void TestDirectorDemo::regDeleteRefusesTheHive()
     QCOMPARE(Director({"reg", "delete", key}).exitCode, 1);
     for (const QString hive : {"HKLM", "HKCU"})
         QCOMPARE(Director({"reg", "query", hive + "\\SOFTWARE\\Keep", "/v", "v"}).exitCode, 0);
+}
+
+// Every verb that talks to the plug-in, on a bus where it is not registered, says so and how to
+// register it, instead of the bus's own words.
+void TestDirectorDemo::notRegisteredIsSaid_data()
+{
+    QTest::addColumn<QStringList>("args");
+    const QString ts101 = "Demo/System 1/Floor 1/TS-101";
+    QTest::newRow("session") << QStringList({"session", "-c", "create; get Name"});
+    QTest::newRow("configure") << QStringList({"configure", "Demo", ts101});
+    QTest::newRow("register-commands") << QStringList({"register-commands", "Demo"});
+    QTest::newRow("deregister-commands") << QStringList({"deregister-commands", "Demo"});
+    QTest::newRow("profile save") << QStringList({"profile", "save", "Demo", ts101});
+    QTest::newRow("profile apply") << QStringList({"profile", "apply", "Demo", "PROFILE", ts101});
+}
+
+void TestDirectorDemo::notRegisteredIsSaid()
+{
+    QFETCH(QStringList, args);
+    QFile profile(m_env->root() + "/profile.json");
+    QVERIFY(profile.open(QIODevice::WriteOnly));
+    profile.write("{}");
+    profile.close();
+    args.replaceInStrings("PROFILE", profile.fileName());
+    // A bus of its own, started in this world: nothing registered the plug-in on it.
+    QProcess process;
+    process.start("dbus-run-session", QStringList({"--", testsupport::BinDir() + "/lnsdirector"}) + args);
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains("error 0 lnsdirector: the plug-in KR5MHUConfigure.LNSPlugInAPI is not registered on this "
+                          "session bus; \"KR5MHUConfigure /regplugin\" registers it"),
+             qPrintable(err));
+    QVERIFY2(!err.contains("ServiceUnknown"), qPrintable(err));
+}
+
+// An option given twice is a command line that is not understood, whichever value would have won;
+// nothing is done.
+void TestDirectorDemo::repeatedOptionsAreRefused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("errorStart");
+    const QString key = "HKCU\\Software\\Twice";
+    QTest::newRow("reg /d") << QStringList({"reg", "add", key, "/v", "a", "/d", "1", "/d", "2"})
+                            << "ERROR: Invalid syntax: /d is given twice.";
+    QTest::newRow("reg /v") << QStringList({"reg", "add", key, "/v", "a", "/v", "b", "/d", "1"})
+                            << "ERROR: Invalid syntax: /v or /ve is given twice.";
+    QTest::newRow("reg /ve and /v") << QStringList({"reg", "add", key, "/ve", "/v", "b", "/d", "1"})
+                                    << "ERROR: Invalid syntax: /v or /ve is given twice.";
+    QTest::newRow("reg /t") << QStringList({"reg", "add", key, "/v", "a", "/t", "REG_SZ", "/t", "REG_DWORD", "/d", "1"})
+                            << "ERROR: Invalid syntax: /t is given twice.";
+    QTest::newRow("nv --format") << QStringList({"nv", "set", "Demo", "Floor 1/TS-101", "nciSndHrtBt", "90", "--format",
+                                                 "SNVT_time_sec", "--format", "RAW"})
+                                 << "lnsdirector nv: --format is given twice";
+    QTest::newRow("configure --class") << QStringList(
+                                              {"configure", "Demo", "Floor 1/TS-101", "--class", "7", "--class", "28"})
+                                       << "usage: lnsdirector configure";
+}
+
+void TestDirectorDemo::repeatedOptionsAreRefused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, errorStart);
+    setUp();
+    const QStringList values = ValueDump();
+    const Run run = Director(args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(errorStart), qPrintable(run.err));
+    QCOMPARE(Director({"reg", "query", "HKCU\\Software\\Twice"}).exitCode, 1);
+    QCOMPARE(ValueDump(), values);
+}
+
+// As text, every byte that is not UTF-8 reads as the same replacement character: two names that
+// differ only there would be stored as one. Both are refused, and nothing is stored.
+void TestDirectorDemo::namesThatAreNotUtf8AreRefused()
+{
+    QProcess process;
+    // The bytes come from the shell's printf: Qt's texts cannot carry them.
+    process.start("sh", {"-c",
+                         "\"$0\" reg add 'HKCU\\Software\\Names' /v \"$(printf 'n\\351')\" /d one; echo \"status $?\"; "
+                         "\"$0\" reg add 'HKCU\\Software\\Names' /v \"$(printf 'n\\350')\" /d two; echo \"status $?\"",
+                         testsupport::BinDir() + "/lnsdirector"});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+             QStringList({"status 2", "status 2"}));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains("lnsdirector: argument 5 (n\\xe9) is not UTF-8") &&
+                 err.contains("lnsdirector: argument 5 (n\\xe8) is not UTF-8"),
+             qPrintable(err));
+    QCOMPARE(Director({"reg", "query", "HKCU\\Software\\Names"}).exitCode, 1);
+    // A name in UTF-8 is stored as given.
+    QCOMPARE(Director({"reg", "add", "HKCU\\Software\\Names", "/v", "né", "/d", "one"}).exitCode, 0);
+    QCOMPARE(Director({"reg", "query", "HKCU\\Software\\Names", "/v", "né"}).lastLine(),
+             QString("    né    REG_SZ    one"));
 }
 
 // The lines a verb prints, rebuilt from its --json document the way the verb writes them.
