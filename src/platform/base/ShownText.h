@@ -19,4 +19,10 @@ bool IsUtf8(const QByteArray& bytes);
 // Bytes as a message shows them: UTF-8 as text, any other byte as \xNN ("x\xe9y").
 QString ShownBytes(const QByteArray& bytes);
 
+// A connection setting (a postgresql:// URI as psql takes it, or keyword=value pairs) as anything
+// shown shows it: every password in it replaced by "***", whichever form gives it (user:password@,
+// password= or sslpassword= in the query, its key percent-encoded or not, or a keyword value, quoted
+// or not). Anything else in it stays as given.
+QString WithoutPasswords(const QString& setting);
+
 }  // namespace shown
