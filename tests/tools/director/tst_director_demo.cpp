@@ -193,6 +193,7 @@ private slots:
     void longInputIsCutInErrors();
     void noUsableInstallation_data();
     void noUsableInstallation();
+    void readOnlyInstallation_data();
     void readOnlyInstallation();
     void help_data();
     void help();
@@ -696,10 +697,19 @@ void TestDirectorDemo::noUsableInstallation()
     }
 }
 
-// An installation nobody may write to (neither the database nor its folder) is still read; a write
-// fails and changes nothing.
+// An installation the user may not write to (its database's folder, and the database itself or not)
+// is still read, and nothing appears beside the database; a write fails with the database's own
+// error and changes nothing.
+void TestDirectorDemo::readOnlyInstallation_data()
+{
+    QTest::addColumn<bool>("fileWritable");
+    QTest::newRow("file and folder read-only") << false;
+    QTest::newRow("a writable file in a read-only folder") << true;
+}
+
 void TestDirectorDemo::readOnlyInstallation()
 {
+    QFETCH(bool, fileWritable);
     if (!qEnvironmentVariableIsEmpty(lns::sql::ObjectServerEnvironment))
         QSKIP("a database file's permissions; a server has its own");
     setUp();
@@ -717,7 +727,8 @@ void TestDirectorDemo::readOnlyInstallation()
         QFile::setPermissions(file, readOnly | QFile::WriteOwner);
     };
     const auto restore = qScopeGuard(makeWritable);
-    QVERIFY(QFile::setPermissions(file, readOnly));
+    QVERIFY(QFile::setPermissions(
+        file, fileWritable ? readOnly | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther : readOnly));
     QVERIFY(QFile::setPermissions(folder, readOnly | enter));
 
     const Run list = Director({"list", "Demo"}, true);
@@ -734,7 +745,9 @@ void TestDirectorDemo::readOnlyInstallation()
     QCOMPARE(get.lastLine(), QString("24,26,28,21,19,16"));
     const Run set = Director({"nv", "set", "Demo", "Floor 1/TS-101", "nciSetPts", "22,24,26,20,18,16"}, true);
     QCOMPARE(set.exitCode, 1);
-    QVERIFY2(set.err.startsWith("error "), qPrintable(set.err));
+    QVERIFY2(set.err.startsWith("error 4000 ObjectServer: Cannot use the object server database " + file +
+                                ": attempt to write a readonly database"),
+             qPrintable(set.err));
     // Nothing was left beside the database, and no value changed.
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({"objectserver.sqlite"}));
     makeWritable();
