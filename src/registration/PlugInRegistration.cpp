@@ -184,8 +184,6 @@ void SetRegistrationWait(int ms)
 RegisterOutcome RegisterPlugIn(bool interactive)
 {
     const framework::PlugInIdentity& id = framework::Identity();
-    // Held to the end: a deregistration between our server registration and our registry key would
-    // leave a key without a server to start.
     // A program the bus could not start is not registered, and nothing is made for it.
     if (const QString problem = automation::ThisProgramProblem(); !problem.isEmpty()) {
         ReportFailure(
@@ -194,6 +192,8 @@ RegisterOutcome RegisterPlugIn(bool interactive)
             framework::ApplicationTitle(), problem);
         return RegisterOutcome::ServerRegistrationFailed;
     }
+    // Held to the end: a deregistration between our server registration and our registry key would
+    // leave a key without a server to start.
     const auto lock = TakeRegistrationLock(interactive, true);
     if (!lock->held())
         return RegisterOutcome::Busy;

@@ -98,30 +98,8 @@ private slots:
         const QString connectionName = QStringLiteral("second director");
         const auto closeSecond = qScopeGuard([&] { QDBusConnection::disconnectFromBus(connectionName); });
         const QDBusConnection second = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
-        const auto onSecond = [&](const QString& path, const QString& iface, const QString& member,
-                                  const QVariantList& args) {
-            QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
-            m.setArguments(args);
-            return second.call(m, QDBus::Block, 120000);
-        };
-        const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
-        const auto setOnSecond = [&](const QString& path, const QString& name, const QVariant& value) {
-            return onSecond(path, properties, QStringLiteral("Set"),
-                            {Interface, name, QVariant::fromValue(QDBusVariant(value))});
-        };
-        const auto getVia = [&](const QDBusConnection& connection, const QString& path, const QString& name) {
-            QDBusMessage m = QDBusMessage::createMethodCall(Service, path, properties, QStringLiteral("Get"));
-            m.setArguments({Interface, name});
-            return connection.call(m).arguments().value(0).value<QDBusVariant>().variant();
-        };
-
         const QString first = createObject();
-        const QString theirs = onSecond(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
-                                        QStringLiteral("CreateInstance"), {})
-                                   .arguments()
-                                   .value(0)
-                                   .value<QDBusObjectPath>()
-                                   .path();
+        const QString theirs = createObject(second);
         QVERIFY(!first.isEmpty() && !theirs.isEmpty());
         QCOMPARE(setBusProperty(first, QStringLiteral("networkName"), QStringLiteral("Demo")).type(),
                  QDBusMessage::ReplyMessage);
@@ -129,31 +107,31 @@ private slots:
         const QString taken = QStringLiteral(": another director's plug-in object works on the network Demo (one "
                                              "network at a time; it is free when that director has released its "
                                              "objects)");
-        const QDBusMessage otherNetwork = setOnSecond(theirs, QStringLiteral("networkName"), QStringLiteral("Plant"));
+        const QDBusMessage otherNetwork =
+            setBusProperty(theirs, QStringLiteral("networkName"), QStringLiteral("Plant"), second);
         QCOMPARE(otherNetwork.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20006"));
         QCOMPARE(otherNetwork.errorMessage(), QStringLiteral("Cannot open the network Plant") + taken);
-        const QDBusMessage otherMode = setOnSecond(theirs, QStringLiteral("Remote"), true);
+        const QDBusMessage otherMode = setBusProperty(theirs, QStringLiteral("Remote"), true, second);
         QCOMPARE(otherMode.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20006"));
         QCOMPARE(otherMode.errorMessage(), QStringLiteral("Cannot change Remote") + taken);
-        QCOMPARE(getVia(QDBusConnection::sessionBus(), first, QStringLiteral("networkName")).toString(),
-                 QStringLiteral("Demo"));
-        QCOMPARE(getVia(QDBusConnection::sessionBus(), first, QStringLiteral("Remote")).toBool(), false);
+        QCOMPARE(busProperty(first, QStringLiteral("networkName")).toString(), QStringLiteral("Demo"));
+        QCOMPARE(busProperty(first, QStringLiteral("Remote")).toBool(), false);
         // The same network is shared; the first director's configure finds its device as before.
-        QCOMPARE(setOnSecond(theirs, QStringLiteral("networkName"), QStringLiteral("Demo")).type(),
+        QCOMPARE(setBusProperty(theirs, QStringLiteral("networkName"), QStringLiteral("Demo"), second).type(),
                  QDBusMessage::ReplyMessage);
-        QCOMPARE(getVia(second, theirs, QStringLiteral("networkName")).toString(), QStringLiteral("Demo"));
+        QCOMPARE(busProperty(theirs, QStringLiteral("networkName"), second).toString(), QStringLiteral("Demo"));
         const QString path = device([](const auto& f) { return f.stateCode == 4 && !f.unreachable; });
         QCOMPARE(sendCommand(first, 13, 7, path).type(), QDBusMessage::ReplyMessage);
 
         QCOMPARE(call(first, Interface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(setOnSecond(theirs, QStringLiteral("networkName"), QStringLiteral("Plant")).type(),
+        QCOMPARE(setBusProperty(theirs, QStringLiteral("networkName"), QStringLiteral("Plant"), second).type(),
                  QDBusMessage::ReplyMessage);
-        QCOMPARE(getVia(second, theirs, QStringLiteral("networkName")).toString(), QStringLiteral("Plant"));
+        QCOMPARE(busProperty(theirs, QStringLiteral("networkName"), second).toString(), QStringLiteral("Plant"));
         QVERIFY(readLines(m_record).isEmpty());
         QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(),
                                     QDBusServiceWatcher::WatchForUnregistration);
         QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
-        QCOMPARE(onSecond(theirs, Interface, QStringLiteral("Release"), {}).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(call(theirs, Interface, QStringLiteral("Release"), {}, second).type(), QDBusMessage::ReplyMessage);
         QVERIFY(ended.count() > 0 || ended.wait(15000) || !serverRunning());
     }
 

@@ -97,10 +97,11 @@ private slots:
             for (const QString& command : std::as_const(commands)) {
                 const Run r = shell(command);
                 ++run;
-                const QString said = command + QStringLiteral("\n-> ") + QString::number(r.status) +
-                                     QLatin1Char('\n') + r.out + r.err;
+                const QString said =
+                    command + QStringLiteral("\n-> ") + QString::number(r.status) + QLatin1Char('\n') + r.out + r.err;
                 QVERIFY2(r.status == 0 || r.status == 1, qPrintable(said));
-                QVERIFY2(!r.err.contains(QRegularExpression(QStringLiteral("(^|\n)(error |usage:)"))), qPrintable(said));
+                QVERIFY2(!r.err.contains(QRegularExpression(QStringLiteral("(^|\n)(error |usage:)"))),
+                         qPrintable(said));
                 QVERIFY2(!(r.out + r.err).contains(QLatin1String("Object not found")), qPrintable(said));
                 QVERIFY2(r.status == 0 || !r.out.isEmpty(), qPrintable(said));
             }
@@ -150,7 +151,8 @@ private:
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PATH"), testsupport::BinDir() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+        env.insert(QStringLiteral("PATH"),
+                   testsupport::BinDir() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(m_folder.path());
         process.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
