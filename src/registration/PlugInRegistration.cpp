@@ -28,8 +28,10 @@ using toolkit::MsgBox;
 namespace registration {
 namespace {
 
-// Long enough for the program to start, write or remove its activation file and end.
-constexpr int ServerRegistrationWaitMs = 10000;
+// Long enough for the program to start, write or remove its activation file and end, also on a
+// machine busy enough to take seconds for that (a registration given up while it still runs could
+// see its activation file written after the registration was reported failed).
+constexpr int ServerRegistrationWaitMs = 30000;
 
 // How long a registration or deregistration waits for another one of the same user to end: longer
 // than a deregistration's walk over the networks normally takes.
