@@ -3,6 +3,7 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/MMain.h"
+#include "platform/base/ShownText.h"
 #include "platform/toolkit/Events.h"
 #include "profiles/Profiles.h"
 #include "registration/CommandRegistration.h"
@@ -36,7 +37,7 @@ PlugInHost::~PlugInHost()
     delete window;
 }
 
-LNSPlugInAPI::LNSPlugInAPI(PlugInHost& host) : m_host(host)
+LNSPlugInAPI::LNSPlugInAPI(PlugInHost& host, QString owner) : m_host(host), m_owner(std::move(owner))
 {
     if (m_host.instanceCount == 0) {
         framework::LoadPlugInCommands();
@@ -47,10 +48,12 @@ LNSPlugInAPI::LNSPlugInAPI(PlugInHost& host) : m_host(host)
             m_host.window = new fMain(m_host.session, [&host] { return host.instanceCount; });
     }
     ++m_host.instanceCount;
+    m_host.objects.append(this);
 }
 
 LNSPlugInAPI::~LNSPlugInAPI()
 {
+    m_host.objects.removeOne(this);
     --m_host.instanceCount;
     if (window() && !window()->isVisible() && m_host.instanceCount == 0)
         window()->EndPlugIn();
@@ -58,6 +61,13 @@ LNSPlugInAPI::~LNSPlugInAPI()
 
 void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName)
 {
+    // Both work on the open network: without one there is nothing to work on, and a box saying so
+    // would hold every director of the process until somebody answered it.
+    if ((commandId == 50 || commandId == 51) && !link().NetworkOpen)
+        throw PlugInError(framework::ErrUnableToRegister,
+                          (commandId == 50 ? QStringLiteral("Unable to register Supported Commands")
+                                           : QStringLiteral("Unable to remove Supported Commands")) +
+                              QStringLiteral(": no network is open (set networkName first)"));
     fProgress::Of(m_host.session).show();
     toolkit::DoEvents();
     if (commandId == 50) {
@@ -123,9 +133,28 @@ QString LNSPlugInAPI::networkName() const
     return link().CurrentNetworkName;
 }
 
+void LNSPlugInAPI::checkNetworkChange(const QString& refused) const
+{
+    if (!link().NetworkOpen)
+        return;
+    for (const LNSPlugInAPI* other : std::as_const(m_host.objects)) {
+        if (other->m_owner != m_owner && other->m_namedNetwork == link().CurrentNetworkName)
+            throw PlugInError(ErrPlugInState,
+                              refused + QStringLiteral(": another director's plug-in object works on the network ") +
+                                  shown::Shown(link().CurrentNetworkName) +
+                                  QStringLiteral(" (one network at a time; it is free when that director has "
+                                                 "released its objects)"));
+    }
+}
+
 void LNSPlugInAPI::SetnetworkName(const QString& name)
 {
+    // Naming the open network again changes nothing, whoever names it.
+    if (name != link().CurrentNetworkName)
+        checkNetworkChange(QStringLiteral("Cannot open the network ") + shown::Shown(name));
+    m_namedNetwork.clear();
     framework::OpenNetworkByName(link(), name, m_networkInterfaceName);
+    m_namedNetwork = link().CurrentNetworkName;
 }
 
 bool LNSPlugInAPI::Remote() const
@@ -135,6 +164,9 @@ bool LNSPlugInAPI::Remote() const
 
 void LNSPlugInAPI::SetRemote(bool remote)
 {
+    // A change of mode closes and reopens the object server under every director's network.
+    if (remote != Remote())
+        checkNetworkChange(QStringLiteral("Cannot change Remote"));
     framework::ChangeRemoteMode(link(), m_host.session.ObjectServer(), remote);
 }
 

@@ -10,6 +10,7 @@
 #include <Qt>
 
 class fMain;
+class LNSPlugInAPI;
 
 // What the plug-in objects of one program share, owned by the program entry (or a test): the session
 // they work in, the configuration window (made hidden by the first object), how many objects are
@@ -24,11 +25,15 @@ struct PlugInHost {
     QPointer<fMain> window;
     qint16 instanceCount = 0;
     QString developmentProgramId;
+    // The live objects, to find the directors that work on the open network.
+    QList<const LNSPlugInAPI*> objects;
 };
 
 class LNSPlugInAPI : public automation::Dispatchable {
 public:
-    explicit LNSPlugInAPI(PlugInHost& host);
+    // owner: the director (bus connection) that created the object; objects of one owner are one
+    // director's, whatever their number. Empty for objects made in the process itself.
+    explicit LNSPlugInAPI(PlugInHost& host, QString owner = QString());
     ~LNSPlugInAPI() override;
 
     void SendCommand(qint32 commandId, qint16 objectClassId, const QString& objectName);
@@ -81,6 +86,10 @@ public:
     QVariant callMethod(const QString& name, const QVariantList& arguments) override;
 
 private:
+    // The process has one connection, so one network: another director may name the one that is
+    // open (and then shares it) but neither another network nor another Remote mode while an object
+    // of a director that named it lives. Raises 20006 with what it would have done and why not.
+    void checkNetworkChange(const QString& refused) const;
     void checkMovable() const;
     void checkSizable() const;
     // The inner width or height for an outer one, kept between the window's smallest size and the
@@ -89,5 +98,8 @@ private:
     fMain* window() const { return m_host.window; }
     framework::ConnectionState& link() const { return m_host.session.Link(); }
     PlugInHost& m_host;
+    QString m_owner;
     QString m_networkInterfaceName;
+    // The network this object named (as the object server spells it), empty when none.
+    QString m_namedNetwork;
 };

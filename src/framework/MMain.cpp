@@ -76,7 +76,8 @@ int serveBus()
                                     QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
                                     QString::fromLatin1(ErrorPrefix),     QString::fromLatin1(ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
-        config, [&host] { return std::make_unique<LNSPlugInAPI>(host); }, QDBusConnection::sessionBus(), qApp);
+        config, [&host](const QString& owner) { return std::make_unique<LNSPlugInAPI>(host, owner); },
+        QDBusConnection::sessionBus(), qApp);
     // Ending the process must neither swallow the reply of the call that ended it nor take with it a
     // director's next request: the name goes first, then the replies, then the process.
     toolkit::SetBeforeProgramEnd([server] { server->prepareForEnd(); });
@@ -134,11 +135,17 @@ int Main(int argc, char** argv)
     switch (parsed.command) {
     case Command::ComStart: return serveBus();
     case Command::RegServer:
-        return automation::WriteActivationFile(QString::fromLatin1(ServiceName),
-                                               QCoreApplication::applicationFilePath())
-                   ? 0
-                   : 1;
-    case Command::UnregServer: return automation::RemoveActivationFile(QString::fromLatin1(ServiceName)) ? 0 : 1;
+    case Command::UnregServer: {
+        // A status 1 always says why: the registration that started us shows it.
+        QString reason;
+        const bool done = parsed.command == Command::RegServer
+                              ? automation::WriteActivationFileForThisProgram(QString::fromLatin1(ServiceName), &reason)
+                              : automation::RemoveActivationFile(QString::fromLatin1(ServiceName), &reason);
+        if (!done)
+            std::fprintf(stderr, "KR5MHUConfigure: cannot %s the server on the session bus: %s\n",
+                         parsed.command == Command::RegServer ? "register" : "deregister", qPrintable(reason));
+        return done ? 0 : 1;
+    }
     case Command::RegPlugIn:
     case Command::DeregPlugIn:
         try {

@@ -8,6 +8,7 @@
 #include "platform/automation/Activation.h"
 #include "platform/base/ComError.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/Process.h"
 #include "registration/CommandRegistration.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
 
 using framework::CRegistry;
 using framework::PlugInKey;
@@ -26,8 +28,18 @@ using toolkit::MsgBox;
 namespace registration {
 namespace {
 
-// Long enough for the program to start, write or remove its activation file and end.
-constexpr int ServerRegistrationWaitMs = 10000;
+// Long enough for the program to start, write or remove its activation file and end, also on a
+// machine busy enough to take seconds for that (a registration given up while it still runs could
+// see its activation file written after the registration was reported failed).
+constexpr int ServerRegistrationWaitMs = 30000;
+
+// How long a registration or deregistration waits for another one of the same user to end: longer
+// than a deregistration's walk over the networks normally takes.
+int& registrationWaitMs()
+{
+    static int wait = 60000;
+    return wait;
+}
 
 // The walk over all networks reports through the progress window and removes our commands from each.
 class DeregistrationWalk : public framework::NetworkWalkHooks {
@@ -77,13 +89,33 @@ QString UnreadableMachineHive()
     return store.fileName();
 }
 
-// A failure the user must learn of: a box in the window, a line on standard error on the command line.
-void ReportFailure(const QString& text, bool interactive)
+// A failure the user must learn of: a box in the window, a line on standard error on the command
+// line, where a status 1 always says why (the line may say more than the box: detail).
+void ReportFailure(bool interactive, const QString& text, const QString& title, const QString& detail = QString())
 {
-    if (interactive)
-        MsgBox(text, Buttons::Ok, Icon::Critical, framework::PlugInName());
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (interactive) {
+        MsgBox(text, Buttons::Ok, Icon::Critical, title);
+        return;
+    }
+    QString line = detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+    line.replace(QLatin1Char('\r'), QLatin1String(" - "));
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+// The one registration or deregistration of this user that runs; not held (and said so) when
+// another one went on for the whole wait.
+std::unique_ptr<automation::ActivationLock> TakeRegistrationLock(bool interactive, bool registering)
+{
+    auto lock = std::make_unique<automation::ActivationLock>(framework::PlugInProgId(), registrationWaitMs(),
+                                                             interactive ? toolkit::DoEvents : std::function<void()>());
+    if (!lock->held())
+        ReportFailure(interactive,
+                      QStringLiteral("Plug-in ") + framework::PlugInProgId() +
+                          (registering ? QStringLiteral(" could not be registered: ")
+                                       : QStringLiteral(" could not be deregistered: ")) +
+                          lock->failure(),
+                      framework::PlugInName());
+    return lock;
 }
 
 QString UnreadableHiveText(const QString& file, bool registering)
@@ -146,11 +178,29 @@ bool RunServerRegistration(bool unregister, QString* reason)
     return true;
 }
 
+void SetRegistrationWait(int ms)
+{
+    registrationWaitMs() = ms;
+}
+
 RegisterOutcome RegisterPlugIn(bool interactive)
 {
     const framework::PlugInIdentity& id = framework::Identity();
+    // A program the bus could not start is not registered, and nothing is made for it.
+    if (const QString problem = automation::ThisProgramProblem(); !problem.isEmpty()) {
+        ReportFailure(
+            interactive,
+            QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
+            framework::ApplicationTitle(), problem);
+        return RegisterOutcome::ServerRegistrationFailed;
+    }
+    // Held to the end: a deregistration between our server registration and our registry key would
+    // leave a key without a server to start.
+    const auto lock = TakeRegistrationLock(interactive, true);
+    if (!lock->held())
+        return RegisterOutcome::Busy;
     if (const QString hive = UnreadableMachineHive(); !hive.isEmpty()) {
-        ReportFailure(UnreadableHiveText(hive, true), interactive);
+        ReportFailure(interactive, UnreadableHiveText(hive, true), framework::PlugInName());
         return RegisterOutcome::RegistryUnreadable;
     }
     CRegistry registry;
@@ -176,9 +226,10 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     QString reason;
     if (!RunServerRegistration(false, &reason)) {
         automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
-        if (interactive)
-            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
-                   Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+        ReportFailure(
+            interactive,
+            QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
+            framework::ApplicationTitle(), reason);
         return RegisterOutcome::ServerRegistrationFailed;
     }
 
@@ -198,11 +249,11 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     const bool allWritten = registry.SetMachineSettings(key, values);
     if (!allWritten) {
         automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
-        if (interactive)
-            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
-                       QStringLiteral(" could not be registered: the registry key HKEY_LOCAL_MACHINE\\") + key +
-                       QStringLiteral(" could not be written"),
-                   Buttons::Ok, Icon::Critical, id.PlugInName);
+        ReportFailure(interactive,
+                      QStringLiteral("Plug-in ") + id.PlugInProgId +
+                          QStringLiteral(" could not be registered: the registry key HKEY_LOCAL_MACHINE\\") + key +
+                          QStringLiteral(" could not be written"),
+                      id.PlugInName);
         return RegisterOutcome::RegistryWriteFailed;
     }
     if (interactive)
@@ -218,11 +269,11 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
     const framework::PlugInIdentity& id = framework::Identity();
     QString reason;
     if (!RunServerRegistration(true, &reason)) {
-        if (interactive)
-            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
-                       QStringLiteral(" deregistration as COM server failed") + QLatin1Char('\r') +
-                       QStringLiteral("Verify that there are not instances running") + QLatin1Char('\r') + reason,
-                   Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+        ReportFailure(interactive,
+                      QStringLiteral("Plug-in ") + id.PlugInProgId +
+                          QStringLiteral(" deregistration as COM server failed") + QLatin1Char('\r') +
+                          QStringLiteral("Verify that there are not instances running") + QLatin1Char('\r') + reason,
+                      framework::ApplicationTitle());
         return RemovalOutcome::ServerRemovalFailed;
     }
     const bool deleted = CRegistry().DeleteMachineKey(PlugInKey());
@@ -230,11 +281,11 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
         // A key left behind with no server to start would describe a plug-in that cannot run: the
         // server registration goes back, and the plug-in stays registered as a whole.
         RunServerRegistration(false, nullptr);
-        if (interactive)
-            MsgBox(QStringLiteral("Plug-in ") + id.PlugInProgId +
-                       QStringLiteral(" could not be deregistered: the registry key HKEY_LOCAL_MACHINE\\") +
-                       PlugInKey() + QStringLiteral(" could not be deleted"),
-                   Buttons::Ok, Icon::Critical, id.PlugInName);
+        ReportFailure(interactive,
+                      QStringLiteral("Plug-in ") + id.PlugInProgId +
+                          QStringLiteral(" could not be deregistered: the registry key HKEY_LOCAL_MACHINE\\") +
+                          PlugInKey() + QStringLiteral(" could not be deleted"),
+                      id.PlugInName);
         return RemovalOutcome::RegistryDeleteFailed;
     }
     if (interactive)
@@ -247,8 +298,11 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
 
 bool DeregisterPlugIn(qint16 mode, bool interactive)
 {
+    const auto lock = TakeRegistrationLock(interactive, false);
+    if (!lock->held())
+        return false;
     if (const QString hive = UnreadableMachineHive(); !hive.isEmpty()) {
-        ReportFailure(UnreadableHiveText(hive, false), interactive);
+        ReportFailure(interactive, UnreadableHiveText(hive, false), framework::PlugInName());
         return false;
     }
     framework::SetShowProgress(interactive);
@@ -259,12 +313,12 @@ bool DeregisterPlugIn(qint16 mode, bool interactive)
         if (const auto uncleaned = framework::ForEachNetworkDeregister(walk.Link(), mode == 1, hooks)) {
             // Commands left in a network still name the plug-in: it stays registered, server and key,
             // so that they keep working and a later deregistration can remove them.
-            if (interactive)
-                MsgBox(QStringLiteral("Plug-in ") + framework::PlugInProgId() +
-                           QStringLiteral(
-                               " could not be deregistered: its commands could not be removed from the network ") +
-                           uncleaned->name + QLatin1Char('\r') + uncleaned->reason,
-                       Buttons::Ok, Icon::Critical, framework::PlugInName());
+            ReportFailure(
+                interactive,
+                QStringLiteral("Plug-in ") + framework::PlugInProgId() +
+                    QStringLiteral(" could not be deregistered: its commands could not be removed from the network ") +
+                    uncleaned->name + QLatin1Char('\r') + uncleaned->reason,
+                framework::PlugInName());
             return false;
         }
     }

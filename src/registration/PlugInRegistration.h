@@ -12,6 +12,7 @@ enum class RegisterOutcome {
     ServerRegistrationFailed,
     RegistryWriteFailed,  // nothing changed: the key and the server registration are as they were
     RegistryUnreadable,   // the machine hive's file is not a readable registry; nothing was tried
+    Busy,                 // another registration or deregistration held on for the whole wait; nothing tried
 };
 
 struct VersionPair {
@@ -26,6 +27,12 @@ VersionPair ReadVersionPair(const QString& version);
 // and overwriting a registration nobody understands would lose it.
 bool RegisteredIsNewer(const VersionPair& registered, const VersionPair& ours);
 
+// Registration, deregistration and the registration window's actions run one at a time per user
+// (a lock file beside the activation file, held for the whole run). One that finds another running
+// waits for it at most this long (60 s unless set), then gives up saying so.
+void SetRegistrationWait(int ms);
+
+// Every failure is told: in a box when interactive, else on standard error.
 RegisterOutcome RegisterPlugIn(bool interactive);
 
 enum class RemovalOutcome {
@@ -36,8 +43,9 @@ enum class RemovalOutcome {
 };
 RemovalOutcome RemovePlugInRegistration(bool interactive);
 // True when the plug-in is no longer registered afterwards (also when it was not registered). False,
-// with the registration kept whole, when the machine hive cannot be read or (modes 0 and 1) the
-// commands of a network could not be removed; interactive says which in a box.
+// with the registration kept whole, when another registration held on for the whole wait, the
+// machine hive cannot be read, (modes 0 and 1) the commands of a network could not be removed, or
+// the removal failed; said in a box when interactive, else on standard error.
 bool DeregisterPlugIn(qint16 mode, bool interactive);
 
 // Starts the program's own executable with "/regserver" or "/unregserver" and waits for it to end;

@@ -30,26 +30,40 @@ inline QString RegisterServer()
 inline const QString Service = QStringLiteral("KR5MHUConfigure.LNSPlugInAPI");
 inline const QString Interface = QStringLiteral("KR5MHUConfigure._LNSPlugInAPI");
 
+// On the test's own connection, or as another director on a connection of its own.
 inline QDBusMessage call(const QString& path, const QString& iface, const QString& member,
-                         const QVariantList& args = {})
+                         const QVariantList& args = {},
+                         const QDBusConnection& connection = QDBusConnection::sessionBus())
 {
     QDBusMessage m = QDBusMessage::createMethodCall(Service, path, iface, member);
     m.setArguments(args);
     // A command may wait on a (scripted) person.
-    return QDBusConnection::sessionBus().call(m, QDBus::Block, 120000);
+    return connection.call(m, QDBus::Block, 120000);
 }
 
-inline QString createObject()
+inline QString createObject(const QDBusConnection& connection = QDBusConnection::sessionBus())
 {
-    const QDBusMessage reply =
-        call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"), QStringLiteral("CreateInstance"));
+    const QDBusMessage reply = call(QStringLiteral("/"), QStringLiteral("KR5MHUConfigure.ClassFactory"),
+                                    QStringLiteral("CreateInstance"), {}, connection);
     return reply.arguments().value(0).value<QDBusObjectPath>().path();
 }
 
-inline QDBusMessage setBusProperty(const QString& path, const QString& name, const QVariant& value)
+inline QDBusMessage setBusProperty(const QString& path, const QString& name, const QVariant& value,
+                                   const QDBusConnection& connection = QDBusConnection::sessionBus())
 {
     return call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                {Interface, name, QVariant::fromValue(QDBusVariant(value))});
+                {Interface, name, QVariant::fromValue(QDBusVariant(value))}, connection);
+}
+
+inline QVariant busProperty(const QString& path, const QString& name,
+                            const QDBusConnection& connection = QDBusConnection::sessionBus())
+{
+    return call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {Interface, name},
+                connection)
+        .arguments()
+        .value(0)
+        .value<QDBusVariant>()
+        .variant();
 }
 
 inline QDBusMessage sendCommand(const QString& path, qint32 command, qint16 objectClass, const QString& object)

@@ -88,6 +88,53 @@ private slots:
         QVERIFY(readLines(m_record).isEmpty());
     }
 
+    // One process serves one network. A second director (a bus connection of its own) may name the
+    // network the first works on and share it, but neither another network nor another Remote mode
+    // while an object of the first lives: the first one's network, and its configure, stay as they
+    // were. Once the first has released its objects, the network is the second's to change.
+    void secondDirectorSharesButNeverTakesTheNetwork()
+    {
+        answer({});
+        const QString connectionName = QStringLiteral("second director");
+        const auto closeSecond = qScopeGuard([&] { QDBusConnection::disconnectFromBus(connectionName); });
+        const QDBusConnection second = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+        const QString first = createObject();
+        const QString theirs = createObject(second);
+        QVERIFY(!first.isEmpty() && !theirs.isEmpty());
+        QCOMPARE(setBusProperty(first, QStringLiteral("networkName"), QStringLiteral("Demo")).type(),
+                 QDBusMessage::ReplyMessage);
+
+        const QString taken = QStringLiteral(": another director's plug-in object works on the network Demo (one "
+                                             "network at a time; it is free when that director has released its "
+                                             "objects)");
+        const QDBusMessage otherNetwork =
+            setBusProperty(theirs, QStringLiteral("networkName"), QStringLiteral("Plant"), second);
+        QCOMPARE(otherNetwork.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20006"));
+        QCOMPARE(otherNetwork.errorMessage(), QStringLiteral("Cannot open the network Plant") + taken);
+        const QDBusMessage otherMode = setBusProperty(theirs, QStringLiteral("Remote"), true, second);
+        QCOMPARE(otherMode.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20006"));
+        QCOMPARE(otherMode.errorMessage(), QStringLiteral("Cannot change Remote") + taken);
+        QCOMPARE(busProperty(first, QStringLiteral("networkName")).toString(), QStringLiteral("Demo"));
+        QCOMPARE(busProperty(first, QStringLiteral("Remote")).toBool(), false);
+        // The same network is shared; the first director's configure finds its device as before.
+        QCOMPARE(setBusProperty(theirs, QStringLiteral("networkName"), QStringLiteral("Demo"), second).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(busProperty(theirs, QStringLiteral("networkName"), second).toString(), QStringLiteral("Demo"));
+        const QString path = device([](const auto& f) { return f.stateCode == 4 && !f.unreachable; });
+        QCOMPARE(sendCommand(first, 13, 7, path).type(), QDBusMessage::ReplyMessage);
+
+        QCOMPARE(call(first, Interface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(setBusProperty(theirs, QStringLiteral("networkName"), QStringLiteral("Plant"), second).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(busProperty(theirs, QStringLiteral("networkName"), second).toString(), QStringLiteral("Plant"));
+        QVERIFY(readLines(m_record).isEmpty());
+        QDBusServiceWatcher watcher(Service, QDBusConnection::sessionBus(),
+                                    QDBusServiceWatcher::WatchForUnregistration);
+        QSignalSpy ended(&watcher, &QDBusServiceWatcher::serviceUnregistered);
+        QCOMPARE(call(theirs, Interface, QStringLiteral("Release"), {}, second).type(), QDBusMessage::ReplyMessage);
+        QVERIFY(ended.count() > 0 || ended.wait(15000) || !serverRunning());
+    }
+
 private:
     void answer(const QStringList& answers)
     {

@@ -188,7 +188,7 @@ public:
           m_server(
               {QLatin1String(Name), QStringLiteral("KR5MHUConfigure.ClassFactory"), Interface,
                QStringLiteral("/LNSPlugInAPI"), QStringLiteral("KR5MHUConfigure.Error."), QString()},
-              [number] { return std::make_unique<FailingObject>(number); }, m_connection)
+              [number](const QString&) { return std::make_unique<FailingObject>(number); }, m_connection)
     {
     }
     ~FailingServer()
@@ -734,35 +734,102 @@ private slots:
         QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
     }
 
-    // A director's results go to standard output, its failures to standard error.
+    // The network-wide commands work on the network a director named: without one they fail at once,
+    // with their number and why, and never wait on a box (that would hold every director).
+    void networkCommandsNeedANetwork_data()
+    {
+        QTest::addColumn<qint32>("command");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("register")
+            << qint32(50) << "Unable to register Supported Commands: no network is open (set networkName first)";
+        QTest::newRow("deregister")
+            << qint32(51) << "Unable to remove Supported Commands: no network is open (set networkName first)";
+    }
+    void networkCommandsNeedANetwork()
+    {
+        QFETCH(qint32, command);
+        QFETCH(QString, description);
+        const QString path = create();
+        QVERIFY(!path.isEmpty());
+        QDBusMessage send = QDBusMessage::createMethodCall(Service, path, Interface, QStringLiteral("SendCommand"));
+        send.setArguments({command, QVariant::fromValue<qint16>(7), QString()});
+        // Well within the time a box would be left waiting.
+        verifyPlugInError(QDBusConnection::sessionBus().call(send, QDBus::Block, 15000), 20000, description);
+        QCOMPARE(get(path, "networkName").toString(), QString());
+        QCOMPARE(call(path, Interface, "Release").type(), QDBusMessage::ReplyMessage);
+    }
+
+    // A director's results go to standard output, its failures to standard error: the plug-in's with
+    // status 1, a step that is not understood (a number or boolean that does not read as one included)
+    // with status 2, before anything is sent for it.
     void directorFailuresGoToStandardError_data()
     {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("results");
-        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("failure");  // empty: none
+        QTest::addColumn<int>("status");
         QTest::newRow("the plug-in's error") << "create; get Name; send 99 7 a/b; get Name"
                                              << "OBJECT\nKestrova KR5M-HU Configure\n"
-                                             << "error 20003 Kestrova KR5M-HU Configure: Command not supported";
+                                             << "error 20003 Kestrova KR5M-HU Configure: Command not supported" << 1;
+        QTest::newRow("an object not found is named")
+            << "create; send 13 7 Floor 1/Nobody"
+            << "OBJECT\n"
+            << "error 20005 Kestrova KR5M-HU Configure: Object not found: Floor 1/Nobody" << 1;
+        QTest::newRow("waiting without a window") << "create; get Visible; wait"
+                                                  << "OBJECT\nfalse\n"
+                                                  << "error 0 lnsdirector: the plug-in shows no window, so 'wait' "
+                                                     "would never end; show it first with 'set Visible true'"
+                                                  << 1;
         QTest::newRow("the director's own") << "frobnicate"
                                             << ""
-                                            << "error 0 lnsdirector: unknown or incomplete step 'frobnicate'";
+                                            << "error 0 lnsdirector: unknown or incomplete step 'frobnicate'" << 2;
+        QTest::newRow("a command that is no number") << "create; send x y z"
+                                                     << "OBJECT\n"
+                                                     << "error 0 lnsdirector: the command 'x' is not a number" << 2;
+        QTest::newRow("a class beyond 16 bits")
+            << "create; send 13 70000 a/b"
+            << "OBJECT\n"
+            << "error 0 lnsdirector: the object class 70000 does not fit 16 bits" << 2;
+        QTest::newRow("a dispatch id that is no number")
+            << "create; invoke 0x6803000G 2"
+            << "OBJECT\n"
+            << "error 0 lnsdirector: the dispatch id '0x6803000G' is not a number" << 2;
+        QTest::newRow("a boolean that is no boolean")
+            << "create; set Visible maybe; get Visible"
+            << "OBJECT\n"
+            << "error 0 lnsdirector: Visible takes true or false, not 'maybe'" << 2;
+        QTest::newRow("a number property that is no number")
+            << "create; set Height tall"
+            << "OBJECT\n"
+            << "error 0 lnsdirector: Height 'tall' is not a number" << 2;
+        QTest::newRow("a dispatch id in hexadecimal")
+            << "create; invoke 0x68030001 2; invoke 1745027073 2"
+            << "OBJECT\nKestrova KR5M-HU Configure\nKestrova KR5M-HU Configure\n"
+            << "" << 0;
+        QTest::newRow("booleans as written")
+            << "create; set Visible TRUE; get Visible; set Visible 0; get Visible; set Visible -1; set Visible False; "
+               "get Visible"
+            << "OBJECT\nok\ntrue\nok\nfalse\nok\nok\nfalse\n"
+            << "" << 0;
     }
     void directorFailuresGoToStandardError()
     {
         QFETCH(QString, steps);
         QFETCH(QString, results);
         QFETCH(QString, failure);
+        QFETCH(int, status);
         QProcess director;
         director.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
                        {QStringLiteral("session"), QStringLiteral("-c"), steps});
         QVERIFY(director.waitForFinished(30000));
-        QCOMPARE(director.exitCode(), 1);
         const QString out = QString::fromUtf8(director.readAllStandardOutput());
+        const QString err = QString::fromUtf8(director.readAllStandardError());
+        QVERIFY2(director.exitCode() == status, qPrintable(err));
         QCOMPARE(QString(out).replace(QRegularExpression(QStringLiteral("^/LNSPlugInAPI/\\d+\n")),
                                       QStringLiteral("OBJECT\n")),
                  results);
         // (The first line: Qt's D-Bus thread may add a warning of its own while the process ends.)
-        QCOMPARE(QString::fromUtf8(director.readAllStandardError()).section(QLatin1Char('\n'), 0, 0), failure);
+        QCOMPARE(err.section(QLatin1Char('\n'), 0, 0), failure);
     }
 };
 

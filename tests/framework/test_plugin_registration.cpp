@@ -11,8 +11,10 @@
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
@@ -350,6 +352,56 @@ private slots:
         const QStringList reregister{QCoreApplication::applicationFilePath(), QStringLiteral("/regserver")};
         QCOMPARE(processes.starts.mid(1), (QList<QStringList>{unregister, reregister, unregister, reregister}));
         QVERIFY(QSqlQuery(hive).exec(QStringLiteral("PRAGMA query_only = OFF")));
+    }
+
+    // While another registration or deregistration holds the lock, one from the window waits for it
+    // a bounded time, then says so and changes nothing; once it is let go, the same action goes through.
+    void heldLockIsWaitedForThenTold_data()
+    {
+        QTest::addColumn<bool>("registering");
+        QTest::newRow("register") << true;
+        QTest::newRow("deregister") << false;
+    }
+    void heldLockIsWaitedForThenTold()
+    {
+        QFETCH(bool, registering);
+        RecordedProcesses processes;
+        processes.writesActivationFile = true;
+        if (!registering)
+            QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
+        const QStringList valuesBefore = testsupport::MachineKeySnapshot(framework::PlugInKey());
+        const std::optional<QByteArray> activationBefore = ActivationFile();
+        const int startsBefore = int(processes.starts.size());
+        registration::SetRegistrationWait(400);
+        const auto restoreWait = qScopeGuard([] { registration::SetRegistrationWait(60000); });
+        {
+            const automation::ActivationLock other(framework::PlugInProgId(), 0);
+            QVERIFY2(other.held(), qPrintable(other.failure()));
+            testsupport::ScriptedMessageBoxes boxes;
+            boxes.expect({QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be ") +
+                              (registering ? QStringLiteral("registered") : QStringLiteral("deregistered")) +
+                              QStringLiteral(": another registration or deregistration of it is still running (it "
+                                             "has held the lock file ") +
+                              other.fileName() +
+                              QStringLiteral(" for more than 0.4 seconds); try again when it has ended"),
+                          Answer::Ok, framework::PlugInName(), toolkit::Buttons::Ok, Icon::Critical, true});
+            QElapsedTimer waited;
+            waited.start();
+            if (registering)
+                QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::Busy);
+            else
+                QVERIFY(!registration::DeregisterPlugIn(-1, true));
+            QVERIFY(waited.elapsed() >= 400);
+            VERIFY_BOXES(boxes);
+            QCOMPARE(int(processes.starts.size()), startsBefore);
+            QCOMPARE(testsupport::MachineKeySnapshot(framework::PlugInKey()), valuesBefore);
+            QCOMPARE(ActivationFile(), activationBefore);
+        }
+        if (registering)
+            QCOMPARE(registration::RegisterPlugIn(false), RegisterOutcome::Registered);
+        else
+            QVERIFY(registration::DeregisterPlugIn(-1, false));
+        QCOMPARE(registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()), registering);
     }
 
 private:

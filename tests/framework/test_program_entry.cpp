@@ -13,7 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QThread>
 #include <QtTest>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 class TestProgramEntry : public QObject {
     Q_OBJECT
@@ -61,13 +67,112 @@ private slots:
         QVERIFY(!QFile::exists(activationFile()));
     }
 
-    // A registration that fails part-way ends with 1 and leaves neither a key nor an activation file.
+    // A registration that fails part-way ends with 1, says why, and leaves neither a key nor an
+    // activation file.
     void failedRegistrationLeavesNothingBehind()
     {
         QVERIFY(testsupport::RefuseMachineValue(QStringLiteral("Version")));
-        QCOMPARE(run({QStringLiteral("/regplugin")}), 1);
+        const Run r = runCapturing(executable(), {QStringLiteral("/regplugin")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Plug-in KR5MHUConfigure.LNSPlugInAPI could not be registered: the "
+                                               "registry key HKEY_LOCAL_MACHINE\\") +
+                                framework::PlugInKey() + QStringLiteral(" could not be written")),
+                 qPrintable(r.err));
         QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
         QVERIFY(!QFile::exists(activationFile()));
+    }
+
+    // /regplugin and /deregplugin started together, round after round in an order and with delays
+    // drawn from a seed (KR5M_RACE_SEED repeats a run): each run waits for the other and ends with 0,
+    // and after every round the registry key and the activation file agree, both there or both gone.
+    void registrationRacesKeepKeyAndFileTogether()
+    {
+        const quint32 seed = qEnvironmentVariableIsSet("KR5M_RACE_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("KR5M_RACE_SEED"))
+                                 : QRandomGenerator::global()->generate();
+        qInfo("registration race seed %u (KR5M_RACE_SEED=%u repeats it)", seed, seed);
+        QRandomGenerator random(seed);
+        const QStringList registering{QStringLiteral("/regplugin")};
+        const QStringList deregistering{QStringLiteral("/deregplugin"), QStringLiteral("/deregmode:-1")};
+        QCOMPARE(run(registering), 0);
+        constexpr int Rounds = 30;
+        for (int round = 0; round < Rounds; ++round) {
+            QList<QStringList> commands{registering, deregistering};
+            if (random.bounded(3) == 0)
+                commands << (random.bounded(2) ? registering : deregistering);
+            std::shuffle(commands.begin(), commands.end(), random);
+            std::vector<std::unique_ptr<QProcess>> processes;
+            for (const QStringList& command : std::as_const(commands)) {
+                processes.push_back(std::make_unique<QProcess>());
+                processes.back()->start(executable(), command);
+                QThread::msleep(random.bounded(40));
+            }
+            for (size_t i = 0; i < processes.size(); ++i) {
+                QProcess& p = *processes[i];
+                QVERIFY(p.waitForFinished(60000));
+                const QString said = QString::fromLocal8Bit(p.readAllStandardError());
+                QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+                         qPrintable(QStringLiteral("round %1, %2 ended with %3: %4")
+                                        .arg(round)
+                                        .arg(commands[qsizetype(i)].join(QLatin1Char(' ')))
+                                        .arg(p.exitCode())
+                                        .arg(said)));
+            }
+            const bool keyThere =
+                registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey());
+            QVERIFY2(keyThere == QFile::exists(activationFile()),
+                     qPrintable(QStringLiteral("round %1: registry key %2, activation file %3")
+                                    .arg(round)
+                                    .arg(keyThere ? QStringLiteral("there") : QStringLiteral("gone"))
+                                    .arg(keyThere ? QStringLiteral("gone") : QStringLiteral("there"))));
+            if (keyThere)
+                QCOMPARE(
+                    registry::RegistryStore(registry::Hive::LocalMachine).valueNames(framework::PlugInKey()).size(),
+                    10);
+        }
+    }
+
+    // A name the bus cannot read (the program's folder) or that the program cannot hold as text
+    // (XDG_DATA_HOME) is refused with status 1 and the reason; nothing is written anywhere.
+    void namesThatAreNotUtf8AreRefused_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("programFolder");  // else the data folder
+        QTest::addColumn<QString>("reason");
+        const QString program = QStringLiteral("the program's path %1/x\\xe9y/KR5MHUConfigure is not UTF-8");
+        QTest::newRow("/regserver from such a folder") << "/regserver" << true << program;
+        QTest::newRow("/regplugin from such a folder") << "/regplugin" << true << program;
+        const QString data = QStringLiteral("XDG_DATA_HOME (%1/d\\xe9) is not UTF-8");
+        QTest::newRow("/regserver with such a data folder") << "/regserver" << false << data;
+        QTest::newRow("/regplugin with such a data folder") << "/regplugin" << false << data;
+    }
+    void namesThatAreNotUtf8AreRefused()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, programFolder);
+        QFETCH(QString, reason);
+        // The byte 0xe9 goes into the names through the shell's printf: Qt's texts have no way to spell it.
+        const QString script = programFolder
+                                   ? QStringLiteral("d=\"$(printf '%s/x\\351y' \"$0\")\" && mkdir \"$d\" && "
+                                                    "cp \"$1\" \"$d/\" && exec \"$d/KR5MHUConfigure\" \"$2\"")
+                                   : QStringLiteral("XDG_DATA_HOME=\"$(printf '%s/d\\351' \"$XDG_DATA_HOME\")\" exec "
+                                                    "\"$1\" \"$2\"");
+        const QStringList before = QDir(m_env->root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        // Nor can a QTemporaryDir remove such a folder.
+        const auto removeCopy = qScopeGuard([this] {
+            QProcess::execute(
+                QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("rm -rf \"$(printf '%s/x\\351y' \"$0\")\""), m_env->root()});
+        });
+        const Run r =
+            runCapturing(QStringLiteral("sh"), {QStringLiteral("-c"), script, m_env->root(), executable(), command});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(reason.arg(programFolder ? m_env->root() : m_env->dataHome())), qPrintable(r.err));
+        QVERIFY(!QFile::exists(activationFile()));
+        QCOMPARE(QDir(m_env->dataHome()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(!registry::RegistryStore(registry::Hive::LocalMachine).keyExists(framework::PlugInKey()));
+        if (!programFolder)
+            QCOMPARE(QDir(m_env->root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     }
 
     // A machine hive that is there but is no registry: registration and every deregistration say so,
@@ -200,6 +305,25 @@ private:
     QString activationFile() const
     {
         return m_env->dataHome() + QStringLiteral("/dbus-1/services/KR5MHUConfigure.LNSPlugInAPI.service");
+    }
+    struct Run {
+        int status = -1;
+        QString err;
+    };
+    // Runs program and keeps what it said on standard error.
+    static Run runCapturing(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        Run r;
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+        } else if (process.exitStatus() == QProcess::NormalExit) {
+            r.status = process.exitCode();
+        }
+        r.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return r;
     }
     static int run(const QStringList& arguments)
     {

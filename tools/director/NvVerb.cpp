@@ -43,6 +43,8 @@ Request ParseRequest(const QStringList& arguments)
         if (arguments[i] == QLatin1String("--format")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
                 throw UsageError{QStringLiteral("lnsdirector nv: --format needs a format name")};
+            if (r.format)
+                throw UsageError{QStringLiteral("lnsdirector nv: --format is given twice")};
             r.format = arguments[++i];
         } else if (arguments[i] == QLatin1String("--json")) {
             r.json = true;

@@ -38,6 +38,12 @@ QDBusMessage CallPlugIn(const QDBusConnection& bus, const QDBusMessage& call, Re
     const QVariantList args = reply.arguments();
     if (reply.errorName().startsWith(QLatin1String(MMain::ErrorPrefix)) && args.size() >= 3)
         throw com::ComError(args[2].toInt(), args[1].toString(), args[0].toString());
+    // The bus has no activation file for the plug-in: what a person needs to hear is how to make one.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+        throw com::ComError(0, QStringLiteral("lnsdirector"),
+                            QStringLiteral("the plug-in %1 is not registered on this session bus; "
+                                           "\"KR5MHUConfigure /regplugin\" registers it")
+                                .arg(QLatin1String(MMain::ServiceName)));
     throw com::ComError(0, reply.errorName(), reply.errorMessage());
 }
 

@@ -15,7 +15,8 @@ namespace director {
 enum class Retry { No, WhenTheServerLeft };
 
 // The reply; a failure raises com::ComError: the plug-in's own with its number, source and description,
-// any other D-Bus error with number 0, the error's name as source and its message.
+// a plug-in the bus cannot start (not registered) as lnsdirector's own saying how to register it, any
+// other D-Bus error with number 0, the error's name as source and its message.
 QDBusMessage CallPlugIn(const QDBusConnection& bus, const QDBusMessage& call, Retry retry = Retry::No);
 
 // Creates a plug-in object through the class factory; its path.

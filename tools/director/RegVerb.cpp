@@ -76,8 +76,17 @@ struct Options {
 Options parseOptions(const QStringList& args)
 {
     Options o;
+    QStringList seen;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args[i].toLower();
+        // A second value would silently win over the first: refused, whichever it is ("/ve" names a value too).
+        const QString option = a == QLatin1String("/ve") ? QStringLiteral("/v") : a;
+        if (option != QLatin1String("/f") && seen.contains(option)) {
+            o.error = QStringLiteral("ERROR: Invalid syntax: %1 is given twice.")
+                          .arg(option == QLatin1String("/v") ? QStringLiteral("/v or /ve") : option);
+            return o;
+        }
+        seen << option;
         if (a == QLatin1String("/ve")) {
             o.valueName = QString();
         } else if ((a == QLatin1String("/v") || a == QLatin1String("/t") || a == QLatin1String("/d")) &&

@@ -18,6 +18,7 @@
 #include <QTextStream>
 #include <QXmlStreamReader>
 #include <cstdio>
+#include <optional>
 
 namespace director {
 namespace {
@@ -27,9 +28,49 @@ const QString ObjectInterface = QString::fromLatin1(MMain::ObjectInterface);
 const QString FactoryInterface = QString::fromLatin1(MMain::FactoryInterface);
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
+// The plug-in's number for a configure command whose object it did not find.
+constexpr qint32 ObjectNotFound = 20005;
+
 struct StepFailed {
     QString line;
+    int status = 1;  // 2: the step is not understood, as a command line that is not
 };
+
+StepFailed notUnderstood(const QString& why)
+{
+    return StepFailed{QStringLiteral("error 0 lnsdirector: ") + why, 2};
+}
+
+// A whole number as a director writes it: decimal, or hexadecimal after 0x as dispatch ids are
+// written, within 32 bits; nothing when it is neither (never 0 in its place).
+std::optional<qint32> parseInt32(const QString& word)
+{
+    bool ok = false;
+    if (word.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const quint32 bits = word.mid(2).toUInt(&ok, 16);
+        return ok ? std::optional<qint32>(static_cast<qint32>(bits)) : std::nullopt;
+    }
+    const qint32 value = word.toInt(&ok, 10);
+    return ok ? std::optional<qint32>(value) : std::nullopt;
+}
+
+std::optional<bool> parseBool(const QString& word)
+{
+    if (word.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || word == QLatin1String("1") ||
+        word == QLatin1String("-1"))
+        return true;
+    if (word.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || word == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+qint32 numberIn(const QString& word, const QString& what)
+{
+    const std::optional<qint32> number = parseInt32(word);
+    if (!number)
+        throw notUnderstood(QStringLiteral("%1 '%2' is not a number").arg(what, shown::Shown(word)));
+    return *number;
+}
 
 QString valueText(const QVariant& value)
 {
@@ -78,27 +119,35 @@ public:
             expectReply(call);
             Out(QStringLiteral("ok"));
         } else if (verb == QLatin1String("send") && words.size() >= 3) {
+            const qint32 command = numberIn(words[1], QStringLiteral("the command"));
+            const qint32 objectClass = numberIn(words[2], QStringLiteral("the object class"));
+            if (objectClass != qint16(objectClass))
+                throw notUnderstood(QStringLiteral("the object class %1 does not fit 16 bits").arg(objectClass));
+            const QString path = restAfter(3);
             QDBusMessage call = objectCall(ObjectInterface, QStringLiteral("SendCommand"));
-            call << qint32(words[1].toInt()) << QVariant::fromValue<qint16>(words[2].toShort()) << restAfter(3);
-            expectReply(call);
+            call << command << QVariant::fromValue<qint16>(qint16(objectClass)) << path;
+            expectReply(call, Retry::No, path);
             Out(QStringLiteral("ok"));
         } else if (verb == QLatin1String("invoke") && words.size() >= 3) {
+            const qint32 dispid = numberIn(words[1], QStringLiteral("the dispatch id"));
+            const qint32 kind = numberIn(words[2], QStringLiteral("the kind"));
             QDBusMessage call = objectCall(ObjectInterface, QStringLiteral("Invoke"));
             QVariantList args;
             for (int i = 3; i < words.size(); ++i)
                 args << QVariant::fromValue(QDBusVariant(guessed(words[i])));
-            call << qint32(words[1].toInt()) << qint32(words[2].toInt()) << args;
+            call << dispid << kind << args;
             Out(valueText(expectReply(call).arguments().value(0)));
         } else if (verb == QLatin1String("release")) {
             expectReply(objectCall(ObjectInterface, QStringLiteral("Release")));
             m_path.clear();
             Out(QStringLiteral("ok"));
         } else if (verb == QLatin1String("wait")) {
-            waitForEnd();
+            if (!waitForEnd())
+                throw StepFailed{QStringLiteral("error 0 lnsdirector: the plug-in shows no window, so 'wait' would "
+                                                "never end; show it first with 'set Visible true'")};
             Out(QStringLiteral("ended"));
         } else {
-            throw StepFailed{
-                QStringLiteral("error 0 lnsdirector: unknown or incomplete step '%1'").arg(shown::Shown(line))};
+            throw notUnderstood(QStringLiteral("unknown or incomplete step '%1'").arg(shown::Shown(line)));
         }
     }
 
@@ -110,12 +159,16 @@ private:
         return QDBusMessage::createMethodCall(Service, m_path, iface, member);
     }
 
-    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = Retry::No)
+    // objectPath: the object a command named, for a failure that does not say which it looked for.
+    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = Retry::No, const QString& objectPath = QString())
     {
         try {
             return CallPlugIn(m_bus, call, retry);
         } catch (const com::ComError& e) {
-            throw StepFailed{QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), e.description())};
+            QString description = e.description();
+            if (e.number() == ObjectNotFound && description == QLatin1String("Object not found"))
+                description += QStringLiteral(": ") + shown::Shown(objectPath);
+            throw StepFailed{QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), description)};
         }
     }
 
@@ -133,36 +186,49 @@ private:
             }
         }
         const QString type = m_types.value(property, QStringLiteral("s"));
-        if (type == QLatin1String("b"))
-            return QVariant(text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
-                            text == QLatin1String("1") || text == QLatin1String("-1"));
-        if (type == QLatin1String("i")) {
-            bool ok = false;
-            const int v = text.toInt(&ok);
-            return ok ? QVariant(qint32(v)) : QVariant(text);  // let the plug-in refuse a wrong type
+        // A value that is not of the property's type is the director's to refuse: read as false or 0
+        // it would be written.
+        if (type == QLatin1String("b")) {
+            const std::optional<bool> value = parseBool(text);
+            if (!value)
+                throw notUnderstood(
+                    QStringLiteral("%1 takes true or false, not '%2'").arg(shown::Shown(property), shown::Shown(text)));
+            return *value;
         }
+        if (type == QLatin1String("i"))
+            return numberIn(text, shown::Shown(property));
         return QVariant(text);
     }
 
     static QVariant guessed(const QString& word)
     {
-        bool ok = false;
-        const int v = word.toInt(&ok);
-        if (ok)
-            return qint32(v);
+        if (const std::optional<qint32> number = parseInt32(word))
+            return *number;
         if (word == QLatin1String("true") || word == QLatin1String("false"))
             return word == QLatin1String("true");
         return word;
     }
 
-    void waitForEnd()
+    // Waits until the plug-in process ends; false, at once, when nothing would end it: our object
+    // keeps it alive and it shows no window that a person could close.
+    bool waitForEnd()
     {
         QDBusServiceWatcher watcher(Service, m_bus, QDBusServiceWatcher::WatchForUnregistration);
         QEventLoop loop;
         QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, &QEventLoop::quit);
         if (!m_bus.interface()->isServiceRegistered(Service))
-            return;
+            return true;
+        if (!m_path.isEmpty()) {
+            QDBusMessage visible = objectCall(PropertiesInterface, QStringLiteral("Get"));
+            visible << ObjectInterface << QStringLiteral("Visible");
+            // A process that has just ended must not be started again for this question.
+            visible.setAutoStartService(false);
+            const QDBusMessage reply = m_bus.call(visible);
+            if (reply.type() == QDBusMessage::ReplyMessage && valueText(reply.arguments().value(0)) != u"true")
+                return false;
+        }
         loop.exec();
+        return true;
     }
 
     QDBusConnection m_bus;
@@ -234,7 +300,7 @@ int RunSessionSteps(const QStringList& steps)
             // Results go to standard output, failures to standard error, so that a script reading the
             // results never takes an error for one.
             Err(failure.line);
-            return 1;
+            return failure.status;
         }
     }
     return 0;
@@ -250,13 +316,17 @@ const bool registered = RegisterVerb(Verb{
                    "plug-in KR5MHUConfigure.LNSPlugInAPI on the session bus, printing each result on a line:\n"
                    "  create                   create a plug-in object (prints its path); later steps use it\n"
                    "  get PROP                 read a property\n"
-                   "  set PROP VALUE           write a property (typed from the object's introspection)\n"
+                   "  set PROP VALUE           write a property (typed from the object's introspection:\n"
+                   "                           true / false / 1 / 0 / -1 for a boolean, a whole number for a number)\n"
                    "  send CMD CLASS PATH      SendCommand(CMD, CLASS, PATH); PATH is the rest of the step\n"
                    "  invoke DISPID KIND [ARG...]  Invoke by dispatch id (kind 1 method, 2 get, 4 put)\n"
                    "  release                  release the object\n"
-                   "  wait                     wait until the plug-in process ends\n"
+                   "  wait                     wait until the plug-in process ends (the window is closed); an\n"
+                   "                           error at once when the plug-in shows no window\n"
+                   "Numbers are decimal, or hexadecimal after 0x (invoke 0x68030001 2).\n"
                    "An error prints 'error NUMBER SOURCE: DESCRIPTION' on standard error and ends the session with\n"
-                   "status 1.\n"
+                   "status 1; a step that is not understood (an unknown step, a number or boolean that does not\n"
+                   "read as one) ends it with status 2.\n"
                    "The session's objects live until lnsdirector ends."),
     runSession});
 

@@ -57,6 +57,17 @@ void OutJson(const QJsonObject& document)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // As text, bytes that are not UTF-8 all read as one replacement character: two different names
+    // would become the same one (a registry value, a network, a path). Refused before anything is done.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (!shown::IsUtf8(argument)) {
+            director::Err(QStringLiteral("lnsdirector: argument %1 (%2) is not UTF-8; names are UTF-8 text")
+                              .arg(i)
+                              .arg(shown::Shown(shown::ShownBytes(argument))));
+            return 2;
+        }
+    }
     QStringList args = app.arguments().mid(1);
     if (args.size() == 1 && (args.first() == QLatin1String("--version") || args.first() == QLatin1String("-V"))) {
         director::Out(QStringLiteral("lnsdirector " KR5M_VERSION));

@@ -493,7 +493,7 @@ QString AutomationServer::createObject(const QString& owner)
     entry->node = std::make_unique<ObjectNode>(this, path);
     m_objects.insert(path, entry);
     // The object is made after it is listed, so that a creation that runs events finds it.
-    entry->object = m_factory();
+    entry->object = m_factory(owner);
     // Its signals go to its creator alone, as its replies do; an object nobody created has no listener.
     entry->object->setSignalSink(
         [this, path, owner](const QString& iface, const QString& name, const QVariantList& arguments) {

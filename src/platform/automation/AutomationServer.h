@@ -40,7 +40,8 @@ class ContainerNode;
 class AutomationServer : public QObject {
     Q_OBJECT
 public:
-    using Factory = std::function<std::unique_ptr<Dispatchable>()>;
+    // Makes an object for its creator (a unique bus name, or empty for none).
+    using Factory = std::function<std::unique_ptr<Dispatchable>(const QString& owner)>;
 
     AutomationServer(ServerConfig config, Factory factory, QDBusConnection connection, QObject* parent = nullptr);
     ~AutomationServer() override;

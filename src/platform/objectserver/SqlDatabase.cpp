@@ -1,5 +1,6 @@
 #include "platform/objectserver/SqlDatabase.h"
 
+#include "platform/base/ShownText.h"
 #include "platform/objectserver/Dialect.h"
 #include "platform/objectserver/ObjectServer.h"
 
@@ -28,11 +29,10 @@ Database::Database(const StoreLocation& location, const QString& source)
 
 void Database::openPostgres(const QString& uri)
 {
-    // The server is named in messages without a password the URI may hold.
-    QUrl shown(uri);
-    shown.setPassword(QString());
-    m_file = shown.toString();
+    // The server is named in messages (and so in logs and reports) as a person reads an address, and
+    // without a password the setting may hold.
     const auto keywords = ConnectionKeywords(uri);
+    m_file = shown::WithoutPasswords(keywords.isEmpty() ? uri : QUrl(uri).toString());
     if (keywords.isEmpty())
         fail(QStringLiteral("open"), QStringLiteral("it is not a postgresql:// address"));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))

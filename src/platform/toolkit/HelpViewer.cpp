@@ -48,8 +48,7 @@ public:
             PlaceBeside(m_window, owner);
         }
         m_window->showContext(helpFile, context);
-        m_window->show();
-        m_window->raise();
+        ShowInFront(m_window);
     }
 
 private:

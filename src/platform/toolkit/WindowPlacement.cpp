@@ -58,4 +58,12 @@ void PlaceBeside(QWidget* window, const QWidget* anchor)
     window->move(wanted);
 }
 
+void ShowInFront(QWidget* window)
+{
+    window->show();
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        window->raise();
+}
+
 }  // namespace toolkit

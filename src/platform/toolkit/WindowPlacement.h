@@ -20,4 +20,8 @@ void CentreOnScreen(QWidget* window);
 // its left, else centred on it; in every case kept inside that screen's available area.
 void PlaceBeside(QWidget* window, const QWidget* anchor);
 
+// Shows the window above the others. A platform without windows that a person sees (offscreen,
+// minimal) has no stacking order to change and would only warn about it: there it is just shown.
+void ShowInFront(QWidget* window);
+
 }  // namespace toolkit

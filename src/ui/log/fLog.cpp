@@ -143,8 +143,7 @@ void fLog::LogError(const QString& message)
     const QStringList pieces = message.split(QStringLiteral("\r\n"));
     append(QStringLiteral("Red"), pieces.value(0), pieces.value(1));
     if (cbOpenOnError->isChecked()) {
-        show();
-        raise();
+        toolkit::ShowInFront(this);
         activateWindow();
     }
 }
