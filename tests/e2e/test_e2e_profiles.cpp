@@ -160,6 +160,7 @@ private slots:
         QTest::newRow("save prints without a file")
             << QStringList{"save", "Demo", "WELL", "--units", "imperial"} << 0 << "\"units\": \"imperial\"";
         QTest::newRow("diff") << QStringList{"diff", "Demo", "WELL", "FILE"} << 0 << "unchanged";
+        QTest::newRow("diff of a device that differs") << QStringList{"diff", "Demo", "SPARE", "FILE"} << 1 << " -> ";
         QTest::newRow("model not in the table")
             << QStringList{"apply", "Demo", "FILE", "--model", "99"} << 2
             << "--model takes a model code of the device definition table (30, 41, 45, 51, 60, 61), not '99'";

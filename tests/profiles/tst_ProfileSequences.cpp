@@ -71,19 +71,20 @@ struct Case {
         lines << QStringLiteral("%1 profile%2%3")
                      .arg(units ? "imperial" : "metric", dryRun ? ", dry run" : "", twice ? ", applied twice" : "");
         for (const auto& [name, value] : values)
-            lines << QStringLiteral("  %1: %2").arg(name,
-                                                     value.isDouble() ? framework::ShortestNumber(value.toDouble())
-                                                                      : value.toString());
+            lines << QStringLiteral("  %1: %2")
+                         .arg(name, value.isDouble() ? framework::ShortestNumber(value.toDouble()) : value.toString());
         for (const DeviceCase& d : devices) {
             QStringList points;
             for (const int p : d.setPoints)
                 points << framework::ShortestNumber(p / 100.0);
             QStringList faults;
             for (const Fault& f : d.faults)
-                faults << QStringList{"refuses ", "keeps its bytes of ", "refuses the old bytes of "}[f.kind] + f.variable;
+                faults << QStringList{"refuses ", "keeps its bytes of ", "refuses the old bytes of "}[f.kind] +
+                              f.variable;
             lines << QStringLiteral("  %1: set points %2, limits %3 %4 %5; %6")
                          .arg(d.name, points.join(','), framework::ShortestNumber(d.heatMax / 100.0),
-                              framework::ShortestNumber(d.coolMin / 100.0), framework::ShortestNumber(d.deadBand / 100.0),
+                              framework::ShortestNumber(d.coolMin / 100.0),
+                              framework::ShortestNumber(d.deadBand / 100.0),
                               faults.isEmpty() ? QStringLiteral("no fault") : faults.join(", "));
         }
         return lines.join('\n');
@@ -222,7 +223,8 @@ public:
     {
         fLog log;
         const QJsonObject saved =
-            QJsonDocument::fromJson(profiles::Save(Network, Prefix + QStringLiteral("TS-102"), 0, log).toUtf8()).object();
+            QJsonDocument::fromJson(profiles::Save(Network, Prefix + QStringLiteral("TS-102"), 0, log).toUtf8())
+                .object();
         m_programId = saved.value(QStringLiteral("programId")).toString();
         for (const QString& name : Devices)
             m_pristine[name] = bytesOf(name);
@@ -388,9 +390,11 @@ private:
                     continue;
                 const QString body =
                     fault.kind != Fault::KeepsOtherBytes
-                        ? QStringLiteral("BEFORE %1 ON device_nv_values WHEN %2 BEGIN SELECT RAISE(ABORT, 'planted'); END")
-                        : QStringLiteral("AFTER %1 ON device_nv_values WHEN %2 BEGIN UPDATE device_nv_values SET value = "
-                                         "OLD.value WHERE device_id = NEW.device_id AND nv_id = NEW.nv_id; END");
+                        ? QStringLiteral(
+                              "BEFORE %1 ON device_nv_values WHEN %2 BEGIN SELECT RAISE(ABORT, 'planted'); END")
+                        : QStringLiteral(
+                              "AFTER %1 ON device_nv_values WHEN %2 BEGIN UPDATE device_nv_values SET value = "
+                              "OLD.value WHERE device_id = NEW.device_id AND nv_id = NEW.nv_id; END");
                 if (!q.exec(QStringLiteral("CREATE TRIGGER fault_%1_%2_%3 ").arg(device).arg(i).arg(when) +
                             body.arg(when, condition)))
                     qFatal("cannot plant a fault: %s", qPrintable(q.lastError().text()));
@@ -461,8 +465,8 @@ private:
                 const QString reported = item.value(QStringLiteral("new")).toString();
                 if (holds != reported)
                     return QStringLiteral("%1 holds %2, the report says %3").arg(itemName, holds, reported);
-                const auto asked = std::find_if(c.values.begin(), c.values.end(),
-                                                [&](const auto& v) { return v.first == itemName; });
+                const auto asked =
+                    std::find_if(c.values.begin(), c.values.end(), [&](const auto& v) { return v.first == itemName; });
                 if (setting->kind == ItemKind::Number &&
                     !Meant(*setting, asked->second.toDouble(), holds.toDouble(), c.units))
                     return QStringLiteral("%1 holds %2 for the profile's %3")
@@ -478,7 +482,9 @@ private:
                 for (int f = 0; f < fields.size(); ++f)
                     if (!profiled.count(f) && before.at(nv).mid(fields[f].offset, fields[f].bytes) !=
                                                   now.at(nv).mid(fields[f].offset, fields[f].bytes))
-                        return QStringLiteral("field %1 of %2 changed though the profile does not hold it").arg(f).arg(nv);
+                        return QStringLiteral("field %1 of %2 changed though the profile does not hold it")
+                            .arg(f)
+                            .arg(nv);
             }
             return {};
         }
@@ -528,8 +534,8 @@ class TestProfileSequences : public QObject {
 private slots:
     void everyDeviceHoldsWhatTheReportSays()
     {
-        const quint64 seed = qEnvironmentVariableIsSet("KR5M_SEED") ? qEnvironmentVariable("KR5M_SEED").toULongLong()
-                                                                    : 20261208;
+        const quint64 seed =
+            qEnvironmentVariableIsSet("KR5M_SEED") ? qEnvironmentVariable("KR5M_SEED").toULongLong() : 20261208;
         const int count =
             qEnvironmentVariableIsSet("KR5M_PROFILES") ? qEnvironmentVariableIntValue("KR5M_PROFILES") : 200;
         testsupport::DemoWorld world;

@@ -197,7 +197,7 @@ void PrintReport(const QJsonObject& report)
     }
     for (const auto& d : devices) {
         const QJsonObject device = d.toObject();
-        int changed = 0, unchanged = 0, skipped = 0;
+        int changed = 0, unchanged = 0, skipped = 0, notWritten = 0;
         QStringList details;
         for (const auto& i : device.value(QLatin1String("items")).toArray()) {
             const QJsonObject item = i.toObject();
@@ -212,6 +212,8 @@ void PrintReport(const QJsonObject& report)
                                         item.value(QLatin1String("new")).toString());
             } else if (state == QLatin1String("unchanged")) {
                 ++unchanged;
+            } else if (state == QLatin1String("not-written")) {
+                ++notWritten;
             } else {
                 ++skipped;
                 details << QStringLiteral("  %1: skipped%2").arg(name, reason.isEmpty() ? QString() : ", " + reason);
@@ -232,6 +234,8 @@ void PrintReport(const QJsonObject& report)
                            .arg(changed)
                            .arg(unchanged)
                            .arg(skipped);
+        if (notWritten)
+            line += QStringLiteral(", not written %1").arg(notWritten);
         const QString message = device.value(QLatin1String("message")).toString();
         if (!message.isEmpty())
             line += QStringLiteral("  ") + QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -241,17 +245,17 @@ void PrintReport(const QJsonObject& report)
     }
 }
 
-// True when every device ended as the operation hopes: an apply verified or already matching, a dry
-// run without refusal or failure, a comparison without difference.
+// True when every device ended as the operation hopes: an apply as the report's "ok" says (verified or
+// already matching; a dry run without refusal or failure), a comparison without difference.
 bool Succeeded(const QJsonObject& report, const QString& operation)
 {
-    QStringList good{QStringLiteral("unchanged")};
-    if (operation == QLatin1String("apply"))
-        good << (report.value(QLatin1String("dryRun")).toBool() ? QStringLiteral("would-change")
-                                                                : QStringLiteral("verified"));
     const QJsonArray devices = report.value(QLatin1String("devices")).toArray();
-    return !devices.isEmpty() && std::all_of(devices.begin(), devices.end(), [&](const QJsonValue& d) {
-        return good.contains(d.toObject().value(QLatin1String("status")).toString());
+    if (devices.isEmpty())
+        return false;
+    if (operation == QLatin1String("apply"))
+        return report.value(QLatin1String("ok")).toBool();
+    return std::all_of(devices.begin(), devices.end(), [&](const QJsonValue& d) {
+        return d.toObject().value(QLatin1String("status")).toString() == QLatin1String("unchanged");
     });
 }
 
