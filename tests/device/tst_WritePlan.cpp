@@ -19,7 +19,8 @@ const QStringList Keys{"nciSetPts", "nciGenOpts"};
 
 quint64 Seed()
 {
-    return qEnvironmentVariableIsSet("KR5M_SEED") ? qEnvironmentVariable("KR5M_SEED").toULongLong() : 20261208;
+    static const quint64 seed = testsupport::GeneratedSeed();
+    return seed;
 }
 
 class Cases {

@@ -36,6 +36,10 @@
 
 namespace {
 
+#ifndef KR5M_PROFILES_DEFAULT
+#define KR5M_PROFILES_DEFAULT 300
+#endif
+
 const QString Network = QStringLiteral("Demo");
 const QString Prefix = QStringLiteral("Demo/System 1/Floor 1/");
 // TS-107 does not answer; the others have models 30, 45, 51, 60, 61 and 41.
@@ -534,10 +538,9 @@ class TestProfileSequences : public QObject {
 private slots:
     void everyDeviceHoldsWhatTheReportSays()
     {
-        const quint64 seed =
-            qEnvironmentVariableIsSet("KR5M_SEED") ? qEnvironmentVariable("KR5M_SEED").toULongLong() : 20261208;
+        const quint64 seed = testsupport::GeneratedSeed();
         const int count =
-            qEnvironmentVariableIsSet("KR5M_PROFILES") ? qEnvironmentVariableIntValue("KR5M_PROFILES") : 200;
+            qEnvironmentVariableIsSet("KR5M_PROFILES") ? qEnvironmentVariableIntValue("KR5M_PROFILES") : KR5M_PROFILES_DEFAULT;
         testsupport::DemoWorld world;
         QVERIFY2(world.ok(), qPrintable(world.error()));
         Runner runner(world);

@@ -6,6 +6,7 @@
 // schema of its own in that server's database, dropped when the object goes (under a test bus, the
 // bus's run has a database of its own instead).
 #include <QByteArray>
+#include <QDateTime>
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
@@ -39,5 +40,18 @@ private:
 // The folder of the built executables (KR5M_BIN_DIR from CTest) and the source tree.
 QString BinDir();
 QString SourceDir();
+
+// The seed of a generated test: KR5M_SEED when set; else a fixed one, so that the suite runs the same
+// cases every time, or, in a soak build (KR5M_FRESH_SEED), a new one every run.
+inline quint64 GeneratedSeed()
+{
+    if (qEnvironmentVariableIsSet("KR5M_SEED"))
+        return qEnvironmentVariable("KR5M_SEED").toULongLong();
+#ifdef KR5M_FRESH_SEED
+    return quint64(QDateTime::currentMSecsSinceEpoch());
+#else
+    return 20261208;
+#endif
+}
 
 }  // namespace testsupport
