@@ -247,12 +247,13 @@ QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned)
         table.ValueAsChanges = true;
         throw;
     }
+    // What the device holds now, as a read would show it: a value converted from °F, or moved inside a
+    // limit, shows as stored, not as typed.
     table.DeviceBytes = readBack;
-    if (readBack != planned.after) {
+    table.NvAsArray = lns::formats::Format(planned.format, readBack, table.InstallationPath())
+                          .split(table.Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (readBack != planned.after)
         table.ValueAsChanges = true;
-        table.NvAsArray = lns::formats::Format(planned.format, readBack, table.InstallationPath())
-                              .split(table.Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
-    }
     return readBack;
 }
 

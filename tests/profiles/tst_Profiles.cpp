@@ -119,6 +119,15 @@ void TestProfiles::badProfileIsRefusedWhole_data()
     QTest::newRow("not JSON") << "text"
                               << "{\"format\": "
                               << "it is not JSON";
+    QTest::newRow("a key twice") << "text"
+                                 << "{\"values\": {\"HeatMax\": 86, \"Heat\\u004dax\": 80}}"
+                                 << "the key \"HeatMax\" appears twice in one object";
+    QTest::newRow("no values") << "values"
+                               << "{}"
+                               << "its \"values\" object is empty";
+    QTest::newRow("not a model of the family") << "model"
+                                               << "99"
+                                               << "its model code is not one of a KR5M-HU thermostat (30, 41,";
     QTest::newRow("other version") << "version"
                                    << "2"
                                    << "version 2 is not 1";
@@ -181,7 +190,8 @@ void TestProfiles::badProfileIsRefusedWhole()
             target->remove(key);
         else
             target->insert(key, value);
-        profile.insert("values", values);
+        if (target == &values)
+            profile.insert("values", values);
         text = Text(profile);
     }
     const auto before = Snapshot(world);
