@@ -118,7 +118,8 @@ HeldVariable HeldOf(const CNvCpTable& table);
 
 // Writes a planned variable through its access object, whole, in the plan's format, then reads its bytes
 // back and returns them. The access object then holds what the device holds: the bytes read back and
-// their fields, as a read would give them; it stays marked changed unless they are the planned ones. A failed write raises the object server's failure ("Error updating
+// their fields, as a read would give them; it stays marked changed unless they are the planned ones. A failed write
+// raises the object server's failure ("Error updating
 // ...") and leaves the access object as it was.
 QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned);
 

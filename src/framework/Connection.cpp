@@ -12,9 +12,12 @@ com::ComError PlugInError(qint32 number, const QString& description)
 
 namespace {
 
-com::ComError cannotOpen(const QString& networkName)
+// The object server's own words stay with it as the cause, for callers that show more than the
+// director's fixed text (a profile names the store and why it failed).
+com::ComError cannotOpen(const QString& networkName, const com::ComError& why)
 {
-    return PlugInError(ErrPlugInState, QStringLiteral("Cannot open the network ") + shown::Shown(networkName));
+    return com::ComError(ErrPlugInState, PlugInName(),
+                         QStringLiteral("Cannot open the network ") + shown::Shown(networkName), why.cause());
 }
 
 // Opens the named network and its first system on the open object server and makes them current.
@@ -78,11 +81,11 @@ void OpenNetworkByName(ConnectionState& c, const QString& networkName, const QSt
         if (!interfaceName.isEmpty() && !internet)
             os.SelectNetworkInterface(os.NetworkInterfaces()->Item(interfaceName));
         openNetworkAndSystem(c, os, networkName, internet);
-    } catch (const com::ComError&) {
+    } catch (const com::ComError& e) {
         c.NetworkOpen = false;
         c.CurrentNetworkName.clear();
         toolkit::SetMousePointer(toolkit::MousePointer::Default);
-        throw cannotOpen(networkName);
+        throw cannotOpen(networkName, e);
     }
     toolkit::SetMousePointer(toolkit::MousePointer::Default);
 }
@@ -107,20 +110,20 @@ void ChangeRemoteMode(ConnectionState& c, lns::ObjectServer& server, bool remote
     };
     try {
         server.OpenObjectServer();
-    } catch (const com::ComError&) {
+    } catch (const com::ComError& e) {
         c.ObjectServerOpen = false;
         if (!c.NetworkOpen)
             throw;
         forgetNetwork();
-        throw cannotOpen(networkName);
+        throw cannotOpen(networkName, e);
     }
     if (!c.NetworkOpen)
         return;
     try {
         openNetworkAndSystem(c, server, networkName, false);
-    } catch (const com::ComError&) {
+    } catch (const com::ComError& e) {
         forgetNetwork();
-        throw cannotOpen(networkName);
+        throw cannotOpen(networkName, e);
     }
 }
 
@@ -187,16 +190,20 @@ ResolvedObject ResolveObject(const ConnectionState& c, qint16 objectClassId)
             result.lonMarkObject =
                 device->DeviceInterface()->InterfaceLonMarkObjects()->LonMarkObjectsItem(PathComponent(c, count, true));
         }
-    } catch (const com::ComError&) {
+    } catch (const com::ComError& e) {
+        // Only a name that is not there means no such object; a store that cannot answer (a lost
+        // database connection) says so in its own words.
+        if (e.number() != lns::ObjectServerError(lns::ErrItemNotFound))
+            throw;
         return ResolvedObject{};
     }
     return result;
 }
 
-void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window)
+void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window, const QString& path)
 {
     if (object.isNone())
-        throw PlugInError(ErrObjectNotFound, QStringLiteral("Object not found"));
+        throw PlugInError(ErrObjectNotFound, QStringLiteral("Object not found: ") + shown::Shown(path));
     const PlugInCommandInfo& entry = PlugInCommands(entryIndex);
     if (entry.ObjectClassId == 7 && object.device)
         window.ProcessDeviceCommand(object.device, entry);

@@ -61,11 +61,11 @@ struct ResolvedObject {
     bool isNone() const { return !device && !lonMarkObject; }
 };
 // The object of the class (7 application device, 28 LonMark object) named by the path components;
-// none when anything fails.
+// none when one of them is not there. Any other failure of the object server is raised.
 ResolvedObject ResolveObject(const ConnectionState& c, qint16 objectClassId);
 
-// Raises 20005 "Object not found" for none; otherwise calls the window for the entry's class.
-void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window);
+// Raises 20005 "Object not found: <path>" for none; otherwise calls the window for the entry's class.
+void DispatchToWindow(int entryIndex, const ResolvedObject& object, WindowDispatch& window, const QString& path);
 
 // What the all-networks walk needs from above: the progress window and the removal of the plug-in's
 // commands from the network it has open.

@@ -1,5 +1,6 @@
 #include "framework/LNSPlugInAPI.h"
 
+#include "device/ConfigModel.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/MMain.h"
@@ -115,7 +116,7 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
     link().CurrentObjectName = objectName;
     framework::ParseObjectPath(link(), objectName);
     const framework::ResolvedObject object = framework::ResolveObject(link(), objectClassId);
-    framework::DispatchToWindow(found, object, *window());
+    framework::DispatchToWindow(found, object, *window(), objectName);
 }
 
 bool LNSPlugInAPI::Visible() const
@@ -305,7 +306,8 @@ QString LNSPlugInAPI::Save(const QString& network, const QString& devicePath, co
     else if (units == QLatin1String("imperial"))
         displayUnits = 1;
     else if (!units.isEmpty())
-        throw PlugInError(InvalidProcedureCall, QStringLiteral("The units must be metric or imperial, not ") + units);
+        throw PlugInError(InvalidProcedureCall,
+                          QStringLiteral("The units must be metric or imperial, not ") + shown::Shown(units));
     return profiles::Save(network, devicePath, displayUnits, fLog::Of(m_host.session));
 }
 
@@ -317,17 +319,57 @@ QString LNSPlugInAPI::Compare(const QString& network, const QString& devicePath,
 QString LNSPlugInAPI::Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
                             bool dryRun)
 {
-    const profiles::Report report =
-        profiles::Apply(network, devicePaths, profileJson, dryRun, fLog::Of(m_host.session),
-                        [this](quint32 done, quint32 total, const QString& path) {
-                            emitSignal(Profiles, QStringLiteral("Progress"),
-                                       {QVariant::fromValue(done), QVariant::fromValue(total), path});
-                        });
+    // Refused before any work: a list too long would make a report too large for one bus message.
+    if (const std::optional<QString> problem = profiles::DeviceListProblem(devicePaths))
+        throw automation::InvalidArguments(*problem);
+    return ApplyProfile(network, dryRun, [&](const profiles::ApplyOptions& options) {
+        return profiles::Apply(network, devicePaths, profileJson, options, fLog::Of(m_host.session));
+    });
+}
+
+QString LNSPlugInAPI::ApplyToModel(const QString& network, qint16 modelCode, const QString& profileJson, bool dryRun)
+{
+    return ApplyProfile(network, dryRun, [&](const profiles::ApplyOptions& options) {
+        return profiles::ApplyToModel(network, modelCode, profileJson, options, fLog::Of(m_host.session));
+    });
+}
+
+QString LNSPlugInAPI::ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
+                                       bool dryRun)
+{
+    return ApplyProfile(network, dryRun, [&](const profiles::ApplyOptions& options) {
+        return profiles::ApplyToSubsystem(network, subsystemPath, profileJson, options, fLog::Of(m_host.session));
+    });
+}
+
+QString LNSPlugInAPI::ApplyProfile(const QString& network, bool dryRun,
+                                   const std::function<profiles::Report(const profiles::ApplyOptions&)>& apply)
+{
+    profiles::ApplyOptions options;
+    options.dryRun = dryRun;
+    options.progress = [this](quint32 done, quint32 total, const QString& path) {
+        emitSignal(Profiles, QStringLiteral("Progress"), {QVariant::fromValue(done), QVariant::fromValue(total), path});
+    };
+    // Other directors are served between devices; a director that left (or released the object) ends
+    // its apply at the next device instead of having it written on for nobody.
+    options.stop = [this] {
+        toolkit::DoEvents();
+        return released();
+    };
+    const profiles::Report report = apply(options);
     // The window would otherwise go on showing what the device held before.
     if (window() && window()->isVisible())
         for (const QString& path : report.WrittenPaths())
             window()->DeviceWrittenElsewhere(network, path);
     return report.ToJson();
+}
+
+QList<qint16> LNSPlugInAPI::KnownModels() const
+{
+    QList<qint16> codes;
+    for (const device::config::Model& model : device::config::KnownModels())
+        codes.append(model.code);
+    return codes;
 }
 
 QStringList LNSPlugInAPI::DevicesOfModel(const QString& network, qint16 modelCode)
@@ -405,6 +447,17 @@ const QList<automation::Member>& LNSPlugInAPI::members() const
                     {QStringLiteral("dryRun"), QStringLiteral("b")}}),
             method("DevicesOfModel", "as", {network, {QStringLiteral("model"), QStringLiteral("n")}}),
             method("DevicesOfSubsystem", "as", {network, {QStringLiteral("subsystem"), QStringLiteral("s")}}),
+            method("ApplyToModel", "s",
+                   {network,
+                    {QStringLiteral("model"), QStringLiteral("n")},
+                    json,
+                    {QStringLiteral("dryRun"), QStringLiteral("b")}}),
+            method("ApplyToSubsystem", "s",
+                   {network,
+                    {QStringLiteral("subsystem"), QStringLiteral("s")},
+                    json,
+                    {QStringLiteral("dryRun"), QStringLiteral("b")}}),
+            method("KnownModels", "an", {}),
             progress,
         };
     }();
@@ -491,5 +544,12 @@ QVariant LNSPlugInAPI::callMethod(const QString& name, const QVariantList& argum
         return DevicesOfModel(text(0), static_cast<qint16>(arguments.value(1).toInt()));
     if (name == QLatin1String("DevicesOfSubsystem"))
         return DevicesOfSubsystem(text(0), text(1));
+    if (name == QLatin1String("ApplyToModel"))
+        return ApplyToModel(text(0), static_cast<qint16>(arguments.value(1).toInt()), text(2),
+                            arguments.value(3).toBool());
+    if (name == QLatin1String("ApplyToSubsystem"))
+        return ApplyToSubsystem(text(0), text(1), text(2), arguments.value(3).toBool());
+    if (name == QLatin1String("KnownModels"))
+        return QVariant::fromValue(KnownModels());
     return QVariant();
 }

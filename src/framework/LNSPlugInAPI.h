@@ -4,10 +4,13 @@
 // window; the objects made by one PlugInHost share its session and its one window.
 #include "framework/PlugInSession.h"
 #include "platform/automation/Dispatch.h"
+#include "profiles/Profiles.h"
 
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <Qt>
+#include <functional>
 
 class fMain;
 class LNSPlugInAPI;
@@ -71,6 +74,13 @@ public:
     QString Save(const QString& network, const QString& devicePath, const QString& units = QString());
     QString Compare(const QString& network, const QString& devicePath, const QString& profileJson);
     QString Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun);
+    // The same for every thermostat of a model, or every device of a subsystem: found in the plug-in,
+    // so that no list of devices travels over the bus.
+    QString ApplyToModel(const QString& network, qint16 modelCode, const QString& profileJson, bool dryRun);
+    QString ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
+                             bool dryRun);
+    // The model codes of the KR5M-HU thermostats the plug-in knows.
+    QList<qint16> KnownModels() const;
     QStringList DevicesOfModel(const QString& network, qint16 modelCode);
     QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath);
 
@@ -86,6 +96,10 @@ public:
     QVariant callMethod(const QString& name, const QVariantList& arguments) override;
 
 private:
+    // An apply of a profile as every Apply member runs it: progress as the bus signal, a stop when the
+    // director has gone, the window re-read where the device it shows was written.
+    QString ApplyProfile(const QString& network, bool dryRun,
+                         const std::function<profiles::Report(const profiles::ApplyOptions&)>& apply);
     // The process has one connection, so one network: another director may name the one that is
     // open (and then shares it) but neither another network nor another Remote mode while an object
     // of a director that named it lives. Raises 20006 with what it would have done and why not.

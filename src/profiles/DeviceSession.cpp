@@ -6,7 +6,11 @@
 #include "framework/Connection.h"
 #include "framework/Identity.h"
 #include "framework/Numbers.h"
+#include "platform/base/ShownText.h"
 #include "ui/log/fLog.h"
+
+#include <QElapsedTimer>
+#include <QThread>
 
 namespace profiles {
 
@@ -22,7 +26,14 @@ QString PathOf(const QString& network, const QString& system, const QString& sub
 DeviceSession::DeviceSession(const QString& network, qint16 units)
 {
     m_session.DisplayUnits = units;
-    framework::OpenNetworkByName(m_session.Link(), network, QString());
+    try {
+        framework::OpenNetworkByName(m_session.Link(), network, QString());
+    } catch (const com::ComError& e) {
+        // The director's fixed words, then the store's own: which server, and why.
+        if (e.cause() == e.description())
+            throw;
+        throw com::ComError(e.number(), e.source(), e.description() + QStringLiteral(": ") + e.cause());
+    }
 }
 
 DeviceSession::~DeviceSession()
@@ -42,7 +53,8 @@ lns::Ptr<lns::AppDevice> DeviceSession::Device(const QString& path)
     const framework::ResolvedObject object =
         otherNetwork ? framework::ResolvedObject{} : framework::ResolveObject(link, 7);
     if (!object.device)
-        throw framework::PlugInError(framework::ErrObjectNotFound, QStringLiteral("Object not found: ") + path);
+        throw framework::PlugInError(framework::ErrObjectNotFound,
+                                     QStringLiteral("Object not found: ") + shown::Shown(path));
     return object.device;
 }
 
@@ -60,6 +72,23 @@ bool DeviceSession::IsThermostatProgramId(const QString& programId)
         if (framework::PlugInCommands(i).ProgramId.compare(programId, Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+bool DeviceSession::WaitForStore(int seconds, const std::function<bool()>& stop)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        try {
+            m_session.Link().CurrentSystem->SystemSubsystems()->Count();
+            return true;
+        } catch (const com::ComError&) {
+            // Not back yet.
+        }
+        if (waited.elapsed() >= qint64(seconds) * 1000 || (stop && stop()))
+            return false;
+        QThread::msleep(250);
+    }
 }
 
 QStringList DeviceSession::DevicePaths(const QString& subsystem)

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class CNvCpTable;
 class fLog;
@@ -47,6 +48,9 @@ public:
     qint16 ReadModelCode(fLog* log);
     // The model code in the raw model variable as read; raises 13 when it is not a number.
     static qint16 ModelCodeOf(const CNvCpTable& rawModel);
+    // After a failure of the store itself: asks it again every quarter second until it answers (true),
+    // stop says to give up, or seconds have passed (false).
+    bool WaitForStore(int seconds, const std::function<bool()>& stop);
     // The installation whose types format the device's values.
     const QString& LonWorksPath() { return m_session.LonWorksPath(); }
 

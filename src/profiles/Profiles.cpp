@@ -8,6 +8,7 @@
 #include "framework/Connection.h"
 #include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
+#include "platform/base/ShownText.h"
 #include "profiles/DeviceSession.h"
 #include "profiles/ProfileDocument.h"
 #include "profiles/Report.h"
@@ -21,6 +22,9 @@
 namespace profiles {
 
 namespace {
+
+// How long an apply waits for a store that went away before it goes on with the next devices.
+constexpr int StoreWaitSeconds = 30;
 
 using device::config::Item;
 using device::config::ItemKind;
@@ -217,6 +221,7 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             } catch (const com::ComError& e) {
                 // Half a configuration is one nobody meant: what went before is put back.
                 log.LogError(e.description());
+                outcome.failure = e.number();
                 outcome.leftNew = PutBack(session, written, log);
                 outcome.status = outcome.leftNew.isEmpty() ? DeviceStatus::RolledBack : DeviceStatus::PartlyWritten;
                 outcome.message =
@@ -256,23 +261,32 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
     } catch (const com::ComError& e) {
         outcome.status = DeviceStatus::Failed;
         outcome.message = OneLine(e);
+        outcome.failure = e.number();
         log.LogError(e.description());
     }
     return outcome;
 }
 
-Report Run(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
-           const Progress& progress)
+Report Run(const QString& network, const QStringList& devicePaths, const QString& profileJson,
+           const ApplyOptions& options, fLog& log)
 {
+    if (const std::optional<QString> problem = DeviceListProblem(devicePaths))
+        throw framework::PlugInError(ErrTooManyDevices, *problem);
     const CheckedProfile profile = CheckProfile(profileJson);
     DeviceSession session(network, profile.document.units);
     Report report;
-    report.dryRun = dryRun;
+    report.dryRun = options.dryRun;
     const quint32 total = quint32(devicePaths.size());
     for (quint32 i = 0; i < total; ++i) {
-        report.devices.push_back(ApplyToDevice(session, devicePaths[int(i)], profile, dryRun, log));
-        if (progress)
-            progress(i + 1, total, devicePaths[int(i)]);
+        report.devices.push_back(ApplyToDevice(session, devicePaths[int(i)], profile, options.dryRun, log));
+        if (options.progress)
+            options.progress(i + 1, total, devicePaths[int(i)]);
+        // A store that went away fails the device in flight; the next ones wait for it to be back,
+        // rather than all failing in the moment it takes to come back.
+        if (report.devices.back().failure == lns::ObjectServerError(lns::ErrDatabase))
+            session.WaitForStore(StoreWaitSeconds, options.stop);
+        if (options.stop && options.stop())
+            break;
     }
     return report;
 }
@@ -315,13 +329,50 @@ QString Save(const QString& network, const QString& devicePath, std::optional<qi
 
 QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log)
 {
-    return Run(network, {devicePath}, profileJson, true, log, {}).ToJson();
+    return Run(network, {devicePath}, profileJson, ApplyOptions{true}, log).ToJson();
+}
+
+std::optional<QString> DeviceListProblem(const QStringList& devicePaths)
+{
+    if (devicePaths.size() > MaxDevicesPerApply)
+        return QStringLiteral("An apply takes at most %1 devices, not %2: apply to a subsystem or a model at a time, "
+                              "or in several calls")
+            .arg(MaxDevicesPerApply)
+            .arg(devicePaths.size());
+    for (const QString& path : devicePaths)
+        if (path.size() > MaxPathLength)
+            return QStringLiteral("A device path has at most %1 characters, not %2: %3")
+                .arg(MaxPathLength)
+                .arg(path.size())
+                .arg(shown::Shown(path));
+    return std::nullopt;
+}
+
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
+             const ApplyOptions& options, fLog& log)
+{
+    return Run(network, devicePaths, profileJson, options, log);
 }
 
 Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
              const Progress& progress)
 {
-    return Run(network, devicePaths, profileJson, dryRun, log, progress);
+    return Run(network, devicePaths, profileJson, ApplyOptions{dryRun, progress}, log);
+}
+
+Report ApplyToModel(const QString& network, qint16 modelCode, const QString& profileJson, const ApplyOptions& options,
+                    fLog& log)
+{
+    // The profile is refused before a network is walked for it.
+    Check(profileJson);
+    return Run(network, DevicesOfModel(network, modelCode), profileJson, options, log);
+}
+
+Report ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
+                        const ApplyOptions& options, fLog& log)
+{
+    Check(profileJson);
+    return Run(network, DevicesOfSubsystem(network, subsystemPath), profileJson, options, log);
 }
 
 QStringList DevicesOfModel(const QString& network, qint16 modelCode)

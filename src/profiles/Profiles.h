@@ -37,7 +37,25 @@ inline constexpr qint32 ErrProfileRefused = 20010;
 // Save or Compare named a device that is not a KR5M-HU thermostat.
 inline constexpr qint32 ErrNotAThermostat = 20011;
 
+// One apply names too many devices, or a path longer than any device's.
+inline constexpr qint32 ErrTooManyDevices = 20012;
+
+// What one apply takes at most: a report of that many devices stays far below what one bus message
+// carries. More devices are applied in several calls (a subsystem or a model at a time).
+inline constexpr qsizetype MaxDevicesPerApply = 10000;
+inline constexpr qsizetype MaxPathLength = 1024;
+
 using Progress = std::function<void(quint32 done, quint32 total, const QString& path)>;
+
+// How an apply runs.
+struct ApplyOptions {
+    bool dryRun = false;
+    // After each device.
+    Progress progress = {};
+    // Asked after each device, and while waiting for a store that went away: true ends the apply
+    // there (the director that asked for it has gone). The report then holds the devices done.
+    std::function<bool()> stop = {};
+};
 
 // Checks the profile as an apply does before it opens a network: raises ErrProfileRefused naming the
 // item and the reason.
@@ -46,9 +64,20 @@ void Check(const QString& profileJson);
 QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log);
 // What applying the profile to the device would change: a dry run's report for that one device.
 QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log);
-// Applies the profile to each device in turn (nothing is written on a dry run).
+// Why the list of devices is more than one apply takes; nothing when it is not.
+std::optional<QString> DeviceListProblem(const QStringList& devicePaths);
+// Applies the profile to each device in turn (nothing is written on a dry run). A list
+// DeviceListProblem refuses raises ErrTooManyDevices.
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
+             const ApplyOptions& options, fLog& log);
 Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
              const Progress& progress = {});
+// The same for every thermostat of a model, or every device of a subsystem, found here: no list of
+// devices travels.
+Report ApplyToModel(const QString& network, qint16 modelCode, const QString& profileJson, const ApplyOptions& options,
+                    fLog& log);
+Report ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
+                        const ApplyOptions& options, fLog& log);
 
 // The paths of the KR5M-HU thermostats of the network whose model code is modelCode (devices that do
 // not answer cannot say theirs and are left out).

@@ -54,6 +54,8 @@ struct DeviceOutcome {
     std::vector<Verification> verification;
     // Partly written: the variables that hold the profile's bytes although the device failed.
     QStringList leftNew;
+    // The number of the failure that ended the device, if one did (not part of the report).
+    qint32 failure = 0;
 
     // True when something of the profile reached the device and stays there.
     bool Written() const;

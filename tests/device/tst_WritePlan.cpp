@@ -25,8 +25,7 @@ quint64 Seed()
 
 class Cases {
 public:
-    explicit Cases(devicetest::DeviceWorld& world)
-        : m_path(world.admin->lonWorksPath()), m_random(quint32(Seed()))
+    explicit Cases(devicetest::DeviceWorld& world) : m_path(world.admin->lonWorksPath()), m_random(quint32(Seed()))
     {
         for (const char* nv : {"nciSetPts", "nciGenOpts"})
             m_sizes[world.admin->nvTypeName(world.ref(), QLatin1String(nv))] =
@@ -80,12 +79,17 @@ public:
         for (;;) {
             const int deadBand = between(100, 250), heatMax = between(450, 3200), coolMin = between(1200, 3750);
             const int occHeat = between(450, heatMax), unoccHeat = between(450, heatMax);
-            const int occLow = std::max(coolMin, occHeat + deadBand), unoccLow = std::max(coolMin, unoccHeat + deadBand);
+            const int occLow = std::max(coolMin, occHeat + deadBand),
+                      unoccLow = std::max(coolMin, unoccHeat + deadBand);
             if (occLow > 3750 || unoccLow > 3750)
                 continue;
             const auto t = [](int hundredths) { return framework::ShortestNumber(hundredths / 100.0); };
-            return {{n::OccHeat, t(occHeat)},          {n::UnoccHeat, t(unoccHeat)}, {n::OccCool, t(between(occLow, 3750))},
-                    {n::UnoccCool, t(between(unoccLow, 3750))}, {n::HeatMax, t(heatMax)}, {n::CoolMin, t(coolMin)},
+            return {{n::OccHeat, t(occHeat)},
+                    {n::UnoccHeat, t(unoccHeat)},
+                    {n::OccCool, t(between(occLow, 3750))},
+                    {n::UnoccCool, t(between(unoccLow, 3750))},
+                    {n::HeatMax, t(heatMax)},
+                    {n::CoolMin, t(coolMin)},
                     {n::DeadBand, t(deadBand)}};
         }
     }
@@ -152,8 +156,8 @@ private slots:
                 // The bytes are those of the text, as the device's own parse of the field makes them.
                 QStringList fields = lns::formats::Format(h.format, h.bytes, path).split(h.separator);
                 fields[item.item->field] = edit->text;
-                const QByteArray parsed = lns::formats::Parse(h.format, fields.join(h.separator),
-                                                              qint32(h.bytes.size()), path);
+                const QByteArray parsed =
+                    lns::formats::Parse(h.format, fields.join(h.separator), qint32(h.bytes.size()), path);
                 QVERIFY2(after == FieldBytes(parsed, h.format, item.item->field, path),
                          why(item.name() + " does not hold its edit " + edit->text));
                 QCOMPARE(item.changes, before != after);
@@ -191,7 +195,8 @@ private slots:
                                         .arg(n)
                                         .arg(order.front()->key)));
         }
-        QVERIFY2(bothChanged > 500, qPrintable(QStringLiteral("only %1 cases changed both variables").arg(bothChanged)));
+        QVERIFY2(bothChanged > 500,
+                 qPrintable(QStringLiteral("only %1 cases changed both variables").arg(bothChanged)));
     }
 };
 

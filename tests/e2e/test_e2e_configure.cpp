@@ -80,7 +80,7 @@ private slots:
                  QDBusMessage::ReplyMessage);
         const QDBusMessage missing = sendCommand(object, 13, 7, QStringLiteral("Demo/System 1/Nowhere/Nobody"));
         QCOMPARE(missing.errorName(), QStringLiteral("KR5MHUConfigure.Error.E20005"));
-        QCOMPARE(missing.errorMessage(), QStringLiteral("Object not found"));
+        QCOMPARE(missing.errorMessage(), QStringLiteral("Object not found: Demo/System 1/Nowhere/Nobody"));
         QCOMPARE(missing.arguments().value(1).toString(), QStringLiteral("Kestrova KR5M-HU Configure"));
         QVERIFY(readLines(m_record).isEmpty());
         // Releasing the last object while the window is hidden ends the process without a question.

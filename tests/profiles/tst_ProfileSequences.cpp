@@ -539,8 +539,8 @@ private slots:
     void everyDeviceHoldsWhatTheReportSays()
     {
         const quint64 seed = testsupport::GeneratedSeed();
-        const int count =
-            qEnvironmentVariableIsSet("KR5M_PROFILES") ? qEnvironmentVariableIntValue("KR5M_PROFILES") : KR5M_PROFILES_DEFAULT;
+        const int count = qEnvironmentVariableIsSet("KR5M_PROFILES") ? qEnvironmentVariableIntValue("KR5M_PROFILES")
+                                                                     : KR5M_PROFILES_DEFAULT;
         testsupport::DemoWorld world;
         QVERIFY2(world.ok(), qPrintable(world.error()));
         Runner runner(world);

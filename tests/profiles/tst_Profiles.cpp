@@ -4,6 +4,7 @@
 #include "platform/objectserver/Xif.h"
 #include "profiles/Profiles.h"
 #include "support/DemoWorld.h"
+#include "support/Failures.h"
 #include "support/TestEnvironment.h"
 #include "ui/log/LogModel.h"
 #include "ui/log/fLog.h"
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTreeView>
 #include <QtTest>
 
@@ -75,6 +77,7 @@ private slots:
     void unitsGiveTheSameBytes();
     void devicesOfModelAndSubsystem_data();
     void devicesOfModelAndSubsystem();
+    void aServerRestartFailsOnlyTheDeviceInFlight();
 };
 
 void TestProfiles::saveHoldsWhatTheWindowShows_data()
@@ -337,6 +340,55 @@ void TestProfiles::devicesOfModelAndSubsystem()
     QCOMPARE(
         model ? profiles::DevicesOfModel(Network, qint16(model)) : profiles::DevicesOfSubsystem(Network, subsystem),
         expected);
+}
+
+// On a PostgreSQL store of the test's own (cmake/with-own-postgres.sh): the server goes down for two
+// seconds while an apply goes through twenty devices. The device then in flight fails with the
+// server's words; the apply waits for the server and applies every later one.
+void TestProfiles::aServerRestartFailsOnlyTheDeviceInFlight()
+{
+    const QString cluster = qEnvironmentVariable("KR5M_PG_CLUSTER");
+    if (cluster.isEmpty())
+        QSKIP("needs a PostgreSQL cluster of its own (cmake/with-own-postgres.sh)");
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    fLog log;
+    QJsonObject profile = Parsed(profiles::Save(Network, Prefix + "TS-102", 0, log));
+    QJsonObject values = profile.value("values").toObject();
+    values.insert("TOccTime", 7);
+    profile.insert("values", values);
+    QStringList paths;
+    for (int round = 0; round < 4; ++round)
+        for (const char* device : {"TS-101", "TS-102", "TS-103", "TS-104", "TS-105"})
+            paths << Prefix + QLatin1String(device);
+    int restartedAfter = 0;
+    const QJsonArray devices =
+        Parsed(profiles::Apply(
+                   Network, paths, Text(profile), false, log,
+                   [&](quint32 done, quint32, const QString&) {
+                       if (done != 6)
+                           return;
+                       QProcess restart;
+                       restart.start(testsupport::SourceDir() + "/cmake/pg-cluster.sh", {"bounce", cluster, "2"});
+                       QVERIFY(restart.waitForFinished(60000));
+                       QCOMPARE(restart.exitCode(), 0);
+                       restartedAfter = int(done);
+                   })
+                   .ToJson())["devices"]
+            .toArray();
+    QCOMPARE(restartedAfter, 6);
+    QCOMPARE(devices.size(), paths.size());
+    for (int i = 0; i < devices.size(); ++i) {
+        const QString status = devices[i]["status"].toString();
+        const QString message = devices[i]["message"].toString();
+        if (i == 6 && status == QLatin1String("failed"))
+            continue;
+        QVERIFY2(status == QLatin1String("verified") || status == QLatin1String("unchanged"),
+                 qPrintable(QStringLiteral("device %1: %2 %3").arg(i).arg(status, message)));
+    }
+    // The test's own connection went with the restart too: its first call fails, the next connects again.
+    testsupport::FailureOf([&] { world.admin().nvText({Network, Floor, "TS-105"}, "nciGenOpts"); });
+    QCOMPARE(world.admin().nvText({Network, Floor, "TS-105"}, "nciGenOpts").split(' ').value(16), QStringLiteral("7"));
 }
 
 QTEST_MAIN(TestProfiles)

@@ -7,8 +7,10 @@
 #include "platform/base/ShownText.h"
 
 #include <unistd.h>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,9 +31,6 @@ const QString Usage =
                    "       lnsdirector profile diff NETWORK PATH FILE [--json]\n"
                    "       lnsdirector profile apply NETWORK FILE (PATH... | --model CODE | --subsystem PATH) "
                    "[--dry-run] [--json]");
-
-// The model codes of the device definition table.
-const QList<int> ModelCodes{30, 41, 45, 51, 60, 61};
 
 struct UsageError {
     QString message;
@@ -104,31 +103,39 @@ Request ParseRequest(QStringList arguments)
         throw UsageError{
             QStringLiteral("lnsdirector profile save: --units takes metric or imperial, not '%1'").arg(Shown(r.units))};
     if (modelGiven) {
+        // Which codes are models the plug-in says; a number is checked here.
         bool number = false;
         const int code = model.toInt(&number);
-        if (!number || !ModelCodes.contains(code))
-            throw UsageError{QStringLiteral("lnsdirector profile apply: --model takes a model code of the device "
-                                            "definition table (30, 41, 45, 51, 60, 61), not '%1'")
-                                 .arg(Shown(model))};
+        if (!number || code < 0 || code > 32767)
+            throw UsageError{
+                QStringLiteral("lnsdirector profile apply: --model takes a model code, not '%1'").arg(Shown(model))};
         r.model = qint16(code);
     }
     return r;
 }
 
-// Shows "device i of N: PATH" on standard error while an apply runs, when a person watches it there.
+// Shows "device i of N: PATH" on standard error while an apply runs, when a person watches it there,
+// and keeps how far the plug-in said it got.
 class ProgressLine : public QObject {
     Q_OBJECT
 public:
     explicit ProgressLine(bool shown) : m_shown(shown) {}
-    ~ProgressLine() override
+    ~ProgressLine() override { clear(); }
+
+    uint done() const { return m_done; }
+    uint total() const { return m_total; }
+    void clear()
     {
         if (m_shown && m_written)
             std::fputs("\r\033[K", stderr);
+        m_written = false;
     }
 
 public slots:
     void onProgress(uint done, uint total, const QString& path)
     {
+        m_done = done;
+        m_total = total;
         if (!m_shown)
             return;
         std::fputs(QStringLiteral("\r\033[Kdevice %1 of %2: %3").arg(done).arg(total).arg(path).toUtf8().constData(),
@@ -140,6 +147,8 @@ public slots:
 private:
     bool m_shown;
     bool m_written = false;
+    uint m_done = 0;
+    uint m_total = 0;
 };
 
 class ProfilesClient {
@@ -293,25 +302,57 @@ int runProfile(const QStringList& arguments)
         if (r.operation == QLatin1String("diff")) {
             report = plugIn.call(QStringLiteral("Compare"), {r.network, r.path, profile}).toString();
         } else {
-            QStringList paths = r.paths;
-            if (r.model)
-                paths = plugIn.call(QStringLiteral("DevicesOfModel"), {r.network, QVariant::fromValue(*r.model)})
-                            .toStringList();
-            else if (!r.subsystem.isEmpty())
-                paths = plugIn.call(QStringLiteral("DevicesOfSubsystem"), {r.network, r.subsystem}).toStringList();
-            if (paths.isEmpty()) {
+            if (r.model) {
+                const QList<qint16> known = qdbus_cast<QList<qint16>>(plugIn.call(QStringLiteral("KnownModels"), {}));
+                if (!known.contains(*r.model)) {
+                    QStringList codes;
+                    for (const qint16 code : known)
+                        codes << QString::number(code);
+                    Err(QStringLiteral("lnsdirector profile apply: --model takes a model code of a KR5M-HU thermostat "
+                                       "(%1), not '%2'")
+                            .arg(codes.join(QStringLiteral(", ")))
+                            .arg(*r.model));
+                    return 2;
+                }
+            }
+            ProgressLine line(::isatty(STDERR_FILENO) == 1);
+            plugIn.follow(&line);
+            try {
+                // A model or a subsystem is resolved in the plug-in: no list of devices on the bus.
+                if (r.model)
+                    report = plugIn
+                                 .call(QStringLiteral("ApplyToModel"),
+                                       {r.network, QVariant::fromValue(*r.model), profile, r.dryRun})
+                                 .toString();
+                else if (!r.subsystem.isEmpty())
+                    report =
+                        plugIn.call(QStringLiteral("ApplyToSubsystem"), {r.network, r.subsystem, profile, r.dryRun})
+                            .toString();
+                else
+                    report = plugIn.call(QStringLiteral("Apply"), {r.network, r.paths, profile, r.dryRun}).toString();
+            } catch (const com::ComError& e) {
+                if (e.source() != QLatin1String("org.freedesktop.DBus.Error.NoReply"))
+                    throw;
+                line.clear();
+                Err(QStringLiteral("lnsdirector profile apply: the plug-in ended during the apply, when it had "
+                                   "reported %1 of %2 devices done. What it wrote stays written; the same apply run "
+                                   "again writes only what still differs.")
+                        .arg(line.done())
+                        .arg(line.total() ? QString::number(line.total()) : QStringLiteral("?")));
+                return 1;
+            }
+            const QJsonArray devices =
+                QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("devices")).toArray();
+            if (devices.isEmpty() && (r.model || !r.subsystem.isEmpty())) {
                 Err(r.model ? QStringLiteral("lnsdirector profile apply: the network %1 has no device of model %2; "
                                              "nothing was applied")
                                   .arg(r.network)
                                   .arg(*r.model)
                             : QStringLiteral("lnsdirector profile apply: the subsystem %1 has no device; nothing was "
                                              "applied")
-                                  .arg(r.subsystem));
+                                  .arg(Shown(r.subsystem)));
                 return 1;
             }
-            ProgressLine line(::isatty(STDERR_FILENO) == 1);
-            plugIn.follow(&line);
-            report = plugIn.call(QStringLiteral("Apply"), {r.network, paths, profile, r.dryRun}).toString();
         }
         QJsonParseError parsed;
         const QJsonObject document = QJsonDocument::fromJson(report.toUtf8(), &parsed).object();
@@ -342,24 +383,27 @@ const bool registered = RegisterVerb(Verb{
             "         plug-in's display-units setting).\n"
             "  diff   compares the device at PATH with the profile in FILE: per item, what applying it\n"
             "         would change (old -> new). Status 0 when the device already holds the profile.\n"
-            "  apply  applies the profile in FILE to the devices named: the PATHs, every device of a model\n"
-            "         (--model takes 30, 41, 45, 51, 60 or 61) or every device of a subsystem (--subsystem\n"
-            "         SUBSYSTEM, or a path ending in it). Every value is checked as the window\n"
-            "         checks it; a device whose check fails is refused and nothing is written to it. Only\n"
-            "         the variables that differ are written, then read back and compared byte by byte.\n"
-            "         One device's failure never stops the others. --dry-run writes nothing and shows what\n"
-            "         would change. Status 0 only when every device verified or already matched.\n"
+            "  apply  applies the profile in FILE to the devices named: the PATHs (at most 10000), every\n"
+            "         thermostat of a model (--model CODE, a model code of the family) or every device of\n"
+            "         a subsystem (--subsystem SUBSYSTEM, or a path ending in it), which the plug-in finds\n"
+            "         itself. Every value is checked as the window checks it, on what the device will\n"
+            "         store; a device whose check fails is refused and nothing is written to it. Only the\n"
+            "         variables that change are written, then read back and compared byte by byte; when a\n"
+            "         write fails, what was written before it to that device is put back. One device's\n"
+            "         failure never stops the others. --dry-run writes nothing and shows what would\n"
+            "         change. Status 0 only when every device verified or already matched.\n"
             "The report shows one line per device: its path, its status (verified, unchanged,\n"
-            "would-change, refused, failed, verify-failed), how many items were written (would change),\n"
-            "unchanged and skipped, and the reason of a refusal or failure; below it, the skipped items,\n"
-            "the variables whose read-back differed (written vs read back) and, in a dry run or a\n"
-            "comparison, each change. --json prints the report as one JSON object instead:\n"
-            "{\"dryRun\": B, \"ok\": B, \"devices\": [{\"path\", \"model\", \"status\", \"message\", \"items\": "
-            "[{\"name\",\n"
-            "\"old\", \"new\", \"state\", \"reason\"}], \"verification\": [{\"variable\", \"written\", \"readBack\",\n"
-            "\"ok\"}]}]}. While an apply runs, a line \"device I of N: PATH\" on standard error shows how far it\n"
-            "is, when standard error is a terminal. A failure of the call itself prints \"error CODE SOURCE:\n"
-            "DESCRIPTION\" on standard error with status 1; status 2 is a command line not understood."),
+            "would-change, refused, failed, rolled-back, partly-written, verify-failed), how many items were\n"
+            "written (would change), unchanged, skipped and not written, and the reason of a refusal or\n"
+            "failure; below it, the skipped items, the variables whose read-back differed (written vs read\n"
+            "back) and, in a dry run or a comparison, each change. --json prints the report as one JSON\n"
+            "object instead: {\"dryRun\": B, \"ok\": B, \"devices\": [{\"path\", \"model\", \"status\",\n"
+            "\"message\", \"items\": [{\"name\", \"old\", \"new\", \"state\", \"reason\"}], \"leftNew\": [...],\n"
+            "\"verification\": [{\"variable\", \"written\", \"readBack\", \"ok\"}]}]}. While an apply runs, a line\n"
+            "\"device I of N: PATH\" on standard error shows how far it is, when standard error is a\n"
+            "terminal; a plug-in that ends during an apply is said to have done so, with how far it had got.\n"
+            "A failure of the call itself prints \"error CODE SOURCE: DESCRIPTION\" on standard error with\n"
+            "status 1; status 2 is a command line not understood (a --model code of no model included)."),
     runProfile});
 
 }  // namespace

@@ -29,7 +29,6 @@ const QString FactoryInterface = QString::fromLatin1(MMain::FactoryInterface);
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
 // The plug-in's number for a configure command whose object it did not find.
-constexpr qint32 ObjectNotFound = 20005;
 
 struct StepFailed {
     QString line;
@@ -126,7 +125,7 @@ public:
             const QString path = restAfter(3);
             QDBusMessage call = objectCall(ObjectInterface, QStringLiteral("SendCommand"));
             call << command << QVariant::fromValue<qint16>(qint16(objectClass)) << path;
-            expectReply(call, Retry::No, path);
+            expectReply(call);
             Out(QStringLiteral("ok"));
         } else if (verb == QLatin1String("invoke") && words.size() >= 3) {
             const qint32 dispid = numberIn(words[1], QStringLiteral("the dispatch id"));
@@ -159,16 +158,12 @@ private:
         return QDBusMessage::createMethodCall(Service, m_path, iface, member);
     }
 
-    // objectPath: the object a command named, for a failure that does not say which it looked for.
-    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = Retry::No, const QString& objectPath = QString())
+    QDBusMessage expectReply(const QDBusMessage& call, Retry retry = Retry::No)
     {
         try {
             return CallPlugIn(m_bus, call, retry);
         } catch (const com::ComError& e) {
-            QString description = e.description();
-            if (e.number() == ObjectNotFound && description == QLatin1String("Object not found"))
-                description += QStringLiteral(": ") + shown::Shown(objectPath);
-            throw StepFailed{QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), description)};
+            throw StepFailed{QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), e.description())};
         }
     }
 

@@ -163,6 +163,8 @@ public:
         QDBusMessage reply;
         try {
             reply = dispatch(*entry, message, &destroyAfter);
+        } catch (const InvalidArguments& e) {
+            reply = message.createErrorReply(QDBusError::InvalidArgs, e.description());
         } catch (const com::ComError& e) {
             reply = message.createErrorReply(ErrorName(m_server->m_config.errorPrefix, e.number()), e.description());
             // The bus puts the description first; source and number follow it.
@@ -515,6 +517,7 @@ bool AutomationServer::releaseObject(const QString& path)
     if (it == m_objects.end() || it.value()->released)
         return false;
     it.value()->released = true;
+    it.value()->object->markReleased();
     m_connection.unregisterObject(path);
     destroyIfIdle(path);
     return true;

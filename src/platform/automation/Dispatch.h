@@ -30,6 +30,13 @@ struct Member {
     QString interfaceName = QString();
 };
 
+// A call whose arguments the object will not take as they are (too many, too long): answered with the
+// bus's own InvalidArgs error, whose message names the limit.
+class InvalidArguments : public com::ComError {
+public:
+    explicit InvalidArguments(const QString& description) : com::ComError(5, QString(), description) {}
+};
+
 // Kinds of Invoke, as IDispatch numbers them.
 inline constexpr qint32 DispatchMethod = 1;
 inline constexpr qint32 DispatchPropertyGet = 2;
@@ -49,6 +56,10 @@ public:
 
     // The server connects the object to its owner once it has made it.
     void setSignalSink(SignalSink sink) { m_signalSink = std::move(sink); }
+    // The server says so when the object is released (its client released it, or left the bus) while a
+    // call of it may still be under way: a long call can stop at its next step.
+    void markReleased() { m_released = true; }
+    bool released() const { return m_released; }
 
 protected:
     void emitSignal(const QString& interfaceName, const QString& name, const QVariantList& arguments) const
@@ -59,6 +70,7 @@ protected:
 
 private:
     SignalSink m_signalSink;
+    bool m_released = false;
 };
 
 // By name in any interface, the object's own first.

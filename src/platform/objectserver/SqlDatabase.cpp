@@ -201,8 +201,7 @@ QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values
             const QString reason = query->lastError().text();
             delete query;
             m_prepared.remove(sql);
-            reconnectIfLost();
-            fail(QStringLiteral("use"), reason);
+            fail(QStringLiteral("use"), reconnectIfLost(reason));
         }
     }
     int position = 0;
@@ -227,8 +226,7 @@ QSqlQuery& Database::run(const char* sql, std::initializer_list<QVariant> values
                 continue;
             fail(QStringLiteral("use"), error.text() + QStringLiteral(" (tried %1 times)").arg(ConflictAttempts));
         }
-        reconnectIfLost();
-        fail(QStringLiteral("use"), error.text());
+        fail(QStringLiteral("use"), reconnectIfLost(error.text()));
     }
 }
 
@@ -247,22 +245,25 @@ void Database::giveUp(const com::ComError& error) const
                         error.description() + QStringLiteral(" (tried %1 times)").arg(ConflictAttempts));
 }
 
-void Database::reconnectIfLost()
+QString Database::reconnectIfLost(const QString& reason)
 {
     // A server that went away fails this call; the next one finds the server again if it is back.
     if (!m_postgres)
-        return;
+        return reason;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     {
         QSqlQuery probe(db);
         if (probe.exec(QStringLiteral("SELECT 1")))
-            return;
+            return reason;
         if (probe.lastError().text().contains(QLatin1String("transaction is aborted")))
-            return;
+            return reason;
     }
     dropStatements();
     db.close();
-    db.open();
+    if (db.open() || !reason.trimmed().isEmpty())
+        return reason;
+    // A statement on a connection already closed says nothing: the server's own refusal does.
+    return db.lastError().text();
 }
 
 qint64 Database::exec(const char* sql, std::initializer_list<QVariant> values)

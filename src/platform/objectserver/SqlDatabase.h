@@ -81,7 +81,9 @@ private:
     void createSchema();
     void close();
     void dropStatements();
-    void reconnectIfLost();
+    // On PostgreSQL, a connection found lost is opened again for the next call. Returns the reason to
+    // give for this call's failure: the one given, or the server's refusal when that said nothing.
+    QString reconnectIfLost(const QString& reason);
 
     QString m_file;
     QString m_source;

@@ -222,8 +222,9 @@ private slots:
         // The whole variable was written once, with the stored field in it.
         const auto& table = m.tables().NvTables.Item(nv);
         QCOMPARE(m.LogActions(), QStringList{QStringLiteral("Updating ") + nv});
-        QCOMPARE(m.LogResults(0).split(nv == QLatin1String("nciSetPts") ? QLatin1Char(',') : QLatin1Char(' ')).value(field),
-                 stored);
+        QCOMPARE(
+            m.LogResults(0).split(nv == QLatin1String("nciSetPts") ? QLatin1Char(',') : QLatin1Char(' ')).value(field),
+            stored);
         QVERIFY(!table->ValueAsChanges);
         // The device holds it, in the units it was entered in.
         const QString format =

@@ -536,14 +536,20 @@ private slots:
         QTest::addColumn<int>("objectClass");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("description");
+        // The path looked for is named, cut when long as every repeated input is.
         QTest::newRow("unknown device") << "Demo"
-                                        << "Demo/System 1/Floor 1/Nobody" << 7 << 20005 << "Object not found";
+                                        << "Demo/System 1/Floor 1/Nobody" << 7 << 20005
+                                        << "Object not found: Demo/System 1/Floor 1/Nobody";
         QTest::newRow("one component") << "Demo"
-                                       << "TS-101" << 7 << 20005 << "Object not found";
+                                       << "TS-101" << 7 << 20005 << "Object not found: TS-101";
         QTest::newRow("leading slash") << "Demo"
-                                       << "/Demo/Floor 1/TS-101" << 7 << 20005 << "Object not found";
-        QTest::newRow("unknown LonMark object") << "Demo"
-                                                << "Floor 1/TS-101/Nothing" << 28 << 20005 << "Object not found";
+                                       << "/Demo/Floor 1/TS-101" << 7 << 20005
+                                       << "Object not found: /Demo/Floor 1/TS-101";
+        QTest::newRow("unknown LonMark object")
+            << "Demo"
+            << "Floor 1/TS-101/Nothing" << 28 << 20005 << "Object not found: Floor 1/TS-101/Nothing";
+        QTest::newRow("a long path") << "Demo" << QString(5000, QLatin1Char('x')) << 7 << 20005
+                                     << "Object not found: " + QString(48, QLatin1Char('x')) + "... (5000 characters)";
         QTest::newRow("class 9") << "Demo"
                                  << "Floor 1/TS-101" << 9 << 20004 << "Object type not supported for this command";
     }
