@@ -62,10 +62,14 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
         return;
     if (item.Typee != QLatin1String("NVI") && item.Typee != QLatin1String("CP"))
         return;
-    // Red from a key that changed nothing (Enter, Escape, a copy): no edit, so the device keeps the
-    // bytes it has, not the rounded value the field shows.
-    if (!ChangedByUser(control))
+    // Red from a key that changed nothing (Enter, Escape, a copy, an undo back to the text read): no
+    // edit, so the device keeps the bytes it has, not the rounded value the field shows. The field shows
+    // the device's value again, which a read since may have changed.
+    if (!ChangedByUser(control)) {
+        SetEdited(control, false);
+        ShowDeviceValue(control, item.ShownValue());
         return;
+    }
     // A variable whose last read failed (or that was never read) holds no value the device is known
     // to have: the fields written along with the edit could be stale, or in the units of an earlier
     // read. The edit waits, in the edit colour, for a read; one message per variable.
