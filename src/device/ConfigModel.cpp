@@ -2,6 +2,7 @@
 
 #include "device/Global.h"
 #include "framework/Numbers.h"
+#include "platform/base/ShownText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -225,7 +226,7 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
     if (item.kind == ItemKind::Choice) {
         if (!item.choices.contains(text)) {
             v.kind = Verdict::Refused;
-            v.reason = item.name + QStringLiteral(": \"") + text + QStringLiteral("\" is not one of ") +
+            v.reason = item.name + QStringLiteral(": \"") + shown::Shown(text) + QStringLiteral("\" is not one of ") +
                        item.choices.join(QStringLiteral(", "));
         }
         return v;
@@ -259,13 +260,13 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
         v.kind = Verdict::Refused;
         v.reason = label + (framework::ToNumber(text) ? QStringLiteral(": \"%1\" is not a whole number")
                                                       : QStringLiteral(": \"%1\" is not a number"))
-                               .arg(text);
+                               .arg(shown::Shown(text));
     } else if (v.bound != Verdict::NoBound) {
         v.kind = Verdict::Adjusted;
-        v.reason =
-            label + QStringLiteral(": %1 is out of range, the %2 allowed value is %3")
-                        .arg(text, v.bound == Verdict::Maximum ? QStringLiteral("maximum") : QStringLiteral("minimum"),
-                             framework::ShortestNumber(v.limit));
+        v.reason = label + QStringLiteral(": %1 is out of range, the %2 allowed value is %3")
+                               .arg(shown::Shown(text),
+                                    v.bound == Verdict::Maximum ? QStringLiteral("maximum") : QStringLiteral("minimum"),
+                                    framework::ShortestNumber(v.limit));
     }
     return v;
 }

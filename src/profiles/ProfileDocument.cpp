@@ -3,6 +3,7 @@
 #include "device/ConfigModel.h"
 #include "framework/Connection.h"
 #include "framework/Numbers.h"
+#include "platform/base/ShownText.h"
 #include "profiles/JsonText.h"
 #include "profiles/Profiles.h"
 
@@ -47,26 +48,36 @@ ProfileDocument ReadProfile(const QString& json)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &error);
+    // A number beyond what a double holds (1e400) is JSON all the same; the reader only cannot take it.
+    if (error.error == QJsonParseError::IllegalNumber)
+        Refuse(QStringLiteral("it holds a number this program cannot take (too large, too small or malformed) at "
+                              "offset %1")
+                   .arg(error.offset));
     if (error.error != QJsonParseError::NoError)
         Refuse(QStringLiteral("it is not JSON (%1 at offset %2)").arg(error.errorString()).arg(error.offset));
     if (!document.isObject())
         Refuse(QStringLiteral("it is not a JSON object"));
     // A parser keeps the last of two values under one key: which one the author meant is unknown.
     if (const std::optional<QString> duplicate = FirstDuplicateKey(json))
-        Refuse(QStringLiteral("the key \"%1\" appears twice in one object").arg(*duplicate));
+        Refuse(QStringLiteral("the key \"%1\" appears twice in one object").arg(shown::Shown(*duplicate)));
     const QJsonObject root = document.object();
     static const QStringList Known = {QStringLiteral("format"), QStringLiteral("version"), QStringLiteral("programId"),
                                       QStringLiteral("model"),  QStringLiteral("units"),   QStringLiteral("values")};
     for (auto it = root.begin(); it != root.end(); ++it)
         if (!Known.contains(it.key()))
-            Refuse(QStringLiteral("unknown key \"%1\"").arg(it.key()));
+            Refuse(QStringLiteral("unknown key \"%1\"").arg(shown::Shown(it.key())));
     if (root.value(QStringLiteral("format")).toString() != QLatin1String(FormatName))
         Refuse(QStringLiteral("its format is not \"%1\"").arg(QLatin1String(FormatName)));
     const QJsonValue version = root.value(QStringLiteral("version"));
-    if (!version.isDouble() || version.toDouble() != FormatVersion)
-        Refuse(QStringLiteral("its version %1 is not %2 (the version this program reads)")
-                   .arg(version.isDouble() ? framework::ShortestNumber(version.toDouble()) : QStringLiteral("(none)"))
-                   .arg(FormatVersion));
+    if (!version.isDouble() || version.toDouble() != FormatVersion) {
+        // A version given as a text is said as one: "1" is not the number 1.
+        const QString given = version.isDouble() ? shown::Shown(framework::ShortestNumber(version.toDouble()))
+                              : version.isString()
+                                  ? QStringLiteral("\"%1\" (a text)").arg(shown::Shown(version.toString()))
+                                  : QStringLiteral("(none)");
+        Refuse(
+            QStringLiteral("its version %1 is not %2 (the version this program reads)").arg(given).arg(FormatVersion));
+    }
 
     ProfileDocument profile;
     const QJsonValue programId = root.value(QStringLiteral("programId"));

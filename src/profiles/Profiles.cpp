@@ -82,11 +82,12 @@ CheckedProfile CheckProfile(const QString& json)
     checked.document = ReadProfile(json);
     const ProfileDocument& profile = checked.document;
     if (!DeviceSession::IsThermostatProgramId(profile.programId))
-        Refuse(QStringLiteral("it was saved from another kind of device (program ID %1)").arg(profile.programId));
+        Refuse(QStringLiteral("it was saved from another kind of device (program ID %1)")
+                   .arg(shown::Shown(profile.programId)));
     std::map<QString, QJsonValue> byName(profile.values.begin(), profile.values.end());
     for (const auto& [name, value] : byName)
         if (!device::config::FindSettable(name))
-            Refuse(QStringLiteral("%1: no such settable item").arg(name));
+            Refuse(QStringLiteral("%1: no such settable item").arg(shown::Shown(name)));
     for (const Item& item : device::config::Items()) {
         const auto found = byName.find(item.name);
         if (found == byName.end() || item.kind == ItemKind::ReadOnly)

@@ -6,13 +6,16 @@ namespace shown {
 
 QString Shown(const QString& text)
 {
+    // A NUL ends the text wherever it travels as a C string (a bus message, a terminal): it is written
+    // out instead, and counts as the one character it is.
+    const auto visible = [](QString part) { return part.replace(QChar(0), QLatin1String("\\u0000")); };
     if (text.size() <= MaxShownLength)
-        return text;
+        return visible(text);
     qsizetype kept = MaxShownLength - 16;
     // Half a surrogate pair is no character.
     if (text.at(kept - 1).isHighSurrogate())
         --kept;
-    return text.left(kept) + QStringLiteral("... (%1 characters)").arg(text.size());
+    return visible(text.left(kept)) + QStringLiteral("... (%1 characters)").arg(text.size());
 }
 
 bool IsUtf8(const QByteArray& bytes)

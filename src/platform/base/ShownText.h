@@ -10,7 +10,7 @@ namespace shown {
 // Texts up to this many characters are shown whole.
 constexpr qsizetype MaxShownLength = 64;
 
-// The text itself, or its first characters followed by "... (N characters)".
+// The text itself, or its first characters followed by "... (N characters)"; a NUL written as \u0000.
 QString Shown(const QString& text);
 
 // True when the bytes are UTF-8: a name given as bytes (a file name, an argument) is then the same name
