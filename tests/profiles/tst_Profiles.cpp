@@ -78,6 +78,7 @@ private slots:
     void devicesOfModelAndSubsystem_data();
     void devicesOfModelAndSubsystem();
     void aServerRestartFailsOnlyTheDeviceInFlight();
+    void aStoreThatCannotBeOpenedIsNamedWithWhy();
 };
 
 void TestProfiles::saveHoldsWhatTheWindowShows_data()
@@ -406,6 +407,38 @@ void TestProfiles::aServerRestartFailsOnlyTheDeviceInFlight()
     // The test's own connection went with the restart too: its first call fails, the next connects again.
     testsupport::FailureOf([&] { world.admin().nvText({Network, Floor, "TS-105"}, "nciGenOpts"); });
     QCOMPARE(world.admin().nvText({Network, Floor, "TS-105"}, "nciGenOpts").split(' ').value(16), QStringLiteral("7"));
+}
+
+// A store that cannot be reached: every profile call names the network, the store and the store's own
+// reason, as nv get and list do, never only "Cannot open the network".
+void TestProfiles::aStoreThatCannotBeOpenedIsNamedWithWhy()
+{
+    testsupport::TestEnvironment environment;
+    environment.set("LONWORKS_OBJECT_SERVER",
+                    QStringLiteral("postgresql:///postgres?host=/nowhere/kr5m&user=postgres"));
+    fLog log;
+    for (const auto& call : std::vector<std::function<void()>>{
+             [&] { profiles::Save(Network, Prefix + "TS-101", 0, log); },
+             [&] {
+                 profiles::Compare(Network, Prefix + "TS-101",
+                                   QStringLiteral("{\"format\": \"KR5M-HU profile\", \"version\": 1, \"programId\": "
+                                                  "\"8000D3550004040B\", \"model\": 45, \"units\": \"metric\", "
+                                                  "\"values\": {\"SetpointType\": \"PERMANENT\"}}"),
+                                   log);
+             },
+         }) {
+        try {
+            call();
+            QFAIL("the call went through");
+        } catch (const com::ComError& e) {
+            QCOMPARE(e.number(), 20006);
+            QVERIFY2(
+                e.description().startsWith(QLatin1String("Cannot open the network Demo: Cannot open the object "
+                                                         "server database postgresql:///postgres?host=/nowhere/kr5m")),
+                qPrintable(e.description()));
+            QVERIFY2(e.description().contains(QLatin1String("/nowhere/kr5m/.s.PGSQL")), qPrintable(e.description()));
+        }
+    }
 }
 
 QTEST_MAIN(TestProfiles)
