@@ -11,6 +11,7 @@
 #include "platform/objectserver/Xif.h"
 #include "platform/registry/LonWorksInstallation.h"
 #include "platform/registry/RegistryStore.h"
+#include "device/ConfigModel.h"
 #include "profiles/Profiles.h"
 #include "ui/log/fLog.h"
 
@@ -52,7 +53,7 @@ void setLonWorksPath(const QString& path)
         die(QStringLiteral("cannot write the registry"));
 }
 
-// Thermostats of the six models in turn, 100 to a subsystem, each with the demo's values.
+// Thermostats of every model in turn, 100 to a subsystem, each with the demo's values.
 QStringList generate(const QString& lonWorksPath, int count)
 {
     lns::admin::ObjectServerAdmin admin(lonWorksPath);
@@ -60,14 +61,14 @@ QStringList generate(const QString& lonWorksPath, int count)
     const QString xifs = QStringLiteral(KR5M_SOURCE_DIR "/demo/import/");
     admin.addTemplate(Network, QStringLiteral("non-RoHS"), lns::xif::ParseXif(xifs + QStringLiteral("KR5M-HU.xif")));
     admin.addTemplate(Network, QStringLiteral("RoHS"), lns::xif::ParseXif(xifs + QStringLiteral("KR5M-HU-RoHS.xif")));
-    const int models[] = {30, 41, 45, 51, 60, 61};
+    const std::vector<device::config::Model>& models = device::config::KnownModels();
     QStringList paths;
     for (int i = 0; i < count; ++i) {
         const QString subsystem = QStringLiteral("Floor %1").arg(i / 100 + 1);
         if (i % 100 == 0)
             admin.addSubsystem(Network, subsystem);
         const QString name = QStringLiteral("TS-%1").arg(i + 1, 4, 10, QLatin1Char('0'));
-        const int model = models[i % 6];
+        const int model = models[std::size_t(i) % models.size()].code;
         admin.addDevice(Network, {.subsystem = subsystem,
                                   .name = name,
                                   .templateName = model >= 60 ? QStringLiteral("RoHS") : QStringLiteral("non-RoHS")});

@@ -4,6 +4,10 @@
 #include "device/Global.h"
 #include "framework/Numbers.h"
 #include "support/Failures.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QRegularExpression>
 
 #include <QtTest>
 
@@ -336,6 +340,36 @@ private slots:
         QFETCH(QStringList, disabled);
         QCOMPARE(RhOptionsEnabled(qint16(model)), rh);
         QCOMPARE(DisabledItems(qint16(model)), QSet<QString>(disabled.begin(), disabled.end()));
+    }
+
+    // Where the model codes are written for a person (the director's manual page, its completion), they
+    // are the catalog's, no more, no fewer.
+    void modelCodesAreTheCatalogsEverywhere()
+    {
+        QList<int> catalog;
+        for (const Model& model : KnownModels())
+            catalog << model.code;
+        const auto read = [](const QString& file) {
+            QFile f(testsupport::SourceDir() + QLatin1Char('/') + file);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        const auto codes = [](const QString& text) {
+            QList<int> found;
+            for (const QString& word : text.split(QRegularExpression(QStringLiteral("[^0-9]+")), Qt::SkipEmptyParts))
+                found << word.toInt();
+            return found;
+        };
+        const QString page = read(QStringLiteral("packaging/man/lnsdirector.1"));
+        const QRegularExpressionMatch inPage =
+            QRegularExpression(QStringLiteral("takes a model code of the family: ([0-9, or\\n]+)\\)")).match(page);
+        QVERIFY2(inPage.hasMatch(), "the manual page names no model codes");
+        QCOMPARE(codes(inPage.captured(1)), catalog);
+        const QString completion = read(QStringLiteral("packaging/bash-completion/lnsdirector"));
+        const QRegularExpressionMatch inCompletion =
+            QRegularExpression(QStringLiteral("--model \\]; then\\s+COMPREPLY=\\(\\$\\(compgen -W \"([0-9 ]+)\""))
+                .match(completion);
+        QVERIFY2(inCompletion.hasMatch(), "the completion offers no model codes");
+        QCOMPARE(codes(inCompletion.captured(1)), catalog);
     }
 
     // The texts the model and the profiles write numbers in: 15 significant digits at most, no exponent.
