@@ -277,6 +277,12 @@ const QStringList& CrossFieldItems()
     return names;
 }
 
+const std::vector<SetpointPair>& SetpointPairs()
+{
+    static const std::vector<SetpointPair> pairs{{OccHeat, OccCool, true}, {UnoccHeat, UnoccCool, false}};
+    return pairs;
+}
+
 std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString, QString>& values,
                                        const std::function<void(const Adjustment&)>& each)
 {
@@ -306,23 +312,15 @@ std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString
             adjust(cool, values[CoolMin], Adjustment::CoolingLimit);
     };
 
-    if (leftItem == OccHeat) {
-        pushCoolingUp(OccHeat, OccCool);
-    } else if (leftItem == UnoccHeat) {
-        pushCoolingUp(UnoccHeat, UnoccCool);
-    } else if (leftItem == OccCool) {
-        pushHeatingDown(OccHeat, OccCool);
-    } else if (leftItem == UnoccCool) {
-        pushHeatingDown(UnoccHeat, UnoccCool);
-    } else if (leftItem == DeadBand) {
-        pushHeatingDown(OccHeat, OccCool);
-        pushHeatingDown(UnoccHeat, UnoccCool);
-    } else if (leftItem == HeatMax) {
-        keepBelowHeatMax(OccHeat);
-        keepBelowHeatMax(UnoccHeat);
-    } else if (leftItem == CoolMin) {
-        keepAboveCoolMin(OccCool);
-        keepAboveCoolMin(UnoccCool);
+    for (const SetpointPair& pair : SetpointPairs()) {
+        if (leftItem == pair.heat)
+            pushCoolingUp(pair.heat, pair.cool);
+        else if (leftItem == pair.cool || leftItem == DeadBand)
+            pushHeatingDown(pair.heat, pair.cool);
+        else if (leftItem == HeatMax)
+            keepBelowHeatMax(pair.heat);
+        else if (leftItem == CoolMin)
+            keepAboveCoolMin(pair.cool);
     }
     return made;
 }
@@ -342,19 +340,16 @@ std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& valu
     const auto V = [&](const QString& name) { return numbers.at(name); };
     const auto text = [&](const QString& name) { return values.at(name); };
     const auto with = [&](const QString& name) { return named(name) + QStringLiteral(" (") + text(name) + ')'; };
-    for (const auto& [heat, cool] : {std::pair{OccHeat, OccCool}, std::pair{UnoccHeat, UnoccCool}}) {
-        if (has({heat, cool, DeadBand}) && V(DeadBand) > Gap(V(cool) - V(heat)))
-            broken.push_back(with(cool) + QStringLiteral(" must be at least ") + with(DeadBand) +
-                             QStringLiteral(" above ") + with(heat));
-    }
-    for (const QString& heat : {OccHeat, UnoccHeat}) {
-        if (has({heat, HeatMax}) && V(heat) > V(HeatMax))
-            broken.push_back(with(heat) + QStringLiteral(" is above ") + with(HeatMax));
-    }
-    for (const QString& cool : {OccCool, UnoccCool}) {
-        if (has({cool, CoolMin}) && V(cool) < V(CoolMin))
-            broken.push_back(with(cool) + QStringLiteral(" is below ") + with(CoolMin));
-    }
+    for (const SetpointPair& pair : SetpointPairs())
+        if (has({pair.heat, pair.cool, DeadBand}) && V(DeadBand) > Gap(V(pair.cool) - V(pair.heat)))
+            broken.push_back(with(pair.cool) + QStringLiteral(" must be at least ") + with(DeadBand) +
+                             QStringLiteral(" above ") + with(pair.heat));
+    for (const SetpointPair& pair : SetpointPairs())
+        if (has({pair.heat, HeatMax}) && V(pair.heat) > V(HeatMax))
+            broken.push_back(with(pair.heat) + QStringLiteral(" is above ") + with(HeatMax));
+    for (const SetpointPair& pair : SetpointPairs())
+        if (has({pair.cool, CoolMin}) && V(pair.cool) < V(CoolMin))
+            broken.push_back(with(pair.cool) + QStringLiteral(" is below ") + with(CoolMin));
     return broken;
 }
 

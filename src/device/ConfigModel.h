@@ -82,6 +82,14 @@ struct Adjustment {
 };
 // The names of the items the rules read.
 const QStringList& CrossFieldItems();
+// The set points as pairs of a heating and a cooling one that the dead band keeps apart, the occupied
+// pair first. The heating maximum bounds every heating set point, the cooling minimum every cooling one.
+struct SetpointPair {
+    QString heat;
+    QString cool;
+    bool occupied = false;
+};
+const std::vector<SetpointPair>& SetpointPairs();
 // Each by its name, for the rules' callers.
 namespace names {
 inline const QString OccHeat = QStringLiteral("nciSetPts.occ_heat");
