@@ -6,12 +6,12 @@
 //   RESULT profile-apply-scaling <per device at DEVICES / at 100> target 1.1
 //   RESULT profile-apply <apply / bare reads and writes, per device> target 1.5
 #include "DemoTypes.h"
+#include "device/ConfigModel.h"
 #include "platform/objectserver/ObjectServerAdmin.h"
 #include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/Xif.h"
 #include "platform/registry/LonWorksInstallation.h"
 #include "platform/registry/RegistryStore.h"
-#include "device/ConfigModel.h"
 #include "profiles/Profiles.h"
 #include "ui/log/fLog.h"
 

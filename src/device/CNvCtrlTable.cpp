@@ -1,7 +1,6 @@
 #include "device/CNvCtrlTable.h"
 
 #include "device/Collections.h"
-#include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "framework/Numbers.h"
 
@@ -10,52 +9,6 @@
 #include <QLineEdit>
 
 #include <algorithm>
-
-namespace {
-
-int LimitIndex(int index, const char* operation)
-{
-    if (index != 0 && index != 1)
-        Global::Raise(Global::ErrSubscriptOutOfRange, QString::fromLatin1(operation));
-    return index;
-}
-
-double LimitNumber(const QString& text, const char* operation)
-{
-    const auto number = framework::ToNumber(text);
-    if (!number)
-        Global::Raise(Global::ErrTypeMismatch, QString::fromLatin1(operation));
-    return *number;
-}
-
-}  // namespace
-
-QString CNvCtrlTable::MaxLimit(int index) const
-{
-    return framework::ShortestNumber(m_maxLimits[LimitIndex(index, "MaxLimit")]);
-}
-
-void CNvCtrlTable::SetMaxLimit(int index, const QString& text)
-{
-    const int i = LimitIndex(index, "MaxLimit");
-    m_maxLimits[i] = LimitNumber(text, "MaxLimit");
-}
-
-QString CNvCtrlTable::MinLimit(int index) const
-{
-    return framework::ShortestNumber(m_minLimits[LimitIndex(index, "MinLimit")]);
-}
-
-void CNvCtrlTable::SetMinLimit(int index, const QString& text)
-{
-    const int i = LimitIndex(index, "MinLimit");
-    m_minLimits[i] = LimitNumber(text, "MinLimit");
-}
-
-bool CNvCtrlTable::AcceptsText(const QString& text) const
-{
-    return device::config::AcceptsText(text, WholeNumbers);
-}
 
 CNvCpTable& CNvCtrlTable::Table(const char* operation) const
 {

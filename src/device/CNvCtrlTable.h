@@ -1,6 +1,6 @@
 #pragma once
 // A data item: one field of one access object, bound to the window control that shows it, with its
-// rounding and its limits in metric (index 0) and imperial (index 1) units.
+// rounding. Its limits and whole-number rule are the configuration model's (device::config::Items).
 #include "device/CNvCpTable.h"
 
 #include <QPointer>
@@ -12,7 +12,6 @@ class CNvCtrlTable {
 public:
     QString Name;
     QString Description;
-    QString Typee;
     // A QLineEdit, QComboBox or QLabel of the window, or none. Guarded, so that an item outliving
     // its window falls back to an empty text instead of touching a deleted widget.
     QPointer<QWidget> TheControl;
@@ -21,19 +20,6 @@ public:
     bool RoundValue = false;
     double Ceiling = 0;
     bool OffsetValue = false;
-    // The field holds whole numbers only (a humidity in percent, a time in hours or minutes).
-    bool WholeNumbers = false;
-
-    // Limits as text in their shortest form (32, 37.5, -2.5). Index 0 metric, 1 imperial; any other
-    // index raises ErrSubscriptOutOfRange, a text that is not a number ErrTypeMismatch.
-    QString MaxLimit(int index) const;
-    void SetMaxLimit(int index, const QString& text);
-    QString MinLimit(int index) const;
-    void SetMinLimit(int index, const QString& text);
-
-    // True when the text is a value the item can take: a number, and for a WholeNumbers item a
-    // whole one written without a decimal point ("20.0" and "2.5" are not).
-    bool AcceptsText(const QString& text) const;
 
     // The format name of the object server's variable handle.
     QString DsFormatType() const;
@@ -59,7 +45,4 @@ public:
 
 private:
     CNvCpTable& Table(const char* operation) const;
-
-    double m_maxLimits[2] = {0, 0};
-    double m_minLimits[2] = {0, 0};
 };

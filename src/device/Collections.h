@@ -78,9 +78,9 @@ private:
 
 // The access objects and data items of the device a session shows.
 struct DeviceTables {
-    // The eleven access objects of the configured device, keyed by their key name.
+    // The access objects of the configured device, keyed by their key name.
     Collection<CNvCpTable> NvTables{QStringLiteral("NvTables")};
-    // The 41 data items of the configured device, by position.
+    // The data items of the configured device, by position.
     Collection<CNvCtrlTable> DataItems{QStringLiteral("DataItems")};
     // The fields holding an edit not yet written to the device. The window paints them; it never
     // reads the record back from a colour. Kept across a rebuild of the tables: a Refresh All of

@@ -1,5 +1,5 @@
 #pragma once
-// The thermostat's configuration as values: the 41 data items with their limits, steps, choices and
+// The thermostat's configuration as values: the data items with their limits, steps, choices and
 // whole-number rule, the check a value passes before it is stored, the rules between the set points,
 // their limits and the dead band, and which items each model switches off. No widget here: the
 // window and the profiles ask the same rules.

@@ -148,20 +148,12 @@ void BuildDataItems(framework::PlugInSession& session, const device::WindowContr
         case Binding::HvacTypeLabel: item->TheControl = Required(controls.lbHvacType, "BuildDataItems"); break;
         case Binding::None: item->TheControl = nullptr; break;
         }
-        item->Typee = QStringLiteral("CP");
         item->ItemArrayIndex = qint16(row.field);
         item->NvCpTable = tables.NvTables.Item(row.variable);
         item->RoundValue = row.step != 0;
         if (item->RoundValue)
             item->Ceiling = row.step;
         item->OffsetValue = row.offset;
-        if (row.limited) {
-            for (int units : {0, 1}) {
-                item->SetMinLimit(units, framework::ShortestNumber(row.min[units]));
-                item->SetMaxLimit(units, framework::ShortestNumber(row.max[units]));
-            }
-            item->WholeNumbers = row.wholeNumbers;
-        }
         tables.DataItems.Add(std::move(item));
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The Specific module: what is particular to the KR5M-HU thermostats. The eleven access objects,
-// the 41 data items of the configuration model bound to the window's controls, and which parts of
+// The Specific module: what is particular to the KR5M-HU thermostats. Its access objects, the data
+// items of the configuration model bound to the window's controls, and which parts of
 // the window apply to which model.
 //
 // The window calls, for each device it configures: BuildNvTables(its variable collection), then
@@ -53,16 +53,16 @@ inline constexpr int RhOptionsTab = 3;
 // Empties NvTables and DataItems.
 void ResetTables(framework::PlugInSession& session);
 
-// Creates the eleven access objects on the variables of nvs (NvCollectionItem) and files them in
+// Creates the access objects of the variable table on the variables of nvs (NvCollectionItem) and files them in
 // NvTables under their keys. A variable the device lacks ends the build there with the object
 // server's failure; what was built before it stays.
 void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs);
 // Creates one of them, by its key, and files it after those already built (for callers that use a
-// few); a key not among the eleven raises ErrSubscriptOutOfRange.
+// few); a key not in the table raises ErrSubscriptOutOfRange.
 CNvCpTable& BuildNvTable(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs,
                          const QString& key);
 
-// Creates the 41 data items of the configuration model (device::config::Items) on the filled NvTables and appends them
+// Creates the data items of the configuration model (device::config::Items) on the filled NvTables and appends them
 // to DataItems. A control index missing from controls raises ErrSubscriptOutOfRange and ends the build at that row.
 void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls);
 

@@ -4,6 +4,7 @@
 #include "device/CNvCpTable.h"
 #include "device/CNvCtrlTable.h"
 #include "device/Collections.h"
+#include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "device/Specific.h"
 #include "framework/PlugInSettings.h"
@@ -190,7 +191,6 @@ private slots:
         int offset = 0;
         QSet<QWidget*> bound;
         for (const auto& item : tables().DataItems) {
-            QCOMPARE(item->Typee, QStringLiteral("CP"));
             QVERIFY(item->NvCpTable);
             if (item->TheControl) {
                 ++withControl;
@@ -199,7 +199,8 @@ private slots:
             rounded += item->RoundValue;
             offset += item->OffsetValue;
             // Only items with limits carry a description.
-            QCOMPARE(!item->Description.isEmpty(), item->MaxLimit(0) != QStringLiteral("0"));
+            const device::config::Item* setting = device::config::FindSettable(item->Name);
+            QCOMPARE(!item->Description.isEmpty(), setting && setting->limited);
         }
         // Every text box and combo box and both labels, each once; only item 41 has none.
         QCOMPARE(withControl, 40);

@@ -329,9 +329,6 @@ private:
 RecordingObjectServer::RecordingObjectServer(std::unique_ptr<lns::ObjectServer> inner, QObject* parent)
     : lns::ObjectServer(parent), m_inner(std::move(inner))
 {
-    connect(m_inner.get(), &lns::ObjectServer::RefreshEvent, this, &lns::ObjectServer::RefreshEvent);
-    connect(m_inner.get(), &lns::ObjectServer::MonitorErrorEvent, this, &lns::ObjectServer::MonitorErrorEvent);
-    connect(m_inner.get(), &lns::ObjectServer::MonitorUpdateEvent, this, &lns::ObjectServer::MonitorUpdateEvent);
 }
 
 void RecordingObjectServer::OpenObjectServer()

@@ -303,7 +303,6 @@ public:
 
 // ---- The object server.
 class ObjectServer : public QObject {
-    Q_OBJECT
 public:
     using QObject::QObject;
     ~ObjectServer() override = default;
@@ -321,11 +320,6 @@ public:
     virtual Ptr<lns::NetworkInterfaces> NetworkInterfaces() = 0;
     virtual void SelectNetworkInterface(const Ptr<NetworkInterface>& networkInterface) = 0;
     virtual Ptr<ComponentApps> ObjectServerComponentApps() = 0;
-
-signals:
-    void RefreshEvent();
-    void MonitorErrorEvent(qint32 tag);
-    void MonitorUpdateEvent(qint32 tag, const QString& value, QObject* source);
 };
 
 }  // namespace lns

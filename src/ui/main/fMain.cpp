@@ -145,11 +145,6 @@ void fMain::Form_Load()
 
     GetDisplayUnits();
     GetDebug();
-
-    connect(&m_session.ObjectServer(), &lns::ObjectServer::RefreshEvent, this, [] {
-        if (QWidget* active = QApplication::activeWindow())
-            active->update();
-    });
 }
 
 void fMain::connectControls()
@@ -481,7 +476,6 @@ bool fMain::InitDevice()
              },
              State},
         Step::Do(ShowState, [&] { ui.StatusBarPanel[1]->setText(stateText); }),
-        Step{[&] { return SetNvControlsEnabled(DeviceOnline) ? Step::Next : Step::Finish; }, {}, {}},
         Step{[&] { return InitNvTable() ? Step::Next : Step::Finish; }, {}, {}},
         Step{[&] { return ReadInitValues() ? Step::Next : Step::Finish; }, {}, {}},
         Step::Do([&] { ShowValues(); }),
@@ -501,27 +495,6 @@ bool fMain::InitDevice()
                                [this](const com::ComError&) { unloadProgress(); }, [this] { unloadProgress(); }});
     unloadProgress();
     return ran && completedAll;
-}
-
-bool fMain::SetNvControlsEnabled(bool enabled)
-{
-    std::vector<Step> steps;
-    for (const auto& item : tables().DataItems) {
-        steps.push_back(Step::Do([item, enabled] {
-            auto* box = qobject_cast<QLineEdit*>(item->TheControl.data());
-            if (!box)
-                return;
-            if (item->Typee == QLatin1String("NVO")) {
-                box->setEnabled(enabled);
-            } else if (item->Typee == QLatin1String("NVI")) {
-                box->setEnabled(enabled);
-                QPalette p = box->palette();
-                p.setColor(QPalette::Base, QApplication::palette().color(enabled ? QPalette::Base : QPalette::Button));
-                box->setPalette(p);
-            }
-        }));
-    }
-    return framework::RunSteps(steps, StepFailurePolicy{framework::ApplicationTitle(), Icon::Critical, {}, {}});
 }
 
 bool fMain::InitNvTable()

@@ -44,7 +44,6 @@ public:
     // ---- Device initialisation and reading
     bool SetDevTemplateLabel();
     bool InitDevice();
-    bool SetNvControlsEnabled(bool enabled);
     bool InitNvTable();
     bool ReadInitValues();
     void ShowValues();

@@ -60,8 +60,6 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
     QWidget* control = item.TheControl.data();
     if (!control || !IsField(control) || !IsEdited(control))
         return;
-    if (item.Typee != QLatin1String("NVI") && item.Typee != QLatin1String("CP"))
-        return;
     // Red from a key that changed nothing (Enter, Escape, a copy, an undo back to the text read): no
     // edit, so the device keeps the bytes it has, not the rounded value the field shows. The field shows
     // the device's value again, which a read since may have changed.

@@ -150,9 +150,9 @@ const CNvCtrlTable* fMain::itemOfBox(int Index) const
 
 bool fMain::isValidEntry(int Index, const QString& text) const
 {
-    // Which numbers a field takes is the device definition's to say.
+    // Which numbers a field takes is the configuration model's to say.
     const CNvCtrlTable* item = itemOfBox(Index);
-    return item ? item->AcceptsText(text) : framework::IsNumeric(text);
+    return item ? device::config::AcceptsText(text, WholeNumbersIn(item)) : framework::IsNumeric(text);
 }
 
 void fMain::MarkModified(QWidget* control)
@@ -262,7 +262,7 @@ void fMain::connectEditing()
     for (const auto& [index, combo] : ui.cbNvi) {
         m_cbIndex[combo] = index;
         // The list's window is made when the list is first opened (see comboBoxEvent): asking for it
-        // here would build sixteen list views nobody may open.
+        // here would build a list view for every combo box, which nobody may open.
         combo->installEventFilter(this);
         // A choice made without the keyboard or the list (the mouse wheel) is an edit as well.
         connect(combo, &QComboBox::activated, this, [this, combo = combo] { guarded([&] { MarkModified(combo); }); });
