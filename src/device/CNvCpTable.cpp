@@ -1,8 +1,7 @@
 #include "device/CNvCpTable.h"
 
-#include "device/Collections.h"
 #include "device/Global.h"
-#include "framework/PlugInSettings.h"
+#include "device/Units.h"
 #include "platform/objectserver/ValueFormats.h"
 #include "platform/registry/LonWorksInstallation.h"
 
@@ -58,7 +57,7 @@ QString CNvCpTable::CurrentFormatName() const
 {
     if (!LocalizationSpecific)
         return Format;
-    return Format + framework::UnitSuffix(Units ? *Units : qint16(0));
+    return Format + device::UnitSuffix(Units ? *Units : qint16(0));
 }
 
 void CNvCpTable::GetNetworkValue()
@@ -118,7 +117,7 @@ QByteArray CNvCpTable::ReadBytes()
             Global::Raise(Global::ErrObjectNotSet, operation);
         MyNetworkVariable->SetNvAccessOption(0);
         MyNetworkVariable->SetNvFormatSpec(RawFormat);
-        const QByteArray bytes = BytesOfRawText(MyNetworkVariable->NvFormattedValue());
+        QByteArray bytes = BytesOfRawText(MyNetworkVariable->NvFormattedValue());
         MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
         return bytes;
     } catch (const com::ComError& e) {

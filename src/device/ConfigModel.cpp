@@ -1,7 +1,7 @@
 #include "device/ConfigModel.h"
 
 #include "device/Global.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
 
 #include <algorithm>
@@ -137,7 +137,7 @@ using namespace names;
 double ValueOf(const std::map<QString, QString>& values, const QString& name)
 {
     const auto found = values.find(name);
-    return found == values.end() ? 0 : framework::Val(found->second);
+    return found == values.end() ? 0 : numbers::Val(found->second);
 }
 
 // An arithmetic result of a rule; out of range is an overflow, as the rules' numbers are finite.
@@ -193,7 +193,7 @@ QStringList ChoicesOfComboBox(int index)
 
 bool AcceptsText(const QString& text, bool wholeNumbers)
 {
-    const std::optional<double> number = framework::ToNumber(text);
+    const std::optional<double> number = numbers::ToNumber(text);
     if (!number)
         return false;
     return !wholeNumbers || (std::trunc(*number) == *number && !text.contains(QLatin1Char('.')));
@@ -204,8 +204,8 @@ std::optional<QString> Stepped(const QString& text, bool wholeNumbers, double re
     if (!AcceptsText(text, wholeNumbers))
         return std::nullopt;
     const double size = wholeNumbers && requested != 0 ? std::max(1.0, std::round(requested)) : requested;
-    const double value = *framework::ToNumber(text) + (up ? size : -size);
-    return framework::ShortestNumber(framework::RoundHalfEven(value * 10) / 10);
+    const double value = *numbers::ToNumber(text) + (up ? size : -size);
+    return numbers::ShortestNumber(numbers::RoundHalfEven(value * 10) / 10);
 }
 
 double InwardOffset(qint16 units)
@@ -232,41 +232,41 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
         return v;
     }
     const int u = units == 0 ? 0 : 1;
-    const QString maxText = framework::ShortestNumber(item.max[u]);
-    const QString minText = framework::ShortestNumber(item.min[u]);
-    if (item.limited && framework::Val(v.shown) > item.max[u]) {
+    const QString maxText = numbers::ShortestNumber(item.max[u]);
+    const QString minText = numbers::ShortestNumber(item.min[u]);
+    if (item.limited && numbers::Val(v.shown) > item.max[u]) {
         v.bound = Verdict::Maximum;
         v.limit = item.max[u];
         v.shown = maxText;
-    } else if (item.limited && framework::Val(v.shown) < item.min[u]) {
+    } else if (item.limited && numbers::Val(v.shown) < item.min[u]) {
         v.bound = Verdict::Minimum;
         v.limit = item.min[u];
         v.shown = minText;
     }
     // The field keeps the limit's text; only the stored value moves inside the range.
     if (item.limited && item.offset && v.shown == maxText)
-        v.stored = framework::ShortestNumber(item.max[u] - InwardOffset(qint16(u)));
+        v.stored = numbers::ShortestNumber(item.max[u] - InwardOffset(qint16(u)));
     else if (item.limited && item.offset && v.shown == minText)
-        v.stored = framework::ShortestNumber(item.min[u] + InwardOffset(qint16(u)));
-    else if (const auto value = framework::ToNumber(v.shown); value && v.shown != framework::ShortestNumber(*value))
+        v.stored = numbers::ShortestNumber(item.min[u] + InwardOffset(qint16(u)));
+    else if (const auto value = numbers::ToNumber(v.shown); value && v.shown != numbers::ShortestNumber(*value))
         // "21.", ".5", " 22", "+16" or "2e1" are numbers here but not all of them at the device,
         // which would refuse the whole variable: the same number goes, written as the device writes it.
-        v.shown = v.stored = framework::ShortestNumber(*value);
+        v.shown = v.stored = numbers::ShortestNumber(*value);
     else
         v.stored = v.shown;
 
     const QString label = item.description.isEmpty() ? item.name : item.description;
     if (!AcceptsText(text, item.wholeNumbers)) {
         v.kind = Verdict::Refused;
-        v.reason = label + (framework::ToNumber(text) ? QStringLiteral(": \"%1\" is not a whole number")
-                                                      : QStringLiteral(": \"%1\" is not a number"))
+        v.reason = label + (numbers::ToNumber(text) ? QStringLiteral(": \"%1\" is not a whole number")
+                                                    : QStringLiteral(": \"%1\" is not a number"))
                                .arg(shown::Shown(text));
     } else if (v.bound != Verdict::NoBound) {
         v.kind = Verdict::Adjusted;
         v.reason = label + QStringLiteral(": %1 is out of range, the %2 allowed value is %3")
                                .arg(shown::Shown(text),
                                     v.bound == Verdict::Maximum ? QStringLiteral("maximum") : QStringLiteral("minimum"),
-                                    framework::ShortestNumber(v.limit));
+                                    numbers::ShortestNumber(v.limit));
     }
     return v;
 }
@@ -297,11 +297,11 @@ std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString
     // Heating below cooling by at least the dead band: the side that was not left moves.
     const auto pushCoolingUp = [&](const QString& heat, const QString& cool) {
         if (V(DeadBand) > Gap(Checked(V(cool) - V(heat))))
-            adjust(cool, framework::ShortestNumber(Checked(V(heat) + V(DeadBand))), Adjustment::DeadBand);
+            adjust(cool, numbers::ShortestNumber(Checked(V(heat) + V(DeadBand))), Adjustment::DeadBand);
     };
     const auto pushHeatingDown = [&](const QString& heat, const QString& cool) {
         if (V(DeadBand) > Gap(Checked(V(cool) - V(heat))))
-            adjust(heat, framework::ShortestNumber(Checked(V(cool) - V(DeadBand))), Adjustment::DeadBand);
+            adjust(heat, numbers::ShortestNumber(Checked(V(cool) - V(DeadBand))), Adjustment::DeadBand);
     };
     const auto keepBelowHeatMax = [&](const QString& heat) {
         if (V(heat) > V(HeatMax))

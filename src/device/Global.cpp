@@ -1,6 +1,6 @@
 #include "device/Global.h"
 
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 
 #include <cmath>
 #include <limits>
@@ -40,7 +40,7 @@ double RoundToStep(double value, double step)
         return 0;
     if (step == 0)
         Raise(ErrDivisionByZero, QStringLiteral("RoundToStep"));
-    const double quotient = framework::RoundHalfEven(value / step);
+    const double quotient = numbers::RoundHalfEven(value / step);
     if (!std::isfinite(quotient) || quotient < std::numeric_limits<qint32>::min() ||
         quotient > std::numeric_limits<qint32>::max())
         Raise(ErrOverflow, QStringLiteral("RoundToStep"));
@@ -49,7 +49,7 @@ double RoundToStep(double value, double step)
 
 double RoundToStep(const QString& value, double step)
 {
-    const auto number = framework::ToNumber(value);
+    const auto number = numbers::ToNumber(value);
     if (!number)
         return 0;
     return RoundToStep(*number, step);

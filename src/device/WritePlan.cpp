@@ -2,7 +2,8 @@
 
 #include "device/CNvCpTable.h"
 #include "device/Global.h"
-#include "framework/Numbers.h"
+#include "device/Units.h"
+#include "platform/base/Numbers.h"
 #include "platform/objectserver/ValueFormats.h"
 
 #include <algorithm>
@@ -56,7 +57,7 @@ std::map<QString, QString> Plan::RuleValues(const std::function<bool(const QStri
         const std::optional<double>& number =
             written(planned->item->variable) ? planned->newNumber : planned->oldNumber;
         if (number)
-            values[name] = framework::ShortestNumber(*number);
+            values[name] = numbers::ShortestNumber(*number);
     }
     return values;
 }
@@ -66,7 +67,7 @@ QString FormatInUnits(const QString& format, qint16 units)
     const qsizetype suffix = format.indexOf(QLatin1Char('#'));
     if (suffix < 0)
         return format;
-    return format.left(suffix) + (units == 0 ? QStringLiteral("#SI") : QStringLiteral("#US"));
+    return format.left(suffix) + UnitSuffix(units);
 }
 
 Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& edits, qint16 units,
@@ -167,17 +168,17 @@ std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming
         }
         if (item.kind != config::ItemKind::Number || !p.newNumber)
             continue;
-        const double asked = *framework::ToNumber(*p.asked);
+        const double asked = *numbers::ToNumber(*p.asked);
         const double stored = *p.newNumber;
         if (p.step > 0 && !Same(asked, stored))
             broken.push_back(QStringLiteral("%1: %2 is finer than the device holds (steps of %3)")
-                                 .arg(label(item.name), *p.asked, framework::ShortestNumber(p.step)));
+                                 .arg(label(item.name), *p.asked, numbers::ShortestNumber(p.step)));
         else if (item.limited && stored > item.max[u] && !Same(stored, item.max[u]))
             broken.push_back(QStringLiteral("%1: the device would hold %2, above the maximum %3")
-                                 .arg(label(item.name), p.newText, framework::ShortestNumber(item.max[u])));
+                                 .arg(label(item.name), p.newText, numbers::ShortestNumber(item.max[u])));
         else if (item.limited && stored < item.min[u] && !Same(stored, item.min[u]))
             broken.push_back(QStringLiteral("%1: the device would hold %2, below the minimum %3")
-                                 .arg(label(item.name), p.newText, framework::ShortestNumber(item.min[u])));
+                                 .arg(label(item.name), p.newText, numbers::ShortestNumber(item.min[u])));
     }
     for (const QString& rule : config::CrossFieldViolations(plan.RuleValuesAfter(), label))
         broken.push_back(rule);

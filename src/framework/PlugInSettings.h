@@ -5,11 +5,6 @@
 
 namespace framework {
 
-// "ºC", "ºF" or "ºX" (the first character is U+00BA, the masculine ordinal indicator).
-QString UnitSymbol(qint16 units);
-// "#SI" for metric, "#US" otherwise.
-QString UnitSuffix(qint16 units);
-
 // Reads "DisplayUnits": 0 exactly for the text "0", otherwise 1.
 qint16 ReadDisplayUnitsSetting();
 // Writes the units as "0" or "1".

@@ -1,13 +1,11 @@
 #include "profiles/DeviceSession.h"
 
 #include "device/CNvCpTable.h"
-#include "device/Collections.h"
-#include "device/Specific.h"
+#include "device/Variables.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
-#include "ui/log/fLog.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -38,7 +36,7 @@ DeviceSession::DeviceSession(const QString& network, qint16 units)
 
 DeviceSession::~DeviceSession()
 {
-    Specific::ResetTables(m_session);
+    m_tables.Clear();
     framework::CloseConnection(m_session.Link());
 }
 
@@ -112,12 +110,12 @@ QStringList DeviceSession::DevicePaths(const QString& subsystem)
 void DeviceSession::BuildTables(lns::AppDevice& device)
 {
     UseDevice(device);
-    Specific::BuildNvTables(m_session, m_variables);
+    device::BuildNvTables(m_tables, *m_variables, &m_session.DisplayUnits, m_session.LonWorksPath());
 }
 
 void DeviceSession::UseDevice(lns::AppDevice& device)
 {
-    Specific::ResetTables(m_session);
+    m_tables.Clear();
     m_byKey.clear();
     m_variables = device.DeviceInterface()->InterfaceNetworkVariables();
 }
@@ -126,21 +124,21 @@ CNvCpTable& DeviceSession::Table(const QString& key)
 {
     // An apply asks for the same few tables many times per device.
     CNvCpTable*& table = m_byKey[key];
-    if (!table) {
-        const auto& built = device::Tables(m_session).NvTables;
-        table = built.Contains(key) ? built.Item(key).get() : &Specific::BuildNvTable(m_session, m_variables, key);
-    }
+    if (!table)
+        table = m_tables.Contains(key) ? m_tables.Item(key).get()
+                                       : &device::BuildNvTable(m_tables, *m_variables, key, &m_session.DisplayUnits,
+                                                               m_session.LonWorksPath());
     return *table;
 }
 
-void DeviceSession::Read(CNvCpTable& table, fLog* log)
+void DeviceSession::Read(CNvCpTable& table, framework::ActivityLog* log)
 {
     table.GetNetworkValue();
     if (log)
         log->LogCommand(QStringLiteral("Reading ") + table.Name, table.NvAsString());
 }
 
-qint16 DeviceSession::ReadModelCode(fLog* log)
+qint16 DeviceSession::ReadModelCode(framework::ActivityLog* log)
 {
     CNvCpTable& table = Table(QStringLiteral("nciSccModelRaw"));
     Read(table, log);
@@ -150,8 +148,8 @@ qint16 DeviceSession::ReadModelCode(fLog* log)
 qint16 DeviceSession::ModelCodeOf(const CNvCpTable& table)
 {
     const QString field = table.NvAsArray ? table.NvAsArray->value(0) : QString();
-    const auto code = framework::ToInt16(framework::Val(field));
-    if (!framework::IsNumeric(field) || !code)
+    const auto code = numbers::ToInt16(numbers::Val(field));
+    if (!numbers::IsNumeric(field) || !code)
         throw com::ComError(13, QStringLiteral("ReadModelCode"),
                             QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(field));
     return *code;

@@ -2,6 +2,8 @@
 // A network opened in a session of its own, for the profiles: the devices its paths name, whether a
 // device is a KR5M-HU thermostat, and the device's access objects (those the window builds),
 // read and written in the profile's units, with their raw bytes beside.
+#include "device/Collection.h"
+#include "framework/ActivityLog.h"
 #include "framework/PlugInSession.h"
 #include "platform/objectserver/ObjectServer.h"
 
@@ -12,7 +14,6 @@
 #include <functional>
 
 class CNvCpTable;
-class fLog;
 
 namespace profiles {
 
@@ -37,15 +38,17 @@ public:
 
     // Builds the access objects on the device's variables (replacing those of the last device).
     void BuildTables(lns::AppDevice& device);
+    // The access objects built for the device in use, in the order of the variable table.
+    const device::NvTableSet& Tables() const { return m_tables; }
     // Turns to the device (dropping the access objects of the last one); Table then builds each access
     // object when first asked for it, so that an apply looks up only the variables it uses.
     void UseDevice(lns::AppDevice& device);
     CNvCpTable& Table(const QString& key);
     // Reads the access object in the session's units and logs the read as the window does (log may
     // be none).
-    void Read(CNvCpTable& table, fLog* log);
+    void Read(CNvCpTable& table, framework::ActivityLog* log);
     // The model code the device reports (its raw model variable, read and logged).
-    qint16 ReadModelCode(fLog* log);
+    qint16 ReadModelCode(framework::ActivityLog* log);
     // The model code in the raw model variable as read; raises 13 when it is not a number.
     static qint16 ModelCodeOf(const CNvCpTable& rawModel);
     // After a failure of the store itself: asks it again every quarter second until it answers (true),
@@ -57,7 +60,8 @@ public:
 private:
     framework::PlugInSession m_session;
     lns::Ptr<lns::NetworkVariables> m_variables;  // of the device in use
-    QHash<QString, CNvCpTable*> m_byKey;          // those asked for, by the key as asked
+    device::NvTableSet m_tables{QStringLiteral("NvTables")};
+    QHash<QString, CNvCpTable*> m_byKey;  // those asked for, by the key as asked
 };
 
 }  // namespace profiles

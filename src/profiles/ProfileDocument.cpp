@@ -2,7 +2,7 @@
 
 #include "device/ConfigModel.h"
 #include "framework/Connection.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
 #include "profiles/JsonText.h"
 #include "profiles/Profiles.h"
@@ -33,7 +33,7 @@ QString KnownModelCodes()
 QString ValueText(const QJsonValue& value)
 {
     if (value.isDouble())
-        return framework::ShortestNumber(value.toDouble());
+        return numbers::ShortestNumber(value.toDouble());
     return JsonString(value.toString());
 }
 
@@ -71,7 +71,7 @@ ProfileDocument ReadProfile(const QString& json)
     const QJsonValue version = root.value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() != FormatVersion) {
         // A version given as a text is said as one: "1" is not the number 1.
-        const QString given = version.isDouble() ? shown::Shown(framework::ShortestNumber(version.toDouble()))
+        const QString given = version.isDouble() ? shown::Shown(numbers::ShortestNumber(version.toDouble()))
                               : version.isString()
                                   ? QStringLiteral("\"%1\" (a text)").arg(shown::Shown(version.toString()))
                                   : QStringLiteral("(none)");

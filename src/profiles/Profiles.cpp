@@ -1,18 +1,16 @@
 #include "profiles/Profiles.h"
 
 #include "device/CNvCpTable.h"
-#include "device/Collections.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "device/WritePlan.h"
 #include "framework/Connection.h"
-#include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
+#include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
 #include "profiles/DeviceSession.h"
 #include "profiles/ProfileDocument.h"
 #include "profiles/Report.h"
-#include "ui/log/fLog.h"
 
 #include <QJsonValue>
 
@@ -52,8 +50,8 @@ const QStringList& SettableVariables()
 QString FieldText(const Item& item, const CNvCpTable& table)
 {
     const QString field = table.NvAsArray->value(item.field);
-    const auto number = item.kind == ItemKind::Number ? framework::ToNumber(field) : std::nullopt;
-    return number ? framework::ShortestNumber(*number) : field;
+    const auto number = item.kind == ItemKind::Number ? numbers::ToNumber(field) : std::nullopt;
+    return number ? numbers::ShortestNumber(*number) : field;
 }
 
 // A failure's description on one line, for the report: the object server's own words where the
@@ -95,7 +93,7 @@ CheckedProfile CheckProfile(const QString& json)
         const QJsonValue& value = found->second;
         QString text;
         if (item.kind == ItemKind::Number && value.isDouble())
-            text = framework::ShortestNumber(value.toDouble());
+            text = numbers::ShortestNumber(value.toDouble());
         else if (item.kind == ItemKind::Choice && value.isString())
             text = value.toString();
         else
@@ -129,7 +127,8 @@ QStringList VariablesToRead(const CheckedProfile& profile, const QSet<QString>& 
 
 // Puts the variables written before a failure back to the bytes they held, the last written first, and
 // reads each back. Returns those that still hold the new bytes (or nobody knows what).
-QStringList PutBack(DeviceSession& session, const std::vector<const device::PlannedVariable*>& written, fLog& log)
+QStringList PutBack(DeviceSession& session, const std::vector<const device::PlannedVariable*>& written,
+                    framework::ActivityLog& log)
 {
     QStringList leftNew;
     for (auto it = written.rbegin(); it != written.rend(); ++it) {
@@ -155,7 +154,7 @@ QStringList PutBack(DeviceSession& session, const std::vector<const device::Plan
 
 // Applies (or, on a dry run, compares) the checked profile on one device.
 DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const CheckedProfile& profile, bool dryRun,
-                            fLog& log)
+                            framework::ActivityLog& log)
 {
     DeviceOutcome outcome;
     outcome.path = path;
@@ -269,7 +268,7 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
 }
 
 Report Run(const QString& network, const QStringList& devicePaths, const QString& profileJson,
-           const ApplyOptions& options, fLog& log)
+           const ApplyOptions& options, framework::ActivityLog& log)
 {
     if (const std::optional<QString> problem = DeviceListProblem(devicePaths))
         throw framework::PlugInError(ErrTooManyDevices, *problem);
@@ -299,7 +298,8 @@ void Check(const QString& profileJson)
     CheckProfile(profileJson);
 }
 
-QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log)
+QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units,
+             framework::ActivityLog& log)
 {
     ProfileDocument profile;
     profile.units = units ? qint16(*units == 0 ? 0 : 1) : qint16(framework::ReadDisplayUnitsSetting());
@@ -312,7 +312,7 @@ QString Save(const QString& network, const QString& devicePath, std::optional<qi
             QStringLiteral("%1 is not a KR5M-HU thermostat (program ID %2)").arg(devicePath, profile.programId));
     session.BuildTables(*device);
     // The same reads as the window: every access object, in order.
-    for (const auto& table : device::Tables(session.Session()).NvTables)
+    for (const auto& table : session.Tables())
         session.Read(*table, &log);
     profile.model = DeviceSession::ModelCodeOf(session.Table(QStringLiteral("nciSccModelRaw")));
     const QSet<QString> disabled = device::config::DisabledItems(profile.model);
@@ -322,13 +322,14 @@ QString Save(const QString& network, const QString& devicePath, std::optional<qi
         const QString shown = FieldText(item, session.Table(item.variable));
         if (item.kind == ItemKind::Choice)
             profile.values.emplace_back(item.name, QJsonValue(shown));
-        else if (const auto number = framework::ToNumber(shown))
+        else if (const auto number = numbers::ToNumber(shown))
             profile.values.emplace_back(item.name, QJsonValue(*number));
     }
     return WriteProfile(profile);
 }
 
-QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log)
+QString Compare(const QString& network, const QString& devicePath, const QString& profileJson,
+                framework::ActivityLog& log)
 {
     return Run(network, {devicePath}, profileJson, ApplyOptions{true}, log).ToJson();
 }
@@ -350,19 +351,19 @@ std::optional<QString> DeviceListProblem(const QStringList& devicePaths)
 }
 
 Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
-             const ApplyOptions& options, fLog& log)
+             const ApplyOptions& options, framework::ActivityLog& log)
 {
     return Run(network, devicePaths, profileJson, options, log);
 }
 
-Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
-             const Progress& progress)
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
+             framework::ActivityLog& log, const Progress& progress)
 {
     return Run(network, devicePaths, profileJson, ApplyOptions{dryRun, progress}, log);
 }
 
 Report ApplyToModel(const QString& network, qint16 modelCode, const QString& profileJson, const ApplyOptions& options,
-                    fLog& log)
+                    framework::ActivityLog& log)
 {
     // The profile is refused before a network is walked for it.
     Check(profileJson);
@@ -370,7 +371,7 @@ Report ApplyToModel(const QString& network, qint16 modelCode, const QString& pro
 }
 
 Report ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
-                        const ApplyOptions& options, fLog& log)
+                        const ApplyOptions& options, framework::ActivityLog& log)
 {
     Check(profileJson);
     return Run(network, DevicesOfSubsystem(network, subsystemPath), profileJson, options, log);

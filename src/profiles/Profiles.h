@@ -19,6 +19,7 @@
 //     "leftNew": [ ... ], "verification": [ { "variable", "written", "readBack", "ok" } ] } ] }
 // Device status and item state: see Report.h. "leftNew" lists, for a device partly written, the
 // variables that kept the profile's bytes.
+#include "framework/ActivityLog.h"
 #include "profiles/Report.h"
 
 #include <QString>
@@ -26,8 +27,6 @@
 
 #include <functional>
 #include <optional>
-
-class fLog;
 
 namespace profiles {
 
@@ -61,23 +60,25 @@ struct ApplyOptions {
 // item and the reason.
 void Check(const QString& profileJson);
 // The device's settable values as a profile; units: 0 metric, 1 imperial, none = the plug-in's setting.
-QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units, fLog& log);
+QString Save(const QString& network, const QString& devicePath, std::optional<qint16> units,
+             framework::ActivityLog& log);
 // What applying the profile to the device would change: a dry run's report for that one device.
-QString Compare(const QString& network, const QString& devicePath, const QString& profileJson, fLog& log);
+QString Compare(const QString& network, const QString& devicePath, const QString& profileJson,
+                framework::ActivityLog& log);
 // Why the list of devices is more than one apply takes; nothing when it is not.
 std::optional<QString> DeviceListProblem(const QStringList& devicePaths);
 // Applies the profile to each device in turn (nothing is written on a dry run). A list
 // DeviceListProblem refuses raises ErrTooManyDevices.
 Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson,
-             const ApplyOptions& options, fLog& log);
-Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun, fLog& log,
-             const Progress& progress = {});
+             const ApplyOptions& options, framework::ActivityLog& log);
+Report Apply(const QString& network, const QStringList& devicePaths, const QString& profileJson, bool dryRun,
+             framework::ActivityLog& log, const Progress& progress = {});
 // The same for every thermostat of a model, or every device of a subsystem, found here: no list of
 // devices travels.
 Report ApplyToModel(const QString& network, qint16 modelCode, const QString& profileJson, const ApplyOptions& options,
-                    fLog& log);
+                    framework::ActivityLog& log);
 Report ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
-                        const ApplyOptions& options, fLog& log);
+                        const ApplyOptions& options, framework::ActivityLog& log);
 
 // The paths of the KR5M-HU thermostats of the network whose model code is modelCode (devices that do
 // not answer cannot say theirs and are left out).

@@ -3,10 +3,10 @@
 #include "framework/CRegistry.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"
-#include "framework/Numbers.h"
 #include "framework/PlugInSession.h"
 #include "platform/automation/Activation.h"
 #include "platform/base/ComError.h"
+#include "platform/base/Numbers.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
@@ -73,7 +73,7 @@ private:
 // The leading number as a 16-bit integer; one that does not fit marks the pair out of range.
 qint16 leadingInt16(const QString& text, VersionPair& pair)
 {
-    const std::optional<qint16> number = framework::ToInt16(framework::Val(text));
+    const std::optional<qint16> number = numbers::ToInt16(numbers::Val(text));
     if (!number)
         pair.outOfRange = true;
     return number.value_or(0);

@@ -2,7 +2,7 @@
 // their limits and the dead band, and the items each thermostat model switches off.
 #include "device/ConfigModel.h"
 #include "device/Global.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "support/Failures.h"
 #include "support/TestEnvironment.h"
 
@@ -392,7 +392,7 @@ private slots:
     {
         QFETCH(double, value);
         QFETCH(QString, text);
-        QCOMPARE(framework::ShortestNumber(value), text);
+        QCOMPARE(numbers::ShortestNumber(value), text);
     }
 };
 

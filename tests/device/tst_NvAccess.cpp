@@ -1,10 +1,10 @@
 // Access objects on a real object server: what they ask of it, how they split and join, the
 // composed failures on read and write, the changed flag, and writes in the units of the last read.
-#include "DeviceWorld.h"
+#include "binding/CNvCtrlTable.h"
 #include "device/CNvCpTable.h"
-#include "device/CNvCtrlTable.h"
 #include "device/Global.h"
 #include "framework/PlugInSettings.h"
+#include "support/DeviceWorld.h"
 #include "support/RecordingObjectServer.h"
 
 #include <QtTest>

@@ -1,11 +1,11 @@
 // The plan on generated device bytes and edits, with the thermostat's own types: a field nobody edited
 // keeps its bytes whatever the units, an edit's bytes are what its field holds of the text, and the
 // write order keeps the rules between two writes where some order does. KR5M_SEED chooses the run.
-#include "DeviceWorld.h"
 #include "device/ConfigModel.h"
 #include "device/WritePlan.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "platform/objectserver/ValueFormats.h"
+#include "support/DeviceWorld.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -63,7 +63,7 @@ public:
             const double low = item.min[units], high = item.max[units];
             const double step = item.wholeNumbers ? 1 : item.temperature ? 0.01 : 0.1;
             const double value = std::round((low + (high - low) * m_random.bounded(1.0)) / step) * step;
-            edits.push_back({item.name, framework::ShortestNumber(std::clamp(value, low, high))});
+            edits.push_back({item.name, numbers::ShortestNumber(std::clamp(value, low, high))});
         }
         return edits;
     }
@@ -83,7 +83,7 @@ public:
                       unoccLow = std::max(coolMin, unoccHeat + deadBand);
             if (occLow > 3750 || unoccLow > 3750)
                 continue;
-            const auto t = [](int hundredths) { return framework::ShortestNumber(hundredths / 100.0); };
+            const auto t = [](int hundredths) { return numbers::ShortestNumber(hundredths / 100.0); };
             return {{n::OccHeat, t(occHeat)},
                     {n::UnoccHeat, t(unoccHeat)},
                     {n::OccCool, t(between(occLow, 3750))},

@@ -1,5 +1,6 @@
 // The registry rules of the program: string values only, cut at NUL, missing reads empty, failed
 // writes recorded without raising, recursive deletion, enumeration, and the two settings.
+#include "device/Units.h"
 #include "framework/CRegistry.h"
 #include "framework/PlugInSettings.h"
 #include "platform/base/ComError.h"
@@ -185,7 +186,7 @@ private slots:
         QFETCH(QString, symbol);
         writeSetting(QStringLiteral("DisplayUnits"), stored);
         QCOMPARE(int(framework::ReadDisplayUnitsSetting()), units);
-        QCOMPARE(framework::UnitSymbol(framework::ReadDisplayUnitsSetting()), symbol);
+        QCOMPARE(device::UnitSymbol(framework::ReadDisplayUnitsSetting()), symbol);
     }
 
     void debugSetting_data()
@@ -213,8 +214,8 @@ private slots:
 
     void unitSymbolsUseTheOrdinalIndicator()
     {
-        QCOMPARE(framework::UnitSymbol(2), QStringLiteral("\u00BAX"));
-        QCOMPARE(framework::UnitSymbol(0).at(0).unicode(), ushort(0x00BA));
+        QCOMPARE(device::UnitSymbol(2), QStringLiteral("\u00BAX"));
+        QCOMPARE(device::UnitSymbol(0).at(0).unicode(), ushort(0x00BA));
         framework::WriteDisplayUnitsSetting(0);
         QCOMPARE(CRegistry().MachineSetting(framework::PlugInKey(), QStringLiteral("DisplayUnits")),
                  QStringLiteral("0"));

@@ -13,7 +13,7 @@
 // that still fails.
 #include "device/ConfigModel.h"
 #include "device/WritePlan.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "platform/objectserver/ValueFormats.h"
 #include "profiles/Profiles.h"
 #include "support/DemoWorld.h"
@@ -76,19 +76,18 @@ struct Case {
                      .arg(units ? "imperial" : "metric", dryRun ? ", dry run" : "", twice ? ", applied twice" : "");
         for (const auto& [name, value] : values)
             lines << QStringLiteral("  %1: %2")
-                         .arg(name, value.isDouble() ? framework::ShortestNumber(value.toDouble()) : value.toString());
+                         .arg(name, value.isDouble() ? numbers::ShortestNumber(value.toDouble()) : value.toString());
         for (const DeviceCase& d : devices) {
             QStringList points;
             for (const int p : d.setPoints)
-                points << framework::ShortestNumber(p / 100.0);
+                points << numbers::ShortestNumber(p / 100.0);
             QStringList faults;
             for (const Fault& f : d.faults)
                 faults << QStringList{"refuses ", "keeps its bytes of ", "refuses the old bytes of "}[f.kind] +
                               f.variable;
             lines << QStringLiteral("  %1: set points %2, limits %3 %4 %5; %6")
-                         .arg(d.name, points.join(','), framework::ShortestNumber(d.heatMax / 100.0),
-                              framework::ShortestNumber(d.coolMin / 100.0),
-                              framework::ShortestNumber(d.deadBand / 100.0),
+                         .arg(d.name, points.join(','), numbers::ShortestNumber(d.heatMax / 100.0),
+                              numbers::ShortestNumber(d.coolMin / 100.0), numbers::ShortestNumber(d.deadBand / 100.0),
                               faults.isEmpty() ? QStringLiteral("no fault") : faults.join(", "));
         }
         return lines.join('\n');
@@ -362,12 +361,12 @@ private:
             m_world.admin().setNvRaw(r, nv, bytes);
         QStringList points;
         for (const int p : d.setPoints)
-            points << framework::ShortestNumber(p / 100.0);
+            points << numbers::ShortestNumber(p / 100.0);
         m_world.admin().setNvText(r, QStringLiteral("nciSetPts"), points.join(QLatin1Char(',')));
         QStringList options = m_world.admin().nvText(r, QStringLiteral("nciGenOpts")).split(QLatin1Char(' '));
-        options[13] = framework::ShortestNumber(d.heatMax / 100.0);
-        options[14] = framework::ShortestNumber(d.coolMin / 100.0);
-        options[18] = framework::ShortestNumber(d.deadBand / 100.0);
+        options[13] = numbers::ShortestNumber(d.heatMax / 100.0);
+        options[14] = numbers::ShortestNumber(d.coolMin / 100.0);
+        options[18] = numbers::ShortestNumber(d.deadBand / 100.0);
         m_world.admin().setNvText(r, QStringLiteral("nciGenOpts"), options.join(QLatin1Char(' ')));
         plant(d.name, d.faults);
     }
@@ -474,7 +473,7 @@ private:
                 if (setting->kind == ItemKind::Number &&
                     !Meant(*setting, asked->second.toDouble(), holds.toDouble(), c.units))
                     return QStringLiteral("%1 holds %2 for the profile's %3")
-                        .arg(itemName, holds, framework::ShortestNumber(asked->second.toDouble()));
+                        .arg(itemName, holds, numbers::ShortestNumber(asked->second.toDouble()));
             }
             // Nothing but the profile's items changed: not another item, nor a field no item shows.
             for (const QString& nv : Variables) {

@@ -20,7 +20,8 @@ public:
 
     // A failure described again by a layer above, that keeps the words of the one who raised it
     // first (an object server's own message under a fixed text of the program).
-    ComError(qint32 number, QString source, QString description, QString cause) : ComError(number, source, description)
+    ComError(qint32 number, QString source, QString description, QString cause)
+        : ComError(number, std::move(source), std::move(description))
     {
         m_cause = std::move(cause);
     }

@@ -14,6 +14,8 @@
 // program's clock (toolkit::Now()), formatted "hh:mm:ss".
 //
 // The window can also be made on its own (tests do, one per test); Of(session) is the session's one.
+#include "framework/ActivityLog.h"
+
 #include <QFont>
 #include <QHash>
 #include <QIcon>
@@ -37,7 +39,7 @@ namespace logwindow {
 class LogModel;
 }
 
-class fLog : public QWidget {
+class fLog : public QWidget, public framework::ActivityLog {
     Q_OBJECT
 public:
     explicit fLog(QWidget* parent = nullptr);
@@ -49,8 +51,8 @@ public:
     // screen (without one, centred on the screen).
     void SetAnchorWindow(QWidget* anchor);
 
-    void LogCommand(const QString& command, const QString& Results);
-    void LogError(const QString& message);
+    void LogCommand(const QString& command, const QString& Results) override;
+    void LogError(const QString& message) override;
     void Clear();
 
     // The time texts are written in this format.

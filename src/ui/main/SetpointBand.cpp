@@ -1,8 +1,9 @@
 #include "ui/main/SetpointBand.h"
 
 #include "device/ConfigModel.h"
-#include "framework/Numbers.h"
+#include "device/Units.h"
 #include "framework/PlugInSettings.h"
+#include "platform/base/Numbers.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -21,7 +22,7 @@ std::optional<double> ReadValue(const std::map<QString, QString>& texts, const Q
     const device::config::Item* item = device::config::FindSettable(name);
     if (found == texts.end() || !item || !device::config::AcceptsText(found->second, item->wholeNumbers))
         return std::nullopt;
-    return framework::ToNumber(found->second);
+    return numbers::ToNumber(found->second);
 }
 
 QString Caption(const QString& item)
@@ -58,7 +59,7 @@ const SetpointBand::Mark* SetpointBand::Model::find(const QString& item) const
 SetpointBand::Model SetpointBand::Model::Of(const std::map<QString, QString>& texts, qint16 units)
 {
     Model model;
-    model.unit = framework::UnitSymbol(units);
+    model.unit = device::UnitSymbol(units);
     // The rules see only what was read: a rule on a field without a value is not checked.
     std::map<QString, QString> read;
     for (const QString& name : device::config::CrossFieldItems())
@@ -125,7 +126,7 @@ QString SetpointBand::Model::description() const
 {
     if (empty())
         return QStringLiteral("Set-point scale: no set point read.");
-    const auto number = [this](double value) { return framework::ShortestNumber(value) + QLatin1Char(' ') + unit; };
+    const auto number = [this](double value) { return numbers::ShortestNumber(value) + QLatin1Char(' ') + unit; };
     QStringList parts;
     parts << QStringLiteral("Set-point scale from %1 to %2.").arg(number(low), number(high));
     for (const Mark& mark : marks) {
@@ -231,7 +232,7 @@ void SetpointBand::paintEvent(QPaintEvent*)
             break;
         const double at = x(tick);
         p.drawLine(QPointF(at, axisY - line / 4.0), QPointF(at, axisY + line / 4.0));
-        const QString label = framework::ShortestNumber(tick);
+        const QString label = numbers::ShortestNumber(tick);
         const int w = fm.horizontalAdvance(label);
         p.drawText(QPointF(at - w / 2.0, line * 9 / 2.0 - fm.descent()), label);
     }

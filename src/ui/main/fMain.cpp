@@ -3,16 +3,17 @@
 // order of events (InitDevice's steps, the reads and the settle-before-next-device rule call each
 // other), and editing, Apply and units already live in fMainEditing, fMainApply and fMainUnits.
 #include "ui/main/fMain.h"
+#include "device/Units.h"
 
+#include "binding/CNvCtrlTable.h"
+#include "binding/Collections.h"
+#include "binding/Specific.h"
 #include "device/CNvCpTable.h"
-#include "device/CNvCtrlTable.h"
-#include "device/Collections.h"
-#include "device/Specific.h"
 #include "framework/CRegistry.h"
 #include "framework/Identity.h"
-#include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
 #include "framework/StepRunner.h"
+#include "platform/base/Numbers.h"
 #include "platform/catalog/ResourceCatalog.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
@@ -167,7 +168,7 @@ void fMain::GetDisplayUnits()
     m_session.DisplayUnits = framework::ReadDisplayUnitsSetting();
     if (auto it = ui.obUnits.find(m_session.DisplayUnits); it != ui.obUnits.end())
         it->second->setChecked(true);
-    const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
+    const QString symbol = device::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
     ShowSetpointBand();
@@ -540,8 +541,8 @@ void fMain::ShowValues()
     for (const auto& item : tables().DataItems) {
         QWidget* control = item->TheControl.data();
         if (!control) {
-            const auto code = framework::ToInt16(framework::Val(item->Value()));
-            if (!framework::IsNumeric(item->Value()) || !code)
+            const auto code = numbers::ToInt16(numbers::Val(item->Value()));
+            if (!numbers::IsNumeric(item->Value()) || !code)
                 throw com::ComError(
                     13, QStringLiteral("ShowValues"),
                     QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
@@ -689,7 +690,7 @@ void fMain::DeviceWrittenElsewhere(const QString& network, const QString& device
 
 void fMain::cmdDebug_Click()
 {
-    const auto code = framework::ToInt16(framework::Val(ui.txtDebug->text()));
+    const auto code = numbers::ToInt16(numbers::Val(ui.txtDebug->text()));
     Specific::ApplyModelOptions(m_session, code.value_or(0), ui.windowControls());
 }
 

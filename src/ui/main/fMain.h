@@ -2,7 +2,7 @@
 // The configuration window: one per session, created hidden by the first plug-in object. It works
 // through the session's object server (lcaOS) and connection, receives the configure commands, reads
 // the device into its tabs, and ends the process when it closes.
-#include "device/Collections.h"
+#include "binding/Collections.h"
 #include "device/WritePlan.h"
 #include "framework/Connection.h"
 #include "framework/PlugInSession.h"

@@ -3,16 +3,16 @@
 // change is written whole and read back.
 #include "ui/main/fMain.h"
 
+#include "binding/CNvCtrlTable.h"
+#include "binding/Collections.h"
 #include "device/CNvCpTable.h"
-#include "device/CNvCtrlTable.h"
-#include "device/Collections.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
 #include "device/WritePlan.h"
 #include "framework/Identity.h"
-#include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
 #include "framework/StepRunner.h"
+#include "platform/base/Numbers.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
 #include "ui/log/fLog.h"
@@ -38,7 +38,7 @@ const QString CrLf = QStringLiteral("\r\n");
 // A limit as the messages write a number: a blank where a minus sign would stand.
 QString SignedNumber(double value)
 {
-    return (value < 0 ? QString() : QStringLiteral(" ")) + framework::ShortestNumber(value);
+    return (value < 0 ? QString() : QStringLiteral(" ")) + numbers::ShortestNumber(value);
 }
 
 void ShowOutOfRange(const QString& description, const QString& which, double limit)

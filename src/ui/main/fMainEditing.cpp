@@ -3,12 +3,12 @@
 // combo boxes' edit gestures. The fore colour of a control is the record of its edit.
 #include "ui/main/fMain.h"
 
-#include "device/CNvCtrlTable.h"
-#include "device/Collections.h"
+#include "binding/CNvCtrlTable.h"
+#include "binding/Collections.h"
 #include "device/ConfigModel.h"
 #include "framework/Identity.h"
-#include "framework/Numbers.h"
 #include "framework/StepRunner.h"
+#include "platform/base/Numbers.h"
 #include "platform/toolkit/MessageBox.h"
 #include "ui/main/SetpointBand.h"
 
@@ -152,7 +152,7 @@ bool fMain::isValidEntry(int Index, const QString& text) const
 {
     // Which numbers a field takes is the configuration model's to say.
     const CNvCtrlTable* item = itemOfBox(Index);
-    return item ? device::config::AcceptsText(text, WholeNumbersIn(item)) : framework::IsNumeric(text);
+    return item ? device::config::AcceptsText(text, WholeNumbersIn(item)) : numbers::IsNumeric(text);
 }
 
 void fMain::MarkModified(QWidget* control)

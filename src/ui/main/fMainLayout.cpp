@@ -1,6 +1,7 @@
 #include "ui/main/fMainLayout.h"
 
 #include "device/ConfigModel.h"
+#include "device/Units.h"
 #include "framework/PlugInSettings.h"
 #include "ui/main/SetpointBand.h"
 
@@ -77,7 +78,7 @@ public:
 
     QLabel* TempUnits(int index)
     {
-        auto* label = new QLabel(framework::UnitSymbol(units));
+        auto* label = new QLabel(device::UnitSymbol(units));
         label->setObjectName(Indexed("txtTempUnits", index));
         c.txtTempUnits[index] = label;
         return label;

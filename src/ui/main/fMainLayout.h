@@ -4,7 +4,7 @@
 // QMainWindow with layouts only, so the window can be sized freely and scales with the screen.
 // Every widget carries its name as objectName, control arrays with "_<index>" after it
 // ("txtNvi_16", "cbNvi_5", "obUnits_0", "txtTempUnits_3").
-#include "device/Specific.h"
+#include "binding/Specific.h"
 
 #include <map>
 

@@ -1,5 +1,6 @@
 // Display units: the device converts, the window only chooses the unit system, relabels the
 // temperature fields and reads everything again.
+#include "device/Units.h"
 #include "ui/main/fMain.h"
 
 #include "framework/PlugInSettings.h"
@@ -28,7 +29,7 @@ void fMain::obUnits_Click(int Index)
     cmdCancel_Click();
     // Saved only when the user confirms the exit.
     m_session.DisplayUnits = qint16(Index);
-    const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
+    const QString symbol = device::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
     // The values on screen must belong to the new units, whatever the reading gives.

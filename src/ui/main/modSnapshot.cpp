@@ -1,7 +1,7 @@
 #include "ui/main/modSnapshot.h"
 
-#include "device/CNvCtrlTable.h"
-#include "device/Collections.h"
+#include "binding/CNvCtrlTable.h"
+#include "binding/Collections.h"
 #include "ui/log/LogModel.h"
 #include "ui/log/fLog.h"
 #include "ui/main/fMain.h"

@@ -3,8 +3,8 @@
 // apply and switch units on it: a fresh demo world per test, the plug-in object made directly, and
 // helpers that act on the real widgets the way a person does (focus, keys, paste) and read back what
 // the device holds.
+#include "binding/Collections.h"
 #include "device/CNvCpTable.h"
-#include "device/Collections.h"
 #include "framework/CRegistry.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"

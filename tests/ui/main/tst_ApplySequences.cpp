@@ -13,7 +13,7 @@
 // sequence that still fails.
 #include "ConfiguredWindow.h"
 #include "device/ConfigModel.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 #include "platform/objectserver/ValueFormats.h"
 
 #include <QRandomGenerator>
@@ -50,7 +50,7 @@ struct DeviceState {
 
 QString Hundredths(int value)
 {
-    return framework::ShortestNumber(value / 100.0);
+    return numbers::ShortestNumber(value / 100.0);
 }
 
 struct Action {
@@ -152,7 +152,7 @@ private:
         if (pick(3) == 0)
             return fixed[pick(fixed.size())];
         // Tenths mostly, hundredths now and then.
-        return framework::ShortestNumber(pick(4) ? between(-100, 1000) / 10.0 : between(-1000, 10000) / 100.0);
+        return numbers::ShortestNumber(pick(4) ? between(-100, 1000) / 10.0 : between(-1000, 10000) / 100.0);
     }
 
     Action action()

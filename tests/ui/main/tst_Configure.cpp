@@ -2,8 +2,8 @@
 // installation, the real window, message boxes scripted.
 // One program past 600 lines on purpose: each test program links the whole plug-in and builds its own demo
 // world, so the configure paths stay together here rather than pay that cost several times.
+#include "binding/Collections.h"
 #include "device/CNvCpTable.h"
-#include "device/Collections.h"
 #include "framework/CRegistry.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"

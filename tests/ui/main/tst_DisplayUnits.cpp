@@ -3,6 +3,7 @@
 // confirmed exit, and values entered in either unit system arriving in the device as the same
 // temperature, also after a re-read that failed; the set-point band following the fields in either.
 #include "ConfiguredWindow.h"
+#include "device/Units.h"
 #include "ui/main/SetpointBand.h"
 
 #include <QProcess>
@@ -56,7 +57,7 @@ private slots:
         testsupport::ScriptedMessageBoxes boxes;
         m.chooseUnits(units);
         const SetpointBand::Model& band = m.ui().setpointBand->model();
-        QCOMPARE(band.unit, framework::UnitSymbol(qint16(units)));
+        QCOMPARE(band.unit, device::UnitSymbol(qint16(units)));
         QCOMPARE(int(band.marks.size()), 6);
         QCOMPARE(band.find(QStringLiteral("nciSetPts.occ_heat"))->value,
                  m.deviceSetPoint(OccHeat, units ? QStringLiteral("SNVT_temp_setpt#US") : QString()));
@@ -269,7 +270,7 @@ private slots:
         switchUnitsWhileUnreachable(boxes, 1 - from);
         VERIFY_BOXES(boxes);
         QCOMPARE(int(m.session->DisplayUnits), 1 - from);
-        QCOMPARE(m.ui().txtTempUnits.at(0)->text(), framework::UnitSymbol(qint16(1 - from)));
+        QCOMPARE(m.ui().txtTempUnits.at(0)->text(), device::UnitSymbol(qint16(1 - from)));
         // The fields still show the values of the last read.
         QCOMPARE(m.box(HeatMax)->text(), shown);
 

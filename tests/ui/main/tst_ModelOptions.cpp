@@ -1,7 +1,7 @@
 // The model options on the real window: which frames, labels and fields each thermostat model
 // switches off, which texts it clears, the RH Options tab, and the debug controls.
+#include "binding/Specific.h"
 #include "device/ConfigModel.h"
-#include "device/Specific.h"
 #include "framework/PlugInSession.h"
 #include "framework/PlugInSettings.h"
 #include "ui/main/fMainLayout.h"

@@ -3,8 +3,9 @@
 // initial button states, the unit captions, a layout that fits its texts and stretches, and what the
 // set-point band under the Heating - Cooling frames shows.
 #include "device/ConfigModel.h"
-#include "framework/Numbers.h"
+#include "device/Units.h"
 #include "framework/PlugInSettings.h"
+#include "platform/base/Numbers.h"
 #include "ui/main/SetpointBand.h"
 #include "ui/main/fMainLayout.h"
 
@@ -524,7 +525,7 @@ private slots:
         QStringList shown;
         for (const SetpointBand::Mark& mark : model.marks) {
             shown << QStringLiteral("%1 %2 %3")
-                         .arg(mark.item.section(QLatin1Char('.'), -1), framework::ShortestNumber(mark.value),
+                         .arg(mark.item.section(QLatin1Char('.'), -1), numbers::ShortestNumber(mark.value),
                               QLatin1String(states[mark.state]));
             // Every mark lies on the scale, with room around it.
             QVERIFY(model.low < mark.value && mark.value < model.high);
@@ -532,11 +533,11 @@ private slots:
         QCOMPARE(shown, marks);
         const QString bandShown =
             model.band ? QStringLiteral("%1-%2 %3")
-                             .arg(framework::ShortestNumber(model.band->first),
-                                  framework::ShortestNumber(model.band->second), model.bandBroken ? "broken" : "ok")
+                             .arg(numbers::ShortestNumber(model.band->first),
+                                  numbers::ShortestNumber(model.band->second), model.bandBroken ? "broken" : "ok")
                        : QStringLiteral("none");
         QCOMPARE(bandShown, band);
-        QCOMPARE(model.unit, framework::UnitSymbol(qint16(units)));
+        QCOMPARE(model.unit, device::UnitSymbol(qint16(units)));
         QVERIFY2(widget.accessibleDescription().contains(said), qPrintable(widget.accessibleDescription()));
     }
 

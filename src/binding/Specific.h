@@ -57,11 +57,6 @@ void ResetTables(framework::PlugInSession& session);
 // NvTables under their keys. A variable the device lacks ends the build there with the object
 // server's failure; what was built before it stays.
 void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs);
-// Creates one of them, by its key, and files it after those already built (for callers that use a
-// few); a key not in the table raises ErrSubscriptOutOfRange.
-CNvCpTable& BuildNvTable(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs,
-                         const QString& key);
-
 // Creates the data items of the configuration model (device::config::Items) on the filled NvTables and appends them
 // to DataItems. A control index missing from controls raises ErrSubscriptOutOfRange and ends the build at that row.
 void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls);

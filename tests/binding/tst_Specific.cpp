@@ -1,13 +1,13 @@
 // The thermostat's definition on a real device: which value of the device each field shows after a
 // read, the 41 data items in order, rebuilding for a second device, failures part-way.
-#include "DeviceWorld.h"
+#include "binding/CNvCtrlTable.h"
+#include "binding/Collections.h"
+#include "binding/Specific.h"
 #include "device/CNvCpTable.h"
-#include "device/CNvCtrlTable.h"
-#include "device/Collections.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
-#include "device/Specific.h"
 #include "framework/PlugInSettings.h"
+#include "support/DeviceWorld.h"
 #include "support/Failures.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-namespace framework {
+namespace numbers {
 
 // The leading number of a text ("21.5abc" gives 21.5, "  -3" gives -3), 0 when it starts with none.
 double Val(const QString& text);
@@ -22,4 +22,4 @@ std::optional<qint16> ToInt16(double value);
 // digits, so that the binary noise of a sum (20.1 + 2.2) does not show.
 QString ShortestNumber(double value);
 
-}  // namespace framework
+}  // namespace numbers

@@ -1,4 +1,4 @@
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace framework {
+namespace numbers {
 
 namespace {
 
@@ -135,4 +135,4 @@ QString ShortestNumber(double value)
     return c.toString(rounded, 'f', QLocale::FloatingPointShortest);
 }
 
-}  // namespace framework
+}  // namespace numbers

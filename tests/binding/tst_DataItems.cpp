@@ -1,7 +1,7 @@
 // Data items over access objects whose fields are in memory: rounding, the control fallback, stores
 // and the changed flag, limits, and the failures a caller sees.
+#include "binding/CNvCtrlTable.h"
 #include "device/CNvCpTable.h"
-#include "device/CNvCtrlTable.h"
 #include "device/Global.h"
 #include "support/Failures.h"
 

@@ -1,12 +1,13 @@
-#include "device/Specific.h"
+#include "binding/Specific.h"
 
+#include "binding/CNvCtrlTable.h"
+#include "binding/Collections.h"
 #include "device/CNvCpTable.h"
-#include "device/CNvCtrlTable.h"
-#include "device/Collections.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
-#include "framework/Numbers.h"
+#include "device/Variables.h"
 #include "framework/PlugInSettings.h"
+#include "platform/base/Numbers.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,36 +20,6 @@
 namespace Specific {
 
 namespace {
-
-struct NvRow {
-    const char* name;
-    const char* key;
-    const char* lookedUpAs;
-    const char* description;
-    const char* format;
-    const char* separator;
-    bool localizationSpecific;
-    const char* relative;
-};
-
-// The variables of the device, in the order the window reads them.
-// One variable a line: the formatter leaves the table alone.
-// clang-format off
-const NvRow NvRows[] = {
-    {"nciSetPts", "nciSetPts", "nciSetPts", "Heating / Cooling Setpoints", "SNVT_temp_setpt", ",", true, "Network Variables:0"},
-    {"nciRHmodel", "nciRHmodel", "nciRHmodel", "", "UNVT_rh_model", " ", false, "Network Variables:4"},
-    {"nciGenOpts", "nciGenOpts", "nciGenOpts", "Device General Options", "UNVT_fc_gen_opts", " ", true, "Network Variables:4"},
-    {"nciSccModel", "nciSccModel", "nciSccModel", "Model number and version", "UNVT_model_info2", " ", false, "Network Variables:4"},
-    {"nciHvacType", "nciHvacType", "nciHvacType", "", "SNVT_hvac_type", " ", false, "Network Variables:4"},
-    {"nciSndHrtBt", "nciSndHrtBt", "nciSndHrtBt", "", "SNVT_time_sec", " ", false, "Network Variables:4"},
-    {"nciMinOutTm", "nciMinOutTm", "nciMinOutTm", "", "SNVT_time_sec", " ", false, "Network Variables:4"},
-    {"nciRcvHrtBt", "nciRcvHrtBt", "nciRcvHrtBt", "", "SNVT_time_sec", " ", false, "Network Variables:4"},
-    {"nciMajVer", "nciMajVer", "nciMajVer", "nciMajVer", "INT", " ", false, "Network Variables:4"},
-    {"nciMinVer", "nciMinVer", "nciMinVer", "nciMinVer", "INT", " ", false, "Network Variables:4"},
-    // The model variable once more, raw, only for the numeric model code.
-    {"nciSccModel (Raw)", "nciSccModelRaw", "nciSccModel", "Model number and version", "RAW", "\t", false, "Network Variables:4"},
-};
-// clang-format on
 
 template <class T>
 T* Control(const std::map<int, T*>& controls, int index, const char* operation)
@@ -86,24 +57,6 @@ void Clear(QComboBox* combo)
     combo->setCurrentIndex(-1);
 }
 
-CNvCpTable& AddNvTable(framework::PlugInSession& session, lns::NetworkVariables& nvs, const NvRow& row)
-{
-    auto table = std::make_shared<CNvCpTable>();
-    table->Name = QString::fromLatin1(row.name);
-    table->Description = QString::fromLatin1(row.description);
-    table->Separator = QString::fromLatin1(row.separator);
-    table->Format = QString::fromLatin1(row.format);
-    table->Relative = QString::fromLatin1(row.relative);
-    table->LocalizationSpecific = row.localizationSpecific;
-    table->Units = &session.DisplayUnits;
-    table->Key = QString::fromLatin1(row.key);
-    table->LonWorksPath = session.LonWorksPath();
-    table->MyNetworkVariable = nvs.NvCollectionItem(QString::fromLatin1(row.lookedUpAs));
-    CNvCpTable& added = *table;
-    device::Tables(session).NvTables.Add(std::move(table), QString::fromLatin1(row.key));
-    return added;
-}
-
 }  // namespace
 
 void ResetTables(framework::PlugInSession& session)
@@ -116,20 +69,7 @@ void BuildNvTables(framework::PlugInSession& session, const lns::Ptr<lns::Networ
 {
     ResetTables(session);
     Required(nvs.get(), "BuildNvTables");
-    for (const NvRow& row : NvRows)
-        AddNvTable(session, *nvs, row);
-}
-
-CNvCpTable& BuildNvTable(framework::PlugInSession& session, const lns::Ptr<lns::NetworkVariables>& nvs,
-                         const QString& key)
-{
-    Required(nvs.get(), "BuildNvTable");
-    const auto row = std::find_if(std::begin(NvRows), std::end(NvRows), [&](const NvRow& each) {
-        return key.compare(QLatin1String(each.key), Qt::CaseInsensitive) == 0;
-    });
-    if (row == std::end(NvRows))
-        Global::Raise(Global::ErrSubscriptOutOfRange, QStringLiteral("BuildNvTable"));
-    return AddNvTable(session, *nvs, *row);
+    device::BuildNvTables(device::Tables(session).NvTables, *nvs, &session.DisplayUnits, session.LonWorksPath());
 }
 
 void BuildDataItems(framework::PlugInSession& session, const device::WindowControls& controls)

@@ -1,8 +1,8 @@
-#include "device/CNvCtrlTable.h"
+#include "binding/CNvCtrlTable.h"
 
-#include "device/Collections.h"
+#include "binding/Collections.h"
 #include "device/Global.h"
-#include "framework/Numbers.h"
+#include "platform/base/Numbers.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -59,7 +59,7 @@ QString CNvCtrlTable::Value() const
         const QString& field = table.NvAsArray->at(ItemArrayIndex);
         if (!RoundValue)
             return field;
-        return framework::ShortestNumber(Global::RoundToStep(field, Ceiling));
+        return numbers::ShortestNumber(Global::RoundToStep(field, Ceiling));
     } catch (const std::exception&) {
         // Until the variable has been read the control keeps what it shows.
         return ControlText();

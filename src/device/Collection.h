@@ -1,25 +1,17 @@
 #pragma once
-// The collections of the data model: NvTables (access objects by key, in creation order) and
-// DataItems (data items by 1-based position), kept per session (Tables); Specific empties them
-// before a device's tables are built again (Specific::ResetTables).
+// An ordered collection of shared objects, as a Basic collection holds them: by 1-based position and,
+// when added with one, by a key compared case-insensitively.
 #include "device/Global.h"
-#include "framework/PlugInSession.h"
 
 #include <QHash>
 #include <QString>
 #include <memory>
-#include <set>
 #include <vector>
 
-class QWidget;
-
 class CNvCpTable;
-class CNvCtrlTable;
 
 namespace device {
 
-// An ordered collection of shared objects, addressed by 1-based position and, when added with one,
-// by a key (compared case-insensitively, as a Basic collection compares its keys).
 template <class T>
 class Collection {
 public:
@@ -76,21 +68,7 @@ private:
     QHash<QString, int> m_keys;
 };
 
-// The access objects and data items of the device a session shows.
-struct DeviceTables {
-    // The access objects of the configured device, keyed by their key name.
-    Collection<CNvCpTable> NvTables{QStringLiteral("NvTables")};
-    // The data items of the configured device, by position.
-    Collection<CNvCtrlTable> DataItems{QStringLiteral("DataItems")};
-    // The fields holding an edit not yet written to the device. The window paints them; it never
-    // reads the record back from a colour. Kept across a rebuild of the tables: a Refresh All of
-    // the same device keeps its edits.
-    std::set<const QWidget*> EditedFields;
-};
-
-inline DeviceTables& Tables(framework::PlugInSession& session)
-{
-    return session.Get<DeviceTables>();
-}
+// Access objects by their key, in creation order.
+using NvTableSet = Collection<CNvCpTable>;
 
 }  // namespace device
