@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -110,7 +111,12 @@ QUrl fMain::ResolveResAddress(const QString& address)
 void fMain::Form_Load()
 {
     setWindowTitle(framework::PlugInName());
-    adjustSize();
+    // Its own size where the screen has room for it: adjustSize() would stop at two thirds of the
+    // screen, and on a small screen that cuts the set-point band away.
+    if (const QScreen* screen = this->screen())
+        resize(sizeHint().boundedTo(screen->availableGeometry().size()).expandedTo(minimumSizeHint()));
+    else
+        adjustSize();
     // Centred, and whole on the screen even when larger than it (a large scale factor).
     toolkit::CentreOnScreen(this);
 

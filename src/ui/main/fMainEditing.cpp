@@ -461,6 +461,8 @@ void fMain::txtNvi_LostFocus(int Index)
         box->setText(adjustment.text);
         SetEdited(box, true);
         m_adjusted.insert(box);
+        // The band drew the new text as the device's value while the box was not yet marked as changed.
+        ShowSetpointBand();
         box->setFocus(Qt::OtherFocusReason);
         MsgBox(NoticeOf(adjustment.notice), Buttons::Ok, Icon::None, framework::ApplicationTitle());
     };

@@ -69,6 +69,23 @@ private slots:
         VERIFY_BOXES(boxes);
     }
 
+    // A set point a rule moved counts with its new text at once: 72 °F typed in heating moves cooling
+    // from the device's 75.2 to 75.6, and the band shows the rule kept, not broken.
+    void setpointBandFollowsARulesAdjustment()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.chooseUnits(1);
+        boxes.expect(QStringLiteral("The deadband limitation was not respected."));
+        m.type(OccHeat, QStringLiteral("72"));
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccCool)->text(), QStringLiteral("75.6"));
+        const SetpointBand::Model& band = m.ui().setpointBand->model();
+        QVERIFY(!band.bandBroken);
+        QCOMPARE(int(band.find(QStringLiteral("nciSetPts.occ_cool"))->state), int(SetpointBand::Mark::Ok));
+    }
+
     void theSelectedOptionDoesNothing()
     {
         QVERIFY(m.configure());

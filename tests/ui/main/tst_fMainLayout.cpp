@@ -446,6 +446,38 @@ private slots:
         }
     }
 
+    // The band shows whenever it has at least its smallest height, in smaller letters the less room
+    // it has, and gives its room up only below that: from the window's own size down to its smallest.
+    void setpointBandShrinksWithTheWindow()
+    {
+        c.setpointBand->setValues({{"nciSetPts.occ_heat", "70"},
+                                   {"nciSetPts.unocc_heat", "62"},
+                                   {"HeatMax", "86"},
+                                   {"nciSetPts.occ_cool", "74"},
+                                   {"nciSetPts.unocc_cool", "80"},
+                                   {"CoolMin", "64"},
+                                   {"DeadBand", "3"}},
+                                  1);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QSize smallest = c.setpointBand->smallestShown();
+        const QFont own = c.setpointBand->font();
+        bool smallerLetters = false;
+        bool givenUp = false;
+        for (int h = window->sizeHint().height(); h >= window->minimumSizeHint().height(); h -= 2) {
+            window->resize(window->sizeHint().width(), h);
+            QCoreApplication::processEvents();
+            const SetpointBand::Picture picture = c.setpointBand->pictureAt(c.setpointBand->size());
+            const QString at = QStringLiteral("window %1 high, band %2").arg(h).arg(c.setpointBand->height());
+            QVERIFY2(picture.shown == (c.setpointBand->height() >= smallest.height()), qPrintable(at));
+            QVERIFY2(c.setpointBand->width() >= smallest.width(), qPrintable(at));
+            smallerLetters = smallerLetters || (picture.shown && picture.font.pointSizeF() < own.pointSizeF());
+            givenUp = givenUp || !picture.shown;
+        }
+        QVERIFY(smallerLetters);
+        QVERIFY(givenUp);
+    }
+
     void windowStretches()
     {
         window->show();
