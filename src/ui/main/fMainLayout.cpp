@@ -68,6 +68,8 @@ public:
         auto* combo = new QComboBox;
         combo->setObjectName(Indexed("cbNvi", index));
         combo->setEditable(false);
+        // The wheel over a list that does not have the focus scrolls past it, and gives it no focus.
+        combo->setFocusPolicy(Qt::StrongFocus);
         combo->addItems(device::config::ChoicesOfComboBox(index));
         // No entry until the device's value is read: the first choice is nobody's value.
         combo->setCurrentIndex(-1);
