@@ -282,9 +282,14 @@ void fMain::connectEditing()
     connect(ui.cmdCancel, &QPushButton::clicked, this,
             [this] { StartAction(ui.cmdCancel, [this] { cmdCancel_Click(); }); });
     for (const auto& [index, option] : ui.obUnits) {
-        // Selecting an option, by the user or by the program, is its click.
+        // The user's click (mouse, access key, Space, an arrow key) leaves the option as it was: the
+        // change of units selects it once it goes ahead.
+        connect(option, &QRadioButton::clicked, this, [this, index = index, option = option] {
+            StartAction(option, [this, index] { obUnits_Click(index); });
+        });
+        // Selecting an option in the program is its click as well.
         connect(option, &QRadioButton::toggled, this, [this, index = index, option = option](bool selected) {
-            if (selected)
+            if (selected && index != m_session.DisplayUnits)
                 StartAction(option, [this, index] { obUnits_Click(index); });
         });
     }

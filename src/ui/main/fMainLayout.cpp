@@ -26,6 +26,16 @@ QString Indexed(const char* name, int index)
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
 }
 
+// A unit option does not select itself when clicked: the window selects it once the change of units
+// goes ahead, so that while the question about pending edits is open the old choice still shows.
+class UnitOption : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
 class Builder {
 public:
     Builder(FMainControls& c, qint16 units) : c(c), units(units) {}
@@ -419,7 +429,7 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     const char* const unitTags[] = {"#SI", "#US"};
     const QString unitCaptions[] = {QStringLiteral("&Metric"), QStringLiteral("&Imperial")};
     for (int index = 0; index < 2; ++index) {
-        auto* option = new QRadioButton(unitCaptions[index]);
+        auto* option = new UnitOption(unitCaptions[index]);
         option->setObjectName(Indexed("obUnits", index));
         option->setProperty("Tag", QLatin1String(unitTags[index]));
         c.obUnits[index] = option;

@@ -341,8 +341,12 @@ private slots:
         QCOMPARE(int(o.txtTempUnits.size()), 8);
         for (const auto& [index, label] : o.txtTempUnits)
             QCOMPARE(label->text(), symbol);
-        // Choosing the other option leaves exactly one chosen.
+        // A click leaves the choice to the window (it asks first when edits are pending); the window
+        // choosing the other option leaves exactly one chosen.
         o.obUnits.at(1 - units)->click();
+        QCOMPARE(o.obUnits.at(units)->isChecked(), true);
+        QCOMPARE(o.obUnits.at(1 - units)->isChecked(), false);
+        o.obUnits.at(1 - units)->setChecked(true);
         QCOMPARE(o.obUnits.at(units)->isChecked(), false);
     }
 
