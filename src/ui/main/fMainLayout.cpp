@@ -2,6 +2,7 @@
 
 #include "device/ConfigModel.h"
 #include "framework/PlugInSettings.h"
+#include "ui/main/ElidedLabel.h"
 #include "ui/main/SetpointBand.h"
 
 #include <QComboBox>
@@ -471,7 +472,8 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     c.StatusBar = window->statusBar();
     c.StatusBar->setObjectName(QStringLiteral("StatusBar"));
     for (int panel = 1; panel <= 2; ++panel) {
-        auto* label = new QLabel;
+        // A long path or state is shortened in the middle rather than cut, and shown whole as a tooltip.
+        auto* label = new ElidedLabel;
         label->setObjectName(Indexed("StatusBarPanel", panel));
         c.StatusBar->addWidget(label, panel == 1 ? 1 : 2);
         c.StatusBarPanel[panel] = label;

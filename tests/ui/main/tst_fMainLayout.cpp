@@ -5,8 +5,13 @@
 #include "device/ConfigModel.h"
 #include "framework/Numbers.h"
 #include "framework/PlugInSettings.h"
+#include "ui/main/ElidedLabel.h"
 #include "ui/main/SetpointBand.h"
 #include "ui/main/fMainLayout.h"
+
+#include <QAccessible>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -448,6 +453,40 @@ private slots:
                 QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(name + " clipped"));
             }
         }
+    }
+
+    // A path longer than the status bar's room is shortened in the middle, where a path says least,
+    // and shown whole as the tooltip and to a screen reader; it never widens the window.
+    void longPathIsShortenedInTheMiddle_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("short") << "Demo/System 1/Floor 1/TS-101";
+        QTest::newRow("long") << QString(QStringLiteral("Demo/System 1/Floor 1/")).repeated(8) + "TS-999";
+    }
+    void longPathIsShortenedInTheMiddle()
+    {
+        QFETCH(QString, path);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QSize smallest = window->minimumSizeHint();
+        auto* panel = static_cast<ElidedLabel*>(c.StatusBarPanel.at(2));
+        panel->setText(path);
+        QCOMPARE(window->minimumSizeHint(), smallest);
+        window->resize(smallest);
+        QCoreApplication::processEvents();
+        const QString shown = panel->shownText();
+        const bool shortened = shown != path;
+        QCOMPARE(shortened, QByteArray(QTest::currentDataTag()) == "long");
+        const qsizetype cut = shown.indexOf(QChar(0x2026));
+        QCOMPARE(shortened, panel->fontMetrics().horizontalAdvance(path) > panel->contentsRect().width());
+        QVERIFY(panel->fontMetrics().horizontalAdvance(shown) <= panel->contentsRect().width());
+        QVERIFY(!shortened || (cut >= 2 && path.startsWith(shown.left(cut)) && path.endsWith(shown.mid(cut + 1)) &&
+                               shown.size() - cut > 2));
+        QHelpEvent help(QEvent::ToolTip, panel->rect().center(), panel->mapToGlobal(panel->rect().center()));
+        QCoreApplication::sendEvent(panel, &help);
+        QTRY_COMPARE(QToolTip::text(), shortened ? path : QString());
+        QToolTip::hideText();
+        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), path);
     }
 
     // The band shows whenever it has at least its smallest height, in smaller letters the less room
