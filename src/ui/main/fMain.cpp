@@ -143,8 +143,9 @@ void fMain::Form_Load()
     ui.txtMajorVersion->setText(QString::number(framework::BuildVersionMajor()));
     ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));
 
-    // The log opens beside this window.
+    // The log opens beside this window, the progress window over it.
     fLog::Of(m_session).SetAnchorWindow(this);
+    fProgress::SetAnchorWindow(m_session, this);
 
     HelpFile = modHtmlHelp::HelpFilePath();
     HelpContextID = 1004;

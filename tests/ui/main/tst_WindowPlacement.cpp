@@ -63,6 +63,25 @@ private slots:
         w->hide();
     }
 
+    // The progress window opens centred on the configuration window, wherever that is, and stays
+    // centred when a count widens it.
+    void progressOpensOverTheWindow()
+    {
+        QScreen* wide = ScreenNamed(QStringLiteral("wide"));
+        QVERIFY(wide);
+        QVERIFY(m.configure());
+        m.w->move(wide->availableGeometry().topLeft() + QPoint(300, 120));
+        QTRY_COMPARE(m.w->screen(), wide);
+        fProgress::Of(*m.session).DisplayStatus(QStringLiteral("Reading the device state..."));
+        fProgress& progress = fProgress::Of(*m.session);
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        progress.SetCount(1, 2);
+        const QRect placed = progress.frameGeometry();
+        QVERIFY2((placed.center() - m.w->frameGeometry().center()).manhattanLength() <= 2,
+                 qPrintable(Describe(placed) + QStringLiteral(" over ") + Describe(m.w->frameGeometry())));
+        fProgress::Unload(*m.session);
+    }
+
     // Help and the log open beside the configuration window, on its screen, not over its tabs.
     void helpAndLogOpenBesideTheWindow_data()
     {
