@@ -182,6 +182,7 @@ void fMain::GetDisplayUnits()
     const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
+    DescribeFields(ui, m_session.DisplayUnits);
     ShowSetpointBand();
 }
 

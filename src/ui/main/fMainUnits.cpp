@@ -34,6 +34,7 @@ void fMain::obUnits_Click(int Index)
     const QString symbol = framework::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
+    DescribeFields(ui, m_session.DisplayUnits);
     // The values on screen must belong to the new units, whatever the reading gives.
     ReadInitValues();
     ShowValues();
