@@ -180,9 +180,12 @@ void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemp
                     const QStringList& templateList)
 {
     QList<std::pair<QString, bool>> defaultDecisions;
-    qint32 done = 0;
+    // The list names a template once per entry of its model; the count is of templates, as the
+    // status text above it names one.
+    QStringList distinct = templateList;
+    distinct.removeDuplicates();
     for (const QString& programId : templateList) {
-        ShowCount(session, ++done, qint32(templateList.size()));
+        ShowCount(session, qint32(distinct.indexOf(programId)) + 1, qint32(distinct.size()));
         const Ptr<lns::DeviceTemplate> deviceTemplate = templates->DeviceTemplatesFindByProgramId(programId);
         for (qint16 idx = 0; idx < framework::PlugInCommandCount; ++idx) {
             const PlugInCommandInfo& entry = PlugInCommands(idx);

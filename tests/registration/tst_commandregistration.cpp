@@ -163,9 +163,9 @@ private slots:
         QCOMPARE(progress.texts.contains(
                      QStringLiteral("Tmpl B\r\nAdding command Configure for Application Device objects...")),
                  withB);
-        // The count runs over the program IDs of the entries (two entries a model), then goes away.
-        const QStringList counts =
-            withB ? QStringList{"1 of 4", "2 of 4", "3 of 4", "4 of 4"} : QStringList{"1 of 2", "2 of 2"};
+        // The count is of the templates the texts name (each worked through once per entry of its
+        // model), then goes away.
+        const QStringList counts = withB ? QStringList{"1 of 2", "2 of 2"} : QStringList{"1 of 1"};
         QCOMPARE(progress.counts, counts);
         QVERIFY(!LoadedProgress() || !LoadedProgress()->Count->isVisible());
         // The resource files are now in the catalog.

@@ -2,14 +2,16 @@
 
 #include "device/ConfigModel.h"
 #include "device/Units.h"
-#include "framework/PlugInSettings.h"
 #include "platform/base/Numbers.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -40,6 +42,209 @@ double TickStep(double span, int room)
         if (raw <= factor * power)
             return factor * power;
     return 10 * power;
+}
+
+// The step after this one in the 1, 2, 5 sequence.
+double NextStep(double step)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    const double factor = step / power;
+    return factor < 1.5 ? 2 * power : factor < 3.5 ? 5 * power : 10 * power;
+}
+
+// The letter sizes the band tries, from its own font down to the smallest that still reads.
+constexpr double LetterScales[] = {1.0, 0.85, 0.7};
+
+QFont Scaled(const QFont& font, double scale)
+{
+    QFont scaled = font;
+    if (font.pointSizeF() > 0)
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+    else
+        scaled.setPixelSize(std::max(1, qRound(font.pixelSize() * scale)));
+    return scaled;
+}
+
+// The picture's rows for one letter size, from the top: the labels of the occupied set points and
+// the limits, the occupied marks pointing down onto the scale, the scale, the unoccupied marks
+// pointing up at it, their labels, the scale's numbers.
+struct Rows {
+    explicit Rows(const QFontMetricsF& fm)
+        : line(fm.height()),
+          pad(std::max(1.0, std::ceil(line / 8))),
+          gap(std::max(2.0, std::ceil(line / 6))),
+          mark(std::round(line * 0.7)),
+          above(pad),
+          axis(above + line + gap + mark + 1),
+          below(axis + 1 + mark + gap),
+          numbers(below + line),
+          height(numbers + line + pad)
+    {
+    }
+    double line, pad, gap, mark;
+    double above, axis, below, numbers, height;
+};
+
+// Room between two labels of a row.
+double LabelGap(const QFontMetricsF& fm)
+{
+    return std::max(2.0, fm.averageCharWidth() / 2);
+}
+
+QString LabelOf(const SetpointBand::Mark& mark)
+{
+    if (mark.limit)
+        return mark.heating ? QStringLiteral("max") : QStringLiteral("min");
+    QString label = (mark.occupied ? QStringLiteral("occ ") : QStringLiteral("unocc ")) +
+                    (mark.heating ? QStringLiteral("heat") : QStringLiteral("cool"));
+    if (mark.state == SetpointBand::Mark::OutOfLimit)
+        label += QStringLiteral(" !");
+    else if (mark.state == SetpointBand::Mark::BrokenRule)
+        label += QStringLiteral(" ?");
+    return label;
+}
+
+// The widest the label of each item can be, whatever its state.
+double WidestLabel(const QFontMetricsF& fm, const QString& item)
+{
+    SetpointBand::Mark mark;
+    mark.limit = item == HeatMax || item == CoolMin;
+    mark.heating = item == HeatMax || item == OccHeat || item == UnoccHeat;
+    mark.occupied = item == OccHeat || item == OccCool;
+    double widest = 0;
+    for (const auto state : {SetpointBand::Mark::Ok, SetpointBand::Mark::BrokenRule, SetpointBand::Mark::OutOfLimit}) {
+        mark.state = state;
+        widest = std::max(widest, fm.horizontalAdvance(LabelOf(mark)));
+    }
+    return widest;
+}
+
+// The narrowest width at which the labels always fit in their rows and the scale has its numbers.
+double NarrowestWidth(const QFontMetricsF& fm)
+{
+    const double gap = LabelGap(fm);
+    const double above = WidestLabel(fm, OccHeat) + WidestLabel(fm, OccCool) + WidestLabel(fm, HeatMax) +
+                         WidestLabel(fm, CoolMin) + 3 * gap;
+    const double below = WidestLabel(fm, UnoccHeat) + WidestLabel(fm, UnoccCool) + gap;
+    const double unit =
+        std::max(fm.horizontalAdvance(device::UnitSymbol(0)), fm.horizontalAdvance(device::UnitSymbol(1)));
+    const double scale = 3 * fm.horizontalAdvance(QStringLiteral("-0000")) + unit + 2 * gap + 2;
+    return std::max({above, below, scale});
+}
+
+// A label and the left edge it would have beside its mark.
+struct Wanted {
+    std::size_t label;
+    double left;
+};
+
+// Puts the labels of one row in the order of the places they want, each as near its place as the
+// others leave room for, `gap` apart and inside the width. False when they do not fit.
+bool FitRow(std::vector<SetpointBand::Placed>& labels, std::vector<Wanted> row, double width, double gap)
+{
+    std::stable_sort(row.begin(), row.end(), [](const Wanted& a, const Wanted& b) { return a.left < b.left; });
+    const auto widthOf = [&](std::size_t i) { return labels[row[i].label].rect.width(); };
+    std::vector<double> at(row.size());
+    for (std::size_t i = 0; i < row.size(); ++i)
+        at[i] = std::max(row[i].left, i ? at[i - 1] + widthOf(i - 1) + gap : 0.0);
+    for (std::size_t i = row.size(); i-- > 0;)
+        at[i] = std::min(at[i], i + 1 < row.size() ? at[i + 1] - gap - widthOf(i) : width - widthOf(i));
+    if (!row.empty() && at[0] < 0)
+        return false;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        SetpointBand::Placed& label = labels[row[i].label];
+        label.rect.moveLeft(at[i]);
+        label.leader = std::abs(at[i] - row[i].left) > 0.5;
+    }
+    return true;
+}
+
+// The picture in one letter size; not shown when it does not fit the size.
+SetpointBand::Picture Arrange(const SetpointBand::Model& model, const QFont& font, QSize size, QPaintDevice* device)
+{
+    SetpointBand::Picture p;
+    p.font = font;
+    const QFontMetricsF fm(font, device);
+    const Rows rows(fm);
+    if (rows.height > size.height())
+        return p;
+    const double width = size.width();
+    const double gap = LabelGap(fm);
+    p.low = model.low;
+    p.high = model.high;
+    p.top = rows.above;
+    p.axisY = rows.axis;
+    p.markSize = rows.mark;
+
+    // The scale: its numbers centred under their ticks, the unit after the last; without them when
+    // the numbers typed are too long for the room.
+    const double number = std::max(fm.horizontalAdvance(numbers::ShortestNumber(model.low)),
+                                   fm.horizontalAdvance(numbers::ShortestNumber(model.high)));
+    const double unit = fm.horizontalAdvance(model.unit);
+    p.left = std::max(number, rows.mark) / 2 + 1;
+    p.right = width - std::max(unit + gap + number / 2, rows.mark / 2) - 1;
+    const bool numbers = p.right - p.left >= 2 * number + gap;
+    if (!numbers) {
+        p.left = rows.mark / 2 + 1;
+        p.right = width - rows.mark / 2 - 1;
+    }
+    if (p.right <= p.left)
+        return p;
+    if (numbers) {
+        const double span = model.high - model.low;
+        double step = std::max(1.0, TickStep(span, int((p.right - p.left) / (number * 2))));
+        for (;;) {
+            p.ticks.clear();
+            p.numbers.clear();
+            double widest = 0;
+            for (double tick = std::ceil(model.low / step) * step; tick <= model.high; tick += step) {
+                SetpointBand::Placed text;
+                text.text = numbers::ShortestNumber(tick);
+                const double w = fm.horizontalAdvance(text.text);
+                text.rect = QRectF(p.x(tick) - w / 2, rows.numbers, w, rows.line);
+                text.anchor = QPointF(p.x(tick), rows.axis);
+                widest = std::max(widest, w);
+                p.ticks.push_back(tick);
+                p.numbers.push_back(text);
+            }
+            // Fewer numbers until neighbours keep apart.
+            if (p.ticks.size() < 2 || step / span * (p.right - p.left) >= widest + gap)
+                break;
+            step = NextStep(step);
+        }
+        SetpointBand::Placed unitText;
+        unitText.text = model.unit;
+        unitText.rect = QRectF(p.right + number / 2 + gap, rows.numbers, unit, rows.line);
+        p.numbers.push_back(unitText);
+    }
+
+    // Labels of the occupied set points and the limits above the scale, of the unoccupied ones below.
+    std::vector<Wanted> above, below;
+    for (const SetpointBand::Mark& mark : model.marks) {
+        SetpointBand::Placed label;
+        label.item = mark.item;
+        label.text = LabelOf(mark);
+        const double w = fm.horizontalAdvance(label.text);
+        const double at = p.x(mark.value);
+        const bool up = mark.limit || mark.occupied;
+        const double top = up ? rows.above : rows.below;
+        label.rect = QRectF(0, top, w, rows.line);
+        double wanted = 0;
+        if (mark.limit) {
+            // Outside the range it bounds, where the set points' own labels seldom are.
+            wanted = mark.heating ? at + gap : at - gap - w;
+            label.anchor = QPointF(at, top + rows.line / 2);
+        } else {
+            // Heating labels end at their mark and cooling labels start at theirs: a narrow dead band
+            // keeps both beside their marks.
+            wanted = mark.heating ? at + rows.mark / 2 - w : at - rows.mark / 2;
+            label.anchor = QPointF(at, mark.occupied ? rows.axis - 1 - rows.mark : rows.axis + 1 + rows.mark);
+        }
+        (up ? above : below).push_back({p.labels.size(), wanted});
+        p.labels.push_back(label);
+    }
+    p.shown = FitRow(p.labels, above, width, gap) && FitRow(p.labels, below, width, gap);
+    return p;
 }
 
 }  // namespace
@@ -159,19 +364,39 @@ void SetpointBand::setValues(const std::map<QString, QString>& texts, qint16 uni
     update();
 }
 
+SetpointBand::Picture SetpointBand::pictureAt(QSize size) const
+{
+    // A typed number too large for arithmetic has no scale to stand on.
+    if (m_model.empty() || !std::isfinite(m_model.high - m_model.low) || m_model.high <= m_model.low)
+        return {};
+    Picture picture;
+    for (const double scale : LetterScales) {
+        picture = Arrange(m_model, Scaled(font(), scale), size, const_cast<SetpointBand*>(this));
+        if (picture.shown)
+            break;
+    }
+    return picture;
+}
+
+QSize SetpointBand::smallestShown() const
+{
+    const QFontMetricsF fm(Scaled(font(), LetterScales[std::size(LetterScales) - 1]), const_cast<SetpointBand*>(this));
+    return {int(std::ceil(NarrowestWidth(fm))) + 1, int(std::ceil(Rows(fm).height))};
+}
+
 QSize SetpointBand::sizeHint() const
 {
-    // Labels, marks over and under the scale, labels, numbers: in lines of text, so it scales with the
-    // font and the screen.
-    const QFontMetrics metrics(font());
-    return {metrics.averageCharWidth() * 30, metrics.height() * 19 / 4};
+    // In lines of text, so it scales with the font and the screen.
+    const QFontMetricsF fm(font(), const_cast<SetpointBand*>(this));
+    const double width = std::max(fm.averageCharWidth() * 30, NarrowestWidth(fm));
+    return {int(std::ceil(width)) + 1, int(std::ceil(Rows(fm).height))};
 }
 
 QSize SetpointBand::minimumSizeHint() const
 {
     // No height of its own: in a window made as small as it goes, the fields keep their room and the
     // band is left out.
-    return {sizeHint().width(), 0};
+    return {smallestShown().width(), 0};
 }
 
 void SetpointBand::changeEvent(QEvent* event)
@@ -183,13 +408,15 @@ void SetpointBand::changeEvent(QEvent* event)
 
 void SetpointBand::paintEvent(QPaintEvent*)
 {
-    // A typed number too large for arithmetic has no scale to stand on.
-    if (m_model.empty() || height() < sizeHint().height() || !std::isfinite(m_model.high - m_model.low))
+    const Picture picture = pictureAt(size());
+    if (!picture.shown)
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QFontMetrics fm(font());
-    const int line = fm.height();
+    p.setFont(picture.font);
+    const QFontMetricsF fm(picture.font, this);
+    const double line = fm.height();
+    const double size = picture.markSize;
     const QPalette& pal = palette();
     const QColor text = pal.color(QPalette::WindowText);
     // Heating warm, cooling cool, both readable on light and dark windows; a judged mark in the
@@ -197,22 +424,23 @@ void SetpointBand::paintEvent(QPaintEvent*)
     const QColor heatColour(224, 110, 20);
     const QColor coolColour(40, 130, 220);
     const QColor wrongColour(220, 30, 30);
-
-    const int left = fm.horizontalAdvance(QStringLiteral("000.0")) / 2 + line / 2;
-    // The unit follows the scale on its right.
-    const int right = width() - fm.horizontalAdvance(QStringLiteral(" 000 ") + m_model.unit);
-    const int axisY = line * 7 / 4;
-    const auto x = [&](double value) {
-        return left + (value - m_model.low) / (m_model.high - m_model.low) * (right - left);
+    const auto colourOf = [&](const Mark& mark) {
+        return mark.state != Mark::Ok ? wrongColour : mark.heating ? heatColour : coolColour;
     };
+
+    // Lines pass behind the labels, never through their letters.
+    QRegion free(rect());
+    for (const Placed& label : picture.labels)
+        free -= label.rect.toAlignedRect();
+    p.setClipRegion(free);
 
     // The band first: marks and lines are drawn over it.
     if (m_model.band) {
-        const double from = x(std::min(m_model.band->first, m_model.band->second));
-        const double to = x(std::max(m_model.band->first, m_model.band->second));
+        const double from = picture.x(std::min(m_model.band->first, m_model.band->second));
+        const double to = picture.x(std::max(m_model.band->first, m_model.band->second));
         QColor fill = m_model.bandBroken ? wrongColour : pal.color(QPalette::Highlight);
         fill.setAlpha(m_model.bandBroken ? 90 : 70);
-        const QRectF area(from, axisY - line / 2.0, std::max(to - from, 2.0), line);
+        const QRectF area(from, picture.axisY - size * 0.6, std::max(to - from, 2.0), size * 1.2);
         p.fillRect(area, fill);
         if (m_model.bandBroken) {
             p.setPen(QPen(wrongColour, 1.5, Qt::DashLine));
@@ -220,71 +448,57 @@ void SetpointBand::paintEvent(QPaintEvent*)
         }
     }
 
-    // The scale and its numbers.
+    // The scale, its ticks and numbers.
     p.setPen(QPen(text, 1));
-    p.drawLine(QPointF(left, axisY), QPointF(right, axisY));
-    const double span = m_model.high - m_model.low;
-    const double step = TickStep(span, std::max(1, (right - left) / (fm.horizontalAdvance(QStringLiteral("000")) * 2)));
-    const double first = std::ceil(m_model.low / step) * step;
-    for (int n = 0; n <= span / step + 1e-9; ++n) {
-        const double tick = first + n * step;
-        if (tick > m_model.high)
-            break;
-        const double at = x(tick);
-        p.drawLine(QPointF(at, axisY - line / 4.0), QPointF(at, axisY + line / 4.0));
-        const QString label = numbers::ShortestNumber(tick);
-        const int w = fm.horizontalAdvance(label);
-        p.drawText(QPointF(at - w / 2.0, line * 9 / 2.0 - fm.descent()), label);
+    p.drawLine(QPointF(picture.left, picture.axisY), QPointF(picture.right, picture.axisY));
+    for (const double tick : picture.ticks) {
+        const double at = picture.x(tick);
+        p.drawLine(QPointF(at, picture.axisY - line / 4), QPointF(at, picture.axisY + line / 4));
     }
-    const QString unit = m_model.unit;
-    p.drawText(QPointF(right + fm.horizontalAdvance(QStringLiteral("00 ")), line * 9 / 2.0 - fm.descent()), unit);
+    for (const Placed& number : picture.numbers)
+        p.drawText(number.rect, Qt::AlignLeft | Qt::AlignTop, number.text);
 
-    for (const SetpointBand::Mark& mark : m_model.marks) {
-        const QColor own = mark.heating ? heatColour : coolColour;
-        const bool wrong = mark.state != SetpointBand::Mark::Ok;
-        const double at = x(mark.value);
-        QString label;
+    for (std::size_t i = 0; i < m_model.marks.size(); ++i) {
+        const Mark& mark = m_model.marks[i];
+        const Placed& label = picture.labels[i];
+        const QColor own = colourOf(mark);
+        const bool wrong = mark.state != Mark::Ok;
+        const double at = picture.x(mark.value);
         if (mark.limit) {
-            p.setPen(QPen(wrong ? wrongColour : own, 2, Qt::DashLine));
-            p.drawLine(QPointF(at, line / 4.0), QPointF(at, axisY + line));
-            // Outside the range it bounds, where the set points' own labels seldom are.
-            label = mark.heating ? QStringLiteral("max") : QStringLiteral("min");
-            p.setPen(wrong ? wrongColour : own);
-            const int w = fm.horizontalAdvance(label);
-            const double labelX = std::clamp(mark.heating ? at + 3 : at - w - 3, 0.0, double(width() - w));
-            p.drawText(QPointF(labelX, line - fm.descent()), label);
-            continue;
-        }
-        // Occupied marks point down onto the scale from above, unoccupied ones up from below.
-        const double size = line * 0.7;
-        const double tip = mark.occupied ? axisY - 1.0 : axisY + 1.0;
-        const double base = mark.occupied ? tip - size : tip + size;
-        QPainterPath triangle;
-        triangle.moveTo(at, tip);
-        triangle.lineTo(at - size / 2, base);
-        triangle.lineTo(at + size / 2, base);
-        triangle.closeSubpath();
-        if (wrong) {
-            p.setPen(QPen(wrongColour, 2));
-            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(own, 2, Qt::DashLine));
+            p.drawLine(QPointF(at, picture.top), QPointF(at, picture.axisY + size));
         } else {
-            p.setPen(QPen(own.darker(130), 1));
-            p.setBrush(own);
+            // Occupied marks point down onto the scale from above, unoccupied ones up from below.
+            const double tip = mark.occupied ? picture.axisY - 1.0 : picture.axisY + 1.0;
+            const double base = mark.occupied ? tip - size : tip + size;
+            QPainterPath triangle;
+            triangle.moveTo(at, tip);
+            triangle.lineTo(at - size / 2, base);
+            triangle.lineTo(at + size / 2, base);
+            triangle.closeSubpath();
+            if (wrong) {
+                p.setPen(QPen(wrongColour, 2));
+                p.setBrush(Qt::NoBrush);
+            } else {
+                p.setPen(QPen(own.darker(130), 1));
+                p.setBrush(own);
+            }
+            p.drawPath(triangle);
+            p.setBrush(Qt::NoBrush);
         }
-        p.drawPath(triangle);
-        p.setBrush(Qt::NoBrush);
-        label = (mark.occupied ? QStringLiteral("occ ") : QStringLiteral("unocc ")) +
-                (mark.heating ? QStringLiteral("heat") : QStringLiteral("cool"));
-        if (mark.state == SetpointBand::Mark::OutOfLimit)
-            label += QStringLiteral(" !");
-        else if (wrong)
-            label += QStringLiteral(" ?");
-        const int w = fm.horizontalAdvance(label);
-        // Heating labels end at their mark and cooling labels start at theirs: a narrow dead band
-        // keeps both readable.
-        const double labelX = std::clamp(mark.heating ? at + size / 2 - w : at - size / 2, 0.0, double(width() - w));
-        const double labelY = mark.occupied ? base - fm.descent() - 1 : base + fm.ascent() + 1;
-        p.setPen(wrong ? wrongColour : own);
-        p.drawText(QPointF(labelX, labelY), label);
+        if (label.leader) {
+            // From the mark to the nearest point of its label.
+            const QRectF& r = label.rect;
+            const double edgeY = mark.limit ? label.anchor.y() : mark.occupied ? r.bottom() : r.top();
+            const QPointF to(std::clamp(label.anchor.x(), r.left(), r.right()), edgeY);
+            p.setPen(QPen(own, 1));
+            p.drawLine(label.anchor, to);
+        }
+    }
+
+    p.setClipping(false);
+    for (std::size_t i = 0; i < m_model.marks.size(); ++i) {
+        p.setPen(colourOf(m_model.marks[i]));
+        p.drawText(picture.labels[i].rect, Qt::AlignLeft | Qt::AlignTop, picture.labels[i].text);
     }
 }

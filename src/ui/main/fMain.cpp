@@ -33,6 +33,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -111,7 +112,12 @@ QUrl fMain::ResolveResAddress(const QString& address)
 void fMain::Form_Load()
 {
     setWindowTitle(framework::PlugInName());
-    adjustSize();
+    // Its own size where the screen has room for it: adjustSize() would stop at two thirds of the
+    // screen, and on a small screen that cuts the set-point band away.
+    if (const QScreen* screen = this->screen())
+        resize(sizeHint().boundedTo(screen->availableGeometry().size()).expandedTo(minimumSizeHint()));
+    else
+        adjustSize();
     // Centred, and whole on the screen even when larger than it (a large scale factor).
     toolkit::CentreOnScreen(this);
 
@@ -138,8 +144,9 @@ void fMain::Form_Load()
     ui.txtMajorVersion->setText(QString::number(framework::BuildVersionMajor()));
     ui.txtMinorVersion->setText(QString::number(framework::BuildVersionMinor()));
 
-    // The log opens beside this window.
+    // The log opens beside this window, the progress window over it.
     fLog::Of(m_session).SetAnchorWindow(this);
+    fProgress::SetAnchorWindow(m_session, this);
 
     HelpFile = modHtmlHelp::HelpFilePath();
     HelpContextID = 1004;
@@ -171,6 +178,7 @@ void fMain::GetDisplayUnits()
     const QString symbol = device::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
+    DescribeFields(ui, m_session.DisplayUnits);
     ShowSetpointBand();
 }
 

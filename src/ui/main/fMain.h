@@ -128,6 +128,9 @@ public:
     // Display units.
     void obUnits_Click(int Index);
 
+    // Goes step tabs on (-1: back), past disabled ones and round, as Ctrl+Tab does in a tab control.
+    void NextTab(int step);
+
     // Redraws the set-point band from the texts of its fields, in the display units.
     void ShowSetpointBand();
 
@@ -209,6 +212,8 @@ private:
     int m_focusedBox = -1;
     // True while the cross-field rules move the focus: those moves run no leaving handlers.
     bool m_inRules = false;
+    // The combo box in which a modifier key went down with no other key since; -1 for none.
+    int m_modifierAlone = -1;
     // The object path of the device whose values the window holds, and the device it names (network
     // and device part of the path): kept here because the next command replaces the connection's.
     QString m_shownPath;

@@ -13,12 +13,16 @@
 #include "ui/main/SetpointBand.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -81,6 +85,12 @@ int KeyCode(const QKeyEvent* e)
 bool MovesFocus(const QKeyEvent* e)
 {
     return e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab;
+}
+
+bool IsModifierKey(int key)
+{
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+           key == Qt::Key_AltGr;
 }
 
 // The character a key press types, 0 for a key that types none: navigation keys, Delete, Tab (it
@@ -272,12 +282,43 @@ void fMain::connectEditing()
     connect(ui.cmdCancel, &QPushButton::clicked, this,
             [this] { StartAction(ui.cmdCancel, [this] { cmdCancel_Click(); }); });
     for (const auto& [index, option] : ui.obUnits) {
-        // Selecting an option, by the user or by the program, is its click.
+        // The user's click (mouse, access key, Space, an arrow key) leaves the option as it was: the
+        // change of units selects it once it goes ahead.
+        connect(option, &QRadioButton::clicked, this, [this, index = index, option = option] {
+            StartAction(option, [this, index] { obUnits_Click(index); });
+        });
+        // Selecting an option in the program is its click as well.
         connect(option, &QRadioButton::toggled, this, [this, index = index, option = option](bool selected) {
-            if (selected)
+            if (selected && index != m_session.DisplayUnits)
                 StartAction(option, [this, index] { obUnits_Click(index); });
         });
     }
+    // Ctrl+Tab and Ctrl+Page Down go to the next tab, Ctrl+Shift+Tab and Ctrl+Page Up to the one
+    // before, whichever control has the focus: a list would take Page Down as a choice, and a text
+    // box as a step of nothing.
+    const std::pair<QKeySequence, int> tabKeys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                                    {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                                    {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                                                    {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [keys, step] : tabKeys)
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this, step = step] { NextTab(step); });
+}
+
+void fMain::NextTab(int step)
+{
+    QTabWidget* tabs = ui.tabData;
+    const int count = tabs->count();
+    int page = tabs->currentIndex();
+    // As the tab control itself steps: past disabled tabs, round from the last to the first.
+    for (int pass = 0; pass < count; ++pass) {
+        page = (page + step + count) % count;
+        if (tabs->isTabEnabled(page)) {
+            tabs->setCurrentIndex(page);
+            break;
+        }
+    }
+    if (!QApplication::focusWidget() || !QApplication::focusWidget()->isVisible())
+        tabs->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 bool fMain::eventFilter(QObject* watched, QEvent* event)
@@ -352,6 +393,31 @@ bool fMain::textBoxEvent(int Index, QEvent* event)
 
 bool fMain::comboBoxEvent(int Index, QEvent* event)
 {
+    switch (event->type()) {
+    case QEvent::Wheel:
+        // Scrolling past a list changes nothing: only the list with the focus takes the wheel. Left
+        // unaccepted, the wheel goes on to what holds the list.
+        if (!ui.cbNvi.at(Index)->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    case QEvent::KeyRelease: {
+        // A modifier let go with no other key since it went down was a key of its own.
+        const auto* e = static_cast<QKeyEvent*>(event);
+        if (IsModifierKey(e->key()) && m_modifierAlone == Index) {
+            m_modifierAlone = -1;
+            guarded([&] { cbNvi_KeyDown(Index, KeyCode(e), ShiftState(e->modifiers())); });
+        }
+        return false;
+    }
+    case QEvent::ShortcutOverride:
+    case QEvent::FocusOut:
+        // Held for a shortcut (Ctrl+Tab, Alt+A), or taken elsewhere: no key of this list's.
+        m_modifierAlone = -1;
+        return false;
+    default: break;
+    }
     if (event->type() == QEvent::ChildAdded) {
         // The list's window, made on first opening: its Show is the list opened, whichever way
         // (mouse, F4, Alt+Down).
@@ -365,6 +431,12 @@ bool fMain::comboBoxEvent(int Index, QEvent* event)
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto* e = static_cast<QKeyEvent*>(event);
+    if (IsModifierKey(e->key())) {
+        // Judged when it is let go: Ctrl held for Ctrl+Page Down is part of that key, not an edit.
+        m_modifierAlone = Index;
+        return false;
+    }
+    m_modifierAlone = -1;
     if (MovesFocus(e))
         return false;
     const int code = KeyCode(e);
@@ -461,6 +533,8 @@ void fMain::txtNvi_LostFocus(int Index)
         box->setText(adjustment.text);
         SetEdited(box, true);
         m_adjusted.insert(box);
+        // The band drew the new text as the device's value while the box was not yet marked as changed.
+        ShowSetpointBand();
         box->setFocus(Qt::OtherFocusReason);
         MsgBox(NoticeOf(adjustment.notice), Buttons::Ok, Icon::None, framework::ApplicationTitle());
     };

@@ -2,9 +2,13 @@
 
 #include "device/ConfigModel.h"
 #include "device/Units.h"
-#include "framework/PlugInSettings.h"
+#include "platform/base/Numbers.h"
+#include "ui/main/ElidedLabel.h"
 #include "ui/main/SetpointBand.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -25,6 +29,97 @@ namespace {
 QString Indexed(const char* name, int index)
 {
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+// A unit option does not select itself when clicked: the window selects it once the change of units
+// goes ahead, so that while the question about pending edits is open the old choice still shows.
+class UnitOption : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
+// A list as assistive technology sees it: Qt's own combo box names itself by its current entry on this
+// platform ("PERMANENT", "4"), so a reader could not tell what the list is for. This one is named by
+// its accessible name, keeps the entry as its value, and opens its list as the action.
+class NamedComboBox : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? combo()->currentText() : QAccessibleWidget::text(t);
+    }
+
+    // The entries' list, once the list has been made (made on first opening).
+    int childCount() const override { return list() ? 1 : 0; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 && list() ? QAccessible::queryAccessibleInterface(list()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && list() && child->object() == list() ? 0 : -1;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& actionName) override
+    {
+        if (actionName == showMenuAction() || actionName == pressAction())
+            combo()->showPopup();
+        else
+            QAccessibleWidget::doAction(actionName);
+    }
+
+private:
+    QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+    QAbstractItemView* list() const { return combo()->findChild<QAbstractItemView*>(); }
+};
+
+// The window's lists. Known by their type rather than by their name: adding the entries already asks
+// for a list's accessible interface, before the row it sits in names it.
+class FieldList : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+};
+
+QAccessibleInterface* NamedComboBoxes(const QString&, QObject* object)
+{
+    auto* list = dynamic_cast<FieldList*>(object);
+    return list ? new NamedComboBox(list) : nullptr;
+}
+
+// The name a control is known by to assistive technology, when its caption alone does not say it.
+template <typename W>
+W* Spoken(W* widget, const QString& name)
+{
+    widget->setAccessibleName(name);
+    return widget;
+}
+
+// A caption as it is read out: without its access-key marker.
+QString Spoken(QString caption)
+{
+    return caption.remove(QLatin1Char('&'));
+}
+
+// A unit caption as it is read out.
+QString UnitWords(const QString& caption)
+{
+    static const std::map<QString, QString> words{{device::UnitSymbol(0), QStringLiteral("degrees Celsius")},
+                                                  {device::UnitSymbol(1), QStringLiteral("degrees Fahrenheit")},
+                                                  {QStringLiteral("%"), QStringLiteral("percent")},
+                                                  {QStringLiteral("Min"), QStringLiteral("minutes")},
+                                                  {QStringLiteral("Minutes"), QStringLiteral("minutes")},
+                                                  {QStringLiteral("Hours"), QStringLiteral("hours")},
+                                                  {QStringLiteral("Sec"), QStringLiteral("seconds")}};
+    const auto found = words.find(caption);
+    return found == words.end() ? caption : found->second;
 }
 
 class Builder {
@@ -66,9 +161,11 @@ public:
 
     QComboBox* Cb(int index)
     {
-        auto* combo = new QComboBox;
+        auto* combo = new FieldList;
         combo->setObjectName(Indexed("cbNvi", index));
         combo->setEditable(false);
+        // The wheel over a list that does not have the focus scrolls past it, and gives it no focus.
+        combo->setFocusPolicy(Qt::StrongFocus);
         combo->addItems(device::config::ChoicesOfComboBox(index));
         // No entry until the device's value is read: the first choice is nobody's value.
         combo->setCurrentIndex(-1);
@@ -100,8 +197,9 @@ public:
         return label;
     }
 
-    // One row of a frame: an optional caption, the field, an optional unit.
-    void Row(QGroupBox* frame, QLabel* label, QWidget* field, QWidget* unit = nullptr)
+    // One row of a frame: an optional caption, the field, an optional unit. The field is known to
+    // assistive technology by its caption, or by the frame's when it has none (unless named already).
+    void Row(QGroupBox* frame, QLabel* label, QWidget* field, QLabel* unit = nullptr)
     {
         QGridLayout* grid = Grid(frame);
         const int row = grid->rowCount() == 1 && grid->count() == 0 ? 0 : grid->rowCount();
@@ -110,8 +208,14 @@ public:
             grid->addWidget(label, row, 0);
         }
         grid->addWidget(field, row, 1);
-        if (unit)
+        if (field->accessibleName().isEmpty())
+            field->setAccessibleName(Spoken(label ? label->text() : frame->title()));
+        if (unit) {
             grid->addWidget(unit, row, 2);
+            for (const auto& [index, box] : c.txtNvi)
+                if (box == field)
+                    c.fieldUnits[index] = unit;
+        }
     }
 
     // A tab page of frames in two columns, pushed to the top.
@@ -183,7 +287,7 @@ void BuildGeneral(Builder& b, QTabWidget* tabs)
     b.Row(doorTime, nullptr, b.Txt(18), b.TimeUnits(18, QStringLiteral("Minutes")));
 
     QGroupBox* display = b.Frame("frmDisplay", QStringLiteral("Display"));
-    b.Row(display, b.Label("lblScale", QStringLiteral("Scale")), b.Cb(12));
+    b.Row(display, b.Label("lblScale", QStringLiteral("Scale")), Spoken(b.Cb(12), QStringLiteral("Display scale")));
     b.Row(display, b.Label("lblMenuScroll", QStringLiteral("Menu Scroll")), b.Cb(13));
     b.c.lblAutoMode = b.Label("lblAutoMode", QStringLiteral("Auto Function"));
     b.Row(display, b.c.lblAutoMode, b.Cb(14));
@@ -213,7 +317,8 @@ void BuildHardware(Builder& b, QTabWidget* tabs)
     b.Row(calibration, b.Label("lblRoomSensorOffset", QStringLiteral("Room sensor offset")), b.Txt(6), b.TempUnits(7));
 
     QGroupBox* aux = b.Frame("frmAuxContacts", QStringLiteral("Auxiliary Contacts"));
-    b.Row(aux, b.Label("lblAuxConfiguration", QStringLiteral("Configuration")), b.Cb(7));
+    b.Row(aux, b.Label("lblAuxConfiguration", QStringLiteral("Configuration")),
+          Spoken(b.Cb(7), QStringLiteral("Auxiliary contacts configuration")));
     b.Row(aux, b.Label("lblReheatTimeBase", QStringLiteral("Reheat time base")), b.Cb(8));
 
     // The output frames side by side: each is switched on its own by the model options.
@@ -283,6 +388,7 @@ void BuildContact(Builder& b, QTabWidget* tabs)
     auto* layout = new QVBoxLayout(page);
     b.c.WebBrowser1 = new QTextBrowser;
     b.c.WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    b.c.WebBrowser1->setAccessibleName(QStringLiteral("Contact"));
     layout->addWidget(b.c.WebBrowser1);
     tabs->addTab(page, QStringLiteral("C&ontact"));
 }
@@ -295,8 +401,10 @@ void BuildAbout(Builder& b, QTabWidget* tabs)
     QGridLayout* page = Builder::Page(tabs, "tabAbout", QStringLiteral("A&bout"));
 
     QGroupBox* thermostat = b.Frame("frmThermostat", QStringLiteral("Thermostat"));
-    b.Row(thermostat, b.Label("lblThermostatModel", QStringLiteral("Model")), b.Txt(11, DescriptiveWidth));
-    b.Row(thermostat, b.Label("lblThermostatVersion", QStringLiteral("Version")), b.Txt(12, DescriptiveWidth));
+    b.Row(thermostat, b.Label("lblThermostatModel", QStringLiteral("Model")),
+          Spoken(b.Txt(11, DescriptiveWidth), QStringLiteral("Thermostat model")));
+    b.Row(thermostat, b.Label("lblThermostatVersion", QStringLiteral("Version")),
+          Spoken(b.Txt(12, DescriptiveWidth), QStringLiteral("Thermostat version")));
 
     QGroupBox* module = b.Frame("frmModule", QStringLiteral("Ostrane Module"));
     b.Row(module, b.Label("lblMajorVersion", QStringLiteral("Major Version")), b.Txt(13));
@@ -376,6 +484,8 @@ device::WindowControls FMainControls::windowControls() const
 
 FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
 {
+    static const bool namedLists = (QAccessible::installFactory(NamedComboBoxes), true);
+    Q_UNUSED(namedLists);
     FMainControls c;
     Builder b(c, units);
 
@@ -418,7 +528,7 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     const char* const unitTags[] = {"#SI", "#US"};
     const QString unitCaptions[] = {QStringLiteral("&Metric"), QStringLiteral("&Imperial")};
     for (int index = 0; index < 2; ++index) {
-        auto* option = new QRadioButton(unitCaptions[index]);
+        auto* option = new UnitOption(unitCaptions[index]);
         option->setObjectName(Indexed("obUnits", index));
         option->setProperty("Tag", QLatin1String(unitTags[index]));
         c.obUnits[index] = option;
@@ -447,6 +557,7 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     // Debug mode only: try the model options of any model code.
     c.txtDebug = new QLineEdit;
     c.txtDebug->setObjectName(QStringLiteral("txtDebug"));
+    c.txtDebug->setAccessibleName(QStringLiteral("Model code to try"));
     c.cmdDebug = Button("cmdDebug", QStringLiteral("Debug"));
     c.txtDebug->setVisible(false);
     c.cmdDebug->setVisible(false);
@@ -460,7 +571,8 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     c.StatusBar = window->statusBar();
     c.StatusBar->setObjectName(QStringLiteral("StatusBar"));
     for (int panel = 1; panel <= 2; ++panel) {
-        auto* label = new QLabel;
+        // A long path or state is shortened in the middle rather than cut, and shown whole as a tooltip.
+        auto* label = new ElidedLabel;
         label->setObjectName(Indexed("StatusBarPanel", panel));
         c.StatusBar->addWidget(label, panel == 1 ? 1 : 2);
         c.StatusBarPanel[panel] = label;
@@ -470,5 +582,40 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     for (const int locked : {11, 12, 13, 15})
         c.txtNvi.at(locked)->setReadOnly(true);
 
+    DescribeFields(c, units);
     return c;
+}
+
+void DescribeFields(const FMainControls& c, qint16 units)
+{
+    using device::config::Binding;
+    const int column = units == 0 ? 0 : 1;
+    for (const device::config::Item& item : device::config::Items()) {
+        QWidget* field = nullptr;
+        QString description;
+        if (item.binding == Binding::TextBox && c.txtNvi.count(item.controlIndex)) {
+            field = c.txtNvi.at(item.controlIndex);
+            if (item.kind == device::config::ItemKind::ReadOnly) {
+                description = QStringLiteral("Read only.");
+            } else if (item.limited) {
+                const auto unit = c.fieldUnits.find(item.controlIndex);
+                description =
+                    QStringLiteral("%1 from %2 to %3%4.")
+                        .arg(unit == c.fieldUnits.end()
+                                 ? QStringLiteral("A number")
+                                 : QStringLiteral("In ") + UnitWords(unit->second->text()) + QLatin1Char(','),
+                             numbers::ShortestNumber(item.min[column]), numbers::ShortestNumber(item.max[column]),
+                             item.wholeNumbers ? QStringLiteral(", whole numbers only") : QString());
+            }
+        } else if (item.binding == Binding::ComboBox && c.cbNvi.count(item.controlIndex)) {
+            field = c.cbNvi.at(item.controlIndex);
+            description = QStringLiteral("One of %1.").arg(item.choices.join(QStringLiteral(", ")));
+        }
+        if (!field)
+            continue;
+        // The item's own description says best what the field holds; without one, the caption.
+        if (!item.description.isEmpty())
+            field->setAccessibleName(item.description);
+        field->setAccessibleDescription(description);
+    }
 }

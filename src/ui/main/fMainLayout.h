@@ -39,6 +39,8 @@ struct FMainControls {
     std::map<int, QLabel*> lblTimeUnits;
     // The text box each temperature label belongs to.
     static const std::map<int, int>& TempUnitsField();
+    // The unit caption beside each text box that has one, by the box's index.
+    std::map<int, QLabel*> fieldUnits;
 
     // Frames and labels that the model options switch.
     QGroupBox* frmControlType = nullptr;
@@ -79,3 +81,8 @@ struct FMainControls {
 // Builds the whole content into window (which must have no central widget yet) and returns its
 // controls, showing units (0 metric, 1 imperial). The buttons are not connected to anything.
 FMainControls BuildFMainLayout(QMainWindow* window, qint16 units = 0);
+
+// Names the fields for assistive technology by what they hold (their item's description, else their
+// caption) and describes each with its unit and range in the display units (units 0 metric, 1
+// imperial), or its choices. The unit captions must already show those units.
+void DescribeFields(const FMainControls& c, qint16 units);

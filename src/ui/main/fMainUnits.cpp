@@ -21,7 +21,8 @@ void fMain::obUnits_Click(int Index)
     if (ChangesPending && MsgBox(QStringLiteral("This action will discard all changes") + QStringLiteral("\r\n\r\n") +
                                      QStringLiteral("Proceed and lose all changes ?"),
                                  Buttons::OkCancel, Icon::Exclamation, QStringLiteral("Warning")) != Answer::Ok) {
-        // The current option again; its own click finds nothing to change.
+        // The current option again, should the program have selected the other; its own click finds
+        // nothing to change.
         ui.obUnits.at(m_session.DisplayUnits)->setChecked(true);
         return;
     }
@@ -29,9 +30,12 @@ void fMain::obUnits_Click(int Index)
     cmdCancel_Click();
     // Saved only when the user confirms the exit.
     m_session.DisplayUnits = qint16(Index);
+    // Only now does the option move: it showed the old choice while the question was open.
+    ui.obUnits.at(Index)->setChecked(true);
     const QString symbol = device::UnitSymbol(m_session.DisplayUnits);
     for (auto& [index, label] : ui.txtTempUnits)
         label->setText(symbol);
+    DescribeFields(ui, m_session.DisplayUnits);
     // The values on screen must belong to the new units, whatever the reading gives.
     ReadInitValues();
     ShowValues();

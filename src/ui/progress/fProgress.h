@@ -20,10 +20,15 @@
 //                                           widens by the count's room while a count is shown.
 //   fProgress::Of(session).ClearCount()     takes the count away (the window narrows back). Unloading
 //                                           takes it away too.
+//   fProgress::SetAnchorWindow(session, w)  the window it opens centred on (the configuration window);
+//                                           without one, or once that is gone, centred on the screen.
 //   fProgress::IsLoaded(session)            whether the window is loaded (without loading it).
 //   fProgress::Unload(session)              unloads it (if loaded): the default arrow pointer comes
 //                                           back and the animation is released. The next Of(session)
 //                                           loads a fresh window.
+//
+// The window is as tall as its status text needs (wider when a word is longer than the line), so no
+// text is ever cut, whatever the scale and however the text was set.
 //
 // A typical operation:
 //   fProgress::Of(session).DisplayStatus("Opening network . . .");
@@ -45,6 +50,7 @@ public:
     static fProgress& Of(framework::PlugInSession& session);
     static bool IsLoaded(const framework::PlugInSession& session);
     static void Unload(framework::PlugInSession& session);
+    static void SetAnchorWindow(framework::PlugInSession& session, QWidget* anchor);
 
     void DisplayStatus(const QString& newval);
     void SetCount(qint32 current, qint32 total);
@@ -59,11 +65,18 @@ public:
 
     ~fProgress() override;
 
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct Slot;
     explicit fProgress(Slot& slot);
     void Form_Load();
+    // Sizes the status line and the window to the text and the count.
+    void fitContent();
 
     std::unique_ptr<cAnimControl> m_animation;
     Slot& m_slot;
+    bool m_placed = false;
 };

@@ -40,7 +40,7 @@ const QList<QPair<int, int>> NoChangeKeys{{Qt::Key_Return, 0},
                                           {Qt::Key_A, Qt::ControlModifier},
                                           {Qt::Key_Z, Qt::ControlModifier},
                                           {Qt::Key_Shift, 0},
-                                          {Qt::Key_PageDown, Qt::ControlModifier}};
+                                          {Qt::Key_PageDown, int(Qt::ControlModifier | Qt::ShiftModifier)}};
 
 // The device's set points and limits, in hundredths of a degree Celsius: a state that keeps the rules.
 struct DeviceState {

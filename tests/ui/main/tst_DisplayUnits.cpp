@@ -70,6 +70,23 @@ private slots:
         VERIFY_BOXES(boxes);
     }
 
+    // A set point a rule moved counts with its new text at once: 72 °F typed in heating moves cooling
+    // from the device's 75.2 to 75.6, and the band shows the rule kept, not broken.
+    void setpointBandFollowsARulesAdjustment()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        m.chooseUnits(1);
+        boxes.expect(QStringLiteral("The deadband limitation was not respected."));
+        m.type(OccHeat, QStringLiteral("72"));
+        m.leave();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.box(OccCool)->text(), QStringLiteral("75.6"));
+        const SetpointBand::Model& band = m.ui().setpointBand->model();
+        QVERIFY(!band.bandBroken);
+        QCOMPARE(int(band.find(QStringLiteral("nciSetPts.occ_cool"))->state), int(SetpointBand::Mark::Ok));
+    }
+
     void theSelectedOptionDoesNothing()
     {
         QVERIFY(m.configure());
@@ -134,15 +151,23 @@ private slots:
         QCOMPARE(SavedUnits(), QStringLiteral("0"));
     }
 
+    // Asked however the other option is chosen; while the question is open the option still shows
+    // the units the values are in, and it moves only when the answer is OK.
     void pendingEditsAreAskedAbout_data()
     {
         QTest::addColumn<int>("answer");
-        QTest::newRow("Cancel keeps everything") << int(Answer::Cancel);
-        QTest::newRow("OK discards the edits") << int(Answer::Ok);
+        QTest::addColumn<QString>("how");
+        for (const char* how : {"click", "access key", "arrow key"}) {
+            QTest::newRow(qPrintable(QStringLiteral("Cancel keeps everything, %1").arg(QLatin1String(how))))
+                << int(Answer::Cancel) << how;
+            QTest::newRow(qPrintable(QStringLiteral("OK discards the edits, %1").arg(QLatin1String(how))))
+                << int(Answer::Ok) << how;
+        }
     }
     void pendingEditsAreAskedAbout()
     {
         QFETCH(int, answer);
+        QFETCH(QString, how);
         const bool proceed = Answer(answer) == Answer::Ok;
         QVERIFY(m.configure());
         testsupport::ScriptedMessageBoxes boxes;
@@ -152,8 +177,21 @@ private slots:
         m.leave();
         m.log().Clear();
         boxes.expect(Warning(Answer(answer)));
-        m.chooseUnits(1);
+        QList<bool> shownWhileAsked;
+        boxes.onAsk = [&](int) {
+            shownWhileAsked = {m.ui().obUnits.at(0)->isChecked(), m.ui().obUnits.at(1)->isChecked()};
+        };
+        if (how == QLatin1String("click")) {
+            m.chooseUnits(1);
+        } else if (how == QLatin1String("access key")) {
+            QTest::keyClick(m.w, Qt::Key_I, Qt::AltModifier);
+            QTRY_COMPARE(boxes.seen().size(), 1);
+        } else {
+            m.enter(m.ui().obUnits.at(0));
+            QTest::keyClick(m.ui().obUnits.at(0), Qt::Key_Down);
+        }
         VERIFY_BOXES(boxes);
+        QCOMPARE(shownWhileAsked, QList<bool>({true, false}));
         QCOMPARE(int(m.session->DisplayUnits), proceed ? 1 : 0);
         QCOMPARE(m.ui().obUnits.at(1)->isChecked(), proceed);
         QCOMPARE(m.ui().obUnits.at(0)->isChecked(), !proceed);

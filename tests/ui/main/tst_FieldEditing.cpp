@@ -149,8 +149,7 @@ private slots:
         QTest::newRow("Page Down") << "21.5" << down << int(Qt::NoModifier) << "21" << true;
         QTest::newRow("Shift Page Up") << "21.5" << up << int(Qt::ShiftModifier) << "31.5" << true;
         QTest::newRow("Alt Page Down") << "21.5" << down << int(Qt::AltModifier) << "20.5" << true;
-        QTest::newRow("Ctrl Page Down leaves the number")
-            << "21.5" << down << int(Qt::ControlModifier) << "21.5" << true;
+        // Ctrl+Page Down alone goes to the next tab (tabKeysFromEveryControl).
         QTest::newRow("Ctrl Shift Page Up leaves the number")
             << "21.5" << up << int(Qt::ControlModifier | Qt::ShiftModifier) << "21.5" << true;
         QTest::newRow("Shift Alt Page Up")
@@ -224,8 +223,9 @@ private slots:
                                                                 << "" << up << none << "4" << false;
         QTest::newRow("Shift Page Up in the door time") << 18 << "5"
                                                         << "" << up << int(Qt::ShiftModifier) << "15" << false;
-        QTest::newRow("Ctrl Page Up still leaves the number") << 18 << "5"
-                                                              << "" << up << int(Qt::ControlModifier) << "5" << false;
+        QTest::newRow("Ctrl Shift Page Up still leaves the number")
+            << 18 << "5"
+            << "" << up << int(Qt::ControlModifier | Qt::ShiftModifier) << "5" << false;
         QTest::newRow("a pasted decimal in the RH set point") << 7 << "45"
                                                               << "45.5" << 0 << none << "45.5" << true;
         QTest::newRow("a pasted decimal in the RH calibration") << 10 << "0"
@@ -792,6 +792,81 @@ private slots:
         QVERIFY(m.isRed(combo));
         QVERIFY(m.w->ChangesPending);
         QVERIFY(m.buttonsEnabled());
+        VERIFY_BOXES(boxes);
+    }
+
+    // The wheel over a list without the focus scrolls past it, on every list: no choice, no mark, no
+    // focus. The list with the focus still takes it (comboBoxGestures).
+    void wheelPassesOverUnfocusedLists()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        for (const auto& [index, combo] : m.ui().cbNvi) {
+            m.ui().tabData->setCurrentWidget(tabOf(combo));
+            m.enter(m.ui().cmdRefresh);
+            const int before = combo->currentIndex();
+            QWheelEvent wheel(QPointF(combo->rect().center()), QPointF(combo->mapToGlobal(combo->rect().center())),
+                              QPoint(), QPoint(0, index % 2 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(combo, &wheel);
+            QVERIFY2(combo->currentIndex() == before && !m.isRed(combo) && !combo->hasFocus(),
+                     qPrintable(combo->objectName()));
+        }
+        QVERIFY(!m.w->ChangesPending);
+        QVERIFY(m.buttonsDisabled());
+        VERIFY_BOXES(boxes);
+    }
+
+    // Ctrl+Tab / Ctrl+Page Down to the next tab and Ctrl+Shift+Tab / Ctrl+Page Up to the one before,
+    // from any control, pressed as a person does (Ctrl down, the key, Ctrl up): nothing is chosen,
+    // stepped or marked on the way.
+    void tabKeysFromEveryControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("step");
+        const std::pair<const char*, QList<int>> keys[] = {
+            {"Ctrl+Tab", {Qt::Key_Tab, Qt::ControlModifier, 1}},
+            {"Ctrl+Page Down", {Qt::Key_PageDown, Qt::ControlModifier, 1}},
+            {"Ctrl+Shift+Tab", {Qt::Key_Backtab, int(Qt::ControlModifier | Qt::ShiftModifier), -1}},
+            {"Ctrl+Page Up", {Qt::Key_PageUp, Qt::ControlModifier, -1}}};
+        for (const char* control : {"text box", "list", "button", "unit option"})
+            for (const auto& [name, key] : keys)
+                QTest::addRow("%s from a %s", name, control) << control << key[0] << key[1] << key[2];
+    }
+    void tabKeysFromEveryControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, step);
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        QWidget* from = control == QLatin1String("text box") ? static_cast<QWidget*>(m.box(OccHeat))
+                        : control == QLatin1String("list")   ? static_cast<QWidget*>(m.combo(0))
+                        : control == QLatin1String("button") ? static_cast<QWidget*>(m.ui().cmdViewLog)
+                                                             : static_cast<QWidget*>(m.ui().obUnits.at(0));
+        // From the first tab: on to the second, or round to the last.
+        QTabWidget* tabs = m.ui().tabData;
+        tabs->setCurrentIndex(0);
+        const int next = (step + tabs->count()) % tabs->count();
+        const QString text = m.box(OccHeat)->text();
+        const int choice = m.combo(0)->currentIndex();
+        m.enter(from);
+        QCOMPARE(QApplication::focusWidget(), from);
+        QTest::keyPress(from, Qt::Key_Control);
+        QTest::keyClick(from, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control, Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), next);
+        QCOMPARE(m.box(OccHeat)->text(), text);
+        QCOMPARE(m.combo(0)->currentIndex(), choice);
+        QVERIFY(!m.isRed(m.box(OccHeat)));
+        QVERIFY(!m.isRed(m.combo(0)));
+        QVERIFY(!m.w->ChangesPending);
+        QCOMPARE(int(m.session->DisplayUnits), 0);
+        // The keyboard stays on the window.
+        QVERIFY(QApplication::focusWidget() && m.w->isAncestorOf(QApplication::focusWidget()));
         VERIFY_BOXES(boxes);
     }
 

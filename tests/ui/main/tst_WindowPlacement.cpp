@@ -1,6 +1,7 @@
 // Where the configuration window and the windows it opens appear, on a desktop of two screens side by
 // side: a narrow primary screen, narrower than the window, and a wide one to its right.
 #include "ConfiguredWindow.h"
+#include "ui/main/SetpointBand.h"
 
 #include <QScreen>
 #include <QTemporaryFile>
@@ -51,9 +52,34 @@ private slots:
         const QRect frame = w->frameGeometry();
         QVERIFY2(frame.width() > area.width(), qPrintable(Describe(frame)));
         QCOMPARE(frame.left(), area.left());
-        // Its height fits: centred on that axis.
+        // Its height fits: centred on that axis, at the window's own height, so that the set-point
+        // band has all its room (a window sized to two thirds of the screen cut it away).
         QVERIFY(frame.height() <= area.height());
         QVERIFY(std::abs((frame.top() - area.top()) - (area.bottom() - frame.bottom())) <= 1);
+        QCOMPARE(w->height(), w->sizeHint().height());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->controls().setpointBand->height(), w->controls().setpointBand->sizeHint().height());
+        w->hide();
+    }
+
+    // The progress window opens centred on the configuration window, wherever that is, and stays
+    // centred when a count widens it.
+    void progressOpensOverTheWindow()
+    {
+        QScreen* wide = ScreenNamed(QStringLiteral("wide"));
+        QVERIFY(wide);
+        QVERIFY(m.configure());
+        m.w->move(wide->availableGeometry().topLeft() + QPoint(300, 120));
+        QTRY_COMPARE(m.w->screen(), wide);
+        fProgress::Of(*m.session).DisplayStatus(QStringLiteral("Reading the device state..."));
+        fProgress& progress = fProgress::Of(*m.session);
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        progress.SetCount(1, 2);
+        const QRect placed = progress.frameGeometry();
+        QVERIFY2((placed.center() - m.w->frameGeometry().center()).manhattanLength() <= 2,
+                 qPrintable(Describe(placed) + QStringLiteral(" over ") + Describe(m.w->frameGeometry())));
+        fProgress::Unload(*m.session);
     }
 
     // Help and the log open beside the configuration window, on its screen, not over its tabs.

@@ -6,8 +6,13 @@
 #include "device/Units.h"
 #include "framework/PlugInSettings.h"
 #include "platform/base/Numbers.h"
+#include "ui/main/ElidedLabel.h"
 #include "ui/main/SetpointBand.h"
 #include "ui/main/fMainLayout.h"
+
+#include <QAccessible>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -342,8 +347,12 @@ private slots:
         QCOMPARE(int(o.txtTempUnits.size()), 8);
         for (const auto& [index, label] : o.txtTempUnits)
             QCOMPARE(label->text(), symbol);
-        // Choosing the other option leaves exactly one chosen.
+        // A click leaves the choice to the window (it asks first when edits are pending); the window
+        // choosing the other option leaves exactly one chosen.
         o.obUnits.at(1 - units)->click();
+        QCOMPARE(o.obUnits.at(units)->isChecked(), true);
+        QCOMPARE(o.obUnits.at(1 - units)->isChecked(), false);
+        o.obUnits.at(1 - units)->setChecked(true);
         QCOMPARE(o.obUnits.at(units)->isChecked(), false);
     }
 
@@ -445,6 +454,72 @@ private slots:
                 QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(name + " clipped"));
             }
         }
+    }
+
+    // A path longer than the status bar's room is shortened in the middle, where a path says least,
+    // and shown whole as the tooltip and to a screen reader; it never widens the window.
+    void longPathIsShortenedInTheMiddle_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("short") << "Demo/System 1/Floor 1/TS-101";
+        QTest::newRow("long") << QString(QStringLiteral("Demo/System 1/Floor 1/")).repeated(8) + "TS-999";
+    }
+    void longPathIsShortenedInTheMiddle()
+    {
+        QFETCH(QString, path);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QSize smallest = window->minimumSizeHint();
+        auto* panel = static_cast<ElidedLabel*>(c.StatusBarPanel.at(2));
+        panel->setText(path);
+        QCOMPARE(window->minimumSizeHint(), smallest);
+        window->resize(smallest);
+        QCoreApplication::processEvents();
+        const QString shown = panel->shownText();
+        const bool shortened = shown != path;
+        QCOMPARE(shortened, QByteArray(QTest::currentDataTag()) == "long");
+        const qsizetype cut = shown.indexOf(QChar(0x2026));
+        QCOMPARE(shortened, panel->fontMetrics().horizontalAdvance(path) > panel->contentsRect().width());
+        QVERIFY(panel->fontMetrics().horizontalAdvance(shown) <= panel->contentsRect().width());
+        QVERIFY(!shortened || (cut >= 2 && path.startsWith(shown.left(cut)) && path.endsWith(shown.mid(cut + 1)) &&
+                               shown.size() - cut > 2));
+        QHelpEvent help(QEvent::ToolTip, panel->rect().center(), panel->mapToGlobal(panel->rect().center()));
+        QCoreApplication::sendEvent(panel, &help);
+        QTRY_COMPARE(QToolTip::text(), shortened ? path : QString());
+        QToolTip::hideText();
+        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), path);
+    }
+
+    // The band shows whenever it has at least its smallest height, in smaller letters the less room
+    // it has, and gives its room up only below that: from the window's own size down to its smallest.
+    void setpointBandShrinksWithTheWindow()
+    {
+        c.setpointBand->setValues({{"nciSetPts.occ_heat", "70"},
+                                   {"nciSetPts.unocc_heat", "62"},
+                                   {"HeatMax", "86"},
+                                   {"nciSetPts.occ_cool", "74"},
+                                   {"nciSetPts.unocc_cool", "80"},
+                                   {"CoolMin", "64"},
+                                   {"DeadBand", "3"}},
+                                  1);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QSize smallest = c.setpointBand->smallestShown();
+        const QFont own = c.setpointBand->font();
+        bool smallerLetters = false;
+        bool givenUp = false;
+        for (int h = window->sizeHint().height(); h >= window->minimumSizeHint().height(); h -= 2) {
+            window->resize(window->sizeHint().width(), h);
+            QCoreApplication::processEvents();
+            const SetpointBand::Picture picture = c.setpointBand->pictureAt(c.setpointBand->size());
+            const QString at = QStringLiteral("window %1 high, band %2").arg(h).arg(c.setpointBand->height());
+            QVERIFY2(picture.shown == (c.setpointBand->height() >= smallest.height()), qPrintable(at));
+            QVERIFY2(c.setpointBand->width() >= smallest.width(), qPrintable(at));
+            smallerLetters = smallerLetters || (picture.shown && picture.font.pointSizeF() < own.pointSizeF());
+            givenUp = givenUp || !picture.shown;
+        }
+        QVERIFY(smallerLetters);
+        QVERIFY(givenUp);
     }
 
     void windowStretches()

@@ -3,10 +3,14 @@
 #include "framework/Identity.h"
 #include "framework/PlugInSession.h"
 #include "platform/toolkit/Events.h"
+#include "platform/toolkit/WindowPlacement.h"
 #include "ui/progress/AnimationWindow.h"
 #include "ui/progress/fProgress.h"
 
+#include <QImage>
+#include <QLabel>
 #include <QPointer>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -73,6 +77,83 @@ private slots:
         window.ClearCount();
         QVERIFY(window.Count->isHidden());
         QCOMPARE(window.size(), size);
+    }
+
+    // However long the text and whatever the letter size, all of it shows, whether it came through
+    // DisplayStatus or was written straight into the line: a line three times as tall shows no more
+    // of it, and no letter reaches the line's last column.
+    void statusTextIsNeverCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pointSize");
+        QTest::addColumn<bool>("direct");
+        const QStringList texts{
+            QStringLiteral("KR5M-HU Model 45\r\nAdding command Configure for LonMark Object objects..."),
+            QStringLiteral("Error adding command Configure for Device TemplateKR5M_HU_with_a_name_far_longer_than_the_"
+                           "line_of_the_window. \r\nComponentApp was not created.")};
+        for (int i = 0; i < texts.size(); ++i)
+            for (const int pointSize : {8, 20})
+                for (const bool direct : {false, true})
+                    QTest::addRow("text %d, %d pt%s", i, pointSize, direct ? ", written directly" : "")
+                        << texts[i] << pointSize << direct;
+    }
+    void statusTextIsNeverCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, pointSize);
+        QFETCH(bool, direct);
+        fProgress& window = fProgress::Of(*m_session);
+        QLabel* status = window.Status;
+        QFont font = status->font();
+        font.setPointSize(pointSize);
+        status->setFont(font);
+        window.DisplayStatus(QStringLiteral("Opening network . . ."));
+        if (direct)
+            status->setText(text);
+        else
+            window.DisplayStatus(text);
+        toolkit::DoEvents();
+        QVERIFY(window.rect().contains(status->geometry()));
+        QVERIFY(window.picResAnim->geometry().bottom() < status->geometry().top());
+        const QImage fitted = status->grab().toImage();
+        const QSize size = status->size();
+        status->resize(size.width(), size.height() * 3);
+        const QImage taller = status->grab().toImage();
+        const QColor blank = taller.pixelColor(taller.width() - 1, taller.height() - 1);
+        for (int y = 0; y < taller.height(); ++y)
+            for (int x = y < fitted.height() ? fitted.width() - 1 : 0; x < taller.width(); ++x)
+                QVERIFY2(taller.pixelColor(x, y) == blank, qPrintable(QStringLiteral("text at %1,%2").arg(x).arg(y)));
+    }
+
+    // It opens centred on the window it belongs to, kept on the screen, or centred on the screen
+    // without one; after that it stays where it is put.
+    void opensOverItsWindow_data()
+    {
+        QTest::addColumn<bool>("anchored");
+        QTest::addColumn<QPoint>("at");
+        QTest::newRow("over the configuration window") << true << QPoint(300, 200);
+        QTest::newRow("over a window partly off the screen") << true << QPoint(-300, -250);
+        QTest::newRow("no configuration window") << false << QPoint();
+    }
+    void opensOverItsWindow()
+    {
+        QFETCH(bool, anchored);
+        QFETCH(QPoint, at);
+        QWidget configuration;
+        configuration.setGeometry(QRect(at, QSize(400, 300)));
+        if (anchored)
+            fProgress::SetAnchorWindow(*m_session, &configuration);
+        fProgress& window = fProgress::Of(*m_session);
+        window.DisplayStatus(QStringLiteral("Opening network . . ."));
+        const QRect area = window.screen()->availableGeometry();
+        const QRect placed = window.frameGeometry();
+        const QRect over = anchored ? configuration.geometry() : area;
+        const QPoint centred(over.x() + (over.width() - placed.width()) / 2,
+                             over.y() + (over.height() - placed.height()) / 2);
+        QCOMPARE(placed.topLeft(), toolkit::KeptInside(centred, placed.size(), area));
+        window.move(area.topLeft() + QPoint(10, 10));
+        window.DisplayStatus(QStringLiteral("Reading device . . ."));
+        QCOMPARE(window.pos(), area.topLeft() + QPoint(10, 10));
     }
 
     void loadingLeavesItHiddenWithTheHourglass()
