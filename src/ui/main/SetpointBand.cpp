@@ -104,13 +104,33 @@ QString LabelOf(const SetpointBand::Mark& mark)
     return label;
 }
 
+// An item's mark as the table of set-point pairs places it: which side, occupied or not, a limit.
+SetpointBand::Mark MarkOf(const QString& item)
+{
+    SetpointBand::Mark mark;
+    mark.item = item;
+    mark.limit = item == HeatMax || item == CoolMin;
+    mark.heating = item == HeatMax;
+    for (const device::config::SetpointPair& pair : device::config::SetpointPairs()) {
+        if (item == pair.heat || item == pair.cool)
+            mark.occupied = pair.occupied;
+        if (item == pair.heat)
+            mark.heating = true;
+    }
+    return mark;
+}
+
+// The occupied pair: the band is drawn between its two set points.
+const device::config::SetpointPair& OccupiedPair()
+{
+    const auto& pairs = device::config::SetpointPairs();
+    return *std::find_if(pairs.begin(), pairs.end(), [](const auto& pair) { return pair.occupied; });
+}
+
 // The widest the label of each item can be, whatever its state.
 double WidestLabel(const QFontMetricsF& fm, const QString& item)
 {
-    SetpointBand::Mark mark;
-    mark.limit = item == HeatMax || item == CoolMin;
-    mark.heating = item == HeatMax || item == OccHeat || item == UnoccHeat;
-    mark.occupied = item == OccHeat || item == OccCool;
+    SetpointBand::Mark mark = MarkOf(item);
     double widest = 0;
     for (const auto state : {SetpointBand::Mark::Ok, SetpointBand::Mark::BrokenRule, SetpointBand::Mark::OutOfLimit}) {
         mark.state = state;
@@ -123,9 +143,12 @@ double WidestLabel(const QFontMetricsF& fm, const QString& item)
 double NarrowestWidth(const QFontMetricsF& fm)
 {
     const double gap = LabelGap(fm);
-    const double above = WidestLabel(fm, OccHeat) + WidestLabel(fm, OccCool) + WidestLabel(fm, HeatMax) +
-                         WidestLabel(fm, CoolMin) + 3 * gap;
-    const double below = WidestLabel(fm, UnoccHeat) + WidestLabel(fm, UnoccCool) + gap;
+    // The occupied set points and the limits are labelled above the scale, the others below.
+    double above = -gap, below = -gap;
+    for (const QString& item : SetpointBand::Items()) {
+        const SetpointBand::Mark mark = MarkOf(item);
+        (mark.occupied || mark.limit ? above : below) += WidestLabel(fm, item) + gap;
+    }
     const double unit =
         std::max(fm.horizontalAdvance(device::UnitSymbol(0)), fm.horizontalAdvance(device::UnitSymbol(1)));
     const double scale = 3 * fm.horizontalAdvance(QStringLiteral("-0000")) + unit + 2 * gap + 2;
@@ -251,7 +274,16 @@ SetpointBand::Picture Arrange(const SetpointBand::Model& model, const QFont& fon
 
 const std::vector<QString>& SetpointBand::Items()
 {
-    static const std::vector<QString> items{HeatMax, OccHeat, UnoccHeat, OccCool, UnoccCool, CoolMin};
+    // Heating maximum, the heating set points, the cooling ones, cooling minimum: from warm to cool.
+    static const std::vector<QString> items = [] {
+        std::vector<QString> all{HeatMax};
+        for (const auto& pair : device::config::SetpointPairs())
+            all.push_back(pair.heat);
+        for (const auto& pair : device::config::SetpointPairs())
+            all.push_back(pair.cool);
+        all.push_back(CoolMin);
+        return all;
+    }();
     return items;
 }
 
@@ -279,12 +311,8 @@ SetpointBand::Model SetpointBand::Model::Of(const std::map<QString, QString>& te
         const std::optional<double> value = ReadValue(texts, name);
         if (!value)
             continue;
-        Mark mark;
-        mark.item = name;
+        Mark mark = MarkOf(name);
         mark.value = *value;
-        mark.limit = name == HeatMax || name == CoolMin;
-        mark.heating = name == HeatMax || name == OccHeat || name == UnoccHeat;
-        mark.occupied = name == OccHeat || name == OccCool;
         const device::config::Verdict verdict =
             device::config::CheckValue(*device::config::FindSettable(name), texts.at(name), units);
         if (verdict.bound != device::config::Verdict::NoBound) {
@@ -301,12 +329,13 @@ SetpointBand::Model SetpointBand::Model::Of(const std::map<QString, QString>& te
     if (model.marks.empty())
         return model;
 
-    const auto heat = ReadValue(texts, OccHeat);
-    const auto cool = ReadValue(texts, OccCool);
+    const device::config::SetpointPair& occupied = OccupiedPair();
+    const auto heat = ReadValue(texts, occupied.heat);
+    const auto cool = ReadValue(texts, occupied.cool);
     if (heat && cool) {
         model.band = std::pair{*heat, *cool};
         std::map<QString, QString> pair;
-        for (const QString& name : {OccHeat, OccCool, DeadBand})
+        for (const QString& name : {occupied.heat, occupied.cool, DeadBand})
             if (read.count(name))
                 pair[name] = read.at(name);
         model.bandBroken = brokenWith(pair) != 0;
