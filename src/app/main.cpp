@@ -1,4 +1,4 @@
-#include "framework/MMain.h"
+#include "plugin/MMain.h"
 
 int main(int argc, char** argv)
 {

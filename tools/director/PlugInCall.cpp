@@ -1,6 +1,6 @@
 #include "PlugInCall.h"
 
-#include "framework/MMain.h"
+#include "plugin/BusNames.h"
 
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -36,22 +36,22 @@ QDBusMessage CallPlugIn(const QDBusConnection& bus, const QDBusMessage& call, Re
     if (reply.type() != QDBusMessage::ErrorMessage)
         return reply;
     const QVariantList args = reply.arguments();
-    if (reply.errorName().startsWith(QLatin1String(MMain::ErrorPrefix)) && args.size() >= 3)
+    if (reply.errorName().startsWith(QLatin1String(bus::ErrorPrefix)) && args.size() >= 3)
         throw com::ComError(args[2].toInt(), args[1].toString(), args[0].toString());
     // The bus has no activation file for the plug-in: what a person needs to hear is how to make one.
     if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
         throw com::ComError(0, QStringLiteral("lnsdirector"),
                             QStringLiteral("the plug-in %1 is not registered on this session bus; "
                                            "\"KR5MHUConfigure /regplugin\" registers it")
-                                .arg(QLatin1String(MMain::ServiceName)));
+                                .arg(QLatin1String(bus::ServiceName)));
     throw com::ComError(0, reply.errorName(), reply.errorMessage());
 }
 
 QString CreatePlugInObject(const QDBusConnection& bus)
 {
     const QDBusMessage call =
-        QDBusMessage::createMethodCall(QLatin1String(MMain::ServiceName), QStringLiteral("/"),
-                                       QLatin1String(MMain::FactoryInterface), QStringLiteral("CreateInstance"));
+        QDBusMessage::createMethodCall(QLatin1String(bus::ServiceName), QStringLiteral("/"),
+                                       QLatin1String(bus::FactoryInterface), QStringLiteral("CreateInstance"));
     return CallPlugIn(bus, call, Retry::WhenTheServerLeft).arguments().value(0).value<QDBusObjectPath>().path();
 }
 

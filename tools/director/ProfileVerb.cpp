@@ -3,8 +3,8 @@
 #include "PlugInCall.h"
 #include "Verbs.h"
 
-#include "framework/MMain.h"
 #include "platform/base/ShownText.h"
+#include "plugin/BusNames.h"
 
 #include <unistd.h>
 #include <QDBusArgument>
@@ -157,8 +157,8 @@ public:
 
     QVariant call(const QString& member, const QVariantList& arguments)
     {
-        QDBusMessage m = QDBusMessage::createMethodCall(QLatin1String(MMain::ServiceName), m_path,
-                                                        QLatin1String(MMain::ProfilesInterface), member);
+        QDBusMessage m = QDBusMessage::createMethodCall(QLatin1String(bus::ServiceName), m_path,
+                                                        QLatin1String(bus::ProfilesInterface), member);
         m.setArguments(arguments);
         return CallPlugIn(m_bus, m).arguments().value(0);
     }
@@ -166,7 +166,7 @@ public:
     // Apply's Progress signals go to the line while the call runs.
     void follow(ProgressLine* line)
     {
-        m_bus.connect(QLatin1String(MMain::ServiceName), m_path, QLatin1String(MMain::ProfilesInterface),
+        m_bus.connect(QLatin1String(bus::ServiceName), m_path, QLatin1String(bus::ProfilesInterface),
                       QStringLiteral("Progress"), line, SLOT(onProgress(uint, uint, QString)));
     }
 

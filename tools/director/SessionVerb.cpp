@@ -2,8 +2,8 @@
 #include "PlugInCall.h"
 #include "Verbs.h"
 
-#include "framework/MMain.h"
 #include "platform/base/ShownText.h"
+#include "plugin/BusNames.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -23,9 +23,9 @@
 namespace director {
 namespace {
 
-const QString Service = QString::fromLatin1(MMain::ServiceName);
-const QString ObjectInterface = QString::fromLatin1(MMain::ObjectInterface);
-const QString FactoryInterface = QString::fromLatin1(MMain::FactoryInterface);
+const QString Service = QString::fromLatin1(bus::ServiceName);
+const QString ObjectInterface = QString::fromLatin1(bus::ObjectInterface);
+const QString FactoryInterface = QString::fromLatin1(bus::FactoryInterface);
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
 // The plug-in's number for a configure command whose object it did not find.

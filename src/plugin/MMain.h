@@ -6,17 +6,6 @@
 
 namespace MMain {
 
-// The service and interface names on the bus.
-inline const char* const ServiceName = "KR5MHUConfigure.LNSPlugInAPI";
-inline const char* const FactoryInterface = "KR5MHUConfigure.ClassFactory";
-inline const char* const ObjectInterface = "KR5MHUConfigure._LNSPlugInAPI";
-// The configuration profiles, a further interface on the same object.
-inline const char* const ProfilesInterface = "KR5MHUConfigure.Profiles";
-inline const char* const ObjectPathPrefix = "/LNSPlugInAPI";
-inline const char* const ErrorPrefix = "KR5MHUConfigure.Error.";
-// The object interface's help text, as directors show it.
-inline const char* const ObjectInterfaceHelp = "KR5MM-HU LNS Plug-In";
-
 // What a command line asks for.
 enum class Command { ComStart, RegServer, UnregServer, RegPlugIn, DeregPlugIn, ShowWindow };
 struct ParsedCommandLine {

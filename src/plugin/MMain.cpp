@@ -1,12 +1,14 @@
-#include "framework/MMain.h"
+#include "plugin/MMain.h"
+
+#include "plugin/BusNames.h"
 
 #include "framework/Identity.h"
-#include "framework/LNSPlugInAPI.h"
 #include "framework/PlugInSession.h"
 #include "platform/automation/Activation.h"
 #include "platform/automation/AutomationServer.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
+#include "plugin/LNSPlugInAPI.h"
 #include "registration/PlugInRegistration.h"
 #include "registration/fRegisterPlugIn.h"
 #include "ui/main/fMain.h"
@@ -72,9 +74,10 @@ int serveBus()
     framework::PlugInSession session;
     PlugInHost host(session);
     modSnapshot::InstallFromEnvironment();
-    automation::ServerConfig config{QString::fromLatin1(ServiceName),     QString::fromLatin1(FactoryInterface),
-                                    QString::fromLatin1(ObjectInterface), QString::fromLatin1(ObjectPathPrefix),
-                                    QString::fromLatin1(ErrorPrefix),     QString::fromLatin1(ObjectInterfaceHelp)};
+    automation::ServerConfig config{
+        QString::fromLatin1(bus::ServiceName),     QString::fromLatin1(bus::FactoryInterface),
+        QString::fromLatin1(bus::ObjectInterface), QString::fromLatin1(bus::ObjectPathPrefix),
+        QString::fromLatin1(bus::ErrorPrefix),     QString::fromLatin1(bus::ObjectInterfaceHelp)};
     auto* server = new automation::AutomationServer(
         config, [&host](const QString& owner) { return std::make_unique<LNSPlugInAPI>(host, owner); },
         QDBusConnection::sessionBus(), qApp);
@@ -85,7 +88,7 @@ int serveBus()
     QObject::connect(server, &automation::AutomationServer::connectionLost, [] { toolkit::EndProgram(0); });
     QString error;
     if (!server->start(true, &error)) {
-        std::fprintf(stderr, "KR5MHUConfigure: cannot serve %s on the session bus: %s\n", ServiceName,
+        std::fprintf(stderr, "KR5MHUConfigure: cannot serve %s on the session bus: %s\n", bus::ServiceName,
                      qPrintable(error));
         return 1;
     }
@@ -138,9 +141,10 @@ int Main(int argc, char** argv)
     case Command::UnregServer: {
         // A status 1 always says why: the registration that started us shows it.
         QString reason;
-        const bool done = parsed.command == Command::RegServer
-                              ? automation::WriteActivationFileForThisProgram(QString::fromLatin1(ServiceName), &reason)
-                              : automation::RemoveActivationFile(QString::fromLatin1(ServiceName), &reason);
+        const bool done =
+            parsed.command == Command::RegServer
+                ? automation::WriteActivationFileForThisProgram(QString::fromLatin1(bus::ServiceName), &reason)
+                : automation::RemoveActivationFile(QString::fromLatin1(bus::ServiceName), &reason);
         if (!done)
             std::fprintf(stderr, "KR5MHUConfigure: cannot %s the server on the session bus: %s\n",
                          parsed.command == Command::RegServer ? "register" : "deregister", qPrintable(reason));

@@ -1,5 +1,5 @@
 // The command-line grammar: which start does what.
-#include "framework/MMain.h"
+#include "plugin/MMain.h"
 
 #include <QtTest>
 

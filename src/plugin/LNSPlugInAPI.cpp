@@ -1,11 +1,12 @@
-#include "framework/LNSPlugInAPI.h"
+#include "plugin/LNSPlugInAPI.h"
 
 #include "device/ConfigModel.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"
-#include "framework/MMain.h"
 #include "platform/base/ShownText.h"
 #include "platform/toolkit/Events.h"
+#include "plugin/BusNames.h"
+#include "plugin/MMain.h"
 #include "profiles/Profiles.h"
 #include "registration/CommandRegistration.h"
 #include "registration/ResourceFiles.h"
@@ -27,7 +28,7 @@ using framework::PlugInError;
 namespace {
 
 const QString MovedWhileMinimized = QStringLiteral("Plug-in can't be moved or sized while minimized or maximized");
-const QString Profiles = QString::fromLatin1(MMain::ProfilesInterface);
+const QString Profiles = QString::fromLatin1(bus::ProfilesInterface);
 // The runtime's number for an argument the procedure does not take.
 constexpr qint32 InvalidProcedureCall = 5;
 
