@@ -17,9 +17,10 @@ runner=${RUN_CLANG_TIDY:-run-clang-tidy}
 command -v "$runner" >/dev/null || { echo "check-tidy: $runner not found (Debian package clang-tidy)" >&2; exit 2; }
 [ -f build/compile_commands.json ] || { echo "check-tidy: no build/compile_commands.json; run scripts/setup.sh first" >&2; exit 2; }
 
-# Our own headers are checked too, not Qt's nor the generated ones in build/.
+# Our own headers are checked too, not Qt's nor the generated ones in build/. The program's headers are
+# reached through each library's include root in build/include (links into src/), so that is ours too.
 start=$(date +%s)
-if "$runner" -p build -j2 -quiet -header-filter="^$root/($folders)/" "^$root/($folders)/" > build/clang-tidy.log 2>&1; then
+if "$runner" -p build -j2 -quiet -header-filter="^$root/(($folders)|build/include)/" "^$root/($folders)/" > build/clang-tidy.log 2>&1; then
   echo "check-tidy: clean ($(( $(date +%s) - start )) s)"
 else
   sed 's/\x1b\[[0-9;]*m//g' build/clang-tidy.log | grep -E '(error|warning):' | sort -u || true

@@ -8,6 +8,7 @@
 // are 1-based by position and also looked up by name; a name or position that does not exist fails
 // with ErrItemNotFound.
 #include "platform/base/ComError.h"
+#include "platform/objectserver/ObjectServerErrors.h"
 
 #include <QObject>
 #include <QString>
@@ -17,28 +18,6 @@ namespace lns {
 
 template <class T>
 using Ptr = std::shared_ptr<T>;
-
-inline constexpr qint32 ObjectServerErrorBase = static_cast<qint32>(0x80040000u);
-
-// Codes added to ObjectServerErrorBase.
-enum ErrorCode : qint32 {
-    ErrDatabase = 4000,              // the database cannot be opened, read or written
-    ErrNotOpen = 4001,               // the object server, network or system is not open
-    ErrItemNotFound = 4010,          // no item of that name or position
-    ErrNameInUse = 4011,             // a name that must be unique is taken
-    ErrInvalidName = 4012,           // empty or otherwise unusable name
-    ErrInvalidArgument = 4013,       // an argument out of range
-    ErrNoNetworkInterface = 4020,    // the system opens only with its network interface attached
-    ErrImportFailed = 4030,          // a template import from an XIF / XFB was refused
-    ErrDeviceCommunication = 18200,  // the device does not answer
-    ErrWriteFailed = 18034,          // the device refused the write
-    ErrFormatFailed = 18035,         // a value could not be formatted or parsed
-};
-
-inline qint32 ObjectServerError(qint32 code)
-{
-    return ObjectServerErrorBase + code;
-}
 
 class AppDevice;
 class AppDevices;

@@ -1,7 +1,7 @@
 #include "platform/objectserver/Xif.h"
 
 #include "platform/base/HexDigits.h"
-#include "platform/objectserver/ObjectServer.h"
+#include "platform/objectserver/ObjectServerErrors.h"
 
 #include <QFile>
 #include <QFileInfo>
