@@ -21,7 +21,8 @@ QString PathOf(const QString& network, const QString& system, const QString& sub
 
 }  // namespace
 
-DeviceSession::DeviceSession(const QString& network, qint16 units)
+DeviceSession::DeviceSession(const QString& network, qint16 units, std::unique_ptr<lns::ObjectServer> server)
+    : m_session(std::move(server))
 {
     m_session.DisplayUnits = units;
     try {

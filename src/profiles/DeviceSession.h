@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class CNvCpTable;
 
@@ -19,8 +20,9 @@ namespace profiles {
 
 class DeviceSession {
 public:
-    // Opens the network; raises 20006 "Cannot open the network ..." when it cannot.
-    DeviceSession(const QString& network, qint16 units);
+    // Opens the network on the object server given (none: the installation's own); raises 20006
+    // "Cannot open the network ..." when it cannot.
+    DeviceSession(const QString& network, qint16 units, std::unique_ptr<lns::ObjectServer> server = nullptr);
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;

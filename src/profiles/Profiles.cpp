@@ -267,13 +267,18 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
     return outcome;
 }
 
+std::unique_ptr<lns::ObjectServer> Made(const ObjectServerMaker& objectServer)
+{
+    return objectServer ? objectServer() : nullptr;
+}
+
 Report Run(const QString& network, const QStringList& devicePaths, const QString& profileJson,
            const ApplyOptions& options, framework::ActivityLog& log)
 {
     if (const std::optional<QString> problem = DeviceListProblem(devicePaths))
         throw framework::PlugInError(ErrTooManyDevices, *problem);
     const CheckedProfile profile = CheckProfile(profileJson);
-    DeviceSession session(network, profile.document.units);
+    DeviceSession session(network, profile.document.units, Made(options.objectServer));
     Report report;
     report.dryRun = options.dryRun;
     const quint32 total = quint32(devicePaths.size());
@@ -367,19 +372,19 @@ Report ApplyToModel(const QString& network, qint16 modelCode, const QString& pro
 {
     // The profile is refused before a network is walked for it.
     Check(profileJson);
-    return Run(network, DevicesOfModel(network, modelCode), profileJson, options, log);
+    return Run(network, DevicesOfModel(network, modelCode, options.objectServer), profileJson, options, log);
 }
 
 Report ApplyToSubsystem(const QString& network, const QString& subsystemPath, const QString& profileJson,
                         const ApplyOptions& options, framework::ActivityLog& log)
 {
     Check(profileJson);
-    return Run(network, DevicesOfSubsystem(network, subsystemPath), profileJson, options, log);
+    return Run(network, DevicesOfSubsystem(network, subsystemPath, options.objectServer), profileJson, options, log);
 }
 
-QStringList DevicesOfModel(const QString& network, qint16 modelCode)
+QStringList DevicesOfModel(const QString& network, qint16 modelCode, const ObjectServerMaker& objectServer)
 {
-    DeviceSession session(network, 0);
+    DeviceSession session(network, 0, Made(objectServer));
     QStringList found;
     for (const QString& path : session.DevicePaths()) {
         try {
@@ -396,9 +401,10 @@ QStringList DevicesOfModel(const QString& network, qint16 modelCode)
     return found;
 }
 
-QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath)
+QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath,
+                               const ObjectServerMaker& objectServer)
 {
-    DeviceSession session(network, 0);
+    DeviceSession session(network, 0, Made(objectServer));
     framework::ConnectionState& link = session.Session().Link();
     const qsizetype count = framework::ParseObjectPath(link, subsystemPath);
     const QString subsystem = framework::PathComponent(link, count, true);

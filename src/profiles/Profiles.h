@@ -20,12 +20,14 @@
 // Device status and item state: see Report.h. "leftNew" lists, for a device partly written, the
 // variables that kept the profile's bytes.
 #include "framework/ActivityLog.h"
+#include "platform/objectserver/ObjectServer.h"
 #include "profiles/Report.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace profiles {
@@ -45,6 +47,8 @@ inline constexpr qsizetype MaxDevicesPerApply = 10000;
 inline constexpr qsizetype MaxPathLength = 1024;
 
 using Progress = std::function<void(quint32 done, quint32 total, const QString& path)>;
+// Makes the object server a call works on; none: the installation's own.
+using ObjectServerMaker = std::function<std::unique_ptr<lns::ObjectServer>()>;
 
 // How an apply runs.
 struct ApplyOptions {
@@ -54,6 +58,7 @@ struct ApplyOptions {
     // Asked after each device, and while waiting for a store that went away: true ends the apply
     // there (the director that asked for it has gone). The report then holds the devices done.
     std::function<bool()> stop = {};
+    ObjectServerMaker objectServer = {};
 };
 
 // Checks the profile as an apply does before it opens a network: raises ErrProfileRefused naming the
@@ -82,8 +87,9 @@ Report ApplyToSubsystem(const QString& network, const QString& subsystemPath, co
 
 // The paths of the KR5M-HU thermostats of the network whose model code is modelCode (devices that do
 // not answer cannot say theirs and are left out).
-QStringList DevicesOfModel(const QString& network, qint16 modelCode);
+QStringList DevicesOfModel(const QString& network, qint16 modelCode, const ObjectServerMaker& objectServer = {});
 // The paths of every device of the subsystem ("Floor 1", or a path ending in it).
-QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath);
+QStringList DevicesOfSubsystem(const QString& network, const QString& subsystemPath,
+                               const ObjectServerMaker& objectServer = {});
 
 }  // namespace profiles

@@ -1,7 +1,10 @@
 // Profiles on the demo installation: what Save writes, the profiles Apply refuses whole, the report of
 // an apply (and a dry run) over devices that lack items, do not answer, already match, are of another
 // kind or keep another value than was written, and the same bytes from metric and imperial profiles.
+#include "platform/objectserver/ObjectServerFactory.h"
+#include "platform/objectserver/SqlObjectServer.h"
 #include "platform/objectserver/Xif.h"
+#include "platform/registry/LonWorksInstallation.h"
 #include "profiles/Profiles.h"
 #include "support/DemoWorld.h"
 #include "support/Failures.h"
@@ -358,6 +361,38 @@ void TestProfiles::devicesOfModelAndSubsystem()
     QCOMPARE(
         model ? profiles::DevicesOfModel(Network, qint16(model)) : profiles::DevicesOfSubsystem(Network, subsystem),
         expected);
+
+    // The same on an object server handed in, with the installation the registry names now one without
+    // a network database (the same types format the values): the calls find the devices, and an apply
+    // writes them, only through the server given.
+    const QString demo = world.lonWorksPath();
+    QTemporaryDir elsewhere;
+    QVERIFY(QFile::link(demo + "/types", elsewhere.path() + "/types"));
+    QVERIFY(registry::SetLonWorksPathSetting(elsewhere.path()));
+    int made = 0;
+    const profiles::ObjectServerMaker server = [&] {
+        ++made;
+        return std::make_unique<lns::SqlObjectServer>(demo);
+    };
+    QCOMPARE(model ? profiles::DevicesOfModel(Network, qint16(model), server)
+                   : profiles::DevicesOfSubsystem(Network, subsystem, server),
+             expected);
+    fLog log;
+    const QString profile = QStringLiteral("{\"format\": \"KR5M-HU profile\", \"version\": 1, \"programId\": "
+                                           "\"8000D3550004040B\", \"model\": 45, \"units\": \"metric\", "
+                                           "\"values\": {\"TOccTime\": 9}}");
+    const profiles::Report report =
+        model ? profiles::ApplyToModel(Network, qint16(model), profile, {.objectServer = server}, log)
+              : profiles::ApplyToSubsystem(Network, subsystem, profile, {.objectServer = server}, log);
+    QCOMPARE(made, 3);
+    QCOMPARE(qsizetype(report.devices.size()), expected.size());
+    QVERIFY(!QFile::exists(lns::ObjectServerDatabasePath(elsewhere.path())));
+    QVERIFY(registry::SetLonWorksPathSetting(demo));
+    for (const QString& path : expected) {
+        const auto ref = testsupport::DemoWorld::refOf(Network, path);
+        const bool answers = !world.admin().deviceFaults(ref).unreachable;
+        QCOMPARE(world.admin().nvText(ref, "nciGenOpts").split(' ').value(16) == QLatin1String("9"), answers);
+    }
 }
 
 // On a PostgreSQL store of the test's own (cmake/with-own-postgres.sh): the server goes down for two

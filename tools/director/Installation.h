@@ -17,7 +17,7 @@ inline QString MissingInstallation(const QString& verb)
 {
     const QString folder = registry::LonWorksPath();
     const lns::sql::StoreLocation store = lns::sql::ChooseStore(folder);
-    if (store.postgres) {
+    if (store.store == lns::sql::Store::PostgreSQL) {
         // The database is the server's, shared by every workstation; this machine holds the folder.
         if (QFileInfo(folder).isDir())
             return QString();
@@ -25,7 +25,7 @@ inline QString MissingInstallation(const QString& verb)
                               "\"lnsdirector demo-setup\" makes one")
             .arg(verb, folder);
     }
-    const QString database = store.file;
+    const QString database = store.address;
     if (QFileInfo::exists(database))
         return QString();
     return QStringLiteral("lnsdirector %1: there is no LonWorks installation at %2 (its object-server database %3 "

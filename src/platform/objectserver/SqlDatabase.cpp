@@ -17,14 +17,14 @@
 namespace lns::sql {
 
 Database::Database(const StoreLocation& location, const QString& source)
-    : m_file(location.postgres ? location.uri : location.file), m_source(source), m_postgres(location.postgres)
+    : m_file(location.address), m_source(source), m_postgres(location.store == Store::PostgreSQL)
 {
     static QAtomicInt counter;
     m_connection = QStringLiteral("objectserver-%1").arg(counter.fetchAndAddRelaxed(1));
-    if (m_postgres)
-        openPostgres(location.uri);
-    else
-        openSqlite(location.file);
+    switch (location.store) {
+    case Store::PostgreSQL: openPostgres(location.address); break;
+    case Store::SQLite: openSqlite(location.address); break;
+    }
 }
 
 void Database::openPostgres(const QString& uri)

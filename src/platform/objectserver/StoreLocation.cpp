@@ -14,8 +14,8 @@ StoreLocation ChooseStore(const QString& lonWorksPath)
     if (setting.isEmpty())
         setting = registry::LonWorksSetting(QString::fromLatin1(ObjectServerValue)).trimmed();
     if (setting.isEmpty())
-        return {false, ObjectServerDatabasePath(lonWorksPath), QString()};
-    return {true, QString(), setting};
+        return {Store::SQLite, ObjectServerDatabasePath(lonWorksPath)};
+    return {Store::PostgreSQL, setting};
 }
 
 QList<std::pair<QString, QString>> ConnectionKeywords(const QString& uri)

@@ -11,10 +11,13 @@ namespace lns::sql {
 inline const char* const ObjectServerEnvironment = "LONWORKS_OBJECT_SERVER";
 inline const char* const ObjectServerValue = "Object Server";
 
+// The stores the object server keeps its networks in; a new one is a value here, a case in
+// ChooseStore and one in Database's constructor.
+enum class Store { SQLite, PostgreSQL };
+
 struct StoreLocation {
-    bool postgres = false;
-    QString file;  // the SQLite file
-    QString uri;   // the PostgreSQL connection URI
+    Store store = Store::SQLite;
+    QString address;  // SQLite: the file; PostgreSQL: the connection URI
 };
 
 StoreLocation ChooseStore(const QString& lonWorksPath);

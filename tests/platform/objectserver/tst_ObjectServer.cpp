@@ -1320,9 +1320,8 @@ void TestObjectServer::storeChoice()
                                QString::fromLatin1(lns::sql::ObjectServerValue), registry::StringValue(registry)));
     }
     const lns::sql::StoreLocation location = lns::sql::ChooseStore(path());
-    QCOMPARE(location.postgres, !uri.isEmpty());
-    QCOMPARE(location.uri, uri);
-    QCOMPARE(location.file, uri.isEmpty() ? lns::ObjectServerDatabasePath(path()) : QString());
+    QCOMPARE(location.store, uri.isEmpty() ? lns::sql::Store::SQLite : lns::sql::Store::PostgreSQL);
+    QCOMPARE(location.address, uri.isEmpty() ? lns::ObjectServerDatabasePath(path()) : uri);
     QStringList found;
     for (const auto& [key, value] : lns::sql::ConnectionKeywords(uri))
         found << key + QLatin1Char('=') + value;
