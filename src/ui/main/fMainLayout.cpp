@@ -2,13 +2,10 @@
 
 #include "device/ConfigModel.h"
 #include "device/Units.h"
-#include "platform/base/Numbers.h"
 #include "ui/main/ElidedLabel.h"
+#include "ui/main/FieldAccessibility.h"
 #include "ui/main/SetpointBand.h"
 
-#include <QAbstractItemView>
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -41,59 +38,6 @@ protected:
     void nextCheckState() override {}
 };
 
-// A list as assistive technology sees it: Qt's own combo box names itself by its current entry on this
-// platform ("PERMANENT", "4"), so a reader could not tell what the list is for. This one is named by
-// its accessible name, keeps the entry as its value, and opens its list as the action.
-class NamedComboBox : public QAccessibleWidget {
-public:
-    explicit NamedComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Value ? combo()->currentText() : QAccessibleWidget::text(t);
-    }
-
-    // The entries' list, once the list has been made (made on first opening).
-    int childCount() const override { return list() ? 1 : 0; }
-    QAccessibleInterface* child(int index) const override
-    {
-        return index == 0 && list() ? QAccessible::queryAccessibleInterface(list()) : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface* child) const override
-    {
-        return child && list() && child->object() == list() ? 0 : -1;
-    }
-
-    QStringList actionNames() const override
-    {
-        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
-    }
-    void doAction(const QString& actionName) override
-    {
-        if (actionName == showMenuAction() || actionName == pressAction())
-            combo()->showPopup();
-        else
-            QAccessibleWidget::doAction(actionName);
-    }
-
-private:
-    QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
-    QAbstractItemView* list() const { return combo()->findChild<QAbstractItemView*>(); }
-};
-
-// The window's lists. Known by their type rather than by their name: adding the entries already asks
-// for a list's accessible interface, before the row it sits in names it.
-class FieldList : public QComboBox {
-public:
-    using QComboBox::QComboBox;
-};
-
-QAccessibleInterface* NamedComboBoxes(const QString&, QObject* object)
-{
-    auto* list = dynamic_cast<FieldList*>(object);
-    return list ? new NamedComboBox(list) : nullptr;
-}
-
 // The name a control is known by to assistive technology, when its caption alone does not say it.
 template <typename W>
 W* Spoken(W* widget, const QString& name)
@@ -106,20 +50,6 @@ W* Spoken(W* widget, const QString& name)
 QString Spoken(QString caption)
 {
     return caption.remove(QLatin1Char('&'));
-}
-
-// A unit caption as it is read out.
-QString UnitWords(const QString& caption)
-{
-    static const std::map<QString, QString> words{{device::UnitSymbol(0), QStringLiteral("degrees Celsius")},
-                                                  {device::UnitSymbol(1), QStringLiteral("degrees Fahrenheit")},
-                                                  {QStringLiteral("%"), QStringLiteral("percent")},
-                                                  {QStringLiteral("Min"), QStringLiteral("minutes")},
-                                                  {QStringLiteral("Minutes"), QStringLiteral("minutes")},
-                                                  {QStringLiteral("Hours"), QStringLiteral("hours")},
-                                                  {QStringLiteral("Sec"), QStringLiteral("seconds")}};
-    const auto found = words.find(caption);
-    return found == words.end() ? caption : found->second;
 }
 
 class Builder {
@@ -484,7 +414,7 @@ device::WindowControls FMainControls::windowControls() const
 
 FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
 {
-    static const bool namedLists = (QAccessible::installFactory(NamedComboBoxes), true);
+    static const bool namedLists = (InstallFieldListAccessibility(), true);
     Q_UNUSED(namedLists);
     FMainControls c;
     Builder b(c, units);
@@ -584,38 +514,4 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
 
     DescribeFields(c, units);
     return c;
-}
-
-void DescribeFields(const FMainControls& c, qint16 units)
-{
-    using device::config::Binding;
-    const int column = units == 0 ? 0 : 1;
-    for (const device::config::Item& item : device::config::Items()) {
-        QWidget* field = nullptr;
-        QString description;
-        if (item.binding == Binding::TextBox && c.txtNvi.count(item.controlIndex)) {
-            field = c.txtNvi.at(item.controlIndex);
-            if (item.kind == device::config::ItemKind::ReadOnly) {
-                description = QStringLiteral("Read only.");
-            } else if (item.limited) {
-                const auto unit = c.fieldUnits.find(item.controlIndex);
-                description =
-                    QStringLiteral("%1 from %2 to %3%4.")
-                        .arg(unit == c.fieldUnits.end()
-                                 ? QStringLiteral("A number")
-                                 : QStringLiteral("In ") + UnitWords(unit->second->text()) + QLatin1Char(','),
-                             numbers::ShortestNumber(item.min[column]), numbers::ShortestNumber(item.max[column]),
-                             item.wholeNumbers ? QStringLiteral(", whole numbers only") : QString());
-            }
-        } else if (item.binding == Binding::ComboBox && c.cbNvi.count(item.controlIndex)) {
-            field = c.cbNvi.at(item.controlIndex);
-            description = QStringLiteral("One of %1.").arg(item.choices.join(QStringLiteral(", ")));
-        }
-        if (!field)
-            continue;
-        // The item's own description says best what the field holds; without one, the caption.
-        if (!item.description.isEmpty())
-            field->setAccessibleName(item.description);
-        field->setAccessibleDescription(description);
-    }
 }
