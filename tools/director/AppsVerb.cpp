@@ -1,15 +1,57 @@
 // apps: the component applications of a network, read from the object server's database.
+#include "ErrorLine.h"
 #include "Installation.h"
+#include "OpenedNetwork.h"
 #include "Verbs.h"
 
 #include "platform/base/ComError.h"
-#include "platform/base/ShownText.h"
-#include "platform/objectserver/ObjectServerAdmin.h"
 
 #include <QJsonArray>
 
 namespace director {
 namespace {
+
+struct AppLine {
+    QString owner;  // "" the object server, "system", a template, or template/LonMark object
+    QString name;
+    QString progId;
+    qint32 objectClass = 0;
+    qint32 commandId = 0;
+    bool isDefault = false;
+};
+
+void Append(QList<AppLine>& lines, const QString& owner, lns::ComponentApps& apps)
+{
+    for (qint32 i = 1; i <= apps.ComponentAppsCount(); ++i) {
+        const lns::Ptr<lns::ComponentApp> app = apps.ComponentAppsItem(i);
+        lines.append(
+            {owner, app->Name(), app->AppProgId(), app->AppObjectClass(), app->AppCommandId(), app->AppIsDefault()});
+    }
+}
+
+// The object server's applications, the system's, each template's, then each template LonMark object's.
+QList<AppLine> ComponentApps(OpenedNetwork& network)
+{
+    QList<AppLine> lines;
+    Append(lines, QString(), *network.server().ObjectServerComponentApps());
+    Append(lines, QStringLiteral("system"), *network.system().SystemComponentApps());
+    const lns::Ptr<lns::DeviceTemplates> templates =
+        network.system().SystemTemplateLibrary()->TemplateLibraryDeviceTemplates();
+    for (qint32 t = 1; t <= templates->Count(); ++t) {
+        const lns::Ptr<lns::DeviceTemplate> deviceTemplate = templates->DeviceTemplatesItem(t);
+        Append(lines, deviceTemplate->TemplateName(), *deviceTemplate->TemplateComponentApps());
+    }
+    for (qint32 t = 1; t <= templates->Count(); ++t) {
+        const lns::Ptr<lns::DeviceTemplate> deviceTemplate = templates->DeviceTemplatesItem(t);
+        const lns::Ptr<lns::LonMarkObjects> objects = deviceTemplate->TemplateInterface()->InterfaceLonMarkObjects();
+        for (qint32 o = 1; o <= objects->LonMarkObjectsCount(); ++o) {
+            const lns::Ptr<lns::LonMarkObject> object = objects->LonMarkObjectsItem(o);
+            Append(lines, deviceTemplate->TemplateName() + QLatin1Char('/') + object->Name(),
+                   *object->LonMarkObjectComponentApps());
+        }
+    }
+    return lines;
+}
 
 int runApps(QStringList arguments)
 {
@@ -23,13 +65,9 @@ int runApps(QStringList arguments)
         return 1;
     }
     try {
-        lns::admin::ObjectServerAdmin admin;
-        if (!admin.hasNetwork(arguments[0])) {
-            Err(QStringLiteral("lnsdirector apps: no network named '%1'").arg(shown::Shown(arguments[0])));
-            return 1;
-        }
+        OpenedNetwork network(arguments[0]);
         QJsonArray apps;
-        for (const lns::admin::ComponentAppInfo& app : admin.componentApps(arguments[0])) {
+        for (const AppLine& app : ComponentApps(network)) {
             if (json)
                 apps.append(QJsonObject{{QStringLiteral("owner"), app.owner},
                                         {QStringLiteral("name"), app.name},
@@ -46,7 +84,7 @@ int runApps(QStringList arguments)
         if (json)
             OutJson({{QStringLiteral("network"), arguments[0]}, {QStringLiteral("apps"), apps}});
     } catch (const com::ComError& e) {
-        Err(QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), e.description()));
+        Err(ErrorLine(e));
         return 1;
     }
     return 0;

@@ -1,9 +1,8 @@
 // list NETWORK: the network's devices, one object path a line, as a director passes them to SendCommand.
 #include "ErrorLine.h"
 #include "Installation.h"
+#include "OpenedNetwork.h"
 #include "Verbs.h"
-
-#include "platform/objectserver/ObjectServerAdmin.h"
 
 #include <QJsonArray>
 
@@ -22,8 +21,7 @@ int runList(QStringList arguments)
         return 1;
     }
     try {
-        lns::admin::ObjectServerAdmin admin;
-        const QStringList paths = admin.devicePaths(arguments.first());
+        const QStringList paths = OpenedNetwork(arguments.first()).devicePaths();
         if (json)
             OutJson({{QStringLiteral("network"), arguments.first()},
                      {QStringLiteral("devices"), QJsonArray::fromStringList(paths)}});

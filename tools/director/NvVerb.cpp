@@ -2,12 +2,12 @@
 // the plug-in does it (open server, network, system, then subsystem, device and variable by name).
 #include "ErrorLine.h"
 #include "Installation.h"
+#include "OpenedNetwork.h"
 #include "Verbs.h"
 
 #include "platform/base/ShownText.h"
-#include "platform/objectserver/ObjectServerAdmin.h"
-#include "platform/objectserver/ObjectServerFactory.h"
 #include "platform/objectserver/ValueFormats.h"
+#include "platform/registry/LonWorksInstallation.h"
 
 #include <optional>
 
@@ -112,33 +112,26 @@ int runNv(const QStringList& arguments)
         Err(missing);
         return 1;
     }
-    std::unique_ptr<lns::ObjectServer> server = lns::CreateObjectServer();
-    lns::Ptr<lns::Network> network;
-    lns::Ptr<lns::System> system;
-    int status = 0;
     try {
-        server->OpenObjectServer();
-        network = server->Networks()->Item(r.network);
-        network->OpenNetwork();
-        system = network->NetworkSystems()->Item(1);
-        SplitPath(r, system->SystemName());
-        system->OpenSystem();
+        OpenedNetwork network(r.network);
+        lns::System& system = network.system();
+        SplitPath(r, system.SystemName());
         const lns::Ptr<lns::AppDevice> device =
-            system->SystemSubsystems()->Item(r.subsystem)->SubsystemAppDevices()->Item(r.device);
+            system.SystemSubsystems()->Item(r.subsystem)->SubsystemAppDevices()->Item(r.device);
         const lns::Ptr<lns::NetworkVariable> nv =
             device->DeviceInterface()->InterfaceNetworkVariables()->NvCollectionItem(r.nv);
         QString format;
         if (r.format) {
             format = *r.format;
         } else {
-            // The variable's size, which the object server's interface does not tell, for the probe.
-            lns::admin::ObjectServerAdmin admin;
-            const lns::admin::DeviceRef ref{r.network, r.subsystem, r.device};
-            format = DefaultFormat(nv->NvTypeName(), admin.nvRaw(ref, r.nv).size(), admin.lonWorksPath());
+            // The variable's size for the probe: its bytes as the device holds them, one field each.
+            nv->SetNvFormatSpec(QStringLiteral("RAW"));
+            const qsizetype size = nv->NvFormattedValue().split(QLatin1Char('\t')).size();
+            format = DefaultFormat(nv->NvTypeName(), size, registry::LonWorksPath());
         }
         nv->SetNvFormatSpec(format);
         const QString devicePath =
-            QStringLiteral("%1/%2/%3/%4").arg(r.network, system->SystemName(), r.subsystem, r.device);
+            QStringLiteral("%1/%2/%3/%4").arg(r.network, system.SystemName(), r.subsystem, r.device);
         if (!r.json)
             Out(QStringLiteral("%1 %2 %3").arg(devicePath, r.nv, format));
         if (r.write)
@@ -154,22 +147,12 @@ int runNv(const QStringList& arguments)
             Out(value);
     } catch (const UsageError& e) {
         Err(e.message);
-        status = 2;
+        return 2;
     } catch (const com::ComError& e) {
         Err(ErrorLine(e));
-        status = 1;
+        return 1;
     }
-    // Closing is tidying up: a failure here changes nothing that was done.
-    try {
-        if (system && system->SystemIsOpen())
-            system->CloseSystem();
-        if (network && network->NetworkIsOpen())
-            network->CloseNetwork();
-        if (server->ObjectServerIsOpen())
-            server->CloseObjectServer();
-    } catch (const com::ComError&) {
-    }
-    return status;
+    return 0;
 }
 
 const bool registered = RegisterVerb(Verb{

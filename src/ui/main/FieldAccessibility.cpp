@@ -15,7 +15,6 @@
 
 #include <map>
 
-
 namespace {
 
 // A list as assistive technology sees it: Qt's own combo box names itself by its current entry on this

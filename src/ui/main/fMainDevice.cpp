@@ -14,7 +14,6 @@
 #include "ui/log/fLog.h"
 #include "ui/progress/fProgress.h"
 
-
 using framework::Go;
 using framework::Step;
 using framework::StepFailurePolicy;
