@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build g++                          # the build
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev # Qt 6 Widgets, SQL, D-Bus, Test (+ the GL headers Qt's CMake files ask for)
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n # the translations: lupdate / lrelease, and Qt's own for its buttons
   libqt6sql6-sqlite                              # SQLite driver for the object server and the registry
   libqt6sql6-psql postgresql                     # PostgreSQL store: Qt's driver, and the private server the tests start
   dbus-daemon dbus-bin                           # the session bus: automation server, tests (dbus-run-session)

@@ -8,6 +8,7 @@
 #include "platform/automation/AutomationServer.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/Translations.h"
 #include "plugin/LNSPlugInAPI.h"
 #include "registration/PlugInRegistration.h"
 #include "registration/fRegisterPlugIn.h"
@@ -133,6 +134,7 @@ int Main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     toolkit::InstallMessageBoxesFromEnvironment();
+    toolkit::InstallTranslations();
     framework::LoadPlugInIdentity();
 
     switch (parsed.command) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -46,9 +47,10 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
 
 QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const headers[] = {"Time", "Action", "Results"};
+    static const char* const headers[] = {QT_TRANSLATE_NOOP("fLog", "Time"), QT_TRANSLATE_NOOP("fLog", "Action"),
+                                          QT_TRANSLATE_NOOP("fLog", "Results")};
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 3)
-        return QString::fromLatin1(headers[section]);
+        return QCoreApplication::translate("fLog", headers[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

@@ -28,7 +28,7 @@
 
 namespace {
 
-const QString CanceledText = QStringLiteral("Action canceled by user");
+const char* const CanceledText = QT_TRANSLATE_NOOP("fLog", "Action canceled by user");
 
 QIcon roundIcon(const QColor& colour)
 {
@@ -56,7 +56,7 @@ int FileStatus(const QString& path)
 fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("fLog"));
-    setWindowTitle(QStringLiteral("Network activity logging"));
+    setWindowTitle(tr("Network activity logging"));
     // A tool window: closing it hides it and must never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
 
@@ -84,14 +84,14 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
     frmBottom->setObjectName(QStringLiteral("frmBottom"));
     frmBottom->setFrameShape(QFrame::NoFrame);
 
-    cbOpenOnError = new QCheckBox(QStringLiteral("Show on error"), frmBottom);
+    cbOpenOnError = new QCheckBox(tr("Show on error"), frmBottom);
     cbOpenOnError->setObjectName(QStringLiteral("cbOpenOnError"));
     cbOpenOnError->setChecked(true);
-    cmdSave = new QPushButton(QStringLiteral("&Save"), frmBottom);
+    cmdSave = new QPushButton(tr("&Save"), frmBottom);
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    cmdClear = new QPushButton(QStringLiteral("Clea&r"), frmBottom);
+    cmdClear = new QPushButton(tr("Clea&r"), frmBottom);
     cmdClear->setObjectName(QStringLiteral("cmdClear"));
-    cmdClose = new QPushButton(QStringLiteral("&Close"), frmBottom);
+    cmdClose = new QPushButton(tr("&Close"), frmBottom);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
 
     StatusBar1 = new QStatusBar(this);
@@ -269,20 +269,20 @@ void fLog::cmdSave_Click()
 {
     const QString title = framework::ApplicationTitle();
     toolkit::FileDialogRequest request;
-    request.title = QStringLiteral("Save As...");
+    request.title = tr("Save As...");
     request.fileName = QStringLiteral("ActivityLog");
     request.defaultExtension = QStringLiteral("*.csv");
-    request.filter = QStringLiteral("Comma separated values (*.csv) |*.csv | All Files (*.*) | *.*");
+    request.filter = tr("Comma separated values (*.csv) |*.csv | All Files (*.*) | *.*");
     const std::optional<QString> chosen = toolkit::GetSaveFileName(request);
     if (!chosen) {
-        toolkit::MsgBox(CanceledText, toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
+        toolkit::MsgBox(tr(CanceledText), toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
         return;
     }
     if (FileStatus(*chosen) != -1) {
-        const toolkit::Answer answer = toolkit::MsgBox(QStringLiteral("File already exists, override?"),
+        const toolkit::Answer answer = toolkit::MsgBox(tr("File already exists, override?"),
                                                        toolkit::Buttons::OkCancel, toolkit::Icon::Exclamation, title);
         if (answer != toolkit::Answer::Ok) {
-            toolkit::MsgBox(CanceledText, toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
+            toolkit::MsgBox(tr(CanceledText), toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
             return;
         }
     }
@@ -293,7 +293,7 @@ void fLog::cmdSave_Click()
 
 void fLog::cmdClear_Click()
 {
-    const toolkit::Answer answer = toolkit::MsgBox(QStringLiteral("Clear Log file ?"), toolkit::Buttons::OkCancel,
+    const toolkit::Answer answer = toolkit::MsgBox(tr("Clear Log file ?"), toolkit::Buttons::OkCancel,
                                                    toolkit::Icon::Exclamation, framework::ApplicationTitle());
     if (answer == toolkit::Answer::Ok)
         Clear();

@@ -10,12 +10,17 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 
 #include <map>
 
 namespace {
+
+struct Words {
+    Q_DECLARE_TR_FUNCTIONS(fMain)
+};
 
 // A list as assistive technology sees it: Qt's own combo box names itself by its current entry on this
 // platform ("PERMANENT", "4"), so a reader could not tell what the list is for. This one is named by
@@ -66,13 +71,14 @@ QAccessibleInterface* NamedComboBoxes(const QString&, QObject* object)
 // A unit caption as it is read out.
 QString UnitWords(const QString& caption)
 {
-    static const std::map<QString, QString> words{{device::UnitSymbol(0), QStringLiteral("degrees Celsius")},
-                                                  {device::UnitSymbol(1), QStringLiteral("degrees Fahrenheit")},
-                                                  {QStringLiteral("%"), QStringLiteral("percent")},
-                                                  {QStringLiteral("Min"), QStringLiteral("minutes")},
-                                                  {QStringLiteral("Minutes"), QStringLiteral("minutes")},
-                                                  {QStringLiteral("Hours"), QStringLiteral("hours")},
-                                                  {QStringLiteral("Sec"), QStringLiteral("seconds")}};
+    // Keyed by the captions as shown, in the language shown.
+    const std::map<QString, QString> words{{device::UnitSymbol(0), Words::tr("degrees Celsius")},
+                                           {device::UnitSymbol(1), Words::tr("degrees Fahrenheit")},
+                                           {QStringLiteral("%"), Words::tr("percent")},
+                                           {Words::tr("Min"), Words::tr("minutes")},
+                                           {Words::tr("Minutes"), Words::tr("minutes")},
+                                           {Words::tr("Hours"), Words::tr("hours")},
+                                           {Words::tr("Sec"), Words::tr("seconds")}};
     const auto found = words.find(caption);
     return found == words.end() ? caption : found->second;
 }
@@ -94,26 +100,28 @@ void DescribeFields(const FMainControls& c, qint16 units)
         if (item.binding == Binding::TextBox && c.txtNvi.count(item.controlIndex)) {
             field = c.txtNvi.at(item.controlIndex);
             if (item.kind == device::config::ItemKind::ReadOnly) {
-                description = QStringLiteral("Read only.");
+                description = Words::tr("Read only.");
             } else if (item.limited) {
                 const auto unit = c.fieldUnits.find(item.controlIndex);
-                description =
-                    QStringLiteral("%1 from %2 to %3%4.")
-                        .arg(unit == c.fieldUnits.end()
-                                 ? QStringLiteral("A number")
-                                 : QStringLiteral("In ") + UnitWords(unit->second->text()) + QLatin1Char(','),
-                             numbers::ShortestNumber(item.min[column]), numbers::ShortestNumber(item.max[column]),
-                             item.wholeNumbers ? QStringLiteral(", whole numbers only") : QString());
+                const QString from = numbers::ShortestNumber(item.min[column]);
+                const QString to = numbers::ShortestNumber(item.max[column]);
+                if (unit == c.fieldUnits.end())
+                    description = item.wholeNumbers ? Words::tr("A number from %1 to %2, whole numbers only.").arg(from, to)
+                                                    : Words::tr("A number from %1 to %2.").arg(from, to);
+                else
+                    description = (item.wholeNumbers ? Words::tr("In %1, from %2 to %3, whole numbers only.")
+                                                     : Words::tr("In %1, from %2 to %3."))
+                                      .arg(UnitWords(unit->second->text()), from, to);
             }
         } else if (item.binding == Binding::ComboBox && c.cbNvi.count(item.controlIndex)) {
             field = c.cbNvi.at(item.controlIndex);
-            description = QStringLiteral("One of %1.").arg(item.choices.join(QStringLiteral(", ")));
+            description = Words::tr("One of %1.").arg(item.choices.join(QStringLiteral(", ")));
         }
         if (!field)
             continue;
         // The item's own description says best what the field holds; without one, the caption.
         if (!item.description.isEmpty())
-            field->setAccessibleName(item.description);
+            field->setAccessibleName(Words::tr(item.description.toLatin1().constData()));
         field->setAccessibleDescription(description);
     }
 }

@@ -4,6 +4,7 @@
 #include "device/Units.h"
 #include "platform/base/Numbers.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -27,10 +28,17 @@ std::optional<double> ReadValue(const std::map<QString, QString>& texts, const Q
     return numbers::ToNumber(found->second);
 }
 
+// The band's texts, in the user's language.
+struct Words {
+    Q_DECLARE_TR_FUNCTIONS(SetpointBand)
+};
+
 QString Caption(const QString& item)
 {
     const device::config::Item* found = device::config::FindSettable(item);
-    return found && !found->description.isEmpty() ? found->description : item;
+    return found && !found->description.isEmpty()
+               ? QCoreApplication::translate("fMain", found->description.toLatin1().constData())
+               : item;
 }
 
 // A scale step of 1, 2 or 5 times a power of ten that keeps the labels apart, whatever was typed.
@@ -94,9 +102,9 @@ double LabelGap(const QFontMetricsF& fm)
 QString LabelOf(const SetpointBand::Mark& mark)
 {
     if (mark.limit)
-        return mark.heating ? QStringLiteral("max") : QStringLiteral("min");
-    QString label = (mark.occupied ? QStringLiteral("occ ") : QStringLiteral("unocc ")) +
-                    (mark.heating ? QStringLiteral("heat") : QStringLiteral("cool"));
+        return mark.heating ? Words::tr("max") : Words::tr("min");
+    QString label = mark.occupied ? (mark.heating ? Words::tr("occ heat") : Words::tr("occ cool"))
+                                  : (mark.heating ? Words::tr("unocc heat") : Words::tr("unocc cool"));
     if (mark.state == SetpointBand::Mark::OutOfLimit)
         label += QStringLiteral(" !");
     else if (mark.state == SetpointBand::Mark::BrokenRule)
@@ -359,29 +367,27 @@ SetpointBand::Model SetpointBand::Model::Of(const std::map<QString, QString>& te
 QString SetpointBand::Model::description() const
 {
     if (empty())
-        return QStringLiteral("Set-point scale: no set point read.");
+        return Words::tr("Set-point scale: no set point read.");
     const auto number = [this](double value) { return numbers::ShortestNumber(value) + QLatin1Char(' ') + unit; };
     QStringList parts;
-    parts << QStringLiteral("Set-point scale from %1 to %2.").arg(number(low), number(high));
+    parts << Words::tr("Set-point scale from %1 to %2.").arg(number(low), number(high));
     for (const Mark& mark : marks) {
-        QString text = Caption(mark.item) + QStringLiteral(": ") + number(mark.value);
-        if (mark.state == Mark::OutOfLimit)
-            text += QStringLiteral(", out of its range");
-        else if (mark.state == Mark::BrokenRule)
-            text += QStringLiteral(", breaks a rule between the set points");
-        parts << text + QLatin1Char('.');
+        const QString text = mark.state == Mark::OutOfLimit   ? Words::tr("%1: %2, out of its range.")
+                             : mark.state == Mark::BrokenRule ? Words::tr("%1: %2, breaks a rule between the set points.")
+                                                              : Words::tr("%1: %2.");
+        parts << text.arg(Caption(mark.item), number(mark.value));
     }
     if (band)
-        parts << QStringLiteral("Occupied dead band from %1 to %2%3.")
-                     .arg(number(band->first), number(band->second),
-                          bandBroken ? QStringLiteral(", narrower than the dead band allows") : QString());
+        parts << (bandBroken ? Words::tr("Occupied dead band from %1 to %2, narrower than the dead band allows.")
+                             : Words::tr("Occupied dead band from %1 to %2."))
+                     .arg(number(band->first), number(band->second));
     return parts.join(QLatin1Char(' '));
 }
 
 SetpointBand::SetpointBand(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("SetpointBand"));
-    setAccessibleName(QStringLiteral("Set-point scale"));
+    setAccessibleName(Words::tr("Set-point scale"));
     setAccessibleDescription(m_model.description());
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
 }

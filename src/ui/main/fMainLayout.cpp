@@ -7,6 +7,7 @@
 #include "ui/main/SetpointBand.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,6 +23,11 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The window's texts, in the user's language (context "fMain", as the window's own).
+struct Words {
+    Q_DECLARE_TR_FUNCTIONS(fMain)
+};
 
 QString Indexed(const char* name, int index)
 {
@@ -168,25 +174,25 @@ public:
 
 void BuildHeatingCooling(Builder& b, QTabWidget* tabs)
 {
-    QGridLayout* page = Builder::Page(tabs, "tabHeatingCooling", QStringLiteral("&Heating - Cooling"));
+    QGridLayout* page = Builder::Page(tabs, "tabHeatingCooling", Words::tr("&Heating - Cooling"));
 
-    QGroupBox* heating = b.Frame("frmHeating", QStringLiteral("Heating"));
-    b.Row(heating, b.Label("lblOccHeat", QStringLiteral("Occupied")), b.Txt(0), b.TempUnits(0));
-    b.Row(heating, b.Label("lblUnoccHeat", QStringLiteral("Unoccupied")), b.Txt(1), b.TempUnits(1));
-    b.Row(heating, b.Label("lblHeatMax", QStringLiteral("Maximum limit")), b.Txt(2), b.TempUnits(2));
+    QGroupBox* heating = b.Frame("frmHeating", Words::tr("Heating"));
+    b.Row(heating, b.Label("lblOccHeat", Words::tr("Occupied")), b.Txt(0), b.TempUnits(0));
+    b.Row(heating, b.Label("lblUnoccHeat", Words::tr("Unoccupied")), b.Txt(1), b.TempUnits(1));
+    b.Row(heating, b.Label("lblHeatMax", Words::tr("Maximum limit")), b.Txt(2), b.TempUnits(2));
 
-    QGroupBox* cooling = b.Frame("frmCooling", QStringLiteral("Cooling"));
-    b.Row(cooling, b.Label("lblOccCool", QStringLiteral("Occupied")), b.Txt(3), b.TempUnits(3));
-    b.Row(cooling, b.Label("lblUnoccCool", QStringLiteral("Unoccupied")), b.Txt(4), b.TempUnits(4));
-    b.Row(cooling, b.Label("lblCoolMin", QStringLiteral("Minimum limit")), b.Txt(5), b.TempUnits(5));
+    QGroupBox* cooling = b.Frame("frmCooling", Words::tr("Cooling"));
+    b.Row(cooling, b.Label("lblOccCool", Words::tr("Occupied")), b.Txt(3), b.TempUnits(3));
+    b.Row(cooling, b.Label("lblUnoccCool", Words::tr("Unoccupied")), b.Txt(4), b.TempUnits(4));
+    b.Row(cooling, b.Label("lblCoolMin", Words::tr("Minimum limit")), b.Txt(5), b.TempUnits(5));
 
-    QGroupBox* setpointOptions = b.Frame("frmSetpointOptions", QStringLiteral("Setpoint options"));
-    b.Row(setpointOptions, b.Label("lblSetpointType", QStringLiteral("Setpoint type")), b.Cb(0));
+    QGroupBox* setpointOptions = b.Frame("frmSetpointOptions", Words::tr("Setpoint options"));
+    b.Row(setpointOptions, b.Label("lblSetpointType", Words::tr("Setpoint type")), b.Cb(0));
 
-    QGroupBox* common = b.Frame("frmCommonOptions", QStringLiteral("Common Options"));
-    b.c.lblCyclePerHour = b.Label("lblCyclePerHour", QStringLiteral("Cycle Per Hour"));
+    QGroupBox* common = b.Frame("frmCommonOptions", Words::tr("Common Options"));
+    b.c.lblCyclePerHour = b.Label("lblCyclePerHour", Words::tr("Cycle Per Hour"));
     b.Row(common, b.c.lblCyclePerHour, b.Cb(1));
-    QLabel* deadBand = b.Label("lblDeadBand", QStringLiteral("Heating cooling minimum setpoint deadband"));
+    QLabel* deadBand = b.Label("lblDeadBand", Words::tr("Heating cooling minimum setpoint deadband"));
     deadBand->setWordWrap(true);
     b.Row(common, deadBand, b.Txt(16), b.TempUnits(6));
 
@@ -202,27 +208,27 @@ void BuildHeatingCooling(Builder& b, QTabWidget* tabs)
 
 void BuildGeneral(Builder& b, QTabWidget* tabs)
 {
-    QGridLayout* page = Builder::Page(tabs, "tabGeneral", QStringLiteral("&General"));
+    QGridLayout* page = Builder::Page(tabs, "tabGeneral", Words::tr("&General"));
 
-    QGroupBox* systemType = b.Frame("frmSystemType", QStringLiteral("System type"));
+    QGroupBox* systemType = b.Frame("frmSystemType", Words::tr("System type"));
     b.Row(systemType, nullptr, b.Cb(11));
 
-    QGroupBox* occTime = b.Frame("frmTOccTime", QStringLiteral("Temporary Occ Time"));
-    b.Row(occTime, nullptr, b.Txt(17), b.TimeUnits(17, QStringLiteral("Hours")));
+    QGroupBox* occTime = b.Frame("frmTOccTime", Words::tr("Temporary Occ Time"));
+    b.Row(occTime, nullptr, b.Txt(17), b.TimeUnits(17, Words::tr("Hours")));
 
-    b.c.frmFanMode = b.Frame("frmFanMode", QStringLiteral("Fan mode sequence and menu"));
+    b.c.frmFanMode = b.Frame("frmFanMode", Words::tr("Fan mode sequence and menu"));
     b.Row(b.c.frmFanMode, nullptr, b.Cb(10));
 
-    QGroupBox* doorTime = b.Frame("frmDoorTime", QStringLiteral("Door time"));
-    b.Row(doorTime, nullptr, b.Txt(18), b.TimeUnits(18, QStringLiteral("Minutes")));
+    QGroupBox* doorTime = b.Frame("frmDoorTime", Words::tr("Door time"));
+    b.Row(doorTime, nullptr, b.Txt(18), b.TimeUnits(18, Words::tr("Minutes")));
 
-    QGroupBox* display = b.Frame("frmDisplay", QStringLiteral("Display"));
-    b.Row(display, b.Label("lblScale", QStringLiteral("Scale")), Spoken(b.Cb(12), QStringLiteral("Display scale")));
-    b.Row(display, b.Label("lblMenuScroll", QStringLiteral("Menu Scroll")), b.Cb(13));
-    b.c.lblAutoMode = b.Label("lblAutoMode", QStringLiteral("Auto Function"));
+    QGroupBox* display = b.Frame("frmDisplay", Words::tr("Display"));
+    b.Row(display, b.Label("lblScale", Words::tr("Scale")), Spoken(b.Cb(12), Words::tr("Display scale")));
+    b.Row(display, b.Label("lblMenuScroll", Words::tr("Menu Scroll")), b.Cb(13));
+    b.c.lblAutoMode = b.Label("lblAutoMode", Words::tr("Auto Function"));
     b.Row(display, b.c.lblAutoMode, b.Cb(14));
 
-    b.c.frmSeqOperation = b.Frame("frmSeqOperation", QStringLiteral("Sequence of operations"));
+    b.c.frmSeqOperation = b.Frame("frmSeqOperation", Words::tr("Sequence of operations"));
     b.Row(b.c.frmSeqOperation, nullptr, b.Cb(15));
 
     page->addWidget(systemType, 0, 0);
@@ -236,30 +242,30 @@ void BuildGeneral(Builder& b, QTabWidget* tabs)
 
 void BuildHardware(Builder& b, QTabWidget* tabs)
 {
-    QGridLayout* page = Builder::Page(tabs, "tabHardware", QStringLiteral("&Hardware"));
+    QGridLayout* page = Builder::Page(tabs, "tabHardware", Words::tr("&Hardware"));
 
-    QGroupBox* inputs = b.Frame("frmInputs", QStringLiteral("Inputs"));
-    b.Row(inputs, b.Label("lblInput1", QStringLiteral("Binary Input #1")), b.Cb(2));
-    b.Row(inputs, b.Label("lblInput2", QStringLiteral("Digital Input #2")), b.Cb(3));
-    b.Row(inputs, b.Label("lblInput3", QStringLiteral("Universal Input #3")), b.Cb(4));
+    QGroupBox* inputs = b.Frame("frmInputs", Words::tr("Inputs"));
+    b.Row(inputs, b.Label("lblInput1", Words::tr("Binary Input #1")), b.Cb(2));
+    b.Row(inputs, b.Label("lblInput2", Words::tr("Digital Input #2")), b.Cb(3));
+    b.Row(inputs, b.Label("lblInput3", Words::tr("Universal Input #3")), b.Cb(4));
 
-    QGroupBox* calibration = b.Frame("frmSensorCalibration", QStringLiteral("Temperature sensor calibration"));
-    b.Row(calibration, b.Label("lblRoomSensorOffset", QStringLiteral("Room sensor offset")), b.Txt(6), b.TempUnits(7));
+    QGroupBox* calibration = b.Frame("frmSensorCalibration", Words::tr("Temperature sensor calibration"));
+    b.Row(calibration, b.Label("lblRoomSensorOffset", Words::tr("Room sensor offset")), b.Txt(6), b.TempUnits(7));
 
-    QGroupBox* aux = b.Frame("frmAuxContacts", QStringLiteral("Auxiliary Contacts"));
-    b.Row(aux, b.Label("lblAuxConfiguration", QStringLiteral("Configuration")),
-          Spoken(b.Cb(7), QStringLiteral("Auxiliary contacts configuration")));
-    b.Row(aux, b.Label("lblReheatTimeBase", QStringLiteral("Reheat time base")), b.Cb(8));
+    QGroupBox* aux = b.Frame("frmAuxContacts", Words::tr("Auxiliary Contacts"));
+    b.Row(aux, b.Label("lblAuxConfiguration", Words::tr("Configuration")),
+          Spoken(b.Cb(7), Words::tr("Auxiliary contacts configuration")));
+    b.Row(aux, b.Label("lblReheatTimeBase", Words::tr("Reheat time base")), b.Cb(8));
 
     // The output frames side by side: each is switched on its own by the model options.
-    auto* outputs = new QGroupBox(QStringLiteral("Outputs"));
+    auto* outputs = new QGroupBox(Words::tr("Outputs"));
     outputs->setObjectName(QStringLiteral("frmOutputs"));
     auto* outputsRow = new QHBoxLayout(outputs);
-    b.c.frmControlType = b.Frame("frmControlType", QStringLiteral("Control Type"));
+    b.c.frmControlType = b.Frame("frmControlType", Words::tr("Control Type"));
     b.Row(b.c.frmControlType, nullptr, b.Cb(5));
-    b.c.frmAccTiming = b.Frame("frmAccTiming", QStringLiteral("Floating actuator timing"));
-    b.Row(b.c.frmAccTiming, nullptr, b.Txt(14), b.TimeUnits(14, QStringLiteral("Min")));
-    b.c.frmActing = b.Frame("frmActing", QStringLiteral("Reverse AO action"));
+    b.c.frmAccTiming = b.Frame("frmAccTiming", Words::tr("Floating actuator timing"));
+    b.Row(b.c.frmAccTiming, nullptr, b.Txt(14), b.TimeUnits(14, Words::tr("Min")));
+    b.c.frmActing = b.Frame("frmActing", Words::tr("Reverse AO action"));
     b.Row(b.c.frmActing, nullptr, b.Cb(6));
     outputsRow->addWidget(b.c.frmControlType);
     outputsRow->addWidget(b.c.frmAccTiming);
@@ -274,17 +280,17 @@ void BuildHardware(Builder& b, QTabWidget* tabs)
 
 void BuildRhOptions(Builder& b, QTabWidget* tabs)
 {
-    QGridLayout* page = Builder::Page(tabs, "tabRhOptions", QStringLiteral("RH &Options"));
+    QGridLayout* page = Builder::Page(tabs, "tabRhOptions", Words::tr("RH &Options"));
 
-    QGroupBox* dehum = b.Frame("frmDehumidification", QStringLiteral("Dehumidification"));
-    b.Row(dehum, b.Label("lblRhSetpoint", QStringLiteral("Setpoint")), b.Txt(7), b.PercentUnits(0));
-    b.Row(dehum, b.Label("lblDehumHyst", QStringLiteral("Hysteresis")), b.Txt(8), b.PercentUnits(1));
-    b.Row(dehum, b.Label("lblDehumCool", QStringLiteral("Max Cooling output")), b.Txt(9), b.PercentUnits(2));
+    QGroupBox* dehum = b.Frame("frmDehumidification", Words::tr("Dehumidification"));
+    b.Row(dehum, b.Label("lblRhSetpoint", Words::tr("Setpoint")), b.Txt(7), b.PercentUnits(0));
+    b.Row(dehum, b.Label("lblDehumHyst", Words::tr("Hysteresis")), b.Txt(8), b.PercentUnits(1));
+    b.Row(dehum, b.Label("lblDehumCool", Words::tr("Max Cooling output")), b.Txt(9), b.PercentUnits(2));
 
-    QGroupBox* rhDisplay = b.Frame("frmRhDisplay", QStringLiteral("Display relative humidity"));
+    QGroupBox* rhDisplay = b.Frame("frmRhDisplay", Words::tr("Display relative humidity"));
     b.Row(rhDisplay, nullptr, b.Cb(9));
 
-    QGroupBox* rhCalib = b.Frame("frmRhCalibration", QStringLiteral("RH sensor calibration"));
+    QGroupBox* rhCalib = b.Frame("frmRhCalibration", Words::tr("RH sensor calibration"));
     b.Row(rhCalib, nullptr, b.Txt(10), b.PercentUnits(3));
 
     page->addWidget(dehum, 0, 0, 2, 1);
@@ -295,16 +301,16 @@ void BuildRhOptions(Builder& b, QTabWidget* tabs)
 
 void BuildNetwork(Builder& b, QTabWidget* tabs)
 {
-    QGridLayout* page = Builder::Page(tabs, "tabNetwork", QStringLiteral("&Network"));
+    QGridLayout* page = Builder::Page(tabs, "tabNetwork", Words::tr("&Network"));
 
-    QGroupBox* input = b.Frame("frmNetInput", QStringLiteral("Input"));
-    b.Row(input, b.Label("lblInHeartbeat", QStringLiteral("Heartbeat")), b.Txt(41),
-          b.TimeUnits(41, QStringLiteral("Sec")));
+    QGroupBox* input = b.Frame("frmNetInput", Words::tr("Input"));
+    b.Row(input, b.Label("lblInHeartbeat", Words::tr("Heartbeat")), b.Txt(41),
+          b.TimeUnits(41, Words::tr("Sec")));
 
-    QGroupBox* output = b.Frame("frmNetOutput", QStringLiteral("Output"));
-    b.Row(output, b.Label("lblOutHeartbeat", QStringLiteral("Heartbeat")), b.Txt(39),
-          b.TimeUnits(39, QStringLiteral("Sec")));
-    b.Row(output, b.Label("lblThrottle", QStringLiteral("Trottle")), b.Txt(40), b.TimeUnits(40, QStringLiteral("Sec")));
+    QGroupBox* output = b.Frame("frmNetOutput", Words::tr("Output"));
+    b.Row(output, b.Label("lblOutHeartbeat", Words::tr("Heartbeat")), b.Txt(39),
+          b.TimeUnits(39, Words::tr("Sec")));
+    b.Row(output, b.Label("lblThrottle", Words::tr("Trottle")), b.Txt(40), b.TimeUnits(40, Words::tr("Sec")));
 
     page->addWidget(input, 0, 0, Qt::AlignTop);
     page->addWidget(output, 0, 1);
@@ -318,9 +324,9 @@ void BuildContact(Builder& b, QTabWidget* tabs)
     auto* layout = new QVBoxLayout(page);
     b.c.WebBrowser1 = new QTextBrowser;
     b.c.WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    b.c.WebBrowser1->setAccessibleName(QStringLiteral("Contact"));
+    b.c.WebBrowser1->setAccessibleName(Words::tr("Contact"));
     layout->addWidget(b.c.WebBrowser1);
-    tabs->addTab(page, QStringLiteral("C&ontact"));
+    tabs->addTab(page, Words::tr("C&ontact"));
 }
 
 // Model names and version texts are longer than the numbers of the other tabs.
@@ -328,17 +334,17 @@ const QString DescriptiveWidth = QStringLiteral("MMMMMMMMMMMM");
 
 void BuildAbout(Builder& b, QTabWidget* tabs)
 {
-    QGridLayout* page = Builder::Page(tabs, "tabAbout", QStringLiteral("A&bout"));
+    QGridLayout* page = Builder::Page(tabs, "tabAbout", Words::tr("A&bout"));
 
-    QGroupBox* thermostat = b.Frame("frmThermostat", QStringLiteral("Thermostat"));
-    b.Row(thermostat, b.Label("lblThermostatModel", QStringLiteral("Model")),
-          Spoken(b.Txt(11, DescriptiveWidth), QStringLiteral("Thermostat model")));
-    b.Row(thermostat, b.Label("lblThermostatVersion", QStringLiteral("Version")),
-          Spoken(b.Txt(12, DescriptiveWidth), QStringLiteral("Thermostat version")));
+    QGroupBox* thermostat = b.Frame("frmThermostat", Words::tr("Thermostat"));
+    b.Row(thermostat, b.Label("lblThermostatModel", Words::tr("Model")),
+          Spoken(b.Txt(11, DescriptiveWidth), Words::tr("Thermostat model")));
+    b.Row(thermostat, b.Label("lblThermostatVersion", Words::tr("Version")),
+          Spoken(b.Txt(12, DescriptiveWidth), Words::tr("Thermostat version")));
 
-    QGroupBox* module = b.Frame("frmModule", QStringLiteral("Ostrane Module"));
-    b.Row(module, b.Label("lblMajorVersion", QStringLiteral("Major Version")), b.Txt(13));
-    b.Row(module, b.Label("lblMinorVersion", QStringLiteral("Minor Version")), b.Txt(15));
+    QGroupBox* module = b.Frame("frmModule", Words::tr("Ostrane Module"));
+    b.Row(module, b.Label("lblMajorVersion", Words::tr("Major Version")), b.Txt(13));
+    b.Row(module, b.Label("lblMinorVersion", Words::tr("Minor Version")), b.Txt(15));
 
     // The plug-in itself: its bitmap and its version.
     auto* plugIn = new QWidget;
@@ -350,7 +356,7 @@ void BuildAbout(Builder& b, QTabWidget* tabs)
     b.c.txtMajorVersion = b.Label("txtMajorVersion", QString());
     b.c.txtMinorVersion = b.Label("txtMinorVersion", QString());
     plugInRow->addWidget(b.c.Picture1, 0, Qt::AlignTop);
-    plugInRow->addWidget(b.Label("lblPlugInVersion", QStringLiteral("Plug-in version")));
+    plugInRow->addWidget(b.Label("lblPlugInVersion", Words::tr("Plug-in version")));
     auto* version = new QHBoxLayout;
     version->setSpacing(0);
     version->addWidget(b.c.txtMajorVersion);
@@ -427,7 +433,7 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     auto* deviceRow = new QHBoxLayout;
     c.lblDeviceTemplate = b.Label("lblDeviceTemplate", QString());
     c.lblDeviceTemplate->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    c.lbModel = PanelLabel("lbModel", QStringLiteral("Undefined model"));
+    c.lbModel = PanelLabel("lbModel", Words::tr("Undefined model"));
     c.lbHvacType = PanelLabel("lbHvacType", QStringLiteral("HVT_UNKNOWN"));
     deviceRow->addWidget(c.lblDeviceTemplate, 1);
     deviceRow->addWidget(c.lbModel);
@@ -452,11 +458,11 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     auto* side = new QVBoxLayout;
     body->addLayout(side);
 
-    c.frmUnits = new QGroupBox(QStringLiteral("Plug-In Display Units"));
+    c.frmUnits = new QGroupBox(Words::tr("Plug-In Display Units"));
     c.frmUnits->setObjectName(QStringLiteral("frmUnits"));
     auto* unitsColumn = new QVBoxLayout(c.frmUnits);
     const char* const unitTags[] = {"#SI", "#US"};
-    const QString unitCaptions[] = {QStringLiteral("&Metric"), QStringLiteral("&Imperial")};
+    const QString unitCaptions[] = {Words::tr("&Metric"), Words::tr("&Imperial")};
     for (int index = 0; index < 2; ++index) {
         auto* option = new UnitOption(unitCaptions[index]);
         option->setObjectName(Indexed("obUnits", index));
@@ -467,12 +473,12 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     c.obUnits[units == 0 ? 0 : 1]->setChecked(true);
     side->addWidget(c.frmUnits);
 
-    c.cmdApply = Button("cmdApply", QStringLiteral("&Apply"));
-    c.cmdCancel = Button("cmdCancel", QStringLiteral("&Cancel"));
-    c.cmdRefresh = Button("cmdRefresh", QStringLiteral("&Refresh All"));
-    c.cmdViewLog = Button("cmdViewLog", QStringLiteral("View &Log"));
-    c.cmdHelp = Button("cmdHelp", QStringLiteral("Hel&p"));
-    c.cmdExit = Button("cmdExit", QStringLiteral("&Exit"));
+    c.cmdApply = Button("cmdApply", Words::tr("&Apply"));
+    c.cmdCancel = Button("cmdCancel", Words::tr("&Cancel"));
+    c.cmdRefresh = Button("cmdRefresh", Words::tr("&Refresh All"));
+    c.cmdViewLog = Button("cmdViewLog", Words::tr("View &Log"));
+    c.cmdHelp = Button("cmdHelp", Words::tr("Hel&p"));
+    c.cmdExit = Button("cmdExit", Words::tr("&Exit"));
     c.cmdApply->setEnabled(false);
     c.cmdCancel->setEnabled(false);
     side->addSpacing(8);
@@ -487,8 +493,8 @@ FMainControls BuildFMainLayout(QMainWindow* window, qint16 units)
     // Debug mode only: try the model options of any model code.
     c.txtDebug = new QLineEdit;
     c.txtDebug->setObjectName(QStringLiteral("txtDebug"));
-    c.txtDebug->setAccessibleName(QStringLiteral("Model code to try"));
-    c.cmdDebug = Button("cmdDebug", QStringLiteral("Debug"));
+    c.txtDebug->setAccessibleName(Words::tr("Model code to try"));
+    c.cmdDebug = Button("cmdDebug", Words::tr("Debug"));
     c.txtDebug->setVisible(false);
     c.cmdDebug->setVisible(false);
     side->addWidget(c.txtDebug);

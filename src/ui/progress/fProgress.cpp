@@ -133,7 +133,7 @@ fProgress::fProgress(Slot& slot)
     picResAnim->setObjectName(QStringLiteral("picResAnim"));
     picResAnim->setGeometry(px(this, 0), px(this, 120), px(this, 4695), px(this, 855));
 
-    Status = new StatusLine(QStringLiteral("Initializating plug-in . . ."), this);
+    Status = new StatusLine(tr("Initializating plug-in . . ."), this);
     Status->setObjectName(QStringLiteral("Status"));
     Status->setGeometry(px(this, 120), px(this, 1200), px(this, 4695), px(this, 495));
     Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -232,7 +232,7 @@ void fProgress::showEvent(QShowEvent* event)
 
 void fProgress::SetCount(qint32 current, qint32 total)
 {
-    Count->setText(QStringLiteral("%1 of %2").arg(current).arg(total));
+    Count->setText(tr("%1 of %2").arg(current).arg(total));
     if (Count->isHidden()) {
         Count->setVisible(true);
         fitContent();

@@ -1,0 +1,556 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>SetpointBand</name>
+    <message>
+        <source>max</source>
+        <translation>max</translation>
+    </message>
+    <message>
+        <source>min</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>occ heat</source>
+        <translation>bel. heizen</translation>
+    </message>
+    <message>
+        <source>occ cool</source>
+        <translation>bel. kühlen</translation>
+    </message>
+    <message>
+        <source>unocc heat</source>
+        <translation>unbel. heizen</translation>
+    </message>
+    <message>
+        <source>unocc cool</source>
+        <translation>unbel. kühlen</translation>
+    </message>
+    <message>
+        <source>Set-point scale: no set point read.</source>
+        <translation>Sollwertskala: kein Sollwert gelesen.</translation>
+    </message>
+    <message>
+        <source>Set-point scale from %1 to %2.</source>
+        <translation>Sollwertskala von %1 bis %2.</translation>
+    </message>
+    <message>
+        <source>%1: %2, out of its range.</source>
+        <translation>%1: %2, außerhalb seines Bereichs.</translation>
+    </message>
+    <message>
+        <source>%1: %2, breaks a rule between the set points.</source>
+        <translation>%1: %2, verletzt eine Regel zwischen den Sollwerten.</translation>
+    </message>
+    <message>
+        <source>%1: %2.</source>
+        <translation>%1: %2.</translation>
+    </message>
+    <message>
+        <source>Occupied dead band from %1 to %2, narrower than the dead band allows.</source>
+        <translation>Totzone belegt von %1 bis %2, schmaler als die Totzone erlaubt.</translation>
+    </message>
+    <message>
+        <source>Occupied dead band from %1 to %2.</source>
+        <translation>Totzone belegt von %1 bis %2.</translation>
+    </message>
+    <message>
+        <source>Set-point scale</source>
+        <translation>Sollwertskala</translation>
+    </message>
+</context>
+<context>
+    <name>fLog</name>
+    <message>
+        <source>Action canceled by user</source>
+        <translation>Aktion vom Benutzer abgebrochen</translation>
+    </message>
+    <message>
+        <source>Network activity logging</source>
+        <translation>Protokoll der Netzwerkaktivität</translation>
+    </message>
+    <message>
+        <source>Show on error</source>
+        <translation>Bei Fehler anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>Clea&amp;r</source>
+        <translation>&amp;Leeren</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>S&amp;chließen</translation>
+    </message>
+    <message>
+        <source>Save As...</source>
+        <translation>Speichern unter...</translation>
+    </message>
+    <message>
+        <source>Comma separated values (*.csv) |*.csv | All Files (*.*) | *.*</source>
+        <translation>Kommagetrennte Werte (*.csv) |*.csv | Alle Dateien (*.*) | *.*</translation>
+    </message>
+    <message>
+        <source>File already exists, override?</source>
+        <translation>Die Datei existiert bereits. Überschreiben?</translation>
+    </message>
+    <message>
+        <source>Clear Log file ?</source>
+        <translation>Protokoll leeren?</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>Aktion</translation>
+    </message>
+    <message>
+        <source>Results</source>
+        <translation>Ergebnis</translation>
+    </message>
+</context>
+<context>
+    <name>fMain</name>
+    <message>
+        <source>Occupied heating setpoint</source>
+        <translation>Heizsollwert belegt</translation>
+    </message>
+    <message>
+        <source>Unoccupied heating setpoint</source>
+        <translation>Heizsollwert unbelegt</translation>
+    </message>
+    <message>
+        <source>Occupied cooling setpoint</source>
+        <translation>Kühlsollwert belegt</translation>
+    </message>
+    <message>
+        <source>Unoccupied cooling setpoint</source>
+        <translation>Kühlsollwert unbelegt</translation>
+    </message>
+    <message>
+        <source>Maximum heating setpoint limit</source>
+        <translation>Obergrenze der Heizsollwerte</translation>
+    </message>
+    <message>
+        <source>Minimum cooling setpoint limit</source>
+        <translation>Untergrenze der Kühlsollwerte</translation>
+    </message>
+    <message>
+        <source>Dead Band</source>
+        <translation>Totzone</translation>
+    </message>
+    <message>
+        <source>Floating actuator timing</source>
+        <translation>Laufzeit des Dreipunktantriebs</translation>
+    </message>
+    <message>
+        <source>Room sensor offset</source>
+        <translation>Korrektur des Raumfühlers</translation>
+    </message>
+    <message>
+        <source>RH Setpoints</source>
+        <translation>rF-Sollwert</translation>
+    </message>
+    <message>
+        <source>Dehumidifiacation hysteresis</source>
+        <translation>Hysterese der Entfeuchtung</translation>
+    </message>
+    <message>
+        <source>Dehumidifiacation maximum cooling output</source>
+        <translation>Höchste Kühlleistung beim Entfeuchten</translation>
+    </message>
+    <message>
+        <source>RH sensor calibration offset</source>
+        <translation>Korrektur des Feuchtefühlers</translation>
+    </message>
+    <message>
+        <source>Temporary occupied time</source>
+        <translation>Zeit der vorübergehenden Belegung</translation>
+    </message>
+    <message>
+        <source>Door Time</source>
+        <translation>Türzeit</translation>
+    </message>
+    <message>
+        <source>Output heartbeat</source>
+        <translation>Sende-Heartbeat</translation>
+    </message>
+    <message>
+        <source>Output trottle</source>
+        <translation>Sendedrosselung</translation>
+    </message>
+    <message>
+        <source>Input heartbeat</source>
+        <translation>Empfangs-Heartbeat</translation>
+    </message>
+    <message>
+        <source>degrees Celsius</source>
+        <translation>Grad Celsius</translation>
+    </message>
+    <message>
+        <source>degrees Fahrenheit</source>
+        <translation>Grad Fahrenheit</translation>
+    </message>
+    <message>
+        <source>percent</source>
+        <translation>Prozent</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation>Minuten</translation>
+    </message>
+    <message>
+        <source>Minutes</source>
+        <translation>Minuten</translation>
+    </message>
+    <message>
+        <source>Hours</source>
+        <translation>Stunden</translation>
+    </message>
+    <message>
+        <source>hours</source>
+        <translation>Stunden</translation>
+    </message>
+    <message>
+        <source>Sec</source>
+        <translation>Sek</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+    <message>
+        <source>Read only.</source>
+        <translation>Nur lesbar.</translation>
+    </message>
+    <message>
+        <source>A number from %1 to %2, whole numbers only.</source>
+        <translation>Eine Zahl von %1 bis %2, nur ganze Zahlen.</translation>
+    </message>
+    <message>
+        <source>A number from %1 to %2.</source>
+        <translation>Eine Zahl von %1 bis %2.</translation>
+    </message>
+    <message>
+        <source>In %1, from %2 to %3, whole numbers only.</source>
+        <translation>In %1, von %2 bis %3, nur ganze Zahlen.</translation>
+    </message>
+    <message>
+        <source>In %1, from %2 to %3.</source>
+        <translation>In %1, von %2 bis %3.</translation>
+    </message>
+    <message>
+        <source>One of %1.</source>
+        <translation>Einer von %1.</translation>
+    </message>
+    <message>
+        <source>&amp;Heating - Cooling</source>
+        <translation>&amp;Heizen - Kühlen</translation>
+    </message>
+    <message>
+        <source>Heating</source>
+        <translation>Heizen</translation>
+    </message>
+    <message>
+        <source>Occupied</source>
+        <translation>Belegt</translation>
+    </message>
+    <message>
+        <source>Unoccupied</source>
+        <translation>Unbelegt</translation>
+    </message>
+    <message>
+        <source>Maximum limit</source>
+        <translation>Obergrenze</translation>
+    </message>
+    <message>
+        <source>Cooling</source>
+        <translation>Kühlen</translation>
+    </message>
+    <message>
+        <source>Minimum limit</source>
+        <translation>Untergrenze</translation>
+    </message>
+    <message>
+        <source>Setpoint options</source>
+        <translation>Sollwertoptionen</translation>
+    </message>
+    <message>
+        <source>Setpoint type</source>
+        <translation>Sollwertart</translation>
+    </message>
+    <message>
+        <source>Common Options</source>
+        <translation>Allgemeine Optionen</translation>
+    </message>
+    <message>
+        <source>Cycle Per Hour</source>
+        <translation>Zyklen pro Stunde</translation>
+    </message>
+    <message>
+        <source>Heating cooling minimum setpoint deadband</source>
+        <translation>Mindesttotzone zwischen Heiz- und Kühlsollwert</translation>
+    </message>
+    <message>
+        <source>&amp;General</source>
+        <translation>&amp;Allgemein</translation>
+    </message>
+    <message>
+        <source>System type</source>
+        <translation>Anlagenart</translation>
+    </message>
+    <message>
+        <source>Temporary Occ Time</source>
+        <translation>Vorübergehende Belegung</translation>
+    </message>
+    <message>
+        <source>Fan mode sequence and menu</source>
+        <translation>Lüfterstufen und Menü</translation>
+    </message>
+    <message>
+        <source>Door time</source>
+        <translation>Türzeit</translation>
+    </message>
+    <message>
+        <source>Display</source>
+        <translation>Anzeige</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>Skala</translation>
+    </message>
+    <message>
+        <source>Display scale</source>
+        <translation>Temperaturskala der Anzeige</translation>
+    </message>
+    <message>
+        <source>Menu Scroll</source>
+        <translation>Menü blättern</translation>
+    </message>
+    <message>
+        <source>Auto Function</source>
+        <translation>Automatikfunktion</translation>
+    </message>
+    <message>
+        <source>Sequence of operations</source>
+        <translation>Betriebsfolge</translation>
+    </message>
+    <message>
+        <source>&amp;Hardware</source>
+        <translation>Ha&amp;rdware</translation>
+    </message>
+    <message>
+        <source>Inputs</source>
+        <translation>Eingänge</translation>
+    </message>
+    <message>
+        <source>Binary Input #1</source>
+        <translation>Binäreingang 1</translation>
+    </message>
+    <message>
+        <source>Digital Input #2</source>
+        <translation>Digitaleingang 2</translation>
+    </message>
+    <message>
+        <source>Universal Input #3</source>
+        <translation>Universaleingang 3</translation>
+    </message>
+    <message>
+        <source>Temperature sensor calibration</source>
+        <translation>Abgleich des Temperaturfühlers</translation>
+    </message>
+    <message>
+        <source>Auxiliary Contacts</source>
+        <translation>Hilfskontakte</translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation>Konfiguration</translation>
+    </message>
+    <message>
+        <source>Auxiliary contacts configuration</source>
+        <translation>Konfiguration der Hilfskontakte</translation>
+    </message>
+    <message>
+        <source>Reheat time base</source>
+        <translation>Zeitbasis der Nachheizung</translation>
+    </message>
+    <message>
+        <source>Outputs</source>
+        <translation>Ausgänge</translation>
+    </message>
+    <message>
+        <source>Control Type</source>
+        <translation>Regelungsart</translation>
+    </message>
+    <message>
+        <source>Reverse AO action</source>
+        <translation>Analogausgang umkehren</translation>
+    </message>
+    <message>
+        <source>RH &amp;Options</source>
+        <translation>rF-&amp;Optionen</translation>
+    </message>
+    <message>
+        <source>Dehumidification</source>
+        <translation>Entfeuchtung</translation>
+    </message>
+    <message>
+        <source>Setpoint</source>
+        <translation>Sollwert</translation>
+    </message>
+    <message>
+        <source>Hysteresis</source>
+        <translation>Hysterese</translation>
+    </message>
+    <message>
+        <source>Max Cooling output</source>
+        <translation>Höchste Kühlleistung</translation>
+    </message>
+    <message>
+        <source>Display relative humidity</source>
+        <translation>Relative Feuchte anzeigen</translation>
+    </message>
+    <message>
+        <source>RH sensor calibration</source>
+        <translation>Abgleich des Feuchtefühlers</translation>
+    </message>
+    <message>
+        <source>&amp;Network</source>
+        <translation>&amp;Netzwerk</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingang</translation>
+    </message>
+    <message>
+        <source>Heartbeat</source>
+        <translation>Heartbeat</translation>
+    </message>
+    <message>
+        <source>Output</source>
+        <translation>Ausgang</translation>
+    </message>
+    <message>
+        <source>Trottle</source>
+        <translation>Drosselung</translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation>Kontakt</translation>
+    </message>
+    <message>
+        <source>C&amp;ontact</source>
+        <translation>&amp;Kontakt</translation>
+    </message>
+    <message>
+        <source>A&amp;bout</source>
+        <translation>In&amp;fo</translation>
+    </message>
+    <message>
+        <source>Thermostat</source>
+        <translation>Thermostat</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Modell</translation>
+    </message>
+    <message>
+        <source>Thermostat model</source>
+        <translation>Thermostatmodell</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>Thermostat version</source>
+        <translation>Thermostatversion</translation>
+    </message>
+    <message>
+        <source>Ostrane Module</source>
+        <translation>Ostrane-Modul</translation>
+    </message>
+    <message>
+        <source>Major Version</source>
+        <translation>Hauptversion</translation>
+    </message>
+    <message>
+        <source>Minor Version</source>
+        <translation>Unterversion</translation>
+    </message>
+    <message>
+        <source>Plug-in version</source>
+        <translation>Plug-in-Version</translation>
+    </message>
+    <message>
+        <source>Undefined model</source>
+        <translation>Unbekanntes Modell</translation>
+    </message>
+    <message>
+        <source>Plug-In Display Units</source>
+        <translation>Anzeigeeinheiten des Plug-ins</translation>
+    </message>
+    <message>
+        <source>&amp;Metric</source>
+        <translation>&amp;Metrisch</translation>
+    </message>
+    <message>
+        <source>&amp;Imperial</source>
+        <translation>&amp;Imperial</translation>
+    </message>
+    <message>
+        <source>&amp;Apply</source>
+        <translation>&amp;Übernehmen</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh All</source>
+        <translation>Alles neu l&amp;esen</translation>
+    </message>
+    <message>
+        <source>View &amp;Log</source>
+        <translation>&amp;Protokoll anzeigen</translation>
+    </message>
+    <message>
+        <source>Hel&amp;p</source>
+        <translation>Hi&amp;lfe</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Model code to try</source>
+        <translation>Zu testender Modellcode</translation>
+    </message>
+    <message>
+        <source>Debug</source>
+        <translation>Debug</translation>
+    </message>
+</context>
+<context>
+    <name>fProgress</name>
+    <message>
+        <source>Initializating plug-in . . .</source>
+        <translation>Plug-in wird gestartet . . .</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+</context>
+</TS>
