@@ -541,6 +541,98 @@
         <source>Debug</source>
         <translation>Debug</translation>
     </message>
+    <message>
+        <source>There are changes that have not been applied to %1. Apply them to that device first?</source>
+        <translation>Es gibt Änderungen, die noch nicht auf %1 übernommen wurden. Zuerst auf dieses Gerät übernehmen?</translation>
+    </message>
+    <message>
+        <source>Unable to set the Mode for the LonMark Objects, do you want to proceed?</source>
+        <translation>Der Modus der LonMark-Objekte konnte nicht gesetzt werden. Trotzdem fortfahren?</translation>
+    </message>
+    <message>
+        <source>Are you sure that you want to exit?</source>
+        <translation>Wirklich beenden?</translation>
+    </message>
+    <message>
+        <source>%1 out of range<byte value="xd"/>
+<byte value="xd"/>
+The maximum allowed value is: %2<byte value="xd"/>
+<byte value="xd"/>
+The value has been adjusted</source>
+        <translation>%1 außerhalb des Bereichs<byte value="xd"/>
+<byte value="xd"/>
+Der größte zulässige Wert ist: %2<byte value="xd"/>
+<byte value="xd"/>
+Der Wert wurde angepasst</translation>
+    </message>
+    <message>
+        <source>%1 out of range<byte value="xd"/>
+<byte value="xd"/>
+The minimum allowed value is: %2<byte value="xd"/>
+<byte value="xd"/>
+The value has been adjusted</source>
+        <translation>%1 außerhalb des Bereichs<byte value="xd"/>
+<byte value="xd"/>
+Der kleinste zulässige Wert ist: %2<byte value="xd"/>
+<byte value="xd"/>
+Der Wert wurde angepasst</translation>
+    </message>
+    <message>
+        <source>Testing the device...</source>
+        <translation>Gerät wird getestet...</translation>
+    </message>
+    <message>
+        <source>Reading the device state...</source>
+        <translation>Gerätezustand wird gelesen...</translation>
+    </message>
+    <message>
+        <source>Error closing the catalog</source>
+        <translation>Fehler beim Schließen des Katalogs</translation>
+    </message>
+    <message>
+        <source>The deadband limitation was not respected.<byte value="xd"/>
+<byte value="xd"/>
+Adjustment where made</source>
+        <translation>Die Totzone wurde nicht eingehalten.<byte value="xd"/>
+<byte value="xd"/>
+Die Werte wurden angepasst</translation>
+    </message>
+    <message>
+        <source>Heating maximum limit was not respected.<byte value="xd"/>
+<byte value="xd"/>
+Adjustment where made</source>
+        <translation>Die Obergrenze der Heizsollwerte wurde nicht eingehalten.<byte value="xd"/>
+<byte value="xd"/>
+Die Werte wurden angepasst</translation>
+    </message>
+    <message>
+        <source>Cooling minimum limit was not respected.<byte value="xd"/>
+<byte value="xd"/>
+Adjustment where made</source>
+        <translation>Die Untergrenze der Kühlsollwerte wurde nicht eingehalten.<byte value="xd"/>
+<byte value="xd"/>
+Die Werte wurden angepasst</translation>
+    </message>
+    <message>
+        <source>Value must be numerical</source>
+        <translation>Der Wert muss eine Zahl sein</translation>
+    </message>
+    <message>
+        <source>Invalid value</source>
+        <translation>Ungültiger Wert</translation>
+    </message>
+    <message>
+        <source>This action will discard all changes<byte value="xd"/>
+<byte value="xd"/>
+Proceed and lose all changes ?</source>
+        <translation>Diese Aktion verwirft alle Änderungen<byte value="xd"/>
+<byte value="xd"/>
+Fortfahren und alle Änderungen verlieren?</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
 </context>
 <context>
     <name>fProgress</name>

@@ -5,8 +5,7 @@
 
 namespace director {
 
-OpenedNetwork::OpenedNetwork(const QString& networkName)
-    : m_name(networkName), m_server(lns::CreateObjectServer())
+OpenedNetwork::OpenedNetwork(const QString& networkName) : m_name(networkName), m_server(lns::CreateObjectServer())
 {
     try {
         m_server->OpenObjectServer();
@@ -47,7 +46,8 @@ QStringList OpenedNetwork::devicePaths()
         const lns::Ptr<lns::Subsystem> subsystem = subsystems->Item(s);
         const lns::Ptr<lns::AppDevices> devices = subsystem->SubsystemAppDevices();
         for (qint32 d = 1; d <= devices->Count(); ++d)
-            paths.append(QStringLiteral("%1/%2/%3/%4").arg(m_name, systemName, subsystem->Name(), devices->Item(d)->Name()));
+            paths.append(
+                QStringLiteral("%1/%2/%3/%4").arg(m_name, systemName, subsystem->Name(), devices->Item(d)->Name()));
     }
     return paths;
 }

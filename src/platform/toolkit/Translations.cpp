@@ -17,7 +17,8 @@ bool InstallTranslations(const QLocale& locale)
         return false;
     QCoreApplication::installTranslator(&program);
     // The standard buttons of message boxes; missing when Debian's qt6-translations-l10n is not installed.
-    if (qt.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qt.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qt);
     return true;
 }

@@ -279,8 +279,8 @@ void fLog::cmdSave_Click()
         return;
     }
     if (FileStatus(*chosen) != -1) {
-        const toolkit::Answer answer = toolkit::MsgBox(tr("File already exists, override?"),
-                                                       toolkit::Buttons::OkCancel, toolkit::Icon::Exclamation, title);
+        const toolkit::Answer answer = toolkit::MsgBox(tr("File already exists, override?"), toolkit::Buttons::OkCancel,
+                                                       toolkit::Icon::Exclamation, title);
         if (answer != toolkit::Answer::Ok) {
             toolkit::MsgBox(tr(CanceledText), toolkit::Buttons::Ok, toolkit::Icon::Exclamation, title);
             return;

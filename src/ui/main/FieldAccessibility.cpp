@@ -106,8 +106,9 @@ void DescribeFields(const FMainControls& c, qint16 units)
                 const QString from = numbers::ShortestNumber(item.min[column]);
                 const QString to = numbers::ShortestNumber(item.max[column]);
                 if (unit == c.fieldUnits.end())
-                    description = item.wholeNumbers ? Words::tr("A number from %1 to %2, whole numbers only.").arg(from, to)
-                                                    : Words::tr("A number from %1 to %2.").arg(from, to);
+                    description = item.wholeNumbers
+                                      ? Words::tr("A number from %1 to %2, whole numbers only.").arg(from, to)
+                                      : Words::tr("A number from %1 to %2.").arg(from, to);
                 else
                     description = (item.wholeNumbers ? Words::tr("In %1, from %2 to %3, whole numbers only.")
                                                      : Words::tr("In %1, from %2 to %3."))

@@ -372,9 +372,10 @@ QString SetpointBand::Model::description() const
     QStringList parts;
     parts << Words::tr("Set-point scale from %1 to %2.").arg(number(low), number(high));
     for (const Mark& mark : marks) {
-        const QString text = mark.state == Mark::OutOfLimit   ? Words::tr("%1: %2, out of its range.")
-                             : mark.state == Mark::BrokenRule ? Words::tr("%1: %2, breaks a rule between the set points.")
-                                                              : Words::tr("%1: %2.");
+        const QString text = mark.state == Mark::OutOfLimit ? Words::tr("%1: %2, out of its range.")
+                             : mark.state == Mark::BrokenRule
+                                 ? Words::tr("%1: %2, breaks a rule between the set points.")
+                                 : Words::tr("%1: %2.");
         parts << text.arg(Caption(mark.item), number(mark.value));
     }
     if (band)

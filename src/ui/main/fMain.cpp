@@ -287,9 +287,9 @@ void fMain::SettleEditsForDevice(const QString& device)
     if (AnyFieldModified())
         LeaveFocusedBox(nullptr);
     // Shown over the next device's values, these edits would be written to a device nobody edited.
-    if (AnyFieldModified() && MsgBox(QStringLiteral("There are changes that have not been applied to ") + oldPath +
-                                         QStringLiteral(". Apply them to that device first?"),
-                                     Buttons::YesNo, Icon::Question, framework::ApplicationTitle(), 0) == Answer::Yes) {
+    if (AnyFieldModified() &&
+        MsgBox(tr("There are changes that have not been applied to %1. Apply them to that device first?").arg(oldPath),
+               Buttons::YesNo, Icon::Question, framework::ApplicationTitle(), 0) == Answer::Yes) {
         // The tables still belong to the device the edits were made for.
         cmdApply_Click();
         for (const auto& table : tables().NvTables) {
@@ -325,9 +325,8 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
                    Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
     } else if (!m_session.Link().RemoteAtRegistration) {
-        if (!DrfLookUp() &&
-            MsgBox(QStringLiteral("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
-                   Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
+        if (!DrfLookUp() && MsgBox(tr("Unable to set the Mode for the LonMark Objects, do you want to proceed?"),
+                                   Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
     }
     if (SetDevTemplateLabel()) {
@@ -428,8 +427,8 @@ void fMain::tabData_Click(int tab)
 void fMain::ExitConfirmation()
 {
     if (m_liveObjects() >= 1) {
-        if (MsgBox(QStringLiteral("Are you sure that you want to exit?"), Buttons::YesNo, Icon::None,
-                   framework::PlugInName(), 1) != Answer::Yes)
+        if (MsgBox(tr("Are you sure that you want to exit?"), Buttons::YesNo, Icon::None, framework::PlugInName(), 1) !=
+            Answer::Yes)
             return;
         SetDisplayUnits();
     }

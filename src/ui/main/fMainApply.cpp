@@ -41,11 +41,14 @@ QString SignedNumber(double value)
     return (value < 0 ? QString() : QStringLiteral(" ")) + numbers::ShortestNumber(value);
 }
 
-void ShowOutOfRange(const QString& description, const QString& which, double limit)
+void ShowOutOfRange(const QString& description, device::config::Verdict::Bound bound, double limit)
 {
-    MsgBox(description + QStringLiteral(" ") + QStringLiteral("out of range") + CrLf + CrLf + which +
-               SignedNumber(limit) + CrLf + CrLf + QStringLiteral("The value has been adjusted"),
-           Buttons::Ok, Icon::None, framework::ApplicationTitle());
+    const QString text =
+        bound == device::config::Verdict::Maximum
+            ? fMain::tr("%1 out of range\r\n\r\nThe maximum allowed value is: %2\r\n\r\nThe value has been adjusted")
+            : fMain::tr("%1 out of range\r\n\r\nThe minimum allowed value is: %2\r\n\r\nThe value has been adjusted");
+    MsgBox(text.arg(fMain::tr(description.toLatin1().constData()), SignedNumber(limit)), Buttons::Ok, Icon::None,
+           framework::ApplicationTitle());
 }
 
 bool IsField(const QWidget* control)
@@ -100,10 +103,8 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
         txtNvi_Validate(setting->controlIndex, cancel);
         return;
     }
-    if (verdict.bound == device::config::Verdict::Maximum)
-        ShowOutOfRange(item.Description, QStringLiteral("The maximum allowed value is: "), verdict.limit);
-    else if (verdict.bound == device::config::Verdict::Minimum)
-        ShowOutOfRange(item.Description, QStringLiteral("The minimum allowed value is: "), verdict.limit);
+    if (verdict.bound == device::config::Verdict::Maximum || verdict.bound == device::config::Verdict::Minimum)
+        ShowOutOfRange(item.Description, verdict.bound, verdict.limit);
     // The box shows the limit or the number as the device writes it; the stored value may lie
     // inside the limit.
     if (box->text() != verdict.shown)

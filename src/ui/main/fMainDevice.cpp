@@ -116,7 +116,7 @@ bool fMain::InitDevice()
              },
              Commissioned},
         Step{[&] {
-                 setStatus(QStringLiteral("Testing the device..."));
+                 setStatus(tr("Testing the device..."));
                  testResult = Device()->TestDevice();
                  if (testResult == 0)
                      return Go::To(State);
@@ -129,7 +129,7 @@ bool fMain::InitDevice()
              },
              Test},
         Step{[&] {
-                 setStatus(QStringLiteral("Reading the device state..."));
+                 setStatus(tr("Reading the device state..."));
                  stateCode = Device()->DeviceState();
                  if (stateText.isEmpty()) {
                      switch (stateCode) {
@@ -227,8 +227,7 @@ bool fMain::DrfLookUp()
         if (catalogOpen) {
             catalogOpen = false;
             if (catalog.CatalogClose(handle) != catalog::ResultOk)
-                MsgBox(QStringLiteral("Error closing the catalog"), Buttons::Ok, Icon::Critical,
-                       framework::ApplicationTitle());
+                MsgBox(tr("Error closing the catalog"), Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
         }
     };
 

@@ -43,10 +43,6 @@ constexpr int CtrlMask = 2;
 constexpr int AltMask = 4;
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString Adjusted = CrLf + CrLf + QStringLiteral("Adjustment where made");
-const QString DeadBandNotice = QStringLiteral("The deadband limitation was not respected.") + Adjusted;
-const QString HeatingLimitNotice = QStringLiteral("Heating maximum limit was not respected.") + Adjusted;
-const QString CoolingLimitNotice = QStringLiteral("Cooling minimum limit was not respected.") + Adjusted;
 
 // Whether the configuration model holds the item to whole numbers; a box without an item is not.
 bool WholeNumbersIn(const CNvCtrlTable* item)
@@ -55,14 +51,16 @@ bool WholeNumbersIn(const CNvCtrlTable* item)
     return setting && setting->wholeNumbers;
 }
 
-const QString& NoticeOf(device::config::Adjustment::Notice notice)
+QString NoticeOf(device::config::Adjustment::Notice notice)
 {
     switch (notice) {
-    case device::config::Adjustment::DeadBand: return DeadBandNotice;
-    case device::config::Adjustment::HeatingLimit: return HeatingLimitNotice;
+    case device::config::Adjustment::DeadBand:
+        return fMain::tr("The deadband limitation was not respected.\r\n\r\nAdjustment where made");
+    case device::config::Adjustment::HeatingLimit:
+        return fMain::tr("Heating maximum limit was not respected.\r\n\r\nAdjustment where made");
     case device::config::Adjustment::CoolingLimit: break;
     }
-    return CoolingLimitNotice;
+    return fMain::tr("Cooling minimum limit was not respected.\r\n\r\nAdjustment where made");
 }
 
 int ShiftState(Qt::KeyboardModifiers modifiers)
@@ -506,7 +504,7 @@ void fMain::txtNvi_Validate(int Index, bool& Cancel)
     QLineEdit* box = ui.txtNvi.at(Index);
     if (isValidEntry(Index, box->text()))
         return;
-    MsgBox(QStringLiteral("Value must be numerical"), Buttons::Ok, Icon::Exclamation, QStringLiteral("Invalid value"));
+    MsgBox(tr("Value must be numerical"), Buttons::Ok, Icon::Exclamation, tr("Invalid value"));
     box->setText(box->property("Tag").toString());
     SetEdited(box, false);
 }

@@ -304,12 +304,10 @@ void BuildNetwork(Builder& b, QTabWidget* tabs)
     QGridLayout* page = Builder::Page(tabs, "tabNetwork", Words::tr("&Network"));
 
     QGroupBox* input = b.Frame("frmNetInput", Words::tr("Input"));
-    b.Row(input, b.Label("lblInHeartbeat", Words::tr("Heartbeat")), b.Txt(41),
-          b.TimeUnits(41, Words::tr("Sec")));
+    b.Row(input, b.Label("lblInHeartbeat", Words::tr("Heartbeat")), b.Txt(41), b.TimeUnits(41, Words::tr("Sec")));
 
     QGroupBox* output = b.Frame("frmNetOutput", Words::tr("Output"));
-    b.Row(output, b.Label("lblOutHeartbeat", Words::tr("Heartbeat")), b.Txt(39),
-          b.TimeUnits(39, Words::tr("Sec")));
+    b.Row(output, b.Label("lblOutHeartbeat", Words::tr("Heartbeat")), b.Txt(39), b.TimeUnits(39, Words::tr("Sec")));
     b.Row(output, b.Label("lblThrottle", Words::tr("Trottle")), b.Txt(40), b.TimeUnits(40, Words::tr("Sec")));
 
     page->addWidget(input, 0, 0, Qt::AlignTop);

@@ -18,9 +18,8 @@ void fMain::obUnits_Click(int Index)
 {
     if (Index == m_session.DisplayUnits)
         return;
-    if (ChangesPending && MsgBox(QStringLiteral("This action will discard all changes") + QStringLiteral("\r\n\r\n") +
-                                     QStringLiteral("Proceed and lose all changes ?"),
-                                 Buttons::OkCancel, Icon::Exclamation, QStringLiteral("Warning")) != Answer::Ok) {
+    if (ChangesPending && MsgBox(tr("This action will discard all changes\r\n\r\nProceed and lose all changes ?"),
+                                 Buttons::OkCancel, Icon::Exclamation, tr("Warning")) != Answer::Ok) {
         // The current option again, should the program have selected the other; its own click finds
         // nothing to change.
         ui.obUnits.at(m_session.DisplayUnits)->setChecked(true);
