@@ -43,8 +43,9 @@ QString CNvCtrlTable::ControlText() const
     QWidget* control = TheControl.data();
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         return edit->text();
+    // A list's entry holds the name the device knows as its data; its text is only what is shown.
     if (auto* combo = qobject_cast<QComboBox*>(control))
-        return combo->currentText();
+        return combo->currentData().toString();
     if (auto* label = qobject_cast<QLabel*>(control))
         return label->text();
     return QString();

@@ -50,7 +50,7 @@ void setControlText(QWidget* control, const QString& text)
         box->setText(text);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         // A list-only combo box shows a text only when it is among its choices.
-        combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+        combo->setCurrentIndex(combo->findData(text, Qt::UserRole, Qt::MatchFixedString | Qt::MatchCaseSensitive));
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(text);
     }
@@ -227,7 +227,7 @@ QString fMain::FieldText(const QWidget* control)
     if (const auto* box = qobject_cast<const QLineEdit*>(control))
         return box->text();
     if (const auto* combo = qobject_cast<const QComboBox*>(control))
-        return combo->currentText();
+        return combo->currentData().toString();
     return QString();
 }
 

@@ -88,7 +88,7 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        m_edits.push_back({item.Name, combo->currentText()});
+        m_edits.push_back({item.Name, combo->currentData().toString()});
         return;
     }
     auto* box = qobject_cast<QLineEdit*>(control);

@@ -102,7 +102,10 @@ public:
         combo->setEditable(false);
         // The wheel over a list that does not have the focus scrolls past it, and gives it no focus.
         combo->setFocusPolicy(Qt::StrongFocus);
-        combo->addItems(device::config::ChoicesOfComboBox(index));
+        // Each entry keeps the device's name for it as its data: that is what is read and written,
+        // whatever the entry shows.
+        for (const QString& choice : device::config::ChoicesOfComboBox(index))
+            combo->addItem(choice, choice);
         // No entry until the device's value is read: the first choice is nobody's value.
         combo->setCurrentIndex(-1);
         c.cbNvi[index] = combo;
