@@ -2,6 +2,57 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Registration</name>
+    <message>
+        <source>Error adding command %1 for Device Template%2. <byte value="xd"/>
+ComponentApp was not created.</source>
+        <translation>Fehler beim Hinzufügen des Befehls %1 zur Gerätevorlage %2. <byte value="xd"/>
+ComponentApp wurde nicht angelegt.</translation>
+    </message>
+    <message>
+        <source>%1<byte value="xd"/>
+Adding command %2 for %3 objects...</source>
+        <translation>%1<byte value="xd"/>
+Befehl %2 für %3-Objekte wird hinzugefügt...</translation>
+    </message>
+    <message>
+        <source>%1<byte value="xd"/>
+Deregister Command %2...</source>
+        <translation>%1<byte value="xd"/>
+Befehl %2 wird abgemeldet...</translation>
+    </message>
+    <message>
+        <source>The device template &apos;%1&apos; is no longer referenced by any device in the current network. Do you want to remove the device template from the template library?</source>
+        <translation>Die Gerätevorlage &apos;%1&apos; wird von keinem Gerät des aktuellen Netzwerks mehr verwendet. Soll sie aus der Vorlagenbibliothek entfernt werden?</translation>
+    </message>
+    <message>
+        <source>Unable to remove the device template: %1</source>
+        <translation>Die Gerätevorlage konnte nicht entfernt werden: %1</translation>
+    </message>
+    <message>
+        <source>%1 cannot be started: %2</source>
+        <translation>%1 kann nicht gestartet werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 did not end within %2 seconds.</source>
+        <translation>%1 wurde nicht innerhalb von %2 Sekunden beendet.</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be found.</source>
+        <translation>Die Datei %1 wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be found.<byte value="xd"/>
+%2</source>
+        <translation>Die Datei %1 wurde nicht gefunden.<byte value="xd"/>
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot Export Database</source>
+        <translation>Datenbank kann nicht exportiert werden</translation>
+    </message>
+</context>
+<context>
     <name>SetpointBand</name>
     <message>
         <source>max</source>
@@ -58,6 +109,17 @@
     <message>
         <source>Set-point scale</source>
         <translation>Sollwertskala</translation>
+    </message>
+</context>
+<context>
+    <name>fHidden</name>
+    <message>
+        <source>Locate the XIF file with Program ID %1</source>
+        <translation>XIF-Datei mit der Programm-ID %1 suchen</translation>
+    </message>
+    <message>
+        <source>External Interface Files (*.XIF)|*.XIF</source>
+        <translation>Schnittstellendateien (*.XIF)|*.XIF</translation>
     </message>
 </context>
 <context>
@@ -643,6 +705,45 @@ Fortfahren und alle Änderungen verlieren?</translation>
     <message>
         <source>%1 of %2</source>
         <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Registering plug-in . . .</source>
+        <translation>Plug-in wird registriert . . .</translation>
+    </message>
+    <message>
+        <source>Unregistering plug-in . . .</source>
+        <translation>Plug-in wird abgemeldet . . .</translation>
+    </message>
+    <message>
+        <source>Initializing plug-in . . .</source>
+        <translation>Plug-in wird initialisiert . . .</translation>
+    </message>
+</context>
+<context>
+    <name>fRegisterPlugIn</name>
+    <message>
+        <source>Minimal Mode</source>
+        <translation>Minimal</translation>
+    </message>
+    <message>
+        <source>Complete Mode</source>
+        <translation>Vollständig</translation>
+    </message>
+    <message>
+        <source>Exhaustive Mode</source>
+        <translation>Erschöpfend</translation>
+    </message>
+    <message>
+        <source>&amp;Register Plug-in</source>
+        <translation>Plug-in &amp;registrieren</translation>
+    </message>
+    <message>
+        <source>&amp;Deregister Plug-in</source>
+        <translation>Plug-in &amp;abmelden</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>&amp;Beenden</translation>
     </message>
 </context>
 </TS>

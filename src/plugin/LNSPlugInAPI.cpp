@@ -73,7 +73,7 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
     fProgress::Of(m_host.session).show();
     toolkit::DoEvents();
     if (commandId == 50) {
-        fProgress::Of(m_host.session).DisplayStatus(QStringLiteral("Registering plug-in . . ."));
+        fProgress::Of(m_host.session).DisplayStatus(fProgress::tr("Registering plug-in . . ."));
         if (!registration::RegisterCommands(m_host.session)) {
             fProgress::Unload(m_host.session);
             throw PlugInError(framework::ErrUnableToRegister, QStringLiteral("Unable to register Supported Commands"));
@@ -83,7 +83,7 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
         return;
     }
     if (commandId == 51) {
-        fProgress::Of(m_host.session).DisplayStatus(QStringLiteral("Unregistering plug-in . . ."));
+        fProgress::Of(m_host.session).DisplayStatus(fProgress::tr("Unregistering plug-in . . ."));
         try {
             registration::DeregisterCommands(m_host.session, false, true);
         } catch (const com::ComError& e) {
@@ -95,7 +95,7 @@ void LNSPlugInAPI::SendCommand(qint32 commandId, qint16 objectClassId, const QSt
         toolkit::DoEvents();
         return;
     }
-    fProgress::Of(m_host.session).DisplayStatus(QStringLiteral("Initializing plug-in . . ."));
+    fProgress::Of(m_host.session).DisplayStatus(fProgress::tr("Initializing plug-in . . ."));
     bool known = false;
     int found = -1;
     for (int i = 0; i < framework::PlugInCommandCount; ++i) {

@@ -8,6 +8,7 @@
 #include "registration/XifImport.h"
 #include "ui/progress/fProgress.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 #include <array>
@@ -26,6 +27,11 @@ const QString CrLf = QStringLiteral("\r\n");
 
 // The progress window paints the text and lets pending events run; a window that cannot be loaded
 // (its animation missing) must not stop the registration it only reports on.
+// The texts a person reads during a registration, in the user's language.
+struct Words {
+    Q_DECLARE_TR_FUNCTIONS(Registration)
+};
+
 void ShowStatus(framework::PlugInSession& session, const QString& text)
 {
     try {
@@ -192,15 +198,14 @@ void AttachCommands(framework::PlugInSession& session, const Ptr<lns::DeviceTemp
             const Ptr<lns::ComponentApps> apps =
                 CollectionOfScope(session.Link(), entry.RegistrationScope, deviceTemplate, entry.LonMarkObjectName);
             if (!apps) {
-                ShowStatus(session, QStringLiteral("Error adding command ") + CommandIdName(entry) +
-                                        QStringLiteral(" for Device Template") + deviceTemplate->TemplateName() +
-                                        QStringLiteral(". ") + CrLf + QStringLiteral("ComponentApp was not created."));
+                ShowStatus(session, Words::tr("Error adding command %1 for Device Template%2. \r\nComponentApp was not "
+                                              "created.")
+                                        .arg(CommandIdName(entry), deviceTemplate->TemplateName()));
                 continue;
             }
-            ShowStatus(session, deviceTemplate->TemplateName() + CrLf + QStringLiteral("Adding command ") +
-                                    CommandIdName(entry) + QStringLiteral(" for ") +
-                                    ObjectClassName(static_cast<qint16>(entry.ObjectClassId)) +
-                                    QStringLiteral(" objects..."));
+            ShowStatus(session, Words::tr("%1\r\nAdding command %2 for %3 objects...")
+                                    .arg(deviceTemplate->TemplateName(), CommandIdName(entry),
+                                         ObjectClassName(static_cast<qint16>(entry.ObjectClassId))));
             Ptr<lns::ComponentApp> app;
             const qint32 count = apps->ComponentAppsCount();
             for (qint32 k = 1; k <= count && !app; ++k) {
@@ -440,8 +445,7 @@ void DeregisterCommand(framework::PlugInSession& session, qint16 scope, const Pl
             continue;
         }
         if (framework::ShowProgress())
-            ShowStatus(session, programId + CrLf + QStringLiteral("Deregister Command ") +
-                                    QString::number(entry.CommandId) + QStringLiteral("..."));
+            ShowStatus(session, Words::tr("%1\r\nDeregister Command %2...").arg(programId).arg(entry.CommandId));
         try {
             apps->ComponentAppsRemove(k);
         } catch (const com::ComError& e) {
@@ -503,17 +507,16 @@ void DeregisterCommands(framework::PlugInSession& session, bool exhaustive, bool
             continue;
         toolkit::DoEvents();
         const toolkit::Answer answer = toolkit::MsgBox(
-            QStringLiteral("The device template '") + name +
-                QStringLiteral(
-                    "' is no longer referenced by any device in the current network. Do you want to remove the "
-                    "device template from the template library?"),
+            Words::tr("The device template '%1' is no longer referenced by any device in the current network. Do you "
+                      "want to remove the device template from the template library?")
+                .arg(name),
             toolkit::Buttons::YesNo, toolkit::Icon::Exclamation, framework::ApplicationTitle());
         if (answer != toolkit::Answer::Yes)
             continue;
         try {
             templates->DeviceTemplatesRemove(name);
         } catch (const com::ComError&) {
-            toolkit::MsgBox(QStringLiteral("Unable to remove the device template: ") + name, toolkit::Buttons::Ok,
+            toolkit::MsgBox(Words::tr("Unable to remove the device template: %1").arg(name), toolkit::Buttons::Ok,
                             toolkit::Icon::Critical, framework::ApplicationTitle());
         }
     }

@@ -10,6 +10,7 @@
 #include "registration/WalkDir.h"
 #include "registration/fHidden.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace registration {
@@ -81,9 +82,12 @@ QString ConvertXifToXfb(const QString& xifPath)
         const toolkit::ProcessOutcome outcome = toolkit::StartProcess(converter, {xifPath, xfb}, ConverterWaitMs);
         if (!outcome.started) {
             result.clear();
-            reason = QStringLiteral("%1 cannot be started: %2").arg(converter, outcome.errorText);
+            reason = QCoreApplication::translate("Registration", "%1 cannot be started: %2")
+                         .arg(converter, outcome.errorText);
         } else if (!outcome.finished) {
-            reason = QStringLiteral("%1 did not end within %2 seconds.").arg(converter).arg(ConverterWaitMs / 1000);
+            reason = QCoreApplication::translate("Registration", "%1 did not end within %2 seconds.")
+                         .arg(converter)
+                         .arg(ConverterWaitMs / 1000);
         } else {
             reason = outcome.errorOutput.trimmed();
         }
@@ -91,10 +95,12 @@ QString ConvertXifToXfb(const QString& xifPath)
             toolkit::DoEvents();
     }
     if (result.isEmpty() || !fileExists(xfb)) {
-        QString text = QStringLiteral("The file ") + xfb + QStringLiteral(" could not be found.");
-        if (!reason.isEmpty())
-            text += QStringLiteral("\r\n") + reason;
-        toolkit::MsgBox(text, toolkit::Buttons::Ok, toolkit::Icon::Critical, QStringLiteral("Cannot Export Database"));
+        const QString text =
+            reason.isEmpty()
+                ? QCoreApplication::translate("Registration", "The file %1 could not be found.").arg(xfb)
+                : QCoreApplication::translate("Registration", "The file %1 could not be found.\r\n%2").arg(xfb, reason);
+        toolkit::MsgBox(text, toolkit::Buttons::Ok, toolkit::Icon::Critical,
+                        QCoreApplication::translate("Registration", "Cannot Export Database"));
         return QString();
     }
     return result;

@@ -11,9 +11,9 @@ fHidden::fHidden(QWidget* parent) : QWidget(parent)
 QString fHidden::DlgXIF(const QString& importStr, const QString& progIdStr)
 {
     toolkit::FileDialogRequest request;
-    request.title = QStringLiteral("Locate the XIF file with Program ID ") + progIdStr;
+    request.title = tr("Locate the XIF file with Program ID %1").arg(progIdStr);
     request.initialFolder = importStr;
-    request.filter = QStringLiteral("External Interface Files (*.XIF)|*.XIF");
+    request.filter = tr("External Interface Files (*.XIF)|*.XIF");
     request.filterIndex = 1;
     request.fileMustExist = true;
     const std::optional<QString> chosen = toolkit::GetOpenFileName(request);

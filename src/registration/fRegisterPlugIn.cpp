@@ -22,15 +22,14 @@ fRegisterPlugIn::fRegisterPlugIn(std::function<void()> onClosed, QWidget* parent
     cmbDeregMode = new QComboBox(this);
     cmbDeregMode->setObjectName(QStringLiteral("cmbDeregMode"));
     // List positions 0, 1, 2 are the modes -1, 0, 1.
-    cmbDeregMode->addItems(
-        {QStringLiteral("Minimal Mode"), QStringLiteral("Complete Mode"), QStringLiteral("Exhaustive Mode")});
+    cmbDeregMode->addItems({tr("Minimal Mode"), tr("Complete Mode"), tr("Exhaustive Mode")});
     cmbDeregMode->setCurrentIndex(1);
 
-    bRegister = new QPushButton(QStringLiteral("&Register Plug-in"), this);
+    bRegister = new QPushButton(tr("&Register Plug-in"), this);
     bRegister->setObjectName(QStringLiteral("bRegister"));
-    bDeregister = new QPushButton(QStringLiteral("&Deregister Plug-in"), this);
+    bDeregister = new QPushButton(tr("&Deregister Plug-in"), this);
     bDeregister->setObjectName(QStringLiteral("bDeregister"));
-    bExit = new QPushButton(QStringLiteral("&Exit"), this);
+    bExit = new QPushButton(tr("&Exit"), this);
     bExit->setObjectName(QStringLiteral("bExit"));
 
     auto* layout = new QGridLayout(this);
