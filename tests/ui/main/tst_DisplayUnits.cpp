@@ -4,6 +4,7 @@
 // temperature, also after a re-read that failed; the set-point band following the fields in either.
 #include "ConfiguredWindow.h"
 #include "device/Units.h"
+#include "platform/toolkit/Translations.h"
 #include "ui/main/SetpointBand.h"
 
 #include <QProcess>
@@ -85,6 +86,32 @@ private slots:
         const SetpointBand::Model& band = m.ui().setpointBand->model();
         QVERIFY(!band.bandBroken);
         QCOMPARE(int(band.find(QStringLiteral("nciSetPts.occ_cool"))->state), int(SetpointBand::Mark::Ok));
+    }
+
+    // Under a German locale the window's boxes speak German, while the log keeps its English rows.
+    void boxesSpeakTheUsersLanguage()
+    {
+        QVERIFY(toolkit::InstallTranslations(QLocale(QStringLiteral("de_DE"))));
+        const auto english = qScopeGuard([] { toolkit::InstallTranslations(QLocale::c()); });
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect(QStringLiteral("Korrektur des Raumfühlers außerhalb des Bereichs\r\n\r\nDer kleinste zulässige "
+                                    "Wert ist: -2.5\r\n\r\nDer Wert wurde angepasst"));
+        m.ui().tabData->setCurrentIndex(2);
+        m.type(6, QStringLiteral("-5"));
+        m.ui().cmdApply->click();
+        QCOMPARE(m.RowsStartingWith(QStringLiteral("Updating ")), QStringList{QStringLiteral("Updating nciGenOpts")});
+        m.ui().tabData->setCurrentIndex(0);
+        m.chooseUnits(1);
+        boxes.expect(QStringLiteral("Die Totzone wurde nicht eingehalten.\r\n\r\nDie Werte wurden angepasst"));
+        m.type(OccHeat, QStringLiteral("72"));
+        m.leave();
+        boxes.expect({.textContains = QStringLiteral("Diese Aktion verwirft alle Änderungen"),
+                      .answer = toolkit::Answer::Cancel,
+                      .title = QStringLiteral("Warnung")});
+        m.chooseUnits(0);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.ui().tabData->tabText(0), QStringLiteral("&Heizen - Kühlen"));
     }
 
     void theSelectedOptionDoesNothing()
