@@ -695,6 +695,38 @@ Fortfahren und alle Änderungen verlieren?</translation>
         <source>Warning</source>
         <translation>Warnung</translation>
     </message>
+    <message>
+        <source>Offnet</source>
+        <translation>Nicht im Netz</translation>
+    </message>
+    <message>
+        <source>Not Commissioned yet</source>
+        <translation>Noch nicht in Betrieb genommen</translation>
+    </message>
+    <message>
+        <source>Unconfigured</source>
+        <translation>Nicht konfiguriert</translation>
+    </message>
+    <message>
+        <source>App&apos;less</source>
+        <translation>Ohne Applikation</translation>
+    </message>
+    <message>
+        <source>Cnfg Online</source>
+        <translation>Konfiguriert, online</translation>
+    </message>
+    <message>
+        <source>Cnfg Offline</source>
+        <translation>Konfiguriert, offline</translation>
+    </message>
+    <message>
+        <source>Soft Offline</source>
+        <translation>Soft-offline</translation>
+    </message>
+    <message>
+        <source>Cnfg Bypass</source>
+        <translation>Konfiguriert, Bypass</translation>
+    </message>
 </context>
 <context>
     <name>fProgress</name>

@@ -94,20 +94,20 @@ bool fMain::InitDevice()
         Step{[&] {
                  if (m_session.Link().CurrentSystem->SystemNetworkMode() != 1)
                      return Go::To(Commissioned);
-                 stateText = QStringLiteral("Offnet");
+                 stateText = tr("Offnet");
                  return Go::To(ShowState);
              },
              [&](const com::ComError& e) {
                  stateText = e.description();
                  // The branch the failed test guards: off-net.
-                 stateText = QStringLiteral("Offnet");
+                 stateText = tr("Offnet");
                  return Go::To(ShowState);
              },
              ReadMode},
         Step{[&] {
                  if (Device()->DeviceCommissioned())
                      return Go::To(Test);
-                 stateText = QStringLiteral("Not Commissioned yet");
+                 stateText = tr("Not Commissioned yet");
                  return Go::To(ShowState);
              },
              [&](const com::ComError& e) {
@@ -133,15 +133,15 @@ bool fMain::InitDevice()
                  stateCode = Device()->DeviceState();
                  if (stateText.isEmpty()) {
                      switch (stateCode) {
-                     case 2: stateText = QStringLiteral("Unconfigured"); break;
-                     case 3: stateText = QStringLiteral("App'less"); break;
+                     case 2: stateText = tr("Unconfigured"); break;
+                     case 3: stateText = tr("App'less"); break;
                      case 4:
-                         stateText = QStringLiteral("Cnfg Online");
+                         stateText = tr("Cnfg Online");
                          DeviceOnline = true;
                          break;
-                     case 6: stateText = QStringLiteral("Cnfg Offline"); break;
-                     case 12: stateText = QStringLiteral("Soft Offline"); break;
-                     case 140: stateText = QStringLiteral("Cnfg Bypass"); break;
+                     case 6: stateText = tr("Cnfg Offline"); break;
+                     case 12: stateText = tr("Soft Offline"); break;
+                     case 140: stateText = tr("Cnfg Bypass"); break;
                      default: stateText = QStringLiteral("?"); break;
                      }
                  }

@@ -112,6 +112,7 @@ private slots:
         m.chooseUnits(0);
         VERIFY_BOXES(boxes);
         QCOMPARE(m.ui().tabData->tabText(0), QStringLiteral("&Heizen - Kühlen"));
+        QCOMPARE(m.ui().StatusBarPanel.at(1)->text(), QStringLiteral("Konfiguriert, online"));
     }
 
     void theSelectedOptionDoesNothing()

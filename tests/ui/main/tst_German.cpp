@@ -32,7 +32,7 @@ QSet<QString> GermanTexts()
     QXmlStreamReader xml(&file);
     while (xml.readNextStartElement() || !xml.atEnd())
         if (xml.isStartElement() && xml.name() == QLatin1String("translation"))
-            texts.insert(xml.readElementText());
+            texts.insert(xml.readElementText(QXmlStreamReader::IncludeChildElements));
     return texts;
 }
 
