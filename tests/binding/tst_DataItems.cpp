@@ -146,7 +146,9 @@ private slots:
         QFETCH(QString, expected);
         QLineEdit edit(QStringLiteral("21.5"));
         QComboBox combo;
-        combo.addItems({QStringLiteral("TWO_PIPE"), QStringLiteral("FOUR_PIPE")});
+        // As the window's lists: the device's name as data, another text shown.
+        combo.addItem(QStringLiteral("two pipes"), QStringLiteral("TWO_PIPE"));
+        combo.addItem(QStringLiteral("four pipes"), QStringLiteral("FOUR_PIPE"));
         combo.setCurrentIndex(1);
         QLabel label(QStringLiteral("HVT_UNKNOWN"));
         QPushButton button(QStringLiteral("&Apply"));
