@@ -51,6 +51,62 @@ Befehl %2 wird abgemeldet...</translation>
         <source>Cannot Export Database</source>
         <translation>Datenbank kann nicht exportiert werden</translation>
     </message>
+    <message>
+        <source>Plug-in %1 could not be registered: %2</source>
+        <translation>Das Plug-in %1 konnte nicht registriert werden: %2</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 could not be deregistered: %2</source>
+        <translation>Das Plug-in %1 konnte nicht abgemeldet werden: %2</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 could not be registered: the registry file %2 cannot be read as a registry</source>
+        <translation>Das Plug-in %1 konnte nicht registriert werden: die Registrierungsdatei %2 ist nicht lesbar</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 could not be deregistered: the registry file %2 cannot be read as a registry</source>
+        <translation>Das Plug-in %1 konnte nicht abgemeldet werden: die Registrierungsdatei %2 ist nicht lesbar</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 registration as COM server failed</source>
+        <translation>Die Registrierung des Plug-ins %1 als COM-Server ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>A newer version of this plug-in is already registered</source>
+        <translation>Eine neuere Version dieses Plug-ins ist bereits registriert</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 could not be registered: the registry key HKEY_LOCAL_MACHINE\%2 could not be written</source>
+        <translation>Das Plug-in %1 konnte nicht registriert werden: der Registrierungsschlüssel HKEY_LOCAL_MACHINE\%2 konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Updated version of plug-in registered as %1</source>
+        <translation>Aktualisierte Version des Plug-ins registriert als %1</translation>
+    </message>
+    <message>
+        <source>Plug-in registered as %1</source>
+        <translation>Plug-in registriert als %1</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 deregistration as COM server failed<byte value="xd"/>Verify that there are not instances running<byte value="xd"/>%2</source>
+        <translation>Die Abmeldung des Plug-ins %1 als COM-Server ist fehlgeschlagen<byte value="xd"/>Prüfen Sie, dass keine Instanzen laufen<byte value="xd"/>%2</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 could not be deregistered: the registry key HKEY_LOCAL_MACHINE\%2 could not be deleted</source>
+        <translation>Das Plug-in %1 konnte nicht abgemeldet werden: der Registrierungsschlüssel HKEY_LOCAL_MACHINE\%2 konnte nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 deregistered</source>
+        <translation>Plug-in %1 abgemeldet</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 does not exisit in the Windows registery</source>
+        <translation>Das Plug-in %1 ist in der Windows-Registrierung nicht vorhanden</translation>
+    </message>
+    <message>
+        <source>Plug-in %1 could not be deregistered: its commands could not be removed from the network %2<byte value="xd"/>%3</source>
+        <translation>Das Plug-in %1 konnte nicht abgemeldet werden: seine Befehle konnten nicht aus dem Netzwerk %2 entfernt werden<byte value="xd"/>%3</translation>
+    </message>
 </context>
 <context>
     <name>SetpointBand</name>

@@ -89,14 +89,35 @@ QString UnreadableMachineHive()
     return store.fileName();
 }
 
+// A message in English, for standard error, and in the user's language, for a box. The source is
+// marked with QT_TRANSLATE_NOOP("Registration", ...); its places are filled with args at once.
+struct Message {
+    QString english;
+    QString shown;
+};
+
+Message Say(const char* source, const QStringList& args = {})
+{
+    const auto fill = [&](const QString& text) {
+        switch (args.size()) {
+        case 0: return text;
+        case 1: return text.arg(args[0]);
+        case 2: return text.arg(args[0], args[1]);
+        default: return text.arg(args[0], args[1], args[2]);
+        }
+    };
+    return {fill(QString::fromUtf8(source)), fill(QCoreApplication::translate("Registration", source))};
+}
+
 // A failure the user must learn of: a box in the window, a line on standard error on the command
 // line, where a status 1 always says why (the line may say more than the box: detail).
-void ReportFailure(bool interactive, const QString& text, const QString& title, const QString& detail = QString())
+void ReportFailure(bool interactive, const Message& message, const QString& title, const QString& detail = QString())
 {
     if (interactive) {
-        MsgBox(text, Buttons::Ok, Icon::Critical, title);
+        MsgBox(message.shown, Buttons::Ok, Icon::Critical, title);
         return;
     }
+    const QString& text = message.english;
     QString line = detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
     line.replace(QLatin1Char('\r'), QLatin1String(" - "));
     std::fprintf(stderr, "%s\n", qPrintable(line));
@@ -110,19 +131,22 @@ std::unique_ptr<automation::ActivationLock> TakeRegistrationLock(bool interactiv
                                                              interactive ? toolkit::DoEvents : std::function<void()>());
     if (!lock->held())
         ReportFailure(interactive,
-                      QStringLiteral("Plug-in ") + framework::PlugInProgId() +
-                          (registering ? QStringLiteral(" could not be registered: ")
-                                       : QStringLiteral(" could not be deregistered: ")) +
-                          lock->failure(),
+                      registering ? Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be registered: %2"),
+                                        {framework::PlugInProgId(), lock->failure()})
+                                  : Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be deregistered: %2"),
+                                        {framework::PlugInProgId(), lock->failure()}),
                       framework::PlugInName());
     return lock;
 }
 
-QString UnreadableHiveText(const QString& file, bool registering)
+Message UnreadableHiveText(const QString& file, bool registering)
 {
-    return QStringLiteral("Plug-in ") + framework::PlugInProgId() +
-           (registering ? QStringLiteral(" could not be registered") : QStringLiteral(" could not be deregistered")) +
-           QStringLiteral(": the registry file ") + file + QStringLiteral(" cannot be read as a registry");
+    return registering ? Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be registered: the registry file "
+                                                               "%2 cannot be read as a registry"),
+                             {framework::PlugInProgId(), file})
+                       : Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be deregistered: the registry "
+                                                               "file %2 cannot be read as a registry"),
+                             {framework::PlugInProgId(), file});
 }
 
 }  // namespace
@@ -190,7 +214,7 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     if (const QString problem = automation::ThisProgramProblem(); !problem.isEmpty()) {
         ReportFailure(
             interactive,
-            QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
+            Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 registration as COM server failed"), {id.PlugInProgId}),
             framework::ApplicationTitle(), problem);
         return RegisterOutcome::ServerRegistrationFailed;
     }
@@ -210,8 +234,9 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         if (RegisteredIsNewer(ReadVersionPair(registry.MachineSetting(key, QStringLiteral("Version"))),
                               ReadVersionPair(id.PlugInVersion))) {
             if (interactive)
-                MsgBox(QStringLiteral("A newer version of this plug-in is already registered"), Buttons::Ok,
-                       Icon::Information, id.PlugInName);
+                MsgBox(QCoreApplication::translate("Registration",
+                                                   "A newer version of this plug-in is already registered"),
+                       Buttons::Ok, Icon::Information, id.PlugInName);
             return RegisterOutcome::NewerRegistered;
         }
         update = true;
@@ -228,7 +253,7 @@ RegisterOutcome RegisterPlugIn(bool interactive)
         automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         ReportFailure(
             interactive,
-            QStringLiteral("Plug-in ") + id.PlugInProgId + QStringLiteral(" registration as COM server failed"),
+            Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 registration as COM server failed"), {id.PlugInProgId}),
             framework::ApplicationTitle(), reason);
         return RegisterOutcome::ServerRegistrationFailed;
     }
@@ -250,16 +275,16 @@ RegisterOutcome RegisterPlugIn(bool interactive)
     if (!allWritten) {
         automation::RestoreActivationFile(id.PlugInProgId, previousActivation);
         ReportFailure(interactive,
-                      QStringLiteral("Plug-in ") + id.PlugInProgId +
-                          QStringLiteral(" could not be registered: the registry key HKEY_LOCAL_MACHINE\\") + key +
-                          QStringLiteral(" could not be written"),
+                      Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be registered: the registry key "
+                                                            "HKEY_LOCAL_MACHINE\\%2 could not be written"),
+                          {id.PlugInProgId, key}),
                       id.PlugInName);
         return RegisterOutcome::RegistryWriteFailed;
     }
     if (interactive)
-        MsgBox((update ? QStringLiteral("Updated version of plug-in registered as ")
-                       : QStringLiteral("Plug-in registered as ")) +
-                   id.PlugInProgId,
+        MsgBox((update ? QCoreApplication::translate("Registration", "Updated version of plug-in registered as %1")
+                       : QCoreApplication::translate("Registration", "Plug-in registered as %1"))
+                   .arg(id.PlugInProgId),
                Buttons::Ok, Icon::Information, id.PlugInName);
     return update ? RegisterOutcome::Updated : RegisterOutcome::Registered;
 }
@@ -270,9 +295,9 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
     QString reason;
     if (!RunServerRegistration(true, &reason)) {
         ReportFailure(interactive,
-                      QStringLiteral("Plug-in ") + id.PlugInProgId +
-                          QStringLiteral(" deregistration as COM server failed") + QLatin1Char('\r') +
-                          QStringLiteral("Verify that there are not instances running") + QLatin1Char('\r') + reason,
+                      Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 deregistration as COM server failed\rVerify "
+                                                            "that there are not instances running\r%2"),
+                          {id.PlugInProgId, reason}),
                       framework::ApplicationTitle());
         return RemovalOutcome::ServerRemovalFailed;
     }
@@ -282,16 +307,17 @@ RemovalOutcome RemovePlugInRegistration(bool interactive)
         // server registration goes back, and the plug-in stays registered as a whole.
         RunServerRegistration(false, nullptr);
         ReportFailure(interactive,
-                      QStringLiteral("Plug-in ") + id.PlugInProgId +
-                          QStringLiteral(" could not be deregistered: the registry key HKEY_LOCAL_MACHINE\\") +
-                          PlugInKey() + QStringLiteral(" could not be deleted"),
+                      Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be deregistered: the registry key "
+                                                            "HKEY_LOCAL_MACHINE\\%2 could not be deleted"),
+                          {id.PlugInProgId, PlugInKey()}),
                       id.PlugInName);
         return RemovalOutcome::RegistryDeleteFailed;
     }
     if (interactive)
-        MsgBox(deleted ? QStringLiteral("Plug-in ") + id.PlugInName + QStringLiteral(" deregistered")
-                       : QStringLiteral("Plug-in ") + id.PlugInName +
-                             QStringLiteral(" does not exisit in the Windows registery"),
+        MsgBox((deleted ? QCoreApplication::translate("Registration", "Plug-in %1 deregistered")
+                        : QCoreApplication::translate("Registration",
+                                                      "Plug-in %1 does not exisit in the Windows registery"))
+                   .arg(id.PlugInName),
                Buttons::Ok, Icon::Information, id.PlugInName);
     return deleted ? RemovalOutcome::Removed : RemovalOutcome::NotRegistered;
 }
@@ -315,9 +341,9 @@ bool DeregisterPlugIn(qint16 mode, bool interactive)
             // so that they keep working and a later deregistration can remove them.
             ReportFailure(
                 interactive,
-                QStringLiteral("Plug-in ") + framework::PlugInProgId() +
-                    QStringLiteral(" could not be deregistered: its commands could not be removed from the network ") +
-                    uncleaned->name + QLatin1Char('\r') + uncleaned->reason,
+                Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be deregistered: its commands could not be "
+                                                      "removed from the network %2\r%3"),
+                    {framework::PlugInProgId(), uncleaned->name, uncleaned->reason}),
                 framework::PlugInName());
             return false;
         }
