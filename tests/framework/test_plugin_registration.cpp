@@ -5,6 +5,7 @@
 #include "platform/automation/Activation.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/toolkit/Process.h"
+#include "platform/toolkit/Translations.h"
 #include "registration/PlugInRegistration.h"
 #include "support/RegistryFaults.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -142,6 +143,20 @@ private slots:
         QCOMPARE(r.MachineSetting(framework::PlugInKey(), "Version"), framework::BuildVersion());
         QCOMPARE(r.MachineSetting(framework::PlugInKey(), "Prelaunch"), QStringLiteral("-1"));
         QCOMPARE(r.MachineSetting(framework::PlugInKey(), "Scope"), QStringLiteral("2"));
+    }
+
+    // Under a German locale the box speaks German; what the registry holds does not change with it.
+    void theBoxSpeaksTheUsersLanguage()
+    {
+        QVERIFY(toolkit::InstallTranslations(QLocale(QStringLiteral("de_DE"))));
+        const auto english = qScopeGuard([] { toolkit::InstallTranslations(QLocale::c()); });
+        RecordedProcesses processes;
+        testsupport::ScriptedMessageBoxes boxes;
+        boxes.expect({QStringLiteral("Plug-in registriert als KR5MHUConfigure.LNSPlugInAPI"), Answer::Ok,
+                      framework::PlugInName(), std::nullopt, Icon::Information, true});
+        QCOMPARE(registration::RegisterPlugIn(true), RegisterOutcome::Registered);
+        VERIFY_BOXES(boxes);
+        QCOMPARE(framework::CRegistry().MachineSetting(framework::PlugInKey(), "Name"), framework::PlugInName());
     }
 
     void registrationOverAnExistingOne_data()
