@@ -19,18 +19,21 @@ QByteArray BytesOfRawText(const QString& text)
                           : lns::formats::Parse(RawFormat, text, qint32(text.count(QLatin1Char('\t')) + 1), QString());
 }
 
+enum class Step { Reading, Updating };
+
 // The failure raised again with the step's wording in front of the reason.
-[[noreturn]] void RaiseComposed(const com::ComError& e, const QString& operation, const QString& step,
-                                const QString& name, std::initializer_list<qint32> fixedTextCodes)
+[[noreturn]] void RaiseComposed(const com::ComError& e, const QString& operation, Step step, const QString& name,
+                                std::initializer_list<qint32> fixedTextCodes)
 {
     const qint64 code = qint64(e.number()) - qint64(Global::ObjectServerErrorBase);
-    QString reason = e.description();
+    Sentence::Part reason = e.said();
     for (const qint32 fixed : fixedTextCodes) {
         if (code == fixed)
             reason = Global::ObjectServerErrorText(code);
     }
-    throw com::ComError(e.number(), operation, step + QLatin1Char(' ') + name + QLatin1Char(' ') + CrLf + reason,
-                        e.cause());
+    const char* source = step == Step::Reading ? QT_TRANSLATE_NOOP("Runtime", "Error reading %1 \r\n%2")
+                                               : QT_TRANSLATE_NOOP("Runtime", "Error updating %1 \r\n%2");
+    throw com::ComError(e.number(), operation, Sentence("Runtime", source, {name, reason}), e.cause());
 }
 
 // Anything that is not a ComError is still reported the same way, as an unexpected failure.
@@ -81,10 +84,10 @@ void CNvCpTable::GetNetworkValue()
         m_lastReadSucceeded = true;
     } catch (const com::ComError& e) {
         m_lastReadSucceeded = false;
-        RaiseComposed(e, operation, QStringLiteral("Error reading"), Name, {lns::ErrDeviceCommunication});
+        RaiseComposed(e, operation, Step::Reading, Name, {lns::ErrDeviceCommunication});
     } catch (const std::exception& e) {
         m_lastReadSucceeded = false;
-        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error reading"), Name, {});
+        RaiseComposed(AsComError(e, operation), operation, Step::Reading, Name, {});
     }
 }
 
@@ -102,10 +105,9 @@ bool CNvCpTable::SendNetworkValue()
         ValueAsChanges = false;
         return true;
     } catch (const com::ComError& e) {
-        RaiseComposed(e, operation, QStringLiteral("Error updating"), Name,
-                      {lns::ErrWriteFailed, lns::ErrFormatFailed});
+        RaiseComposed(e, operation, Step::Updating, Name, {lns::ErrWriteFailed, lns::ErrFormatFailed});
     } catch (const std::exception& e) {
-        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error updating"), Name, {});
+        RaiseComposed(AsComError(e, operation), operation, Step::Updating, Name, {});
     }
 }
 
@@ -121,9 +123,9 @@ QByteArray CNvCpTable::ReadBytes()
         MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
         return bytes;
     } catch (const com::ComError& e) {
-        RaiseComposed(e, operation, QStringLiteral("Error reading"), Name, {lns::ErrDeviceCommunication});
+        RaiseComposed(e, operation, Step::Reading, Name, {lns::ErrDeviceCommunication});
     } catch (const std::exception& e) {
-        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error reading"), Name, {});
+        RaiseComposed(AsComError(e, operation), operation, Step::Reading, Name, {});
     }
 }
 
@@ -138,9 +140,8 @@ void CNvCpTable::WriteBytes(const QByteArray& bytes)
         MyNetworkVariable->SetNvFormattedValue(lns::formats::Format(RawFormat, bytes, QString()));
         MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
     } catch (const com::ComError& e) {
-        RaiseComposed(e, operation, QStringLiteral("Error updating"), Name,
-                      {lns::ErrWriteFailed, lns::ErrFormatFailed});
+        RaiseComposed(e, operation, Step::Updating, Name, {lns::ErrWriteFailed, lns::ErrFormatFailed});
     } catch (const std::exception& e) {
-        RaiseComposed(AsComError(e, operation), operation, QStringLiteral("Error updating"), Name, {});
+        RaiseComposed(AsComError(e, operation), operation, Step::Updating, Name, {});
     }
 }

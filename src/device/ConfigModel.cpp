@@ -4,6 +4,7 @@
 #include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -11,6 +12,20 @@
 namespace device::config {
 
 namespace {
+
+// A rule's message: English for reports and the log, the user's language in a box.
+Sentence Rule(const char* source, const QList<Sentence::Part>& parts)
+{
+    return Sentence("Rules", source, parts);
+}
+
+// An item by its description (the window's words, translated where shown), by its name without one.
+Sentence::Part LabelOf(const Item& item)
+{
+    if (item.description.isEmpty())
+        return item.name;
+    return {item.description, QCoreApplication::translate("fMain", item.description.toUtf8().constData())};
+}
 
 struct Limits {
     double min0, max0, min1, max1;
@@ -221,14 +236,14 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
     v.stored = text;
     if (item.kind == ItemKind::ReadOnly) {
         v.kind = Verdict::Refused;
-        v.reason = item.name + QStringLiteral(" cannot be set");
+        v.reason = Rule(QT_TRANSLATE_NOOP("Rules", "%1 cannot be set"), {item.name});
         return v;
     }
     if (item.kind == ItemKind::Choice) {
         if (!item.choices.contains(text)) {
             v.kind = Verdict::Refused;
-            v.reason = item.name + QStringLiteral(": \"") + shown::Shown(text) + QStringLiteral("\" is not one of ") +
-                       item.choices.join(QStringLiteral(", "));
+            v.reason = Rule(QT_TRANSLATE_NOOP("Rules", "%1: \"%2\" is not one of %3"),
+                            {item.name, shown::Shown(text), item.choices.join(QStringLiteral(", "))});
         }
         return v;
     }
@@ -256,18 +271,20 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
     else
         v.stored = v.shown;
 
-    const QString label = item.description.isEmpty() ? item.name : item.description;
+    const Sentence::Part label = LabelOf(item);
     if (!AcceptsText(text, item.wholeNumbers)) {
         v.kind = Verdict::Refused;
-        v.reason = label + (numbers::ToNumber(text) ? QStringLiteral(": \"%1\" is not a whole number")
-                                                    : QStringLiteral(": \"%1\" is not a number"))
-                               .arg(shown::Shown(text));
+        v.reason =
+            numbers::ToNumber(text)
+                ? Rule(QT_TRANSLATE_NOOP("Rules", "%1: \"%2\" is not a whole number"), {label, shown::Shown(text)})
+                : Rule(QT_TRANSLATE_NOOP("Rules", "%1: \"%2\" is not a number"), {label, shown::Shown(text)});
     } else if (v.bound != Verdict::NoBound) {
         v.kind = Verdict::Adjusted;
-        v.reason = label + QStringLiteral(": %1 is out of range, the %2 allowed value is %3")
-                               .arg(shown::Shown(text),
-                                    v.bound == Verdict::Maximum ? QStringLiteral("maximum") : QStringLiteral("minimum"),
-                                    numbers::ShortestNumber(v.limit));
+        const QList<Sentence::Part> parts{label, shown::Shown(text), numbers::ShortestNumber(v.limit)};
+        v.reason =
+            v.bound == Verdict::Maximum
+                ? Rule(QT_TRANSLATE_NOOP("Rules", "%1: %2 is out of range, the maximum allowed value is %3"), parts)
+                : Rule(QT_TRANSLATE_NOOP("Rules", "%1: %2 is out of range, the minimum allowed value is %3"), parts);
     }
     return v;
 }
@@ -326,11 +343,22 @@ std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString
     return made;
 }
 
-std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values,
-                                          const std::function<QString(const QString& item)>& label)
+Sentence::Part ItemName(const QString& name)
 {
-    std::vector<QString> broken;
-    const auto named = [&](const QString& name) { return label ? label(name) : name; };
+    return name;
+}
+
+Sentence::Part ItemLabel(const QString& name)
+{
+    const Item* item = FindSettable(name);
+    return item ? LabelOf(*item) : Sentence::Part(name);
+}
+
+QList<Sentence> CrossFieldViolations(const std::map<QString, QString>& values,
+                                     const std::function<Sentence::Part(const QString& item)>& label)
+{
+    QList<Sentence> broken;
+    const auto named = [&](const QString& name) { return label ? label(name) : ItemName(name); };
     const auto has = [&](std::initializer_list<QString> names) {
         return std::all_of(names.begin(), names.end(), [&](const QString& n) { return values.count(n) != 0; });
     };
@@ -340,17 +368,20 @@ std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& valu
         numbers[name] = ValueOf(values, name);
     const auto V = [&](const QString& name) { return numbers.at(name); };
     const auto text = [&](const QString& name) { return values.at(name); };
-    const auto with = [&](const QString& name) { return named(name) + QStringLiteral(" (") + text(name) + ')'; };
+    // An item and its value, "Occupied heating setpoint (30)".
+    const auto with = [&](const QString& name) {
+        return Sentence::Part(Rule(QT_TRANSLATE_NOOP("Rules", "%1 (%2)"), {named(name), text(name)}));
+    };
     for (const SetpointPair& pair : SetpointPairs())
         if (has({pair.heat, pair.cool, DeadBand}) && V(DeadBand) > Gap(V(pair.cool) - V(pair.heat)))
-            broken.push_back(with(pair.cool) + QStringLiteral(" must be at least ") + with(DeadBand) +
-                             QStringLiteral(" above ") + with(pair.heat));
+            broken.push_back(Rule(QT_TRANSLATE_NOOP("Rules", "%1 must be at least %2 above %3"),
+                                  {with(pair.cool), with(DeadBand), with(pair.heat)}));
     for (const SetpointPair& pair : SetpointPairs())
         if (has({pair.heat, HeatMax}) && V(pair.heat) > V(HeatMax))
-            broken.push_back(with(pair.heat) + QStringLiteral(" is above ") + with(HeatMax));
+            broken.push_back(Rule(QT_TRANSLATE_NOOP("Rules", "%1 is above %2"), {with(pair.heat), with(HeatMax)}));
     for (const SetpointPair& pair : SetpointPairs())
         if (has({pair.cool, CoolMin}) && V(pair.cool) < V(CoolMin))
-            broken.push_back(with(pair.cool) + QStringLiteral(" is below ") + with(CoolMin));
+            broken.push_back(Rule(QT_TRANSLATE_NOOP("Rules", "%1 is below %2"), {with(pair.cool), with(CoolMin)}));
     return broken;
 }
 

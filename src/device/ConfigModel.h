@@ -3,6 +3,8 @@
 // whole-number rule, the check a value passes before it is stored, the rules between the set points,
 // their limits and the dead band, and which items each model switches off. No widget here: the
 // window and the profiles ask the same rules.
+#include "platform/base/Sentence.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -64,7 +66,7 @@ struct Verdict {
     Kind kind = Accepted;
     QString stored;         // what goes into the field: the inward offset applied when exactly on a limit
     QString shown;          // what the field shows afterwards: the limit's text when adjusted to it
-    QString reason;         // Adjusted or Refused: why
+    Sentence reason;        // Adjusted or Refused: why
     Bound bound = NoBound;  // the limit the value was brought back to
     double limit = 0;
 };
@@ -106,10 +108,13 @@ inline const QString DeadBand = QStringLiteral("DeadBand");
 // before it stay.
 std::vector<Adjustment> RulesOnLeaving(const QString& leftItem, std::map<QString, QString>& values,
                                        const std::function<void(const Adjustment&)>& each = {});
+// How a message names an item: its name, or (Label) its description, translated where shown.
+Sentence::Part ItemName(const QString& name);
+Sentence::Part ItemLabel(const QString& name);
 // Every rule the values break, as a message naming the items (by label, when given) and the reason;
 // empty when all hold. Rules on items missing from values are not checked.
-std::vector<QString> CrossFieldViolations(const std::map<QString, QString>& values,
-                                          const std::function<QString(const QString& item)>& label = {});
+QList<Sentence> CrossFieldViolations(const std::map<QString, QString>& values,
+                                     const std::function<Sentence::Part(const QString& item)>& label = {});
 
 // What the thermostat model has; a model code not known has everything.
 struct ModelOptions {

@@ -9,19 +9,19 @@ namespace Global {
 
 void Raise(qint32 number, const QString& source)
 {
-    QString description;
+    const char* description = nullptr;
     switch (number) {
-    case ErrOverflow: description = QStringLiteral("Overflow"); break;
-    case ErrSubscriptOutOfRange: description = QStringLiteral("Subscript out of range"); break;
-    case ErrDivisionByZero: description = QStringLiteral("Division by zero"); break;
-    case ErrTypeMismatch: description = QStringLiteral("Type mismatch"); break;
-    case ErrObjectNotSet: description = QStringLiteral("Object variable not set"); break;
+    case ErrOverflow: description = QT_TRANSLATE_NOOP("Runtime", "Overflow"); break;
+    case ErrSubscriptOutOfRange: description = QT_TRANSLATE_NOOP("Runtime", "Subscript out of range"); break;
+    case ErrDivisionByZero: description = QT_TRANSLATE_NOOP("Runtime", "Division by zero"); break;
+    case ErrTypeMismatch: description = QT_TRANSLATE_NOOP("Runtime", "Type mismatch"); break;
+    case ErrObjectNotSet: description = QT_TRANSLATE_NOOP("Runtime", "Object variable not set"); break;
     case ErrKeyInUse:
-        description = QStringLiteral("This key is already associated with an element of this collection");
+        description = QT_TRANSLATE_NOOP("Runtime", "This key is already associated with an element of this collection");
         break;
-    default: description = QStringLiteral("Application-defined or object-defined error"); break;
+    default: description = QT_TRANSLATE_NOOP("Runtime", "Application-defined or object-defined error"); break;
     }
-    throw com::ComError(number, source, description);
+    throw com::ComError(number, source, Sentence("Runtime", description));
 }
 
 QString ObjectServerErrorText(qint64 code)

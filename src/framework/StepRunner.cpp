@@ -33,7 +33,7 @@ bool RunSteps(const std::vector<Step>& steps, const StepFailurePolicy& policy)
             if (policy.beforeBox)
                 policy.beforeBox(failure);
             const toolkit::Answer answer =
-                toolkit::MsgBox(failure.description(), toolkit::Buttons::AbortRetryIgnore, policy.icon, policy.title);
+                toolkit::MsgBox(failure.shown(), toolkit::Buttons::AbortRetryIgnore, policy.icon, policy.title);
             if (answer == toolkit::Answer::Retry)
                 continue;
             if (answer != toolkit::Answer::Ignore) {

@@ -368,7 +368,7 @@ Ptr<lns::ComponentApp> AddComponentApp(const Ptr<lns::ComponentApps>& collection
     try {
         return collection->ComponentAppsAdd(candidate, framework::PlugInProgId(), entry.ObjectClassId);
     } catch (const com::ComError& e) {
-        toolkit::MsgBox(e.description() + QString::number(e.number()), toolkit::Buttons::Ok, toolkit::Icon::None,
+        toolkit::MsgBox(e.shown() + QString::number(e.number()), toolkit::Buttons::Ok, toolkit::Icon::None,
                         framework::ApplicationTitle());
         return nullptr;
     }

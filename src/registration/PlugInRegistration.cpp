@@ -89,35 +89,21 @@ QString UnreadableMachineHive()
     return store.fileName();
 }
 
-// A message in English, for standard error, and in the user's language, for a box. The source is
-// marked with QT_TRANSLATE_NOOP("Registration", ...); its places are filled with args at once.
-struct Message {
-    QString english;
-    QString shown;
-};
-
-Message Say(const char* source, const QStringList& args = {})
+// A message in English, for standard error, and in the user's language, for a box.
+Sentence Say(const char* source, const QStringList& args = {})
 {
-    const auto fill = [&](const QString& text) {
-        switch (args.size()) {
-        case 0: return text;
-        case 1: return text.arg(args[0]);
-        case 2: return text.arg(args[0], args[1]);
-        default: return text.arg(args[0], args[1], args[2]);
-        }
-    };
-    return {fill(QString::fromUtf8(source)), fill(QCoreApplication::translate("Registration", source))};
+    return Sentence("Registration", source, QList<Sentence::Part>(args.begin(), args.end()));
 }
 
 // A failure the user must learn of: a box in the window, a line on standard error on the command
 // line, where a status 1 always says why (the line may say more than the box: detail).
-void ReportFailure(bool interactive, const Message& message, const QString& title, const QString& detail = QString())
+void ReportFailure(bool interactive, const Sentence& message, const QString& title, const QString& detail = QString())
 {
     if (interactive) {
-        MsgBox(message.shown, Buttons::Ok, Icon::Critical, title);
+        MsgBox(message.Shown(), Buttons::Ok, Icon::Critical, title);
         return;
     }
-    const QString& text = message.english;
+    const QString& text = message.English();
     QString line = detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
     line.replace(QLatin1Char('\r'), QLatin1String(" - "));
     std::fprintf(stderr, "%s\n", qPrintable(line));
@@ -139,7 +125,7 @@ std::unique_ptr<automation::ActivationLock> TakeRegistrationLock(bool interactiv
     return lock;
 }
 
-Message UnreadableHiveText(const QString& file, bool registering)
+Sentence UnreadableHiveText(const QString& file, bool registering)
 {
     return registering ? Say(QT_TRANSLATE_NOOP("Registration", "Plug-in %1 could not be registered: the registry file "
                                                                "%2 cannot be read as a registry"),

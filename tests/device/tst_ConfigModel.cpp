@@ -173,7 +173,7 @@ private slots:
         // Every verdict but acceptance says why, naming the item.
         QCOMPARE(v.reason.isEmpty(), kind == Verdict::Accepted);
         if (kind != Verdict::Accepted)
-            QVERIFY(v.reason.contains(found->description.isEmpty() ? found->name : found->description));
+            QVERIFY(v.reason.English().contains(found->description.isEmpty() ? found->name : found->description));
     }
 
     void stepped_data()
@@ -305,17 +305,17 @@ private slots:
     {
         QFETCH(QString, values);
         QFETCH(QStringList, named);
-        const std::vector<QString> broken = CrossFieldViolations(SetPoints(values));
-        QCOMPARE(int(broken.size()), named.size());
+        const QList<Sentence> broken = CrossFieldViolations(SetPoints(values));
+        QCOMPARE(broken.size(), named.size());
         for (int i = 0; i < named.size(); ++i)
-            QVERIFY2(broken[size_t(i)].startsWith(named[i] + QStringLiteral(" (")), qPrintable(broken[size_t(i)]));
+            QVERIFY2(broken[i].English().startsWith(named[i] + QStringLiteral(" (")), qPrintable(broken[i].English()));
     }
 
     // A rule on an item the values lack is not checked.
     void crossFieldViolationsOnPartialValues()
     {
         QVERIFY(CrossFieldViolations(ValuesOf(QStringLiteral("nciSetPts.occ_heat=30;nciSetPts.occ_cool=20"))).empty());
-        QCOMPARE(CrossFieldViolations(ValuesOf(QStringLiteral("nciSetPts.occ_heat=30;HeatMax=25"))).size(), size_t(1));
+        QCOMPARE(CrossFieldViolations(ValuesOf(QStringLiteral("nciSetPts.occ_heat=30;HeatMax=25"))).size(), 1);
     }
 
     void modelOptions_data()

@@ -313,7 +313,7 @@ SetpointBand::Model SetpointBand::Model::Of(const std::map<QString, QString>& te
     const auto brokenWith = [](const std::map<QString, QString>& values) {
         return device::config::CrossFieldViolations(values).size();
     };
-    const std::size_t broken = brokenWith(read);
+    const qsizetype broken = brokenWith(read);
 
     for (const QString& name : Items()) {
         const std::optional<double> value = ReadValue(texts, name);

@@ -360,7 +360,9 @@ void fMain::ShowValues()
             if (!numbers::IsNumeric(item->Value()) || !code)
                 throw com::ComError(
                     13, QStringLiteral("ShowValues"),
-                    QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(item->Value()));
+                    Sentence("Runtime",
+                             QT_TRANSLATE_NOOP("Runtime", "Type mismatch: the model code '%1' is not a number"),
+                             {item->Value()}));
             ModelCode = *code;
         } else if (qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control)) {
             ShowInField(*item);

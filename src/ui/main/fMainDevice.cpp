@@ -35,8 +35,9 @@ const lns::Ptr<lns::AppDevice>& fMain::Device() const
     // A LonMark object whose device could not be reached leaves none; the step that needs it fails
     // with the runtime's own words and its procedure's box takes over.
     if (!TheDevice)
-        throw com::ComError(91, QStringLiteral("fMain"),
-                            QStringLiteral("Object variable or With block variable not set"));
+        throw com::ComError(
+            91, QStringLiteral("fMain"),
+            Sentence("Runtime", QT_TRANSLATE_NOOP("Runtime", "Object variable or With block variable not set")));
     return TheDevice;
 }
 

@@ -177,7 +177,7 @@ void fMain::guarded(const std::function<void()>& handler)
         handler();
     } catch (const std::exception& e) {
         // A failure ends the handler; the event loop must not see it.
-        MsgBox(framework::AsComError(e).description(), Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
+        MsgBox(framework::AsComError(e).shown(), Buttons::Ok, Icon::Critical, framework::ApplicationTitle());
     }
 }
 
@@ -543,7 +543,7 @@ void fMain::txtNvi_LostFocus(int Index)
     } catch (const std::exception& e) {
         // What was adjusted so far stays.
         m_inRules = false;
-        MsgBox(framework::AsComError(e).description(), Buttons::Ok, Icon::None, framework::ApplicationTitle());
+        MsgBox(framework::AsComError(e).shown(), Buttons::Ok, Icon::None, framework::ApplicationTitle());
         return;
     }
     m_inRules = false;

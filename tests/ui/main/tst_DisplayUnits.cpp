@@ -101,7 +101,17 @@ private slots:
         m.type(6, QStringLiteral("-5"));
         m.ui().cmdApply->click();
         QCOMPARE(m.RowsStartingWith(QStringLiteral("Updating ")), QStringList{QStringLiteral("Updating nciGenOpts")});
+        // A rule's refusal: the reason and the item in German in the box, English in the log.
         m.ui().tabData->setCurrentIndex(0);
+        boxes.expect({.textContains = QStringLiteral("Die Änderungen wurden nicht übernommen:\r\n\r\nHeizsollwert "
+                                                     "belegt: 21.333 ist feiner, als das Gerät speichert")});
+        m.type(OccHeat, QStringLiteral("21.333"));
+        m.leave();
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        QCOMPARE(m.RowsStartingWith(QStringLiteral("The changes")),
+                 QStringList{QStringLiteral("The changes were not applied:")});
+        m.ui().cmdCancel->click();
         m.chooseUnits(1);
         boxes.expect(QStringLiteral("Die Totzone wurde nicht eingehalten.\r\n\r\nDie Werte wurden angepasst"));
         m.type(OccHeat, QStringLiteral("72"));
