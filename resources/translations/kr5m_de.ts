@@ -109,6 +109,120 @@ Befehl %2 wird abgemeldet...</translation>
     </message>
 </context>
 <context>
+    <name>Rules</name>
+    <message>
+        <source>%1 cannot be set</source>
+        <translation>%1 kann nicht gesetzt werden</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not one of %3</source>
+        <translation>%1: „%2“ ist keiner der Werte %3</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a whole number</source>
+        <translation>%1: „%2“ ist keine ganze Zahl</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a number</source>
+        <translation>%1: „%2“ ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1: %2 is out of range, the maximum allowed value is %3</source>
+        <translation>%1: %2 liegt außerhalb des Bereichs, der größte zulässige Wert ist %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is out of range, the minimum allowed value is %3</source>
+        <translation>%1: %2 liegt außerhalb des Bereichs, der kleinste zulässige Wert ist %3</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 must be at least %2 above %3</source>
+        <translation>%1 muss mindestens %2 über %3 liegen</translation>
+    </message>
+    <message>
+        <source>%1 is above %2</source>
+        <translation>%1 liegt über %2</translation>
+    </message>
+    <message>
+        <source>%1 is below %2</source>
+        <translation>%1 liegt unter %2</translation>
+    </message>
+    <message>
+        <source>Field %1 of %2 cannot be written back as the device holds it.</source>
+        <translation>Feld %1 von %2 kann nicht so zurückgeschrieben werden, wie das Gerät es hält.</translation>
+    </message>
+    <message>
+        <source>%1: model %2 does not have it</source>
+        <translation>%1: Modell %2 hat diese Einstellung nicht</translation>
+    </message>
+    <message>
+        <source>%1: %2 is finer than the device holds (steps of %3)</source>
+        <translation>%1: %2 ist feiner, als das Gerät speichert (Schritte von %3)</translation>
+    </message>
+    <message>
+        <source>%1: the device would hold %2, above the maximum %3</source>
+        <translation>%1: das Gerät würde %2 speichern, über dem Höchstwert %3</translation>
+    </message>
+    <message>
+        <source>%1: the device would hold %2, below the minimum %3</source>
+        <translation>%1: das Gerät würde %2 speichern, unter dem Mindestwert %3</translation>
+    </message>
+</context>
+<context>
+    <name>Runtime</name>
+    <message>
+        <source>Error reading %1 <byte value="xd"/>
+%2</source>
+        <translation>Fehler beim Lesen von %1 <byte value="xd"/>
+%2</translation>
+    </message>
+    <message>
+        <source>Error updating %1 <byte value="xd"/>
+%2</source>
+        <translation>Fehler beim Aktualisieren von %1 <byte value="xd"/>
+%2</translation>
+    </message>
+    <message>
+        <source>Overflow</source>
+        <translation>Überlauf</translation>
+    </message>
+    <message>
+        <source>Subscript out of range</source>
+        <translation>Index außerhalb des gültigen Bereichs</translation>
+    </message>
+    <message>
+        <source>Division by zero</source>
+        <translation>Division durch Null</translation>
+    </message>
+    <message>
+        <source>Type mismatch</source>
+        <translation>Typen unverträglich</translation>
+    </message>
+    <message>
+        <source>Object variable not set</source>
+        <translation>Objektvariable nicht festgelegt</translation>
+    </message>
+    <message>
+        <source>This key is already associated with an element of this collection</source>
+        <translation>Dieser Schlüssel ist bereits einem Element dieser Auflistung zugeordnet</translation>
+    </message>
+    <message>
+        <source>Application-defined or object-defined error</source>
+        <translation>Anwendungs- oder objektdefinierter Fehler</translation>
+    </message>
+    <message>
+        <source>Type mismatch: the model code &apos;%1&apos; is not a number</source>
+        <translation>Typen unverträglich: der Modellcode &apos;%1&apos; ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>Object variable or With block variable not set</source>
+        <translation>Objektvariable oder With-Blockvariable nicht festgelegt</translation>
+    </message>
+</context>
+<context>
     <name>SetpointBand</name>
     <message>
         <source>max</source>
@@ -782,6 +896,50 @@ Fortfahren und alle Änderungen verlieren?</translation>
     <message>
         <source>Cnfg Bypass</source>
         <translation>Konfiguriert, Bypass</translation>
+    </message>
+    <message>
+        <source>%1 could not be read from the device, so its changes were not applied.<byte value="xd"/>
+Use Refresh All, then apply again.</source>
+        <translation>%1 konnte nicht vom Gerät gelesen werden, daher wurden seine Änderungen nicht übernommen.<byte value="xd"/>
+Wählen Sie „Alles neu lesen“ und übernehmen Sie dann erneut.</translation>
+    </message>
+    <message>
+        <source>The changes were not applied:<byte value="xd"/>
+<byte value="xd"/>
+%1</source>
+        <translation>Die Änderungen wurden nicht übernommen:<byte value="xd"/>
+<byte value="xd"/>
+%1</translation>
+    </message>
+    <message>
+        <source>Verification of %1 failed<byte value="xd"/>
+written %2, read back %3</source>
+        <translation>Überprüfung von %1 fehlgeschlagen<byte value="xd"/>
+geschrieben %2, zurückgelesen %3</translation>
+    </message>
+    <message>
+        <source>%1: yours %2, on the device now %3</source>
+        <translation>%1: Ihr Wert %2, jetzt auf dem Gerät %3</translation>
+    </message>
+    <message>
+        <source>%1 of %2 was changed on the device since it was read, in fields you changed too:<byte value="xd"/>
+<byte value="xd"/>
+%3<byte value="xd"/>
+<byte value="xd"/>
+Overwrite them with your values, or keep the device&apos;s?</source>
+        <translation>%1 von %2 wurde auf dem Gerät geändert, seit es gelesen wurde, in Feldern, die auch Sie geändert haben:<byte value="xd"/>
+<byte value="xd"/>
+%3<byte value="xd"/>
+<byte value="xd"/>
+Mit Ihren Werten überschreiben oder die des Geräts behalten?</translation>
+    </message>
+    <message>
+        <source>&amp;Overwrite</source>
+        <translation>Über&amp;schreiben</translation>
+    </message>
+    <message>
+        <source>&amp;Keep the device&apos;s</source>
+        <translation>Gerätewerte be&amp;halten</translation>
     </message>
 </context>
 <context>

@@ -27,6 +27,14 @@ QByteArray FieldBytes(const QByteArray& bytes, const lns::formats::FieldReading&
     return bytes.mid(field.offset, field.bytes);
 }
 
+QString ConflictText(const std::vector<FieldConflict>& fields)
+{
+    QStringList texts;
+    for (const FieldConflict& f : fields)
+        texts << QStringLiteral("%1 (yours %2, on the device now %3)").arg(f.item, f.yours, f.onDevice);
+    return texts.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 const PlannedItem* Plan::Item(const QString& name) const
@@ -115,7 +123,10 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
             if (!edited.count(i) && FieldBytes(v.after, before[i]) != FieldBytes(h.bytes, before[i]))
                 throw com::ComError(
                     lns::ObjectServerError(lns::ErrFormatFailed), Source,
-                    QStringLiteral("Field %1 of %2 cannot be written back as the device holds it.").arg(i).arg(h.key));
+                    Sentence(
+                        "Rules",
+                        QT_TRANSLATE_NOOP("Rules", "Field %1 of %2 cannot be written back as the device holds it."),
+                        {QString::number(i), h.key}));
         }
         const QVector<lns::formats::FieldReading> after =
             edited.empty() ? before : lns::formats::Read(v.format, v.after, lonWorksPath);
@@ -144,13 +155,13 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
     return plan;
 }
 
-std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming)
+QList<Sentence> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming)
 {
-    const auto label = [naming](const QString& name) {
-        const config::Item* item = config::FindSettable(name);
-        return naming == Naming::Descriptions && item && !item->description.isEmpty() ? item->description : name;
+    const auto label = naming == Naming::Descriptions ? &config::ItemLabel : &config::ItemName;
+    const auto rule = [](const char* source, const QList<Sentence::Part>& parts) {
+        return Sentence("Rules", source, parts);
     };
-    std::vector<QString> broken;
+    QList<Sentence> broken;
     const QSet<QString> disabled = config::DisabledItems(modelCode);
     const int u = plan.units == 0 ? 0 : 1;
     for (const PlannedItem& p : plan.items) {
@@ -158,7 +169,8 @@ std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming
             continue;
         const config::Item& item = *p.item;
         if (disabled.contains(item.name)) {
-            broken.push_back(QStringLiteral("%1: model %2 does not have it").arg(label(item.name)).arg(modelCode));
+            broken.push_back(rule(QT_TRANSLATE_NOOP("Rules", "%1: model %2 does not have it"),
+                                  {label(item.name), QString::number(modelCode)}));
             continue;
         }
         const config::Verdict verdict = config::CheckValue(item, *p.asked, plan.units);
@@ -171,17 +183,16 @@ std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming
         const double asked = *numbers::ToNumber(*p.asked);
         const double stored = *p.newNumber;
         if (p.step > 0 && !Same(asked, stored))
-            broken.push_back(QStringLiteral("%1: %2 is finer than the device holds (steps of %3)")
-                                 .arg(label(item.name), *p.asked, numbers::ShortestNumber(p.step)));
+            broken.push_back(rule(QT_TRANSLATE_NOOP("Rules", "%1: %2 is finer than the device holds (steps of %3)"),
+                                  {label(item.name), *p.asked, numbers::ShortestNumber(p.step)}));
         else if (item.limited && stored > item.max[u] && !Same(stored, item.max[u]))
-            broken.push_back(QStringLiteral("%1: the device would hold %2, above the maximum %3")
-                                 .arg(label(item.name), p.newText, numbers::ShortestNumber(item.max[u])));
+            broken.push_back(rule(QT_TRANSLATE_NOOP("Rules", "%1: the device would hold %2, above the maximum %3"),
+                                  {label(item.name), p.newText, numbers::ShortestNumber(item.max[u])}));
         else if (item.limited && stored < item.min[u] && !Same(stored, item.min[u]))
-            broken.push_back(QStringLiteral("%1: the device would hold %2, below the minimum %3")
-                                 .arg(label(item.name), p.newText, numbers::ShortestNumber(item.min[u])));
+            broken.push_back(rule(QT_TRANSLATE_NOOP("Rules", "%1: the device would hold %2, below the minimum %3"),
+                                  {label(item.name), p.newText, numbers::ShortestNumber(item.min[u])}));
     }
-    for (const QString& rule : config::CrossFieldViolations(plan.RuleValuesAfter(), label))
-        broken.push_back(rule);
+    broken += config::CrossFieldViolations(plan.RuleValuesAfter(), label);
     return broken;
 }
 
@@ -224,25 +235,95 @@ HeldVariable HeldOf(const CNvCpTable& table)
     return HeldVariable{table.Key, table.LastReadFormat(), table.Separator, table.DeviceBytes};
 }
 
-QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned)
+WriteConflict::WriteConflict(const QString& name, std::vector<FieldConflict> conflicting, QList<Sentence> brokenRules,
+                             QByteArray bytes)
+    : com::ComError(Global::ErrInvalidArgument, QStringLiteral("SendNetworkValue"),
+                    conflicting.empty()
+                        ? QStringLiteral("%1 was changed on the device since it was read; with this write's changes "
+                                         "it would break: %2")
+                              .arg(name, Sentence::JoinEnglish(brokenRules, QStringLiteral("; ")))
+                        : QStringLiteral("%1 was changed on the device since it was read, in fields this write "
+                                         "changes too: %2")
+                              .arg(name, ConflictText(conflicting))),
+      variable(name),
+      fields(std::move(conflicting)),
+      broken(std::move(brokenRules)),
+      onDevice(std::move(bytes))
+{
+}
+
+Merge MergeOnto(const PlannedVariable& planned, const QByteArray& onDevice, const QString& lonWorksPath)
+{
+    const lns::formats::FieldMerge fields =
+        lns::formats::MergeFields(planned.format, planned.before, planned.after, onDevice, lonWorksPath);
+    Merge merge{fields.bytes, fields.keepingCurrent, {}};
+    for (const int i : fields.conflicts) {
+        QString item = planned.key + QLatin1Char('.') + QString::number(i);
+        for (const config::Item& candidate : config::Items())
+            if (candidate.variable == planned.key && candidate.field == i &&
+                candidate.kind != config::ItemKind::ReadOnly)
+                item = candidate.name;
+        merge.conflicts.push_back({item, lns::formats::Read(planned.format, planned.after, lonWorksPath)[i].text,
+                                   lns::formats::Read(planned.format, onDevice, lonWorksPath)[i].text});
+    }
+    return merge;
+}
+
+// The rules between the set points with one variable holding other bytes than planned.
+QList<Sentence> RulesWith(const Plan& plan, const PlannedVariable& variable, const QByteArray& bytes,
+                          const QString& lonWorksPath)
+{
+    std::map<QString, QString> values = plan.RuleValuesAfter();
+    const QVector<lns::formats::FieldReading> fields = lns::formats::Read(variable.format, bytes, lonWorksPath);
+    for (const QString& name : config::CrossFieldItems()) {
+        const config::Item* item = config::FindSettable(name);
+        if (item && item->variable == variable.key && item->field < fields.size() && fields[item->field].number)
+            values[name] = numbers::ShortestNumber(*fields[item->field].number);
+    }
+    return config::CrossFieldViolations(values);
+}
+
+Written WriteVariable(CNvCpTable& table, const Plan& plan, const PlannedVariable& planned, OnConflict onConflict)
 {
     if (planned.format != table.LastReadFormat())
         throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("SendNetworkValue"),
                             QStringLiteral("%1 was planned in %2 but read in %3")
                                 .arg(table.Name, planned.format, table.LastReadFormat()));
+    Written written;
+    written.sent = planned.after;
+    written.text = planned.Text();
+    // What the device holds just before: another writer may have changed it since the read.
+    const QByteArray onDevice = table.ReadBytes();
+    written.replaced = onDevice;
+    written.merged = onDevice != planned.before;
+    if (written.merged) {
+        Merge merge = MergeOnto(planned, onDevice, table.InstallationPath());
+        if (!merge.conflicts.empty() && onConflict == OnConflict::Refuse)
+            throw WriteConflict(table.Name, std::move(merge.conflicts), {}, onDevice);
+        written.sent = onConflict == OnConflict::KeepTheirs ? merge.keepingTheirs : merge.bytes;
+        // Two changes each right on its own can break a rule together (heating raised here, cooling
+        // lowered there): judged on what the device would hold.
+        if (written.sent != onDevice)
+            if (QList<Sentence> broken = RulesWith(plan, planned, written.sent, table.InstallationPath());
+                !broken.empty())
+                throw WriteConflict(table.Name, {}, std::move(broken), onDevice);
+        written.text = lns::formats::Format(planned.format, written.sent, table.InstallationPath());
+    }
     const std::optional<QStringList> fieldsBefore = table.NvAsArray;
     table.NvAsArray = planned.fields;
     table.ValueAsChanges = true;
     try {
-        table.SendNetworkValue();
+        if (!written.merged)
+            table.SendNetworkValue();
+        else if (written.sent != onDevice)
+            table.WriteBytes(written.sent);
     } catch (...) {
         table.NvAsArray = fieldsBefore;
         table.ValueAsChanges = true;
         throw;
     }
-    QByteArray readBack;
     try {
-        readBack = table.ReadBytes();
+        written.readBack = table.ReadBytes();
     } catch (...) {
         // Written, but nobody knows what the device holds: still a change to make.
         table.ValueAsChanges = true;
@@ -250,12 +331,11 @@ QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned)
     }
     // What the device holds now, as a read would show it: a value converted from °F, or moved inside a
     // limit, shows as stored, not as typed.
-    table.DeviceBytes = readBack;
-    table.NvAsArray = lns::formats::Format(planned.format, readBack, table.InstallationPath())
+    table.DeviceBytes = written.readBack;
+    table.NvAsArray = lns::formats::Format(planned.format, written.readBack, table.InstallationPath())
                           .split(table.Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
-    if (readBack != planned.after)
-        table.ValueAsChanges = true;
-    return readBack;
+    table.ValueAsChanges = written.readBack != written.sent;
+    return written;
 }
 
 }  // namespace device

@@ -5,6 +5,7 @@
 // and what every item will then hold. The check judges the rules on those values, never on a text shown
 // or typed. The write order keeps the rules true between two writes where such an order exists.
 #include "device/ConfigModel.h"
+#include "platform/base/ComError.h"
 
 #include <QByteArray>
 #include <QString>
@@ -104,7 +105,7 @@ enum class Naming { ItemNames, Descriptions };
 // than the device keeps in its own units is refused, not rounded), and whether the model has it; for all
 // items the rules between the set points, their limits and the dead band. Empty: the plan may be
 // written.
-std::vector<QString> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming = Naming::ItemNames);
+QList<Sentence> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming = Naming::ItemNames);
 
 // The variables that change, in the order to write them: where one exists, an order after each write
 // of which the device still keeps the rules between its set points.
@@ -116,11 +117,62 @@ QString RawText(const QByteArray& bytes);
 // What the access object holds of its device variable, for a plan.
 HeldVariable HeldOf(const CNvCpTable& table);
 
-// Writes a planned variable through its access object, whole, in the plan's format, then reads its bytes
-// back and returns them. The access object then holds what the device holds: the bytes read back and
-// their fields, as a read would give them; it stays marked changed unless they are the planned ones. A failed write
-// raises the object server's failure ("Error updating
-// ...") and leaves the access object as it was.
-QByteArray WriteVariable(CNvCpTable& table, const PlannedVariable& planned);
+// A field this write changes that the device changed too, since the bytes the write was planned from,
+// to another value: texts in the plan's units.
+struct FieldConflict {
+    QString item;
+    QString yours;
+    QString onDevice;
+};
+
+// Raised by WriteVariable, before anything is written, when another writer changed the variable since
+// the read: in fields this write changes too, or so that with this write's changes it would break a
+// rule between the set points. onDevice: the variable's bytes on the device now.
+class WriteConflict : public com::ComError {
+public:
+    WriteConflict(const QString& variable, std::vector<FieldConflict> fields, QList<Sentence> broken,
+                  QByteArray onDevice);
+    QString variable;
+    std::vector<FieldConflict> fields;
+    QList<Sentence> broken;
+    QByteArray onDevice;
+};
+
+// What a write does where the device changed since the read.
+enum class OnConflict {
+    Refuse,      // a field changed on both sides raises WriteConflict
+    Overwrite,   // the write's fields win; fields only the device changed still keep the device's value
+    KeepTheirs,  // the device's fields win; the write's other changes still go
+};
+
+struct Written {
+    QByteArray replaced;  // what the device held just before: what putting the variable back writes
+    QByteArray sent;      // the planned bytes, or those merged onto what the device held just before
+    QByteArray readBack;  // what the device holds after
+    bool merged = false;  // another writer had changed the variable since the read
+    QString text;         // the fields sent, as the log shows them
+};
+
+// The change of a planned variable put on other bytes (what the device holds now): the fields the plan
+// changes take its values, every other field keeps the bytes given. Conflicts: the fields the plan
+// changes that these bytes hold with another value than the plan was made from, and than it writes.
+struct Merge {
+    QByteArray bytes;          // the plan's value in every field it changes
+    QByteArray keepingTheirs;  // the same, but the given bytes' value in a field in conflict
+    std::vector<FieldConflict> conflicts;
+};
+Merge MergeOnto(const PlannedVariable& planned, const QByteArray& onDevice, const QString& lonWorksPath);
+
+// Writes a planned variable through its access object, then reads its bytes back. Just before, the
+// device's bytes are read: where they are still those the plan was made from, the fields go as planned,
+// in the plan's format; where another writer changed them since, the plan's changes are merged onto them
+// field by field and written raw, so that no field only the other writer changed is undone. The access
+// object then holds what the device holds: the bytes read back and their fields, as a read would give
+// them; it stays marked changed unless they are the ones sent. A failed write raises the object
+// server's failure ("Error updating ...") and leaves the access object as it was.
+// The rules between the set points are judged again on the merged bytes, with the plan's values for the
+// other variables.
+Written WriteVariable(CNvCpTable& table, const Plan& plan, const PlannedVariable& planned,
+                      OnConflict onConflict = OnConflict::Refuse);
 
 }  // namespace device

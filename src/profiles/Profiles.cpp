@@ -102,7 +102,7 @@ CheckedProfile CheckProfile(const QString& json)
                                                                      : QStringLiteral("a name in quotes")));
         const device::config::Verdict verdict = device::config::CheckValue(item, text, profile.units);
         if (verdict.kind != device::config::Verdict::Accepted)
-            Refuse(verdict.reason);
+            Refuse(verdict.reason.English());
         checked.values.push_back({&item, text, verdict.stored});
     }
     return checked;
@@ -125,25 +125,30 @@ QStringList VariablesToRead(const CheckedProfile& profile, const QSet<QString>& 
     return ordered;
 }
 
-// Puts the variables written before a failure back to the bytes they held, the last written first, and
-// reads each back. Returns those that still hold the new bytes (or nobody knows what).
-QStringList PutBack(DeviceSession& session, const std::vector<const device::PlannedVariable*>& written,
-                    framework::ActivityLog& log)
+// A variable the apply wrote, and the bytes it replaced.
+struct WrittenVariable {
+    const device::PlannedVariable* planned;
+    QByteArray replaced;
+};
+
+// Puts the variables written before a failure back to the bytes they held just before their write, the
+// last written first, and reads each back. Returns those that still hold the new bytes (or nobody knows
+// what).
+QStringList PutBack(DeviceSession& session, const std::vector<WrittenVariable>& written, framework::ActivityLog& log)
 {
     QStringList leftNew;
     for (auto it = written.rbegin(); it != written.rend(); ++it) {
-        const device::PlannedVariable& variable = **it;
-        CNvCpTable& table = session.Table(variable.key);
+        CNvCpTable& table = session.Table(it->planned->key);
         try {
-            table.WriteBytes(variable.before);
+            table.WriteBytes(it->replaced);
             const QByteArray readBack = table.ReadBytes();
-            if (readBack == variable.before) {
+            if (readBack == it->replaced) {
                 table.DeviceBytes = readBack;
-                log.LogCommand(QStringLiteral("Putting back ") + table.Name, device::RawText(variable.before));
+                log.LogCommand(QStringLiteral("Putting back ") + table.Name, device::RawText(it->replaced));
                 continue;
             }
             log.LogError(QStringLiteral("Putting back ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                         device::RawText(variable.before) + QStringLiteral(", read back ") + device::RawText(readBack));
+                         device::RawText(it->replaced) + QStringLiteral(", read back ") + device::RawText(readBack));
         } catch (const com::ComError& e) {
             log.LogError(e.description());
         }
@@ -182,10 +187,10 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
                 edits.push_back({value.item->name, value.stored});
         const device::Plan plan = device::MakePlan(held, edits, profile.document.units, session.LonWorksPath());
 
-        const std::vector<QString> broken = device::CheckPlan(plan, outcome.model);
+        const QList<Sentence> broken = device::CheckPlan(plan, outcome.model);
         if (!broken.empty()) {
             outcome.status = DeviceStatus::Refused;
-            outcome.message = QStringList(broken.begin(), broken.end()).join(QStringLiteral("; "));
+            outcome.message = Sentence::JoinEnglish(broken, QStringLiteral("; "));
             return outcome;
         }
         // What each item holds now and will hold: the device's values, never the profile's texts.
@@ -211,13 +216,32 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             return outcome;
         }
 
-        std::vector<const device::PlannedVariable*> written;
+        std::vector<WrittenVariable> written;
         bool verified = true;
         for (const device::PlannedVariable* variable : device::WriteOrder(plan)) {
             CNvCpTable& table = session.Table(variable->key);
-            QByteArray readBack;
+            device::Written sent;
             try {
-                readBack = device::WriteVariable(table, *variable);
+                sent = device::WriteVariable(table, plan, *variable);
+            } catch (const device::WriteConflict& conflict) {
+                // Another writer changed what the profile changes since the read: its change is not
+                // undone, and neither is half of the profile left on the device.
+                log.LogError(conflict.description());
+                outcome.leftNew = PutBack(session, written, log);
+                outcome.status = outcome.leftNew.isEmpty() ? DeviceStatus::Conflict : DeviceStatus::PartlyWritten;
+                outcome.message = OneLine(conflict);
+                for (ItemOutcome& row : outcome.items) {
+                    const auto found = std::find_if(conflict.fields.begin(), conflict.fields.end(),
+                                                    [&](const device::FieldConflict& f) { return f.item == row.name; });
+                    if (found != conflict.fields.end()) {
+                        row.state = ItemState::Conflict;
+                        row.reason = QStringLiteral("changed on the device since the read, to %1").arg(found->onDevice);
+                    } else if (row.state == ItemState::NotWritten &&
+                               outcome.leftNew.contains(device::config::FindSettable(row.name)->variable)) {
+                        row.state = ItemState::Written;
+                    }
+                }
+                return outcome;
             } catch (const com::ComError& e) {
                 // Half a configuration is one nobody meant: what went before is put back.
                 log.LogError(e.description());
@@ -237,18 +261,18 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
                     outcome.status = DeviceStatus::Failed;
                 return outcome;
             }
-            written.push_back(variable);
-            log.LogCommand(QStringLiteral("Updating ") + table.Name, variable->Text());
-            const bool same = readBack == variable->after;
+            written.push_back({variable, sent.replaced});
+            log.LogCommand(QStringLiteral("Updating ") + table.Name, sent.text);
+            const bool same = sent.readBack == sent.sent;
             verified = verified && same;
             outcome.verification.push_back(
-                {table.Name, device::RawText(variable->after), device::RawText(readBack), same});
+                {table.Name, device::RawText(sent.sent), device::RawText(sent.readBack), same});
             if (same) {
                 log.LogCommand(QStringLiteral("Reading back ") + table.Name, QStringLiteral("as written"));
             } else {
                 log.LogError(QStringLiteral("Verification of ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
-                             device::RawText(variable->after) + QStringLiteral(", read back ") +
-                             device::RawText(readBack));
+                             device::RawText(sent.sent) + QStringLiteral(", read back ") +
+                             device::RawText(sent.readBack));
             }
             for (ItemOutcome& row : outcome.items)
                 if (row.state == ItemState::NotWritten &&

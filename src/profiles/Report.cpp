@@ -25,6 +25,7 @@ QString StatusText(DeviceStatus status)
     case DeviceStatus::Failed: return QStringLiteral("failed");
     case DeviceStatus::VerifyFailed: return QStringLiteral("verify-failed");
     case DeviceStatus::RolledBack: return QStringLiteral("rolled-back");
+    case DeviceStatus::Conflict: return QStringLiteral("conflict");
     case DeviceStatus::PartlyWritten: break;
     }
     return QStringLiteral("partly-written");
@@ -37,6 +38,7 @@ QString StateText(ItemState state)
     case ItemState::Unchanged: return QStringLiteral("unchanged");
     case ItemState::Skipped: return QStringLiteral("skipped");
     case ItemState::WouldChange: return QStringLiteral("would-change");
+    case ItemState::Conflict: return QStringLiteral("conflict");
     case ItemState::NotWritten: break;
     }
     return QStringLiteral("not-written");

@@ -17,6 +17,7 @@ enum class DeviceStatus {
     VerifyFailed,   // written, but a variable reads back other bytes
     RolledBack,     // a write failed; what was written before it was put back
     PartlyWritten,  // a write failed and what was written before it could not all be put back
+    Conflict,       // another writer changed, since the read, a field the profile changes: nothing written
 };
 QString StatusText(DeviceStatus status);
 
@@ -27,6 +28,7 @@ enum class ItemState {
     Skipped,      // the device's model has no such item
     WouldChange,  // dry run
     NotWritten,   // it was to change, but its variable was not written (or was put back)
+    Conflict,     // it was to change, but another writer changed it on the device since the read
 };
 QString StateText(ItemState state);
 

@@ -1,6 +1,8 @@
 // The plan on generated device bytes and edits, with the thermostat's own types: a field nobody edited
-// keeps its bytes whatever the units, an edit's bytes are what its field holds of the text, and the
-// write order keeps the rules between two writes where some order does. KR5M_SEED chooses the run.
+// keeps its bytes whatever the units, an edit's bytes are what its field holds of the text, the write
+// order keeps the rules between two writes where some order does, and a write after another writer's
+// change keeps that change or writes nothing. KR5M_SEED chooses the run.
+#include "device/CNvCpTable.h"
 #include "device/ConfigModel.h"
 #include "device/WritePlan.h"
 #include "platform/base/Numbers.h"
@@ -9,6 +11,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <set>
 
 namespace {
 
@@ -121,6 +124,19 @@ QByteArray FieldBytes(const QByteArray& raw, const QString& format, int field, c
     return raw.mid(fields[field].offset, fields[field].bytes);
 }
 
+// An access object of the world's thermostat, read in °C.
+std::unique_ptr<CNvCpTable> ReadTable(devicetest::DeviceWorld& world, const QString& key)
+{
+    auto table = std::make_unique<CNvCpTable>();
+    table->Name = table->Key = key;
+    table->Format = key == Keys[0] ? QStringLiteral("SNVT_temp_setpt") : QStringLiteral("UNVT_fc_gen_opts");
+    table->Separator = key == Keys[0] ? QStringLiteral(",") : QStringLiteral(" ");
+    table->LocalizationSpecific = true;
+    table->MyNetworkVariable = world.nvs->NvCollectionItem(key);
+    table->GetNetworkValue();
+    return table;
+}
+
 }  // namespace
 
 class TestWritePlan : public QObject {
@@ -197,6 +213,109 @@ private slots:
         }
         QVERIFY2(bothChanged > 500,
                  qPrintable(QStringLiteral("only %1 cases changed both variables").arg(bothChanged)));
+    }
+
+    // A window or a profile read the device, then another writer changed some of its fields, then the
+    // write. Whatever the fields: a field only this write changed holds its value, a field only the
+    // other writer changed keeps theirs, and where both changed one (or the two together would break a
+    // rule) nothing is written until the user chooses: then the chosen side's value, every other field
+    // as before. Read back from the object server's store, not from the access object.
+    void anotherWritersChangeIsKeptOrNothingIsWritten()
+    {
+        devicetest::DeviceWorld world;
+        const QString path = world.admin->lonWorksPath();
+        Cases cases(world);
+        std::map<QString, int> outcomes;
+        for (int n = 0; n < 400; ++n) {
+            const auto why = [&](const QString& what) {
+                return qPrintable(QStringLiteral("seed %1, case %2: %3").arg(Seed()).arg(n).arg(what));
+            };
+            for (const device::HeldVariable& h : cases.holding(cases.agreeingState()))
+                world.admin->setNvRaw(world.ref(), h.key, h.bytes);
+            std::map<QString, std::unique_ptr<CNvCpTable>> tables;
+            std::vector<device::HeldVariable> held;
+            for (const QString& key : Keys) {
+                tables[key] = ReadTable(world, key);
+                held.push_back(device::HeldOf(*tables[key]));
+            }
+            std::vector<device::Edit> edits;
+            for (const auto& [name, text] : cases.agreeingState())
+                if (cases.pick(3) == 0)
+                    edits.push_back({name, text});
+            for (const device::Edit& edit : cases.edits(0))
+                if (!device::config::CrossFieldItems().contains(edit.item))
+                    edits.push_back(edit);
+            const device::Plan plan = device::MakePlan(held, edits, 0, path);
+            if (!device::CheckPlan(plan, 0).empty())
+                continue;
+            // The other writer: one to three fields of either variable, each to a value its field holds.
+            std::map<QString, QByteArray> theirs;
+            for (const device::HeldVariable& h : held) {
+                QByteArray bytes = h.bytes;
+                const auto fields = lns::formats::Read(h.format, bytes, path);
+                const QByteArray other = cases.bytes(h.format.section(QLatin1Char('#'), 0, 0));
+                for (quint32 k = cases.pick(4); k > 0; --k) {
+                    const auto& f = fields[int(cases.pick(quint32(fields.size())))];
+                    bytes.replace(f.offset, f.bytes, other.mid(f.offset, f.bytes));
+                }
+                world.admin->setNvRaw(world.ref(), h.key, bytes);
+                theirs[h.key] = bytes;
+            }
+            for (const device::PlannedVariable* v : device::WriteOrder(plan)) {
+                const QByteArray& before = v->before;
+                const QByteArray& other = theirs[v->key];
+                auto choice = device::OnConflict::Refuse;
+                std::set<int> conflicting;
+                const auto fields = lns::formats::Read(v->format, before, path);
+                for (int i = 0; i < fields.size(); ++i) {
+                    const auto bytesOf = [&](const QByteArray& b) { return b.mid(fields[i].offset, fields[i].bytes); };
+                    if (bytesOf(v->after) != bytesOf(before) && bytesOf(other) != bytesOf(before) &&
+                        bytesOf(other) != bytesOf(v->after))
+                        conflicting.insert(i);
+                }
+                QString outcome = other == before ? QStringLiteral("as planned") : QStringLiteral("merged");
+                try {
+                    device::WriteVariable(*tables[v->key], plan, *v);
+                    QVERIFY2(conflicting.empty(), why(v->key + " was written over a field both changed"));
+                } catch (const device::WriteConflict& conflict) {
+                    QCOMPARE(world.admin->nvRaw(world.ref(), v->key), other);
+                    QVERIFY2(conflict.fields.size() == conflicting.size(),
+                             why(v->key + " names other fields in conflict: " + conflict.description()));
+                    QVERIFY2(!conflict.fields.empty() || !conflict.broken.empty(), why(conflict.description()));
+                    choice = cases.pick(2) ? device::OnConflict::Overwrite : device::OnConflict::KeepTheirs;
+                    outcome = conflict.fields.empty() ? QStringLiteral("rule") : QStringLiteral("conflict");
+                    try {
+                        device::WriteVariable(*tables[v->key], plan, *v, choice);
+                    } catch (const device::WriteConflict& again) {
+                        QVERIFY2(!again.broken.empty(), why(again.description()));
+                        QCOMPARE(world.admin->nvRaw(world.ref(), v->key), other);
+                        ++outcomes[outcome + QStringLiteral(", then a rule")];
+                        break;
+                    }
+                }
+                ++outcomes[outcome];
+                const QByteArray device = world.admin->nvRaw(world.ref(), v->key);
+                for (int i = 0; i < fields.size(); ++i) {
+                    const auto bytesOf = [&](const QByteArray& b) { return b.mid(fields[i].offset, fields[i].bytes); };
+                    const bool mine = bytesOf(v->after) != bytesOf(before) &&
+                                      !(conflicting.count(i) && choice == device::OnConflict::KeepTheirs);
+                    QVERIFY2(bytesOf(device) == bytesOf(mine ? v->after : other),
+                             why(QStringLiteral("field %1 of %2 holds %3, not %4 (%5)")
+                                     .arg(i)
+                                     .arg(v->key, device::RawText(bytesOf(device)),
+                                          device::RawText(bytesOf(mine ? v->after : other)),
+                                          mine ? QStringLiteral("this write's") : QStringLiteral("as it was"))));
+                }
+            }
+        }
+        qInfo() << "seed" << Seed() << "outcomes" << outcomes;
+        for (const QString& outcome : {QStringLiteral("merged"), QStringLiteral("conflict"), QStringLiteral("rule")}) {
+            int seen = 0;
+            for (const auto& [name, count] : outcomes)
+                seen += name.startsWith(outcome) ? count : 0;
+            QVERIFY2(seen >= 10,
+                     qPrintable(QStringLiteral("seed %1: only %2 writes %3").arg(Seed()).arg(seen).arg(outcome)));
+        }
     }
 };
 

@@ -17,7 +17,8 @@ namespace {
 using shown::Shown;
 
 const QString Usage = QStringLiteral("usage: lnsdirector nv get NETWORK PATH NV [--format NAME] [--json]\n"
-                                     "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME] [--json]");
+                                     "       lnsdirector nv set NETWORK PATH NV TEXT [--expect TEXT] [--format NAME] "
+                                     "[--json]");
 
 struct Request {
     bool write = false;
@@ -28,6 +29,7 @@ struct Request {
     QString nv;
     QString text;
     std::optional<QString> format;
+    std::optional<QString> expect;  // set: the value the change was made from
     bool json = false;
 };
 
@@ -46,6 +48,12 @@ Request ParseRequest(const QStringList& arguments)
             if (r.format)
                 throw UsageError{QStringLiteral("lnsdirector nv: --format is given twice")};
             r.format = arguments[++i];
+        } else if (arguments[i] == QLatin1String("--expect")) {
+            if (i + 1 >= arguments.size())
+                throw UsageError{QStringLiteral("lnsdirector nv: --expect needs the value the change was made from")};
+            if (r.expect)
+                throw UsageError{QStringLiteral("lnsdirector nv: --expect is given twice")};
+            r.expect = arguments[++i];
         } else if (arguments[i] == QLatin1String("--json")) {
             r.json = true;
         } else {
@@ -61,6 +69,8 @@ Request ParseRequest(const QStringList& arguments)
     r.nv = words[3];
     if (r.write)
         r.text = words[4];
+    if (r.expect && !r.write)
+        throw UsageError{QStringLiteral("lnsdirector nv: --expect goes with set")};
     return r;
 }
 
@@ -99,6 +109,45 @@ QString DefaultFormat(const QString& typeName, qsizetype byteSize, const QString
     return typeName;
 }
 
+// Writes text as a change made from expected: where the device still holds expected, as it stands;
+// where another writer changed it since, merged field by field onto what the device holds. Returns why
+// nothing was written when both changed a field.
+std::optional<QString> SetFrom(lns::NetworkVariable& nv, const QString& format, const QString& expected,
+                               const QString& text)
+{
+    const QString raw = QStringLiteral("RAW");
+    const QString lonWorksPath = registry::LonWorksPath();
+    nv.SetNvFormatSpec(raw);
+    const QString rawText = nv.NvFormattedValue();
+    const QByteArray current = lns::formats::Parse(raw, rawText, qint32(rawText.count(QLatin1Char('\t')) + 1), {});
+    nv.SetNvFormatSpec(format);
+    const QByteArray base = lns::formats::Parse(format, expected, qint32(current.size()), lonWorksPath);
+    if (current == base) {
+        nv.SetNvFormattedValue(text);
+        return std::nullopt;
+    }
+    const QByteArray mine = lns::formats::Parse(format, text, qint32(current.size()), lonWorksPath);
+    const lns::formats::FieldMerge merge = lns::formats::MergeFields(format, base, mine, current, lonWorksPath);
+    if (!merge.conflicts.isEmpty()) {
+        const QVector<lns::formats::FieldReading> yours = lns::formats::Read(format, mine, lonWorksPath);
+        const QVector<lns::formats::FieldReading> now = lns::formats::Read(format, current, lonWorksPath);
+        QStringList fields;
+        for (const int i : merge.conflicts)
+            fields << QStringLiteral("field %1 (yours %2, on the device now %3)")
+                          .arg(i + 1)
+                          .arg(yours[i].text, now[i].text);
+        return QStringLiteral("was changed on the device since '%1', in fields this change changes too: %2; "
+                              "nothing was written")
+            .arg(Shown(expected), fields.join(QStringLiteral(", ")));
+    }
+    if (merge.bytes != current) {
+        nv.SetNvFormatSpec(raw);
+        nv.SetNvFormattedValue(lns::formats::Format(raw, merge.bytes, {}));
+        nv.SetNvFormatSpec(format);
+    }
+    return std::nullopt;
+}
+
 int runNv(const QStringList& arguments)
 {
     Request r;
@@ -134,8 +183,14 @@ int runNv(const QStringList& arguments)
             QStringLiteral("%1/%2/%3/%4").arg(r.network, system.SystemName(), r.subsystem, r.device);
         if (!r.json)
             Out(QStringLiteral("%1 %2 %3").arg(devicePath, r.nv, format));
-        if (r.write)
+        if (r.write && r.expect) {
+            if (const std::optional<QString> refused = SetFrom(*nv, format, *r.expect, r.text)) {
+                Err(QStringLiteral("lnsdirector nv: %1 of %2 %3").arg(Shown(r.nv), devicePath, *refused));
+                return 1;
+            }
+        } else if (r.write) {
             nv->SetNvFormattedValue(r.text);
+        }
         // After a write, what the device holds now.
         const QString value = nv->NvFormattedValue();
         if (r.json)
@@ -157,11 +212,16 @@ int runNv(const QStringList& arguments)
 
 const bool registered = RegisterVerb(Verb{
     QStringLiteral("nv"),
-    QStringLiteral("nv get|set NETWORK PATH NV [TEXT] [--format NAME] [--json]   one value through the object server"),
+    QStringLiteral("nv get|set NETWORK PATH NV [TEXT] [--expect TEXT] [--format NAME] [--json]   one value through the "
+                   "object server"),
     QStringLiteral(
         "usage: lnsdirector nv get NETWORK PATH NV [--format NAME] [--json]\n"
-        "       lnsdirector nv set NETWORK PATH NV TEXT [--format NAME] [--json]\n"
+        "       lnsdirector nv set NETWORK PATH NV TEXT [--expect TEXT] [--format NAME] [--json]\n"
         "Reads (get) or writes (set) the network variable NV of one device through the object server.\n"
+        "set --expect TEXT: TEXT (in the same format) is the value the change was made from. Where the device\n"
+        "no longer holds it, the fields the change changes are put on what the device holds now, the others\n"
+        "keep the device's values; where the device changed a field the change changes too, nothing is\n"
+        "written and the fields are named on standard error, with status 1.\n"
         "PATH is a line of lnsdirector list (NETWORK/SYSTEM/SUBSYSTEM/DEVICE) or just SUBSYSTEM/DEVICE.\n"
         "The format is NAME, or by default the variable's type, with \"#SI\" where its text differs between\n"
         "unit systems (temperatures); \"TYPE#US\" shows temperatures in degrees Fahrenheit, \"RAW\" the bytes.\n"

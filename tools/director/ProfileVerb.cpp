@@ -223,6 +223,9 @@ void PrintReport(const QJsonObject& report)
                 ++unchanged;
             } else if (state == QLatin1String("not-written")) {
                 ++notWritten;
+            } else if (state == QLatin1String("conflict")) {
+                ++notWritten;
+                details << QStringLiteral("  %1: conflict, %2").arg(name, reason);
             } else {
                 ++skipped;
                 details << QStringLiteral("  %1: skipped%2").arg(name, reason.isEmpty() ? QString() : ", " + reason);
@@ -390,14 +393,18 @@ const bool registered = RegisterVerb(Verb{
             "         store; a device whose check fails is refused and nothing is written to it. Only the\n"
             "         variables that change are written, then read back and compared byte by byte; when a\n"
             "         write fails, what was written before it to that device is put back. One device's\n"
-            "         failure never stops the others. --dry-run writes nothing and shows what would\n"
-            "         change. Status 0 only when every device verified or already matched.\n"
+            "         failure never stops the others. Just before each write the device's bytes are read\n"
+            "         again: a change another writer made since the read is kept (the profile's fields\n"
+            "         are put on it), and where it changed a field the profile changes too, the device is\n"
+            "         a conflict and nothing is written to it. --dry-run writes nothing and shows what\n"
+            "         would change. Status 0 only when every device verified or already matched.\n"
             "The report shows one line per device: its path, its status (verified, unchanged,\n"
-            "would-change, refused, failed, rolled-back, partly-written, verify-failed), how many items were\n"
-            "written (would change), unchanged, skipped and not written, and the reason of a refusal or\n"
-            "failure; below it, the skipped items, the variables whose read-back differed (written vs read\n"
-            "back) and, in a dry run or a comparison, each change. --json prints the report as one JSON\n"
-            "object instead: {\"dryRun\": B, \"ok\": B, \"devices\": [{\"path\", \"model\", \"status\",\n"
+            "would-change, refused, failed, rolled-back, partly-written, verify-failed, conflict), how many\n"
+            "items were written (would change), unchanged, skipped and not written, and the reason of a\n"
+            "refusal or failure; below it, the skipped items, the variables whose read-back differed\n"
+            "(written vs read back) and, in a dry run or a comparison, each change. --json prints the\n"
+            "report as one JSON object instead: {\"dryRun\": B, \"ok\": B, \"devices\": [{\"path\", \"model\", "
+            "\"status\",\n"
             "\"message\", \"items\": [{\"name\", \"old\", \"new\", \"state\", \"reason\"}], \"leftNew\": [...],\n"
             "\"verification\": [{\"variable\", \"written\", \"readBack\", \"ok\"}]}]}. While an apply runs, a line\n"
             "\"device I of N: PATH\" on standard error shows how far it is, when standard error is a\n"

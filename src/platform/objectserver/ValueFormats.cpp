@@ -539,6 +539,28 @@ QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, con
     return fields;
 }
 
+FieldMerge MergeFields(const QString& formatName, const QByteArray& base, const QByteArray& mine,
+                       const QByteArray& current, const QString& lonWorksPath)
+{
+    if (mine.size() != base.size() || current.size() != base.size())
+        return {mine, mine, {}};
+    FieldMerge merge{current, current, {}};
+    const QVector<FieldReading> fields = Read(formatName, base, lonWorksPath);
+    for (int i = 0; i < fields.size(); ++i) {
+        const auto bytesOf = [&](const QByteArray& value) { return value.mid(fields[i].offset, fields[i].bytes); };
+        const QByteArray changed = bytesOf(mine);
+        if (changed == bytesOf(base))
+            continue;
+        merge.bytes.replace(fields[i].offset, fields[i].bytes, changed);
+        const QByteArray theirs = bytesOf(current);
+        if (theirs != bytesOf(base) && theirs != changed)
+            merge.conflicts.append(i);
+        else
+            merge.keepingCurrent.replace(fields[i].offset, fields[i].bytes, changed);
+    }
+    return merge;
+}
+
 QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
 {
     const FormatName name = splitFormatName(formatName);

@@ -38,4 +38,16 @@ struct FieldReading {
 };
 QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
 
+// A change from base to mine put on current (what another writer left since base was read), field by
+// field: a field mine changes takes mine's bytes, every other field keeps current's. A conflict is a
+// field both changed, to different values; keepingCurrent is the merge with current's bytes in those.
+// Values of another size than base cannot be merged: mine as it stands.
+struct FieldMerge {
+    QByteArray bytes;
+    QByteArray keepingCurrent;
+    QVector<int> conflicts;  // field indexes
+};
+FieldMerge MergeFields(const QString& formatName, const QByteArray& base, const QByteArray& mine,
+                       const QByteArray& current, const QString& lonWorksPath);
+
 }  // namespace lns::formats

@@ -26,8 +26,11 @@ public:
         }
         const QList<Answer> answers = AnswersOf(request.buttons);
         QList<QAbstractButton*> buttons;
-        for (Answer a : answers)
+        for (Answer a : answers) {
             buttons << box.addButton(standardButton(a));
+            if (buttons.size() <= request.captions.size())
+                buttons.last()->setText(request.captions[buttons.size() - 1]);
+        }
         if (request.defaultButton >= 0 && request.defaultButton < buttons.size())
             box.setDefaultButton(qobject_cast<QPushButton*>(buttons[request.defaultButton]));
         box.exec();

@@ -4,6 +4,7 @@
 // KR5M_RECORD answers from a file and records every box, so that no code path waits on a person.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace toolkit {
 
@@ -18,6 +19,9 @@ struct MessageBoxRequest {
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
     int defaultButton = 0;  // 0-based position among the buttons
+    // The buttons' captions where they say more than Yes or No ("&Overwrite"), in the buttons' order;
+    // the answers stay those of the buttons.
+    QStringList captions = {};
 };
 
 class MessageBoxService {

@@ -185,6 +185,13 @@ private:
     // The current Apply's edits, and the plan made of them.
     std::vector<device::Edit> m_edits;
     std::optional<device::Plan> m_plan;
+    // Another writer changed the device since the read (Apply, fMainApply.cpp): asks whether to
+    // overwrite the fields both changed or keep the device's; none: write nothing more.
+    std::optional<device::OnConflict> AskOnConflict(const device::WriteConflict& conflict);
+    // The current Apply's variables merged onto another writer's change, and the items whose device
+    // value the user chose to keep: their fields show the device afterwards.
+    std::set<QString> m_merged;
+    std::set<QString> m_keptDevice;
 
     // The text a text box or combo box shows.
     static QString FieldText(const QWidget* control);

@@ -80,11 +80,12 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
                         [&](const CNvCtrlTable* refused) { return refused->NvCpTable == item.NvCpTable; });
         m_refusedStores.insert(&item);
         if (!reported)
-            throw com::ComError(
-                Global::ErrInvalidArgument, QStringLiteral("fMain"),
-                item.NvCpTable->Name +
-                    QStringLiteral(" could not be read from the device, so its changes were not applied.") + CrLf +
-                    QStringLiteral("Use Refresh All, then apply again."));
+            throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("fMain"),
+                                Sentence("fMain",
+                                         QT_TRANSLATE_NOOP("fMain", "%1 could not be read from the device, so its "
+                                                                    "changes were not applied.\r\nUse Refresh All, "
+                                                                    "then apply again."),
+                                         {item.NvCpTable->Name}));
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(control)) {
@@ -115,7 +116,7 @@ void fMain::CollectEdit(const CNvCtrlTable& item)
 bool fMain::PlanEdits()
 {
     m_plan = device::MakePlan(HeldVariables(), m_edits, qint16(m_session.DisplayUnits), m_session.LonWorksPath());
-    const std::vector<QString> broken = device::CheckPlan(*m_plan, ModelCode, device::Naming::Descriptions);
+    const QList<Sentence> broken = device::CheckPlan(*m_plan, ModelCode, device::Naming::Descriptions);
     if (broken.empty()) {
         for (const device::PlannedVariable& variable : m_plan->variables)
             if (variable.Changes())
@@ -123,10 +124,10 @@ bool fMain::PlanEdits()
         return true;
     }
     // Nothing goes to a device that would break a rule; the edits stay for the user to mend.
-    const QString text = QStringLiteral("The changes were not applied:") + CrLf + CrLf +
-                         QStringList(broken.begin(), broken.end()).join(CrLf);
-    fLog::Of(m_session).LogError(text);
-    MsgBox(text, Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
+    const Sentence text("fMain", QT_TRANSLATE_NOOP("fMain", "The changes were not applied:\r\n\r\n%1"),
+                        {Sentence::Part(Sentence::JoinEnglish(broken, CrLf), Sentence::JoinShown(broken, CrLf))});
+    fLog::Of(m_session).LogError(text.English());
+    MsgBox(text.Shown(), Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
     m_plan.reset();
     return false;
 }
@@ -134,6 +135,8 @@ bool fMain::PlanEdits()
 void fMain::cmdApply_Click()
 {
     m_refusedStores.clear();
+    m_keptDevice.clear();
+    m_merged.clear();
     m_edits.clear();
     m_plan.reset();
     const auto planned = std::make_shared<bool>(false);
@@ -162,10 +165,16 @@ void fMain::cmdApply_Click()
     for (const auto& item : tables().DataItems) {
         steps.push_back(Step::Do([this, item, planned] {
             QWidget* control = item->TheControl.data();
-            if (*planned && control && IsField(control) && item->NvCpTable && !item->NvCpTable->ValueAsChanges &&
-                !m_refusedStores.count(item.get()) && IsEdited(control)) {
+            if (!*planned || !control || !IsField(control) || !item->NvCpTable || item->NvCpTable->ValueAsChanges ||
+                m_refusedStores.count(item.get()))
+                return;
+            if (IsEdited(control) && !m_keptDevice.count(item->Name)) {
                 SetEdited(control, false);
                 m_readTexts[control] = FieldText(control);
+            } else if (m_keptDevice.count(item->Name) || (!IsEdited(control) && m_merged.count(item->NvCpTable->Key))) {
+                // Another writer's value: the one the device now holds, clean.
+                SetEdited(control, false);
+                ShowDeviceValue(control, item->ShownValue());
             }
         }));
     }
@@ -176,24 +185,82 @@ void fMain::cmdApply_Click()
                                  [] { toolkit::SetMousePointer(toolkit::MousePointer::Default); }});
 }
 
+std::optional<device::OnConflict> fMain::AskOnConflict(const device::WriteConflict& conflict)
+{
+    fLog::Of(m_session).LogError(conflict.description());
+    if (conflict.fields.empty()) {
+        // Nothing to choose: with the other writer's values the changes would break a rule.
+        MsgBox(Sentence("fMain", QT_TRANSLATE_NOOP("fMain", "The changes were not applied:\r\n\r\n%1"),
+                        {Sentence::Part(Sentence::JoinEnglish(conflict.broken, CrLf),
+                                        Sentence::JoinShown(conflict.broken, CrLf))})
+                   .Shown(),
+               Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
+        return std::nullopt;
+    }
+    QStringList lines;
+    for (const device::FieldConflict& field : conflict.fields)
+        lines << tr("%1: yours %2, on the device now %3")
+                     .arg(device::config::ItemLabel(field.item).shown, field.yours, field.onDevice);
+    const QString& name = conflict.variable;
+    const toolkit::Answer answer = MsgBox(toolkit::MessageBoxRequest{
+        tr("%1 of %2 was changed on the device since it was read, in fields you changed too:\r\n\r\n%3\r\n\r\n"
+           "Overwrite them with your values, or keep the device's?")
+            .arg(name, m_shownDevice, lines.join(CrLf)),
+        framework::ApplicationTitle(),
+        Buttons::YesNoCancel,
+        Icon::Exclamation,
+        2,
+        {tr("&Overwrite"), tr("&Keep the device's")}});
+    const QString choice = answer == toolkit::Answer::Yes  ? QStringLiteral("overwritten with the window's values")
+                           : answer == toolkit::Answer::No ? QStringLiteral("the device's values kept")
+                                                           : QStringLiteral("canceled, nothing written");
+    fLog::Of(m_session).LogCommand(QStringLiteral("Conflict on ") + name, choice);
+    if (answer == toolkit::Answer::Yes)
+        return device::OnConflict::Overwrite;
+    if (answer == toolkit::Answer::No)
+        return device::OnConflict::KeepTheirs;
+    return std::nullopt;
+}
+
 bool fMain::PropagateChanges()
 {
     if (!m_plan)
         return true;
+    m_merged.clear();
     std::vector<Step> steps;
     for (const device::PlannedVariable* variable : device::WriteOrder(*m_plan)) {
         const std::shared_ptr<CNvCpTable> table = tables().NvTables.Item(variable->key);
-        steps.push_back(Step::Do([table, variable] {
-            const QByteArray readBack = device::WriteVariable(*table, *variable);
-            if (readBack != variable->after)
-                throw com::ComError(Global::ErrInvalidArgument, QStringLiteral("SendNetworkValue"),
-                                    QStringLiteral("Verification of ") + table->Name + QStringLiteral(" failed") +
-                                        CrLf + QStringLiteral("written ") + device::RawText(variable->after) +
-                                        QStringLiteral(", read back ") + device::RawText(readBack));
+        const auto written = std::make_shared<device::Written>();
+        steps.push_back(Step::Named(variable->key, [this, table, variable, written] {
+            std::optional<device::OnConflict> choice = device::OnConflict::Refuse;
+            while (choice) {
+                try {
+                    *written = device::WriteVariable(*table, *m_plan, *variable, *choice);
+                    break;
+                } catch (const device::WriteConflict& conflict) {
+                    // None: nothing more is written, the fields keep their edits for another Apply.
+                    choice = AskOnConflict(conflict);
+                    if (choice == device::OnConflict::KeepTheirs)
+                        for (const device::FieldConflict& field : conflict.fields)
+                            m_keptDevice.insert(field.item);
+                }
+            }
+            if (!choice)
+                return Step::Finish;
+            if (written->merged)
+                m_merged.insert(variable->key);
+            if (written->readBack != written->sent)
+                throw com::ComError(
+                    Global::ErrInvalidArgument, QStringLiteral("SendNetworkValue"),
+                    Sentence("fMain",
+                             QT_TRANSLATE_NOOP("fMain", "Verification of %1 failed\r\nwritten %2, read back %3"),
+                             {table->Name, device::RawText(written->sent), device::RawText(written->readBack)}));
+            return Step::Next;
         }));
         // Logged after an ignored failure too; the object then stays marked for the next Apply.
-        steps.push_back(Step::Do([this, table, variable] {
-            fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name, variable->Text());
+        steps.push_back(Step::Do([this, table, variable, written] {
+            fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name,
+                                           written->text.isEmpty() ? variable->Text() : written->text);
         }));
     }
     return framework::RunSteps(

@@ -760,6 +760,51 @@ private slots:
         QVERIFY(m.buttonsDisabled());
     }
 
+    // Another writer changed the device after the window read it: a field only it changed keeps its
+    // value and the window shows it; a field both changed is asked about, and the answer decides.
+    void anotherWritersChange_data()
+    {
+        QTest::addColumn<int>("theirs");  // the box whose field the other writer raised by 2
+        QTest::addColumn<int>("answer");  // to the conflict box; None: no box
+        QTest::newRow("another field") << int(UnoccCool) << int(Answer::None);
+        QTest::newRow("the same field, overwrite") << int(OccHeat) << int(Answer::Yes);
+        QTest::newRow("the same field, keep the device's") << int(OccHeat) << int(Answer::No);
+        QTest::newRow("the same field, cancel") << int(OccHeat) << int(Answer::Cancel);
+    }
+    void anotherWritersChange()
+    {
+        QFETCH(int, theirs);
+        QFETCH(int, answer);
+        QVERIFY(m.makeWorld());
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const QString other = QString::number(m.box(theirs)->text().toDouble() + 2);
+        const QString mine = QString::number(m.box(OccHeat)->text().toDouble() - 1);
+        m.type(OccHeat, mine);
+        m.leave();
+        m.setDeviceField(QStringLiteral("nciSetPts"), SetPointField(theirs), other);
+        if (Answer(answer) != Answer::None)
+            boxes.expect({.textContains = QStringLiteral("%1 was changed on the device since it was read, in fields "
+                                                         "you changed too:\r\n\r\nOccupied heating setpoint: yours "
+                                                         "%2, on the device now %3")
+                                              .arg(m.path, mine, other),
+                          .answer = Answer(answer)});
+        m.ui().cmdApply->click();
+        VERIFY_BOXES(boxes);
+        const QStringList fields = m.deviceFields(QStringLiteral("nciSetPts"));
+        const QString held = Answer(answer) == Answer::Yes || Answer(answer) == Answer::None ? mine : other;
+        QCOMPARE(fields[SetPointField(OccHeat)].toDouble(), held.toDouble());
+        QCOMPARE(fields[SetPointField(theirs)].toDouble(), theirs == OccHeat ? held.toDouble() : other.toDouble());
+        // The window shows what the device holds, clean, unless nothing was written.
+        const bool canceled = Answer(answer) == Answer::Cancel;
+        QCOMPARE(m.box(OccHeat)->text().toDouble(), canceled ? mine.toDouble() : held.toDouble());
+        QCOMPARE(m.box(theirs)->text().toDouble(),
+                 theirs == OccHeat ? m.box(OccHeat)->text().toDouble() : other.toDouble());
+        QCOMPARE(m.isRed(m.box(OccHeat)), canceled);
+        QCOMPARE(m.w->ChangesPending, canceled);
+        QCOMPARE(m.RowsStartingWith(QStringLiteral("Conflict on ")).size(), Answer(answer) == Answer::None ? 0 : 1);
+    }
+
     void cancelRestoresFromMemory()
     {
         QVERIFY(m.makeWorld());
