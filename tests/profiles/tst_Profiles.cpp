@@ -16,6 +16,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTreeView>
 #include <QtTest>
 
@@ -82,6 +84,8 @@ private slots:
     void devicesOfModelAndSubsystem();
     void aServerRestartFailsOnlyTheDeviceInFlight();
     void aStoreThatCannotBeOpenedIsNamedWithWhy();
+    void anotherWritersChangeIsKeptOrTheDeviceIsAConflict_data();
+    void anotherWritersChangeIsKeptOrTheDeviceIsAConflict();
 };
 
 void TestProfiles::saveHoldsWhatTheWindowShows_data()
@@ -474,6 +478,83 @@ void TestProfiles::aStoreThatCannotBeOpenedIsNamedWithWhy()
             QVERIFY2(e.description().contains(QLatin1String("/nowhere/kr5m/.s.PGSQL")), qPrintable(e.description()));
         }
     }
+}
+
+// Another writer changes a limit of the thermostat while the apply writes it: the database's own trigger
+// changes nciGenOpts when the apply has written nciSetPts, after the apply read both. A limit the
+// profile does not change keeps the other writer's value; one it changes too makes the device a
+// conflict, with nothing of the profile left on it.
+void TestProfiles::anotherWritersChangeIsKeptOrTheDeviceIsAConflict_data()
+{
+    QTest::addColumn<int>("theirs");  // the field of nciGenOpts the other writer raises by 1
+    QTest::addColumn<QString>("status");
+    QTest::newRow("another limit") << 14 << "verified";
+    QTest::newRow("the limit the profile changes") << 13 << "conflict";
+}
+
+void TestProfiles::anotherWritersChangeIsKeptOrTheDeviceIsAConflict()
+{
+    QFETCH(int, theirs);
+    QFETCH(QString, status);
+    testsupport::DemoWorld world;
+    QVERIFY2(world.ok(), qPrintable(world.error()));
+    const lns::admin::DeviceRef device{Network, Floor, "TS-101"};
+    fLog log;
+    QJsonObject profile = Parsed(profiles::Save(Network, Prefix + "TS-101", 0, log));
+    QStringList setPoints = world.admin().nvText(device, "nciSetPts").split(',');
+    QStringList options = world.admin().nvText(device, "nciGenOpts").split(' ');
+    const QByteArray setPointsBefore = world.admin().nvRaw(device, "nciSetPts");
+    const QByteArray optionsBefore = world.admin().nvRaw(device, "nciGenOpts");
+    profile["values"] = QJsonObject{{"nciSetPts.occ_heat", setPoints[3].toDouble() - 1},
+                                    {"HeatMax", options[13].toDouble() + 0.5}};
+
+    // The other writer's bytes: the read value with one field raised.
+    QStringList changed = options;
+    changed[theirs] = QString::number(options[theirs].toDouble() + 1);
+    world.admin().setNvText(device, "nciGenOpts", changed.join(' '));
+    const QByteArray other = world.admin().nvRaw(device, "nciGenOpts");
+    world.admin().setNvRaw(device, "nciGenOpts", optionsBefore);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+        db.setDatabaseName(world.admin().databasePath());
+        QVERIFY(db.open());
+        const QString device = "(SELECT id FROM devices WHERE name = 'TS-101')";
+        const QString nv = "(SELECT id FROM template_nvs WHERE name = '%1')";
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(QStringLiteral("CREATE TRIGGER other_writer AFTER UPDATE ON device_nv_values WHEN "
+                                       "NEW.device_id = %1 AND NEW.nv_id IN %2 BEGIN UPDATE device_nv_values SET "
+                                       "value = X'%3' WHERE device_id = %1 AND nv_id IN %4; END")
+                            .arg(device, nv.arg("nciSetPts"), QString::fromLatin1(other.toHex()),
+                                 nv.arg("nciGenOpts"))),
+                 qPrintable(q.lastQuery()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+
+    const QJsonObject report = Parsed(
+        profiles::Apply(Network, {Prefix + "TS-101"}, QString::fromUtf8(QJsonDocument(profile).toJson()), false, log)
+            .ToJson());
+    const QJsonObject outcome = report["devices"][0].toObject();
+    QCOMPARE(outcome["status"].toString(), status);
+    const QStringList held = world.admin().nvText(device, "nciGenOpts").split(' ');
+    if (status == QLatin1String("conflict")) {
+        // Nothing of the profile: the set points put back, the limit as the other writer left it.
+        QCOMPARE(world.admin().nvRaw(device, "nciSetPts"), setPointsBefore);
+        QCOMPARE(world.admin().nvRaw(device, "nciGenOpts"), other);
+        QStringList conflicts;
+        for (const QJsonValue& item : outcome["items"].toArray())
+            if (item["state"] == QLatin1String("conflict"))
+                conflicts << item["name"].toString() + ": " + item["reason"].toString();
+        QCOMPARE(conflicts, QStringList{"HeatMax: changed on the device since the read, to " + changed[13]});
+        QVERIFY(!report["ok"].toBool());
+        return;
+    }
+    QCOMPARE(world.admin().nvText(device, "nciSetPts").split(',')[3].toDouble(), setPoints[3].toDouble() - 1);
+    QCOMPARE(held[13].toDouble(), options[13].toDouble() + 0.5);
+    QCOMPARE(held[theirs], changed[theirs]);
+    for (int field = 0; field < held.size(); ++field)
+        if (field != 13 && field != theirs)
+            QCOMPARE(held[field], options[field]);
 }
 
 QTEST_MAIN(TestProfiles)

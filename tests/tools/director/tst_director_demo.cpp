@@ -187,6 +187,7 @@ private slots:
     void nvGet();
     void nvSetRoundTrip_data();
     void nvSetRoundTrip();
+    void nvSetExpectKeepsAnotherWritersChange();
     void failures_data();
     void failures();
     void longInputIsCutInErrors_data();
@@ -524,6 +525,39 @@ void TestDirectorDemo::nvSetRoundTrip()
         }
     }
     QCOMPARE(changed, 1);
+}
+
+// set --expect: a change made from a value the device no longer holds is put on what it holds now; a
+// field changed on both sides writes nothing and names the field.
+void TestDirectorDemo::nvSetExpectKeepsAnotherWritersChange()
+{
+    setUp();
+    const QStringList nv{"nv", "set", "Demo", "Floor 1/TS-105", "nciSetPts"};
+    const auto current = [] { return Director({"nv", "get", "Demo", "Floor 1/TS-105", "nciSetPts"}).lastLine(); };
+    const QString read = current();
+    QStringList mine = read.split(',');
+    mine[0] = "30";
+    QCOMPARE(Director(nv + QStringList{mine.join(','), "--expect", read}).exitCode, 0);
+    QCOMPARE(current(), mine.join(','));
+    // Another writer changes field 4; a change of field 2 made from the first read keeps it.
+    QStringList theirs = mine;
+    theirs[3] = "17";
+    QCOMPARE(Director(nv + QStringList{theirs.join(',')}).exitCode, 0);
+    QStringList second = read.split(',');
+    second[1] = "31";
+    Run run = Director(nv + QStringList{second.join(','), "--expect", read});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QStringList merged = theirs;
+    merged[1] = "31";
+    QCOMPARE(current(), merged.join(','));
+    // Field 2 again, from the first read: both changed it.
+    second[1] = "32";
+    run = Director(nv + QStringList{second.join(','), "--expect", read});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("field 2 (yours 32, on the device now 31)"), qPrintable(run.err));
+    QCOMPARE(current(), merged.join(','));
+    QCOMPARE(Director({"nv", "get", "Demo", "Floor 1/TS-105", "nciSetPts", "--expect", read}).exitCode, 2);
 }
 
 void TestDirectorDemo::failures_data()
