@@ -99,7 +99,9 @@ fLog::fLog(QWidget* parent) : QWidget(parent, Qt::Window)
     StatusBar1->setSizeGripEnabled(true);
 
     // Design positions inside the bottom frame; the buttons keep their top and size on resize.
-    cbOpenOnError->setGeometry(px(240), px(240), px(1695), px(255));
+    // As wide as its caption needs in any language (the design's width fits the English one).
+    cbOpenOnError->setGeometry(px(240), px(240), qMax(px(1695), cbOpenOnError->sizeHint().width()),
+                               qMax(px(255), cbOpenOnError->sizeHint().height()));
     cmdSave->setGeometry(px(5400), px(240), px(975), px(375));
     cmdClear->setGeometry(px(6480), px(240), px(975), px(375));
     cmdClose->setGeometry(px(7560), px(240), px(975), px(375));

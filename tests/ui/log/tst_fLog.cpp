@@ -5,6 +5,7 @@
 #include "framework/PlugInSession.h"
 #include "platform/toolkit/Clock.h"
 #include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/Translations.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "ui/log/fLog.h"
 
@@ -223,6 +224,19 @@ private slots:
         QCOMPARE(log->cmdSave->parentWidget(), log->frmBottom);
         QCOMPARE(log->ImageList1.value(QStringLiteral("Green")).availableSizes().value(0), QSize(16, 16));
         QCOMPARE(log->ImageList1.value(QStringLiteral("Red")).availableSizes().value(0), QSize(16, 16));
+    }
+
+    // Under a German locale every caption is German and none is cut.
+    void germanCaptionsFit()
+    {
+        QVERIFY(toolkit::InstallTranslations(QLocale(QStringLiteral("de_DE"))));
+        const auto english = qScopeGuard([] { toolkit::InstallTranslations(QLocale::c()); });
+        fLog german;
+        QCOMPARE(german.cbOpenOnError->text(), QStringLiteral("Bei Fehler anzeigen"));
+        QVERIFY(german.cbOpenOnError->width() >= german.cbOpenOnError->sizeHint().width());
+        for (QPushButton* button : german.findChildren<QPushButton*>())
+            QVERIFY2(button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&')) < button->width(),
+                     qPrintable(button->text()));
     }
 
     void tabOrderIsCheckBoxCloseClearSave()
