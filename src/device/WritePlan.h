@@ -151,6 +151,8 @@ struct Written {
     QByteArray readBack;  // what the device holds after
     bool merged = false;  // another writer had changed the variable since the read
     QString text;         // the fields sent, as the log shows them
+    // Something went to the device: not so where the device already held what a merge left.
+    bool Wrote() const { return sent != replaced; }
 };
 
 // The change of a planned variable put on other bytes (what the device holds now): the fields the plan

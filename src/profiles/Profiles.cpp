@@ -262,7 +262,8 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
                 return outcome;
             }
             written.push_back({variable, sent.replaced});
-            log.LogCommand(QStringLiteral("Updating ") + table.Name, sent.text);
+            if (sent.Wrote())
+                log.LogCommand(QStringLiteral("Updating ") + table.Name, sent.text);
             const bool same = sent.readBack == sent.sent;
             verified = verified && same;
             outcome.verification.push_back(

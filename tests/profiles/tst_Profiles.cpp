@@ -505,8 +505,8 @@ void TestProfiles::anotherWritersChangeIsKeptOrTheDeviceIsAConflict()
     QStringList options = world.admin().nvText(device, "nciGenOpts").split(' ');
     const QByteArray setPointsBefore = world.admin().nvRaw(device, "nciSetPts");
     const QByteArray optionsBefore = world.admin().nvRaw(device, "nciGenOpts");
-    profile["values"] = QJsonObject{{"nciSetPts.occ_heat", setPoints[3].toDouble() - 1},
-                                    {"HeatMax", options[13].toDouble() + 0.5}};
+    profile["values"] =
+        QJsonObject{{"nciSetPts.occ_heat", setPoints[3].toDouble() - 1}, {"HeatMax", options[13].toDouble() + 0.5}};
 
     // The other writer's bytes: the read value with one field raised.
     QStringList changed = options;
@@ -521,12 +521,12 @@ void TestProfiles::anotherWritersChangeIsKeptOrTheDeviceIsAConflict()
         const QString device = "(SELECT id FROM devices WHERE name = 'TS-101')";
         const QString nv = "(SELECT id FROM template_nvs WHERE name = '%1')";
         QSqlQuery q(db);
-        QVERIFY2(q.exec(QStringLiteral("CREATE TRIGGER other_writer AFTER UPDATE ON device_nv_values WHEN "
-                                       "NEW.device_id = %1 AND NEW.nv_id IN %2 BEGIN UPDATE device_nv_values SET "
-                                       "value = X'%3' WHERE device_id = %1 AND nv_id IN %4; END")
-                            .arg(device, nv.arg("nciSetPts"), QString::fromLatin1(other.toHex()),
-                                 nv.arg("nciGenOpts"))),
-                 qPrintable(q.lastQuery()));
+        QVERIFY2(
+            q.exec(QStringLiteral("CREATE TRIGGER other_writer AFTER UPDATE ON device_nv_values WHEN "
+                                  "NEW.device_id = %1 AND NEW.nv_id IN %2 BEGIN UPDATE device_nv_values SET "
+                                  "value = X'%3' WHERE device_id = %1 AND nv_id IN %4; END")
+                       .arg(device, nv.arg("nciSetPts"), QString::fromLatin1(other.toHex()), nv.arg("nciGenOpts"))),
+            qPrintable(q.lastQuery()));
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("writer"));

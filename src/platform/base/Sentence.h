@@ -11,9 +11,7 @@ public:
     // What fills one place: the same text in every language, or an English text and its translation.
     struct Part {
         Part(const QString& text) : english(text), shown(text) {}  // NOLINT(google-explicit-constructor)
-        Part(QString englishText, QString shownText) : english(std::move(englishText)), shown(std::move(shownText))
-        {
-        }
+        Part(QString englishText, QString shownText) : english(std::move(englishText)), shown(std::move(shownText)) {}
         Part(const Sentence& s) : english(s.English()), shown(s.Shown()) {}  // NOLINT(google-explicit-constructor)
         QString english;
         QString shown;

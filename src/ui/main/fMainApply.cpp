@@ -198,14 +198,18 @@ std::optional<device::OnConflict> fMain::AskOnConflict(const device::WriteConfli
         return std::nullopt;
     }
     QStringList lines;
-    for (const device::FieldConflict& field : conflict.fields)
+    for (const device::FieldConflict& field : conflict.fields) {
+        // Yours as typed, not as the device would round it.
+        const device::PlannedItem* planned = m_plan ? m_plan->Item(field.item) : nullptr;
         lines << tr("%1: yours %2, on the device now %3")
-                     .arg(device::config::ItemLabel(field.item).shown, field.yours, field.onDevice);
+                     .arg(device::config::ItemLabel(field.item).shown,
+                          planned && planned->asked ? *planned->asked : field.yours, field.onDevice);
+    }
     const QString& name = conflict.variable;
     const toolkit::Answer answer = MsgBox(toolkit::MessageBoxRequest{
         tr("%1 of %2 was changed on the device since it was read, in fields you changed too:\r\n\r\n%3\r\n\r\n"
            "Overwrite them with your values, or keep the device's?")
-            .arg(name, m_shownDevice, lines.join(CrLf)),
+            .arg(name, m_shownDevice.section(QLatin1Char('/'), 1), lines.join(CrLf)),
         framework::ApplicationTitle(),
         Buttons::YesNoCancel,
         Icon::Exclamation,
@@ -259,8 +263,9 @@ bool fMain::PropagateChanges()
         }));
         // Logged after an ignored failure too; the object then stays marked for the next Apply.
         steps.push_back(Step::Do([this, table, variable, written] {
-            fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name,
-                                           written->text.isEmpty() ? variable->Text() : written->text);
+            if (written->Wrote() || written->text.isEmpty())
+                fLog::Of(m_session).LogCommand(QStringLiteral("Updating ") + table->Name,
+                                               written->text.isEmpty() ? variable->Text() : written->text);
         }));
     }
     return framework::RunSteps(
