@@ -107,6 +107,10 @@ Befehl %2 wird abgemeldet...</translation>
         <source>Plug-in %1 could not be deregistered: its commands could not be removed from the network %2<byte value="xd"/>%3</source>
         <translation>Das Plug-in %1 konnte nicht abgemeldet werden: seine Befehle konnten nicht aus dem Netzwerk %2 entfernt werden<byte value="xd"/>%3</translation>
     </message>
+    <message>
+        <source>Register this Plug-In on the LNS Server computer to ensure all resource files required by this Plug-In are available to the server. Failure to do so may cause unexpected errors.</source>
+        <translation>Registrieren Sie dieses Plug-in auf dem Rechner des LNS-Servers, damit alle Ressourcendateien, die es benötigt, dem Server zur Verfügung stehen. Andernfalls kann es zu unerwarteten Fehlern kommen.</translation>
+    </message>
 </context>
 <context>
     <name>Rules</name>
@@ -940,6 +944,10 @@ Mit Ihren Werten überschreiben oder die des Geräts behalten?</translation>
     <message>
         <source>&amp;Keep the device&apos;s</source>
         <translation>Gerätewerte be&amp;halten</translation>
+    </message>
+    <message>
+        <source>The resource files required for this device are not present on this computer. Browsing and data formating capabilities might be restricted to standard types and standard functional profile templates. Do you want to continue?</source>
+        <translation>Die Ressourcendateien, die dieses Gerät benötigt, sind auf diesem Rechner nicht vorhanden. Anzeigen und Formatieren von Daten sind dann womöglich auf Standardtypen und Standard-Funktionsprofile beschränkt. Möchten Sie fortfahren?</translation>
     </message>
 </context>
 <context>

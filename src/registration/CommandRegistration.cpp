@@ -385,7 +385,7 @@ bool RegisterCommands(framework::PlugInSession& session)
         c.RemoteAtRegistration = c.objectServer->RemoteMode();
         templates = DeviceTemplates(session.Link());
     } catch (const com::ComError& e) {
-        return RegistrationFailed(pointer, e.description(), QString());
+        return RegistrationFailed(pointer, e.shown(), QString());
     }
 
     QStringList templateList = SurveyTemplates(templates);
@@ -401,7 +401,7 @@ bool RegisterCommands(framework::PlugInSession& session)
     try {
         AttachCommands(session, templates, templateList);
     } catch (const com::ComError& e) {
-        return RegistrationFailed(pointer, e.description(), QString());
+        return RegistrationFailed(pointer, e.shown(), QString());
     }
 
     const std::vector<framework::Step> resourceSteps = {framework::Step::Do([&c] {

@@ -7,6 +7,7 @@
 #include "platform/registry/LonWorksInstallation.h"
 #include "platform/toolkit/MessageBox.h"
 
+#include <QCoreApplication>
 #include <memory>
 
 using framework::Step;
@@ -159,9 +160,11 @@ bool AddResourceFiles(bool remoteAtRegistration)
             Step::Do([remoteAtRegistration] {
                 if (remoteAtRegistration)
                     toolkit::MsgBox(
-                        QStringLiteral("Register this Plug-In on the LNS Server computer to ensure all resource files "
-                                       "required by this Plug-In are available to the server. Failure to do so may "
-                                       "cause unexpected errors."),
+                        QCoreApplication::translate(
+                            "Registration",
+                            "Register this Plug-In on the LNS Server computer to ensure all resource files required "
+                            "by this Plug-In are available to the server. Failure to do so may cause unexpected "
+                            "errors."),
                         toolkit::Buttons::Ok, toolkit::Icon::Exclamation, framework::ApplicationTitle());
             }),
         });

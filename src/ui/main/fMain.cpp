@@ -318,10 +318,9 @@ void fMain::ProcessDeviceCommand(const lns::Ptr<lns::AppDevice>& device, const f
     SettleEditsForDevice(shownDevice);
     TheDevice = device;
     if (!registration::ResourceFilesPresent()) {
-        if (MsgBox(QStringLiteral(
-                       "The resource files required for this device are not present on this computer. Browsing and "
-                       "data formating capabilities might be restricted to standard types and standard functional "
-                       "profile templates. Do you want to continue?"),
+        if (MsgBox(tr("The resource files required for this device are not present on this computer. Browsing and "
+                      "data formating capabilities might be restricted to standard types and standard functional "
+                      "profile templates. Do you want to continue?"),
                    Buttons::YesNo, Icon::Exclamation, framework::ApplicationTitle()) == Answer::No)
             return;
     } else if (!m_session.Link().RemoteAtRegistration) {
