@@ -170,7 +170,8 @@ Texts snapshot(const QString& lonWorksPath, const QStringList& paths)
 
 // The same object-server work done bare: the same network opened, per device its variables looked up,
 // the model read, each settable variable read formatted (in the apply's formats), and each variable the apply wrote
-// read raw, written and read back raw. What is written is the value before the apply, so that the bytes change as the
+// read raw, read raw again just before its write (the compare with what another writer may have left), written
+// and read back raw. What is written is the value before the apply, so that the bytes change as the
 // apply's did: a write of the bytes already held costs the database next to nothing.
 double bare(const QString& lonWorksPath, const QStringList& paths, const QHash<QString, QStringList>& writtenOf,
             const Texts& before)
@@ -191,6 +192,8 @@ double bare(const QString& lonWorksPath, const QStringList& paths, const QHash<Q
                 nv->NvFormattedValue();
                 if (written.contains(name)) {
                     nv->SetNvFormatSpec(QStringLiteral("RAW"));
+                    nv->NvFormattedValue();
+                    // What the device holds just before the write, compared with the read.
                     nv->NvFormattedValue();
                     nv->SetNvFormatSpec(formatOf(*nv));
                     nv->SetNvFormattedValue(before[path][name]);

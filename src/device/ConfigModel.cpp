@@ -271,8 +271,8 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
     else
         v.stored = v.shown;
 
-    const Sentence::Part label = LabelOf(item);
     if (!AcceptsText(text, item.wholeNumbers)) {
+        const Sentence::Part label = LabelOf(item);
         v.kind = Verdict::Refused;
         v.reason =
             numbers::ToNumber(text)
@@ -280,7 +280,7 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
                 : Rule(QT_TRANSLATE_NOOP("Rules", "%1: \"%2\" is not a number"), {label, shown::Shown(text)});
     } else if (v.bound != Verdict::NoBound) {
         v.kind = Verdict::Adjusted;
-        const QList<Sentence::Part> parts{label, shown::Shown(text), numbers::ShortestNumber(v.limit)};
+        const QList<Sentence::Part> parts{LabelOf(item), shown::Shown(text), numbers::ShortestNumber(v.limit)};
         v.reason =
             v.bound == Verdict::Maximum
                 ? Rule(QT_TRANSLATE_NOOP("Rules", "%1: %2 is out of range, the maximum allowed value is %3"), parts)
