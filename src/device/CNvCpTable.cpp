@@ -129,6 +129,13 @@ QByteArray CNvCpTable::ReadBytes()
     }
 }
 
+void CNvCpTable::ExpectBytes(const QByteArray& bytes)
+{
+    if (!MyNetworkVariable)
+        Global::Raise(Global::ErrObjectNotSet, QStringLiteral("SendNetworkValue"));
+    MyNetworkVariable->SetNvExpectedValue(bytes);
+}
+
 void CNvCpTable::WriteBytes(const QByteArray& bytes)
 {
     const QString operation = QStringLiteral("SendNetworkValue");

@@ -45,6 +45,9 @@ public:
     QByteArray ReadBytes();
     // Writes bytes as they stand (the raw format), for putting back what a variable held.
     void WriteBytes(const QByteArray& bytes);
+    // The next write (SendNetworkValue, WriteBytes) goes only while the device holds these bytes;
+    // otherwise it raises ErrChangedSinceRead and writes nothing.
+    void ExpectBytes(const QByteArray& bytes);
 
     // The format name a read asks for now: Format, with "#SI" / "#US" after it when
     // LocalizationSpecific.

@@ -15,6 +15,8 @@ namespace device {
 namespace {
 
 const QString Source = QStringLiteral("MakePlan");
+// Writes that found the device changed again between their read and their write, before giving up.
+constexpr int ChangedAttempts = 5;
 
 // Equal to the precision the device's values have (nine decimals at most); the rest is binary noise.
 bool Same(double a, double b)
@@ -290,37 +292,51 @@ Written WriteVariable(CNvCpTable& table, const Plan& plan, const PlannedVariable
                             QStringLiteral("%1 was planned in %2 but read in %3")
                                 .arg(table.Name, planned.format, table.LastReadFormat()));
     Written written;
-    written.sent = planned.after;
-    written.text = planned.Text();
-    // What the device holds just before: another writer may have changed it since the read.
-    const QByteArray onDevice = table.ReadBytes();
-    written.replaced = onDevice;
-    written.merged = onDevice != planned.before;
-    if (written.merged) {
-        Merge merge = MergeOnto(planned, onDevice, table.InstallationPath());
-        if (!merge.conflicts.empty() && onConflict == OnConflict::Refuse)
-            throw WriteConflict(table.Name, std::move(merge.conflicts), {}, onDevice);
-        written.sent = onConflict == OnConflict::KeepTheirs ? merge.keepingTheirs : merge.bytes;
-        // Two changes each right on its own can break a rule together (heating raised here, cooling
-        // lowered there): judged on what the device would hold.
-        if (written.sent != onDevice)
-            if (QList<Sentence> broken = RulesWith(plan, planned, written.sent, table.InstallationPath());
-                !broken.empty())
-                throw WriteConflict(table.Name, {}, std::move(broken), onDevice);
-        written.text = lns::formats::Format(planned.format, written.sent, table.InstallationPath());
-    }
     const std::optional<QStringList> fieldsBefore = table.NvAsArray;
-    table.NvAsArray = planned.fields;
-    table.ValueAsChanges = true;
-    try {
-        if (!written.merged)
-            table.SendNetworkValue();
-        else if (written.sent != onDevice)
-            table.WriteBytes(written.sent);
-    } catch (...) {
-        table.NvAsArray = fieldsBefore;
+    // Another writer may come between the read and the write: the object server writes only while the
+    // device holds what was read, and the merge is made again on what it holds then.
+    for (int attempt = 1;; ++attempt) {
+        written = {};
+        written.sent = planned.after;
+        written.text = planned.Text();
+        // What the device holds just before: another writer may have changed it since the read.
+        const QByteArray onDevice = table.ReadBytes();
+        written.replaced = onDevice;
+        written.merged = onDevice != planned.before;
+        if (written.merged) {
+            Merge merge = MergeOnto(planned, onDevice, table.InstallationPath());
+            if (!merge.conflicts.empty() && onConflict == OnConflict::Refuse)
+                throw WriteConflict(table.Name, std::move(merge.conflicts), {}, onDevice);
+            written.sent = onConflict == OnConflict::KeepTheirs ? merge.keepingTheirs : merge.bytes;
+            // Two changes each right on its own can break a rule together (heating raised here, cooling
+            // lowered there): judged on what the device would hold.
+            if (written.sent != onDevice)
+                if (QList<Sentence> broken = RulesWith(plan, planned, written.sent, table.InstallationPath());
+                    !broken.empty())
+                    throw WriteConflict(table.Name, {}, std::move(broken), onDevice);
+            written.text = lns::formats::Format(planned.format, written.sent, table.InstallationPath());
+        }
+        table.NvAsArray = planned.fields;
         table.ValueAsChanges = true;
-        throw;
+        try {
+            if (!written.Wrote())
+                break;
+            table.ExpectBytes(onDevice);
+            if (!written.merged)
+                table.SendNetworkValue();
+            else
+                table.WriteBytes(written.sent);
+            break;
+        } catch (const com::ComError& e) {
+            table.NvAsArray = fieldsBefore;
+            table.ValueAsChanges = true;
+            if (e.number() != lns::ObjectServerError(lns::ErrChangedSinceRead) || attempt == ChangedAttempts)
+                throw;
+        } catch (...) {
+            table.NvAsArray = fieldsBefore;
+            table.ValueAsChanges = true;
+            throw;
+        }
     }
     try {
         written.readBack = table.ReadBytes();

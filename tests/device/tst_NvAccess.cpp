@@ -66,6 +66,30 @@ private slots:
     void init() { units = 0; }
     void cleanup() { units = 0; }
 
+    // A write made from bytes the device no longer holds is refused in the object server's own
+    // transaction, whichever way it is written, and the device keeps the other writer's bytes.
+    void aWriteExpectingOtherBytesWritesNothing()
+    {
+        DeviceWorld world;
+        auto table = SetPoints(world);
+        table->GetNetworkValue();
+        const QByteArray read = table->DeviceBytes;
+        world.setText(QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
+        const QByteArray theirs = world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts"));
+        for (const bool raw : {false, true}) {
+            table->ExpectBytes(read);
+            const Raised failure = FailureOf([&] { raw ? table->WriteBytes(read) : (void)table->SendNetworkValue(); });
+            QCOMPARE(failure.number, lns::ObjectServerError(lns::ErrChangedSinceRead));
+            QCOMPARE(world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts")), theirs);
+        }
+        // Expecting what the device holds, the write goes; the next one expects nothing.
+        table->ExpectBytes(theirs);
+        table->WriteBytes(read);
+        QCOMPARE(world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts")), read);
+        table->WriteBytes(theirs);
+        QCOMPARE(world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts")), theirs);
+    }
+
     void readAsksForTheFormatOfTheUnits_data()
     {
         QTest::addColumn<QString>("nv");

@@ -286,6 +286,11 @@ public:
         Note(m_log, QStringLiteral("NvFormattedValue"), {m_name});
         return m_inner->NvFormattedValue();
     }
+    void SetNvExpectedValue(const QByteArray& raw) override
+    {
+        Note(m_log, QStringLiteral("SetNvExpectedValue"), {m_name, QString::fromLatin1(raw.toHex())});
+        m_inner->SetNvExpectedValue(raw);
+    }
     void SetNvFormattedValue(const QString& text) override
     {
         Note(m_log, QStringLiteral("SetNvFormattedValue"), {m_name, text});

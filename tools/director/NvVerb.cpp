@@ -122,6 +122,8 @@ std::optional<QString> SetFrom(lns::NetworkVariable& nv, const QString& format, 
     const QByteArray current = lns::formats::Parse(raw, rawText, qint32(rawText.count(QLatin1Char('\t')) + 1), {});
     nv.SetNvFormatSpec(format);
     const QByteArray base = lns::formats::Parse(format, expected, qint32(current.size()), lonWorksPath);
+    // Nobody may come between this read and the write: the object server compares once more.
+    nv.SetNvExpectedValue(current);
     if (current == base) {
         nv.SetNvFormattedValue(text);
         return std::nullopt;
@@ -140,11 +142,9 @@ std::optional<QString> SetFrom(lns::NetworkVariable& nv, const QString& format, 
                               "nothing was written")
             .arg(Shown(expected), fields.join(QStringLiteral(", ")));
     }
-    if (merge.bytes != current) {
-        nv.SetNvFormatSpec(raw);
-        nv.SetNvFormattedValue(lns::formats::Format(raw, merge.bytes, {}));
-        nv.SetNvFormatSpec(format);
-    }
+    nv.SetNvFormatSpec(raw);
+    nv.SetNvFormattedValue(lns::formats::Format(raw, merge.bytes, {}));
+    nv.SetNvFormatSpec(format);
     return std::nullopt;
 }
 
@@ -221,7 +221,8 @@ const bool registered = RegisterVerb(Verb{
         "set --expect TEXT: TEXT (in the same format) is the value the change was made from. Where the device\n"
         "no longer holds it, the fields the change changes are put on what the device holds now, the others\n"
         "keep the device's values; where the device changed a field the change changes too, nothing is\n"
-        "written and the fields are named on standard error, with status 1.\n"
+        "written and the fields are named on standard error, with status 1; 18036 another writer came\n"
+        "between the read and the write (nothing was written).\n"
         "PATH is a line of lnsdirector list (NETWORK/SYSTEM/SUBSYSTEM/DEVICE) or just SUBSYSTEM/DEVICE.\n"
         "The format is NAME, or by default the variable's type, with \"#SI\" where its text differs between\n"
         "unit systems (temperatures); \"TYPE#US\" shows temperatures in degrees Fahrenheit, \"RAW\" the bytes.\n"

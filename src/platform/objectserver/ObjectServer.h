@@ -10,6 +10,7 @@
 #include "platform/base/ComError.h"
 #include "platform/objectserver/ObjectServerErrors.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -89,6 +90,10 @@ public:
     // ErrFormatFailed when the format is unknown or the text does not fit it (nothing is written).
     virtual QString NvFormattedValue() = 0;
     virtual void SetNvFormattedValue(const QString& text) = 0;
+    // The next write goes to the device only while it still holds these bytes, compared in the same
+    // transaction as the write: otherwise ErrChangedSinceRead, and nothing is written. Any write ends
+    // the expectation.
+    virtual void SetNvExpectedValue(const QByteArray& raw) = 0;
 };
 
 class NetworkVariables {

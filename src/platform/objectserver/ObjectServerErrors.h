@@ -20,6 +20,7 @@ enum ErrorCode : qint32 {
     ErrDeviceCommunication = 18200,  // the device does not answer
     ErrWriteFailed = 18034,          // the device refused the write
     ErrFormatFailed = 18035,         // a value could not be formatted or parsed
+    ErrChangedSinceRead = 18036,     // a write expected bytes the device no longer holds
 };
 
 inline qint32 ObjectServerError(qint32 code)

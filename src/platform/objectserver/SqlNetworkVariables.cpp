@@ -2,6 +2,9 @@
 #include "platform/objectserver/SqlHandles.h"
 #include "platform/objectserver/ValueFormats.h"
 
+#include <optional>
+#include <utility>
+
 namespace lns::sql {
 
 namespace {
@@ -55,8 +58,17 @@ public:
         } catch (const com::ComError& e) {
             throw com::ComError(e.number(), NetworkVariableSource, e.description());
         }
-        // One transaction: the device's answer and the value change together.
-        const qint64 written = db.write([&] {
+        const std::optional<QByteArray> expected = std::exchange(m_expected, std::nullopt);
+        // One transaction: the device's answer and the value change together, and no other writer
+        // comes between the compare with the expected bytes and the write.
+        const qint64 written = db.write([&]() -> qint64 {
+            if (expected) {
+                const auto held = db.row("SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?",
+                                         {m_owner.deviceId, m_id});
+                if ((held && !held->value(0).isNull() ? held->value(0).toByteArray() : QByteArray(m_size, '\0')) !=
+                    *expected)
+                    return ChangedSinceRead;
+            }
             const auto stores = db.row("SELECT stores_other_value FROM devices WHERE id = ?", {m_owner.deviceId});
             QByteArray stored = raw;
             if (stores && stores->value(0).toInt() != 0 && !stored.isEmpty())
@@ -68,6 +80,10 @@ public:
         });
         if (written > 0)
             return;
+        if (written == ChangedSinceRead)
+            Raise(ErrChangedSinceRead, NetworkVariableSource,
+                  QStringLiteral("%1 of the device %2 was changed since it was read; nothing was written.")
+                      .arg(m_name, m_owner.deviceName));
         // Nothing written: find out why.
         const auto row = db.row("SELECT unreachable, refuses_writes FROM devices WHERE id = ?", {m_owner.deviceId});
         if (!row)
@@ -78,7 +94,11 @@ public:
               QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
     }
 
+    void SetNvExpectedValue(const QByteArray& raw) override { m_expected = raw; }
+
 private:
+    static constexpr qint64 ChangedSinceRead = -1;
+
     Database& deviceDatabase()
     {
         Database& db = m_s->systemDatabase(m_owner.systemId, NetworkVariableSource);
@@ -101,6 +121,7 @@ private:
     qint32 m_size;
     QString m_format;
     qint32 m_accessOption = 0;
+    std::optional<QByteArray> m_expected;
 };
 
 class SqlNetworkVariables final : public NetworkVariables {
