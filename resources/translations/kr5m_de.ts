@@ -225,6 +225,18 @@ Befehl %2 wird abgemeldet...</translation>
         <source>Object variable or With block variable not set</source>
         <translation>Objektvariable oder With-Blockvariable nicht festgelegt</translation>
     </message>
+    <message>
+        <source>Failed to communicate with target device.</source>
+        <translation>Die Kommunikation mit dem Zielgerät ist fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>Failed to write data to the network variable object.</source>
+        <translation>Die Daten konnten nicht in das Netzwerkvariablen-Objekt geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>An attempt to format the requested data has failed.</source>
+        <translation>Die angeforderten Daten konnten nicht formatiert werden.</translation>
+    </message>
 </context>
 <context>
     <name>SetpointBand</name>

@@ -24,14 +24,22 @@ void Raise(qint32 number, const QString& source)
     throw com::ComError(number, source, Sentence("Runtime", description));
 }
 
-QString ObjectServerErrorText(qint64 code)
+Sentence::Part ObjectServerErrorText(qint64 code)
 {
+    const char* text = nullptr;
     switch (code) {
-    case lns::ErrDeviceCommunication: return QStringLiteral("Failed to communicate with target device.");
-    case lns::ErrWriteFailed: return QStringLiteral("Failed to write data to the network variable object.");
-    case lns::ErrFormatFailed: return QStringLiteral("An attempt to format the requested data has failed.");
+    case lns::ErrDeviceCommunication:
+        text = QT_TRANSLATE_NOOP("Runtime", "Failed to communicate with target device.");
+        break;
+    case lns::ErrWriteFailed:
+        text = QT_TRANSLATE_NOOP("Runtime", "Failed to write data to the network variable object.");
+        break;
+    case lns::ErrFormatFailed:
+        text = QT_TRANSLATE_NOOP("Runtime", "An attempt to format the requested data has failed.");
+        break;
     default: return QString();
     }
+    return Sentence("Runtime", text);
 }
 
 double RoundToStep(double value, double step)

@@ -25,7 +25,7 @@ inline constexpr qint32 ErrKeyInUse = 457;
 
 // The fixed text of an object-server error code (the number minus ObjectServerErrorBase): 18200,
 // 18034 and 18035 have one; any other code gives an empty text.
-QString ObjectServerErrorText(qint64 code);
+Sentence::Part ObjectServerErrorText(qint64 code);
 
 // value rounded to a multiple of step, halves to the even multiple (21.25 by 0.5 gives 21). A value
 // that is not numeric gives 0; a step of 0 raises ErrDivisionByZero; a quotient beyond the 32-bit

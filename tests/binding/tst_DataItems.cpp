@@ -89,7 +89,7 @@ private slots:
     {
         QFETCH(qint64, code);
         QFETCH(QString, text);
-        QCOMPARE(Global::ObjectServerErrorText(code), text);
+        QCOMPARE(Global::ObjectServerErrorText(code).english, text);
     }
 
     void valueOfReadField_data()
