@@ -51,6 +51,13 @@ void ShowOutOfRange(const QString& description, device::config::Verdict::Bound b
            framework::ApplicationTitle());
 }
 
+// The rules a plan or a merge would break, as the box and the log say them.
+Sentence NotApplied(const QList<Sentence>& broken)
+{
+    return Sentence("fMain", QT_TRANSLATE_NOOP("fMain", "The changes were not applied:\r\n\r\n%1"),
+                    {Sentence::Part(Sentence::JoinEnglish(broken, CrLf), Sentence::JoinShown(broken, CrLf))});
+}
+
 bool IsField(const QWidget* control)
 {
     return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QComboBox*>(control);
@@ -124,8 +131,7 @@ bool fMain::PlanEdits()
         return true;
     }
     // Nothing goes to a device that would break a rule; the edits stay for the user to mend.
-    const Sentence text("fMain", QT_TRANSLATE_NOOP("fMain", "The changes were not applied:\r\n\r\n%1"),
-                        {Sentence::Part(Sentence::JoinEnglish(broken, CrLf), Sentence::JoinShown(broken, CrLf))});
+    const Sentence text = NotApplied(broken);
     fLog::Of(m_session).LogError(text.English());
     MsgBox(text.Shown(), Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
     m_plan.reset();
@@ -190,11 +196,7 @@ std::optional<device::OnConflict> fMain::AskOnConflict(const device::WriteConfli
     fLog::Of(m_session).LogError(conflict.description());
     if (conflict.fields.empty()) {
         // Nothing to choose: with the other writer's values the changes would break a rule.
-        MsgBox(Sentence("fMain", QT_TRANSLATE_NOOP("fMain", "The changes were not applied:\r\n\r\n%1"),
-                        {Sentence::Part(Sentence::JoinEnglish(conflict.broken, CrLf),
-                                        Sentence::JoinShown(conflict.broken, CrLf))})
-                   .Shown(),
-               Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
+        MsgBox(NotApplied(conflict.broken).Shown(), Buttons::Ok, Icon::Exclamation, framework::ApplicationTitle());
         return std::nullopt;
     }
     QStringList lines;
