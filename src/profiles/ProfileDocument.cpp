@@ -61,8 +61,9 @@ ProfileDocument ReadProfile(const QString& json)
     if (const std::optional<QString> duplicate = FirstDuplicateKey(json))
         Refuse(QStringLiteral("the key \"%1\" appears twice in one object").arg(shown::Shown(*duplicate)));
     const QJsonObject root = document.object();
-    static const QStringList Known = {QStringLiteral("format"), QStringLiteral("version"), QStringLiteral("programId"),
-                                      QStringLiteral("model"),  QStringLiteral("units"),   QStringLiteral("values")};
+    static const QStringList Known = {QStringLiteral("format"),    QStringLiteral("version"), QStringLiteral("name"),
+                                      QStringLiteral("programId"), QStringLiteral("model"),   QStringLiteral("units"),
+                                      QStringLiteral("values")};
     for (auto it = root.begin(); it != root.end(); ++it)
         if (!Known.contains(it.key()))
             Refuse(QStringLiteral("unknown key \"%1\"").arg(shown::Shown(it.key())));
@@ -80,6 +81,11 @@ ProfileDocument ReadProfile(const QString& json)
     }
 
     ProfileDocument profile;
+    // The name the history gives an apply of the profile; optional.
+    const QJsonValue name = root.value(QStringLiteral("name"));
+    if (!name.isUndefined() && !name.isString())
+        Refuse(QStringLiteral("its name is not a text"));
+    profile.name = name.toString();
     const QJsonValue programId = root.value(QStringLiteral("programId"));
     if (!programId.isString())
         Refuse(QStringLiteral("it names no program ID"));
@@ -116,6 +122,8 @@ QString WriteProfile(const ProfileDocument& profile)
     QString text = QStringLiteral("{\n");
     text += QStringLiteral("    \"format\": %1,\n").arg(JsonString(QLatin1String(FormatName)));
     text += QStringLiteral("    \"version\": %1,\n").arg(FormatVersion);
+    if (!profile.name.isEmpty())
+        text += QStringLiteral("    \"name\": %1,\n").arg(JsonString(profile.name));
     text += QStringLiteral("    \"programId\": %1,\n").arg(JsonString(profile.programId));
     text += QStringLiteral("    \"model\": %1,\n").arg(profile.model);
     text += QStringLiteral("    \"units\": %1,\n").arg(JsonString(UnitsName(profile.units)));

@@ -14,6 +14,7 @@ inline constexpr const char* FormatName = "KR5M-HU profile";
 inline constexpr int FormatVersion = 1;
 
 struct ProfileDocument {
+    QString name;  // optional: what the history calls an apply of it
     QString programId;
     qint16 model = 0;
     qint16 units = 0;  // 0 metric, 1 imperial

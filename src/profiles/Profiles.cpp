@@ -1,5 +1,7 @@
 #include "profiles/Profiles.h"
 
+#include "platform/objectserver/ObjectServerFactory.h"
+
 #include "device/CNvCpTable.h"
 #include "device/ConfigModel.h"
 #include "device/Global.h"
@@ -306,6 +308,15 @@ Report Run(const QString& network, const QStringList& devicePaths, const QString
     DeviceSession session(network, profile.document.units, Made(options.objectServer));
     Report report;
     report.dryRun = options.dryRun;
+    if (!options.dryRun) {
+        // One id for every write of this apply, so that the history shows them together and a revert
+        // can undo them all.
+        report.applyId = lns::NewChangeBatch(QStringLiteral("apply"));
+        const QString& name = profile.document.name;
+        session.Session().ObjectServer().SetChangeOrigin(
+            name.isEmpty() ? QStringLiteral("profile apply") : QStringLiteral("profile apply %1").arg(name),
+            report.applyId);
+    }
     const quint32 total = quint32(devicePaths.size());
     for (quint32 i = 0; i < total; ++i) {
         report.devices.push_back(ApplyToDevice(session, devicePaths[int(i)], profile, options.dryRun, log));

@@ -69,7 +69,13 @@ QStringList Report::WrittenPaths() const
 
 QString Report::ToJson() const
 {
-    QString out = QStringLiteral("{\n  \"dryRun\": %1,\n  \"ok\": %2,\n  \"devices\": [").arg(Bool(dryRun), Bool(ok()));
+    QString out = QStringLiteral("{\n  \"dryRun\": %1,\n  \"ok\": %2,").arg(Bool(dryRun), Bool(ok()));
+    if (!applyId.isEmpty()) {
+        out += QLatin1StringView("\n  \"applyId\": ");
+        AppendJsonString(out, applyId);
+        out += QLatin1Char(',');
+    }
+    out += QLatin1StringView("\n  \"devices\": [");
     // A thousand devices make megabytes: every piece is appended in place.
     const auto field = [&out](QLatin1StringView name, const QString& value) {
         out += name;

@@ -65,6 +65,9 @@ struct DeviceOutcome {
 
 struct Report {
     bool dryRun = false;
+    // What the history calls the writes of this apply ("lnsdirector revert NETWORK ID" undoes them);
+    // empty on a dry run.
+    QString applyId;
     std::vector<DeviceOutcome> devices;
 
     // Every device verified or already matching (on a dry run: none refused or failed).

@@ -219,6 +219,16 @@ public:
         Note(m_log, QStringLiteral("NetworkSystems"), {m_name});
         return std::make_shared<RecordedSystems>(m_inner->NetworkSystems(), m_log);
     }
+    QList<lns::NvChange> NetworkChanges(const lns::NvChangeFilter& filter) override
+    {
+        Note(m_log, QStringLiteral("NetworkChanges"), {m_name});
+        return m_inner->NetworkChanges(filter);
+    }
+    qint64 PruneNetworkChanges(const QString& before) override
+    {
+        Note(m_log, QStringLiteral("PruneNetworkChanges"), {m_name, before});
+        return m_inner->PruneNetworkChanges(before);
+    }
 
 private:
     Ptr<lns::Network> m_inner;
@@ -376,6 +386,12 @@ void RecordingObjectServer::SetRemoteFlags(qint32 flags)
 {
     Note(m_log, QStringLiteral("SetRemoteFlags"), {Text(qint64(flags))});
     m_inner->SetRemoteFlags(flags);
+}
+
+void RecordingObjectServer::SetChangeOrigin(const QString& program, const QString& batch)
+{
+    Note(m_log, QStringLiteral("SetChangeOrigin"), {program, batch});
+    m_inner->SetChangeOrigin(program, batch);
 }
 
 void RecordingObjectServer::SetPreOpenOption(bool option)

@@ -41,6 +41,7 @@ public:
     lns::Ptr<lns::NetworkInterfaces> NetworkInterfaces() override;
     void SelectNetworkInterface(const lns::Ptr<lns::NetworkInterface>& networkInterface) override;
     lns::Ptr<lns::ComponentApps> ObjectServerComponentApps() override;
+    void SetChangeOrigin(const QString& program, const QString& batch = QString()) override;
 
 private:
     std::unique_ptr<lns::ObjectServer> m_inner;

@@ -135,9 +135,9 @@ std::optional<QString> SetFrom(lns::NetworkVariable& nv, const QString& format, 
         const QVector<lns::formats::FieldReading> now = lns::formats::Read(format, current, lonWorksPath);
         QStringList fields;
         for (const int i : merge.conflicts)
-            fields << QStringLiteral("field %1 (yours %2, on the device now %3)")
-                          .arg(i + 1)
-                          .arg(yours[i].text, now[i].text);
+            fields << QStringLiteral("%1 (yours %2, on the device now %3)")
+                          .arg(yours[i].name.isEmpty() ? QStringLiteral("field %1").arg(i + 1) : yours[i].name,
+                               yours[i].text, now[i].text);
         return QStringLiteral("was changed on the device since '%1', in fields this change changes too: %2; "
                               "nothing was written")
             .arg(Shown(expected), fields.join(QStringLiteral(", ")));
@@ -162,7 +162,7 @@ int runNv(const QStringList& arguments)
         return 1;
     }
     try {
-        OpenedNetwork network(r.network);
+        OpenedNetwork network(r.network, QStringLiteral("lnsdirector nv set"));
         lns::System& system = network.system();
         SplitPath(r, system.SystemName());
         const lns::Ptr<lns::AppDevice> device =

@@ -5,8 +5,10 @@
 
 namespace director {
 
-OpenedNetwork::OpenedNetwork(const QString& networkName) : m_name(networkName), m_server(lns::CreateObjectServer())
+OpenedNetwork::OpenedNetwork(const QString& networkName, const QString& program, const QString& batch)
+    : m_name(networkName), m_server(lns::CreateObjectServer())
 {
+    m_server->SetChangeOrigin(program, batch);
     try {
         m_server->OpenObjectServer();
         m_network = m_server->Networks()->Item(networkName);
@@ -50,6 +52,25 @@ QStringList OpenedNetwork::devicePaths()
                 QStringLiteral("%1/%2/%3/%4").arg(m_name, systemName, subsystem->Name(), devices->Item(d)->Name()));
     }
     return paths;
+}
+
+}  // namespace director
+
+namespace director {
+
+lns::Ptr<lns::NetworkVariable> OpenedNetwork::variable(const QString& devicePath, const QString& name)
+{
+    const QStringList parts = devicePath.split(QLatin1Char('/'));
+    if (parts.size() != 4 || parts[0] != m_name || parts[1] != m_system->SystemName())
+        throw com::ComError(lns::ObjectServerError(lns::ErrItemNotFound), QStringLiteral("lnsdirector"),
+                            QStringLiteral("There is no device %1 in the network %2.").arg(devicePath, m_name));
+    return m_system->SystemSubsystems()
+        ->Item(parts[2])
+        ->SubsystemAppDevices()
+        ->Item(parts[3])
+        ->DeviceInterface()
+        ->InterfaceNetworkVariables()
+        ->NvCollectionItem(name);
 }
 
 }  // namespace director

@@ -12,6 +12,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -184,6 +185,26 @@ QString ReadFile(const QString& file)
     return QString::fromUtf8(f.readAll());
 }
 
+// A profile without a name of its own is named in the history by its file: the name goes in as the
+// object's first key, the rest of the text as it stands. A text that is not a JSON object is left for
+// the plug-in to refuse.
+QString NamedByFile(const QString& profile, const QString& file)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(profile.toUtf8());
+    const qsizetype open = profile.indexOf(QLatin1Char('{'));
+    if (!document.isObject() || document.object().contains(QLatin1String("name")) || open < 0)
+        return profile;
+    QString named = profile;
+    named.insert(
+        open + 1,
+        QStringLiteral("\"name\": %1, ")
+            .arg(QString::fromUtf8(
+                     QJsonDocument(QJsonArray{QFileInfo(file).completeBaseName()}).toJson(QJsonDocument::Compact))
+                     .chopped(1)
+                     .mid(1)));
+    return named;
+}
+
 void WriteFile(const QString& file, const QString& text)
 {
     QSaveFile f(file);
@@ -255,6 +276,9 @@ void PrintReport(const QJsonObject& report)
         for (const QString& detail : std::as_const(details))
             Out(detail);
     }
+    if (const QString applyId = report.value(QLatin1String("applyId")).toString(); !applyId.isEmpty())
+        Out(QStringLiteral("apply id %1 (lnsdirector history shows its changes, lnsdirector revert undoes them)")
+                .arg(applyId));
 }
 
 // True when every device ended as the operation hopes: an apply as the report's "ok" says (verified or
@@ -300,7 +324,7 @@ int runProfile(const QStringList& arguments)
                 WriteFile(r.file, profile);
             return 0;
         }
-        const QString profile = ReadFile(r.file);
+        const QString profile = NamedByFile(ReadFile(r.file), r.file);
         QString report;
         if (r.operation == QLatin1String("diff")) {
             report = plugIn.call(QStringLiteral("Compare"), {r.network, r.path, profile}).toString();

@@ -11,7 +11,7 @@
 namespace lns::sql::dialect {
 
 // Bumped when the tables change shape; a file of another version is refused rather than misread.
-inline constexpr int SchemaVersion = 2;
+inline constexpr int SchemaVersion = 3;
 
 // What brings a file of an earlier version up to this one, in order: each statement applies to a file
 // of version `from` or older.
@@ -105,6 +105,25 @@ inline constexpr const char* SchemaStatements[] = {
     " manufacturer_id TEXT NOT NULL DEFAULT '',"
     " UNIQUE (owner_kind, owner_id, name))",
     "CREATE INDEX IF NOT EXISTS devices_by_template ON devices(template_id)",
+    // The history of values: one row per write of a device's variable. Names are kept as they were
+    // when written, so the history outlives a device removed or renamed; at is UTC ISO 8601 text,
+    // which sorts as time does in both stores.
+    "CREATE TABLE IF NOT EXISTS nv_changes ("
+    " id INTEGER PRIMARY KEY,"
+    " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
+    " at TEXT NOT NULL,"
+    " host TEXT NOT NULL,"
+    " login TEXT NOT NULL,"
+    " program TEXT NOT NULL,"
+    " batch TEXT NOT NULL,"
+    " device_path TEXT NOT NULL,"
+    " variable TEXT NOT NULL,"
+    " before_value BLOB NOT NULL,"
+    " after_value BLOB NOT NULL,"
+    " fields TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS nv_changes_by_time ON nv_changes(network_id, at)",
+    "CREATE INDEX IF NOT EXISTS nv_changes_by_device ON nv_changes(network_id, device_path, at)",
+    "CREATE INDEX IF NOT EXISTS nv_changes_by_batch ON nv_changes(batch)",
 };
 
 // Whether the file holds the tables already: a read, so that opening stays one.

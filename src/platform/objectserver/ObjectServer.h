@@ -11,6 +11,7 @@
 #include "platform/objectserver/ObjectServerErrors.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -267,6 +268,30 @@ public:
     virtual Ptr<System> Item(qint32 index) = 0;  // 1-based
 };
 
+// ---- The history of a network's values: every write of a device's variable, as the device holds it.
+struct NvChange {
+    qint64 id = 0;
+    QString at;          // UTC, "2026-12-08T20:15:03.120Z"
+    QString host;        // the workstation
+    QString login;       // the user logged in there
+    QString program;     // what wrote (see ObjectServer::SetChangeOrigin)
+    QString batch;       // the id the writes of one apply (or one revert) share; empty for a single write
+    QString devicePath;  // "NETWORK/SYSTEM/SUBSYSTEM/DEVICE" when written
+    QString variable;
+    QByteArray before;  // the bytes the device held before, and after the write
+    QByteArray after;
+    QString fields;  // the fields that changed, "name before -> after" joined by "; " (metric units)
+};
+
+// Which changes; empty members do not narrow. since: an ISO 8601 time, compared in UTC.
+struct NvChangeFilter {
+    QString devicePath;  // a whole path, or a path's beginning up to a "/"
+    QString variable;
+    QString since;
+    QString batch;
+    qint64 id = 0;
+};
+
 class Network {
 public:
     virtual ~Network() = default;
@@ -275,6 +300,11 @@ public:
     virtual bool NetworkIsOpen() = 0;
     virtual QString NetworkName() = 0;
     virtual Ptr<Systems> NetworkSystems() = 0;  // requires the network open
+    // The network's changes, newest first (requires the network open); ErrInvalidArgument for a time
+    // that is not one.
+    virtual QList<NvChange> NetworkChanges(const NvChangeFilter& filter) = 0;
+    // Removes the changes made before that time; answers how many.
+    virtual qint64 PruneNetworkChanges(const QString& before) = 0;
 };
 
 class Networks {
@@ -304,6 +334,10 @@ public:
     virtual Ptr<lns::NetworkInterfaces> NetworkInterfaces() = 0;
     virtual void SelectNetworkInterface(const Ptr<NetworkInterface>& networkInterface) = 0;
     virtual Ptr<ComponentApps> ObjectServerComponentApps() = 0;
+    // What the history names as the writer of this object server's writes from now on ("KR5M-HU
+    // window", "profile apply winter"), and the batch id they share (empty: none). Host and login are
+    // the workstation's own.
+    virtual void SetChangeOrigin(const QString& program, const QString& batch = QString()) = 0;
 };
 
 }  // namespace lns

@@ -13,4 +13,8 @@ std::unique_ptr<ObjectServer> CreateObjectServer(const QString& lonWorksPath = Q
 
 QString ObjectServerDatabasePath(const QString& lonWorksPath);
 
+// A new id for the writes of one apply or one revert to share in the history: kind, the UTC time and a
+// random part ("apply-20261208T201503-3f2a9c0e"), never all digits, so that it is not taken for a change's id.
+QString NewChangeBatch(const QString& kind);
+
 }  // namespace lns

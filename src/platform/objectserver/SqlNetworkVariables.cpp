@@ -2,6 +2,7 @@
 #include "platform/objectserver/SqlHandles.h"
 #include "platform/objectserver/ValueFormats.h"
 
+#include <QDateTime>
 #include <optional>
 #include <utility>
 
@@ -62,21 +63,24 @@ public:
         // One transaction: the device's answer and the value change together, and no other writer
         // comes between the compare with the expected bytes and the write.
         const qint64 written = db.write([&]() -> qint64 {
-            if (expected) {
-                const auto held = db.row("SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?",
-                                         {m_owner.deviceId, m_id});
-                if ((held && !held->value(0).isNull() ? held->value(0).toByteArray() : QByteArray(m_size, '\0')) !=
-                    *expected)
-                    return ChangedSinceRead;
-            }
+            const auto held = db.row("SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?",
+                                     {m_owner.deviceId, m_id});
+            const QByteArray before =
+                held && !held->value(0).isNull() ? held->value(0).toByteArray() : QByteArray(m_size, '\0');
+            if (expected && before != *expected)
+                return ChangedSinceRead;
             const auto stores = db.row("SELECT stores_other_value FROM devices WHERE id = ?", {m_owner.deviceId});
             QByteArray stored = raw;
             if (stores && stores->value(0).toInt() != 0 && !stored.isEmpty())
                 stored[stored.size() - 1] = char(stored.back() ^ 0x01);
-            return db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
-                              " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
-                              " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
-                              {m_id, stored, m_owner.deviceId});
+            const qint64 changed =
+                db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
+                           " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
+                           " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
+                           {m_id, stored, m_owner.deviceId});
+            if (changed > 0)
+                record(db, before, stored);
+            return changed;
         });
         if (written > 0)
             return;
@@ -98,6 +102,31 @@ public:
 
 private:
     static constexpr qint64 ChangedSinceRead = -1;
+
+    // The write in the history, in the write's own transaction: a change the device holds is never
+    // missing from it.
+    void record(Database& db, const QByteArray& before, const QByteArray& after)
+    {
+        if (m_path.isEmpty()) {
+            const auto row = db.row("SELECT n.name || '/' || s.name || '/' || sub.name || '/' || d.name"
+                                    " FROM devices d JOIN subsystems sub ON sub.id = d.subsystem_id"
+                                    " JOIN systems s ON s.id = sub.system_id JOIN networks n ON n.id = s.network_id"
+                                    " WHERE d.id = ?",
+                                    {m_owner.deviceId});
+            m_path = row ? row->value(0).toString() : m_owner.deviceName;
+        }
+        QString fields;
+        try {
+            fields = formats::ChangedFields(m_typeName, before, after, m_s->lonWorksPath);
+        } catch (const com::ComError&) {
+            // A type the catalog cannot show: its bytes say what changed.
+            fields = formats::ChangedFields(QStringLiteral("RAW"), before, after, m_s->lonWorksPath);
+        }
+        db.exec("INSERT INTO nv_changes (network_id, at, host, login, program, batch, device_path, variable,"
+                " before_value, after_value, fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {m_owner.networkId, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), m_s->host, m_s->login,
+                 m_s->changeProgram, m_s->changeBatch, m_path, m_name, before, after, fields});
+    }
 
     Database& deviceDatabase()
     {
@@ -122,6 +151,7 @@ private:
     QString m_format;
     qint32 m_accessOption = 0;
     std::optional<QByteArray> m_expected;
+    QString m_path;
 };
 
 class SqlNetworkVariables final : public NetworkVariables {

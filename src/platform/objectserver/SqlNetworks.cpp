@@ -1,9 +1,44 @@
 // The networks of the object server.
 #include "platform/objectserver/SqlHandles.h"
 
+#include <QDateTime>
+
 namespace lns::sql {
 
 namespace {
+
+// A time as the history stores it (UTC, ISO 8601 with milliseconds), from what a user types: a date,
+// or a date and time, with or without an offset (without one it is the workstation's local time).
+QString HistoryTime(const QString& text, const QString& source)
+{
+    QString iso = text.trimmed();
+    if (iso.size() > 10 && iso.at(10) == QLatin1Char(' '))
+        iso[10] = QLatin1Char('T');
+    const QDateTime time = QDateTime::fromString(iso, Qt::ISODateWithMs);
+    if (!time.isValid())
+        Raise(ErrInvalidArgument, source,
+              QStringLiteral("'%1' is not a time: give it as 2026-12-08 or 2026-12-08T20:15 (local time), "
+                             "or with an offset such as 2026-12-08T20:15Z")
+                  .arg(Shown(text)));
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+NvChange ChangeOf(const Row& row)
+{
+    NvChange change;
+    change.id = row[0].toLongLong();
+    change.at = row[1].toString();
+    change.host = row[2].toString();
+    change.login = row[3].toString();
+    change.program = row[4].toString();
+    change.batch = row[5].toString();
+    change.devicePath = row[6].toString();
+    change.variable = row[7].toString();
+    change.before = row[8].toByteArray();
+    change.after = row[9].toByteArray();
+    change.fields = row[10].toString();
+    return change;
+}
 
 class SqlNetwork final : public Network {
 public:
@@ -31,6 +66,32 @@ public:
     {
         m_s->networkDatabase(m_id, NetworkSource);
         return makeSystems(m_s, m_id);
+    }
+    QList<NvChange> NetworkChanges(const NvChangeFilter& filter) override
+    {
+        Database& d = m_s->networkDatabase(m_id, NetworkSource);
+        const QString since = filter.since.isEmpty() ? QString() : HistoryTime(filter.since, NetworkSource);
+        const QString below =
+            filter.devicePath.endsWith(QLatin1Char('/')) ? filter.devicePath : filter.devicePath + QLatin1Char('/');
+        QList<NvChange> changes;
+        // Each condition is off while its value is empty, so that one prepared statement serves all.
+        for (const Row& row :
+             d.rows("SELECT id, at, host, login, program, batch, device_path, variable, before_value, after_value,"
+                    " fields FROM nv_changes WHERE network_id = ?"
+                    " AND (? = '' OR device_path = ? OR substr(device_path, 1, ?) = ?)"
+                    " AND (? = '' OR variable = ?) AND (? = '' OR at >= ?) AND (? = '' OR batch = ?)"
+                    " AND (? = 0 OR id = ?)"
+                    " ORDER BY at DESC, id DESC",
+                    {m_id, filter.devicePath, filter.devicePath, qint32(below.size()), below, filter.variable,
+                     filter.variable, since, since, filter.batch, filter.batch, filter.id, filter.id}))
+            changes.append(ChangeOf(row));
+        return changes;
+    }
+    qint64 PruneNetworkChanges(const QString& before) override
+    {
+        Database& d = m_s->networkDatabase(m_id, NetworkSource);
+        return d.changes("DELETE FROM nv_changes WHERE network_id = ? AND at < ?",
+                         {m_id, HistoryTime(before, NetworkSource)});
     }
 
 private:

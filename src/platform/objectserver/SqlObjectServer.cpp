@@ -5,17 +5,41 @@
 #include "platform/objectserver/SqlState.h"
 #include "platform/registry/LonWorksInstallation.h"
 
+#include <pwd.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QSysInfo>
+
 namespace lns {
 namespace {
 
 const QString Source = QStringLiteral("ObjectServer");
 
+QString LoginName()
+{
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
 }  // namespace
+
+QString NewChangeBatch(const QString& kind)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(kind, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmss")))
+        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+}
 
 SqlObjectServer::SqlObjectServer(const QString& lonWorksPath, QObject* parent)
     : ObjectServer(parent), m_state(std::make_shared<sql::ServerState>())
 {
     m_state->requestedPath = lonWorksPath;
+    m_state->changeProgram = QCoreApplication::applicationName();
+    m_state->host = QSysInfo::machineHostName();
+    m_state->login = LoginName();
 }
 
 SqlObjectServer::~SqlObjectServer()
@@ -69,6 +93,12 @@ qint32 SqlObjectServer::RemoteFlags()
 void SqlObjectServer::SetRemoteFlags(qint32 flags)
 {
     m_state->remoteFlags = flags;
+}
+
+void SqlObjectServer::SetChangeOrigin(const QString& program, const QString& batch)
+{
+    m_state->changeProgram = program;
+    m_state->changeBatch = batch;
 }
 
 void SqlObjectServer::SetPreOpenOption(bool option)

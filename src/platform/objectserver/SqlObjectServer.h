@@ -37,6 +37,7 @@ public:
     Ptr<lns::NetworkInterfaces> NetworkInterfaces() override;
     void SelectNetworkInterface(const Ptr<NetworkInterface>& networkInterface) override;
     Ptr<ComponentApps> ObjectServerComponentApps() override;
+    void SetChangeOrigin(const QString& program, const QString& batch = QString()) override;
 
     // ---- For tests and tools.
     // The installation folder (resolved once the server was opened) and the database file.

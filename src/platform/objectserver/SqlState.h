@@ -33,6 +33,12 @@ struct ServerState {
     qint64 selectedInterfaceId = 0;
     QString selectedInterfaceName;
 
+    // Who writes, as the history of values names it.
+    QString changeProgram;
+    QString changeBatch;
+    QString host;
+    QString login;
+
     QSet<qint64> openNetworks;
     QSet<qint64> openSystems;
     QHash<qint64, SystemSettings> systemSettings;  // by network id (one system per network)

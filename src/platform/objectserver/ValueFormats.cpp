@@ -528,6 +528,7 @@ QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, con
     for (const Field& f : type.fields) {
         const qint64 value = decode(f, bytes + offset);
         FieldReading reading;
+        reading.name = f.name;
         reading.offset = offset;
         reading.bytes = f.bytes;
         reading.text = formatField(f, value, name.units);
@@ -537,6 +538,27 @@ QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, con
         offset += f.bytes;
     }
     return fields;
+}
+
+QString ChangedFields(const QString& formatName, const QByteArray& before, const QByteArray& after,
+                      const QString& lonWorksPath)
+{
+    QStringList changes;
+    if (before.size() != after.size()) {
+        changes.append(QStringLiteral("%1 -> %2")
+                           .arg(Format(QStringLiteral("RAW"), before, lonWorksPath),
+                                Format(QStringLiteral("RAW"), after, lonWorksPath)));
+        return changes.join(QString());
+    }
+    const QVector<FieldReading> was = Read(formatName, before, lonWorksPath);
+    const QVector<FieldReading> now = Read(formatName, after, lonWorksPath);
+    for (int i = 0; i < was.size(); ++i) {
+        if (before.mid(was[i].offset, was[i].bytes) == after.mid(was[i].offset, was[i].bytes))
+            continue;
+        const QString name = was[i].name.isEmpty() ? QStringLiteral("byte %1").arg(i + 1) : was[i].name;
+        changes.append(QStringLiteral("%1 %2 -> %3").arg(name, was[i].text, now[i].text));
+    }
+    return changes.join(QStringLiteral("; "));
 }
 
 FieldMerge MergeFields(const QString& formatName, const QByteArray& base, const QByteArray& mine,

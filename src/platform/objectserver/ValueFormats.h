@@ -30,6 +30,7 @@ QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize
 // invalid value), and the step between the values the field can hold in those units (0 where the value
 // is converted into other units, which have no fixed step).
 struct FieldReading {
+    QString name;
     int offset = 0;
     int bytes = 0;
     QString text;
@@ -37,6 +38,11 @@ struct FieldReading {
     double step = 0;
 };
 QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
+
+// The fields in which after differs from before, "name before -> after" joined by "; " (a field
+// without a name is "byte N"); values of two sizes as their raw bytes.
+QString ChangedFields(const QString& formatName, const QByteArray& before, const QByteArray& after,
+                      const QString& lonWorksPath);
 
 // A change from base to mine put on current (what another writer left since base was read), field by
 // field: a field mine changes takes mine's bytes, every other field keeps current's. A conflict is a

@@ -62,6 +62,7 @@ fMain::fMain(framework::PlugInSession& session, std::function<qint16()> liveObje
     : QMainWindow(parent), m_session(session), m_liveObjects(std::move(liveObjects))
 {
     setObjectName(QStringLiteral("fMain"));
+    m_session.ObjectServer().SetChangeOrigin(QStringLiteral("KR5M-HU window"));
     ui = BuildFMainLayout(this, m_session.DisplayUnits);
     connectControls();
     Form_Load();

@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlDatabase>
@@ -188,6 +189,7 @@ private slots:
     void nvSetRoundTrip_data();
     void nvSetRoundTrip();
     void nvSetExpectKeepsAnotherWritersChange();
+    void historyFollowsTheDeviceAndRevertPutsBack();
     void failures_data();
     void failures();
     void longInputIsCutInErrors_data();
@@ -555,9 +557,92 @@ void TestDirectorDemo::nvSetExpectKeepsAnotherWritersChange()
     second[1] = "32";
     run = Director(nv + QStringList{second.join(','), "--expect", read});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("field 2 (yours 32, on the device now 31)"), qPrintable(run.err));
+    QVERIFY2(run.err.contains("standby_cool (yours 32, on the device now 31)"), qPrintable(run.err));
     QCOMPARE(current(), merged.join(','));
     QCOMPARE(Director({"nv", "get", "Demo", "Floor 1/TS-105", "nciSetPts", "--expect", read}).exitCode, 2);
+}
+
+// Any sequence of writes and reverts: each write is one entry of the history, chained to the one before
+// (its "before" is the last "after" of that variable), the newest "after" is what the device holds, the
+// fields an entry names are those whose bytes changed, and a revert puts the "before" back exactly when
+// the device still holds that change's "after" (otherwise it writes nothing).
+void TestDirectorDemo::historyFollowsTheDeviceAndRevertPutsBack()
+{
+    setUp();
+    const quint64 seed = testsupport::GeneratedSeed();
+    QRandomGenerator random(quint32(seed ^ (seed >> 32)));
+    const QStringList devices{"Demo/System 1/Floor 1/TS-101", "Demo/System 1/Floor 1/TS-102"};
+    const QStringList names{"occupied_cool", "standby_cool", "unoccupied_cool",
+                            "occupied_heat", "standby_heat", "unoccupied_heat"};
+    const auto held = [](const QString& path) {
+        return Director({"nv", "get", "Demo", path, "nciSetPts", "--format", "RAW"}).lastLine().replace('\t', ' ');
+    };
+    const auto history = [] {
+        return QJsonDocument::fromJson(Director({"history", "Demo", "--json"}).out.join('\n').toUtf8())
+            .object()
+            .value("changes")
+            .toArray();
+    };
+    QStringList steps;
+    int recorded = 0;
+    for (int step = 0; step < 20; ++step) {
+        const QString device = devices[random.bounded(int(devices.size()))];
+        const QJsonArray entries = history();
+        if (entries.isEmpty() || random.bounded(2) == 0) {
+            QStringList text = Director({"nv", "get", "Demo", device, "nciSetPts"}).lastLine().split(',');
+            for (int n = 1 + random.bounded(2); n > 0; --n)
+                text[random.bounded(6)] = QString::number(15 + random.bounded(16));
+            steps << QStringLiteral("set %1 %2").arg(device, text.join(','));
+            QCOMPARE(Director({"nv", "set", "Demo", device, "nciSetPts", text.join(',')}).exitCode, 0);
+            ++recorded;
+        } else {
+            const QJsonObject change = entries[random.bounded(int(entries.size()))].toObject();
+            const QString id = QString::number(change.value("id").toInteger());
+            const QString path = change.value("path").toString();
+            const QString was = held(path);
+            steps << QStringLiteral("revert %1 (%2)").arg(id, path);
+            const Run run = Director({"revert", "Demo", id});
+            const bool same = change.value("before") == change.value("after");
+            const bool applies = !same && was == change.value("after").toString();
+            QVERIFY2(run.exitCode == (same || applies ? 0 : 1),
+                     qPrintable(QStringLiteral("seed %1, steps:\n%2\n%3").arg(seed).arg(steps.join('\n'), run.err)));
+            QCOMPARE(held(path), applies ? change.value("before").toString() : was);
+            recorded += applies ? 1 : 0;
+        }
+        const QJsonArray after = history();
+        const QString failure = QStringLiteral("seed %1, steps:\n%2").arg(seed).arg(steps.join('\n'));
+        QVERIFY2(after.size() == recorded, qPrintable(failure));
+        QMap<QString, QString> last;  // by device, walking from the oldest entry
+        for (qsizetype e = after.size() - 1; e >= 0; --e) {
+            const QJsonObject entry = after[e].toObject();
+            const QString path = entry.value("path").toString();
+            if (last.contains(path))
+                QVERIFY2(entry.value("before").toString() == last[path], qPrintable(failure));
+            last[path] = entry.value("after").toString();
+            QStringList changed;
+            const QStringList from = entry.value("before").toString().split(' ');
+            const QStringList to = entry.value("after").toString().split(' ');
+            for (int f = 0; f < 6; ++f)
+                if (from.mid(2 * f, 2) != to.mid(2 * f, 2))
+                    changed << names[f];
+            QStringList named;
+            for (const QString& field : entry.value("fields").toString().split("; ", Qt::SkipEmptyParts))
+                named << field.section(' ', 0, 0);
+            QVERIFY2(named == changed, qPrintable(failure + "\n" + entry.value("fields").toString()));
+        }
+        for (auto it = last.cbegin(); it != last.cend(); ++it)
+            QVERIFY2(held(it.key()) == it.value(), qPrintable(failure));
+    }
+    // The filters, and pruning.
+    const Run one = Director({"history", "Demo", "Floor 1/TS-102", "--since", "2000-01-01"});
+    QCOMPARE(one.exitCode, 0);
+    for (const QString& line : one.out)
+        QVERIFY2(line.section('\t', 5, 5) == devices[1], qPrintable(line));
+    QCOMPARE(Director({"history", "Demo", "--since", "2999-01-01"}).out, QStringList());
+    QCOMPARE(Director({"history", "Demo", "--since", "soon"}).exitCode, 1);
+    const Run pruned = Director({"history", "Demo", "--prune", "2999-01-01"});
+    QCOMPARE(pruned.out, QStringList{QStringLiteral("Demo: %1 changes made before 2999-01-01 removed").arg(recorded)});
+    QCOMPARE(history().size(), 0);
 }
 
 void TestDirectorDemo::failures_data()
@@ -821,6 +906,8 @@ void TestDirectorDemo::help_data()
     QTest::newRow("demo-setup") << "demo-setup";
     QTest::newRow("list") << "list";
     QTest::newRow("nv") << "nv";
+    QTest::newRow("history") << "history";
+    QTest::newRow("revert") << "revert";
 }
 
 void TestDirectorDemo::help()
