@@ -10,14 +10,15 @@
 // device cannot be read) raise com::ComError with a clear description; a device's own problems go into
 // the report, and never stop the other devices.
 //
-// A profile:
-//   { "format": "KR5M-HU profile", "version": 1, "programId": "8000D3550004040B", "model": 45,
+// A profile ("name" optional: what the history of values calls an apply of it):
+//   { "format": "KR5M-HU profile", "version": 1, "name": "winter", "programId": "8000D3550004040B", "model": 45,
 //     "units": "metric", "values": { "nciSetPts.occ_heat": 21.5, "SetpointType": "PERMANENT", ... } }
 // A report:
-//   { "dryRun": false, "ok": true, "devices": [ { "path": ..., "model": 45, "status": ..., "message": ...,
+//   { "dryRun": false, "ok": true, "applyId": "apply-...", "devices": [ { "path": ..., "model": 45, "status": ..., "message": ...,
 //     "items": [ { "name", "old", "new", "state", "reason" } ],
 //     "leftNew": [ ... ], "verification": [ { "variable", "written", "readBack", "ok" } ] } ] }
-// Device status and item state: see Report.h. "leftNew" lists, for a device partly written, the
+// "applyId" (not on a dry run) is shared by every write of the apply in the network's history of
+// values: "lnsdirector revert NETWORK ID" puts them back. Device status and item state: see Report.h. "leftNew" lists, for a device partly written, the
 // variables that kept the profile's bytes.
 #include "framework/ActivityLog.h"
 #include "platform/objectserver/ObjectServer.h"

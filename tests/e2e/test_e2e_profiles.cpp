@@ -290,17 +290,91 @@ private slots:
             QVERIFY(!parsed(run.out).value(QLatin1String("devices")).toArray().isEmpty());
     }
 
+    // An apply is one batch in the history, named by its profile's file; its revert puts back every
+    // device that still holds what the apply wrote, and refuses, naming it, the one another writer
+    // changed since. Judged on the bytes the store holds.
+    void anApplyIsOneBatchAndItsRevertUndoesIt()
+    {
+
+        const QString saved = m_dir.filePath(QStringLiteral("well.json"));
+        QCOMPARE(director({QStringLiteral("save"), QStringLiteral("Demo"), m_well, saved}).status, 0);
+        QJsonObject profile = parsed(QString::fromUtf8(readAll(saved)));
+        QJsonObject values = profile.value(QLatin1String("values")).toObject();
+        values.insert(QStringLiteral("nciSetPts.occ_heat"),
+                      values.value(QLatin1String("nciSetPts.occ_heat")).toDouble() - 1.5);
+        profile.insert(QStringLiteral("values"), values);
+        const QString winter = m_dir.filePath(QStringLiteral("winter.json"));
+        QFile file(winter);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(profile).toJson());
+        file.close();
+
+        auto& admin = m_world->admin();
+        const auto bytes = [&](const QString& path, const QString& nv) {
+            QStringList list;
+            for (const char byte : admin.nvRaw(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path), nv))
+                list << QString::number(uchar(byte));
+            return list.join(QLatin1Char(' '));
+        };
+        const QStringList devices{m_fresh, m_spare};
+        QMap<QString, QString> before;  // "path|nv" -> bytes
+        for (const QString& path : devices)
+            for (const QString& nv : admin.nvNames(testsupport::DemoWorld::refOf(QStringLiteral("Demo"), path)))
+                before.insert(path + QLatin1Char('|') + nv, bytes(path, nv));
+
+        const Run apply = director({QStringLiteral("apply"), QStringLiteral("Demo"), winter, m_fresh, m_spare});
+        QCOMPARE(apply.status, 0);
+        const QString id = apply.out.section(QStringLiteral("apply id "), 1).section(QLatin1Char(' '), 0, 0);
+        QVERIFY2(id.startsWith(QLatin1String("apply-")), qPrintable(apply.out));
+
+        const QJsonArray changes =
+            parsed(run({QStringLiteral("history"), QStringLiteral("Demo"), QStringLiteral("--json")}).out)
+                .value(QLatin1String("changes"))
+                .toArray();
+        QSet<QString> written;
+        for (const QJsonValue& c : changes) {
+            const QJsonObject change = c.toObject();
+            if (change.value(QLatin1String("batch")).toString() != id)
+                continue;
+            const QString path = change.value(QLatin1String("path")).toString();
+            const QString nv = change.value(QLatin1String("variable")).toString();
+            QCOMPARE(change.value(QLatin1String("program")).toString(), QStringLiteral("profile apply winter"));
+            QCOMPARE(change.value(QLatin1String("after")).toString(), bytes(path, nv));
+            written.insert(path);
+        }
+        QCOMPARE(written, QSet<QString>(devices.cbegin(), devices.cend()));
+
+        // Another writer changes the spare's set points after the apply.
+        const auto spare = testsupport::DemoWorld::refOf(QStringLiteral("Demo"), m_spare);
+        QByteArray theirs = admin.nvRaw(spare, QStringLiteral("nciSetPts"));
+        theirs[1] = char(theirs[1] ^ 0x10);
+        admin.setNvRaw(spare, QStringLiteral("nciSetPts"), theirs);
+        const QString spareNow = bytes(m_spare, QStringLiteral("nciSetPts"));
+
+        const Run revert = run({QStringLiteral("revert"), QStringLiteral("Demo"), id});
+        QCOMPARE(revert.status, 1);
+        QVERIFY2(revert.err.contains(m_spare + QStringLiteral(" nciSetPts: refused")), qPrintable(revert.err));
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            const QString path = it.key().section(QLatin1Char('|'), 0, 0);
+            const QString nv = it.key().section(QLatin1Char('|'), 1);
+            if (it.key() == m_spare + QStringLiteral("|nciSetPts"))
+                QCOMPARE(bytes(path, nv), spareNow);
+            else
+                QVERIFY2(bytes(path, nv) == it.value(), qPrintable(it.key()));
+        }
+    }
+
 private:
     struct Run {
         int status = -1;
         QString out;
         QString err;
     };
-    Run director(const QStringList& arguments)
+    Run director(const QStringList& arguments) { return run(QStringList{QStringLiteral("profile")} + arguments); }
+    static Run run(const QStringList& arguments)
     {
         QProcess p;
-        p.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"),
-                QStringList{QStringLiteral("profile")} + arguments);
+        p.start(testsupport::BinDir() + QStringLiteral("/lnsdirector"), arguments);
         Run run;
         if (!p.waitForFinished(120000))
             return run;
