@@ -106,8 +106,10 @@ inline constexpr const char* SchemaStatements[] = {
     " UNIQUE (owner_kind, owner_id, name))",
     "CREATE INDEX IF NOT EXISTS devices_by_template ON devices(template_id)",
     // The history of values: one row per write of a device's variable. Names are kept as they were
-    // when written, so the history outlives a device removed or renamed; at is UTC ISO 8601 text,
-    // which sorts as time does in both stores.
+    // when written, so the history outlives a device removed or renamed; at is UTC ISO 8601 text, which
+    // sorts as time does in both stores. Newest first is the order of the row ids (one writer at a
+    // time). Each index costs every write a page, so there is one, and only for an apply's or a
+    // revert's writes: the batch an apply's revert looks up among a site's whole history.
     "CREATE TABLE IF NOT EXISTS nv_changes ("
     " id INTEGER PRIMARY KEY,"
     " network_id INTEGER NOT NULL REFERENCES networks(id) ON DELETE CASCADE,"
@@ -121,9 +123,7 @@ inline constexpr const char* SchemaStatements[] = {
     " before_value BLOB NOT NULL,"
     " after_value BLOB NOT NULL,"
     " fields TEXT NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS nv_changes_by_time ON nv_changes(network_id, at)",
-    "CREATE INDEX IF NOT EXISTS nv_changes_by_device ON nv_changes(network_id, device_path, at)",
-    "CREATE INDEX IF NOT EXISTS nv_changes_by_batch ON nv_changes(batch)",
+    "CREATE INDEX IF NOT EXISTS nv_changes_by_batch ON nv_changes(batch) WHERE batch <> ''",
 };
 
 // Whether the file holds the tables already: a read, so that opening stays one.

@@ -73,17 +73,23 @@ public:
         const QString since = filter.since.isEmpty() ? QString() : HistoryTime(filter.since, NetworkSource);
         const QString below =
             filter.devicePath.endsWith(QLatin1Char('/')) ? filter.devicePath : filter.devicePath + QLatin1Char('/');
+        // Each condition is off while its value is empty, so that one prepared statement serves all; an
+        // apply's id is looked up through its index.
+#define KR5M_CHANGES_SELECT                                                                                       \
+    "SELECT id, at, host, login, program, batch, device_path, variable, before_value, after_value, fields"       \
+    " FROM nv_changes WHERE network_id = ? AND (? = '' OR device_path = ? OR substr(device_path, 1, ?) = ?)"      \
+    " AND (? = '' OR variable = ?) AND (? = '' OR at >= ?) AND (? = 0 OR id = ?) AND (? = '' OR batch = ?)"
+        const std::initializer_list<QVariant> values{
+            m_id,           filter.devicePath, filter.devicePath, qint32(below.size()), below,       filter.variable,
+            filter.variable, since,            since,             filter.id,           filter.id,    filter.batch,
+            filter.batch};
+        const QList<Row> rows = filter.batch.isEmpty()
+                                    ? d.rows(KR5M_CHANGES_SELECT " ORDER BY id DESC", values)
+                                    : d.rows(KR5M_CHANGES_SELECT " AND batch <> '' ORDER BY id DESC", values);
+#undef KR5M_CHANGES_SELECT
         QList<NvChange> changes;
-        // Each condition is off while its value is empty, so that one prepared statement serves all.
-        for (const Row& row :
-             d.rows("SELECT id, at, host, login, program, batch, device_path, variable, before_value, after_value,"
-                    " fields FROM nv_changes WHERE network_id = ?"
-                    " AND (? = '' OR device_path = ? OR substr(device_path, 1, ?) = ?)"
-                    " AND (? = '' OR variable = ?) AND (? = '' OR at >= ?) AND (? = '' OR batch = ?)"
-                    " AND (? = 0 OR id = ?)"
-                    " ORDER BY at DESC, id DESC",
-                    {m_id, filter.devicePath, filter.devicePath, qint32(below.size()), below, filter.variable,
-                     filter.variable, since, since, filter.batch, filter.batch, filter.id, filter.id}))
+        changes.reserve(rows.size());
+        for (const Row& row : rows)
             changes.append(ChangeOf(row));
         return changes;
     }
