@@ -294,10 +294,10 @@ int main(int argc, char** argv)
         network.exec(QStringLiteral("SELECT MIN(id) FROM networks"));
         const qint64 networkId = network.next() ? network.value(0).toLongLong() : 0;
         network.finish();
-        QSqlQuery record = prepared(db,
-                                    "INSERT INTO nv_changes (network_id, at, host, login, program, batch, device_path,"
-                                    " variable, before_value, after_value, fields) VALUES (?, ?, 'host', 'login',"
-                                    " 'bench', '', 'Bench/System 1/Floor 1/Thermostat', 'nciSetPts', ?, ?, 'field 1 -> 2')");
+        QSqlQuery record =
+            prepared(db, "INSERT INTO nv_changes (network_id, at, host, login, program, batch, device_path,"
+                         " variable, before_value, after_value, fields) VALUES (?, ?, 'host', 'login',"
+                         " 'bench', '', 'Bench/System 1/Floor 1/Thermostat', 'nciSetPts', ?, ?, 'field 1 -> 2')");
         bareReads = [&] {
             for (int i = 0; i < n; ++i)
                 for (int k = 0; k < 10; ++k) {

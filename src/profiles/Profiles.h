@@ -14,12 +14,13 @@
 //   { "format": "KR5M-HU profile", "version": 1, "name": "winter", "programId": "8000D3550004040B", "model": 45,
 //     "units": "metric", "values": { "nciSetPts.occ_heat": 21.5, "SetpointType": "PERMANENT", ... } }
 // A report:
-//   { "dryRun": false, "ok": true, "applyId": "apply-...", "devices": [ { "path": ..., "model": 45, "status": ..., "message": ...,
+//   { "dryRun": false, "ok": true, "applyId": "apply-...", "devices": [ { "path": ..., "model": 45, "status": ...,
+//   "message": ...,
 //     "items": [ { "name", "old", "new", "state", "reason" } ],
 //     "leftNew": [ ... ], "verification": [ { "variable", "written", "readBack", "ok" } ] } ] }
 // "applyId" (not on a dry run) is shared by every write of the apply in the network's history of
-// values: "lnsdirector revert NETWORK ID" puts them back. Device status and item state: see Report.h. "leftNew" lists, for a device partly written, the
-// variables that kept the profile's bytes.
+// values: "lnsdirector revert NETWORK ID" puts them back. Device status and item state: see Report.h. "leftNew" lists,
+// for a device partly written, the variables that kept the profile's bytes.
 #include "framework/ActivityLog.h"
 #include "platform/objectserver/ObjectServer.h"
 #include "profiles/Report.h"

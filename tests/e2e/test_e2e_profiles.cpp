@@ -295,7 +295,6 @@ private slots:
     // changed since. Judged on the bytes the store holds.
     void anApplyIsOneBatchAndItsRevertUndoesIt()
     {
-
         const QString saved = m_dir.filePath(QStringLiteral("well.json"));
         QCOMPARE(director({QStringLiteral("save"), QStringLiteral("Demo"), m_well, saved}).status, 0);
         QJsonObject profile = parsed(QString::fromUtf8(readAll(saved)));
@@ -332,7 +331,7 @@ private slots:
                 .value(QLatin1String("changes"))
                 .toArray();
         QSet<QString> written;
-        for (const QJsonValue& c : changes) {
+        for (const auto& c : changes) {
             const QJsonObject change = c.toObject();
             if (change.value(QLatin1String("batch")).toString() != id)
                 continue;

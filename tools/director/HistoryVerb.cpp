@@ -35,7 +35,7 @@ QString TakeValue(QStringList& arguments, const QString& option)
         return QString();
     if (at + 1 >= arguments.size() || arguments[at + 1].isEmpty() || arguments[at + 1].startsWith(QLatin1String("--")))
         throw UsageError{QStringLiteral("lnsdirector history: %1 needs a value").arg(option)};
-    const QString value = arguments[at + 1];
+    QString value = arguments[at + 1];
     arguments.remove(at, 2);
     if (arguments.contains(option))
         throw UsageError{QStringLiteral("lnsdirector history: %1 is given twice").arg(option)};
@@ -73,7 +73,8 @@ int runHistory(const QStringList& given)
         if (arguments.isEmpty() || arguments.size() > 2)
             throw UsageError{HistoryUsage};
         if (!prune.isEmpty() && (arguments.size() > 1 || !filter.since.isEmpty() || !filter.variable.isEmpty()))
-            throw UsageError{QStringLiteral("lnsdirector history: --prune takes only the network\n%1").arg(HistoryUsage)};
+            throw UsageError{
+                QStringLiteral("lnsdirector history: --prune takes only the network\n%1").arg(HistoryUsage)};
     } catch (const UsageError& e) {
         Err(e.message);
         return 2;
@@ -92,9 +93,10 @@ int runHistory(const QStringList& given)
         if (arguments.size() == 2) {
             // A path as list prints it, or from the subsystem on.
             const QString path = arguments[1];
-            filter.devicePath = path.startsWith(network.name() + QLatin1Char('/'))
-                                    ? path
-                                    : QStringLiteral("%1/%2/%3").arg(network.name(), network.system().SystemName(), path);
+            filter.devicePath =
+                path.startsWith(network.name() + QLatin1Char('/'))
+                    ? path
+                    : QStringLiteral("%1/%2/%3").arg(network.name(), network.system().SystemName(), path);
         }
         const QList<lns::NvChange> changes = network.network().NetworkChanges(filter);
         if (json) {
@@ -141,7 +143,7 @@ int runRevert(const QStringList& arguments)
         Err(missing);
         return 1;
     }
-    const QString id = arguments[1];
+    const QString& id = arguments[1];
     bool isChange = false;
     const qint64 changeId = id.toLongLong(&isChange);
     const QString raw = QStringLiteral("RAW");
@@ -219,41 +221,42 @@ int runRevert(const QStringList& arguments)
     }
 }
 
-const bool historyRegistered = RegisterVerb(Verb{
-    QStringLiteral("history"),
-    QStringLiteral("history NETWORK [PATH] [--since TIME] [--variable NV] [--json] | --prune BEFORE   who changed "
-                   "which value, when"),
-    HistoryUsage + QStringLiteral(
-                       "\n"
-                       "Prints the changes of the network's values, newest first: every write of a device's variable\n"
-                       "through the object server (the plug-in's window, a profile apply, lnsdirector nv set and\n"
-                       "revert), one line each, tab-separated: ID, time (UTC), LOGIN@HOST, program, batch (the\n"
-                       "apply's or revert's id, \"-\" for a single write), device path, variable and the fields that\n"
-                       "changed (\"name before -> after\", metric units).\n"
-                       "PATH narrows to a device or a subsystem (as list prints it, or from the subsystem on);\n"
-                       "--since TIME to changes from then on (2026-12-08, 2026-12-08T20:15 local time, or with an\n"
-                       "offset such as 2026-12-08T20:15Z); --variable NV to one variable. --json prints {\"network\",\n"
-                       "\"changes\": [{\"id\", \"at\", \"host\", \"login\", \"program\", \"batch\", \"path\", \"variable\",\n"
-                       "\"before\", \"after\" (bytes in decimal), \"fields\"}]}.\n"
-                       "--prune BEFORE removes the changes made before that time and prints how many.\n"
-                       "Status 1 with \"error CODE SOURCE: DESCRIPTION\" on failure (4010 no such network, 4013 a\n"
-                       "time that is not one), 2 for a command line that is not understood."),
-    runHistory});
+const bool historyRegistered = RegisterVerb(
+    Verb{QStringLiteral("history"),
+         QStringLiteral("history NETWORK [PATH] [--since TIME] [--variable NV] [--json] | --prune BEFORE   who changed "
+                        "which value, when"),
+         HistoryUsage +
+             QStringLiteral(
+                 "\n"
+                 "Prints the changes of the network's values, newest first: every write of a device's variable\n"
+                 "through the object server (the plug-in's window, a profile apply, lnsdirector nv set and\n"
+                 "revert), one line each, tab-separated: ID, time (UTC), LOGIN@HOST, program, batch (the\n"
+                 "apply's or revert's id, \"-\" for a single write), device path, variable and the fields that\n"
+                 "changed (\"name before -> after\", metric units).\n"
+                 "PATH narrows to a device or a subsystem (as list prints it, or from the subsystem on);\n"
+                 "--since TIME to changes from then on (2026-12-08, 2026-12-08T20:15 local time, or with an\n"
+                 "offset such as 2026-12-08T20:15Z); --variable NV to one variable. --json prints {\"network\",\n"
+                 "\"changes\": [{\"id\", \"at\", \"host\", \"login\", \"program\", \"batch\", \"path\", \"variable\",\n"
+                 "\"before\", \"after\" (bytes in decimal), \"fields\"}]}.\n"
+                 "--prune BEFORE removes the changes made before that time and prints how many.\n"
+                 "Status 1 with \"error CODE SOURCE: DESCRIPTION\" on failure (4010 no such network, 4013 a\n"
+                 "time that is not one), 2 for a command line that is not understood."),
+         runHistory});
 
-const bool revertRegistered = RegisterVerb(Verb{
-    QStringLiteral("revert"),
-    QStringLiteral("revert NETWORK CHANGE-ID   puts back what a change (or a whole apply) wrote"),
-    RevertUsage +
-        QStringLiteral(
-            "\n"
-            "CHANGE-ID is a change's number from lnsdirector history, or an apply's (or a revert's) id: every\n"
-            "variable it wrote goes back to the bytes it held before, where the device still holds what it\n"
-            "wrote. A variable changed since is refused, naming the fields changed, and nothing is written to\n"
-            "it; the others go on. One line per variable: \"PATH NV: reverted (fields)\" on standard output,\n"
-            "a refusal or a failure on standard error. The revert is a change of its own in the history.\n"
-            "Status 0 when every variable was reverted, 1 when one was refused or failed or the id is not in\n"
-            "the history, 2 for a command line that is not understood."),
-    runRevert});
+const bool revertRegistered = RegisterVerb(
+    Verb{QStringLiteral("revert"),
+         QStringLiteral("revert NETWORK CHANGE-ID   puts back what a change (or a whole apply) wrote"),
+         RevertUsage +
+             QStringLiteral(
+                 "\n"
+                 "CHANGE-ID is a change's number from lnsdirector history, or an apply's (or a revert's) id: every\n"
+                 "variable it wrote goes back to the bytes it held before, where the device still holds what it\n"
+                 "wrote. A variable changed since is refused, naming the fields changed, and nothing is written to\n"
+                 "it; the others go on. One line per variable: \"PATH NV: reverted (fields)\" on standard output,\n"
+                 "a refusal or a failure on standard error. The revert is a change of its own in the history.\n"
+                 "Status 0 when every variable was reverted, 1 when one was refused or failed or the id is not in\n"
+                 "the history, 2 for a command line that is not understood."),
+         runRevert});
 
 }  // namespace
 }  // namespace director

@@ -75,13 +75,14 @@ public:
             filter.devicePath.endsWith(QLatin1Char('/')) ? filter.devicePath : filter.devicePath + QLatin1Char('/');
         // Each condition is off while its value is empty, so that one prepared statement serves all; an
         // apply's id is looked up through its index.
-#define KR5M_CHANGES_SELECT                                                                                       \
-    "SELECT id, at, host, login, program, batch, device_path, variable, before_value, after_value, fields"       \
-    " FROM nv_changes WHERE network_id = ? AND (? = '' OR device_path = ? OR substr(device_path, 1, ?) = ?)"      \
+#define KR5M_CHANGES_SELECT                                                                                  \
+    "SELECT id, at, host, login, program, batch, device_path, variable, before_value, after_value, fields"   \
+    " FROM nv_changes WHERE network_id = ? AND (? = '' OR device_path = ? OR substr(device_path, 1, ?) = ?)" \
     " AND (? = '' OR variable = ?) AND (? = '' OR at >= ?) AND (? = 0 OR id = ?) AND (? = '' OR batch = ?)"
         const std::initializer_list<QVariant> values{
-            m_id,           filter.devicePath, filter.devicePath, qint32(below.size()), below,       filter.variable,
-            filter.variable, since,            since,             filter.id,           filter.id,    filter.batch,
+            m_id,        filter.devicePath, filter.devicePath, qint32(below.size()),
+            below,       filter.variable,   filter.variable,   since,
+            since,       filter.id,         filter.id,         filter.batch,
             filter.batch};
         const QList<Row> rows = filter.batch.isEmpty()
                                     ? d.rows(KR5M_CHANGES_SELECT " ORDER BY id DESC", values)

@@ -586,7 +586,7 @@ void TestDirectorDemo::historyFollowsTheDeviceAndRevertPutsBack()
     QStringList steps;
     int recorded = 0;
     for (int step = 0; step < 20; ++step) {
-        const QString device = devices[random.bounded(int(devices.size()))];
+        const QString& device = devices[random.bounded(int(devices.size()))];
         const QJsonArray entries = history();
         if (entries.isEmpty() || random.bounded(2) == 0) {
             QStringList text = Director({"nv", "get", "Demo", device, "nciSetPts"}).lastLine().split(',');
