@@ -156,7 +156,7 @@ private slots:
             const std::vector<device::Edit> edits = cases.edits(units);
             const device::Plan plan = device::MakePlan(held, edits, qint16(units), path);
             const auto why = [&](const QString& what) {
-                return qPrintable(QStringLiteral("seed %1, case %2: %3").arg(Seed()).arg(n).arg(what));
+                return QStringLiteral("seed %1, case %2: %3").arg(Seed()).arg(n).arg(what).toLocal8Bit();
             };
             for (const device::PlannedItem& item : plan.items) {
                 const device::HeldVariable& h = held[Keys.indexOf(item.item->variable)];
@@ -228,7 +228,7 @@ private slots:
         std::map<QString, int> outcomes;
         for (int n = 0; n < 400; ++n) {
             const auto why = [&](const QString& what) {
-                return qPrintable(QStringLiteral("seed %1, case %2: %3").arg(Seed()).arg(n).arg(what));
+                return QStringLiteral("seed %1, case %2: %3").arg(Seed()).arg(n).arg(what).toLocal8Bit();
             };
             for (const device::HeldVariable& h : cases.holding(cases.agreeingState()))
                 world.admin->setNvRaw(world.ref(), h.key, h.bytes);
