@@ -73,7 +73,7 @@ int RunWindow(const QStringList& arguments)
     const QString lonWorksPath = registry::LonWorksPath();
     std::map<QString, int> outcomes;
     for (int round = 0; round < rounds; ++round) {
-        const QString chosen = arguments[2 + random.bounded(int(arguments.size() - 2))];
+        const QString& chosen = arguments[2 + random.bounded(int(arguments.size() - 2))];
         const QStringList path = chosen.section(QLatin1Char('|'), 0, 0).split(QLatin1Char('/'));
         const auto model = qint16(chosen.section(QLatin1Char('|'), 1).toInt());
         const lns::Ptr<lns::AppDevice> device = system->SystemSubsystems()->Item(path[2])->SubsystemAppDevices()->Item(path[3]);
