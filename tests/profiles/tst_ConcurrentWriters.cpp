@@ -50,7 +50,8 @@ std::unique_ptr<CNvCpTable> ReadTable(lns::AppDevice& device, const QString& key
 {
     auto table = std::make_unique<CNvCpTable>();
     table->Name = table->Key = key;
-    table->Format = key == QLatin1String("nciSetPts") ? QStringLiteral("SNVT_temp_setpt") : QStringLiteral("UNVT_fc_gen_opts");
+    table->Format =
+        key == QLatin1String("nciSetPts") ? QStringLiteral("SNVT_temp_setpt") : QStringLiteral("UNVT_fc_gen_opts");
     table->Separator = key == QLatin1String("nciSetPts") ? QStringLiteral(",") : QStringLiteral(" ");
     table->LocalizationSpecific = true;
     table->MyNetworkVariable = device.DeviceInterface()->InterfaceNetworkVariables()->NvCollectionItem(key);
@@ -76,7 +77,8 @@ int RunWindow(const QStringList& arguments)
         const QString& chosen = arguments[2 + random.bounded(int(arguments.size() - 2))];
         const QStringList path = chosen.section(QLatin1Char('|'), 0, 0).split(QLatin1Char('/'));
         const auto model = qint16(chosen.section(QLatin1Char('|'), 1).toInt());
-        const lns::Ptr<lns::AppDevice> device = system->SystemSubsystems()->Item(path[2])->SubsystemAppDevices()->Item(path[3]);
+        const lns::Ptr<lns::AppDevice> device =
+            system->SystemSubsystems()->Item(path[2])->SubsystemAppDevices()->Item(path[3]);
         std::map<QString, std::unique_ptr<CNvCpTable>> tables;
         std::vector<device::HeldVariable> held;
         for (const QString& key : {QStringLiteral("nciSetPts"), QStringLiteral("nciGenOpts")}) {
@@ -162,9 +164,11 @@ private slots:
         while (window.state() != QProcess::NotRunning || applies < 3) {
             QJsonObject profile = QJsonDocument::fromJson(base.toUtf8()).object();
             profile.insert(QStringLiteral("name"), QStringLiteral("rounds"));
-            profile.insert(QStringLiteral("values"),
-                           QJsonObject{{device::config::names::OccHeat, Pick(random, {"19", "19.5", "20", "20.5", "21"}).toDouble()},
-                                       {device::config::names::UnoccHeat, Pick(random, {"15", "15.5", "16", "16.5", "17"}).toDouble()}});
+            profile.insert(
+                QStringLiteral("values"),
+                QJsonObject{
+                    {device::config::names::OccHeat, Pick(random, {"19", "19.5", "20", "20.5", "21"}).toDouble()},
+                    {device::config::names::UnoccHeat, Pick(random, {"15", "15.5", "16", "16.5", "17"}).toDouble()}});
             const profiles::Report report =
                 profiles::Apply(Network, devices, QString::fromUtf8(QJsonDocument(profile).toJson()), false, log);
             for (const profiles::DeviceOutcome& d : report.devices)
@@ -176,8 +180,7 @@ private slots:
         const QString said = QString::fromUtf8(window.readAllStandardOutput());
         QVERIFY2(window.exitStatus() == QProcess::NormalExit && window.exitCode() == 0,
                  qPrintable(QString::fromUtf8(window.readAllStandardError())));
-        qInfo("seed %llu, %d applies; the window-like client: %s", seed, applies,
-              qPrintable(said.simplified()));
+        qInfo("seed %llu, %d applies; the window-like client: %s", seed, applies, qPrintable(said.simplified()));
         QVERIFY2(said.contains(QLatin1String("merged=")) || said.contains(QLatin1String("conflict=")),
                  qPrintable(QStringLiteral("the two writers never met: ") + said));
 
@@ -202,15 +205,20 @@ private slots:
                 const lns::NvChange& c = *changes[i];
                 shown << QStringLiteral("%1 %2 %3 %4").arg(c.id).arg(c.program, c.batch, c.fields);
                 if (i > 0)
-                    QVERIFY2(c.before == changes[i - 1]->after, failure(QStringLiteral("a write is missing before this one")).constData());
+                    QVERIFY2(c.before == changes[i - 1]->after,
+                             failure(QStringLiteral("a write is missing before this one")).constData());
                 const QStringList changed = FieldsChanged(c, world.lonWorksPath());
                 const QSet<QString>& meant = c.program == WindowProgram ? WindowFields : ApplyFields;
-                QVERIFY2(c.program == WindowProgram || c.program == ApplyProgram, failure(QStringLiteral("another writer")).constData());
+                QVERIFY2(c.program == WindowProgram || c.program == ApplyProgram,
+                         failure(QStringLiteral("another writer")).constData());
                 for (const QString& field : changed)
-                    QVERIFY2(meant.contains(field), failure(field + QStringLiteral(" changed by a writer that did not change it")).constData());
+                    QVERIFY2(
+                        meant.contains(field),
+                        failure(field + QStringLiteral(" changed by a writer that did not change it")).constData());
                 if (c.program == ApplyProgram)
-                    QVERIFY2(statusOf[c.batch + QLatin1Char(' ') + path] != QLatin1String("conflict") || changed.isEmpty(),
-                             failure(QStringLiteral("an apply wrote to a device it reports as a conflict")).constData());
+                    QVERIFY2(
+                        statusOf[c.batch + QLatin1Char(' ') + path] != QLatin1String("conflict") || changed.isEmpty(),
+                        failure(QStringLiteral("an apply wrote to a device it reports as a conflict")).constData());
             }
             QVERIFY2(!changes.isEmpty(), failure(QStringLiteral("nothing written")).constData());
             qInfo("%s: %lld writes", qPrintable(path), qlonglong(changes.size()));

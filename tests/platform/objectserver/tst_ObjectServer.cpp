@@ -280,12 +280,13 @@ void TestObjectServer::olderSchemaIsUpgraded()
     m_admin->setNvText(ref, QStringLiteral("nciSetPts"), QStringLiteral("23,25,27,21,19,17"));
     m_admin.reset();
     {
-        // The file as the first schema left it: devices without the stored-value fault.
+        // The file as the first schema left it: devices without the stored-value fault, no history.
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("older"));
         db.setDatabaseName(lns::ObjectServerDatabasePath(path()));
         QVERIFY(db.open());
         QSqlQuery query(db);
         QVERIFY(query.exec(QStringLiteral("ALTER TABLE devices DROP COLUMN stores_other_value")));
+        QVERIFY(query.exec(QStringLiteral("DROP TABLE nv_changes")));
         QVERIFY(query.exec(QStringLiteral("UPDATE meta SET value = '1' WHERE key = 'schema'")));
         query.finish();
         db.close();
@@ -296,6 +297,14 @@ void TestObjectServer::olderSchemaIsUpgraded()
     QCOMPARE(m_admin->nvText(ref, QStringLiteral("nciSetPts")), QStringLiteral("23,25,27,21,19,17"));
     m_admin->setDeviceFaults(ref, {.storesOtherValue = true});
     QVERIFY(m_admin->deviceFaults(ref).storesOtherValue);
+    m_admin->setDeviceFaults(ref, {});
+    // A write is recorded from then on.
+    Session s = OpenSession(path());
+    s.nv(QStringLiteral("Thermostat 1"), QStringLiteral("nciSetPts"))
+        ->SetNvFormattedValue(QStringLiteral("23,25,27,20,19,17"));
+    const QList<lns::NvChange> history = s.network->NetworkChanges({});
+    QCOMPARE(history.size(), 1);
+    QCOMPARE(history[0].fields, QStringLiteral("occupied_heat 21 -> 20"));
 }
 
 void TestObjectServer::operationsNeedWhatTheyRunOn_data()
