@@ -15,6 +15,7 @@
 #include <QVector>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -543,22 +544,30 @@ QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, con
 QString ChangedFields(const QString& formatName, const QByteArray& before, const QByteArray& after,
                       const QString& lonWorksPath)
 {
-    QStringList changes;
-    if (before.size() != after.size()) {
-        changes.append(QStringLiteral("%1 -> %2")
-                           .arg(Format(QStringLiteral("RAW"), before, lonWorksPath),
-                                Format(QStringLiteral("RAW"), after, lonWorksPath)));
-        return changes.join(QString());
+    if (before.size() != after.size())
+        return QStringLiteral("%1 -> %2")
+            .arg(Format(QStringLiteral("RAW"), before, lonWorksPath),
+                 Format(QStringLiteral("RAW"), after, lonWorksPath));
+    // Every write is recorded with this: the type is looked up once and only the fields that changed
+    // are formatted.
+    const FormatName name = splitFormatName(formatName);
+    const Type type = typeOfValue(formatName, name, before, lonWorksPath);
+    const auto* was = reinterpret_cast<const uchar*>(before.constData());
+    const auto* now = reinterpret_cast<const uchar*>(after.constData());
+    QString changes;
+    int offset = 0;
+    for (int i = 0; i < type.fields.size(); ++i) {
+        const Field& f = type.fields[i];
+        if (std::memcmp(was + offset, now + offset, size_t(f.bytes)) != 0) {
+            if (!changes.isEmpty())
+                changes += QLatin1String("; ");
+            changes += f.name.isEmpty() ? QStringLiteral("byte %1").arg(i + 1) : f.name;
+            changes += QLatin1Char(' ') + formatField(f, decode(f, was + offset), name.units) + QLatin1String(" -> ") +
+                       formatField(f, decode(f, now + offset), name.units);
+        }
+        offset += f.bytes;
     }
-    const QVector<FieldReading> was = Read(formatName, before, lonWorksPath);
-    const QVector<FieldReading> now = Read(formatName, after, lonWorksPath);
-    for (int i = 0; i < was.size(); ++i) {
-        if (before.mid(was[i].offset, was[i].bytes) == after.mid(was[i].offset, was[i].bytes))
-            continue;
-        const QString name = was[i].name.isEmpty() ? QStringLiteral("byte %1").arg(i + 1) : was[i].name;
-        changes.append(QStringLiteral("%1 %2 -> %3").arg(name, was[i].text, now[i].text));
-    }
-    return changes.join(QStringLiteral("; "));
+    return changes;
 }
 
 FieldMerge MergeFields(const QString& formatName, const QByteArray& base, const QByteArray& mine,
