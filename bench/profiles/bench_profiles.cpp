@@ -191,14 +191,12 @@ double bare(const QString& lonWorksPath, const QStringList& paths, const QHash<Q
                 nv->SetNvFormatSpec(formatOf(*nv));
                 nv->NvFormattedValue();
                 if (written.contains(name)) {
-                    nv->SetNvFormatSpec(QStringLiteral("RAW"));
-                    nv->NvFormattedValue();
+                    // Bytes as they stand, as the apply reads them: no format between.
+                    nv->NvRawValue();
                     // What the device holds just before the write, compared with the read.
-                    nv->NvFormattedValue();
-                    nv->SetNvFormatSpec(formatOf(*nv));
+                    nv->NvRawValue();
                     nv->SetNvFormattedValue(before[path][name]);
-                    nv->SetNvFormatSpec(QStringLiteral("RAW"));
-                    nv->NvFormattedValue();
+                    nv->NvRawValue();
                 }
             }
         }

@@ -10,15 +10,6 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString RawFormat = QStringLiteral("RAW");
-
-// The object server's raw text: every byte in decimal, a tab between bytes.
-QByteArray BytesOfRawText(const QString& text)
-{
-    return text.isEmpty() ? QByteArray()
-                          : lns::formats::Parse(RawFormat, text, qint32(text.count(QLatin1Char('\t')) + 1), QString());
-}
-
 enum class Step { Reading, Updating };
 
 // The failure raised again with the step's wording in front of the reason.
@@ -71,8 +62,7 @@ void CNvCpTable::GetNetworkValue()
             Global::Raise(Global::ErrObjectNotSet, operation);
         MyNetworkVariable->SetNvAccessOption(0);
         const QString formatName = CurrentFormatName();
-        MyNetworkVariable->SetNvFormatSpec(RawFormat);
-        const QByteArray bytes = BytesOfRawText(MyNetworkVariable->NvFormattedValue());
+        const QByteArray bytes = MyNetworkVariable->NvRawValue();
         // The handle is left in the format the fields are in, as a formatted read leaves it.
         MyNetworkVariable->SetNvFormatSpec(formatName);
         const QString text = lns::formats::Format(formatName, bytes, InstallationPath());
@@ -118,10 +108,7 @@ QByteArray CNvCpTable::ReadBytes()
         if (!MyNetworkVariable)
             Global::Raise(Global::ErrObjectNotSet, operation);
         MyNetworkVariable->SetNvAccessOption(0);
-        MyNetworkVariable->SetNvFormatSpec(RawFormat);
-        QByteArray bytes = BytesOfRawText(MyNetworkVariable->NvFormattedValue());
-        MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
-        return bytes;
+        return MyNetworkVariable->NvRawValue();
     } catch (const com::ComError& e) {
         RaiseComposed(e, operation, Step::Reading, Name, {lns::ErrDeviceCommunication});
     } catch (const std::exception& e) {
@@ -143,9 +130,7 @@ void CNvCpTable::WriteBytes(const QByteArray& bytes)
         if (!MyNetworkVariable)
             Global::Raise(Global::ErrObjectNotSet, operation);
         MyNetworkVariable->SetNvAccessOption(0);
-        MyNetworkVariable->SetNvFormatSpec(RawFormat);
-        MyNetworkVariable->SetNvFormattedValue(lns::formats::Format(RawFormat, bytes, QString()));
-        MyNetworkVariable->SetNvFormatSpec(m_lastReadFormat.isEmpty() ? CurrentFormatName() : m_lastReadFormat);
+        MyNetworkVariable->SetNvRawValue(bytes);
     } catch (const com::ComError& e) {
         RaiseComposed(e, operation, Step::Updating, Name, {lns::ErrWriteFailed, lns::ErrFormatFailed});
     } catch (const std::exception& e) {

@@ -88,6 +88,10 @@ private slots:
         QCOMPARE(world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts")), read);
         table->WriteBytes(theirs);
         QCOMPARE(world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts")), theirs);
+        // Bytes of another size than the variable's never reach it.
+        const Raised shorter = FailureOf([&] { table->WriteBytes(theirs.chopped(1)); });
+        QCOMPARE(shorter.number, lns::ObjectServerError(lns::ErrFormatFailed));
+        QCOMPARE(world.admin->nvRaw(world.ref(), QStringLiteral("nciSetPts")), theirs);
     }
 
     void readAsksForTheFormatOfTheUnits_data()
@@ -122,8 +126,8 @@ private slots:
         ::units = qint16(units);
         table->GetNetworkValue();
         // One trip to the device, for its bytes; the handle is left in the format the fields are in.
-        QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "SetNvFormatSpec " + nv + " RAW",
-                                      "NvFormattedValue " + nv, "SetNvFormatSpec " + nv + " " + asked}));
+        QCOMPARE(*Calls, (QStringList{"SetNvAccessOption " + nv + " 0", "NvRawValue " + nv,
+                                      "SetNvFormatSpec " + nv + " " + asked}));
         QCOMPARE(table->LastReadFormat(), asked);
         QCOMPARE(table->ValueAsChanges, false);
     }

@@ -306,6 +306,16 @@ public:
         Note(m_log, QStringLiteral("SetNvFormattedValue"), {m_name, text});
         m_inner->SetNvFormattedValue(text);
     }
+    QByteArray NvRawValue() override
+    {
+        Note(m_log, QStringLiteral("NvRawValue"), {m_name});
+        return m_inner->NvRawValue();
+    }
+    void SetNvRawValue(const QByteArray& raw) override
+    {
+        Note(m_log, QStringLiteral("SetNvRawValue"), {m_name, QString::fromLatin1(raw.toHex())});
+        m_inner->SetNvRawValue(raw);
+    }
 
 private:
     Ptr<lns::NetworkVariable> m_inner;

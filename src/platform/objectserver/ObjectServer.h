@@ -91,6 +91,10 @@ public:
     // ErrFormatFailed when the format is unknown or the text does not fit it (nothing is written).
     virtual QString NvFormattedValue() = 0;
     virtual void SetNvFormattedValue(const QString& text) = 0;
+    // The same trips to the device with the value's bytes as they stand, no format between: the same
+    // failures, but a write of another size than the variable's is ErrFormatFailed.
+    virtual QByteArray NvRawValue() = 0;
+    virtual void SetNvRawValue(const QByteArray& raw) = 0;
     // The next write goes to the device only while it still holds these bytes, compared in the same
     // transaction as the write: otherwise ErrChangedSinceRead, and nothing is written. Any write ends
     // the expectation.

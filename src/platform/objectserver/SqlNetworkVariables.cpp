@@ -31,6 +31,16 @@ public:
 
     QString NvFormattedValue() override
     {
+        const QByteArray raw = NvRawValue();
+        try {
+            return formats::Format(m_format, raw, m_s->lonWorksPath);
+        } catch (const com::ComError& e) {
+            throw com::ComError(e.number(), NetworkVariableSource, e.description());
+        }
+    }
+
+    QByteArray NvRawValue() override
+    {
         Database& db = deviceDatabase();
         const auto row = db.row("SELECT d.unreachable, v.value FROM devices d"
                                 " LEFT JOIN device_nv_values v ON v.device_id = d.id AND v.nv_id = ?"
@@ -41,17 +51,12 @@ public:
         if (row->value(0).toInt() != 0)
             unreachable();
         // A variable never written holds zeros, as a freshly loaded device does.
-        const QByteArray raw = row->value(1).isNull() ? QByteArray(m_size, '\0') : row->value(1).toByteArray();
-        try {
-            return formats::Format(m_format, raw, m_s->lonWorksPath);
-        } catch (const com::ComError& e) {
-            throw com::ComError(e.number(), NetworkVariableSource, e.description());
-        }
+        return row->value(1).isNull() ? QByteArray(m_size, '\0') : row->value(1).toByteArray();
     }
 
     void SetNvFormattedValue(const QString& text) override
     {
-        Database& db = deviceDatabase();
+        deviceDatabase();
         // A text that does not parse never reaches the device.
         QByteArray raw;
         try {
@@ -59,6 +64,29 @@ public:
         } catch (const com::ComError& e) {
             throw com::ComError(e.number(), NetworkVariableSource, e.description());
         }
+        write(raw);
+    }
+
+    void SetNvRawValue(const QByteArray& raw) override
+    {
+        deviceDatabase();
+        if (raw.size() != m_size)
+            Raise(ErrFormatFailed, NetworkVariableSource,
+                  QStringLiteral("%1 takes %2 bytes, not %3; nothing was written.")
+                      .arg(m_name)
+                      .arg(m_size)
+                      .arg(raw.size()));
+        write(raw);
+    }
+
+    void SetNvExpectedValue(const QByteArray& raw) override { m_expected = raw; }
+
+private:
+    static constexpr qint64 ChangedSinceRead = -1;
+
+    void write(const QByteArray& raw)
+    {
+        Database& db = deviceDatabase();
         const std::optional<QByteArray> expected = std::exchange(m_expected, std::nullopt);
         // One transaction: the device's answer and the value change together, and no other writer
         // comes between the compare with the expected bytes and the write.
@@ -97,11 +125,6 @@ public:
         Raise(ErrWriteFailed, NetworkVariableSource,
               QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
     }
-
-    void SetNvExpectedValue(const QByteArray& raw) override { m_expected = raw; }
-
-private:
-    static constexpr qint64 ChangedSinceRead = -1;
 
     // The write in the history, in the write's own transaction: a change the device holds is never
     // missing from it.
