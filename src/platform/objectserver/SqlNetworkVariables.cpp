@@ -91,15 +91,17 @@ private:
         // One transaction: the device's answer and the value change together, and no other writer
         // comes between the compare with the expected bytes and the write.
         const qint64 written = db.write([&]() -> qint64 {
-            const auto held = db.row("SELECT value FROM device_nv_values WHERE device_id = ? AND nv_id = ?",
-                                     {m_owner.deviceId, m_id});
+            // What the device holds, and how it keeps a value, in one statement.
+            const auto held = db.row("SELECT d.stores_other_value, v.value FROM devices d"
+                                     " LEFT JOIN device_nv_values v ON v.device_id = d.id AND v.nv_id = ?"
+                                     " WHERE d.id = ?",
+                                     {m_id, m_owner.deviceId});
             const QByteArray before =
-                held && !held->value(0).isNull() ? held->value(0).toByteArray() : QByteArray(m_size, '\0');
+                held && !held->value(1).isNull() ? held->value(1).toByteArray() : QByteArray(m_size, '\0');
             if (expected && before != *expected)
                 return ChangedSinceRead;
-            const auto stores = db.row("SELECT stores_other_value FROM devices WHERE id = ?", {m_owner.deviceId});
             QByteArray stored = raw;
-            if (stores && stores->value(0).toInt() != 0 && !stored.isEmpty())
+            if (held && held->value(0).toInt() != 0 && !stored.isEmpty())
                 stored[stored.size() - 1] = char(stored.back() ^ 0x01);
             const qint64 changed =
                 db.changes("INSERT INTO device_nv_values (device_id, nv_id, value)"
