@@ -190,25 +190,15 @@ int runRevert(const QStringList& arguments)
                         throw;
                     const QString now = nv->NvFormattedValue();
                     const QByteArray current = lns::formats::Parse(raw, now, qint32(it->after.size()), lonWorksPath);
-                    QString fields;
-                    try {
-                        fields = lns::formats::ChangedFields(typeName, it->after, current, lonWorksPath);
-                    } catch (const com::ComError&) {
-                        fields = lns::formats::ChangedFields(raw, it->after, current, lonWorksPath);
-                    }
+                    const QString fields = lns::formats::ChangedFields(typeName, it->after, current, lonWorksPath);
                     Err(QStringLiteral("%1: refused, the device no longer holds what %2 wrote (changed since: %3); "
                                        "nothing was written")
                             .arg(where, isChange ? QStringLiteral("change %1").arg(id) : id, fields));
                     ++refused;
                     continue;
                 }
-                QString fields;
-                try {
-                    fields = lns::formats::ChangedFields(typeName, it->after, it->before, lonWorksPath);
-                } catch (const com::ComError&) {
-                    fields = lns::formats::ChangedFields(raw, it->after, it->before, lonWorksPath);
-                }
-                Out(QStringLiteral("%1: reverted (%2)").arg(where, fields));
+                Out(QStringLiteral("%1: reverted (%2)")
+                        .arg(where, lns::formats::ChangedFields(typeName, it->after, it->before, lonWorksPath)));
             } catch (const com::ComError& e) {
                 Err(QStringLiteral("%1: %2").arg(where, ErrorLine(e)));
                 ++refused;

@@ -140,13 +140,7 @@ private:
                                     {m_owner.deviceId});
             m_path = row ? row->value(0).toString() : m_owner.deviceName;
         }
-        QString fields;
-        try {
-            fields = formats::ChangedFields(m_typeName, before, after, m_s->lonWorksPath);
-        } catch (const com::ComError&) {
-            // A type the catalog cannot show: its bytes say what changed.
-            fields = formats::ChangedFields(QStringLiteral("RAW"), before, after, m_s->lonWorksPath);
-        }
+        const QString fields = formats::ChangedFields(m_typeName, before, after, m_s->lonWorksPath);
         db.exec("INSERT INTO nv_changes (network_id, at, host, login, program, batch, device_path, variable,"
                 " before_value, after_value, fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 {m_owner.networkId, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), m_s->host, m_s->login,

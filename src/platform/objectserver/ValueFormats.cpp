@@ -549,9 +549,14 @@ QString ChangedFields(const QString& formatName, const QByteArray& before, const
             .arg(Format(QStringLiteral("RAW"), before, lonWorksPath),
                  Format(QStringLiteral("RAW"), after, lonWorksPath));
     // Every write is recorded with this: the type is looked up once and only the fields that changed
-    // are formatted.
+    // are formatted. A type that cannot be shown (a user type without its catalog) is said in bytes.
     const FormatName name = splitFormatName(formatName);
-    const Type type = typeOfValue(formatName, name, before, lonWorksPath);
+    Type type;
+    try {
+        type = typeOfValue(formatName, name, before, lonWorksPath);
+    } catch (const com::ComError&) {
+        type = typeOfValue(QStringLiteral("RAW"), FormatName{QStringLiteral("RAW")}, before, lonWorksPath);
+    }
     const auto* was = reinterpret_cast<const uchar*>(before.constData());
     const auto* now = reinterpret_cast<const uchar*>(after.constData());
     QString changes;

@@ -40,7 +40,7 @@ struct FieldReading {
 QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
 
 // The fields in which after differs from before, "name before -> after" joined by "; " (a field
-// without a name is "byte N"); values of two sizes as their raw bytes.
+// without a name is "byte N"); values of two sizes, or of a type that cannot be shown, by their bytes.
 QString ChangedFields(const QString& formatName, const QByteArray& before, const QByteArray& after,
                       const QString& lonWorksPath);
 
