@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTextStream>
 #include <utility>
@@ -14,7 +15,8 @@ class WindowMessageBoxes : public MessageBoxService {
 public:
     Answer ask(const MessageBoxRequest& request) override
     {
-        QMessageBox box(QApplication::activeWindow());
+        const QPointer<QWidget> owner = QApplication::activeWindow();
+        QMessageBox box(owner);
         box.setText(request.text);
         box.setWindowTitle(request.title);
         switch (request.icon) {
@@ -34,6 +36,10 @@ public:
         if (request.defaultButton >= 0 && request.defaultButton < buttons.size())
             box.setDefaultButton(qobject_cast<QPushButton*>(buttons[request.defaultButton]));
         box.exec();
+        // The window the box came from takes the keys again. Without a window manager to hand the
+        // focus back, Qt would leave no window active and the window's access keys would not work.
+        if (owner && owner->isVisible() && !owner->isActiveWindow())
+            owner->activateWindow();
         const qsizetype index = buttons.indexOf(box.clickedButton());
         if (index < 0)  // closed with Escape or the title bar: the cancelling answer, if any
             return answers.contains(Answer::Cancel) ? Answer::Cancel : answers.last();

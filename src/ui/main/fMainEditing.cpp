@@ -112,6 +112,17 @@ int TypedCharacter(const QKeyEvent* e)
     return c < 0x20 || c == 0x7F ? 0 : int(c);
 }
 
+// A key held with Alt or Meta (not AltGr, which is Ctrl+Alt on some keyboards) that would type
+// text: an access key. Where no access key takes it (the window is not the active one) it must not
+// type into a box or pick from a list.
+bool StrayAccessKey(const QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers();
+    if (!(mods & (Qt::AltModifier | Qt::MetaModifier)) || (mods & Qt::ControlModifier))
+        return false;
+    return !e->text().isEmpty() && e->text().at(0).isPrint();
+}
+
 // The control character Ctrl with a letter types (Ctrl+A 1 ... Ctrl+Z 26), 0 for any other key.
 int ControlCharacter(const QKeyEvent* e)
 {
@@ -359,6 +370,10 @@ bool fMain::textBoxEvent(int Index, QEvent* event)
     }
     case QEvent::KeyPress: {
         const auto* e = static_cast<QKeyEvent*>(event);
+        if (StrayAccessKey(e)) {
+            consumed = true;
+            break;
+        }
         const int code = KeyCode(e);
         if (code == vbKeyPageUp || code == vbKeyPageDown) {
             guarded([&] { txtNvi_KeyDown(Index, code, ShiftState(e->modifiers())); });
@@ -429,6 +444,10 @@ bool fMain::comboBoxEvent(int Index, QEvent* event)
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto* e = static_cast<QKeyEvent*>(event);
+    if (StrayAccessKey(e)) {
+        m_modifierAlone = -1;
+        return true;
+    }
     if (IsModifierKey(e->key())) {
         // Judged when it is let go: Ctrl held for Ctrl+Page Down is part of that key, not an edit.
         m_modifierAlone = Index;

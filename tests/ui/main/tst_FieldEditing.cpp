@@ -870,6 +870,57 @@ private slots:
         VERIFY_BOXES(boxes);
     }
 
+    // Alt with a letter or a digit is an access key, whether or not one takes it (no button has it,
+    // or the window is not the active one, as after a box closes without a window manager): it never
+    // types into a box nor picks from a list, on any field. Checked on the device's values read back.
+    void strayAccessKeysChangeNothing()
+    {
+        QVERIFY(m.configure());
+        testsupport::ScriptedMessageBoxes boxes;
+        const auto deviceValues = [this] {
+            QStringList values;
+            for (const auto& table : m.tables().NvTables)
+                values << m.world->admin().nvText(m.ref, table->Name.section(QLatin1Char(' '), 0, 0),
+                                                  QStringLiteral("RAW"));
+            return values;
+        };
+        const QStringList before = deviceValues();
+        QString letters = QStringLiteral("0123456789");
+        QWidget other;
+        for (const bool active : {true, false}) {
+            if (!active) {
+                // Every letter, access keys too: none is taken while another window is active.
+                letters += QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+                other.show();
+                other.activateWindow();
+                QApplication::setActiveWindow(&other);
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+            }
+            std::vector<QWidget*> fields;
+            for (const auto& [index, box] : m.ui().txtNvi)
+                if (!box->isReadOnly())
+                    fields.push_back(box);
+            for (const auto& [index, combo] : m.ui().cbNvi)
+                fields.push_back(combo);
+            for (QWidget* field : fields) {
+                m.ui().tabData->setCurrentWidget(tabOf(field));
+                field->setFocus(Qt::TabFocusReason);
+                auto* box = qobject_cast<QLineEdit*>(field);
+                auto* combo = qobject_cast<QComboBox*>(field);
+                const QString text = box ? box->text() : combo->currentText();
+                for (const QChar letter : letters) {
+                    QTest::keyClick(field, letter.toLatin1(), Qt::AltModifier);
+                    QVERIFY2(
+                        (box ? box->text() : combo->currentText()) == text && !m.isRed(field) && !m.w->ChangesPending,
+                        qPrintable(QStringLiteral("Alt+%1 on %2, window %3")
+                                       .arg(letter, field->objectName(), active ? "active" : "inactive")));
+                }
+            }
+        }
+        QCOMPARE(deviceValues(), before);
+        VERIFY_BOXES(boxes);
+    }
+
     void enterInAComboBoxAppliesEveryEdit()
     {
         QVERIFY(m.configure());
