@@ -56,6 +56,16 @@ QString CNvCpTable::CurrentFormatName() const
 
 void CNvCpTable::GetNetworkValue()
 {
+    read(true);
+}
+
+void CNvCpTable::GetNetworkBytes()
+{
+    read(false);
+}
+
+void CNvCpTable::read(bool fields)
+{
     const QString operation = QStringLiteral("GetNetworkValue");
     try {
         if (!MyNetworkVariable)
@@ -65,10 +75,14 @@ void CNvCpTable::GetNetworkValue()
         const QByteArray bytes = MyNetworkVariable->NvRawValue();
         // The handle is left in the format the fields are in, as a formatted read leaves it.
         MyNetworkVariable->SetNvFormatSpec(formatName);
-        const QString text = lns::formats::Format(formatName, bytes, InstallationPath());
-        // Every separator counts: two in a row leave an empty field in between. An empty text is
-        // an array without fields, as a Basic Split gives it.
-        NvAsArray = text.isEmpty() ? QStringList() : text.split(Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+        if (fields) {
+            const QString text = lns::formats::Format(formatName, bytes, InstallationPath());
+            // Every separator counts: two in a row leave an empty field in between. An empty text is
+            // an array without fields, as a Basic Split gives it.
+            NvAsArray = text.isEmpty() ? QStringList() : text.split(Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+        } else {
+            NvAsArray.reset();
+        }
         DeviceBytes = bytes;
         m_lastReadFormat = formatName;
         m_lastReadSucceeded = true;

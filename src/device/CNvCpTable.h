@@ -41,6 +41,9 @@ public:
     // <reason>; NvAsArray then keeps what it held. The device is asked once, for its bytes
     // (DeviceBytes), and the fields are those bytes in the format: texts and bytes always agree.
     void GetNetworkValue();
+    // The same read for a caller that plans from the bytes alone (a profile apply): DeviceBytes and the
+    // format are those of the read, and no fields are kept (NvAsArray empty), so none can disagree.
+    void GetNetworkBytes();
     // The bytes the device holds now, read raw; NvAsArray and DeviceBytes are left alone.
     QByteArray ReadBytes();
     // Writes bytes as they stand (the raw format), for putting back what a variable held.
@@ -61,6 +64,8 @@ public:
     bool LastReadSucceeded() const { return m_lastReadSucceeded; }
 
 private:
+    void read(bool fields);
+
     // A read that fails after the handle's format was switched must not change the units in which
     // the fields in memory are written back: they are still in the units of this format.
     QString m_lastReadFormat;

@@ -5,9 +5,11 @@
 #include "platform/base/ShownText.h"
 
 #include <QCoreApplication>
+#include <QMutex>
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <map>
 
 namespace device::config {
 
@@ -248,21 +250,20 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
         return v;
     }
     const int u = units == 0 ? 0 : 1;
-    const QString maxText = numbers::ShortestNumber(item.max[u]);
-    const QString minText = numbers::ShortestNumber(item.min[u]);
     if (item.limited && numbers::Val(v.shown) > item.max[u]) {
         v.bound = Verdict::Maximum;
         v.limit = item.max[u];
-        v.shown = maxText;
+        v.shown = numbers::ShortestNumber(item.max[u]);
     } else if (item.limited && numbers::Val(v.shown) < item.min[u]) {
         v.bound = Verdict::Minimum;
         v.limit = item.min[u];
-        v.shown = minText;
+        v.shown = numbers::ShortestNumber(item.min[u]);
     }
     // The field keeps the limit's text; only the stored value moves inside the range.
-    if (item.limited && item.offset && v.shown == maxText)
+    const bool onLimits = item.limited && item.offset;
+    if (onLimits && v.shown == numbers::ShortestNumber(item.max[u]))
         v.stored = numbers::ShortestNumber(item.max[u] - InwardOffset(qint16(u)));
-    else if (item.limited && item.offset && v.shown == minText)
+    else if (onLimits && v.shown == numbers::ShortestNumber(item.min[u]))
         v.stored = numbers::ShortestNumber(item.min[u] + InwardOffset(qint16(u)));
     else if (const auto value = numbers::ToNumber(v.shown); value && v.shown != numbers::ShortestNumber(*value))
         // "21.", ".5", " 22", "+16" or "2e1" are numbers here but not all of them at the device,
@@ -426,7 +427,9 @@ ModelOptions OptionsOf(qint16 modelCode)
     return ModelOptions{};
 }
 
-QSet<QString> DisabledItems(qint16 modelCode)
+namespace {
+
+QSet<QString> DisabledItemsOf(qint16 modelCode)
 {
     const ModelOptions o = OptionsOf(modelCode);
     QSet<QString> off;
@@ -446,6 +449,18 @@ QSet<QString> DisabledItems(qint16 modelCode)
     if (!o.sequenceChoice)
         off.insert(QStringLiteral("SeqOpera"));
     return off;
+}
+
+}  // namespace
+
+QSet<QString> DisabledItems(qint16 modelCode)
+{
+    // Asked twice for every device of an apply; a set shared, not made again.
+    static QMutex mutex;
+    static std::map<qint16, QSet<QString>> known;
+    const QMutexLocker lock(&mutex);
+    const auto found = known.find(modelCode);
+    return found != known.end() ? found->second : known.emplace(modelCode, DisabledItemsOf(modelCode)).first->second;
 }
 
 bool RhOptionsEnabled(qint16 modelCode)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <string>
 
 namespace device {
 
@@ -24,9 +25,11 @@ bool Same(double a, double b)
     return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
 }
 
-QByteArray FieldBytes(const QByteArray& bytes, const lns::formats::FieldReading& field)
+// A view, not a copy: a plan compares every field of every variable it holds.
+QByteArrayView FieldBytes(const QByteArray& bytes, const lns::formats::FieldReading& field)
 {
-    return bytes.mid(field.offset, field.bytes);
+    const qsizetype end = std::min(bytes.size(), qsizetype(field.offset) + field.bytes);
+    return field.offset < end ? QByteArrayView(bytes).sliced(field.offset, end - field.offset) : QByteArrayView();
 }
 
 QString ConflictText(const std::vector<FieldConflict>& fields)
@@ -116,7 +119,6 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
         asked[edit.item] = edit.text;
     }
 
-    std::map<QString, PlannedItem> planned;
     for (const HeldVariable& h : held) {
         PlannedVariable v;
         v.key = h.key;
@@ -136,6 +138,9 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
             if (item.field >= v.fields.size())
                 throw com::ComError(Global::ErrSubscriptOutOfRange, Source,
                                     QStringLiteral("%1 has no field for %2").arg(h.key, item.name));
+            // The text the device's own bytes read as asks for no change: those bytes stay, unparsed.
+            if (edit->second == v.fields[item.field])
+                continue;
             v.fields[item.field] = edit->second;
             edited.insert(item.field);
         }
@@ -152,13 +157,14 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
                         QT_TRANSLATE_NOOP("Rules", "Field %1 of %2 cannot be written back as the device holds it."),
                         {QString::number(i), h.key}));
         }
+        // Edits that come to the bytes held (a profile's value the device has already) read as before.
         const QVector<lns::formats::FieldReading> after =
-            edited.empty() ? before : lns::formats::Read(v.format, v.after, lonWorksPath);
+            v.after == h.bytes ? before : lns::formats::Read(v.format, v.after, lonWorksPath);
         for (const config::Item* settableItem : settable) {
             const config::Item& item = *settableItem;
             if (item.field >= before.size())
                 continue;
-            PlannedItem p;
+            PlannedItem& p = plan.items.emplace_back();
             p.item = &item;
             p.oldText = before[item.field].text;
             p.newText = after[item.field].text;
@@ -170,13 +176,12 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
             p.changes = FieldBytes(v.before, before[item.field]) != FieldBytes(v.after, before[item.field]);
             if (p.changes)
                 v.changedItems.append(item.name);
-            planned[item.name] = p;
         }
         plan.variables.push_back(std::move(v));
     }
-    for (const config::Item& item : config::Items())
-        if (const auto found = planned.find(item.name); found != planned.end() && found->second.item == &item)
-            plan.items.push_back(found->second);
+    // In item order: the items live in one table, so their addresses are in its order.
+    std::stable_sort(plan.items.begin(), plan.items.end(),
+                     [](const PlannedItem& a, const PlannedItem& b) { return std::less<>()(a.item, b.item); });
     return plan;
 }
 
@@ -232,11 +237,14 @@ std::vector<const PlannedVariable*> WriteOrder(const Plan& plan)
     while (!remaining.empty()) {
         // The first variable whose write leaves the device keeping the rules; the first of all when
         // none does (a device that broke them before, or two that must change together).
-        auto next = std::find_if(remaining.begin(), remaining.end(), [&](const PlannedVariable* v) {
-            const auto values =
-                plan.RuleValues([&](const QString& key) { return key == v->key || written.count(key); });
-            return config::CrossFieldViolations(values).empty();
-        });
+        // The last one goes last whatever the rules say: judging them would change nothing.
+        auto next = remaining.size() == 1
+                        ? remaining.begin()
+                        : std::find_if(remaining.begin(), remaining.end(), [&](const PlannedVariable* v) {
+                              const auto values = plan.RuleValues(
+                                  [&](const QString& key) { return key == v->key || written.count(key); });
+                              return config::CrossFieldViolations(values).empty();
+                          });
         if (next == remaining.end())
             next = remaining.begin();
         written.insert((*next)->key);
@@ -248,11 +256,15 @@ std::vector<const PlannedVariable*> WriteOrder(const Plan& plan)
 
 QString RawText(const QByteArray& bytes)
 {
-    QStringList texts;
-    texts.reserve(bytes.size());
-    for (const char byte : bytes)
-        texts.append(QString::number(quint8(byte)));
-    return texts.join(QLatin1Char(' '));
+    // Written straight into one buffer: every verified write of an apply shows its bytes twice.
+    std::string text;
+    text.reserve(std::size_t(bytes.size()) * 4);
+    for (const char byte : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += std::to_string(quint8(byte));
+    }
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 HeldVariable HeldOf(const CNvCpTable& table)
@@ -371,8 +383,11 @@ Written WriteVariable(CNvCpTable& table, const Plan& plan, const PlannedVariable
     // What the device holds now, as a read would show it: a value converted from °F, or moved inside a
     // limit, shows as stored, not as typed.
     table.DeviceBytes = written.readBack;
-    table.NvAsArray = lns::formats::Format(planned.format, written.readBack, table.InstallationPath())
-                          .split(table.Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (fieldsBefore)
+        table.NvAsArray = lns::formats::Format(planned.format, written.readBack, table.InstallationPath())
+                              .split(table.Separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    else
+        table.NvAsArray.reset();  // read for its bytes alone: no fields to keep up to date
     table.ValueAsChanges = written.readBack != written.sent;
     return written;
 }

@@ -180,7 +180,8 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
         std::vector<device::HeldVariable> held;
         for (const QString& variable : VariablesToRead(profile, disabled)) {
             CNvCpTable& table = session.Table(variable);
-            session.Read(table, nullptr);
+            // The plan reads the bytes itself: no fields are made here that nobody reads.
+            table.GetNetworkBytes();
             held.push_back(device::HeldOf(table));
         }
         std::vector<device::Edit> edits;

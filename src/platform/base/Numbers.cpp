@@ -6,6 +6,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -111,23 +112,24 @@ QString ShortestNumber(double value)
     const std::string_view text(buffer, std::size_t(written.ptr - buffer));
     const std::size_t e = text.find('e');
     const bool negative = text.front() == '-';
-    QString digits;
+    std::string digits;
     for (const char c : text.substr(negative ? 1 : 0, e - (negative ? 1 : 0)))
         if (c != '.')
-            digits.append(QLatin1Char(c));
+            digits += c;
     int exponent = 0;
     if (written.ec == std::errc() && e != std::string_view::npos && digits.size() <= 15 &&
         std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exponent).ec ==
             std::errc()) {
-        const qsizetype point = exponent + 1;  // digits before the decimal point
-        QString out = negative ? QStringLiteral("-") : QString();
+        const auto point = std::ptrdiff_t(exponent) + 1;  // digits before the decimal point
+        const auto count = std::ptrdiff_t(digits.size());
+        std::string out = negative ? "-" : "";
         if (point <= 0)
-            out += QStringLiteral("0.") + QString(-point, QLatin1Char('0')) + digits;
-        else if (point >= digits.size())
-            out += digits + QString(point - digits.size(), QLatin1Char('0'));
+            out += "0." + std::string(std::size_t(-point), '0') + digits;
+        else if (point >= count)
+            out += digits + std::string(std::size_t(point - count), '0');
         else
-            out += digits.left(point) + QLatin1Char('.') + digits.mid(point);
-        return out;
+            out += digits.substr(0, std::size_t(point)) + '.' + digits.substr(std::size_t(point));
+        return QString::fromLatin1(out.data(), qsizetype(out.size()));
     }
     // Rounded to 15 significant digits first, then written out in full without an exponent.
     const QLocale c = QLocale::c();
