@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <string>
+#include <tuple>
 
 namespace device {
 
@@ -108,7 +110,9 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
 {
     Plan plan;
     plan.units = units;
-    std::map<QString, QString> asked;
+    // The edit of each item, by the item's place in the model's table (the last edit of an item counts).
+    const config::Item* const firstItem = config::Items().data();
+    std::vector<const QString*> asked(config::Items().size(), nullptr);
     for (const Edit& edit : edits) {
         const config::Item* item = config::FindSettable(edit.item);
         const bool heldHere = item && std::any_of(held.begin(), held.end(),
@@ -116,8 +120,9 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
         if (!heldHere)
             throw com::ComError(Global::ErrInvalidArgument, Source,
                                 QStringLiteral("%1 is no settable item of the variables read").arg(edit.item));
-        asked[edit.item] = edit.text;
+        asked[std::size_t(item - firstItem)] = &edit.text;
     }
+    const auto askedOf = [&](const config::Item& item) { return asked[std::size_t(&item - firstItem)]; };
 
     for (const HeldVariable& h : held) {
         PlannedVariable v;
@@ -128,28 +133,28 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
         const QVector<lns::formats::FieldReading> before = lns::formats::Read(v.format, h.bytes, lonWorksPath);
         for (const lns::formats::FieldReading& field : before)
             v.fields.append(field.text);
-        std::set<int> edited;
+        std::vector<bool> edited(std::size_t(before.size()), false);
+        bool anyEdited = false;
         const std::vector<const config::Item*>& settable = SettableItemsOf(h.key);
         for (const config::Item* settableItem : settable) {
             const config::Item& item = *settableItem;
-            const auto edit = asked.find(item.name);
-            if (edit == asked.end())
+            const QString* edit = askedOf(item);
+            if (!edit)
                 continue;
             if (item.field >= v.fields.size())
                 throw com::ComError(Global::ErrSubscriptOutOfRange, Source,
                                     QStringLiteral("%1 has no field for %2").arg(h.key, item.name));
             // The text the device's own bytes read as asks for no change: those bytes stay, unparsed.
-            if (edit->second == v.fields[item.field])
+            if (*edit == v.fields[item.field])
                 continue;
-            v.fields[item.field] = edit->second;
-            edited.insert(item.field);
+            v.fields[item.field] = *edit;
+            edited[std::size_t(item.field)] = anyEdited = true;
         }
-        v.after =
-            edited.empty() ? h.bytes : lns::formats::Parse(v.format, v.Text(), qint32(h.bytes.size()), lonWorksPath);
-        for (int i = 0; i < before.size(); ++i) {
+        v.after = !anyEdited ? h.bytes : lns::formats::Parse(v.format, v.Text(), qint32(h.bytes.size()), lonWorksPath);
+        for (int i = 0; anyEdited && i < before.size(); ++i) {
             // A field nobody edited must go back as the device holds it; a format that cannot say it
             // exactly would change a value nobody meant to change.
-            if (!edited.count(i) && FieldBytes(v.after, before[i]) != FieldBytes(h.bytes, before[i]))
+            if (!edited[std::size_t(i)] && FieldBytes(v.after, before[i]) != FieldBytes(h.bytes, before[i]))
                 throw com::ComError(
                     lns::ObjectServerError(lns::ErrFormatFailed), Source,
                     Sentence(
@@ -171,8 +176,8 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
             p.oldNumber = before[item.field].number;
             p.newNumber = after[item.field].number;
             p.step = before[item.field].step;
-            if (const auto edit = asked.find(item.name); edit != asked.end())
-                p.asked = edit->second;
+            if (const QString* edit = askedOf(item))
+                p.asked = *edit;
             p.changes = FieldBytes(v.before, before[item.field]) != FieldBytes(v.after, before[item.field]);
             if (p.changes)
                 v.changedItems.append(item.name);
@@ -184,6 +189,22 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
                      [](const PlannedItem& a, const PlannedItem& b) { return std::less<>()(a.item, b.item); });
     return plan;
 }
+
+namespace {
+
+// An apply asks the same values of every device: each is judged once, not once per device.
+const config::Verdict& Judged(const config::Item& item, const QString& text, qint16 units)
+{
+    thread_local std::map<std::tuple<const config::Item*, qint16, QString>, config::Verdict> judged;
+    if (judged.size() >= 1024)
+        judged.clear();
+    const auto [found, added] = judged.try_emplace({&item, units, text});
+    if (added)
+        found->second = config::CheckValue(item, text, units);
+    return found->second;
+}
+
+}  // namespace
 
 QList<Sentence> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming)
 {
@@ -203,7 +224,7 @@ QList<Sentence> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming)
                                   {label(item.name), QString::number(modelCode)}));
             continue;
         }
-        const config::Verdict verdict = config::CheckValue(item, *p.asked, plan.units);
+        const config::Verdict& verdict = Judged(item, *p.asked, plan.units);
         if (verdict.kind == config::Verdict::Refused) {
             broken.push_back(verdict.reason);
             continue;

@@ -74,6 +74,8 @@ struct CheckedProfile {
     ProfileDocument document;
     // In data-item order.
     std::vector<CheckedValue> values;
+    // The variables an apply reads, by model code: the same for every device of a model.
+    mutable std::map<qint16, QStringList> variablesOfModel;
 };
 
 CheckedProfile CheckProfile(const QString& json)
@@ -178,7 +180,10 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
         outcome.model = session.ReadModelCode(nullptr);
         const QSet<QString> disabled = device::config::DisabledItems(outcome.model);
         std::vector<device::HeldVariable> held;
-        for (const QString& variable : VariablesToRead(profile, disabled)) {
+        auto variables = profile.variablesOfModel.find(outcome.model);
+        if (variables == profile.variablesOfModel.end())
+            variables = profile.variablesOfModel.emplace(outcome.model, VariablesToRead(profile, disabled)).first;
+        for (const QString& variable : variables->second) {
             CNvCpTable& table = session.Table(variable);
             // The plan reads the bytes itself: no fields are made here that nobody reads.
             table.GetNetworkBytes();

@@ -161,8 +161,12 @@ void fLog::Clear()
 
 void fLog::append(const QString& icon, const QString& action, const QString& results)
 {
-    const QString time = QLocale::system().toString(toolkit::Now().time(), TimeFormat());
-    m_model->append(logwindow::LogRow{time, action, results, icon});
+    const QTime now = toolkit::Now().time();
+    if (const int second = now.msecsSinceStartOfDay() / 1000; second != m_timeSecond || TimeFormat().contains('z')) {
+        m_timeText = QLocale::system().toString(now, TimeFormat());
+        m_timeSecond = second;
+    }
+    m_model->append(logwindow::LogRow{m_timeText, action, results, icon});
     scrollToNewest();
     AutoSizeColumns(m_model->rowCount() - 1);
 }

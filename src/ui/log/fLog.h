@@ -90,6 +90,9 @@ private:
     // measured in.
     std::array<QHash<QString, int>, 3> m_measured;
     QFont m_measuredFont;
+    // The time column's text of the last row, and its second: rows come many to a second in an apply.
+    int m_timeSecond = -1;
+    QString m_timeText;
     // The columns' widths in a new window, taken again after a Clear.
     std::array<int, 3> m_initialWidths{};
     bool m_scrollPending = false;
