@@ -250,28 +250,23 @@ Verdict CheckValue(const Item& item, const QString& text, qint16 units)
         return v;
     }
     const int u = units == 0 ? 0 : 1;
+    const QString maxText = numbers::ShortestNumber(item.max[u]);
+    const QString minText = numbers::ShortestNumber(item.min[u]);
     if (item.limited && numbers::Val(v.shown) > item.max[u]) {
         v.bound = Verdict::Maximum;
         v.limit = item.max[u];
-        v.shown = numbers::ShortestNumber(item.max[u]);
+        v.shown = maxText;
     } else if (item.limited && numbers::Val(v.shown) < item.min[u]) {
         v.bound = Verdict::Minimum;
         v.limit = item.min[u];
-        v.shown = numbers::ShortestNumber(item.min[u]);
+        v.shown = minText;
     }
-    // The field keeps the limit's text; only the stored value moves inside the range. Only a text of
-    // the limit's number can be the limit's text: the others are not written out to compare.
-    const std::optional<double> number = numbers::ToNumber(v.shown);
-    const auto isLimit = [&](double limit) {
-        return number && std::abs(*number - limit) <= 1e-9 * std::max(1.0, std::abs(limit)) &&
-               v.shown == numbers::ShortestNumber(limit);
-    };
-    const bool onLimits = item.limited && item.offset;
-    if (onLimits && isLimit(item.max[u]))
+    // The field keeps the limit's text; only the stored value moves inside the range.
+    if (item.limited && item.offset && v.shown == maxText)
         v.stored = numbers::ShortestNumber(item.max[u] - InwardOffset(qint16(u)));
-    else if (onLimits && isLimit(item.min[u]))
+    else if (item.limited && item.offset && v.shown == minText)
         v.stored = numbers::ShortestNumber(item.min[u] + InwardOffset(qint16(u)));
-    else if (const auto& value = number; value && v.shown != numbers::ShortestNumber(*value))
+    else if (const auto value = numbers::ToNumber(v.shown); value && v.shown != numbers::ShortestNumber(*value))
         // "21.", ".5", " 22", "+16" or "2e1" are numbers here but not all of them at the device,
         // which would refuse the whole variable: the same number goes, written as the device writes it.
         v.shown = v.stored = numbers::ShortestNumber(*value);

@@ -146,7 +146,6 @@ int runRevert(const QStringList& arguments)
     const QString& id = arguments[1];
     bool isChange = false;
     const qint64 changeId = id.toLongLong(&isChange);
-    const QString raw = QStringLiteral("RAW");
     const QString lonWorksPath = registry::LonWorksPath();
     try {
         OpenedNetwork network(arguments[0], QStringLiteral("lnsdirector revert %1").arg(id),
@@ -181,15 +180,13 @@ int runRevert(const QStringList& arguments)
             try {
                 const lns::Ptr<lns::NetworkVariable> nv = network.variable(it.key().first, it.key().second);
                 const QString typeName = nv->NvTypeName();
-                nv->SetNvFormatSpec(raw);
                 nv->SetNvExpectedValue(it->after);
                 try {
-                    nv->SetNvFormattedValue(lns::formats::Format(raw, it->before, lonWorksPath));
+                    nv->SetNvRawValue(it->before);
                 } catch (const com::ComError& e) {
                     if (e.number() != lns::ObjectServerError(lns::ErrChangedSinceRead))
                         throw;
-                    const QString now = nv->NvFormattedValue();
-                    const QByteArray current = lns::formats::Parse(raw, now, qint32(it->after.size()), lonWorksPath);
+                    const QByteArray current = nv->NvRawValue();
                     const QString fields = lns::formats::ChangedFields(typeName, it->after, current, lonWorksPath);
                     Err(QStringLiteral("%1: refused, the device no longer holds what %2 wrote (changed since: %3); "
                                        "nothing was written")

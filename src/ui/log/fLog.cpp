@@ -161,8 +161,10 @@ void fLog::Clear()
 
 void fLog::append(const QString& icon, const QString& action, const QString& results)
 {
+    // A format to the second (the locale's long one has no milliseconds) gives one text a second.
+    static const bool bySecond = !TimeFormat().contains(QLatin1Char('z'));
     const QTime now = toolkit::Now().time();
-    if (const int second = now.msecsSinceStartOfDay() / 1000; second != m_timeSecond || TimeFormat().contains('z')) {
+    if (const int second = now.msecsSinceStartOfDay() / 1000; second != m_timeSecond || !bySecond) {
         m_timeText = QLocale::system().toString(now, TimeFormat());
         m_timeSecond = second;
     }
