@@ -10,6 +10,7 @@
 #include "framework/PlugInSettings.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
+#include "platform/objectserver/ValueFormats.h"
 #include "profiles/DeviceSession.h"
 #include "profiles/ProfileDocument.h"
 #include "profiles/Report.h"
@@ -323,6 +324,8 @@ Report Run(const QString& network, const QStringList& devicePaths, const QString
             name.isEmpty() ? QStringLiteral("profile apply") : QStringLiteral("profile apply %1").arg(name),
             report.applyId);
     }
+    // Every device is read and written under the same type definitions, looked up once.
+    const lns::formats::FixedDefinitions fixed;
     const quint32 total = quint32(devicePaths.size());
     for (quint32 i = 0; i < total; ++i) {
         report.devices.push_back(ApplyToDevice(session, devicePaths[int(i)], profile, options.dryRun, log));

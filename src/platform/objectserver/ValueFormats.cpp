@@ -227,7 +227,34 @@ struct CachedType {
 QMutex cacheMutex;
 QHash<QString, CachedType> typeCache;  // by installation + "\n" + type name
 
+// The user types of this thread while definitions are held fixed (see FixedDefinitions), for one
+// installation: taken as read, without asking the files again.
+struct HeldTypes {
+    int depth = 0;
+    QString lonWorksPath;
+    QHash<QString, Type> types;
+};
+thread_local HeldTypes held;
+
+Type userTypeFromFiles(const QString& name, const QString& lonWorksPath);
+
 Type userType(const QString& name, const QString& lonWorksPath)
+{
+    if (held.depth == 0)
+        return userTypeFromFiles(name, lonWorksPath);
+    if (held.lonWorksPath != lonWorksPath) {
+        held.types.clear();
+        held.lonWorksPath = lonWorksPath;
+    }
+    const auto found = held.types.constFind(name);
+    if (found != held.types.constEnd())
+        return *found;
+    Type type = userTypeFromFiles(name, lonWorksPath);
+    held.types.insert(name, type);
+    return type;
+}
+
+Type userTypeFromFiles(const QString& name, const QString& lonWorksPath)
 {
     const QString key = lonWorksPath + QLatin1Char('\n') + name;
     {
@@ -368,7 +395,7 @@ QString formatField(const Field& f, qint64 raw, UnitSystem units)
     return numberText(value, 2);
 }
 
-bool isDecimalNumber(const QString& text, bool& hasFraction)
+bool isDecimalNumber(QStringView text, bool& hasFraction)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -396,38 +423,55 @@ bool isDecimalNumber(const QString& text, bool& hasFraction)
 
 // A decimal number as isDecimalNumber accepts it, times 10^shift, rounded half away from zero on its
 // digits; nothing when it does not fit in 64 bits.
-std::optional<qint64> shiftedDecimal(const QString& number, int shift)
+std::optional<qint64> shiftedDecimal(QStringView number, int shift)
 {
-    QString text = number;
-    const bool negative = text.startsWith(QLatin1Char('-'));
-    if (negative || text.startsWith(QLatin1Char('+')))
-        text.remove(0, 1);
-    const qsizetype point = text.indexOf(QLatin1Char('.'));
-    QString fraction = point < 0 ? QString() : text.mid(point + 1);
-    while (fraction.size() < shift + 1)
-        fraction += QLatin1Char('0');
+    const bool negative = number.startsWith(QLatin1Char('-'));
+    if (negative || number.startsWith(QLatin1Char('+')))
+        number = number.mid(1);
     // Unsigned, so that the smallest 64-bit number, one beyond the largest, has its magnitude too.
     const quint64 largest = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
-    bool ok = false;
-    quint64 magnitude = ((point < 0 ? text : text.left(point)) + fraction.left(shift)).toULongLong(&ok);
-    if (!ok || magnitude > largest)
-        return std::nullopt;
-    if (fraction.at(shift) >= QLatin1Char('5') && magnitude++ == largest)
+    quint64 magnitude = 0;
+    const auto append = [&](unsigned digit) {
+        if (magnitude > (largest - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
+        return true;
+    };
+    int fractionDigits = -1;  // before the point
+    bool roundsUp = false;
+    for (const QChar c : number) {
+        if (c == QLatin1Char('.')) {
+            fractionDigits = 0;
+            continue;
+        }
+        if (fractionDigits == shift) {
+            roundsUp = c >= QLatin1Char('5');
+            break;
+        }
+        if (fractionDigits >= 0)
+            ++fractionDigits;
+        if (!append(unsigned(c.unicode() - '0')))
+            return std::nullopt;
+    }
+    for (int d = std::max(fractionDigits, 0); d < shift; ++d)
+        if (!append(0))
+            return std::nullopt;
+    if (roundsUp && magnitude++ == largest)
         return std::nullopt;
     return negative ? qint64(0 - magnitude) : qint64(magnitude);
 }
 
-qint64 parseField(const Field& f, const QString& text, UnitSystem units, const QString& formatName)
+qint64 parseField(const Field& f, QStringView text, UnitSystem units, const QString& formatName)
 {
     auto refuse = [&](const QString& why) {
         fail(QStringLiteral("The text '%1' does not fit the format %2: field %3 %4.")
-                 .arg(Shown(text), Shown(formatName), f.name, why));
+                 .arg(Shown(text.toString()), Shown(formatName), f.name, why));
     };
     if (f.invalidRaw && text == InvalidText)
         return *f.invalidRaw;
     // "#6": the value 6 as it stands, whether a member has it or not, also where "6" names another value.
     const bool marked = !f.enumeration.isEmpty() && text.startsWith(UnnamedMark);
-    const QString digits = marked ? text.mid(UnnamedMark.size()) : text;
+    const QStringView digits = marked ? text.mid(UnnamedMark.size()) : text;
     bool hasFraction = false;
     const bool number = isDecimalNumber(digits, hasFraction);
     if (!f.enumeration.isEmpty()) {
@@ -446,12 +490,6 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
         refuse(QStringLiteral("is out of range"));
     if (hasFraction && f.scale == 1.0 && !converts(f, units))
         refuse(QStringLiteral("is not a whole number"));
-    bool ok = false;
-    long double value = QLocale::c().toDouble(digits, &ok);
-    if (!ok || !std::isfinite(static_cast<double>(value)))
-        refuse(QStringLiteral("is out of range"));
-    if (converts(f, units))
-        value = (value - (f.unit == Unit::Temperature ? 32.0L : 0.0L)) / 1.8L;
     // Scales are decimal fractions (0.1, 0.01) that binary cannot hold: divided by 0.1, 1.25 became
     // 12.4999... and went down while 1.35 went up. A number taken as written is scaled on its digits,
     // so that one written halfway rounds away from zero like any other.
@@ -467,6 +505,12 @@ qint64 parseField(const Field& f, const QString& text, UnitSystem units, const Q
             refuse(QStringLiteral("is out of range"));
         raw = *shifted;
     } else {
+        bool ok = false;
+        long double value = QLocale::c().toDouble(digits, &ok);
+        if (!ok || !std::isfinite(static_cast<double>(value)))
+            refuse(QStringLiteral("is out of range"));
+        if (converts(f, units))
+            value = (value - (f.unit == Unit::Temperature ? 32.0L : 0.0L)) / 1.8L;
         const long double scaled = f.enumeration.isEmpty() ? value / f.scale : value;
         if (!(std::fabs(static_cast<double>(scaled)) < 9.0e18))
             refuse(QStringLiteral("is out of range"));
@@ -503,6 +547,19 @@ void requireAscii(const QString& text, const QString& formatName)
 }
 
 }  // namespace
+
+FixedDefinitions::FixedDefinitions()
+{
+    ++held.depth;
+}
+
+FixedDefinitions::~FixedDefinitions()
+{
+    if (--held.depth == 0) {
+        held.types.clear();
+        held.lonWorksPath.clear();
+    }
+}
 
 QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
 {
@@ -607,7 +664,7 @@ QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize
                  .arg(Shown(formatName))
                  .arg(type.size()));
     requireAscii(text, formatName);
-    const QStringList texts = text.split(type.separator);
+    const QList<QStringView> texts = QStringView(text).split(type.separator);
     if (texts.size() != type.fields.size())
         fail(QStringLiteral("The text '%1' does not fit the format %2: it has %3 fields instead of %4.")
                  .arg(Shown(text), Shown(formatName))

@@ -22,6 +22,17 @@
 
 namespace lns::formats {
 
+// While one lives, this thread takes each user type as it was first read under it, without asking the
+// resource files again whether they changed: every device of one apply is read and written under the
+// same definitions, and a change of the files made meanwhile is seen once the last one has gone.
+class FixedDefinitions {
+public:
+    FixedDefinitions();
+    ~FixedDefinitions();
+    FixedDefinitions(const FixedDefinitions&) = delete;
+    FixedDefinitions& operator=(const FixedDefinitions&) = delete;
+};
+
 QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath);
 QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath);
 

@@ -6,8 +6,11 @@
 
 #include <QJsonArray>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace objectservertest;
 
@@ -33,6 +36,10 @@ QByteArray bytes(std::initializer_list<int> values)
 }
 
 const qint32 FormatFailed = lns::ObjectServerError(lns::ErrFormatFailed);
+
+// Wide enough for any text's digits near the 64-bit limits.
+__extension__ using Wide = __int128;
+__extension__ using UWide = unsigned __int128;
 
 QJsonObject field(const char* name, int size, std::initializer_list<QPair<QString, QJsonValue>> more = {})
 {
@@ -62,6 +69,7 @@ private slots:
     void userTypes();
     void userTypeRefusals_data();
     void userTypeRefusals();
+    void decimalsRoundHalfAwayFromZeroOnTheirDigits();
     void changedResourceFilesAreSeen_data();
     void changedResourceFilesAreSeen();
 
@@ -413,6 +421,77 @@ void TestValueFormats::userTypeRefusals()
              FormatFailed);
 }
 
+// Any decimal text comes to the stored value its digits round to (half away from zero), or is refused
+// exactly when that value cannot be stored: checked against whole-number arithmetic on the digits.
+void TestValueFormats::decimalsRoundHalfAwayFromZeroOnTheirDigits()
+{
+    const quint64 seed = testsupport::GeneratedSeed();
+    QRandomGenerator random(seed);
+    struct Case {
+        const char* format;
+        int places;  // of the stored resolution
+        qint64 lowest, highest;
+        int bytes;
+    };
+    const Case cases[] = {{"SNVT_temp_p#SI", 2, -27317, 0x7FFE, 2},
+                          {"SNVT_time_sec", 1, 0, 0xFFFE, 2},
+                          {"INT", 0, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), 8}};
+    for (int n = 0; n < 3000; ++n) {
+        const Case& c = cases[n % 3];
+        // Digits written after the point, and a magnitude around the type's limits or well inside them.
+        const int written = c.places == 0 ? 0 : int(random.bounded(c.places + 4));
+        const Wide scale = [&] {
+            Wide p = 1;
+            for (int i = 0; i < written; ++i)
+                p *= 10;
+            return p;
+        }();
+        const Wide edge = random.bounded(2) ? c.highest : c.lowest;
+        const int spread = random.bounded(2) ? 10 : 1000;
+        Wide units = (edge + Wide(random.bounded(2 * spread + 1)) - spread) * scale;  // in written digits
+        for (int i = 0; i < c.places; ++i)
+            units /= 10;
+        if (random.bounded(3) == 0)
+            units = Wide(qint64(random.generate64() >> random.bounded(64))) * (random.bounded(2) ? 1 : -1);
+        const bool negative = units < 0;
+        const UWide magnitude = negative ? 0 - static_cast<UWide>(units) : static_cast<UWide>(units);
+        QString digits;
+        for (UWide m = magnitude; digits.size() <= written || m; m /= 10)
+            digits.prepend(QChar(char('0' + int(m % 10))));
+        QString text = (negative ? QStringLiteral("-") : QString()) + digits.left(digits.size() - written);
+        if (written)
+            text += QLatin1Char('.') + digits.right(written);
+        // Expected: the magnitude in stored steps, rounded on the first digit beyond them.
+        Wide expected = 0;
+        if (written <= c.places) {
+            expected = Wide(magnitude);
+            for (int i = written; i < c.places; ++i)
+                expected *= 10;
+        } else {
+            Wide drop = 1;
+            for (int i = c.places; i < written; ++i)
+                drop *= 10;
+            expected = Wide(magnitude) / drop + ((Wide(magnitude) % drop) * 2 >= drop ? 1 : 0);
+        }
+        expected = negative ? -expected : expected;
+        const bool fits = expected >= c.lowest && expected <= c.highest;
+        QByteArray parsed;
+        try {
+            parsed = lns::formats::Parse(QString::fromLatin1(c.format), text, c.bytes, m_lonWorks.path());
+        } catch (const com::ComError&) {
+        }
+        QByteArray wanted;
+        for (int i = c.bytes - 1; fits && i >= 0; --i)
+            wanted.append(char((quint64(qint64(expected)) >> (8 * i)) & 0xFF));
+        if (parsed != wanted)
+            QFAIL(qPrintable(QStringLiteral("seed %1, case %2: %3 '%4' parsed to %5, expected %6")
+                                 .arg(seed)
+                                 .arg(n)
+                                 .arg(QString::fromLatin1(c.format), text, QString::fromLatin1(parsed.toHex(' ')),
+                                      fits ? QString::fromLatin1(wanted.toHex(' ')) : QStringLiteral("a refusal"))));
+    }
+}
+
 void TestValueFormats::changedResourceFilesAreSeen_data()
 {
     QTest::addColumn<bool>("rebuild");
@@ -430,6 +509,8 @@ void TestValueFormats::changedResourceFilesAreSeen()
                                          QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
     };
     QVERIFY(InstallUserTypes(installation.path(), typesWithScale(0.1)));
+    // An apply holds the definitions it read first until it ends.
+    auto fixed = std::make_unique<lns::formats::FixedDefinitions>();
     QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
              QStringLiteral("12.5"));
     // Same size of file, later time: only the stamp tells the change.
@@ -446,6 +527,9 @@ void TestValueFormats::changedResourceFilesAreSeen()
         text.replace("0.1", "0.5");
         WriteFile(file, text);
     }
+    QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
+             QStringLiteral("12.5"));
+    fixed.reset();
     QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
              QStringLiteral("62.5"));
     QCOMPARE(lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path()),
