@@ -357,12 +357,12 @@ QString LNSPlugInAPI::ApplyProfile(const QString& network, bool dryRun,
         toolkit::DoEvents();
         return released();
     };
-    const profiles::Report report = apply(options);
+    profiles::Report report = apply(options);
     // The window would otherwise go on showing what the device held before.
     if (window() && window()->isVisible())
         for (const QString& path : report.WrittenPaths())
             window()->DeviceWrittenElsewhere(network, path);
-    return report.ToJson();
+    return std::move(report).ToJson();
 }
 
 QList<qint16> LNSPlugInAPI::KnownModels() const

@@ -162,6 +162,17 @@ QStringList PutBack(DeviceSession& session, const std::vector<WrittenVariable>& 
     return leftNew;
 }
 
+// The log's words for a variable, made once: an apply logs the same few for each of thousands of
+// devices, and the log keeps every row.
+const QString& Phrase(const char* words, const QString& variable)
+{
+    thread_local std::map<std::pair<const char*, QString>, QString> made;
+    auto [phrase, isNew] = made.try_emplace({words, variable});
+    if (isNew)
+        phrase->second = QLatin1String(words) + variable;
+    return phrase->second;
+}
+
 // Applies (or, on a dry run, compares) the checked profile on one device.
 DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const CheckedProfile& profile, bool dryRun,
                             framework::ActivityLog& log)
@@ -272,13 +283,13 @@ DeviceOutcome ApplyToDevice(DeviceSession& session, const QString& path, const C
             }
             written.push_back({variable, sent.replaced});
             if (sent.Wrote())
-                log.LogCommand(QStringLiteral("Updating ") + table.Name, sent.text);
+                log.LogCommand(Phrase("Updating ", table.Name), sent.text);
             const bool same = sent.readBack == sent.sent;
             verified = verified && same;
             outcome.verification.push_back(
                 {table.Name, device::RawText(sent.sent), device::RawText(sent.readBack), same});
             if (same) {
-                log.LogCommand(QStringLiteral("Reading back ") + table.Name, QStringLiteral("as written"));
+                log.LogCommand(Phrase("Reading back ", table.Name), QStringLiteral("as written"));
             } else {
                 log.LogError(QStringLiteral("Verification of ") + table.Name + QStringLiteral(" failed\r\nwritten ") +
                              device::RawText(sent.sent) + QStringLiteral(", read back ") +
@@ -313,27 +324,27 @@ Report Run(const QString& network, const QStringList& devicePaths, const QString
         throw framework::PlugInError(ErrTooManyDevices, *problem);
     const CheckedProfile profile = CheckProfile(profileJson);
     DeviceSession session(network, profile.document.units, Made(options.objectServer));
-    Report report;
-    report.dryRun = options.dryRun;
+    // One id for every write of this apply, so that the history shows them together and a revert can
+    // undo them all.
+    Report report(options.dryRun, options.dryRun ? QString() : lns::NewChangeBatch(QStringLiteral("apply")));
     if (!options.dryRun) {
-        // One id for every write of this apply, so that the history shows them together and a revert
-        // can undo them all.
-        report.applyId = lns::NewChangeBatch(QStringLiteral("apply"));
         const QString& name = profile.document.name;
         session.Session().ObjectServer().SetChangeOrigin(
             name.isEmpty() ? QStringLiteral("profile apply") : QStringLiteral("profile apply %1").arg(name),
-            report.applyId);
+            report.applyId());
     }
+    report.Expect(devicePaths.size());
     // Every device is read and written under the same type definitions, looked up once.
     const lns::formats::FixedDefinitions fixed;
     const quint32 total = quint32(devicePaths.size());
     for (quint32 i = 0; i < total; ++i) {
-        report.devices.push_back(ApplyToDevice(session, devicePaths[int(i)], profile, options.dryRun, log));
+        const DeviceOutcome outcome = ApplyToDevice(session, devicePaths[int(i)], profile, options.dryRun, log);
+        report.Add(outcome);
         if (options.progress)
             options.progress(i + 1, total, devicePaths[int(i)]);
         // A store that went away fails the device in flight; the next ones wait for it to be back,
         // rather than all failing in the moment it takes to come back.
-        if (report.devices.back().failure == lns::ObjectServerError(lns::ErrDatabase))
+        if (outcome.failure == lns::ObjectServerError(lns::ErrDatabase))
             session.WaitForStore(StoreWaitSeconds, options.stop);
         if (options.stop && options.stop())
             break;

@@ -63,18 +63,44 @@ struct DeviceOutcome {
     bool Written() const;
 };
 
-struct Report {
-    bool dryRun = false;
+// What the report keeps of a device once its part of the JSON is written.
+struct DeviceSummary {
+    QString path;
+    DeviceStatus status = DeviceStatus::Unchanged;
+    bool written = false;  // something of the profile reached the device and stays there
+};
+
+// The report is written as the devices are done: each device's outcome goes into the JSON text when it
+// is added and only its summary is kept, so that an apply over thousands of devices holds one text and
+// not every outcome besides.
+class Report {
+public:
     // What the history calls the writes of this apply ("lnsdirector revert NETWORK ID" undoes them);
     // empty on a dry run.
-    QString applyId;
-    std::vector<DeviceOutcome> devices;
+    Report(bool dryRun, const QString& applyId);
 
+    // The number of devices to come, so that the text is given its room once: grown step by step, each
+    // larger copy left the smaller ones behind in memory.
+    void Expect(qsizetype devices) { m_expected = devices; }
+    void Add(const DeviceOutcome& device);
+
+    bool dryRun() const { return m_dryRun; }
+    const QString& applyId() const { return m_applyId; }
+    const std::vector<DeviceSummary>& devices() const { return m_devices; }
     // Every device verified or already matching (on a dry run: none refused or failed).
     bool ok() const;
     // The devices that hold something the apply wrote.
     QStringList WrittenPaths() const;
-    QString ToJson() const;
+    // The whole report, its text handed over rather than copied.
+    QString ToJson() &&;
+
+private:
+    bool m_dryRun;
+    QString m_applyId;
+    std::vector<DeviceSummary> m_devices;
+    QString m_json;
+    qsizetype m_okAt = 0;  // where the header's "ok" value is written
+    qsizetype m_expected = 0;
 };
 
 }  // namespace profiles

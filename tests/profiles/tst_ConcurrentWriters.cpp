@@ -171,8 +171,8 @@ private slots:
                     {device::config::names::UnoccHeat, Pick(random, {"15", "15.5", "16", "16.5", "17"}).toDouble()}});
             const profiles::Report report =
                 profiles::Apply(Network, devices, QString::fromUtf8(QJsonDocument(profile).toJson()), false, log);
-            for (const profiles::DeviceOutcome& d : report.devices)
-                statusOf[report.applyId + QLatin1Char(' ') + d.path] = profiles::StatusText(d.status);
+            for (const profiles::DeviceSummary& d : report.devices())
+                statusOf[report.applyId() + QLatin1Char(' ') + d.path] = profiles::StatusText(d.status);
             ++applies;
             window.waitForFinished(0);
         }

@@ -389,7 +389,7 @@ void TestProfiles::devicesOfModelAndSubsystem()
         model ? profiles::ApplyToModel(Network, qint16(model), profile, {.objectServer = server}, log)
               : profiles::ApplyToSubsystem(Network, subsystem, profile, {.objectServer = server}, log);
     QCOMPARE(made, 3);
-    QCOMPARE(qsizetype(report.devices.size()), expected.size());
+    QCOMPARE(qsizetype(report.devices().size()), expected.size());
     QVERIFY(!QFile::exists(lns::ObjectServerDatabasePath(elsewhere.path())));
     QVERIFY(registry::SetLonWorksPathSetting(demo));
     for (const QString& path : expected) {

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QVector>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -70,14 +71,16 @@ struct FormatName {
 
 FormatName splitFormatName(const QString& formatName)
 {
-    const QStringList parts = formatName.split(QLatin1Char('#'));
-    if (parts.size() > 2 || parts.first().isEmpty())
+    // Split without a list: every value formatted or parsed comes through here.
+    const qsizetype mark = formatName.indexOf(QLatin1Char('#'));
+    FormatName result{mark < 0 ? formatName : formatName.left(mark), UnitSystem::Metric};
+    if (result.typeName.isEmpty() || (mark >= 0 && formatName.indexOf(QLatin1Char('#'), mark + 1) >= 0))
         fail(QStringLiteral("The format name '%1' is not usable.").arg(Shown(formatName)));
-    FormatName result{parts.first(), UnitSystem::Metric};
-    if (parts.size() == 2) {
-        if (parts[1].compare(QLatin1String("US"), Qt::CaseInsensitive) == 0)
+    if (mark >= 0) {
+        const QStringView variant = QStringView(formatName).mid(mark + 1);
+        if (variant.compare(QLatin1String("US"), Qt::CaseInsensitive) == 0)
             result.units = UnitSystem::Imperial;
-        else if (parts[1].compare(QLatin1String("SI"), Qt::CaseInsensitive) != 0)
+        else if (variant.compare(QLatin1String("SI"), Qt::CaseInsensitive) != 0)
             fail(QStringLiteral("The format name '%1' has an unknown unit variant.").arg(Shown(formatName)));
     }
     return result;
@@ -345,19 +348,29 @@ QString numberText(long double value, int decimals)
     for (int i = 0; i < decimals; ++i)
         power *= 10.0L;
     const long long scaled = std::llround(value * power);
-    if (scaled == 0)
-        return QStringLiteral("0");
-    QString digits = QString::number(scaled < 0 ? -static_cast<quint64>(scaled) : static_cast<quint64>(scaled));
-    if (decimals > 0) {
-        if (digits.size() <= decimals)
-            digits.prepend(QString(decimals - digits.size() + 1, QLatin1Char('0')));
-        digits.insert(digits.size() - decimals, QLatin1Char('.'));
-        while (digits.endsWith(QLatin1Char('0')))
-            digits.chop(1);
-        if (digits.endsWith(QLatin1Char('.')))
-            digits.chop(1);
+    // Written from the last digit into one buffer: the fraction without its trailing zeros, the point
+    // where a fraction is left, then the whole part and the sign.
+    quint64 magnitude = scaled < 0 ? 0 - static_cast<quint64>(scaled) : static_cast<quint64>(scaled);
+    std::array<char, 48> text{};
+    char* const end = text.data() + text.size();
+    char* at = end;
+    bool fraction = false;
+    for (int place = 0; place < decimals; ++place, magnitude /= 10) {
+        const char digit = char('0' + magnitude % 10);
+        if (digit != '0' || fraction) {
+            *--at = digit;
+            fraction = true;
+        }
     }
-    return scaled < 0 ? QLatin1Char('-') + digits : digits;
+    if (fraction)
+        *--at = '.';
+    do {
+        *--at = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (scaled < 0)
+        *--at = '-';
+    return QString::fromLatin1(at, end - at);
 }
 
 bool converts(const Field& f, UnitSystem units)

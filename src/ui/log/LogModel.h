@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -30,14 +31,15 @@ public:
 
     void append(LogRow row);
     void clear();
-    const std::vector<LogRow>& rows() const { return m_rows; }
+    const std::deque<LogRow>& rows() const { return m_rows; }
     // The rows as the saved file holds them (UTF-8 CSV, see SaveCsv), kept up to date as rows come
     // so that a save writes it in one piece however long the log is.
     const QByteArray& csv() const { return m_csv; }
 
 private:
     QHash<QString, QIcon> m_images;
-    std::vector<LogRow> m_rows;
+    // A deque: a log of tens of thousands of rows grows without copying them all into a larger block.
+    std::deque<LogRow> m_rows;
     QByteArray m_csv;
 };
 

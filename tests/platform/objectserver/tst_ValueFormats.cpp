@@ -483,12 +483,34 @@ void TestValueFormats::decimalsRoundHalfAwayFromZeroOnTheirDigits()
         QByteArray wanted;
         for (int i = c.bytes - 1; fits && i >= 0; --i)
             wanted.append(char((quint64(qint64(expected)) >> (8 * i)) & 0xFF));
-        if (parsed != wanted)
-            QFAIL(qPrintable(QStringLiteral("seed %1, case %2: %3 '%4' parsed to %5, expected %6")
-                                 .arg(seed)
-                                 .arg(n)
-                                 .arg(QString::fromLatin1(c.format), text, QString::fromLatin1(parsed.toHex(' ')),
-                                      fits ? QString::fromLatin1(wanted.toHex(' ')) : QStringLiteral("a refusal"))));
+        // And what was stored reads back as its shortest decimal text.
+        QString shown;
+        if (fits) {
+            const UWide stored = expected < 0 ? 0 - static_cast<UWide>(expected) : static_cast<UWide>(expected);
+            QString storedDigits;
+            for (UWide m = stored; storedDigits.size() <= c.places || m; m /= 10)
+                storedDigits.prepend(QChar(char('0' + int(m % 10))));
+            const QString fraction = storedDigits.right(c.places);
+            shown =
+                (expected < 0 ? QStringLiteral("-") : QString()) + storedDigits.left(storedDigits.size() - c.places);
+            for (qsizetype end = fraction.size(); end > 0; --end)
+                if (fraction[end - 1] != QLatin1Char('0')) {
+                    shown += QLatin1Char('.') + fraction.left(end);
+                    break;
+                }
+        }
+        const QString formatted = parsed.isEmpty()
+                                      ? QString()
+                                      : lns::formats::Format(QString::fromLatin1(c.format), parsed, m_lonWorks.path());
+        if (parsed != wanted || formatted != shown)
+            QFAIL(
+                qPrintable(QStringLiteral("seed %1, case %2: %3 '%4' parsed to %5, expected %6")
+                               .arg(seed)
+                               .arg(n)
+                               .arg(QString::fromLatin1(c.format), text,
+                                    QString::fromLatin1(parsed.toHex(' ')) + QStringLiteral(" shown as ") + formatted,
+                                    fits ? QString::fromLatin1(wanted.toHex(' ')) + QStringLiteral(" shown as ") + shown
+                                         : QStringLiteral("a refusal"))));
     }
 }
 
