@@ -326,14 +326,14 @@ Report Run(const QString& network, const QStringList& devicePaths, const QString
     DeviceSession session(network, profile.document.units, Made(options.objectServer));
     // One id for every write of this apply, so that the history shows them together and a revert can
     // undo them all.
-    Report report(options.dryRun, options.dryRun ? QString() : lns::NewChangeBatch(QStringLiteral("apply")));
+    Report report(options.dryRun, options.dryRun ? QString() : lns::NewChangeBatch(QStringLiteral("apply")),
+                  devicePaths.size());
     if (!options.dryRun) {
         const QString& name = profile.document.name;
         session.Session().ObjectServer().SetChangeOrigin(
             name.isEmpty() ? QStringLiteral("profile apply") : QStringLiteral("profile apply %1").arg(name),
             report.applyId());
     }
-    report.Expect(devicePaths.size());
     // Every device is read and written under the same type definitions, looked up once.
     const lns::formats::FixedDefinitions fixed;
     const quint32 total = quint32(devicePaths.size());

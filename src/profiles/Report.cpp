@@ -50,7 +50,8 @@ bool DeviceOutcome::Written() const
                        [](const ItemOutcome& item) { return item.state == ItemState::Written; });
 }
 
-Report::Report(bool dryRun, const QString& applyId) : m_dryRun(dryRun), m_applyId(applyId)
+Report::Report(bool dryRun, const QString& applyId, qsizetype devices)
+    : m_dryRun(dryRun), m_applyId(applyId), m_expected(devices)
 {
     // "ok" is known once every device is done: its value is written over, in a place as wide as either.
     m_json = QStringLiteral("{\n  \"dryRun\": %1,\n  \"ok\": ").arg(Bool(dryRun));
@@ -88,6 +89,10 @@ void Report::Add(const DeviceOutcome& device)
         out += name;
         AppendJsonString(out, value);
     };
+    // An element of the device's items or checks, on a line of its own.
+    const auto element = [&out](std::size_t index) {
+        out += index ? QLatin1StringView(",\n       {") : QLatin1StringView("\n       {");
+    };
     out += m_devices.empty() ? QLatin1StringView("\n    {") : QLatin1StringView(",\n    {");
     field(QLatin1StringView("\"path\": "), device.path);
     out += QLatin1StringView(", \"model\": ");
@@ -98,7 +103,7 @@ void Report::Add(const DeviceOutcome& device)
     out += QLatin1StringView(",\n     \"items\": [");
     for (std::size_t i = 0; i < device.items.size(); ++i) {
         const ItemOutcome& item = device.items[i];
-        out += i ? QLatin1StringView(",\n       {") : QLatin1StringView("\n       {");
+        element(i);
         field(QLatin1StringView("\"name\": "), item.name);
         field(QLatin1StringView(", \"old\": "), item.oldText);
         field(QLatin1StringView(", \"new\": "), item.newText);
@@ -117,7 +122,7 @@ void Report::Add(const DeviceOutcome& device)
     out += QLatin1StringView("],\n     \"verification\": [");
     for (std::size_t v = 0; v < device.verification.size(); ++v) {
         const Verification& check = device.verification[v];
-        out += v ? QLatin1StringView(",\n       {") : QLatin1StringView("\n       {");
+        element(v);
         field(QLatin1StringView("\"variable\": "), check.variable);
         field(QLatin1StringView(", \"written\": "), check.written);
         field(QLatin1StringView(", \"readBack\": "), check.readBack);

@@ -75,13 +75,11 @@ struct DeviceSummary {
 // not every outcome besides.
 class Report {
 public:
-    // What the history calls the writes of this apply ("lnsdirector revert NETWORK ID" undoes them);
-    // empty on a dry run.
-    Report(bool dryRun, const QString& applyId);
+    // applyId: what the history calls the writes of this apply ("lnsdirector revert NETWORK ID" undoes
+    // them); empty on a dry run. devices: how many are to come, so that the text is given its room
+    // once (grown step by step, each larger copy left the smaller ones behind in memory).
+    Report(bool dryRun, const QString& applyId, qsizetype devices);
 
-    // The number of devices to come, so that the text is given its room once: grown step by step, each
-    // larger copy left the smaller ones behind in memory.
-    void Expect(qsizetype devices) { m_expected = devices; }
     void Add(const DeviceOutcome& device);
 
     bool dryRun() const { return m_dryRun; }
@@ -100,7 +98,7 @@ private:
     std::vector<DeviceSummary> m_devices;
     QString m_json;
     qsizetype m_okAt = 0;  // where the header's "ok" value is written
-    qsizetype m_expected = 0;
+    qsizetype m_expected;
 };
 
 }  // namespace profiles
