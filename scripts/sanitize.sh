@@ -7,9 +7,10 @@ started=$SECONDS
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Warnings stay warnings here: g++'s flow warnings (-Warray-bounds) misfire on instrumented code, and
-# the normal build already holds every warning as an error.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR5M_SANITIZE=ON -DKR5M_WERROR=OFF \
-  "${launcher[@]}" >/dev/null
+# the normal build already holds every warning as an error. -O1 is the level the sanitizers are made for,
+# and line tables are all a report needs: the build takes half the time it takes at -O2 -g.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+  -DKR5M_SANITIZE=ON -DKR5M_WERROR=OFF "${launcher[@]}" >/dev/null
 cmake --build build-asan -j"$(nproc)"
 built=$SECONDS
 
