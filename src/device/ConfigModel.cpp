@@ -5,6 +5,7 @@
 #include "platform/base/ShownText.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QMutex>
 #include <algorithm>
 #include <cmath>
@@ -189,10 +190,15 @@ const std::vector<Item>& Items()
 
 const Item* FindSettable(const QString& name)
 {
-    for (const Item& item : Items())
-        if (item.name == name && item.kind != ItemKind::ReadOnly)
-            return &item;
-    return nullptr;
+    // Asked for every value of a profile on every device: looked up, not searched.
+    static const QHash<QString, const Item*> settable = [] {
+        QHash<QString, const Item*> byName;
+        for (const Item& item : Items())
+            if (item.kind != ItemKind::ReadOnly && !byName.contains(item.name))
+                byName.insert(item.name, &item);
+        return byName;
+    }();
+    return settable.value(name, nullptr);
 }
 
 const Item* ItemOfControl(Binding binding, int index)

@@ -4,6 +4,7 @@
 #include "device/Global.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace device {
 
@@ -39,22 +40,42 @@ const NvRow NvRows[] = {
 };
 // clang-format on
 
-CNvCpTable& AddNvTable(NvTableSet& tables, lns::NetworkVariables& nvs, const NvRow& row, const qint16* units,
+// The rows as texts, made once: a profile apply builds the tables it needs anew on every device.
+struct NvTexts {
+    QString name, key, lookedUpAs, description, format, separator, relative;
+    bool localizationSpecific;
+};
+
+const std::vector<NvTexts>& Rows()
+{
+    static const std::vector<NvTexts> rows = [] {
+        std::vector<NvTexts> texts;
+        for (const NvRow& row : NvRows)
+            texts.push_back({QString::fromLatin1(row.name), QString::fromLatin1(row.key),
+                             QString::fromLatin1(row.lookedUpAs), QString::fromLatin1(row.description),
+                             QString::fromLatin1(row.format), QString::fromLatin1(row.separator),
+                             QString::fromLatin1(row.relative), row.localizationSpecific});
+        return texts;
+    }();
+    return rows;
+}
+
+CNvCpTable& AddNvTable(NvTableSet& tables, lns::NetworkVariables& nvs, const NvTexts& row, const qint16* units,
                        const QString& lonWorksPath)
 {
     auto table = std::make_shared<CNvCpTable>();
-    table->Name = QString::fromLatin1(row.name);
-    table->Description = QString::fromLatin1(row.description);
-    table->Separator = QString::fromLatin1(row.separator);
-    table->Format = QString::fromLatin1(row.format);
-    table->Relative = QString::fromLatin1(row.relative);
+    table->Name = row.name;
+    table->Description = row.description;
+    table->Separator = row.separator;
+    table->Format = row.format;
+    table->Relative = row.relative;
     table->LocalizationSpecific = row.localizationSpecific;
     table->Units = units;
-    table->Key = QString::fromLatin1(row.key);
+    table->Key = row.key;
     table->LonWorksPath = lonWorksPath;
-    table->MyNetworkVariable = nvs.NvCollectionItem(QString::fromLatin1(row.lookedUpAs));
+    table->MyNetworkVariable = nvs.NvCollectionItem(row.lookedUpAs);
     CNvCpTable& added = *table;
-    tables.Add(std::move(table), QString::fromLatin1(row.key));
+    tables.Add(std::move(table), row.key);
     return added;
 }
 
@@ -62,17 +83,17 @@ CNvCpTable& AddNvTable(NvTableSet& tables, lns::NetworkVariables& nvs, const NvR
 
 void BuildNvTables(NvTableSet& tables, lns::NetworkVariables& nvs, const qint16* units, const QString& lonWorksPath)
 {
-    for (const NvRow& row : NvRows)
+    for (const NvTexts& row : Rows())
         AddNvTable(tables, nvs, row, units, lonWorksPath);
 }
 
 CNvCpTable& BuildNvTable(NvTableSet& tables, lns::NetworkVariables& nvs, const QString& key, const qint16* units,
                          const QString& lonWorksPath)
 {
-    const auto row = std::find_if(std::begin(NvRows), std::end(NvRows), [&](const NvRow& each) {
-        return key.compare(QLatin1String(each.key), Qt::CaseInsensitive) == 0;
-    });
-    if (row == std::end(NvRows))
+    const std::vector<NvTexts>& rows = Rows();
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const NvTexts& each) { return key.compare(each.key, Qt::CaseInsensitive) == 0; });
+    if (row == rows.end())
         Global::Raise(Global::ErrSubscriptOutOfRange, QStringLiteral("BuildNvTable"));
     return AddNvTable(tables, nvs, *row, units, lonWorksPath);
 }

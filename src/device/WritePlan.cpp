@@ -46,8 +46,12 @@ QString ConflictText(const std::vector<FieldConflict>& fields)
 
 const PlannedItem* Plan::Item(const QString& name) const
 {
-    const auto found = std::find_if(items.begin(), items.end(), [&](const PlannedItem& p) { return p.name() == name; });
-    return found == items.end() ? nullptr : &*found;
+    // The items are in item order, which is the order of their addresses.
+    const config::Item* item = config::FindSettable(name);
+    const auto found =
+        std::lower_bound(items.begin(), items.end(), item,
+                         [](const PlannedItem& p, const config::Item* i) { return std::less<>()(p.item, i); });
+    return item && found != items.end() && found->item == item ? &*found : nullptr;
 }
 
 const PlannedVariable* Plan::Variable(const QString& key) const
@@ -80,9 +84,10 @@ std::map<QString, QString> Plan::RuleValues(const std::function<bool(const QStri
 QString FormatInUnits(const QString& format, qint16 units)
 {
     const qsizetype suffix = format.indexOf(QLatin1Char('#'));
-    if (suffix < 0)
+    const QString wanted = UnitSuffix(units);
+    if (suffix < 0 || QStringView(format).sliced(suffix) == wanted)
         return format;
-    return format.left(suffix) + UnitSuffix(units);
+    return format.left(suffix) + wanted;
 }
 
 namespace {
@@ -131,6 +136,7 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
         v.separator = h.separator;
         v.before = h.bytes;
         const QVector<lns::formats::FieldReading> before = lns::formats::Read(v.format, h.bytes, lonWorksPath);
+        v.fields.reserve(before.size());
         for (const lns::formats::FieldReading& field : before)
             v.fields.append(field.text);
         std::vector<bool> edited(std::size_t(before.size()), false);

@@ -4,7 +4,6 @@
 #include "device/Variables.h"
 #include "framework/Connection.h"
 #include "framework/Identity.h"
-#include "platform/base/Numbers.h"
 #include "platform/base/ShownText.h"
 
 #include <QElapsedTimer>
@@ -142,18 +141,21 @@ void DeviceSession::Read(CNvCpTable& table, framework::ActivityLog* log)
 qint16 DeviceSession::ReadModelCode(framework::ActivityLog* log)
 {
     CNvCpTable& table = Table(QStringLiteral("nciSccModelRaw"));
-    Read(table, log);
+    // Unlogged, the code needs the bytes alone, not their text.
+    if (log)
+        Read(table, log);
+    else
+        table.GetNetworkBytes();
     return ModelCodeOf(table);
 }
 
 qint16 DeviceSession::ModelCodeOf(const CNvCpTable& table)
 {
-    const QString field = table.NvAsArray ? table.NvAsArray->value(0) : QString();
-    const auto code = numbers::ToInt16(numbers::Val(field));
-    if (!numbers::IsNumeric(field) || !code)
+    // The variable's first byte: the first field of its raw text.
+    if (table.DeviceBytes.isEmpty())
         throw com::ComError(13, QStringLiteral("ReadModelCode"),
-                            QStringLiteral("Type mismatch: the model code '%1' is not a number").arg(field));
-    return *code;
+                            QStringLiteral("Type mismatch: the model code '' is not a number"));
+    return qint16(quint8(table.DeviceBytes.front()));
 }
 
 }  // namespace profiles

@@ -49,9 +49,9 @@ public:
     // Reads the access object in the session's units and logs the read as the window does (log may
     // be none).
     void Read(CNvCpTable& table, framework::ActivityLog* log);
-    // The model code the device reports (its raw model variable, read and logged).
+    // The model code the device reports (its raw model variable read; logged when a log is given).
     qint16 ReadModelCode(framework::ActivityLog* log);
-    // The model code in the raw model variable as read; raises 13 when it is not a number.
+    // The model code in the raw model variable as read; raises 13 when the read found no bytes.
     static qint16 ModelCodeOf(const CNvCpTable& rawModel);
     // After a failure of the store itself: asks it again every quarter second until it answers (true),
     // stop says to give up, or seconds have passed (false).
