@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 #include <functional>
 #include <memory>
 

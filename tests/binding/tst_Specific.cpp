@@ -15,7 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QtTest>
+#include <QTest>
 #include <functional>
 #include <memory>
 

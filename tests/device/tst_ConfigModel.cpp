@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <QtTest>
+#include <QTest>
 
 using namespace device::config;
 using testsupport::FailureOf;

@@ -7,7 +7,7 @@
 #include "support/DeviceWorld.h"
 #include "support/RecordingObjectServer.h"
 
-#include <QtTest>
+#include <QTest>
 #include <functional>
 
 using devicetest::DeviceWorld;

@@ -10,7 +10,7 @@
 #include "support/DeviceWorld.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
+#include <QTest>
 #include <set>
 
 namespace {

@@ -2,7 +2,8 @@
 #include "BusClient.h"
 #include "support/DemoWorld.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 using namespace e2e;
 

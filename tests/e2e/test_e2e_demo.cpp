@@ -1,7 +1,8 @@
 // The demo on a machine without a display, run whole: scripts/demo-headless.sh in the test's world.
 #include "support/TestEnvironment.h"
 
-#include <QtTest>
+#include <QProcess>
+#include <QTest>
 
 class TestE2eDemo : public QObject {
     Q_OBJECT

@@ -12,7 +12,7 @@
 #include <QJsonObject>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <optional>

@@ -7,7 +7,7 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace e2e;
 

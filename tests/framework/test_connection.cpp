@@ -8,7 +8,7 @@
 #include "support/RecordingObjectServer.h"
 #include "support/TestEnvironment.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

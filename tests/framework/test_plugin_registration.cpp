@@ -18,7 +18,7 @@
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QtTest>
+#include <QTest>
 
 using registration::RegisterOutcome;
 using toolkit::Answer;

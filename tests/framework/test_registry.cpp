@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QtTest>
+#include <QTest>
 #include <chrono>
 #include <future>
 #include <thread>

@@ -3,7 +3,7 @@
 #include "framework/StepRunner.h"
 #include "support/ScriptedMessageBoxes.h"
 
-#include <QtTest>
+#include <QTest>
 #include <stdexcept>
 
 using framework::Go;

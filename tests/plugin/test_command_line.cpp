@@ -1,7 +1,7 @@
 // The command-line grammar: which start does what.
 #include "plugin/MMain.h"
 
-#include <QtTest>
+#include <QTest>
 
 using MMain::Command;
 

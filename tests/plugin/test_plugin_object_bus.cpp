@@ -23,9 +23,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QXmlStreamReader>
-#include <QtTest>
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QTest>
 #include <QThread>
-#include <QtTest>
 #include <algorithm>
 #include <memory>
 #include <vector>

@@ -21,8 +21,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QThread>
-#include <QtTest>
 
 #include <cstdio>
 

@@ -27,8 +27,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTest>
 #include <QTreeView>
-#include <QtTest>
 
 #include <cmath>
 #include <map>

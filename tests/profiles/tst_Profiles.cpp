@@ -18,8 +18,8 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTest>
 #include <QTreeView>
-#include <QtTest>
 
 namespace {
 

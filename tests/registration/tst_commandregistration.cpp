@@ -4,7 +4,7 @@
 #include "registration/CommandRegistration.h"
 #include "registration/ResourceFiles.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace regtest;
 using toolkit::Answer;

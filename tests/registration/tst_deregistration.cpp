@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 using namespace regtest;
 using toolkit::Answer;

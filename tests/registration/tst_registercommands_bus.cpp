@@ -5,7 +5,7 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QtTest>
+#include <QTest>
 
 using namespace regtest;
 

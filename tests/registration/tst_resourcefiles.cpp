@@ -7,7 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QtTest>
+#include <QTest>
 
 using namespace regtest;
 using toolkit::Answer;

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace regtest;
 using toolkit::Answer;

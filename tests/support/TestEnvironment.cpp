@@ -7,9 +7,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
-#include <QtTest>
 
 namespace testsupport {
 

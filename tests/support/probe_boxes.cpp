@@ -3,7 +3,7 @@
 // never appeared, once its script goes.
 #include "support/ScriptedMessageBoxes.h"
 
-#include <QtTest>
+#include <QTest>
 
 class ProbeBoxes : public QObject {
     Q_OBJECT

@@ -26,8 +26,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTreeView>
-#include <QtTest>
 
 #include <cmath>
 

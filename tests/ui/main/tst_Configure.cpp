@@ -27,9 +27,9 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTreeView>
-#include <QtTest>
 
 using lns::admin::DeviceFaults;
 using toolkit::Answer;

@@ -5,6 +5,8 @@
 // world, so the editing rules stay together here rather than pay that cost several times.
 #include "ConfiguredWindow.h"
 
+#include <QMimeData>
+
 using namespace windowtest;
 
 namespace {

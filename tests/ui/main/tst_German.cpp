@@ -17,8 +17,8 @@
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QXmlStreamReader>
-#include <QtTest>
 
 namespace {
 

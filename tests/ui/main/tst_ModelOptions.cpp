@@ -13,7 +13,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QtTest>
+#include <QTest>
 #include <memory>
 
 class TestModelOptions : public QObject {

@@ -11,7 +11,7 @@
 
 #include <QImage>
 #include <QRandomGenerator>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

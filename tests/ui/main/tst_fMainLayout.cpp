@@ -24,8 +24,8 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextBrowser>
-#include <QtTest>
 #include <memory>
 
 namespace {
