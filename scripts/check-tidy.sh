@@ -19,8 +19,12 @@ command -v "$runner" >/dev/null || { echo "check-tidy: $runner not found (Debian
 
 # Our own headers are checked too, not Qt's nor the generated ones in build/. The program's headers are
 # reached through each library's include root in build/include (links into src/), so that is ours too.
+# The tests are compiled with g++'s precompiled header of Qt's headers, which clang cannot read: the
+# checks see each file with its own includes only.
+mkdir -p build/tidy
+sed -E 's# -Winvalid-pch -include [^ ]*/cmake_pch\.hxx##g' build/compile_commands.json > build/tidy/compile_commands.json
 start=$(date +%s)
-if "$runner" -p build -j2 -quiet -header-filter="^$root/(($folders)|build/include)/" "^$root/($folders)/" > build/clang-tidy.log 2>&1; then
+if "$runner" -p build/tidy -j2 -quiet -header-filter="^$root/(($folders)|build/include)/" "^$root/($folders)/" > build/clang-tidy.log 2>&1; then
   echo "check-tidy: clean ($(( $(date +%s) - start )) s)"
 else
   sed 's/\x1b\[[0-9;]*m//g' build/clang-tidy.log | grep -E '(error|warning):' | sort -u || true
