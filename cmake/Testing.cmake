@@ -9,7 +9,8 @@ endif()
 # every macro it reads is defined alike, so the test-case folders Qt passes in (for QFINDTESTDATA, which
 # no test uses) are left undefined, in it and in every test.
 set(KR5M_TEST_UNDEFINES -UQT_TESTCASE_BUILDDIR -UQT_TESTCASE_SOURCEDIR)
-file(WRITE ${CMAKE_BINARY_DIR}/kr5m_test_pch.cpp "// The precompiled header's own translation unit.\n")
+# Written only when it differs, so that configuring again rebuilds nothing.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/kr5m_test_pch.cpp CONTENT "// The precompiled header's own translation unit.\n")
 add_library(kr5m_test_pch STATIC ${CMAKE_BINARY_DIR}/kr5m_test_pch.cpp)
 target_link_libraries(kr5m_test_pch PRIVATE Qt6::Test Qt6::Widgets)
 target_compile_options(kr5m_test_pch PRIVATE ${KR5M_TEST_UNDEFINES})
