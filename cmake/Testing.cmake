@@ -9,12 +9,7 @@ endif()
 # every macro it reads is defined alike, so the test-case folders Qt passes in (for QFINDTESTDATA, which
 # no test uses) are left undefined, in it and in every test.
 set(KR5M_TEST_UNDEFINES -UQT_TESTCASE_BUILDDIR -UQT_TESTCASE_SOURCEDIR)
-# Written only when it differs, so that configuring again rebuilds nothing.
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/kr5m_test_pch.cpp CONTENT "// The precompiled header's own translation unit.\n")
-add_library(kr5m_test_pch STATIC ${CMAKE_BINARY_DIR}/kr5m_test_pch.cpp)
-target_link_libraries(kr5m_test_pch PRIVATE Qt6::Test Qt6::Widgets)
-target_compile_options(kr5m_test_pch PRIVATE ${KR5M_TEST_UNDEFINES})
-target_precompile_headers(kr5m_test_pch PRIVATE
+kr5m_pch_target(kr5m_test_pch LIBS Qt6::Test Qt6::Widgets OPTIONS ${KR5M_TEST_UNDEFINES} HEADERS
   <QTest> <QSignalSpy> <QApplication> <QWidget> <QLineEdit> <QComboBox> <QPushButton> <QLabel>
   <QTemporaryDir> <QJsonArray> <QJsonDocument> <QJsonObject> <QProcess> <QDir> <QFile> <QFileInfo>
   <QRegularExpression> <algorithm> <functional> <map> <memory> <optional> <set> <vector>)

@@ -19,8 +19,9 @@ command -v "$runner" >/dev/null || { echo "check-tidy: $runner not found (Debian
 
 # Our own headers are checked too, not Qt's nor the generated ones in build/. The program's headers are
 # reached through each library's include root in build/include (links into src/), so that is ours too.
-# The tests are compiled with g++'s precompiled header of Qt's headers, which clang cannot read: the
-# checks see each file with its own includes only.
+# Everything is compiled with one of g++'s precompiled headers of Qt's and the standard headers
+# (cmake/Precompiled.cmake), which clang cannot read: the checks see each file with its own includes
+# only, so an include a file leaves out fails here.
 mkdir -p build/tidy
 sed -E 's# -Winvalid-pch -include [^ ]*/cmake_pch\.hxx##g' build/compile_commands.json > build/tidy/compile_commands.json
 start=$(date +%s)
