@@ -38,6 +38,7 @@ public:
 
     // The SQLite file, or the PostgreSQL server's URI.
     const QString& file() const { return m_file; }
+    bool onPostgres() const { return m_postgres; }
 
     // Runs a statement; ErrDatabase on failure. exec answers the new row id of an INSERT, else the
     // number of rows changed.

@@ -1,4 +1,5 @@
 // The network variables of an interface, and their values in the formats ValueFormats knows.
+#include "platform/objectserver/Dialect.h"
 #include "platform/objectserver/SqlHandles.h"
 #include "platform/objectserver/ValueFormats.h"
 
@@ -51,7 +52,8 @@ public:
         if (row->value(0).toInt() != 0)
             unreachable();
         // A variable never written holds zeros, as a freshly loaded device does.
-        return row->value(1).isNull() ? QByteArray(m_size, '\0') : row->value(1).toByteArray();
+        m_seen = row->value(1).isNull() ? QByteArray(m_size, '\0') : row->value(1).toByteArray();
+        return *m_seen;
     }
 
     void SetNvFormattedValue(const QString& text) override
@@ -88,6 +90,9 @@ private:
     {
         Database& db = deviceDatabase();
         const std::optional<QByteArray> expected = std::exchange(m_expected, std::nullopt);
+        // Where that wrote nothing, the transaction finds out why, or writes on what the device holds.
+        if (db.onPostgres() && writeInOneTrip(db, raw, expected))
+            return;
         // One transaction: the device's answer and the value change together, and no other writer
         // comes between the compare with the expected bytes and the write.
         const qint64 written = db.write([&]() -> qint64 {
@@ -108,8 +113,10 @@ private:
                            " SELECT id, ?, ? FROM devices WHERE id = ? AND unreachable = 0 AND refuses_writes = 0"
                            " ON CONFLICT (device_id, nv_id) DO UPDATE SET value = excluded.value",
                            {m_id, stored, m_owner.deviceId});
-            if (changed > 0)
+            if (changed > 0) {
                 record(db, before, stored);
+                m_seen = stored;
+            }
             return changed;
         });
         if (written > 0)
@@ -128,9 +135,42 @@ private:
               QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
     }
 
+    // On PostgreSQL each statement is a trip to the server, and the transaction below takes six. There
+    // a write first tries one statement (dialect::PgCompareAndWrite) that writes only while the device
+    // holds the bytes this handle saw last: the expected ones, else those it last read or wrote. False
+    // when it wrote nothing: another writer came between, or the device does not answer or refuses.
+    bool writeInOneTrip(Database& db, const QByteArray& raw, const std::optional<QByteArray>& expected)
+    {
+        const QByteArray zeros(m_size, '\0');
+        const QByteArray before = expected.value_or(m_seen.value_or(zeros));
+        QByteArray other = raw;
+        if (!other.isEmpty())
+            other[other.size() - 1] = char(other.back() ^ 0x01);
+        const auto kept = db.row(dialect::PgCompareAndWrite,
+                                 {m_owner.deviceId, m_id, other, raw, int(before == zeros), m_id, before,
+                                  m_owner.networkId, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+                                  m_s->host, m_s->login, m_s->changeProgram, m_s->changeBatch, devicePath(db), m_name,
+                                  before, formats::ChangedFields(m_typeName, before, other, m_s->lonWorksPath),
+                                  formats::ChangedFields(m_typeName, before, raw, m_s->lonWorksPath)});
+        m_seen.reset();
+        if (kept)
+            m_seen = kept->value(0).toByteArray();
+        return kept.has_value();
+    }
+
     // The write in the history, in the write's own transaction: a change the device holds is never
     // missing from it.
     void record(Database& db, const QByteArray& before, const QByteArray& after)
+    {
+        const QString fields = formats::ChangedFields(m_typeName, before, after, m_s->lonWorksPath);
+        db.exec("INSERT INTO nv_changes (network_id, at, host, login, program, batch, device_path, variable,"
+                " before_value, after_value, fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {m_owner.networkId, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), m_s->host, m_s->login,
+                 m_s->changeProgram, m_s->changeBatch, devicePath(db), m_name, before, after, fields});
+    }
+
+    // The device's path as the history names it, asked once per handle.
+    const QString& devicePath(Database& db)
     {
         if (m_path.isEmpty()) {
             const auto row = db.row("SELECT n.name || '/' || s.name || '/' || sub.name || '/' || d.name"
@@ -140,11 +180,7 @@ private:
                                     {m_owner.deviceId});
             m_path = row ? row->value(0).toString() : m_owner.deviceName;
         }
-        const QString fields = formats::ChangedFields(m_typeName, before, after, m_s->lonWorksPath);
-        db.exec("INSERT INTO nv_changes (network_id, at, host, login, program, batch, device_path, variable,"
-                " before_value, after_value, fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {m_owner.networkId, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), m_s->host, m_s->login,
-                 m_s->changeProgram, m_s->changeBatch, m_path, m_name, before, after, fields});
+        return m_path;
     }
 
     Database& deviceDatabase()
@@ -170,6 +206,7 @@ private:
     QString m_format;
     qint32 m_accessOption = 0;
     std::optional<QByteArray> m_expected;
+    std::optional<QByteArray> m_seen;  // what the device held when this handle last read or wrote it
     QString m_path;
 };
 

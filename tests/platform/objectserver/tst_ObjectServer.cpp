@@ -10,12 +10,14 @@
 #include "platform/objectserver/SqlDatabase.h"
 #include "platform/objectserver/SqlObjectServer.h"
 #include "platform/objectserver/StoreLocation.h"
+#include "platform/objectserver/ValueFormats.h"
 #include "platform/registry/LonWorksInstallation.h"
 #include "platform/registry/RegistryStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -153,6 +155,7 @@ private slots:
     void importXif();
     void systemProperties_data();
     void systemProperties();
+    void writersTakingTurnsLoseNothing();
 
 private:
     // One per test function, so that on PostgreSQL each starts on an empty database.
@@ -1502,6 +1505,110 @@ void TestObjectServer::systemProperties()
     QCOMPARE(s.system->SystemNetworkMode(), 1 - mode);
     QCOMPARE(s.system->SystemSubsystems()->Count(), 0);
     QCOMPARE(s.system->SystemTemplateLibrary()->TemplateLibraryDeviceTemplates()->Count(), 0);
+}
+
+// Three handles on one variable, each through an object server of its own, read and write in a
+// generated order while the device's faults change; some writes expect the bytes their handle read.
+// After every step, judged on the device's bytes and the history read back through the admin:
+//  - a write that succeeds adds one history row, whose "before" is what the device held just before
+//    and whose "after" is what it holds now: what was written, or with the last byte altered where
+//    the device stores another value; each handle's stale view of the bytes changes none of that;
+//  - a write that fails changes nothing and adds no row, and says why: the bytes it expected are gone,
+//    the device does not answer, or it refuses.
+// KR5M_SEED chooses the steps; a failure prints the seed and the steps up to the failing one.
+void TestObjectServer::writersTakingTurnsLoseNothing()
+{
+    const quint64 seed = testsupport::GeneratedSeed();
+    QRandomGenerator random(quint32(seed ^ (seed >> 32)));
+    const lns::admin::DeviceRef ref = Device(QStringLiteral("Thermostat 1"));
+    const QString variable = QStringLiteral("nciSetPts");
+    std::vector<Session> sessions;
+    std::vector<Ptr<lns::NetworkVariable>> handles;
+    for (int i = 0; i < 3; ++i) {
+        sessions.push_back(OpenSession(path()));
+        handles.push_back(sessions.back().nv(QStringLiteral("Thermostat 1"), variable));
+    }
+    std::vector<QByteArray> lastRead(handles.size(), QByteArray(12, '\0'));
+    const auto bytes = [&random] {
+        QByteArray b(12, '\0');
+        for (char& c : b)
+            c = char(random.bounded(4));  // few values, so that a write often meets the same bytes
+        return b;
+    };
+    QStringList steps;
+    const auto failure = [&](const QString& what) {
+        return QStringLiteral("seed %1, %2\n%3").arg(seed).arg(what, steps.join('\n')).toLocal8Bit();
+    };
+    lns::admin::DeviceFaults faults;
+    qsizetype rows = 0;
+    for (int step = 0; step < 400; ++step) {
+        const int h = int(random.bounded(quint32(handles.size())));
+        const quint32 kind = random.bounded(16U);
+        if (kind == 0) {
+            faults.unreachable = random.bounded(5U) == 0;
+            faults.refusesWrites = random.bounded(5U) == 0;
+            faults.storesOtherValue = random.bounded(3U) == 0;
+            m_admin->setDeviceFaults(ref, faults);
+            steps << QStringLiteral("faults: unreachable %1, refuses %2, stores another %3")
+                         .arg(faults.unreachable)
+                         .arg(faults.refusesWrites)
+                         .arg(faults.storesOtherValue);
+            continue;
+        }
+        const QByteArray held = m_admin->nvRaw(ref, variable);
+        if (kind <= 4) {
+            QByteArray read;
+            const qint32 error = ErrorOf([&] { read = handles[h]->NvRawValue(); });
+            steps << QStringLiteral("handle %1 reads: error %2").arg(h).arg(error);
+            QCOMPARE(error, faults.unreachable ? Err(lns::ErrDeviceCommunication) : 0);
+            if (error == 0) {
+                QVERIFY2(read == held, failure(QStringLiteral("the read answers other bytes than the device holds")));
+                lastRead[h] = read;
+            }
+            continue;
+        }
+        const QByteArray raw = bytes();
+        const bool expecting = random.bounded(2U) == 0;
+        if (expecting)
+            handles[h]->SetNvExpectedValue(lastRead[h]);
+        const qint32 error = ErrorOf([&] { handles[h]->SetNvRawValue(raw); });
+        steps << QStringLiteral("handle %1 writes %2%3: error %4")
+                     .arg(h)
+                     .arg(QString::fromLatin1(raw.toHex()),
+                          expecting ? QStringLiteral(" expecting ") + QString::fromLatin1(lastRead[h].toHex())
+                                    : QString())
+                     .arg(error);
+        qint32 meant = 0;
+        if (expecting && lastRead[h] != held)
+            meant = Err(lns::ErrChangedSinceRead);
+        else if (faults.unreachable)
+            meant = Err(lns::ErrDeviceCommunication);
+        else if (faults.refusesWrites)
+            meant = Err(lns::ErrWriteFailed);
+        QVERIFY2(error == meant, failure(QStringLiteral("the write should have failed with %1").arg(meant)));
+        QByteArray kept = raw;
+        if (faults.storesOtherValue)
+            kept[kept.size() - 1] = char(kept.back() ^ 0x01);
+        const QByteArray now = m_admin->nvRaw(ref, variable);
+        const QList<lns::NvChange> history = sessions[0].network->NetworkChanges({});
+        if (error != 0) {
+            QVERIFY2(now == held, failure(QStringLiteral("a failed write changed the device")));
+            QVERIFY2(history.size() == rows, failure(QStringLiteral("a failed write is in the history")));
+            continue;
+        }
+        QVERIFY2(now == kept, failure(QStringLiteral("the device holds other bytes than were written")));
+        QVERIFY2(history.size() == rows + 1, failure(QStringLiteral("the write is not in the history once")));
+        QVERIFY2(history.first().before == held && history.first().after == now,
+                 failure(QStringLiteral("the history has %1 -> %2")
+                             .arg(QString::fromLatin1(history.first().before.toHex()),
+                                  QString::fromLatin1(history.first().after.toHex()))));
+        QVERIFY2(
+            history.first().fields == lns::formats::ChangedFields(QStringLiteral("SNVT_temp_setpt"), held, now, path()),
+            failure(QStringLiteral("the history names other fields: ") + history.first().fields));
+        rows = history.size();
+    }
+    qInfo("seed %llu: %lld writes", seed, qlonglong(rows));
+    QVERIFY2(rows > 100, failure(QStringLiteral("too few writes succeeded to mean anything")));
 }
 
 QTEST_GUILESS_MAIN(TestObjectServer)
