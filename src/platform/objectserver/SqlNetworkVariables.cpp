@@ -90,7 +90,8 @@ private:
     {
         Database& db = deviceDatabase();
         const std::optional<QByteArray> expected = std::exchange(m_expected, std::nullopt);
-        // Where that wrote nothing, the transaction finds out why, or writes on what the device holds.
+        // On PostgreSQL one statement first; where it wrote nothing, the transaction below finds out why
+        // or writes on what the device holds now.
         if (db.onPostgres() && writeInOneTrip(db, raw, expected))
             return;
         // One transaction: the device's answer and the value change together, and no other writer
