@@ -385,10 +385,17 @@ int main(int argc, char** argv)
     out << QStringLiteral("  write  bare SQL with the read before and the history's row %1 us: they cost %2 us\n")
                .arg(recordedWrite / 1000, 0, 'f', 2)
                .arg((recordedWrite - bareWrite) / 1000, 0, 'f', 2);
-    out << QStringLiteral("RESULT objectserver-read%1 %2 target 3\n").arg(suffix).arg(serverRead / bareRead, 0, 'f', 2);
-    out << QStringLiteral("RESULT objectserver-write%1 %2 target 3\n")
+    out << QStringLiteral("RESULT objectserver-read%1 %2 target 1.5\n")
                .arg(suffix)
-               .arg(serverWrite / bareWrite, 0, 'f', 2);
+               .arg(serverRead / bareRead, 0, 'f', 2);
+    out << QStringLiteral("RESULT objectserver-write%1 %2 target %3\n")
+               .arg(suffix)
+               .arg(serverWrite / bareWrite, 0, 'f', 2)
+               .arg(postgres ? 2 : 1.5);
+    // The same write against bare SQL that also reads the bytes held before and adds the history's row.
+    out << QStringLiteral("RESULT objectserver-write-recorded%1 %2 target 1.5\n")
+               .arg(suffix)
+               .arg(serverWrite / recordedWrite, 0, 'f', 2);
     if (postgres) {
         handles.clear();
         server.reset();
@@ -398,7 +405,7 @@ int main(int argc, char** argv)
         out << QStringLiteral("  writes per second, each process on its own device: 1 process %1, 4 processes %2\n")
                    .arg(one, 0, 'f', 0)
                    .arg(four, 0, 'f', 0);
-        out << QStringLiteral("RESULT objectserver-pg-concurrency %1 target 1.3\n").arg(four / one, 0, 'f', 2);
+        out << QStringLiteral("RESULT objectserver-pg-concurrency %1 target 1.5\n").arg(four / one, 0, 'f', 2);
         out.flush();
         dropSchema(address, schema);
     }

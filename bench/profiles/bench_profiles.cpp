@@ -318,7 +318,7 @@ int main(int argc, char** argv)
                 rounds, hundred / 1e6, all / 1e6, count, written);
     std::printf("bare object-server reads and writes of the same apply, per device: %.2f ms\n", limit / 1e6);
     std::printf("RESULT profile-apply-scaling %.2f target 1.1\n", scaling);
-    std::printf("RESULT profile-apply %.2f target 1.5\n", ratio);
+    std::printf("RESULT profile-apply %.2f target 1.2\n", ratio);
 
     // Ten times the devices. The cost of each device past the first 1,000 against that of each past the
     // first 100: what an apply costs once is in neither. And the apply's peak memory, report included.

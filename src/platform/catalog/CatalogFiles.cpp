@@ -143,22 +143,31 @@ bool ScopeMatches(const QString& programId, const QString& programIdTemplate, in
     return programId.left(digits).compare(programIdTemplate.left(digits), Qt::CaseInsensitive) == 0;
 }
 
-FileStamp FileStamp::of(const QString& path)
+namespace {
+
+FileStamp stampOf(const QString& path, const QByteArray& nativePath)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return FileStamp{path};
+    if (::stat(nativePath.constData(), &st) != 0)
+        return FileStamp{path, nativePath};
     const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     constexpr qint64 SettledAfterNs = 1000000000;
-    return FileStamp{path,
-                     qint64(st.st_size),
-                     ns(st.st_mtim),
-                     ns(st.st_ctim),
-                     quint64(st.st_ino),
-                     quint64(st.st_dev),
-                     ns(now) - ns(st.st_ctim) > SettledAfterNs};
+    return FileStamp{path,           nativePath,         qint64(st.st_size), ns(st.st_mtim),
+                     ns(st.st_ctim), quint64(st.st_ino), quint64(st.st_dev), ns(now) - ns(st.st_ctim) > SettledAfterNs};
+}
+
+}  // namespace
+
+FileStamp FileStamp::of(const QString& path)
+{
+    return stampOf(path, QFile::encodeName(path));
+}
+
+bool FileStamp::unchanged() const
+{
+    return sameVersionAs(stampOf(path, nativePath));
 }
 
 bool FileStamp::sameVersionAs(const FileStamp& other) const

@@ -47,7 +47,8 @@ QString AbsolutePath(const QString& typesFolder, const QString& storedPath);
 // as it was.
 struct FileStamp {
     QString path;
-    qint64 size = -1;  // -1: the file did not exist
+    QByteArray nativePath;  // path as the system takes it, encoded once: a stamp is asked again and again
+    qint64 size = -1;       // -1: the file did not exist
     qint64 modifiedNs = 0;
     qint64 statusChangedNs = 0;
     quint64 inode = 0;
@@ -57,7 +58,7 @@ struct FileStamp {
     static FileStamp of(const QString& path);
     bool sameVersionAs(
         const FileStamp& other) const;  // false when this one is not settled or either file did not exist
-    bool unchanged() const { return sameVersionAs(of(path)); }
+    bool unchanged() const;
 };
 
 // Reads a JSON object from a file of at most MaxJsonFileSize bytes. A file read before and unchanged

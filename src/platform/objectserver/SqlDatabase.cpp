@@ -140,6 +140,7 @@ void Database::dropStatements()
     qDeleteAll(m_prepared);
     m_prepared.clear();
     m_direct.clear();
+    m_columns.clear();
 }
 
 void Database::close()
@@ -287,13 +288,21 @@ qint64 Database::changes(const char* sql, std::initializer_list<QVariant> values
     return result;
 }
 
+int Database::columnsOf(const char* sql, const QSqlQuery& query)
+{
+    auto known = m_columns.constFind(sql);
+    if (known == m_columns.cend())
+        known = m_columns.insert(sql, query.record().count());
+    return *known;
+}
+
 std::optional<Row> Database::row(const char* sql, std::initializer_list<QVariant> values)
 {
     QSqlQuery& query = run(sql, values);
     std::optional<Row> result;
     if (query.next()) {
         Row r;
-        const int columns = query.record().count();
+        const int columns = columnsOf(sql, query);
         r.reserve(columns);
         for (int i = 0; i < columns; ++i)
             r.append(query.value(i));
@@ -307,7 +316,7 @@ QList<Row> Database::rows(const char* sql, std::initializer_list<QVariant> value
 {
     QSqlQuery& query = run(sql, values);
     QList<Row> result;
-    const int columns = query.record().count();
+    const int columns = columnsOf(sql, query);
     while (query.next()) {
         Row r;
         r.reserve(columns);

@@ -75,6 +75,9 @@ private:
     [[noreturn]] void giveUp(const com::ComError& error) const;
 
     QSqlQuery& run(const char* sql, std::initializer_list<QVariant> values);
+    // The columns a statement answers, asked of the driver once per statement: the question builds a
+    // whole record of field descriptions.
+    int columnsOf(const char* sql, const QSqlQuery& query);
     [[noreturn]] void fail(const QString& what, const QString& reason) const;
     void openSqlite(const QString& file);
     void openPostgres(const QString& uri);
@@ -93,6 +96,7 @@ private:
     bool m_conflict = false;  // the last failure was a deadlock or a serialization failure
     QHash<const char*, QSqlQuery*> m_prepared;
     QHash<const char*, QString> m_direct;  // PostgreSQL's statements that are not prepared, by text
+    QHash<const char*, int> m_columns;
 };
 
 template <class Body>

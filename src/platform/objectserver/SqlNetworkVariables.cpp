@@ -43,17 +43,21 @@ public:
     QByteArray NvRawValue() override
     {
         Database& db = deviceDatabase();
-        const auto row = db.row("SELECT d.unreachable, v.value FROM devices d"
-                                " LEFT JOIN device_nv_values v ON v.device_id = d.id AND v.nv_id = ?"
-                                " WHERE d.id = ?",
-                                {m_id, m_owner.deviceId});
-        if (!row)
-            notFound(NetworkVariableSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
-        if (row->value(0).toInt() != 0)
-            unreachable();
-        // A variable never written holds zeros, as a freshly loaded device does.
-        m_seen = row->value(1).isNull() ? QByteArray(m_size, '\0') : row->value(1).toByteArray();
-        return *m_seen;
+        for (;;) {
+            // The value alone while the device answers: every column of an answer costs the driver a
+            // description of it on every call.
+            const auto row = db.row("SELECT v.value FROM devices d"
+                                    " LEFT JOIN device_nv_values v ON v.device_id = d.id AND v.nv_id = ?"
+                                    " WHERE d.id = ? AND d.unreachable = 0",
+                                    {m_id, m_owner.deviceId});
+            if (row) {
+                // A variable never written holds zeros, as a freshly loaded device does.
+                m_seen = row->value(0).isNull() ? QByteArray(m_size, '\0') : row->value(0).toByteArray();
+                return *m_seen;
+            }
+            // Gone or silent; one that answers again by now is read again.
+            requireAnsweringDevice(db);
+        }
     }
 
     void SetNvFormattedValue(const QString& text) override
@@ -127,11 +131,7 @@ private:
                   QStringLiteral("%1 of the device %2 was changed since it was read; nothing was written.")
                       .arg(m_name, m_owner.deviceName));
         // Nothing written: find out why.
-        const auto row = db.row("SELECT unreachable, refuses_writes FROM devices WHERE id = ?", {m_owner.deviceId});
-        if (!row)
-            notFound(NetworkVariableSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
-        if (row->value(0).toInt() != 0)
-            unreachable();
+        requireAnsweringDevice(db);
         Raise(ErrWriteFailed, NetworkVariableSource,
               QStringLiteral("The device %1 refused the value of %2.").arg(m_owner.deviceName, m_name));
     }
@@ -192,10 +192,15 @@ private:
                   QStringLiteral("%1 belongs to a device template, which has no device to talk to.").arg(m_name));
         return db;
     }
-    [[noreturn]] void unreachable()
+    // Raises where the device is gone or does not answer.
+    void requireAnsweringDevice(Database& db)
     {
-        Raise(ErrDeviceCommunication, NetworkVariableSource,
-              QStringLiteral("The device %1 does not answer.").arg(m_owner.deviceName));
+        const auto row = db.row("SELECT unreachable FROM devices WHERE id = ?", {m_owner.deviceId});
+        if (!row)
+            notFound(NetworkVariableSource, QStringLiteral("device %1 any more").arg(m_owner.deviceName));
+        if (row->value(0).toInt() != 0)
+            Raise(ErrDeviceCommunication, NetworkVariableSource,
+                  QStringLiteral("The device %1 does not answer.").arg(m_owner.deviceName));
     }
 
     State m_s;

@@ -15,6 +15,7 @@
 #include <QVector>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -225,10 +226,17 @@ struct CachedType {
     Type type;
     FileStamp index;
     FileStamp fileSet;
+    std::chrono::steady_clock::time_point foundUnchangedAt{};  // never, until a look-up found both unchanged
 };
 
+// A definition both of whose files were found unchanged this long ago or less is taken as it stands,
+// without asking the files again: their two `stat` calls cost a third of a value's read. A resource
+// file changed on disk is so seen at most this late, far sooner than anyone can read a value again
+// by hand; files changed in the last second are asked on every look-up all the same (FileStamp).
+constexpr std::chrono::milliseconds UnchangedTrustedFor{100};
+
 QMutex cacheMutex;
-QHash<QString, CachedType> typeCache;  // by installation + "\n" + type name
+QHash<QString, QHash<QString, CachedType>> typeCache;  // by installation, then by type name
 
 // The user types of this thread while definitions are held fixed (see FixedDefinitions), for one
 // installation: taken as read, without asking the files again.
@@ -259,12 +267,19 @@ Type userType(const QString& name, const QString& lonWorksPath)
 
 Type userTypeFromFiles(const QString& name, const QString& lonWorksPath)
 {
-    const QString key = lonWorksPath + QLatin1Char('\n') + name;
     {
         QMutexLocker lock(&cacheMutex);
-        const auto cached = typeCache.constFind(key);
-        if (cached != typeCache.constEnd() && cached->index.unchanged() && cached->fileSet.unchanged())
-            return cached->type;
+        QHash<QString, CachedType>& types = typeCache[lonWorksPath];
+        const auto cached = types.find(name);
+        if (cached != types.end()) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - cached->foundUnchangedAt <= UnchangedTrustedFor)
+                return cached->type;
+            if (cached->index.unchanged() && cached->fileSet.unchanged()) {
+                cached->foundUnchangedAt = now;
+                return cached->type;
+            }
+        }
     }
     // The stamps are taken before the files are read: a change made meanwhile is seen next time.
     const QString typesFolder = catalog::TypesFolder(lonWorksPath);
@@ -282,7 +297,7 @@ Type userTypeFromFiles(const QString& name, const QString& lonWorksPath)
     }
     Type type = typeFromDefinition(name, catalog::FindTypeDefinition(lonWorksPath, name));
     QMutexLocker lock(&cacheMutex);
-    typeCache.insert(key, CachedType{type, index, fileSet});
+    typeCache[lonWorksPath].insert(name, CachedType{type, index, fileSet});
     return type;
 }
 
@@ -578,14 +593,16 @@ QString Format(const QString& formatName, const QByteArray& raw, const QString& 
 {
     const FormatName name = splitFormatName(formatName);
     const Type type = typeOfValue(formatName, name, raw, lonWorksPath);
-    QStringList texts;
-    texts.reserve(type.fields.size());
+    QString text;
+    text.reserve(type.fields.size() * 8);
     const auto* bytes = reinterpret_cast<const uchar*>(raw.constData());
     for (const Field& f : type.fields) {
-        texts.append(formatField(f, decode(f, bytes), name.units));
+        if (&f != type.fields.cbegin())
+            text += type.separator;
+        text += formatField(f, decode(f, bytes), name.units);
         bytes += f.bytes;
     }
-    return texts.join(type.separator);
+    return text;
 }
 
 QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)

@@ -4,12 +4,14 @@
 #include "platform/objectserver/ValueFormats.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <memory>
 
 using namespace objectservertest;
@@ -72,6 +74,7 @@ private slots:
     void decimalsRoundHalfAwayFromZeroOnTheirDigits();
     void changedResourceFilesAreSeen_data();
     void changedResourceFilesAreSeen();
+    void aSettledDefinitionEditedIsSeenSoon();
 
 private:
     testsupport::TestEnvironment m_env;
@@ -556,6 +559,39 @@ void TestValueFormats::changedResourceFilesAreSeen()
              QStringLiteral("62.5"));
     QCOMPARE(lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path()),
              words({2}));
+}
+
+// A definition found unchanged is trusted for a moment without asking its files; an edit after that is
+// still seen within moments, in place or by a file renamed over it.
+void TestValueFormats::aSettledDefinitionEditedIsSeenSoon()
+{
+    QTemporaryDir installation;
+    const QString file = installation.path() + QStringLiteral("/types/User/Test/Test.fset.json");
+    const auto withScale = [](double scale) {
+        return QJsonObject{{QStringLiteral("UNVT_level"),
+                            QJsonObject{{QStringLiteral("fields"),
+                                         QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
+    };
+    const auto shown = [&] {
+        return lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path());
+    };
+    QVERIFY(InstallUserTypes(installation.path(), withScale(0.1)));
+    QTest::qSleep(1100);  // files changed in the last second are read on every look-up
+    QCOMPARE(shown(), QStringLiteral("12.5"));
+    QCOMPARE(shown(), QStringLiteral("12.5"));  // found unchanged: trusted from now on for a moment
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    WriteFile(file, text.replace("0.1", "0.5"));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringLiteral("62.5"), 300);
+    QTest::qSleep(1100);
+    QCOMPARE(shown(), QStringLiteral("62.5"));
+    QCOMPARE(shown(), QStringLiteral("62.5"));
+    WriteFile(file + QStringLiteral(".new"), text.replace("0.5", "0.25"));
+    QVERIFY(std::rename(QFile::encodeName(file + QStringLiteral(".new")).constData(),
+                        QFile::encodeName(file).constData()) == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringLiteral("31.25"), 300);
 }
 
 QTEST_GUILESS_MAIN(TestValueFormats)
