@@ -4,7 +4,7 @@
 // program ID, the model and the variables it plans from read raw, the changed ones read again, written
 // under the compare and read back raw). Prints the cost per device and
 //   RESULT profile-apply-scaling <per device at DEVICES / at 100> target 1.1
-//   RESULT profile-apply <apply / bare reads and writes, per device> target 1.5
+//   RESULT profile-apply <apply / bare reads and writes, per device> target 1.2
 // then grows the network to ten times DEVICES, applies to all of them and prints
 //   RESULT profile-apply-marginal-10k <cost of each device past DEVICES / of each past 100> target 1.05
 //   RESULT profile-apply-rss-10k <peak resident MB during the apply, report included> target 100
