@@ -2,7 +2,7 @@
 // an object created, the network opened, a demo thermostat configured (read and shown), the window
 // shown and hidden, the object released and the process ended; against a minimal Qt Widgets program
 // that creates as many widgets, shows its window and exits, in alternating rounds of the same run.
-//   bench_configure [ROUNDS]        prints the figures and "RESULT configure <ratio> target 2"
+//   bench_configure [ROUNDS]        prints the figures and "RESULT configure <ratio> target 1.3"
 #include "ui/main/fMainLayout.h"
 
 #include <QApplication>

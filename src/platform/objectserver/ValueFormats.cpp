@@ -226,7 +226,7 @@ struct CachedType {
     Type type;
     FileStamp index;
     FileStamp fileSet;
-    std::chrono::steady_clock::time_point foundUnchangedAt{};  // never, until a look-up found both unchanged
+    std::optional<std::chrono::steady_clock::time_point> foundUnchangedAt;  // when a look-up last found both unchanged
 };
 
 // A definition both of whose files were found unchanged this long ago or less is taken as it stands,
@@ -273,7 +273,7 @@ Type userTypeFromFiles(const QString& name, const QString& lonWorksPath)
         const auto cached = types.find(name);
         if (cached != types.end()) {
             const auto now = std::chrono::steady_clock::now();
-            if (now - cached->foundUnchangedAt <= UnchangedTrustedFor)
+            if (cached->foundUnchangedAt && now - *cached->foundUnchangedAt <= UnchangedTrustedFor)
                 return cached->type;
             if (cached->index.unchanged() && cached->fileSet.unchanged()) {
                 cached->foundUnchangedAt = now;
@@ -297,7 +297,7 @@ Type userTypeFromFiles(const QString& name, const QString& lonWorksPath)
     }
     Type type = typeFromDefinition(name, catalog::FindTypeDefinition(lonWorksPath, name));
     QMutexLocker lock(&cacheMutex);
-    typeCache[lonWorksPath].insert(name, CachedType{type, index, fileSet});
+    typeCache[lonWorksPath].insert(name, CachedType{type, index, fileSet, std::nullopt});
     return type;
 }
 
@@ -597,7 +597,7 @@ QString Format(const QString& formatName, const QByteArray& raw, const QString& 
     text.reserve(type.fields.size() * 8);
     const auto* bytes = reinterpret_cast<const uchar*>(raw.constData());
     for (const Field& f : type.fields) {
-        if (&f != type.fields.cbegin())
+        if (&f != type.fields.constData())
             text += type.separator;
         text += formatField(f, decode(f, bytes), name.units);
         bytes += f.bytes;
