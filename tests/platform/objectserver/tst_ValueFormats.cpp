@@ -524,16 +524,34 @@ void TestValueFormats::changedResourceFilesAreSeen_data()
     QTest::newRow("file set edited in place") << false;
 }
 
+namespace {
+
+// A user type of one field, Level, of the given scale, and the file set that defines it once installed.
+QJsonObject levelTypes(double scale)
+{
+    return QJsonObject{
+        {QStringLiteral("UNVT_level"),
+         QJsonObject{{QStringLiteral("fields"), QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
+}
+
+QString levelFileSet(const QTemporaryDir& installation)
+{
+    return installation.path() + QStringLiteral("/types/User/Test/Test.fset.json");
+}
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
 void TestValueFormats::changedResourceFilesAreSeen()
 {
     QFETCH(bool, rebuild);
     QTemporaryDir installation;
-    auto typesWithScale = [](double scale) {
-        return QJsonObject{{QStringLiteral("UNVT_level"),
-                            QJsonObject{{QStringLiteral("fields"),
-                                         QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
-    };
-    QVERIFY(InstallUserTypes(installation.path(), typesWithScale(0.1)));
+    QVERIFY(InstallUserTypes(installation.path(), levelTypes(0.1)));
     // An apply holds the definitions it read first until it ends.
     auto fixed = std::make_unique<lns::formats::FixedDefinitions>();
     QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
@@ -541,13 +559,10 @@ void TestValueFormats::changedResourceFilesAreSeen()
     // Same size of file, later time: only the stamp tells the change.
     QTest::qWait(20);
     if (rebuild) {
-        QVERIFY(InstallUserTypes(installation.path(), typesWithScale(0.5)));
+        QVERIFY(InstallUserTypes(installation.path(), levelTypes(0.5)));
     } else {
-        const QString file = installation.path() + QStringLiteral("/types/User/Test/Test.fset.json");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QByteArray text = f.readAll();
-        f.close();
+        const QString file = levelFileSet(installation);
+        QByteArray text = contentsOf(file);
         QVERIFY(text.contains("0.1"));
         text.replace("0.1", "0.5");
         WriteFile(file, text);
@@ -566,23 +581,15 @@ void TestValueFormats::changedResourceFilesAreSeen()
 void TestValueFormats::aSettledDefinitionEditedIsSeenSoon()
 {
     QTemporaryDir installation;
-    const QString file = installation.path() + QStringLiteral("/types/User/Test/Test.fset.json");
-    const auto withScale = [](double scale) {
-        return QJsonObject{{QStringLiteral("UNVT_level"),
-                            QJsonObject{{QStringLiteral("fields"),
-                                         QJsonArray{field("Level", 2, {{QStringLiteral("scale"), scale}})}}}}};
-    };
+    const QString file = levelFileSet(installation);
     const auto shown = [&] {
         return lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path());
     };
-    QVERIFY(InstallUserTypes(installation.path(), withScale(0.1)));
+    QVERIFY(InstallUserTypes(installation.path(), levelTypes(0.1)));
     QTest::qSleep(1100);  // files changed in the last second are read on every look-up
     QCOMPARE(shown(), QStringLiteral("12.5"));
     QCOMPARE(shown(), QStringLiteral("12.5"));  // found unchanged: trusted from now on for a moment
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QByteArray text = f.readAll();
-    f.close();
+    QByteArray text = contentsOf(file);
     WriteFile(file, text.replace("0.1", "0.5"));
     QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringLiteral("62.5"), 300);
     QTest::qSleep(1100);
