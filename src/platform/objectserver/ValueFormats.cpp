@@ -20,6 +20,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace lns::formats {
 namespace {
@@ -239,11 +240,52 @@ QMutex cacheMutex;
 QHash<QString, QHash<QString, CachedType>> typeCache;  // by installation, then by type name
 
 // The user types of this thread while definitions are held fixed (see FixedDefinitions), for one
-// installation: taken as read, without asking the files again.
+// installation: taken as read, without asking the files again. And what Read and Parse answered
+// under them: the devices of one apply hold and are sent much the same values, and an answer cannot
+// change while the definitions it came from do not.
 struct HeldTypes {
+    struct ParseKey {
+        QString format;
+        QString text;
+        qint32 byteSize;
+        bool operator==(const ParseKey&) const = default;
+    };
+    friend size_t qHash(const ParseKey& key, size_t seed = 0)
+    {
+        return qHashMulti(seed, key.format, key.text, key.byteSize);
+    }
+    static constexpr qsizetype KeptAnswers = 4096;  // enough for every distinct value of a large apply
+
     int depth = 0;
     QString lonWorksPath;
     QHash<QString, Type> types;
+    QHash<std::pair<QString, QByteArray>, QVector<FieldReading>> readings;
+    QHash<ParseKey, QByteArray> parsed;
+
+    // Whether answers for this installation may be kept: only while definitions are held, and for
+    // the installation they are held for.
+    bool keepsAnswersFor(const QString& path)
+    {
+        if (depth == 0)
+            return false;
+        if (lonWorksPath != path)
+            forget(path);
+        return true;
+    }
+    void forget(const QString& path)
+    {
+        types.clear();
+        readings.clear();
+        parsed.clear();
+        lonWorksPath = path;
+    }
+    template <typename Map, typename Key, typename Value>
+    static void keep(Map& map, Key&& key, const Value& value)
+    {
+        if (map.size() >= KeptAnswers)
+            map.clear();
+        map.insert(std::forward<Key>(key), value);
+    }
 };
 thread_local HeldTypes held;
 
@@ -251,12 +293,8 @@ Type userTypeFromFiles(const QString& name, const QString& lonWorksPath);
 
 Type userType(const QString& name, const QString& lonWorksPath)
 {
-    if (held.depth == 0)
+    if (!held.keepsAnswersFor(lonWorksPath))
         return userTypeFromFiles(name, lonWorksPath);
-    if (held.lonWorksPath != lonWorksPath) {
-        held.types.clear();
-        held.lonWorksPath = lonWorksPath;
-    }
     const auto found = held.types.constFind(name);
     if (found != held.types.constEnd())
         return *found;
@@ -583,10 +621,8 @@ FixedDefinitions::FixedDefinitions()
 
 FixedDefinitions::~FixedDefinitions()
 {
-    if (--held.depth == 0) {
-        held.types.clear();
-        held.lonWorksPath.clear();
-    }
+    if (--held.depth == 0)
+        held.forget(QString());
 }
 
 QString Format(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
@@ -605,7 +641,9 @@ QString Format(const QString& formatName, const QByteArray& raw, const QString& 
     return text;
 }
 
-QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
+namespace {
+
+QVector<FieldReading> readFields(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
 {
     const FormatName name = splitFormatName(formatName);
     const Type type = typeOfValue(formatName, name, raw, lonWorksPath);
@@ -626,6 +664,34 @@ QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, con
         offset += f.bytes;
     }
     return fields;
+}
+
+QByteArray parseText(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath);
+
+}  // namespace
+
+QVector<FieldReading> Read(const QString& formatName, const QByteArray& raw, const QString& lonWorksPath)
+{
+    if (!held.keepsAnswersFor(lonWorksPath))
+        return readFields(formatName, raw, lonWorksPath);
+    auto key = std::pair(formatName, raw);
+    if (const auto found = held.readings.constFind(key); found != held.readings.constEnd())
+        return *found;
+    QVector<FieldReading> fields = readFields(formatName, raw, lonWorksPath);
+    HeldTypes::keep(held.readings, std::move(key), fields);
+    return fields;
+}
+
+QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
+{
+    if (!held.keepsAnswersFor(lonWorksPath))
+        return parseText(formatName, text, byteSize, lonWorksPath);
+    HeldTypes::ParseKey key{formatName, text, byteSize};
+    if (const auto found = held.parsed.constFind(key); found != held.parsed.constEnd())
+        return *found;
+    QByteArray raw = parseText(formatName, text, byteSize, lonWorksPath);
+    HeldTypes::keep(held.parsed, std::move(key), raw);
+    return raw;
 }
 
 QString ChangedFields(const QString& formatName, const QByteArray& before, const QByteArray& after,
@@ -684,7 +750,9 @@ FieldMerge MergeFields(const QString& formatName, const QByteArray& base, const 
     return merge;
 }
 
-QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
+namespace {
+
+QByteArray parseText(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
 {
     const FormatName name = splitFormatName(formatName);
     const Type type = resolveType(name.typeName, byteSize, lonWorksPath);
@@ -706,5 +774,7 @@ QByteArray Parse(const QString& formatName, const QString& text, qint32 byteSize
         encode(type.fields[i], parseField(type.fields[i], texts[i], name.units, formatName), raw);
     return raw;
 }
+
+}  // namespace
 
 }  // namespace lns::formats

@@ -75,6 +75,7 @@ private slots:
     void changedResourceFilesAreSeen_data();
     void changedResourceFilesAreSeen();
     void aSettledDefinitionEditedIsSeenSoon();
+    void heldDefinitionsAnswerAsTheFilesDo();
 
 private:
     testsupport::TestEnvironment m_env;
@@ -554,8 +555,16 @@ void TestValueFormats::changedResourceFilesAreSeen()
     QVERIFY(InstallUserTypes(installation.path(), levelTypes(0.1)));
     // An apply holds the definitions it read first until it ends.
     auto fixed = std::make_unique<lns::formats::FixedDefinitions>();
+    const auto read = [&] {
+        return lns::formats::Read(QStringLiteral("UNVT_level"), words({125}), installation.path()).value(0).text;
+    };
+    const auto parsed = [&] {
+        return lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path());
+    };
     QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
              QStringLiteral("12.5"));
+    QCOMPARE(read(), QStringLiteral("12.5"));
+    QCOMPARE(parsed(), words({10}));
     // Same size of file, later time: only the stamp tells the change.
     QTest::qWait(20);
     if (rebuild) {
@@ -569,11 +578,16 @@ void TestValueFormats::changedResourceFilesAreSeen()
     }
     QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
              QStringLiteral("12.5"));
+    QCOMPARE(read(), QStringLiteral("12.5"));
+    QCOMPARE(parsed(), words({10}));
     fixed.reset();
     QCOMPARE(lns::formats::Format(QStringLiteral("UNVT_level"), words({125}), installation.path()),
              QStringLiteral("62.5"));
-    QCOMPARE(lns::formats::Parse(QStringLiteral("UNVT_level"), QStringLiteral("1"), 2, installation.path()),
-             words({2}));
+    QCOMPARE(parsed(), words({2}));
+    // The next apply reads with the new definition, not with the answers of the last.
+    fixed = std::make_unique<lns::formats::FixedDefinitions>();
+    QCOMPARE(read(), QStringLiteral("62.5"));
+    QCOMPARE(parsed(), words({2}));
 }
 
 // A definition found unchanged is trusted for a moment without asking its files; an edit after that is
@@ -599,6 +613,84 @@ void TestValueFormats::aSettledDefinitionEditedIsSeenSoon()
     QVERIFY(std::rename(QFile::encodeName(file + QStringLiteral(".new")).constData(),
                         QFile::encodeName(file).constData()) == 0);
     QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringLiteral("31.25"), 300);
+}
+
+// While an apply holds the definitions, every reading and parse answers what it answers without
+// them, whatever came before: same bytes in other formats or units, same text at other sizes.
+void TestValueFormats::heldDefinitionsAnswerAsTheFilesDo()
+{
+    const quint64 seed = testsupport::GeneratedSeed();
+    QRandomGenerator random(seed);
+    struct Kind {
+        const char* format;
+        int bytes;
+    };
+    const Kind kinds[] = {{"SNVT_temp_setpt#SI", 12},
+                          {"SNVT_temp_setpt#US", 12},
+                          {"SNVT_temp_setpt", 12},
+                          {"SNVT_time_sec", 2},
+                          {"INT", 1},
+                          {"INT", 2},
+                          {"INT", 4},
+                          {"RAW", 2},
+                          {"UNVT_test_opts#SI", 7},
+                          {"UNVT_test_opts#US", 7},
+                          {"UNVT_pair", 2},
+                          {"UNVT_model_info2", 2}};
+    const QStringList texts = {"21",   "300",     "-2", "73.4,77,80.6,69.8,66.2,62.6", "1;2", "FLOATING 2.5 30 1.5 4",
+                               "0\t1", "INVALID", "4,1"};
+    struct Step {
+        const Kind* kind;
+        QByteArray raw;  // read, then its text parsed back; or, when empty, text parsed
+        QString text;
+    };
+    std::vector<Step> steps;
+    for (int n = 0; n < 600; ++n) {
+        const Kind& kind = kinds[random.bounded(int(std::size(kinds)))];
+        QByteArray raw;
+        // Few distinct bytes, so that the same ones come back in other formats.
+        if (random.bounded(3) != 0)
+            for (int i = 0; i < kind.bytes; ++i)
+                raw.append(char(random.bounded(3) * 0x40));
+        steps.push_back({&kind, raw, texts[random.bounded(int(texts.size()))]});
+    }
+    const auto answer = [&](const Step& step) {
+        const QString format = QString::fromLatin1(step.kind->format);
+        QString said;
+        try {
+            if (step.raw.isEmpty())
+                return QString::fromLatin1(
+                    lns::formats::Parse(format, step.text, step.kind->bytes, m_lonWorks.path()).toHex(' '));
+            for (const lns::formats::FieldReading& f : lns::formats::Read(format, step.raw, m_lonWorks.path()))
+                said += QStringLiteral("%1@%2+%3=%4/%5/%6; ")
+                            .arg(f.name)
+                            .arg(f.offset)
+                            .arg(f.bytes)
+                            .arg(f.text, f.number ? QString::number(*f.number, 'g', 17) : QStringLiteral("-"))
+                            .arg(f.step);
+            said += QString::fromLatin1(lns::formats::Parse(format,
+                                                            lns::formats::Format(format, step.raw, m_lonWorks.path()),
+                                                            step.kind->bytes, m_lonWorks.path())
+                                            .toHex(' '));
+        } catch (const com::ComError& e) {
+            said += QStringLiteral("refused: ") + e.description();
+        }
+        return said;
+    };
+    std::vector<QString> expected;
+    for (const Step& step : steps)
+        expected.push_back(answer(step));
+    const lns::formats::FixedDefinitions fixed;
+    for (int pass = 0; pass < 2; ++pass)
+        for (size_t n = 0; n < steps.size(); ++n)
+            if (const QString got = answer(steps[n]); got != expected[n])
+                QFAIL(qPrintable(
+                    QStringLiteral("seed %1, pass %2, step %3 (%4, bytes %5, text '%6'): %7, expected %8")
+                        .arg(seed)
+                        .arg(pass)
+                        .arg(n)
+                        .arg(QString::fromLatin1(steps[n].kind->format))
+                        .arg(QString::fromLatin1(steps[n].raw.toHex(' ')), steps[n].text, got, expected[n])));
 }
 
 QTEST_GUILESS_MAIN(TestValueFormats)
