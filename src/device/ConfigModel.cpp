@@ -362,23 +362,22 @@ Sentence::Part ItemLabel(const QString& name)
     return item ? LabelOf(*item) : Sentence::Part(name);
 }
 
-QList<Sentence> CrossFieldViolations(const std::map<QString, QString>& values,
-                                     const std::function<Sentence::Part(const QString& item)>& label)
+namespace {
+
+// The rules on numbers present by item name; textOf gives the text a message shows for one.
+QList<Sentence> Violations(const std::map<QString, double>& numbers,
+                           const std::function<QString(const QString& item)>& textOf,
+                           const std::function<Sentence::Part(const QString& item)>& label)
 {
     QList<Sentence> broken;
     const auto named = [&](const QString& name) { return label ? label(name) : ItemName(name); };
     const auto has = [&](std::initializer_list<QString> names) {
-        return std::all_of(names.begin(), names.end(), [&](const QString& n) { return values.count(n) != 0; });
+        return std::all_of(names.begin(), names.end(), [&](const QString& n) { return numbers.count(n) != 0; });
     };
-    // Each text read as a number once: a profile apply checks these on every device.
-    std::map<QString, double> numbers;
-    for (const QString& name : CrossFieldItems())
-        numbers[name] = ValueOf(values, name);
     const auto V = [&](const QString& name) { return numbers.at(name); };
-    const auto text = [&](const QString& name) { return values.at(name); };
     // An item and its value, "Occupied heating setpoint (30)".
     const auto with = [&](const QString& name) {
-        return Sentence::Part(Rule(QT_TRANSLATE_NOOP("Rules", "%1 (%2)"), {named(name), text(name)}));
+        return Sentence::Part(Rule(QT_TRANSLATE_NOOP("Rules", "%1 (%2)"), {named(name), textOf(name)}));
     };
     for (const SetpointPair& pair : SetpointPairs())
         if (has({pair.heat, pair.cool, DeadBand}) && V(DeadBand) > Gap(V(pair.cool) - V(pair.heat)))
@@ -391,6 +390,28 @@ QList<Sentence> CrossFieldViolations(const std::map<QString, QString>& values,
         if (has({pair.cool, CoolMin}) && V(pair.cool) < V(CoolMin))
             broken.push_back(Rule(QT_TRANSLATE_NOOP("Rules", "%1 is below %2"), {with(pair.cool), with(CoolMin)}));
     return broken;
+}
+
+}  // namespace
+
+QList<Sentence> CrossFieldViolations(const std::map<QString, QString>& values,
+                                     const std::function<Sentence::Part(const QString& item)>& label)
+{
+    // Each text read as a number once.
+    std::map<QString, double> numbers;
+    for (const QString& name : CrossFieldItems())
+        if (const auto found = values.find(name); found != values.end())
+            numbers.emplace(name, numbers::Val(found->second));
+    return Violations(
+        numbers, [&](const QString& name) { return values.at(name); }, label);
+}
+
+QList<Sentence> CrossFieldViolations(const std::map<QString, double>& numbers,
+                                     const std::function<Sentence::Part(const QString& item)>& label)
+{
+    // A text is made only for a message: a profile apply checks these on every device.
+    return Violations(
+        numbers, [&](const QString& name) { return numbers::ShortestNumber(numbers.at(name)); }, label);
 }
 
 const std::vector<Model>& KnownModels()

@@ -115,6 +115,10 @@ Sentence::Part ItemLabel(const QString& name);
 // empty when all hold. Rules on items missing from values are not checked.
 QList<Sentence> CrossFieldViolations(const std::map<QString, QString>& values,
                                      const std::function<Sentence::Part(const QString& item)>& label = {});
+// The same on numbers at full precision, as a plan holds them; a message shows each as its shortest
+// exact text.
+QList<Sentence> CrossFieldViolations(const std::map<QString, double>& numbers,
+                                     const std::function<Sentence::Part(const QString& item)>& label = {});
 
 // What the thermostat model has; a model code not known has everything.
 struct ModelOptions {

@@ -66,9 +66,9 @@ bool Plan::Changes() const
     return std::any_of(variables.begin(), variables.end(), [](const PlannedVariable& v) { return v.Changes(); });
 }
 
-std::map<QString, QString> Plan::RuleValues(const std::function<bool(const QString& key)>& written) const
+std::map<QString, double> Plan::RuleNumbers(const std::function<bool(const QString& key)>& written) const
 {
-    std::map<QString, QString> values;
+    std::map<QString, double> values;
     for (const QString& name : config::CrossFieldItems()) {
         const PlannedItem* planned = Item(name);
         if (!planned)
@@ -76,9 +76,17 @@ std::map<QString, QString> Plan::RuleValues(const std::function<bool(const QStri
         const std::optional<double>& number =
             written(planned->item->variable) ? planned->newNumber : planned->oldNumber;
         if (number)
-            values[name] = numbers::ShortestNumber(*number);
+            values.emplace(name, *number);
     }
     return values;
+}
+
+std::map<QString, QString> Plan::RuleValues(const std::function<bool(const QString& key)>& written) const
+{
+    std::map<QString, QString> texts;
+    for (const auto& [name, number] : RuleNumbers(written))
+        texts.emplace(name, numbers::ShortestNumber(number));
+    return texts;
 }
 
 QString FormatInUnits(const QString& format, qint16 units)
@@ -249,7 +257,7 @@ QList<Sentence> CheckPlan(const Plan& plan, qint16 modelCode, Naming naming)
             broken.push_back(rule(QT_TRANSLATE_NOOP("Rules", "%1: the device would hold %2, below the minimum %3"),
                                   {label(item.name), p.newText, numbers::ShortestNumber(item.min[u])}));
     }
-    broken += config::CrossFieldViolations(plan.RuleValuesAfter(), label);
+    broken += config::CrossFieldViolations(plan.RuleNumbersAfter(), label);
     return broken;
 }
 
@@ -268,7 +276,7 @@ std::vector<const PlannedVariable*> WriteOrder(const Plan& plan)
         auto next = remaining.size() == 1
                         ? remaining.begin()
                         : std::find_if(remaining.begin(), remaining.end(), [&](const PlannedVariable* v) {
-                              const auto values = plan.RuleValues(
+                              const auto values = plan.RuleNumbers(
                                   [&](const QString& key) { return key == v->key || written.count(key); });
                               return config::CrossFieldViolations(values).empty();
                           });
@@ -337,12 +345,12 @@ Merge MergeOnto(const PlannedVariable& planned, const QByteArray& onDevice, cons
 QList<Sentence> RulesWith(const Plan& plan, const PlannedVariable& variable, const QByteArray& bytes,
                           const QString& lonWorksPath)
 {
-    std::map<QString, QString> values = plan.RuleValuesAfter();
+    std::map<QString, double> values = plan.RuleNumbersAfter();
     const QVector<lns::formats::FieldReading> fields = lns::formats::Read(variable.format, bytes, lonWorksPath);
     for (const QString& name : config::CrossFieldItems()) {
         const config::Item* item = config::FindSettable(name);
         if (item && item->variable == variable.key && item->field < fields.size() && fields[item->field].number)
-            values[name] = numbers::ShortestNumber(*fields[item->field].number);
+            values[name] = *fields[item->field].number;
     }
     return config::CrossFieldViolations(values);
 }

@@ -77,11 +77,13 @@ public:
     bool Changes() const;
     // The values the rules between the set points read, at full precision, by item name: as planned
     // for the items whose variable is written, as held for the others.
-    std::map<QString, QString> RuleValues(const std::function<bool(const QString& key)>& written) const;
-    std::map<QString, QString> RuleValuesAfter() const
+    std::map<QString, double> RuleNumbers(const std::function<bool(const QString& key)>& written) const;
+    std::map<QString, double> RuleNumbersAfter() const
     {
-        return RuleValues([](const QString&) { return true; });
+        return RuleNumbers([](const QString&) { return true; });
     }
+    // The same as the texts a field shows.
+    std::map<QString, QString> RuleValues(const std::function<bool(const QString& key)>& written) const;
     std::map<QString, QString> RuleValuesHeld() const
     {
         return RuleValues([](const QString&) { return false; });
