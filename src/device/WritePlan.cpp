@@ -198,9 +198,11 @@ Plan MakePlan(const std::vector<HeldVariable>& held, const std::vector<Edit>& ed
         }
         plan.variables.push_back(std::move(v));
     }
-    // In item order: the items live in one table, so their addresses are in its order.
-    std::stable_sort(plan.items.begin(), plan.items.end(),
-                     [](const PlannedItem& a, const PlannedItem& b) { return std::less<>()(a.item, b.item); });
+    // In item order: the items live in one table, so their addresses are in its order. Variables
+    // held in that order already need no sort, which would take a buffer of its own.
+    const auto before = [](const PlannedItem& a, const PlannedItem& b) { return std::less<>()(a.item, b.item); };
+    if (!std::is_sorted(plan.items.begin(), plan.items.end(), before))
+        std::stable_sort(plan.items.begin(), plan.items.end(), before);
     return plan;
 }
 
