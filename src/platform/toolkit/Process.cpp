@@ -36,7 +36,8 @@ public:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < waitMs) {
-            if (process->waitForFinished(20)) {
+            // The events below may be the ones that see it end; waiting then answers false at once.
+            if (process->waitForFinished(20) || process->state() == QProcess::NotRunning) {
                 outcome.finished = true;
                 outcome.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
                 const QByteArray errorOutput = process->readAllStandardError();
