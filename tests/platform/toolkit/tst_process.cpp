@@ -32,7 +32,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const toolkit::ProcessOutcome outcome =
-            toolkit::StartProcess(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.1; echo refused >&2; exit 7")}, 5000);
+            toolkit::StartProcess(QStringLiteral("/bin/sh"),
+                                  {QStringLiteral("-c"), QStringLiteral("sleep 0.1; echo refused >&2; exit 7")}, 5000);
         QVERIFY(outcome.started);
         QVERIFY2(outcome.finished, qPrintable(QStringLiteral("not seen to end in %1 ms").arg(clock.elapsed())));
         QCOMPARE(outcome.exitCode, 7);
