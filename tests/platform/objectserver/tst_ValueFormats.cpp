@@ -678,6 +678,7 @@ void TestValueFormats::heldDefinitionsAnswerAsTheFilesDo()
         return said;
     };
     std::vector<QString> expected;
+    expected.reserve(steps.size());
     for (const Step& step : steps)
         expected.push_back(answer(step));
     const lns::formats::FixedDefinitions fixed;
