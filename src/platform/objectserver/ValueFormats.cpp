@@ -666,7 +666,28 @@ QVector<FieldReading> readFields(const QString& formatName, const QByteArray& ra
     return fields;
 }
 
-QByteArray parseText(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath);
+QByteArray parseText(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
+{
+    const FormatName name = splitFormatName(formatName);
+    const Type type = resolveType(name.typeName, byteSize, lonWorksPath);
+    if (type.size() != byteSize)
+        fail(QStringLiteral("A variable of %1 bytes cannot take a value of the format %2, which takes %3 bytes.")
+                 .arg(byteSize)
+                 .arg(Shown(formatName))
+                 .arg(type.size()));
+    requireAscii(text, formatName);
+    const QList<QStringView> texts = QStringView(text).split(type.separator);
+    if (texts.size() != type.fields.size())
+        fail(QStringLiteral("The text '%1' does not fit the format %2: it has %3 fields instead of %4.")
+                 .arg(Shown(text), Shown(formatName))
+                 .arg(texts.size())
+                 .arg(type.fields.size()));
+    QByteArray raw;
+    raw.reserve(byteSize);
+    for (int i = 0; i < type.fields.size(); ++i)
+        encode(type.fields[i], parseField(type.fields[i], texts[i], name.units, formatName), raw);
+    return raw;
+}
 
 }  // namespace
 
@@ -749,32 +770,5 @@ FieldMerge MergeFields(const QString& formatName, const QByteArray& base, const 
     }
     return merge;
 }
-
-namespace {
-
-QByteArray parseText(const QString& formatName, const QString& text, qint32 byteSize, const QString& lonWorksPath)
-{
-    const FormatName name = splitFormatName(formatName);
-    const Type type = resolveType(name.typeName, byteSize, lonWorksPath);
-    if (type.size() != byteSize)
-        fail(QStringLiteral("A variable of %1 bytes cannot take a value of the format %2, which takes %3 bytes.")
-                 .arg(byteSize)
-                 .arg(Shown(formatName))
-                 .arg(type.size()));
-    requireAscii(text, formatName);
-    const QList<QStringView> texts = QStringView(text).split(type.separator);
-    if (texts.size() != type.fields.size())
-        fail(QStringLiteral("The text '%1' does not fit the format %2: it has %3 fields instead of %4.")
-                 .arg(Shown(text), Shown(formatName))
-                 .arg(texts.size())
-                 .arg(type.fields.size()));
-    QByteArray raw;
-    raw.reserve(byteSize);
-    for (int i = 0; i < type.fields.size(); ++i)
-        encode(type.fields[i], parseField(type.fields[i], texts[i], name.units, formatName), raw);
-    return raw;
-}
-
-}  // namespace
 
 }  // namespace lns::formats

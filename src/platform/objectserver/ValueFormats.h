@@ -24,7 +24,8 @@ namespace lns::formats {
 
 // While one lives, this thread takes each user type as it was first read under it, without asking the
 // resource files again whether they changed: every device of one apply is read and written under the
-// same definitions, and a change of the files made meanwhile is seen once the last one has gone.
+// same definitions, and a change of the files made meanwhile is seen once the last one has gone. Read
+// and Parse answer a question they answered under it as they did then.
 class FixedDefinitions {
 public:
     FixedDefinitions();
